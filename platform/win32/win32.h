@@ -285,5 +285,7 @@ void PlatformClearMessageBoxes();
 bool PlatformIsHeadless();
 // Number of palettes realised so far.
 int PlatformPalettesRealised();
+// The platform id GetVersionExA reports (1, the family the game was made for, by default).
+void PlatformSetVersionPlatformId(DWORD id);
 // Forgets every window, class, queued message and focus/capture state (tests).
 void PlatformResetWindows();
