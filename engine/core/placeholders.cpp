@@ -1,0 +1,40 @@
+// Entry points of engine modules not built yet, each doing the least the engine start needs.
+#include "engine/core/engine.h"
+#include "engine/core/engine_modules.h"
+
+#define TV_PLACEHOLDER_MODULE(name, bytes)                                                         \
+    static TvModuleGlobals _Tv##name##ModuleGlobals;                                               \
+    const int32_t _Tv##name##ModuleDataSize = (bytes);                                             \
+    void* _Tv##name##ModuleOpen(void* instance, int32_t offset, int32_t) {                         \
+        _Tv##name##ModuleGlobals.offset = offset;                                                  \
+        _Tv##name##ModuleGlobals.numInstances++;                                                   \
+        return instance;                                                                           \
+    }                                                                                              \
+    void* _Tv##name##ModuleClose(void* instance, int32_t, int32_t) {                               \
+        _Tv##name##ModuleGlobals.numInstances--;                                                   \
+        return instance;                                                                           \
+    }
+
+// Placeholder: vector module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Vector, 32)
+// Placeholder: matrix module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Matrix, 24)
+// Placeholder: frame module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Frame, 8)
+// Placeholder: camera module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Camera, 8)
+// Placeholder: image module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Image, 1088)
+// Placeholder: raster module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Raster, 176)
+// Placeholder: texture module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Texture, 72)
+// Placeholder: pipe stack module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(PipeStack, 112)
+// Placeholder: immediate 3-D module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(Immediate3D, 8)
+// Placeholder: resources arena module, records its offset and counts opens.
+TV_PLACEHOLDER_MODULE(ResArena, 72)
+
+// Placeholder: the image module keeps no gamma tables yet.
+bool TvImageSetGamma(float) { return true; }
