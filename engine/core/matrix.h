@@ -33,6 +33,15 @@ enum TvCombineOp : int32_t {
 // Computes the twelve values of a x b into dst; dst must differ from a and b.
 using TvMatrixMultiplyFn = void (*)(TvMatrix* dst, const TvMatrix* a, const TvMatrix* b);
 
+struct TvFreeList;
+
+// Matrix module data (module 0x402).
+struct TvMatrixModule {
+    TvFreeList* freeList;
+    uint32_t options;
+    TvMatrixMultiplyFn multiply;
+};
+
 TvMatrix* TvMatrixCreate();
 bool TvMatrixDestroy(TvMatrix* matrix);
 void TvMatrixUpdate(TvMatrix* matrix);

@@ -15,10 +15,6 @@
         return instance;                                                                           \
     }
 
-// Placeholder: vector module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Vector, 32)
-// Placeholder: matrix module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Matrix, 24)
 // Placeholder: frame module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Frame, 8)
 // Placeholder: camera module, records its offset and counts opens.

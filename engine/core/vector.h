@@ -33,8 +33,8 @@ using TvV3dTransformFn = TvV3d* (*)(TvV3d* out, const TvV3d* in, int32_t count,
 
 // Vector module data (module 0x401).
 struct TvVectorModule {
-    int32_t* sqrtTable;
-    int32_t* invSqrtTable;
+    uint32_t* sqrtTable;
+    uint32_t* invSqrtTable;
     TvV3dTransformFn transformPoints;
     TvV3dTransformFn transformVectors;
 };
@@ -52,13 +52,21 @@ TvV3d* TvV3dTransformPoints(TvV3d* out, const TvV3d* in, int32_t count, const Tv
 TvV3d* TvV3dTransformVectors(TvV3d* out, const TvV3d* in, int32_t count, const TvMatrix* matrix);
 
 // Plain helpers.
-inline float TvV3dDot(const TvV3d& a, const TvV3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline float TvV3dDot(const TvV3d& a, const TvV3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline TvV3d TvV3dCross(const TvV3d& a, const TvV3d& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline TvV3d TvV3dAdd(const TvV3d& a, const TvV3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline TvV3d TvV3dSub(const TvV3d& a, const TvV3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline TvV3d TvV3dScale(const TvV3d& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+inline TvV3d TvV3dAdd(const TvV3d& a, const TvV3d& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline TvV3d TvV3dSub(const TvV3d& a, const TvV3d& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline TvV3d TvV3dScale(const TvV3d& a, float s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
 
 TvBBox* TvBBoxCalculate(TvBBox* box, const TvV3d* points, int32_t count);
 TvBBox* TvBBoxInitialize(TvBBox* box, const TvV3d* point);
