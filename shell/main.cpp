@@ -1,2 +1,16 @@
 // Process entry: hands the command line to the game's entry point.
-int main() { return 0; }
+#include "platform/crt/modules.h"
+#include "platform/win32/win32.h"
+#include "shell/window.h"
+
+#include <string>
+
+int main(int argc, char** argv) {
+    PlatformKeepLoadedModules();
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
+}

@@ -43,6 +43,16 @@ void OutputDebugStringA(const char* text) {
     fflush(stderr);
 }
 
+struct PlatformInstance {
+    int unused;
+};
+
+// The program's own module; other modules do not exist here.
+HMODULE GetModuleHandleA(const char* name) {
+    static PlatformInstance self;
+    return name ? nullptr : &self;
+}
+
 DWORD GetModuleFileNameA(HMODULE, char* buffer, DWORD size) {
     if (!buffer || size == 0) return 0;
     char path[4096];

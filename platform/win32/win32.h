@@ -266,6 +266,7 @@ BOOL DeleteObject(HGDIOBJ object);
 
 // System.
 void OutputDebugStringA(const char* text);
+HMODULE GetModuleHandleA(const char* name);
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
 HKL GetKeyboardLayout(DWORD threadId);
 BOOL GetVersionExA(OSVERSIONINFOA* info);

@@ -1,0 +1,34 @@
+// Entry points of shell modules that are not built yet, each doing the least its callers need.
+#include "shell/controls.h"
+#include "shell/enginestart.h"
+#include "shell/events.h"
+#include "shell/gamemain.h"
+#include "shell/input.h"
+#include "shell/window.h"
+
+// Placeholder: the engine is not started yet; start-up reports success.
+int32_t MV2EngineStart(HWND, void*) { return 1; }
+
+// Placeholder: nothing was started, so nothing stops.
+void MV2EngineStop() {}
+
+// Placeholder: the main loop only pumps window messages until the quit message is seen.
+int32_t MV2GameMain() {
+    while (MV2PumpMessages()) Sleep(1);
+    return 0;
+}
+
+// Placeholder: no input devices are opened, so no joystick is reported.
+int32_t MV2OpenInputDevices(HINSTANCE) { return 0; }
+
+// Placeholder: nothing is open.
+void MV2CloseInputDevices() {}
+
+// Placeholder: every device slot is empty, so acquiring fails.
+int32_t MV2AcquireInputDevice(int32_t) { return 0; }
+
+// Placeholder: no joystick can be read.
+int32_t MV2ReadJoystick(int32_t, MV2JoystickState*) { return 0; }
+
+// Placeholder: the controls keep no input table yet.
+void MV2ClearInputTable() {}

@@ -1,0 +1,105 @@
+// Starts the game executable headless, as a user would.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+namespace fs = std::filesystem;
+
+// Starts the program with standard error sent to `errFile`.
+pid_t Start(const std::string& errFile) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, MAROVANT_EXE, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+// Exit code of a finished child, or -1 when it did not end normally within the time.
+int WaitFor(pid_t pid, int seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+} // namespace
+
+TEST(Program, SecondCopyIsRefusedAndFirstEndsOnTerminate) {
+    char tmpl[] = "/tmp/marovant-run-XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    std::string err1 = (dir / "first.err").string(), err2 = (dir / "second.err").string();
+
+    pid_t first = Start(err1);
+    ASSERT_GT(first, 0);
+    // The first copy has taken the single-instance lock once its lock file exists.
+    fs::path lock = dir / "marovant-TrevaneSkelClass.lock";
+    for (int i = 0; i < 200 && !fs::exists(lock); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pid_t p = Start(err2);
+    ASSERT_GT(p, 0);
+    int secondCode = WaitFor(p, 20);
+    std::string second = ReadFile(err2);
+    EXPECT_EQ(secondCode, 0);
+    EXPECT_NE(second.find("Error: A copy of this program is already running"), std::string::npos)
+        << second;
+
+    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first copy must still run";
+    kill(first, SIGTERM);
+    EXPECT_EQ(WaitFor(first, 20), 0) << ReadFile(err1);
+    fs::remove_all(dir);
+}
+
+TEST(Program, CrashedHolderDoesNotBlockTheNextStart) {
+    char tmpl[] = "/tmp/marovant-run-XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    std::string err = (dir / "run.err").string();
+    pid_t first = Start(err);
+    ASSERT_GT(first, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(first, SIGKILL);
+    waitpid(first, nullptr, 0);
+
+    pid_t next = Start(err);
+    ASSERT_GT(next, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(waitpid(next, nullptr, WNOHANG), 0) << ReadFile(err);
+    kill(next, SIGINT);
+    EXPECT_EQ(WaitFor(next, 20), 0) << ReadFile(err);
+    fs::remove_all(dir);
+}
