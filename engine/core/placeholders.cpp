@@ -15,8 +15,6 @@
         return instance;                                                                           \
     }
 
-// Placeholder: frame module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Frame, 8)
 // Placeholder: camera module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Camera, 8)
 // Placeholder: image module, records its offset and counts opens.
