@@ -15,7 +15,9 @@ TvEngineInstance g_defaultInstance;
 int32_t g_engineOpenCount;
 
 // Standard-function slots the driver leaves unfilled answer failure.
-int32_t ReturnZero(void*, void*, int32_t) { return 0; }
+int32_t ReturnZero(void*, void*, int32_t) {
+    return 0;
+}
 
 struct ModuleEntry {
     uint32_t id;
@@ -68,10 +70,12 @@ bool TvEngineInit(const TvMemoryFunctions* memoryFuncs) {
     if (!TvPluginPoolCreate()) return false;
 
     bool ok = true;
-    for (const ModuleEntry& m : kModulesBeforeDriver) ok = RegisterModule(m) >= 0 && ok;
+    for (const ModuleEntry& m : kModulesBeforeDriver)
+        ok = RegisterModule(m) >= 0 && ok;
     const TvDriverHooks* hooks = TvD3DGetDriverHooks();
     ok = (hooks && hooks->attach && hooks->attach()) && ok;
-    for (const ModuleEntry& m : kModulesAfterDriver) ok = RegisterModule(m) >= 0 && ok;
+    for (const ModuleEntry& m : kModulesAfterDriver)
+        ok = RegisterModule(m) >= 0 && ok;
     if (!ok) {
         TvPluginPoolRelease();
         return false;
@@ -93,7 +97,8 @@ bool TvEngineOpen(void* deviceParameter) {
     std::memset(instance, 0, bytes);
     std::memcpy(instance, &g_defaultInstance, sizeof(TvEngineInstance));
     TvEngineInstancePtr = instance;
-    for (TvStandardFn& fn : instance->standardFunctions) fn = ReturnZero;
+    for (TvStandardFn& fn : instance->standardFunctions)
+        fn = ReturnZero;
 
     // Request 4 fills the instance's device record; without it there is no device to open.
     bool opened = TvEngineDeviceControl(driverRecord, TV_DEVICE_GET_ENGINE_DATA,
@@ -148,7 +153,9 @@ bool TvEngineTerm() {
     return true;
 }
 
-int32_t TvEngineGetOpenCount() { return g_engineOpenCount; }
+int32_t TvEngineGetOpenCount() {
+    return g_engineOpenCount;
+}
 
 int32_t TvEngineRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectConstructor ctor,
                                TvPluginObjectDestructor dtor) {

@@ -20,7 +20,9 @@ TvErrorRecord* CurrentRecord() {
 
 const int32_t _TvErrorModuleDataSize = sizeof(TvErrorRecord);
 
-uint32_t TvErrorCode(uint32_t code, const char*) { return code; }
+uint32_t TvErrorCode(uint32_t code, const char*) {
+    return code;
+}
 
 TvErrorRecord* TvErrorSet(TvErrorRecord* record) {
     TvErrorRecord* last = CurrentRecord();
@@ -40,7 +42,9 @@ void TvErrorReport(uint32_t pluginId, uint32_t code, const char* message) {
     TvErrorSet(&record);
 }
 
-void TvErrorClearEarly() { g_earlyError = {0, E_TV_NOERROR}; }
+void TvErrorClearEarly() {
+    g_earlyError = {0, E_TV_NOERROR};
+}
 
 void* _TvErrorModuleOpen(void* instance, int32_t offset, int32_t) {
     g_errorModule.offset = offset;

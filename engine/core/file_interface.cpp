@@ -7,9 +7,13 @@
 
 namespace {
 
-FILE* File(void* handle) { return static_cast<FILE*>(handle); }
+FILE* File(void* handle) {
+    return static_cast<FILE*>(handle);
+}
 
-void* Open(const char* name, const char* mode) { return PlatformOpenFile(name, mode); }
+void* Open(const char* name, const char* mode) {
+    return PlatformOpenFile(name, mode);
+}
 
 bool Exists(const char* name) {
     TvFileInterface& f = TvEngineInstancePtr->fileFuncs;
@@ -19,7 +23,9 @@ bool Exists(const char* name) {
     return true;
 }
 
-int32_t Close(void* handle) { return std::fclose(File(handle)); }
+int32_t Close(void* handle) {
+    return std::fclose(File(handle));
+}
 size_t Read(void* buffer, size_t size, size_t count, void* handle) {
     return std::fread(buffer, size, count, File(handle));
 }
@@ -32,13 +38,17 @@ char* ReadLine(char* buffer, int32_t capacity, void* handle) {
 int32_t WriteString(const char* string, void* handle) {
     return std::fputs(string, File(handle)) >= 0 ? 0 : -1;
 }
-int32_t AtEnd(void* handle) { return std::feof(File(handle)); }
+int32_t AtEnd(void* handle) {
+    return std::feof(File(handle));
+}
 int32_t Seek(void* handle, long offset, int32_t origin) {
     static const int kOrigins[] = {SEEK_SET, SEEK_CUR, SEEK_END};
     if (origin < 0 || origin > 2) return -1;
     return std::fseek(File(handle), offset, kOrigins[origin]);
 }
-int32_t Flush(void* handle) { return std::fflush(File(handle)) == 0 ? 0 : -1; }
+int32_t Flush(void* handle) {
+    return std::fflush(File(handle)) == 0 ? 0 : -1;
+}
 
 long Length(void* handle) {
     TvFileInterface& f = TvEngineInstancePtr->fileFuncs;
@@ -54,7 +64,9 @@ void TvFileInterfaceInstall(TvFileInterface* funcs) {
     *funcs = {Exists, Open, Close, Read, Write, ReadLine, WriteString, AtEnd, Seek, Flush, Length};
 }
 
-TvFileInterface* TvEngineGetFileInterface() { return &TvEngineInstancePtr->fileFuncs; }
+TvFileInterface* TvEngineGetFileInterface() {
+    return &TvEngineInstancePtr->fileFuncs;
+}
 
 bool TvPathIsAbsolute(const char* name) {
     if (!name) return false;

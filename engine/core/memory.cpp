@@ -25,12 +25,16 @@ const TvMemoryFunctions& Hooks() {
     return f.allocate ? f : kDefaults;
 }
 
-void*& ChunkNext(void* chunk) { return *static_cast<void**>(chunk); }
+void*& ChunkNext(void* chunk) {
+    return *static_cast<void**>(chunk);
+}
 uint8_t* ChunkBlock(const TvFreeList* list, void* chunk, int32_t index) {
     return static_cast<uint8_t*>(chunk) + kChunkHeader + list->blockStride * size_t(index);
 }
 
-void OutOfMemory() { TvErrorCore(E_TV_NOMEM); }
+void OutOfMemory() {
+    TvErrorCore(E_TV_NOMEM);
+}
 
 } // namespace
 
@@ -47,12 +51,22 @@ bool TvMemoryHooks(const TvMemoryFunctions* table) {
     return true;
 }
 
-TvMemoryFunctions* TvEngineGetMemoryFunctions() { return &TvEngineInstancePtr->memoryFuncs; }
+TvMemoryFunctions* TvEngineGetMemoryFunctions() {
+    return &TvEngineInstancePtr->memoryFuncs;
+}
 
-void* TvMalloc(size_t bytes) { return Hooks().allocate(bytes); }
-void TvFree(void* block) { Hooks().free(block); }
-void* TvRealloc(void* block, size_t bytes) { return Hooks().reallocate(block, bytes); }
-void* TvCalloc(size_t count, size_t size) { return Hooks().zeroAllocate(count, size); }
+void* TvMalloc(size_t bytes) {
+    return Hooks().allocate(bytes);
+}
+void TvFree(void* block) {
+    Hooks().free(block);
+}
+void* TvRealloc(void* block, size_t bytes) {
+    return Hooks().reallocate(block, bytes);
+}
+void* TvCalloc(size_t count, size_t size) {
+    return Hooks().zeroAllocate(count, size);
+}
 
 TvFreeList* TvFreeListCreate(size_t blockSize, int32_t blocksPerChunk) {
     size_t stride = (blockSize + kTvFreeListAlign - 1) & ~(kTvFreeListAlign - 1);
@@ -158,7 +172,8 @@ size_t TvFreeListPurge(TvFreeList* list) {
     for (void* chunk = list->firstChunk; chunk;) {
         void* next = ChunkNext(chunk);
         void** link = &sorted;
-        while (*link && std::less<void*>()(*link, chunk)) link = &ChunkNext(*link);
+        while (*link && std::less<void*>()(*link, chunk))
+            link = &ChunkNext(*link);
         ChunkNext(chunk) = *link;
         *link = chunk;
         chunk = next;
@@ -172,7 +187,8 @@ size_t TvFreeListPurge(TvFreeList* list) {
     while (*link && list->stackCount - index >= perChunk) {
         void* chunk = *link;
         void* first = ChunkBlock(list, chunk, 0);
-        while (index < list->stackCount && std::less<void*>()(list->stack[index], first)) index++;
+        while (index < list->stackCount && std::less<void*>()(list->stack[index], first))
+            index++;
         if (list->stackCount - index < perChunk) break;
         bool allFree = true;
         for (int32_t i = 0; i < perChunk && allFree; i++) {

@@ -16,12 +16,12 @@ struct TvMemoryFunctions {
 inline constexpr size_t kTvFreeListAlign = alignof(std::max_align_t);
 
 struct TvFreeList {
-    void** stack;        // free-block stack, stackCapacity entries
-    int32_t stackCount;  // entries on the stack; the top is stack[stackCount - 1]
-    void* firstChunk;    // chunks are linked through their first word
-    size_t chunkBytes;   // header + block stride x blocks per chunk
-    size_t blockSize;    // as passed to create
-    size_t blockStride;  // block size rounded up to kTvFreeListAlign
+    void** stack;       // free-block stack, stackCapacity entries
+    int32_t stackCount; // entries on the stack; the top is stack[stackCount - 1]
+    void* firstChunk;   // chunks are linked through their first word
+    size_t chunkBytes;  // header + block stride x blocks per chunk
+    size_t blockSize;   // as passed to create
+    size_t blockStride; // block size rounded up to kTvFreeListAlign
     int32_t blocksPerChunk;
     int32_t stackCapacity; // blocks ever carved
     TvFreeList* next;      // engine's list of free lists

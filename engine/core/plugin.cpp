@@ -11,8 +11,12 @@ TvFreeList* g_entryPool;
 constexpr int32_t kEntriesPerChunk = 20;
 constexpr int32_t kAlign = int32_t(kTvFreeListAlign);
 
-void* DefaultConstructor(void* object, int32_t, int32_t) { return object; }
-void* DefaultCopy(void* dest, const void*, int32_t, int32_t) { return dest; }
+void* DefaultConstructor(void* object, int32_t, int32_t) {
+    return object;
+}
+void* DefaultCopy(void* dest, const void*, int32_t, int32_t) {
+    return dest;
+}
 
 TvPluginEntry* FindEntry(TvPluginRegistry* registry, uint32_t pluginId) {
     for (TvPluginEntry* e = registry->firstRegEntry; e; e = e->nextRegEntry) {
@@ -71,7 +75,9 @@ bool TvPluginPoolCreate() {
     return g_entryPool != nullptr;
 }
 
-bool TvPluginPoolExists() { return g_entryPool != nullptr; }
+bool TvPluginPoolExists() {
+    return g_entryPool != nullptr;
+}
 
 void TvPluginPoolRelease() {
     if (!g_entryPool) return;

@@ -18,7 +18,7 @@ using TvPluginDataChunkSize = int32_t (*)(const void* object, int32_t offset, in
 struct TvPluginEntry;
 
 struct TvPluginRegistry {
-    int32_t sizeOfStruct;  // current size, including all registered plug-in data
+    int32_t sizeOfStruct; // current size, including all registered plug-in data
     int32_t origSizeOfStruct;
     int32_t maxSizeOfStruct; // 0: unlimited
     TvPluginEntry* firstRegEntry;

@@ -14,9 +14,13 @@ TvModuleGlobals g_streamModule;
 constexpr size_t kGrowStep = 512;
 constexpr uint32_t kConvertBlock = 256;
 
-TvFileInterface& Files() { return TvEngineInstancePtr->fileFuncs; }
+TvFileInterface& Files() {
+    return TvEngineInstancePtr->fileFuncs;
+}
 
-bool IsFile(const TvStream* s) { return s->type == TV_STREAM_FILE || s->type == TV_STREAM_FILENAME; }
+bool IsFile(const TvStream* s) {
+    return s->type == TV_STREAM_FILE || s->type == TV_STREAM_FILENAME;
+}
 
 uint32_t ReadLE32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -345,7 +349,9 @@ void* TvMemFloat32ToReal(void* buffer, uint32_t bytes) {
     return buffer;
 }
 
-size_t TvStreamTell(const TvStream* stream) { return stream->position; }
+size_t TvStreamTell(const TvStream* stream) {
+    return stream->position;
+}
 
 TvStream* TvStreamSeekTo(TvStream* stream, size_t position) {
     if (IsFile(stream)) {

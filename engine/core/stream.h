@@ -29,11 +29,11 @@ struct TvMemory {
 struct TvStream {
     int32_t type;
     int32_t accessType;
-    intptr_t spare;   // left alone by the stream operations
-    void* file;       // file types
-    size_t position;  // bytes from the start (memory; files: bytes moved through this stream)
-    size_t size;      // memory: valid bytes (read) or capacity (write)
-    uint8_t* buffer;  // memory
+    intptr_t spare;  // left alone by the stream operations
+    void* file;      // file types
+    size_t position; // bytes from the start (memory; files: bytes moved through this stream)
+    size_t size;     // memory: valid bytes (read) or capacity (write)
+    uint8_t* buffer; // memory
 };
 
 inline constexpr uint32_t kTvChunkVersion = 0x301;
@@ -69,8 +69,7 @@ TvStream* TvStreamWrite(TvStream* stream, const void* data, uint32_t length);
 TvStream* TvStreamSkip(TvStream* stream, uint32_t length);
 
 // A header whose length runs past the end of a memory stream is refused (end of stream).
-bool TvStreamReadChunkHeader(TvStream* stream, uint32_t* type, uint32_t* length,
-                             uint32_t* version);
+bool TvStreamReadChunkHeader(TvStream* stream, uint32_t* type, uint32_t* length, uint32_t* version);
 bool TvStreamFindChunk(TvStream* stream, uint32_t type, uint32_t* length, uint32_t* version);
 TvStream* TvStreamWriteChunkHeader(TvStream* stream, uint32_t type, uint32_t length,
                                    uint32_t version);

@@ -19,10 +19,18 @@ int Format(char* buffer, const char* format, ...) {
 int FormatList(char* buffer, const char* format, va_list args) {
     return std::vsprintf(buffer, format, args);
 }
-char* Copy(char* d, const char* s) { return std::strcpy(d, s); }
-char* CopyN(char* d, const char* s, size_t n) { return std::strncpy(d, s, n); }
-char* Append(char* d, const char* s) { return std::strcat(d, s); }
-char* AppendN(char* d, const char* s, size_t n) { return std::strncat(d, s, n); }
+char* Copy(char* d, const char* s) {
+    return std::strcpy(d, s);
+}
+char* CopyN(char* d, const char* s, size_t n) {
+    return std::strncpy(d, s, n);
+}
+char* Append(char* d, const char* s) {
+    return std::strcat(d, s);
+}
+char* AppendN(char* d, const char* s, size_t n) {
+    return std::strncat(d, s, n);
+}
 
 // The last match; the terminator matches a search for 0.
 char* FindLastChar(const char* s, int c) {
@@ -40,11 +48,19 @@ char* FindChar(const char* s, int c) {
         if (*s == '\0') return nullptr;
     }
 }
-char* FindString(const char* s, const char* sub) { return const_cast<char*>(std::strstr(s, sub)); }
-int Compare(const char* a, const char* b) { return std::strcmp(a, b); }
+char* FindString(const char* s, const char* sub) {
+    return const_cast<char*>(std::strstr(s, sub));
+}
+int Compare(const char* a, const char* b) {
+    return std::strcmp(a, b);
+}
 
-char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-char FoldUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char FoldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+char FoldUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 int CompareNoCase(const char* a, const char* b) {
     if (!a || !b) return 0;
@@ -55,20 +71,26 @@ int CompareNoCase(const char* a, const char* b) {
         if (ca == 0) return 0;
     }
 }
-size_t Length(const char* s) { return std::strlen(s); }
+size_t Length(const char* s) {
+    return std::strlen(s);
+}
 char* ToUpper(char* s) {
     if (s) {
-        for (char* p = s; *p; p++) *p = FoldUpper(*p);
+        for (char* p = s; *p; p++)
+            *p = FoldUpper(*p);
     }
     return s;
 }
 char* ToLower(char* s) {
     if (s) {
-        for (char* p = s; *p; p++) *p = FoldLower(*p);
+        for (char* p = s; *p; p++)
+            *p = FoldLower(*p);
     }
     return s;
 }
-char* Tokenize(char* s, const char* delimiters) { return std::strtok(s, delimiters); }
+char* Tokenize(char* s, const char* delimiters) {
+    return std::strtok(s, delimiters);
+}
 int Scan(const char* s, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -80,9 +102,9 @@ int Scan(const char* s, const char* format, ...) {
 } // namespace
 
 void TvStringInterfaceInstall(TvStringInterface* funcs) {
-    *funcs = {Format,        FormatList, Copy,   CopyN,   Append,  AppendN,  FindLastChar, FindChar,
-              FindString,    Compare,    CompareNoCase,   Length,  ToUpper,  ToLower,      Tokenize,
-              Scan};
+    *funcs = {Format,       FormatList, Copy,       CopyN,   Append,        AppendN,
+              FindLastChar, FindChar,   FindString, Compare, CompareNoCase, Length,
+              ToUpper,      ToLower,    Tokenize,   Scan};
 }
 
 const int32_t _TvStringModuleDataSize = 0;

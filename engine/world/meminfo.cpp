@@ -9,7 +9,9 @@ namespace {
 TvModuleGlobals g_memInfoModule;
 constexpr int32_t kFirstCapacity = 16;
 
-TpMemInfoModule* Data() { return TvEngineModuleData<TpMemInfoModule>(g_memInfoModule); }
+TpMemInfoModule* Data() {
+    return TvEngineModuleData<TpMemInfoModule>(g_memInfoModule);
+}
 
 uint32_t CurrentTag(const TpMemInfoTracking* t) {
     return t->tagDepth > 0 ? t->tags[t->tagDepth - 1] : 0;
@@ -142,8 +144,8 @@ bool TpMemInfoPushTag(uint32_t tag) {
     if (t->tagDepth == t->tagCapacity) {
         if (t->tagCapacity > INT32_MAX / 2) return false;
         int32_t capacity = t->tagCapacity ? t->tagCapacity * 2 : kFirstCapacity;
-        auto* tags =
-            static_cast<uint32_t*>(m->saved.reallocate(t->tags, sizeof(uint32_t) * size_t(capacity)));
+        auto* tags = static_cast<uint32_t*>(
+            m->saved.reallocate(t->tags, sizeof(uint32_t) * size_t(capacity)));
         if (!tags) return false;
         t->tags = tags;
         t->tagCapacity = capacity;

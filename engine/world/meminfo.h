@@ -20,7 +20,7 @@ struct TpMemInfoTracking {
     TpMemInfoEntry* entries;
     int32_t count;
     int32_t capacity;
-    uint32_t* tags;  // tag stack; the current tag is the top entry, 0 when empty
+    uint32_t* tags; // tag stack; the current tag is the top entry, 0 when empty
     int32_t tagDepth;
     int32_t tagCapacity;
     uint32_t currentBytes;

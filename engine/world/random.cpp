@@ -8,7 +8,9 @@ TvModuleGlobals g_randomModule;
 constexpr uint32_t kInitialSeed = 0x9a319039u;
 constexpr int kDiscard = 310;
 
-TvRandomModule* Data() { return TvEngineModuleData<TvRandomModule>(g_randomModule); }
+TvRandomModule* Data() {
+    return TvEngineModuleData<TvRandomModule>(g_randomModule);
+}
 
 uint32_t Draw(TvRandomModule* m) {
     *m->front += *m->rear;
@@ -24,10 +26,12 @@ uint32_t Draw(TvRandomModule* m) {
 
 void Fill(TvRandomModule* m, uint32_t seed) {
     m->table[0] = seed;
-    for (int i = 1; i < kTvRandomTableWords; i++) m->table[i] = m->table[i - 1] * 1103515245u + 12345u;
+    for (int i = 1; i < kTvRandomTableWords; i++)
+        m->table[i] = m->table[i - 1] * 1103515245u + 12345u;
     m->front = m->table + 3;
     m->rear = m->table;
-    for (int i = 0; i < kDiscard; i++) Draw(m);
+    for (int i = 0; i < kDiscard; i++)
+        Draw(m);
 }
 
 void* Open(void* instance, int32_t offset, int32_t) {

@@ -141,9 +141,15 @@ TEST(EngineInstance, PluginRegistrationIsRefusedWhileOpenAndDuplicatesDoNotGrow)
 struct Counter {
     static inline std::vector<std::string> log;
 };
-void* OpenA(void* o, int32_t, int32_t) { return Counter::log.push_back("open A"), o; }
-void* CloseA(void* o, int32_t, int32_t) { return Counter::log.push_back("close A"), o; }
-void* OpenFails(void*, int32_t, int32_t) { return Counter::log.push_back("open B"), nullptr; }
+void* OpenA(void* o, int32_t, int32_t) {
+    return Counter::log.push_back("open A"), o;
+}
+void* CloseA(void* o, int32_t, int32_t) {
+    return Counter::log.push_back("close A"), o;
+}
+void* OpenFails(void*, int32_t, int32_t) {
+    return Counter::log.push_back("open B"), nullptr;
+}
 
 TEST(EngineInstance, ModuleFailingToOpenStopsTheDevice) {
     Counter::log.clear();
@@ -179,7 +185,9 @@ TEST(EngineInstance, ModuleDataIsAlignedAndOpensOnStart) {
     NullDeviceRemove();
 }
 
-bool AlwaysThere(const char*) { return true; }
+bool AlwaysThere(const char*) {
+    return true;
+}
 
 TEST(EngineInstance, ReplacedFileSlotsSurviveCloseAndReopen) {
     NullEngine engine(nullptr, false);

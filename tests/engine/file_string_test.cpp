@@ -72,8 +72,12 @@ TEST_F(FileStringTest, CompareIgnoringCaseFoldsOnlyAsciiLetters) {
         const char *a, *b;
         int sign;
     } cases[] = {
-        {"Texture.BMP", "tEXTURE.bmp", 0}, {"abc", "abcd", -1},   {"abd", "ABC", 1},
-        {"[", "{", -1},                     {"\xE9", "\xC9", 1}, {"", "", 0},
+        {"Texture.BMP", "tEXTURE.bmp", 0},
+        {"abc", "abcd", -1},
+        {"abd", "ABC", 1},
+        {"[", "{", -1},
+        {"\xE9", "\xC9", 1},
+        {"", "", 0},
     };
     for (const Case& c : cases) {
         int r = strings.compareNoCase(c.a, c.b);
@@ -109,9 +113,14 @@ TEST(PathIsAbsolute, BackslashOrDriveLetter) {
     struct Case {
         const char* name;
         bool absolute;
-    } cases[] = {{"\\texture\\a.bmp", true}, {"c:\\x", true},  {"Z:", true},
-                 {"texture\\a.bmp", false},  {".\\a", false},  {"1:", false},
-                 {"", false},                {nullptr, false}};
+    } cases[] = {{"\\texture\\a.bmp", true},
+                 {"c:\\x", true},
+                 {"Z:", true},
+                 {"texture\\a.bmp", false},
+                 {".\\a", false},
+                 {"1:", false},
+                 {"", false},
+                 {nullptr, false}};
     for (const Case& c : cases) {
         EXPECT_EQ(TvPathIsAbsolute(c.name), c.absolute) << (c.name ? c.name : "null");
     }

@@ -92,10 +92,12 @@ TEST_F(FreeListTest, BlocksComeInAddressOrderAndAligned) {
 TEST_F(FreeListTest, PurgeReleasesOnlyWhollyFreeChunks) {
     TvFreeList* list = TvFreeListCreate(16, 3);
     std::vector<void*> blocks;
-    for (int i = 0; i < 9; i++) blocks.push_back(TvFreeListAlloc(list)); // three chunks
+    for (int i = 0; i < 9; i++)
+        blocks.push_back(TvFreeListAlloc(list)); // three chunks
     EXPECT_EQ(TvFreeListPurge(list), 0u);
     // Free the whole of the chunks of blocks 0-2 and 6-8 but one block of 3-5.
-    for (int i : {8, 0, 4, 2, 6, 1, 7}) TvFreeListFree(list, blocks[size_t(i)]);
+    for (int i : {8, 0, 4, 2, 6, 1, 7})
+        TvFreeListFree(list, blocks[size_t(i)]);
     EXPECT_EQ(TvFreeListPurge(list), 2 * list->chunkBytes);
     EXPECT_EQ(list->stackCapacity, 3);
     EXPECT_EQ(list->stackCount, 1);
@@ -134,7 +136,8 @@ TEST_F(FreeListTest, FreesBeyondWhatWasCarvedAreDropped) {
     TvFreeList* list = TvFreeListCreate(8, 2);
     void* a = TvFreeListAlloc(list);
     auto* b = static_cast<uint64_t*>(TvFreeListAlloc(list));
-    for (int i = 0; i < 5; i++) TvFreeListFree(list, a);
+    for (int i = 0; i < 5; i++)
+        TvFreeListFree(list, a);
     EXPECT_EQ(list->stackCount, list->stackCapacity);
     EXPECT_EQ(TvFreeListPurge(list), 0u); // {a, a} does not pass for a whole free chunk
     *b = 42;                              // still ours

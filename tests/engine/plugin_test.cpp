@@ -13,7 +13,9 @@
 namespace {
 
 constexpr int32_t kAlign = int32_t(alignof(std::max_align_t));
-constexpr int32_t Round(int32_t v) { return (v + kAlign - 1) / kAlign * kAlign; }
+constexpr int32_t Round(int32_t v) {
+    return (v + kAlign - 1) / kAlign * kAlign;
+}
 
 std::vector<std::string> g_log;
 
@@ -97,8 +99,7 @@ TEST_F(PluginTest, DestructorsRunLastFirstAndCopiesInOrder) {
     EXPECT_EQ(TvPluginInitObject(&registry, a.data()), &registry);
     EXPECT_EQ(TvPluginCopyObject(&registry, b.data(), a.data()), &registry);
     EXPECT_EQ(TvPluginDeinitObject(&registry, a.data()), &registry);
-    EXPECT_EQ(g_log,
-              (std::vector<std::string>{"ctor a", "copy a", "copy b", "dtor b", "dtor a"}));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"ctor a", "copy a", "copy b", "dtor b", "dtor a"}));
 }
 
 TEST_F(PluginTest, RegistrationNeedsTheEntryPoolAndAClosedEngine) {
@@ -140,8 +141,8 @@ protected:
         bool ok = skip ? TvPluginStreamSkip(&registry, s) != nullptr
                        : TvPluginStreamRead(&registry, s, object.data()) != nullptr;
         uint32_t type = 0;
-        trailerFound = ok && TvStreamReadChunkHeader(s, &type, nullptr, nullptr) &&
-                       type == TV_ID_STRUCT;
+        trailerFound =
+            ok && TvStreamReadChunkHeader(s, &type, nullptr, nullptr) && type == TV_ID_STRUCT;
         TvStreamClose(s, nullptr);
         return ok;
     }
@@ -200,14 +201,12 @@ TEST_F(ExtensionTest, DamagedExtensionsFail) {
         return w.data();
     };
     std::vector<Case> cases = {
-        {"sub-chunk longer than the extension",
-         bad([](ChunkWriter& w) {
+        {"sub-chunk longer than the extension", bad([](ChunkWriter& w) {
              w.Begin(TV_ID_EXTENSION).Header(0x11, 100).Bytes("xxxxxxxx", 8).End();
              w.Chunk(TV_ID_STRUCT, std::vector<uint8_t>(100));
          }),
          kTvPluginIdCore, E_TV_ENDOFSTREAM},
-        {"extension shorter than a sub-chunk header",
-         bad([](ChunkWriter& w) {
+        {"extension shorter than a sub-chunk header", bad([](ChunkWriter& w) {
              w.Begin(TV_ID_EXTENSION).U32(0x11).U32(0).End();
              w.Chunk(TV_ID_STRUCT, std::vector<uint8_t>(16));
          }),
@@ -215,10 +214,10 @@ TEST_F(ExtensionTest, DamagedExtensionsFail) {
         {"extension running past the stream",
          bad([](ChunkWriter& w) { w.Header(TV_ID_EXTENSION, 64).Chunk(0x11, B("AAAA")); }),
          kTvPluginIdCore, E_TV_ENDOFSTREAM},
-        {"version too new",
-         bad([](ChunkWriter& w) { w.Begin(TV_ID_EXTENSION, 0x302).End(); }), 0, E_TV_BADVERSION},
-        {"version too old",
-         bad([](ChunkWriter& w) { w.Begin(TV_ID_EXTENSION, 0x2FF).End(); }), 0, E_TV_BADVERSION},
+        {"version too new", bad([](ChunkWriter& w) { w.Begin(TV_ID_EXTENSION, 0x302).End(); }), 0,
+         E_TV_BADVERSION},
+        {"version too old", bad([](ChunkWriter& w) { w.Begin(TV_ID_EXTENSION, 0x2FF).End(); }), 0,
+         E_TV_BADVERSION},
         {"no extension chunk", bad([](ChunkWriter& w) { w.Chunk(TV_ID_STRUCT, B("abcd")); }),
          kTvPluginIdCore, E_TV_ENDOFSTREAM},
     };

@@ -37,7 +37,8 @@ protected:
         return files_.back();
     }
     void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
+        for (const std::string& f : files_)
+            std::remove(f.c_str());
         if (!dir_.empty()) rmdir(dir_.c_str());
     }
     NullEngine engine_;
@@ -180,13 +181,13 @@ TEST_F(StreamTest, MisuseRecordsTheMatchingError) {
          },
          kTvPluginIdCore, E_TV_ENDOFSTREAM},
         {"named file with access 4",
-         [&] { return TvStreamOpen(TV_STREAM_FILENAME, 4, "x.dff") == nullptr; },
-         kTvPluginIdCore, E_TV_ACCESSTYPE},
+         [&] { return TvStreamOpen(TV_STREAM_FILENAME, 4, "x.dff") == nullptr; }, kTvPluginIdCore,
+         E_TV_ACCESSTYPE},
         {"memory with access 4",
          [&] { return TvStreamOpen(TV_STREAM_MEMORY, 4, nullptr) == nullptr; }, kTvPluginIdCore,
          E_TV_ACCESSTYPE},
-        {"unknown stream type", [&] { return TvStreamOpen(7, 1, "x") == nullptr; },
-         kTvPluginIdCore, E_TV_STREAMTYPE},
+        {"unknown stream type", [&] { return TvStreamOpen(7, 1, "x") == nullptr; }, kTvPluginIdCore,
+         E_TV_STREAMTYPE},
         {"file handle missing", [&] { return TvStreamOpen(TV_STREAM_FILE, 1, nullptr) == nullptr; },
          0, E_TV_NULLP},
         {"missing file",
@@ -205,7 +206,8 @@ TEST_F(StreamTest, MisuseRecordsTheMatchingError) {
 TEST_F(StreamTest, WrittenChunksMatchTheFixtureAndReadBack) {
     const int32_t ints[3] = {-1, 2, 0x12345678};
     std::vector<float> reals(100);
-    for (size_t i = 0; i < reals.size(); i++) reals[i] = float(i) * 0.5f - 3.0f;
+    for (size_t i = 0; i < reals.size(); i++)
+        reals[i] = float(i) * 0.5f - 3.0f;
     const std::vector<float> original = reals;
 
     TvStream* s = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_WRITE, nullptr);
@@ -218,8 +220,10 @@ TEST_F(StreamTest, WrittenChunksMatchTheFixtureAndReadBack) {
 
     ChunkWriter w;
     w.Begin(TV_ID_GEOMETRY);
-    for (int32_t v : ints) w.I32(v);
-    for (float v : reals) w.F32(v);
+    for (int32_t v : ints)
+        w.I32(v);
+    for (float v : reals)
+        w.F32(v);
     w.End();
     ASSERT_EQ(std::vector<uint8_t>(memory.start, memory.start + memory.length), w.data());
     TvFree(memory.start);

@@ -13,7 +13,8 @@ ChunkWriter& ChunkWriter::End() {
     size_t at = open_.back();
     open_.pop_back();
     uint32_t length = uint32_t(data_.size() - at - 8);
-    for (int i = 0; i < 4; i++) data_[at + size_t(i)] = uint8_t(length >> (8 * i));
+    for (int i = 0; i < 4; i++)
+        data_[at + size_t(i)] = uint8_t(length >> (8 * i));
     return *this;
 }
 
@@ -22,7 +23,8 @@ ChunkWriter& ChunkWriter::Header(uint32_t type, uint32_t length, uint32_t versio
 }
 
 ChunkWriter& ChunkWriter::U32(uint32_t value) {
-    for (int i = 0; i < 4; i++) data_.push_back(uint8_t(value >> (8 * i)));
+    for (int i = 0; i < 4; i++)
+        data_.push_back(uint8_t(value >> (8 * i)));
     return *this;
 }
 
@@ -38,8 +40,7 @@ ChunkWriter& ChunkWriter::Bytes(const void* data, size_t size) {
     return *this;
 }
 
-ChunkWriter& ChunkWriter::Chunk(uint32_t type, const std::vector<uint8_t>& body,
-                                uint32_t version) {
+ChunkWriter& ChunkWriter::Chunk(uint32_t type, const std::vector<uint8_t>& body, uint32_t version) {
     return Header(type, uint32_t(body.size()), version).Bytes(body.data(), body.size());
 }
 
@@ -51,7 +52,8 @@ ChunkWriter& ChunkWriter::String(const std::string& text) {
 
 ChunkWriter& WriteExtension(ChunkWriter& writer, const std::vector<ExtensionData>& plugins) {
     writer.Begin(TV_ID_EXTENSION);
-    for (const ExtensionData& p : plugins) writer.Chunk(p.pluginId, p.body);
+    for (const ExtensionData& p : plugins)
+        writer.Chunk(p.pluginId, p.body);
     return writer.End();
 }
 

@@ -22,7 +22,9 @@ const auto kStandard = MakeTable(std::make_integer_sequence<int, kTvNumStandardF
 
 } // namespace
 
-NullDevice& NullDeviceGet() { return g_device; }
+NullDevice& NullDeviceGet() {
+    return g_device;
+}
 
 void NullDeviceInstall() {
     g_device = NullDevice{};
@@ -69,7 +71,8 @@ int32_t NullDeviceControl(int32_t request, void* out, void* in, int32_t number) 
     case TV_DEVICE_GET_CURRENT_VIDEO_MODE: *static_cast<int32_t*>(out) = d.currentMode; return 1;
     case TV_DEVICE_GET_STANDARD_FUNCTIONS: {
         auto* table = static_cast<TvStandardFn*>(out);
-        for (int32_t i = 0; i < number && i < kTvNumStandardFunctions; i++) table[i] = kStandard[i];
+        for (int32_t i = 0; i < number && i < kTvNumStandardFunctions; i++)
+            table[i] = kStandard[i];
         return 1;
     }
     case TV_DEVICE_FOCUS:

@@ -11,10 +11,10 @@
 #include "engine/core/engine.h"
 
 struct NullDevice {
-    std::vector<int32_t> requests;       // every device request, in order
-    std::set<int32_t> refused;           // requests answered with 0
-    std::vector<int32_t> standardCalls;  // indexes of standard functions called, in order
-    std::set<int32_t> refusedStandard;   // standard functions answered with 0
+    std::vector<int32_t> requests;      // every device request, in order
+    std::set<int32_t> refused;          // requests answered with 0
+    std::vector<int32_t> standardCalls; // indexes of standard functions called, in order
+    std::set<int32_t> refusedStandard;  // standard functions answered with 0
     std::vector<TvVideoMode> modes = {{640, 480, 16, 1}, {800, 600, 16, 1}, {1024, 768, 16, 1}};
     int32_t currentMode = 0;
     void* openParameter = nullptr;

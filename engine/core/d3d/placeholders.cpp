@@ -6,7 +6,9 @@
 namespace {
 
 // Placeholder: the device refuses every request.
-int32_t RefuseAll(int32_t, void*, void*, int32_t) { return 0; }
+int32_t RefuseAll(int32_t, void*, void*, int32_t) {
+    return 0;
+}
 
 TvDeviceRecord g_deviceRecord = {1.0f,    RefuseAll, 0.0f,    0.9999f, nullptr, nullptr, nullptr,
                                  nullptr, nullptr,   nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -32,11 +34,17 @@ void CameraHook(TvCamera*) {}
 // Placeholder: render states are not observed.
 void RenderStateObserve(int32_t, intptr_t) {}
 // Placeholder: the pipe is left as created.
-void* PipeComplete(void* pipe) { return pipe; }
+void* PipeComplete(void* pipe) {
+    return pipe;
+}
 
 const TvDriverHooks g_hooks = {Attach, CameraHook, RenderStateObserve, PipeComplete};
 
 } // namespace
 
-TvDeviceRecord* TvD3DGetDeviceRecord() { return &g_deviceRecord; }
-const TvDriverHooks* TvD3DGetDriverHooks() { return &g_hooks; }
+TvDeviceRecord* TvD3DGetDeviceRecord() {
+    return &g_deviceRecord;
+}
+const TvDriverHooks* TvD3DGetDriverHooks() {
+    return &g_hooks;
+}

@@ -11,10 +11,18 @@
 namespace {
 
 int g_calls;
-void* CountingAllocate(size_t n) { return g_calls++, std::malloc(n); }
-void CountingFree(void* p) { g_calls++, std::free(p); }
-void* CountingReallocate(void* p, size_t n) { return g_calls++, std::realloc(p, n); }
-void* CountingZeroAllocate(size_t c, size_t s) { return g_calls++, std::calloc(c, s); }
+void* CountingAllocate(size_t n) {
+    return g_calls++, std::malloc(n);
+}
+void CountingFree(void* p) {
+    g_calls++, std::free(p);
+}
+void* CountingReallocate(void* p, size_t n) {
+    return g_calls++, std::realloc(p, n);
+}
+void* CountingZeroAllocate(size_t c, size_t s) {
+    return g_calls++, std::calloc(c, s);
+}
 const TvMemoryFunctions kCounting = {CountingAllocate, CountingFree, CountingReallocate,
                                      CountingZeroAllocate};
 
@@ -75,10 +83,12 @@ TEST_F(MemInfoTest, TrackingCountsLiveBytesPeakAndTags) {
     EXPECT_EQ(t->count, 0);
 
     std::vector<void*> many; // the table grows past its first 16 entries
-    for (int i = 0; i < 40; i++) many.push_back(TvMalloc(1));
+    for (int i = 0; i < 40; i++)
+        many.push_back(TvMalloc(1));
     EXPECT_EQ(t->count, 40);
     EXPECT_EQ(t->currentBytes, 40u);
-    for (void* p : many) TvFree(p);
+    for (void* p : many)
+        TvFree(p);
     EXPECT_EQ(t->currentBytes, 0u);
     TpMemInfoTrackingStop(); // module close would free it too
 }

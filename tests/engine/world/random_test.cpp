@@ -12,7 +12,8 @@ namespace {
 std::vector<int32_t> Reference(uint32_t seed, int draws) {
     uint32_t t[31];
     t[0] = seed;
-    for (int i = 1; i < 31; i++) t[i] = t[i - 1] * 1103515245u + 12345u;
+    for (int i = 1; i < 31; i++)
+        t[i] = t[i - 1] * 1103515245u + 12345u;
     int f = 3, r = 0;
     std::vector<int32_t> out;
     for (int i = 0; i < 310 + draws; i++) {
@@ -27,7 +28,8 @@ std::vector<int32_t> Reference(uint32_t seed, int draws) {
 
 std::vector<int32_t> Draw(int n) {
     std::vector<int32_t> out;
-    for (int i = 0; i < n; i++) out.push_back(TvRandom());
+    for (int i = 0; i < n; i++)
+        out.push_back(TvRandom());
     return out;
 }
 
