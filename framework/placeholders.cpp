@@ -1,0 +1,294 @@
+// Registration records of the components not built yet. They register in their fixed places
+// of the built-in table, so category order holds, but their class objects are not available.
+#include "framework/core/framework.h"
+#include "framework/core/modules.h"
+
+namespace {
+
+const VkCategoryRef kSoundControl[] = {{&CATID_VkSoundControl, "Vesk SoundControl"}};
+const VkCategoryRef kTransport[] = {{&CATID_VkTransport, "Vesk Transport"}};
+const VkCategoryRef kSoundRW[] = {{&CATID_VkSoundRW, "Vesk SoundRW"}};
+
+// Placeholder: the class cannot be created yet.
+VkResult Unavailable(IVkUnknown*, IVkUnknown** out) {
+    *out = nullptr;
+    return VK_E_CLASSNOTAVAILABLE;
+}
+
+// Placeholder: no class object can be had for these records yet.
+VkResult NoClassObject(const VkGuid&, const VkGuid&, void** out) {
+    *out = nullptr;
+    return VK_E_CLASSNOTAVAILABLE;
+}
+
+template <const auto& Records> VkResult RegisterUnavailable(IVkRegistry* registry) {
+    return VkRegisterModuleClasses(
+        Records, static_cast<int32_t>(sizeof Records / sizeof Records[0]), NoClassObject, registry);
+}
+
+const VkGuid kClsidDictionary0 = {
+    0x20722141, 0x1FC3, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x67, 0x6C, 0x3D}};
+const VkGuid kClsidDictionary1 = {
+    0xBABDFA83, 0x27A7, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x67, 0x6C, 0x3D}};
+const VkComponentRecord kDictionaryRecords[] = {
+    {&kClsidDictionary0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - DictionaryManager",
+     "Vesk.DictionaryManager.1", "Vesk.DictionaryManager", nullptr},
+    {&kClsidDictionary1, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Dictionary",
+     "Vesk.Dictionary.1", "Vesk.Dictionary", nullptr},
+};
+const VkGuid kClsidFile0 = {
+    0x9C2BC043, 0xAAE3, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
+const VkComponentRecord kFileRecords[] = {
+    {&kClsidFile0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - File", "Vesk.File.5.1", "Vesk.File",
+     nullptr},
+};
+const VkGuid kClsidHttp0 = {
+    0x8B8E1545, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
+const VkComponentRecord kHttpRecords[] = {
+    {&kClsidHttp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - HTTP", "Vesk.HTTP.5.1", "Vesk.HTTP",
+     nullptr},
+};
+const VkGuid kClsidProp0 = {
+    0xF7576A40, 0x1658, 0x11D2, {0xAC, 0x12, 0x00, 0x60, 0x08, 0x4E, 0xF0, 0x0B}};
+const VkComponentRecord kPropRecords[] = {
+    {&kClsidProp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Property-file handler",
+     "Vesk.Prop.5.1", "Vesk.Prop", nullptr},
+};
+const VkGuid kClsidTerminal0 = {
+    0x5D7ED862, 0x3749, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
+const VkComponentRecord kTerminalRecords[] = {
+    {&kClsidTerminal0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Terminal", "Vesk.Terminal.5.1",
+     "Vesk.Terminal", nullptr},
+};
+const VkGuid kClsidArchive0 = {
+    0x998B04C5, 0xF253, 0x11D1, {0x9B, 0xAA, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
+const VkComponentRecord kArchiveRecords[] = {
+    {&kClsidArchive0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Archive storage",
+     "Vesk.Archive.1", "Vesk.Archive", nullptr},
+};
+const VkGuid kClsidDownloader0 = {
+    0x8B8E1541, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
+const VkComponentRecord kDownloaderRecords[] = {
+    {&kClsidDownloader0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Downloader",
+     "Vesk.Downloader.5.1", "Vesk.Downloader", nullptr},
+};
+const VkGuid kClsidArchiveStorage0 = {
+    0xBF8D9ED3, 0x9492, 0x11D2, {0x86, 0x8D, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
+const VkComponentRecord kArchiveStorageRecords[] = {
+    {&kClsidArchiveStorage0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - File Archive Storage",
+     "Vesk.ArchiveStorage.1", "Vesk.ArchiveStorage", nullptr},
+};
+const VkGuid kClsidUrl0 = {
+    0x5BD13FE4, 0xAB1B, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
+const VkComponentRecord kUrlRecords[] = {
+    {&kClsidUrl0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - URL", "Vesk.URL.5.1", "Vesk.URL",
+     nullptr},
+};
+const VkGuid kClsidSyncStream0 = {
+    0xC61196BC, 0x317B, 0x11D3, {0x86, 0xB3, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
+const VkComponentRecord kSyncStreamRecords[] = {
+    {&kClsidSyncStream0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - SyncStream",
+     "Vesk.SyncStream.5.1", "Vesk.SyncStream", nullptr},
+};
+const VkGuid kClsidMaths0 = {
+    0x11701CA1, 0xDC73, 0x11D1, {0x9B, 0xA4, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
+const VkComponentRecord kMathsRecords[] = {
+    {&kClsidMaths0, 0, nullptr, 0, nullptr, Unavailable, "Standard Maths - Vesk", "Vesk.Maths.1",
+     "Vesk.Maths", nullptr},
+};
+const VkGuid kClsidStorage0 = {
+    0x37BB45B2, 0x7FA8, 0x11D1, {0x9B, 0x80, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
+const VkComponentRecord kStorageRecords[] = {
+    {&kClsidStorage0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - File Storage", "Vesk.Storage.1",
+     "Vesk.Storage", nullptr},
+};
+const VkGuid kClsidCpuId0 = {
+    0xE9F11940, 0x1A55, 0x11D2, {0x9E, 0x95, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const VkComponentRecord kCpuIdRecords[] = {
+    {&kClsidCpuId0, 0, nullptr, 0, nullptr, Unavailable, "CPU Identification - Vesk",
+     "Vesk.CPUID.5.1", "Vesk.CPUID", nullptr},
+};
+const VkGuid kClsidTcp0 = {
+    0xADDCFA01, 0x39E5, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
+const VkComponentRecord kTcpRecords[] = {
+    {&kClsidTcp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - StandardTCP", "Vesk.StandardTCP.5.1",
+     "Vesk.StandardTCP", nullptr},
+};
+const VkGuid kClsidDictTypeSound0 = {
+    0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
+const VkComponentRecord kDictTypeSoundRecords[] = {
+    {&kClsidDictTypeSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - DictType Sound",
+     "Vesk.DictTypeSound.1", "Vesk.DictTypeSound", nullptr},
+};
+const VkGuid kClsidNullSound0 = {
+    0xDCB32E40, 0xBF68, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
+const VkComponentRecord kNullSoundRecords[] = {
+    {&kClsidNullSound0, 1, kSoundControl, 0, nullptr, Unavailable, "Vesk - Null Sound",
+     "Vesk.NullSound.5.1", "Vesk.NullSound", nullptr},
+};
+const VkGuid kClsidNullTransport0 = {
+    0x489E3041, 0x8DFB, 0x11D2, {0x81, 0x4B, 0x00, 0xC0, 0x4F, 0x7E, 0xE6, 0x92}};
+const VkComponentRecord kNullTransportRecords[] = {
+    {&kClsidNullTransport0, 1, kTransport, 0, nullptr, Unavailable, "Vesk - NULL Transport",
+     "Vesk.NULLTransport.5", "Vesk.NULLTransport", nullptr},
+};
+const VkGuid kClsidNetwork0 = {
+    0xC6041C61, 0x7A56, 0x11D2, {0x81, 0x4B, 0x00, 0xC0, 0x4F, 0x7E, 0xE6, 0x92}};
+const VkComponentRecord kNetworkRecords[] = {
+    {&kClsidNetwork0, 0, nullptr, 1, kTransport, Unavailable, "Vesk - Standard Networking",
+     "Vesk.Network.5", "Vesk.Network", nullptr},
+};
+const VkGuid kClsidStreamedSound0 = {
+    0x8272C380, 0xA705, 0x11D2, {0xAC, 0x17, 0x00, 0x60, 0x08, 0x4E, 0xF0, 0x0B}};
+const VkComponentRecord kStreamedSoundRecords[] = {
+    {&kClsidStreamedSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Streamed Sound Player",
+     "Vesk.StreamedSoundPlayer.5.1", "Vesk.StreamedSoundPlayer", nullptr},
+};
+const VkGuid kClsidInput0 = {
+    0xFFCD08A6, 0x5790, 0x11D2, {0xAD, 0x47, 0x00, 0x60, 0x08, 0x56, 0xCC, 0x1B}};
+const VkComponentRecord kInputRecords[] = {
+    {&kClsidInput0, 0, nullptr, 0, nullptr, Unavailable, "InputOutput - Vesk", "Vesk.IO.5.1",
+     "Vesk.IO", nullptr},
+};
+const VkGuid kClsidSoundProc0 = {
+    0x4BA9A7F4, 0x9A83, 0x11D2, {0x86, 0x8F, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
+const VkComponentRecord kSoundProcRecords[] = {
+    {&kClsidSoundProc0, 0, nullptr, 1, kSoundRW, Unavailable, "Sound Processing - Vesk",
+     "Vesk.SoundProc.1", "Vesk.SoundProc", nullptr},
+};
+const VkGuid kClsidSoundRWWav0 = {
+    0x4BA9A7F8, 0x9A83, 0x11D2, {0x86, 0x8F, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
+const VkComponentRecord kSoundRWWavRecords[] = {
+    {&kClsidSoundRWWav0, 1, kSoundRW, 0, nullptr, Unavailable, "Vesk - Standard SoundRW Wav",
+     "Vesk.SoundRWWav.1", "Vesk.SoundRWWav", nullptr},
+};
+const VkGuid kClsidCdAudio0 = {
+    0x031EA5C0, 0xB535, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
+const VkComponentRecord kCdAudioRecords[] = {
+    {&kClsidCdAudio0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Windows Red-book CD Audio",
+     "Vesk.WindowsCDAudioRedbook.5.1", "Vesk.WindowsCDAudioRedbook", nullptr},
+};
+const VkGuid kClsidDx5Transport0 = {
+    0xCADFC6E1, 0x758C, 0x11D2, {0x81, 0x4B, 0x00, 0xC0, 0x4F, 0x7E, 0xE6, 0x92}};
+const VkComponentRecord kDx5TransportRecords[] = {
+    {&kClsidDx5Transport0, 1, kTransport, 0, nullptr, Unavailable,
+     "Vesk - DirectX 5 Network Transport", "Vesk.DX5Transport.5", "Vesk.DX5Transport", nullptr},
+};
+const VkGuid kClsidDx6Transport0 = {
+    0xABFA4301, 0xF0CE, 0x11D2, {0x81, 0x4C, 0x08, 0x00, 0x09, 0xD7, 0xE1, 0x1F}};
+const VkComponentRecord kDx6TransportRecords[] = {
+    {&kClsidDx6Transport0, 1, kTransport, 0, nullptr, Unavailable,
+     "Vesk - DirectX 6 Network Transport", "Vesk.DX6Transport.5", "Vesk.DX6Transport", nullptr},
+};
+const VkGuid kClsidDxSoundControl0 = {
+    0x3B761161, 0xDB91, 0x11D2, {0xBE, 0x85, 0x08, 0x00, 0x09, 0xD7, 0xC1, 0xD3}};
+const VkComponentRecord kDxSoundControlRecords[] = {
+    {&kClsidDxSoundControl0, 1, kSoundControl, 0, nullptr, Unavailable, "Vesk - DX Sound Control",
+     "Vesk.DXSoundControl.5.0", "Vesk.DXSoundControl", nullptr},
+};
+
+} // namespace
+
+VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDictionaryRecords>(registry);
+}
+
+VkResult VkFileModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kFileRecords>(registry);
+}
+
+VkResult VkHttpModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kHttpRecords>(registry);
+}
+
+VkResult VkPropModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kPropRecords>(registry);
+}
+
+VkResult VkTerminalModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kTerminalRecords>(registry);
+}
+
+VkResult VkArchiveModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kArchiveRecords>(registry);
+}
+
+VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDownloaderRecords>(registry);
+}
+
+VkResult VkArchiveStorageModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kArchiveStorageRecords>(registry);
+}
+
+VkResult VkUrlModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kUrlRecords>(registry);
+}
+
+VkResult VkSyncStreamModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kSyncStreamRecords>(registry);
+}
+
+VkResult VkMathsModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kMathsRecords>(registry);
+}
+
+VkResult VkStorageModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kStorageRecords>(registry);
+}
+
+VkResult VkCpuIdModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kCpuIdRecords>(registry);
+}
+
+VkResult VkTcpModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kTcpRecords>(registry);
+}
+
+VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDictTypeSoundRecords>(registry);
+}
+
+VkResult VkNullSoundModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kNullSoundRecords>(registry);
+}
+
+VkResult VkNullTransportModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kNullTransportRecords>(registry);
+}
+
+VkResult VkNetworkModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kNetworkRecords>(registry);
+}
+
+VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kStreamedSoundRecords>(registry);
+}
+
+VkResult VkInputModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kInputRecords>(registry);
+}
+
+VkResult VkSoundProcModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kSoundProcRecords>(registry);
+}
+
+VkResult VkSoundRWWavModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kSoundRWWavRecords>(registry);
+}
+
+VkResult VkCdAudioModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kCdAudioRecords>(registry);
+}
+
+VkResult VkDx5TransportModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDx5TransportRecords>(registry);
+}
+
+VkResult VkDx6TransportModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDx6TransportRecords>(registry);
+}
+
+VkResult VkDxSoundControlModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDxSoundControlRecords>(registry);
+}
