@@ -1,0 +1,67 @@
+// The OpenGL side of the DirectDraw/Direct3D stand-in: one OpenGL 3.3 core context (on the
+// game's window when there is one, else on a hidden window of its own), textures for
+// texture surfaces, colour and depth textures for render targets, and the shader that draws
+// pre-transformed vertices with the render states in use. Render targets are stored with
+// their first row at GL row 0, so memory copies need no flipping; only the present flips.
+#pragma once
+
+#include "platform/ddraw/d3d.h"
+
+#include <cstdint>
+
+// Makes the context current, creating it on first use (on the given window when it has an
+// SDL window). False when no OpenGL 3.3 core context can be had.
+bool DDrawGlAcquire(HWND window);
+// True when the context offers S3TC (DXT1 to DXT5) textures. Creates the context if needed.
+bool DDrawGlHasS3tc();
+
+enum DDrawGlTextureKind { DDRAW_GL_COLOR_TARGET, DDRAW_GL_DEPTH, DDRAW_GL_TEXTURE };
+// A texture of the given kind and size (levels for DDRAW_GL_TEXTURE); 0 on failure.
+uint32_t DDrawGlCreateTexture(DDrawGlTextureKind kind, int width, int height, int levels);
+void DDrawGlDeleteTexture(uint32_t texture);
+
+// Uploads one level of RGBA bytes (rows of width * 4 bytes, first row first).
+void DDrawGlUploadRgba(uint32_t texture, int level, int width, int height, const uint8_t* rgba);
+// Uploads one level of DXT blocks; false when the context has no S3TC.
+bool DDrawGlUploadDxt(uint32_t texture, int level, DWORD fourCC, int width, int height,
+                      const uint8_t* blocks, int size);
+// Reads a colour target back as RGBA bytes.
+void DDrawGlReadRgba(uint32_t texture, int width, int height, uint8_t* rgba);
+// Depth textures as floats 0..1.
+void DDrawGlReadDepth(uint32_t texture, int width, int height, float* depth);
+void DDrawGlWriteDepth(uint32_t texture, int width, int height, const float* depth);
+
+// Clears a rectangle of a colour target and/or depth texture (either may be 0).
+void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHeight,
+                  const RECT& rect, bool clearColor, const uint8_t rgba[4], bool clearDepth,
+                  float depthValue);
+// Copies a whole colour target into another of the same size.
+void DDrawGlCopyColor(uint32_t source, uint32_t destination, int width, int height);
+// Shows a colour target in the window, scaled to its client area with the aspect kept.
+// Does nothing without a real window.
+void DDrawGlPresent(HWND window, uint32_t color, int width, int height);
+
+// Everything one draw call needs to know.
+struct DDrawGlDrawState {
+    uint32_t colorTarget, depthTarget;
+    int targetWidth, targetHeight;
+    bool zEnable, zWrite;
+    DWORD zFunc;
+    bool gouraud, perspective;
+    DWORD colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2;
+    bool alphaTest;
+    DWORD alphaFunc, alphaRef;
+    bool blend;
+    DWORD srcBlend, destBlend;
+    bool fog;
+    D3DCOLOR fogColor;
+    uint32_t texture;
+    bool textureHasAlpha, colorKey;
+    DWORD address;
+    D3DCOLOR borderColor;
+    DWORD magFilter, minFilter, mipFilter;
+};
+
+// Draws vertices, indexed when indices is not null. The caller has checked the counts.
+void DDrawGlDraw(const DDrawGlDrawState& state, D3DPRIMITIVETYPE type, const D3DTLVERTEX* vertices,
+                 DWORD vertexCount, const WORD* indices, DWORD indexCount);

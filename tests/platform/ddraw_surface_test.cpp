@@ -1,0 +1,295 @@
+// Surfaces, Blt, enumeration and reference counts of the DirectDraw stand-in.
+#include "tests/platform/ddraw_fixture.h"
+
+namespace {
+
+class DDrawSurfaceTest : public DDrawTest {
+protected:
+    IDirectDrawSurface4* Plain(DWORD w, DWORD h, const DDPIXELFORMAT& f, bool keyed = false) {
+        DDSURFACEDESC2 d =
+            Describe(0x1007 | (keyed ? DDSD_CKSRCBLT : 0), DDSCAPS_SYSTEMMEMORY, w, h);
+        d.ddpfPixelFormat = f;
+        IDirectDrawSurface4* s = nullptr;
+        EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
+        return s ? Keep(s) : nullptr;
+    }
+    static HRESULT Fill(IDirectDrawSurface4* s, RECT* r, DWORD value) {
+        DDBLTFX fx = {};
+        fx.dwSize = sizeof fx;
+        fx.dwFillColor = value;
+        return s->Blt(r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    }
+};
+
+TEST_F(DDrawSurfaceTest, FillsAndCopiesPlainKeyedAndStretched) {
+    IDirectDrawSurface4* src = Plain(4, 4, Format565(), true);
+    IDirectDrawSurface4* dst = Plain(8, 8, Format565());
+    ASSERT_EQ(Fill(dst, nullptr, 0x1234), DD_OK);
+    RECT inner = {1, 1, 3, 3};
+    ASSERT_EQ(Fill(src, nullptr, 0), DD_OK);
+    ASSERT_EQ(Fill(src, &inner, 0xF800), DD_OK);
+    EXPECT_EQ(Pixel(src, 0, 0), 0u);
+    EXPECT_EQ(Pixel(src, 2, 2), 0xF800u);
+
+    // Keyed copy: key 0 pixels leave the destination as it was.
+    RECT at = {2, 2, 6, 6};
+    ASSERT_EQ(dst->Blt(&at, src, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr), DD_OK);
+    EXPECT_EQ(Pixel(dst, 2, 2), 0x1234u);
+    EXPECT_EQ(Pixel(dst, 3, 3), 0xF800u);
+    EXPECT_EQ(Pixel(dst, 6, 6), 0x1234u);
+
+    // Plain copy takes the key pixels too.
+    ASSERT_EQ(dst->Blt(&at, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Pixel(dst, 2, 2), 0u);
+
+    // Stretch 2 x 2 source pixels to the whole 8 x 8: each becomes a 4 x 4 block.
+    RECT quarter = {1, 1, 3, 3};
+    ASSERT_EQ(Fill(src, &quarter, 0x07E0), DD_OK);
+    RECT one = {1, 1, 2, 2};
+    ASSERT_EQ(Fill(src, &one, 0x001F), DD_OK);
+    ASSERT_EQ(dst->Blt(nullptr, src, &quarter, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Pixel(dst, 0, 0), 0x001Fu);
+    EXPECT_EQ(Pixel(dst, 3, 3), 0x001Fu);
+    EXPECT_EQ(Pixel(dst, 4, 0), 0x07E0u);
+    EXPECT_EQ(Pixel(dst, 7, 7), 0x07E0u);
+
+    // A key copy from a surface without a key, rectangles outside, a null fill: refused.
+    IDirectDrawSurface4* unkeyed = Plain(4, 4, Format565());
+    EXPECT_EQ(dst->Blt(nullptr, unkeyed, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr),
+              DDERR_NOCOLORKEY);
+    RECT outside = {6, 6, 9, 9};
+    EXPECT_EQ(Fill(dst, &outside, 0), DDERR_INVALIDRECT);
+    RECT empty = {3, 3, 3, 5};
+    EXPECT_EQ(dst->Blt(&empty, src, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+    EXPECT_EQ(dst->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, nullptr), DDERR_INVALIDPARAMS);
+}
+
+TEST_F(DDrawSurfaceTest, WholeSurfaceCopyConvertsFormats) {
+    struct Case {
+        DDPIXELFORMAT from, to;
+        uint32_t in, out;
+    } cases[] = {
+        {Format565(), Format8888(), 0xF81F, 0xFFFF00FF}, // 565 is opaque
+        {Format8888(), Format565(), 0x80FF8000, 0xFC00},
+        {Format8888(), Format4444(), 0x80FF8000, 0x8F80},
+        {Format1555(), Format565(), 0x83E0, 0x07E0},
+    };
+    for (Case& c : cases) {
+        IDirectDrawSurface4* a = Plain(2, 2, c.from);
+        IDirectDrawSurface4* b = Plain(2, 2, c.to);
+        ASSERT_EQ(Fill(a, nullptr, c.in), DD_OK);
+        ASSERT_EQ(b->Blt(nullptr, a, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+        EXPECT_EQ(Pixel(b, 1, 1), c.out) << std::hex << c.in;
+    }
+}
+
+TEST_F(DDrawSurfaceTest, RenderTargetFillsAndLockWritesReachOpenGl) {
+    MakeTarget(8, 8, false);
+    RECT left = {0, 0, 4, 8};
+    ASSERT_EQ(Fill(color_, nullptr, 0x001F), DD_OK);
+    ASSERT_EQ(Fill(color_, &left, 0xF800), DD_OK);
+    EXPECT_EQ(Pixel(color_, 1, 1), 0xF800u);
+    EXPECT_EQ(Pixel(color_, 6, 1), 0x001Fu);
+
+    // Pixels written through a lock are what later drawing blends with.
+    DDSURFACEDESC2 d = {};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(color_->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(color_->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
+    reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(d.lpSurface) + 4 * d.lPitch)[6] = 0x07E0;
+    ASSERT_EQ(color_->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(color_->Unlock(nullptr), DDERR_NOTLOCKED);
+    device_->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+    device_->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    Quad(0, 0, 8, 8, 0, 0xFFFF0000);
+    EXPECT_EQ(Pixel(color_, 6, 4), 0xFFE0u);
+    EXPECT_EQ(Pixel(color_, 6, 1), 0xF81Fu);
+}
+
+TEST_F(DDrawSurfaceTest, DescriptionsReportFormatPitchAndChains) {
+    DDSURFACEDESC2 d = Describe(0x11007 | DDSD_MIPMAPCOUNT, DDSCAPS_TEXTURE | 0x400008, 256, 64);
+    d.ddpfPixelFormat = Format565();
+    d.dwMipMapCount = 7;
+    IDirectDrawSurface4* t = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&d, &t, nullptr), DD_OK);
+    Keep(t);
+    DDSURFACEDESC2 got = {};
+    got.dwSize = sizeof got;
+    ASSERT_EQ(t->GetSurfaceDesc(&got), DD_OK);
+    EXPECT_EQ(got.dwMipMapCount, 7u);
+    EXPECT_TRUE(got.dwFlags & DDSD_CKSRCBLT);
+    EXPECT_TRUE(got.dwFlags & DDSD_PITCH);
+    EXPECT_GE(got.lPitch, 512);
+    EXPECT_EQ(got.ddpfPixelFormat.dwRGBBitCount, 16u);
+    EXPECT_EQ(got.ddsCaps.dwCaps & DDSCAPS_TEXTURE, DDSCAPS_TEXTURE);
+
+    struct Bad {
+        const char* what;
+        DDSURFACEDESC2 desc;
+    } bad[] = {
+        {"no size", Describe(DDSD_CAPS, DDSCAPS_OFFSCREENPLAIN)},
+        {"too many mips",
+         [] {
+             DDSURFACEDESC2 m = Describe(0x21007, DDSCAPS_TEXTURE | 0x400008, 8, 8);
+             m.ddpfPixelFormat = Format565();
+             m.dwMipMapCount = 5;
+             return m;
+         }()},
+        {"palettised",
+         [] {
+             DDSURFACEDESC2 m = Describe(0x1007, DDSCAPS_TEXTURE, 8, 8);
+             m.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+             m.ddpfPixelFormat.dwRGBBitCount = 8;
+             return m;
+         }()},
+        {"non-local memory", Describe(0x7, 0x20005000, 128, 128)},
+        {"z without format", Describe(0x7, 0x26000, 8, 8)},
+    };
+    for (Bad& b : bad) {
+        IDirectDrawSurface4* s = reinterpret_cast<IDirectDrawSurface4*>(1);
+        EXPECT_NE(dd_->CreateSurface(&b.desc, &s, nullptr), DD_OK) << b.what;
+        EXPECT_EQ(s, nullptr) << b.what;
+    }
+}
+
+TEST_F(DDrawSurfaceTest, EnumerationOffersTheProfile) {
+    int drivers = 0;
+    DirectDrawEnumerateA(
+        [](GUID* guid, char* description, char*, void* ctx) -> BOOL {
+            EXPECT_EQ(guid, nullptr);
+            EXPECT_NE(description, nullptr);
+            ++*static_cast<int*>(ctx);
+            return DDENUMRET_OK;
+        },
+        &drivers);
+    EXPECT_EQ(drivers, 1);
+
+    std::vector<std::pair<DWORD, DWORD>> modes;
+    dd_->EnumDisplayModes(0, nullptr, &modes, [](DDSURFACEDESC2* d, void* ctx) -> HRESULT {
+        EXPECT_EQ(d->ddpfPixelFormat.dwFlags, DDPF_RGB);
+        EXPECT_EQ(d->ddpfPixelFormat.dwRGBBitCount, 16u);
+        static_cast<std::vector<std::pair<DWORD, DWORD>>*>(ctx)->emplace_back(d->dwWidth,
+                                                                              d->dwHeight);
+        return DDENUMRET_OK;
+    });
+    EXPECT_EQ(modes, (std::vector<std::pair<DWORD, DWORD>>{{640, 480}, {800, 600}, {1024, 768}}));
+
+    struct Devices {
+        int count = 0;
+        D3DDEVICEDESC hal = {};
+    } devices;
+    d3d_->EnumDevices(
+        [](GUID* guid, char*, char*, D3DDEVICEDESC* hal, D3DDEVICEDESC*, void* ctx) -> HRESULT {
+            auto* d = static_cast<Devices*>(ctx);
+            EXPECT_TRUE(*guid == IID_IDirect3DHALDevice);
+            d->hal = *hal;
+            ++d->count;
+            return D3DENUMRET_OK;
+        },
+        &devices);
+    ASSERT_EQ(devices.count, 1);
+    const D3DDEVICEDESC& hal = devices.hal;
+    EXPECT_TRUE(hal.dcmColorModel & D3DCOLOR_RGB);
+    EXPECT_TRUE(hal.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_PERSPECTIVE);
+    EXPECT_FALSE(hal.dpcTriCaps.dwRasterCaps & D3DPRASTERCAPS_ZBUFFERLESSHSR);
+    EXPECT_FALSE(hal.dwDevCaps & D3DDEVCAPS_TEXTURENONLOCALVIDMEM);
+    EXPECT_EQ(hal.dpcTriCaps.dwShadeCaps & 0xC500A, 0xC500Au);
+    EXPECT_TRUE(hal.dpcTriCaps.dwAlphaCmpCaps & D3DPCMPCAPS_GREATER);
+    EXPECT_EQ(hal.dwDeviceRenderBitDepth, DDBD_16 | DDBD_32);
+    EXPECT_EQ(hal.dwMaxTextureWidth, 1024u);
+
+    std::vector<DWORD> zDepths;
+    d3d_->EnumZBufferFormats(
+        IID_IDirect3DHALDevice,
+        [](DDPIXELFORMAT* f, void* ctx) -> HRESULT {
+            static_cast<std::vector<DWORD>*>(ctx)->push_back(f->dwZBufferBitDepth);
+            return D3DENUMRET_OK;
+        },
+        &zDepths);
+    EXPECT_EQ(zDepths, (std::vector<DWORD>{16, 24}));
+
+    DDCAPS halCaps = {}, helCaps = {};
+    halCaps.dwSize = helCaps.dwSize = sizeof(DDCAPS);
+    EXPECT_EQ(dd_->GetCaps(&halCaps, &helCaps), DD_OK);
+    DDSCAPS2 vid = {0x10006200, 0, 0, 0};
+    DWORD total = 0, free = 0;
+    ASSERT_EQ(dd_->GetAvailableVidMem(&vid, &total, &free), DD_OK);
+    EXPECT_GE(total, 1024u * 768u * 2u * 3u);
+    // A new video surface takes from the free memory.
+    DDSURFACEDESC2 d = Describe(0x1007, DDSCAPS_TEXTURE, 256, 256);
+    d.ddpfPixelFormat = Format565();
+    IDirectDrawSurface4* tex = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&d, &tex, nullptr), DD_OK);
+    DWORD freeAfter = 0;
+    dd_->GetAvailableVidMem(&vid, nullptr, &freeAfter);
+    EXPECT_EQ(free - freeAfter, 256u * 256u * 2u);
+    tex->Release();
+}
+
+TEST_F(DDrawSurfaceTest, ReferencesAreCountedAcrossInterfaces) {
+    MakeTarget(16, 16);
+    // The device holds its target; the target holds its z-buffer.
+    EXPECT_EQ(color_->AddRef(), 3u);
+    EXPECT_EQ(color_->Release(), 2u);
+    EXPECT_EQ(z_->AddRef(), 3u);
+    EXPECT_EQ(z_->Release(), 2u);
+    EXPECT_EQ(color_->AddAttachedSurface(z_), DDERR_SURFACEALREADYATTACHED);
+
+    IDirectDrawSurface4* texture = Texture(Format565(), 4, 4, [](DWORD, DWORD) { return 1u; });
+    IDirect3DTexture2* t = nullptr;
+    ASSERT_EQ(texture->QueryInterface(IID_IDirect3DTexture2, reinterpret_cast<void**>(&t)), DD_OK);
+    ASSERT_EQ(device_->SetTexture(0, t), DD_OK);
+    EXPECT_EQ(t->Release(), 2u); // ours gone, the device's stays
+    ASSERT_EQ(device_->SetTexture(0, nullptr), DD_OK);
+    EXPECT_EQ(texture->AddRef(), 2u);
+    texture->Release();
+
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(color_->QueryInterface(IID_IDirect3DTexture2, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+
+    // The Direct3D object keeps the DirectDraw object alive.
+    IDirectDraw4* dd = dd_;
+    dd->AddRef();
+    EXPECT_EQ(dd->Release(), 2u);
+    // Objects go when their last reference goes (checked against the live count at the end).
+    int before = DDrawLiveObjects();
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(dd_->CreateClipper(0, &clipper, nullptr), DD_OK);
+    PALETTEENTRY entries[256] = {};
+    entries[3] = {1, 2, 3, 4};
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(dd_->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &palette, nullptr),
+              DD_OK);
+    PALETTEENTRY back[4] = {};
+    ASSERT_EQ(palette->GetEntries(0, 0, 4, back), DD_OK);
+    EXPECT_EQ(back[3].peFlags, 4);
+    EXPECT_EQ(palette->GetEntries(0, 250, 7, back), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(DDrawLiveObjects(), before + 2);
+    clipper->Release();
+    palette->Release();
+    EXPECT_EQ(DDrawLiveObjects(), before);
+}
+
+TEST_F(DDrawSurfaceTest, CooperativeLevelAndDisplayModeBookkeeping) {
+    EXPECT_EQ(dd_->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE), DDERR_INVALIDPARAMS);
+    ASSERT_EQ(dd_->SetCooperativeLevel(nullptr, 0x813), DD_OK);
+    EXPECT_EQ(dd_->SetDisplayMode(800, 600, 16, 0, 0), DD_OK);
+    EXPECT_EQ(dd_->SetDisplayMode(800, 600, 32, 0, 0), DDERR_INVALIDMODE);
+    EXPECT_EQ(dd_->SetDisplayMode(700, 500, 16, 0, 0), DDERR_INVALIDMODE);
+    DDSURFACEDESC2 d = Describe(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE);
+    IDirectDrawSurface4* primary = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&d, &primary, nullptr), DD_OK);
+    Keep(primary);
+    DDSURFACEDESC2 got = {};
+    got.dwSize = sizeof got;
+    primary->GetSurfaceDesc(&got);
+    EXPECT_EQ(got.dwWidth, 800u);
+    EXPECT_EQ(got.dwHeight, 600u);
+    EXPECT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), DDERR_NOTFLIPPABLE);
+    EXPECT_EQ(dd_->RestoreDisplayMode(), DD_OK);
+    EXPECT_EQ(dd_->RestoreAllSurfaces(), DD_OK);
+}
+
+} // namespace
