@@ -6,21 +6,16 @@
     static TvModuleGlobals _Tv##name##ModuleGlobals;                                               \
     const int32_t _Tv##name##ModuleDataSize = (bytes);                                             \
     void* _Tv##name##ModuleOpen(void* instance, int32_t offset, int32_t) {                         \
-        _Tv##name##ModuleGlobals.offset = offset;                                                  \
-        _Tv##name##ModuleGlobals.numInstances++;                                                   \
-        return instance;                                                                           \
+        return TvModuleOpened(_Tv##name##ModuleGlobals, instance, offset);                         \
     }                                                                                              \
     void* _Tv##name##ModuleClose(void* instance, int32_t, int32_t) {                               \
-        _Tv##name##ModuleGlobals.numInstances--;                                                   \
-        return instance;                                                                           \
+        return TvModuleClosed(_Tv##name##ModuleGlobals, instance);                                 \
     }
 
 // Placeholder: camera module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Camera, 8)
 // Placeholder: image module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Image, 1088)
-// Placeholder: raster module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Raster, 176)
 // Placeholder: texture module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Texture, 72)
 // Placeholder: pipe stack module, records its offset and counts opens.
@@ -31,4 +26,6 @@ TV_PLACEHOLDER_MODULE(Immediate3D, 8)
 TV_PLACEHOLDER_MODULE(ResArena, 72)
 
 // Placeholder: the image module keeps no gamma tables yet.
-bool TvImageSetGamma(float) { return true; }
+bool TvImageSetGamma(float) {
+    return true;
+}
