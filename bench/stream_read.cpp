@@ -10,21 +10,11 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/stream.h"
+#include "tests/support/accepting_device.h"
 
 namespace {
 
 constexpr size_t kTotal = size_t(64) << 20;
-
-// A device that accepts every request, so the engine opens without hardware.
-int32_t AcceptAll(int32_t request, void* out, void*, int32_t) {
-    if (request == TV_DEVICE_GET_ENGINE_DATA) {
-        TvDeviceRecord record{};
-        record.gamma = 1.0f;
-        record.deviceControl = AcceptAll;
-        *static_cast<TvDeviceRecord*>(out) = record;
-    }
-    return 1;
-}
 
 // 64 MiB of chunks, each a 12-byte header and `body` bytes.
 const std::vector<uint8_t>& Chunks(uint32_t body) {
@@ -108,8 +98,7 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    TvD3DGetDeviceRecord()->deviceControl = AcceptAll;
-    if (!TvEngineInit(nullptr) || !TvEngineOpen(nullptr) || !TvEngineStart()) {
+    if (!AcceptingEngineStart()) {
         std::fprintf(stderr, "engine did not start\n");
         return 1;
     }

@@ -7,22 +7,11 @@
 #include "engine/core/engine.h"
 #include "engine/core/plugin.h"
 #include "engine/core/stream.h"
+#include "tests/support/accepting_device.h"
 
 namespace {
 
-// A device that accepts every request, so the engine opens without hardware.
-int32_t AcceptAll(int32_t request, void* out, void*, int32_t) {
-    if (request == TV_DEVICE_GET_ENGINE_DATA) {
-        TvDeviceRecord record{};
-        record.gamma = 1.0f;
-        record.deviceControl = AcceptAll;
-        *static_cast<TvDeviceRecord*>(out) = record;
-    }
-    return 1;
-}
-
 TvPluginRegistry g_registry = TvPluginRegistryInitial(32);
-int32_t g_wholeOffset, g_partOffset;
 constexpr int32_t kDataSize = 64;
 
 // Reads as much of its sub-chunk as fits its data.
@@ -37,14 +26,11 @@ TvStream* ReadPart(TvStream* s, int32_t, void* object, int32_t offset, int32_t) 
                            8);
 }
 
-bool Setup() {
-    TvD3DGetDeviceRecord()->deviceControl = AcceptAll;
-    if (!TvEngineInit(nullptr)) return false;
-    g_wholeOffset = TvPluginRegister(&g_registry, kDataSize, 0x11, nullptr, nullptr, nullptr);
-    g_partOffset = TvPluginRegister(&g_registry, 8, 0x22, nullptr, nullptr, nullptr);
-    TvPluginRegisterStream(&g_registry, 0x11, ReadWhole, nullptr, nullptr);
-    TvPluginRegisterStream(&g_registry, 0x22, ReadPart, nullptr, nullptr);
-    return TvEngineOpen(nullptr) && TvEngineStart();
+bool Attach() {
+    return TvPluginRegister(&g_registry, kDataSize, 0x11, nullptr, nullptr, nullptr) >= 0 &&
+           TvPluginRegister(&g_registry, 8, 0x22, nullptr, nullptr, nullptr) >= 0 &&
+           TvPluginRegisterStream(&g_registry, 0x11, ReadWhole, nullptr, nullptr) >= 0 &&
+           TvPluginRegisterStream(&g_registry, 0x22, ReadPart, nullptr, nullptr) >= 0;
 }
 
 bool IsContainer(uint32_t type) {
@@ -86,7 +72,7 @@ bool ReadChunks(TvStream* s, uint32_t limit, int depth, uint8_t* object) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool ready = Setup();
+    static bool ready = AcceptingEngineStart(Attach);
     if (!ready) __builtin_trap();
     TvMemory memory = {const_cast<uint8_t*>(data), size};
     TvStream* s = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_READ, &memory);

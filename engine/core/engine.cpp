@@ -62,6 +62,7 @@ TvEngineInstance* TvEngineInstancePtr = &g_defaultInstance;
 TvPluginRegistry TvEngineRegistry = TvPluginRegistryInitial(sizeof(TvEngineInstance));
 
 bool TvEngineInit(const TvMemoryFunctions* memoryFuncs) {
+    if (g_engineOpenCount > 0) return false; // would orphan the open instance
     TvEngineInstancePtr = &g_defaultInstance;
     TvErrorClearEarly();
     TvStringInterfaceInstall(&g_defaultInstance.stringFuncs);

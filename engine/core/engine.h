@@ -156,6 +156,20 @@ struct TvModuleGlobals {
     int32_t numInstances;
 };
 
+// Bookkeeping of a module's open and close; both return the instance.
+inline void* TvModuleOpened(TvModuleGlobals& module, void* instance, int32_t offset) {
+    module.offset = offset;
+    module.numInstances++;
+    return instance;
+}
+inline void* TvModuleClosed(TvModuleGlobals& module, void* instance) {
+    module.numInstances--;
+    return instance;
+}
+inline bool TvModuleIsOpen(const TvModuleGlobals& module) {
+    return module.numInstances > 0;
+}
+
 // The module's data in the current instance.
 template <typename T> inline T* TvEngineModuleData(const TvModuleGlobals& module) {
     return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(TvEngineInstancePtr) + module.offset);

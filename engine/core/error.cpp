@@ -10,7 +10,7 @@ TvModuleGlobals g_errorModule;
 TvErrorRecord g_earlyError = {0, E_TV_NOERROR};
 
 TvErrorRecord* CurrentRecord() {
-    if (g_errorModule.numInstances > 0 && TvEngineGetOpenCount() > 0) {
+    if (TvModuleIsOpen(g_errorModule) && TvEngineGetOpenCount() > 0) {
         return TvEngineModuleData<TvErrorRecord>(g_errorModule);
     }
     return &g_earlyError;
@@ -47,15 +47,12 @@ void TvErrorClearEarly() {
 }
 
 void* _TvErrorModuleOpen(void* instance, int32_t offset, int32_t) {
-    g_errorModule.offset = offset;
-    g_errorModule.numInstances++;
     auto* record = static_cast<TvErrorRecord*>(TvEngineInstanceData(instance, offset));
     *record = {0, E_TV_NOERROR};
     g_earlyError = {0, E_TV_NOERROR};
-    return instance;
+    return TvModuleOpened(g_errorModule, instance, offset);
 }
 
 void* _TvErrorModuleClose(void* instance, int32_t, int32_t) {
-    g_errorModule.numInstances--;
-    return instance;
+    return TvModuleClosed(g_errorModule, instance);
 }

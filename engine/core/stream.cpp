@@ -96,21 +96,18 @@ void* _TvStreamModuleOpen(void* instance, int32_t offset, int32_t) {
     auto* data = static_cast<TvStreamModule*>(TvEngineInstanceData(instance, offset));
     data->streamFreeList = TvFreeListCreate(sizeof(TvStream), 10);
     if (!data->streamFreeList) return nullptr;
-    g_streamModule.offset = offset;
-    g_streamModule.numInstances++;
-    return instance;
+    return TvModuleOpened(g_streamModule, instance, offset);
 }
 
 void* _TvStreamModuleClose(void* instance, int32_t offset, int32_t) {
     auto* data = static_cast<TvStreamModule*>(TvEngineInstanceData(instance, offset));
     if (data->streamFreeList) TvFreeListDestroy(data->streamFreeList);
     data->streamFreeList = nullptr;
-    g_streamModule.numInstances--;
-    return instance;
+    return TvModuleClosed(g_streamModule, instance);
 }
 
 TvStream* TvStreamOpen(int32_t type, int32_t accessType, const void* data) {
-    if (g_streamModule.numInstances <= 0) {
+    if (!TvModuleIsOpen(g_streamModule)) {
         TvErrorCore(E_TV_NOTOPEN);
         return nullptr;
     }
@@ -194,7 +191,7 @@ bool TvStreamClose(TvStream* stream, void* data) {
     } else {
         TvErrorCore(E_TV_STREAMTYPE);
     }
-    if (g_streamModule.numInstances > 0) {
+    if (TvModuleIsOpen(g_streamModule)) {
         TvFreeListFree(TvEngineModuleData<TvStreamModule>(g_streamModule)->streamFreeList, stream);
     }
     return result;

@@ -110,12 +110,9 @@ void TvStringInterfaceInstall(TvStringInterface* funcs) {
 const int32_t _TvStringModuleDataSize = 0;
 
 void* _TvStringModuleOpen(void* instance, int32_t offset, int32_t) {
-    g_stringModule.offset = offset;
-    g_stringModule.numInstances++;
-    return instance;
+    return TvModuleOpened(g_stringModule, instance, offset);
 }
 
 void* _TvStringModuleClose(void* instance, int32_t, int32_t) {
-    g_stringModule.numInstances--;
-    return instance;
+    return TvModuleClosed(g_stringModule, instance);
 }

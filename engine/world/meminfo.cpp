@@ -100,17 +100,14 @@ void* Open(void* instance, int32_t offset, int32_t) {
     m->saved = hooks;
     m->tracking = nullptr;
     hooks = {Allocate, Free, Reallocate, ZeroAllocate};
-    g_memInfoModule.offset = offset;
-    g_memInfoModule.numInstances++;
-    return instance;
+    return TvModuleOpened(g_memInfoModule, instance, offset);
 }
 
 void* Close(void* instance, int32_t offset, int32_t) {
     auto* m = static_cast<TpMemInfoModule*>(TvEngineInstanceData(instance, offset));
     FreeTracking(m);
     static_cast<TvEngineInstance*>(instance)->memoryFuncs = m->saved;
-    g_memInfoModule.numInstances--;
-    return instance;
+    return TvModuleClosed(g_memInfoModule, instance);
 }
 
 } // namespace
@@ -120,7 +117,7 @@ int32_t TpMemInfoPluinAttach() {
 }
 
 bool TpMemInfoTrackingStart() {
-    if (g_memInfoModule.numInstances <= 0) return false;
+    if (!TvModuleIsOpen(g_memInfoModule)) return false;
     TpMemInfoModule* m = Data();
     FreeTracking(m);
     auto* t = static_cast<TpMemInfoTracking*>(m->saved.zeroAllocate(1, sizeof(TpMemInfoTracking)));
@@ -130,15 +127,15 @@ bool TpMemInfoTrackingStart() {
 }
 
 void TpMemInfoTrackingStop() {
-    if (g_memInfoModule.numInstances > 0) FreeTracking(Data());
+    if (TvModuleIsOpen(g_memInfoModule)) FreeTracking(Data());
 }
 
 const TpMemInfoTracking* TpMemInfoTrackingGet() {
-    return g_memInfoModule.numInstances > 0 ? Data()->tracking : nullptr;
+    return TvModuleIsOpen(g_memInfoModule) ? Data()->tracking : nullptr;
 }
 
 bool TpMemInfoPushTag(uint32_t tag) {
-    if (g_memInfoModule.numInstances <= 0 || !Data()->tracking) return false;
+    if (!TvModuleIsOpen(g_memInfoModule) || !Data()->tracking) return false;
     TpMemInfoModule* m = Data();
     TpMemInfoTracking* t = m->tracking;
     if (t->tagDepth == t->tagCapacity) {
@@ -155,7 +152,7 @@ bool TpMemInfoPushTag(uint32_t tag) {
 }
 
 void TpMemInfoPopTag() {
-    if (g_memInfoModule.numInstances <= 0 || !Data()->tracking) return;
+    if (!TvModuleIsOpen(g_memInfoModule) || !Data()->tracking) return;
     TpMemInfoTracking* t = Data()->tracking;
     if (t->tagDepth > 0) t->tagDepth--;
 }

@@ -40,17 +40,14 @@ void* Open(void* instance, int32_t offset, int32_t) {
     if (!m->table) return nullptr;
     m->end = m->table + kTvRandomTableWords;
     Fill(m, kInitialSeed);
-    g_randomModule.offset = offset;
-    g_randomModule.numInstances++;
-    return instance;
+    return TvModuleOpened(g_randomModule, instance, offset);
 }
 
 void* Close(void* instance, int32_t offset, int32_t) {
     auto* m = static_cast<TvRandomModule*>(TvEngineInstanceData(instance, offset));
     TvFree(m->table);
     m->table = m->front = m->rear = m->end = nullptr;
-    g_randomModule.numInstances--;
-    return instance;
+    return TvModuleClosed(g_randomModule, instance);
 }
 
 } // namespace
@@ -60,9 +57,9 @@ int32_t TvRandomPluginAttach() {
 }
 
 void TvRandomSeed(uint32_t seed) {
-    if (g_randomModule.numInstances > 0) Fill(Data(), seed);
+    if (TvModuleIsOpen(g_randomModule)) Fill(Data(), seed);
 }
 
 int32_t TvRandom() {
-    return g_randomModule.numInstances > 0 ? int32_t(Draw(Data())) : 0;
+    return TvModuleIsOpen(g_randomModule) ? int32_t(Draw(Data())) : 0;
 }

@@ -85,10 +85,10 @@ int32_t NullDeviceControl(int32_t request, void* out, void* in, int32_t number) 
     }
 }
 
-NullEngine::NullEngine(const TvMemoryFunctions* memory, bool start) {
+NullEngine::NullEngine(const TvMemoryFunctions* memory, bool start, bool (*attach)()) {
     NullDeviceInstall();
     initialised_ = TvEngineInit(memory);
-    opened_ = initialised_ && TvEngineOpen(nullptr);
+    opened_ = initialised_ && (!attach || attach()) && TvEngineOpen(nullptr);
     started_ = start && opened_ && TvEngineStart();
     ok_ = start ? started_ : opened_;
 }

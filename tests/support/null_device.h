@@ -32,7 +32,9 @@ int32_t NullDeviceControl(int32_t request, void* out, void* in, int32_t number);
 // running engine hold one of these; memory functions may be given for init.
 class NullEngine {
 public:
-    explicit NullEngine(const TvMemoryFunctions* memory = nullptr, bool start = true);
+    // `attach` runs between init and open (plug-in attach functions); false fails the bring-up.
+    explicit NullEngine(const TvMemoryFunctions* memory = nullptr, bool start = true,
+                        bool (*attach)() = nullptr);
     ~NullEngine();
     NullEngine(const NullEngine&) = delete;
     NullEngine& operator=(const NullEngine&) = delete;

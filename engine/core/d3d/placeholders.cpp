@@ -16,13 +16,10 @@ TvDeviceRecord g_deviceRecord = {1.0f,    RefuseAll, 0.0f,    0.9999f, nullptr, 
 TvModuleGlobals g_im3DModule;
 
 void* Im3DModuleOpen(void* instance, int32_t offset, int32_t) {
-    g_im3DModule.offset = offset;
-    g_im3DModule.numInstances++;
-    return instance;
+    return TvModuleOpened(g_im3DModule, instance, offset);
 }
 void* Im3DModuleClose(void* instance, int32_t, int32_t) {
-    g_im3DModule.numInstances--;
-    return instance;
+    return TvModuleClosed(g_im3DModule, instance);
 }
 
 // Placeholder: registers the driver immediate 3-D module with no data.

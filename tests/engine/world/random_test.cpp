@@ -33,21 +33,14 @@ std::vector<int32_t> Draw(int n) {
     return out;
 }
 
+bool Attach() {
+    return TvRandomPluginAttach() == 1;
+}
+
 class RandomTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        NullDeviceInstall();
-        ASSERT_TRUE(TvEngineInit(nullptr));
-        ASSERT_TRUE(TvRandomPluginAttach());
-        ASSERT_TRUE(TvEngineOpen(nullptr));
-        ASSERT_TRUE(TvEngineStart());
-    }
-    void TearDown() override {
-        TvEngineStop();
-        TvEngineClose();
-        TvEngineTerm();
-        NullDeviceRemove();
-    }
+    void SetUp() override { ASSERT_TRUE(engine_.ok()); }
+    NullEngine engine_{nullptr, true, Attach};
 };
 
 TEST_F(RandomTest, SequencesFollowTheSeed) {
