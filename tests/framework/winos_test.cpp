@@ -111,6 +111,16 @@ TEST_F(WinOSTest, MainWindowPumpAndQuit) {
     ASSERT_EQ(winOS->GetApplicationFolder(buffer.data(), buffer.size()), VK_OK);
     EXPECT_EQ(std::string(buffer.data()), folder);
 
+    // Full screen captures the mouse; windowed releases it.
+    EXPECT_EQ(GetCapture(), nullptr);
+    app->SetWindowed(0);
+    app->SetWindowSize(640, 480);
+    winOS->Update();
+    EXPECT_EQ(GetCapture(), hwnd);
+    app->SetWindowed(1);
+    winOS->Update();
+    EXPECT_EQ(GetCapture(), nullptr);
+
     app->AddMessageHook(Recorder);
     PostMessageA(hwnd, WM_USER + 1, 0, 0);
     PostMessageA(hwnd, WM_QUIT, 0, 0); // queued in order, unlike PostQuitMessage
@@ -121,6 +131,18 @@ TEST_F(WinOSTest, MainWindowPumpAndQuit) {
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
     EXPECT_EQ(msg.message, WM_USER + 2);
+}
+
+TEST_F(WinOSTest, ProgressWindowNests) {
+    EXPECT_EQ(winOS->StepProgress(1, "x"), VK_E_FAIL);
+    ASSERT_EQ(winOS->OpenProgress("Loading"), VK_OK);
+    ASSERT_EQ(winOS->OpenProgress("Inner"), VK_OK);
+    EXPECT_EQ(winOS->StepProgress(50, "Half"), VK_OK);
+    EXPECT_EQ(winOS->CloseProgress(), VK_OK);
+    EXPECT_EQ(winOS->StepProgress(10, nullptr), VK_OK); // the outer one is still open
+    EXPECT_EQ(winOS->CloseProgress(), VK_OK);
+    EXPECT_EQ(winOS->StepProgress(1, "x"), VK_E_FAIL);
+    EXPECT_EQ(winOS->CloseProgress(), VK_OK);
 }
 
 TEST_F(WinOSTest, RegistryStringsStayTerminated) {
