@@ -109,6 +109,7 @@ public:
     int32_t GetQuitFlag() override { return quit_; }
 
     VkResult Log(const char* text) override {
+        if (!text) return VK_OK;
         if (logOpen_)
             WriteLog(text);
         else
@@ -321,6 +322,7 @@ public:
     }
     VkResult WriteLog(const char* text) override {
         if (!logOpen_) return VK_E_FAIL;
+        if (!text) return VK_OK;
         logStream_->Write(text, static_cast<uint32_t>(std::strlen(text)), nullptr);
         return VK_OK;
     }

@@ -222,6 +222,9 @@ TEST(Framework, InitialiseAgainAfterUninitialiseAndNotTwice) {
         IVkRegistry* standard = nullptr;
         VkGetRegistries(nullptr, &standard);
         ASSERT_NE(standard, nullptr);
+        EXPECT_EQ(VkOpen(), VK_E_FAIL); // nothing registered: no operating-system object
+        VkClose();
+        EXPECT_EQ(VkGetTime(), 0u);
         EXPECT_EQ(VkInitialise(nullptr), VK_E_FAIL); // the first registry stays
         IVkRegistry* still = nullptr;
         VkGetRegistries(nullptr, &still);
