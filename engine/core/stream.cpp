@@ -18,6 +18,15 @@ TvFileInterface& Files() {
     return TvEngineInstancePtr->fileFuncs;
 }
 
+// Streams whose end is known: memory, and files opened by name for reading.
+bool HasKnownEnd(const TvStream* s) {
+    return s->type == TV_STREAM_MEMORY ||
+           (s->type == TV_STREAM_FILENAME && s->accessType == TV_STREAM_READ);
+}
+size_t Remaining(const TvStream* s) {
+    return s->position < s->size ? s->size - s->position : 0;
+}
+
 bool IsFile(const TvStream* s) {
     return s->type == TV_STREAM_FILE || s->type == TV_STREAM_FILENAME;
 }
@@ -137,6 +146,10 @@ TvStream* TvStreamOpen(int32_t type, int32_t accessType, const void* data) {
         if (!stream->file) {
             TvErrorCore(E_TV_FILEOPEN);
             break;
+        }
+        if (accessType == TV_STREAM_READ) {
+            long length = Files().length(stream->file); // leaves the file at its start
+            stream->size = length > 0 ? size_t(length) : 0;
         }
         ok = true;
         break;
@@ -258,6 +271,13 @@ TvStream* TvStreamSkip(TvStream* stream, uint32_t length) {
         return nullptr;
     }
     if (length == 0) return stream;
+    if (stream->type == TV_STREAM_FILENAME && length > Remaining(stream)) {
+        // Seeking past the end of a file succeeds on its own; the end is known, so stop there.
+        Files().seek(stream->file, 0, 2);
+        stream->position = stream->size;
+        TvErrorCore(E_TV_ENDOFSTREAM);
+        return nullptr;
+    }
     if (IsFile(stream)) {
         if (Files().seek(stream->file, long(length), 1) != 0) {
             if (Files().atEnd(stream->file)) TvErrorCore(E_TV_ENDOFSTREAM);
@@ -284,7 +304,7 @@ bool TvStreamReadChunkHeader(TvStream* stream, uint32_t* type, uint32_t* length,
     uint8_t header[kTvChunkHeaderSize];
     if (TvStreamRead(stream, header, kTvChunkHeaderSize) != kTvChunkHeaderSize) return false;
     uint32_t chunkLength = ReadLE32(header + 4);
-    if (stream->type == TV_STREAM_MEMORY && chunkLength > stream->size - stream->position) {
+    if (HasKnownEnd(stream) && chunkLength > Remaining(stream)) {
         TvErrorCore(E_TV_ENDOFSTREAM);
         return false;
     }

@@ -32,7 +32,7 @@ struct TvStream {
     intptr_t spare;  // left alone by the stream operations
     void* file;      // file types
     size_t position; // bytes from the start (memory; files: bytes moved through this stream)
-    size_t size;     // memory: valid bytes (read) or capacity (write)
+    size_t size;     // memory: valid bytes (read) or capacity (write); file read by name: length
     uint8_t* buffer; // memory
 };
 
@@ -68,7 +68,8 @@ uint32_t TvStreamRead(TvStream* stream, void* buffer, uint32_t length);
 TvStream* TvStreamWrite(TvStream* stream, const void* data, uint32_t length);
 TvStream* TvStreamSkip(TvStream* stream, uint32_t length);
 
-// A header whose length runs past the end of a memory stream is refused (end of stream).
+// A header whose length runs past the end of a memory stream or of a file read by name is
+// refused (end of stream).
 bool TvStreamReadChunkHeader(TvStream* stream, uint32_t* type, uint32_t* length, uint32_t* version);
 bool TvStreamFindChunk(TvStream* stream, uint32_t type, uint32_t* length, uint32_t* version);
 TvStream* TvStreamWriteChunkHeader(TvStream* stream, uint32_t type, uint32_t length,

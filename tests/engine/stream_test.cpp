@@ -274,6 +274,31 @@ TEST_F(StreamTest, FileStreamsGoThroughTheFileInterface) {
     EXPECT_TRUE(TvStreamClose(s, nullptr));
 }
 
+TEST_F(StreamTest, FileReadsStopAtTheEndOfTheFile) {
+    std::string path = TempFile("damaged.dff");
+    ChunkWriter w;
+    w.Chunk(TV_ID_STRUCT, {1, 2, 3, 4});
+    w.Header(TV_ID_CLUMP, 1000).U32(0);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(w.data().data(), 1, w.data().size(), f);
+    std::fclose(f);
+
+    TvStream* s = TvStreamOpen(TV_STREAM_FILENAME, TV_STREAM_READ, path.c_str());
+    ASSERT_NE(s, nullptr);
+    EXPECT_FALSE(TvStreamFindChunk(s, TV_ID_CLUMP, nullptr, nullptr));
+    ExpectError(kTvPluginIdCore, E_TV_ENDOFSTREAM);
+    TvStreamClose(s, nullptr);
+
+    ASSERT_TRUE(TvEngineStop() && TvEngineStart());
+    s = TvStreamOpen(TV_STREAM_FILENAME, TV_STREAM_READ, path.c_str());
+    ASSERT_TRUE(TvStreamSkip(s, 16));
+    EXPECT_EQ(TvStreamSkip(s, 100), nullptr);
+    ExpectError(kTvPluginIdCore, E_TV_ENDOFSTREAM);
+    uint8_t byte;
+    EXPECT_EQ(TvStreamRead(s, &byte, 1), 0u);
+    TvStreamClose(s, nullptr);
+}
+
 TEST_F(StreamTest, StreamsNeedTheStreamModule) {
     ASSERT_TRUE(TvEngineStop());
     std::vector<uint8_t> bytes(4);
