@@ -1,5 +1,7 @@
 #include "platform/win32/registry.h"
 
+#include "platform/crt/crt.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -135,7 +137,7 @@ Store Load() {
     Store store;
     AddKey(store, "HKCU", "");
     AddKey(store, "HKLM", "");
-    FILE* f = std::fopen(PlatformRegistryFile().c_str(), "rb");
+    FILE* f = PlatformOpenFile(PlatformRegistryFile().c_str(), "rb");
     if (!f) return store;
     std::string text;
     char chunk[4096];
