@@ -675,7 +675,10 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
     }
     gl.glActiveTexture(GL_TEXTURE0);
     gl.glBindTexture(GL_TEXTURE_2D, s.texture);
-    if (s.texture) SetSampler(s);
+    if (s.texture) {
+        gl.glBindSampler(0, c.sampler); // other users of the context may have unbound it
+        SetSampler(s);
+    }
     SetProgramState(s);
     gl.glBindBuffer(GL_ARRAY_BUFFER, c.vbo);
     Stream(GL_ARRAY_BUFFER, c.vboSize, vertices,
