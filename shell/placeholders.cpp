@@ -1,9 +1,11 @@
 // Entry points of shell modules that are not built yet, each doing the least its callers need.
 #include "shell/controls.h"
 #include "shell/enginestart.h"
+#include "shell/errors.h"
 #include "shell/events.h"
 #include "shell/gamemain.h"
 #include "shell/input.h"
+#include "shell/resfile.h"
 #include "shell/window.h"
 
 // Placeholder: the engine is not started yet; start-up reports success.
@@ -32,3 +34,22 @@ int32_t MV2ReadJoystick(int32_t, MV2JoystickState*) { return 0; }
 
 // Placeholder: the controls keep no input table yet.
 void MV2ClearInputTable() {}
+
+// Placeholder: the error screens are not built; the box is shown through the platform.
+int MV2ErrorBox(const char* text) { return MessageBoxA(nullptr, text, "Marovant Error !", MB_OK); }
+
+// Placeholder: the engine has no texture module yet; every texture reads as one shared stand-in.
+TvTexture* MV2PlaceholderTextureRead(const char*, const char*) {
+    static int standIn;
+    return reinterpret_cast<TvTexture*>(&standIn);
+}
+
+// Placeholder: stand-in textures need no destroying.
+bool MV2PlaceholderTextureDestroy(TvTexture*) { return true; }
+
+// Placeholder: the mipmapping setting is only remembered.
+static bool g_placeholderMipmapping = false;
+bool MV2PlaceholderTextureGetMipmapping() { return g_placeholderMipmapping; }
+
+// Placeholder: the mipmapping setting is only remembered.
+void MV2PlaceholderTextureSetMipmapping(bool on) { g_placeholderMipmapping = on; }

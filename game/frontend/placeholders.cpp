@@ -1,0 +1,11 @@
+// Entry points of front-end modules not built yet, each doing the least its callers need.
+#include "game/frontend/menus.h"
+
+// Placeholder: no menu is open yet.
+void* MV2MenuGetCurrentInstance() { return nullptr; }
+
+// Placeholder: no menu is closing yet.
+void* MV2MenuGetClosingInstance() { return nullptr; }
+
+// Placeholder: there are no menu items to receive messages.
+int32_t MV2MenuSendMessage(void*, int32_t, int32_t, ...) { return 0; }
