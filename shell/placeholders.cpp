@@ -1,4 +1,5 @@
 // Entry points of shell modules that are not built yet, each doing the least its callers need.
+#include "shell/cdaudio.h"
 #include "shell/controls.h"
 #include "shell/enginestart.h"
 #include "shell/errors.h"
@@ -6,6 +7,7 @@
 #include "shell/gamemain.h"
 #include "shell/input.h"
 #include "shell/resfile.h"
+#include "shell/voices.h"
 #include "shell/window.h"
 
 // Placeholder: the engine is not started yet; start-up reports success.
@@ -53,3 +55,24 @@ bool MV2PlaceholderTextureGetMipmapping() { return g_placeholderMipmapping; }
 
 // Placeholder: the mipmapping setting is only remembered.
 void MV2PlaceholderTextureSetMipmapping(bool on) { g_placeholderMipmapping = on; }
+
+static int32_t g_sfxVolume = 100, g_speechVolume = 75, g_cdVolume = 100;
+static int32_t Percent(int32_t value) { return value < 0 ? 0 : value > 100 ? 100 : value; }
+
+// Placeholder: the sound module is not built; the effects volume is only remembered.
+void MV2SetSfxVolume(int32_t percent) { g_sfxVolume = Percent(percent); }
+
+// Placeholder: the remembered effects volume.
+int32_t MV2GetSfxVolume() { return g_sfxVolume; }
+
+// Placeholder: the speech volume is only remembered.
+void MV2SetSpeechVolume(int32_t percent) { g_speechVolume = Percent(percent); }
+
+// Placeholder: the remembered speech volume.
+int32_t MV2GetSpeechVolume() { return g_speechVolume; }
+
+// Placeholder: CD audio is not built; the music volume is only remembered.
+void MV2SetCdVolume(int32_t percent) { g_cdVolume = Percent(percent); }
+
+// Placeholder: the remembered music volume.
+int32_t MV2GetCdVolume() { return g_cdVolume; }

@@ -1,5 +1,6 @@
 // Entry points of front-end modules not built yet, each doing the least its callers need.
 #include "game/frontend/menus.h"
+#include "game/frontend/movies.h"
 
 // Placeholder: no menu is open yet.
 void* MV2MenuGetCurrentInstance() { return nullptr; }
@@ -9,3 +10,11 @@ void* MV2MenuGetClosingInstance() { return nullptr; }
 
 // Placeholder: there are no menu items to receive messages.
 int32_t MV2MenuSendMessage(void*, int32_t, int32_t, ...) { return 0; }
+
+static int32_t g_subtitles = 0;
+
+// Placeholder: the subtitles setting is only remembered.
+void MV2SetSubtitles(int32_t setting) { g_subtitles = setting; }
+
+// Placeholder: the remembered subtitles setting (0, unset, by default).
+int32_t MV2GetSubtitles() { return g_subtitles; }

@@ -1,0 +1,7 @@
+// Caustics: the caustic renderer on world sectors and on atomics.
+#pragma once
+
+#include <cstdint>
+
+void MV2SetWorldCaustics(int32_t on);
+void MV2SetAtomicCaustics(int32_t on);
