@@ -6,6 +6,7 @@
 
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
+#include "engine/core/link.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
 
@@ -29,30 +30,12 @@ TvObjectHasFrame* ObjectFromLink(TvLink* link) {
                                                offsetof(TvObjectHasFrame, lFrame));
 }
 
-void LinkInit(TvLink* head) {
-    head->next = head->prev = head;
-}
-
-void LinkInsertHead(TvLink* head, TvLink* link) {
-    link->next = head->next;
-    link->prev = head;
-    head->next->prev = link;
-    head->next = link;
-}
-
-// Unlinks and leaves the link pointing to itself, so a second unlink is harmless.
-void LinkRemove(TvLink* link) {
-    link->prev->next = link->next;
-    link->next->prev = link->prev;
-    LinkInit(link);
-}
-
 bool QueuedRoot(const TvFrame* f) {
     return f->root == f && (f->object.privateFlags & kTvFrameHierarchySync);
 }
 
 void Dequeue(TvFrame* f) {
-    LinkRemove(&f->inDirtyListLink);
+    TvLinkRemove(&f->inDirtyListLink);
     f->object.privateFlags = 0;
 }
 
@@ -78,8 +61,8 @@ void InitFrame(TvFrame* f) {
     f->object = TvObject{0, 0, 0, 0};
     f->parent = nullptr;
     f->counter = 0;
-    LinkInit(&f->inDirtyListLink);
-    LinkInit(&f->objectList);
+    TvLinkInit(&f->inDirtyListLink);
+    TvLinkInit(&f->objectList);
     TvMatrixSetIdentity(&f->modelling);
     f->modelling.counter = 0;
     TvMatrixSetIdentity(&f->ltm);
@@ -209,7 +192,7 @@ bool TvFrameDestroy(TvFrame* frame) {
     // Attached objects lose their frame instead of pointing into a freed block.
     while (frame->objectList.next != &frame->objectList) {
         TvObjectHasFrame* o = ObjectFromLink(frame->objectList.next);
-        LinkRemove(&o->lFrame);
+        TvLinkRemove(&o->lFrame);
         o->frame = nullptr;
     }
     FreeBlock(frame);
@@ -233,7 +216,7 @@ TvFrame* TvFrameUpdateObjects(TvFrame* frame) {
     frame->object.privateFlags |= kTvFrameSubtreeSync;
     TvFrame* root = frame->root;
     if (!(root->object.privateFlags & kTvFrameHierarchySync)) {
-        LinkInsertHead(&TV_ENGINE->dirtyFrameList, &root->inDirtyListLink);
+        TvLinkInsertHead(&TV_ENGINE->dirtyFrameList, &root->inDirtyListLink);
     }
     root->object.privateFlags |= kTvFrameHierarchySync;
     return frame;
@@ -344,16 +327,16 @@ TvFrame* TvFrameForAllObjects(TvFrame* frame, TvObjectCallBack callback, void* d
 }
 
 void TvObjectHasFrameSetFrame(TvObjectHasFrame* object, TvFrame* frame) {
-    if (object->frame) LinkRemove(&object->lFrame);
+    if (object->frame) TvLinkRemove(&object->lFrame);
     object->frame = frame;
     if (frame) {
-        LinkInsertHead(&frame->objectList, &object->lFrame);
+        TvLinkInsertHead(&frame->objectList, &object->lFrame);
         TvFrameUpdateObjects(frame);
     }
 }
 
 void TvObjectHasFrameReleaseFrame(TvObjectHasFrame* object) {
-    if (object->frame) LinkRemove(&object->lFrame);
+    if (object->frame) TvLinkRemove(&object->lFrame);
 }
 
 void TvFrameSyncHierarchy(TvFrame* root) {
@@ -373,17 +356,17 @@ bool TvFrameSyncDirty() {
     // Take the whole list first: callbacks may queue frames for the next pass.
     TvLink* engineList = &TV_ENGINE->dirtyFrameList;
     TvLink pending;
-    LinkInit(&pending);
+    TvLinkInit(&pending);
     if (engineList->next != engineList) {
         pending.next = engineList->next;
         pending.prev = engineList->prev;
         pending.next->prev = &pending;
         pending.prev->next = &pending;
-        LinkInit(engineList);
+        TvLinkInit(engineList);
     }
     while (pending.next != &pending) {
         TvFrame* root = FrameFromDirtyLink(pending.next);
-        LinkRemove(&root->inDirtyListLink);
+        TvLinkRemove(&root->inDirtyListLink);
         const uint8_t flags = root->object.privateFlags;
         root->object.privateFlags = 0;
         const uint8_t mask = flags & kTvFrameSubtreeSync;
@@ -492,16 +475,13 @@ void* _TvFrameModuleOpen(void* instance, int32_t offset, int32_t) {
     auto* mod = static_cast<TvFrameModule*>(TvEngineInstanceData(instance, offset));
     mod->freeList = TvFreeListCreate(size_t(TvFrameRegistry.sizeOfStruct), 40);
     if (!mod->freeList) return nullptr;
-    LinkInit(&static_cast<TvEngineInstance*>(instance)->dirtyFrameList);
-    frameModule.offset = offset;
-    frameModule.numInstances++;
-    return instance;
+    TvLinkInit(&static_cast<TvEngineInstance*>(instance)->dirtyFrameList);
+    return TvModuleOpened(frameModule, instance, offset);
 }
 
 void* _TvFrameModuleClose(void* instance, int32_t offset, int32_t) {
     auto* mod = static_cast<TvFrameModule*>(TvEngineInstanceData(instance, offset));
     TvFreeListDestroy(mod->freeList);
     mod->freeList = nullptr;
-    frameModule.numInstances--;
-    return instance;
+    return TvModuleClosed(frameModule, instance);
 }

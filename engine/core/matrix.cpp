@@ -392,15 +392,12 @@ void* _TvMatrixModuleOpen(void* instance, int32_t offset, int32_t) {
     if (!mod->freeList) return nullptr;
     mod->options = kTvMatrixOptIdentity;
     mod->multiply = MultiplyBuiltin;
-    matrixModule.offset = offset;
-    matrixModule.numInstances++;
-    return instance;
+    return TvModuleOpened(matrixModule, instance, offset);
 }
 
 void* _TvMatrixModuleClose(void* instance, int32_t offset, int32_t) {
     auto* mod = static_cast<TvMatrixModule*>(TvEngineInstanceData(instance, offset));
     TvFreeListDestroy(mod->freeList);
     mod->freeList = nullptr;
-    matrixModule.numInstances--;
-    return instance;
+    return TvModuleClosed(matrixModule, instance);
 }

@@ -12,20 +12,25 @@
         return TvModuleClosed(_Tv##name##ModuleGlobals, instance);                                 \
     }
 
-// Placeholder: camera module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Camera, 8)
 // Placeholder: image module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Image, 1088)
 // Placeholder: texture module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Texture, 72)
-// Placeholder: pipe stack module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(PipeStack, 112)
 // Placeholder: immediate 3-D module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Immediate3D, 8)
-// Placeholder: resources arena module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(ResArena, 72)
 
 // Placeholder: the image module keeps no gamma tables yet.
 bool TvImageSetGamma(float) {
     return true;
+}
+
+#include "engine/core/immediate.h"
+
+// Placeholder: the device record's near screen z, read directly.
+float TvIm2DGetNearScreenZ() {
+    return TV_ENGINE->deviceRecord.zNear;
+}
+// Placeholder: the device record's far screen z, read directly.
+float TvIm2DGetFarScreenZ() {
+    return TV_ENGINE->deviceRecord.zFar;
 }

@@ -187,9 +187,7 @@ void* _TvRasterModuleOpen(void* instance, int32_t offset, int32_t) {
         entry = nullptr;
     mod->contextStack[0] = mod->emptyRaster;
     mod->contextTop = 0;
-    rasterModule.offset = offset;
-    rasterModule.numInstances++;
-    return instance;
+    return TvModuleOpened(rasterModule, instance, offset);
 }
 
 void* _TvRasterModuleClose(void* instance, int32_t offset, int32_t) {
@@ -197,6 +195,5 @@ void* _TvRasterModuleClose(void* instance, int32_t offset, int32_t) {
     TvFreeListDestroy(mod->freeList);
     mod->freeList = nullptr;
     mod->emptyRaster = nullptr;
-    rasterModule.numInstances--;
-    return instance;
+    return TvModuleClosed(rasterModule, instance);
 }

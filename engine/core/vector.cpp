@@ -157,9 +157,7 @@ void* _TvVectorModuleOpen(void* instance, int32_t offset, int32_t) {
     FillRootTables(mod->sqrtTable, mod->invSqrtTable);
     mod->transformPoints = TransformPointsBuiltin;
     mod->transformVectors = TransformVectorsBuiltin;
-    vectorModule.offset = offset;
-    vectorModule.numInstances++;
-    return instance;
+    return TvModuleOpened(vectorModule, instance, offset);
 }
 
 void* _TvVectorModuleClose(void* instance, int32_t offset, int32_t) {
@@ -167,6 +165,5 @@ void* _TvVectorModuleClose(void* instance, int32_t offset, int32_t) {
     TvFree(mod->sqrtTable);
     TvFree(mod->invSqrtTable);
     mod->sqrtTable = mod->invSqrtTable = nullptr;
-    vectorModule.numInstances--;
-    return instance;
+    return TvModuleClosed(vectorModule, instance);
 }

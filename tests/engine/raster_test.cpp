@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "engine/core/engine.h"
 #include "engine/core/error.h"
 #include "engine/core/raster.h"
+#include "tests/support/engine_checks.h"
 #include "tests/support/null_device.h"
 
 namespace {
@@ -27,15 +26,6 @@ protected:
         recordingCreate = TV_ENGINE->standardFunctions[4];
         TV_ENGINE->standardFunctions[4] = DriverCreate;
     }
-    static int Calls(int32_t index) {
-        const auto& calls = NullDeviceGet().standardCalls;
-        return int(std::count(calls.begin(), calls.end(), index));
-    }
-    static uint32_t LastError() {
-        TvErrorRecord err{};
-        TvErrorGet(&err);
-        return err.errorCode;
-    }
 };
 
 TEST_F(RasterTest, CreateDestroyAndFormat) {
@@ -48,26 +38,26 @@ TEST_F(RasterTest, CreateDestroyAndFormat) {
     EXPECT_EQ(TvRasterGetFormat(r), kTvRasterFormat565);
     EXPECT_EQ(r->pixels, nullptr);
     EXPECT_TRUE(TvRasterDestroy(r));
-    EXPECT_EQ(Calls(5), 1);
+    EXPECT_EQ(StandardCallCount(5), 1);
 
     // A driver refusal gives null and the record goes back to the free list.
     TV_ENGINE->standardFunctions[4] = recordingCreate;
     NullDeviceGet().refusedStandard = {4};
     EXPECT_EQ(TvRasterCreate(8, 8, 0, 0), nullptr);
-    EXPECT_EQ(Calls(5), 1) << "nothing to destroy";
+    EXPECT_EQ(StandardCallCount(5), 1) << "nothing to destroy";
 }
 
 TEST_F(RasterTest, ContextStackHoldsNineAndDrawingNeedsOne) {
     TvRaster* picture = TvRasterCreate(4, 4, 0, 0);
     EXPECT_EQ(TvRasterRender(picture, 0, 0), nullptr);
-    EXPECT_EQ(LastError(), E_TV_CONTEXTSTACKEMPTY);
+    EXPECT_EQ(LastErrorCode(), E_TV_CONTEXTSTACKEMPTY);
     const TvRect rect = {0, 0, 2, 2};
     EXPECT_EQ(TvRasterRenderFast(picture, 0, 0), nullptr);
     EXPECT_EQ(TvRasterRenderScaled(picture, &rect), nullptr);
     EXPECT_FALSE(TvRasterClear(0));
     EXPECT_EQ(TvRasterPopContext(), nullptr);
     for (int index : {14, 17, 18, 19, 11})
-        EXPECT_EQ(Calls(index), 0) << index;
+        EXPECT_EQ(StandardCallCount(index), 0) << index;
 
     TvRaster* targets[10];
     for (int i = 0; i < 10; ++i)
@@ -75,12 +65,12 @@ TEST_F(RasterTest, ContextStackHoldsNineAndDrawingNeedsOne) {
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(TvRasterPushContext(targets[i]), targets[i]) << i;
     EXPECT_EQ(TvRasterPushContext(targets[9]), nullptr);
-    EXPECT_EQ(Calls(11), 9) << "the refused push never reached the driver";
+    EXPECT_EQ(StandardCallCount(11), 9) << "the refused push never reached the driver";
 
     EXPECT_EQ(TvRasterRender(picture, 1, 2), picture);
     EXPECT_TRUE(TvRasterClear(7));
-    EXPECT_EQ(Calls(17), 1);
-    EXPECT_EQ(Calls(14), 1);
+    EXPECT_EQ(StandardCallCount(17), 1);
+    EXPECT_EQ(StandardCallCount(14), 1);
     for (int i = 8; i >= 0; --i)
         EXPECT_EQ(TvRasterPopContext(), targets[i]) << i;
     EXPECT_EQ(TvRasterPopContext(), nullptr);
@@ -94,7 +84,7 @@ TEST_F(RasterTest, FullContextStackReportsItsError) {
     for (int i = 0; i < 9; ++i)
         TvRasterPushContext(r);
     TvRasterPushContext(r);
-    EXPECT_EQ(LastError(), E_TV_CONTEXTSTACKFULL);
+    EXPECT_EQ(LastErrorCode(), E_TV_CONTEXTSTACKFULL);
     TvRasterDestroy(r);
 }
 
@@ -115,12 +105,12 @@ TEST_F(RasterTest, SubRasterRectanglesAndOffsets) {
     };
     // A raster with pixels of its own cannot become a sub-raster; no error is recorded.
     EXPECT_EQ(TvRasterSubRaster(top, top, &cases[0].rect), nullptr);
-    EXPECT_EQ(LastError(), E_TV_NOERROR);
+    EXPECT_EQ(LastErrorCode(), E_TV_NOERROR);
     for (const Case& c : cases) {
         EXPECT_EQ(TvRasterSubRaster(mid, top, &c.rect) != nullptr, c.ok)
             << c.rect.x << "," << c.rect.y << " " << c.rect.w << "x" << c.rect.h;
     }
-    EXPECT_EQ(LastError(), E_TV_INVALIDSUBRASTER);
+    EXPECT_EQ(LastErrorCode(), E_TV_INVALIDSUBRASTER);
 
     const TvRect r1 = {10, 5, 50, 30}, r2 = {3, 4, 10, 10};
     ASSERT_EQ(TvRasterSubRaster(mid, top, &r1), mid);
