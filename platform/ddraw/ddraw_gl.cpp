@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -48,7 +49,6 @@ namespace {
     X(PFNGLGENBUFFERSPROC, glGenBuffers)                                                           \
     X(PFNGLBINDBUFFERPROC, glBindBuffer)                                                           \
     X(PFNGLBUFFERDATAPROC, glBufferData)                                                           \
-    X(PFNGLBUFFERSUBDATAPROC, glBufferSubData)                                                     \
     X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays)                                                 \
     X(PFNGLBINDVERTEXARRAYPROC, glBindVertexArray)                                                 \
     X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer)                                         \
@@ -69,7 +69,6 @@ namespace {
     X(PFNGLUNIFORM1IPROC, glUniform1i)                                                             \
     X(PFNGLUNIFORM1FPROC, glUniform1f)                                                             \
     X(PFNGLUNIFORM2FPROC, glUniform2f)                                                             \
-    X(PFNGLUNIFORM4IPROC, glUniform4i)                                                             \
     X(PFNGLUNIFORM4FPROC, glUniform4f)                                                             \
     X(PFNGLDRAWARRAYSPROC, glDrawArrays)                                                           \
     X(PFNGLDRAWELEMENTSPROC, glDrawElements)                                                       \
@@ -85,39 +84,22 @@ struct Gl {
 #undef DDRAW_GL_DECLARE
 };
 
-// Uniforms of the drawing program, in the order of kUniformNames.
-enum Uniform {
-    U_SCALE,
-    U_TEXTURED,
-    U_TEXALPHA,
-    U_COLORKEY,
-    U_FLAT,
-    U_PERSPECTIVE,
-    U_COLOROP,
-    U_ALPHAOP,
-    U_ARGS,
-    U_ALPHATEST,
-    U_ALPHAREF,
-    U_FOG,
-    U_FOGCOLOR,
-    U_TEX,
-    U_COUNT
-};
-const char* const kUniformNames[U_COUNT] = {
-    "uScale",   "uTextured", "uTexAlpha",  "uColorKey", "uFlat", "uPerspective", "uColorOp",
-    "uAlphaOp", "uArgs",     "uAlphaTest", "uAlphaRef", "uFog",  "uFogColor",    "uTex"};
-
-const char* const kVertexShader = R"(#version 330 core
+// The drawing program comes in variants, one per combination of the states that change
+// its code (texture, operations, alpha test, fog, shading); each is built on first use with
+// those states as constants, so a draw runs only the code its states need.
+const char* const kVertexShader = R"(
 layout(location = 0) in vec4 inPosition;
 layout(location = 1) in vec4 inDiffuse;
 layout(location = 2) in vec4 inSpecular;
 layout(location = 3) in vec2 inUv;
 uniform vec2 uScale;
-out vec4 vDiffuse;
-flat out vec4 vFlatDiffuse;
+DIFFUSE_QUALIFIER out vec4 vDiffuse;
+#if FOG
 out float vFog;
-out vec2 vUv;
-noperspective out vec2 vUvAffine;
+#endif
+#if TEXTURED
+UV_QUALIFIER out vec2 vUv;
+#endif
 void main() {
     // Screen position to clip space with w = 1 / rhw, so that interpolation is perspective
     // correct. Pixel centres sit on integer coordinates.
@@ -126,71 +108,97 @@ void main() {
                     inPosition.z * 2.0 - 1.0);
     gl_Position = vec4(ndc * w, w);
     vDiffuse = inDiffuse;
-    vFlatDiffuse = inDiffuse;
+#if FOG
     vFog = inSpecular.a;
+#endif
+#if TEXTURED
     vUv = inUv;
-    vUvAffine = inUv;
+#endif
 }
 )";
 
-const char* const kFragmentShader = R"(#version 330 core
-in vec4 vDiffuse;
-flat in vec4 vFlatDiffuse;
+const char* const kFragmentShader = R"(
+DIFFUSE_QUALIFIER in vec4 vDiffuse;
+#if FOG
 in float vFog;
-in vec2 vUv;
-noperspective in vec2 vUvAffine;
-uniform bool uTextured;
-uniform bool uTexAlpha;
-uniform bool uColorKey;
-uniform bool uFlat;
-uniform bool uPerspective;
-uniform int uColorOp;
-uniform int uAlphaOp;
-uniform ivec4 uArgs;
-uniform int uAlphaTest;
-uniform float uAlphaRef;
-uniform bool uFog;
 uniform vec4 uFogColor;
+#endif
+#if TEXTURED
+UV_QUALIFIER in vec2 vUv;
 uniform sampler2D uTex;
+#endif
+uniform float uAlphaRef;
 out vec4 outColor;
-vec4 argument(int which, vec4 diffuse, vec4 texel) {
-    return which == 2 ? texel : diffuse;
-}
-vec4 operation(int op, vec4 a1, vec4 a2, vec4 diffuse) {
-    if (op == 2) return a1;
-    if (op == 3) return a2;
-    if (op == 4) return a1 * a2;
-    return diffuse;
-}
 void main() {
-    vec4 diffuse = uFlat ? vFlatDiffuse : vDiffuse;
+    vec4 diffuse = vDiffuse;
     vec4 texel = vec4(1.0);
-    if (uTextured) {
-        texel = texture(uTex, uPerspective ? vUv : vUvAffine);
-        if (uColorKey && texel.a < 0.5) discard;
-        if (!uTexAlpha) texel.a = 1.0;
-    }
-    vec4 c = operation(uColorOp, argument(uArgs.x, diffuse, texel),
-                       argument(uArgs.y, diffuse, texel), diffuse);
-    vec4 a = operation(uAlphaOp, argument(uArgs.z, diffuse, texel),
-                       argument(uArgs.w, diffuse, texel), diffuse);
-    vec4 result = vec4(c.rgb, a.a);
-    if (uAlphaTest != 0) {
-        float alpha = floor(result.a * 255.0 + 0.5);
-        bool pass = true;
-        if (uAlphaTest == 1) pass = false;
-        else if (uAlphaTest == 2) pass = alpha < uAlphaRef;
-        else if (uAlphaTest == 3) pass = alpha == uAlphaRef;
-        else if (uAlphaTest == 4) pass = alpha <= uAlphaRef;
-        else if (uAlphaTest == 5) pass = alpha > uAlphaRef;
-        else if (uAlphaTest == 6) pass = alpha != uAlphaRef;
-        else if (uAlphaTest == 7) pass = alpha >= uAlphaRef;
-        if (!pass) discard;
-    }
-    if (uFog) result.rgb = mix(uFogColor.rgb, result.rgb, vFog);
-    outColor = result;
+#if TEXTURED
+    texel = texture(uTex, vUv);
+#if COLORKEY
+    if (texel.a < 0.5) discard;
+#endif
+#if !TEXALPHA
+    texel.a = 1.0;
+#endif
+#endif
+#define ARG(which) ((which) == 2 ? texel : diffuse)
+#if COLOROP == 2
+    vec3 c = ARG(COLORARG1).rgb;
+#elif COLOROP == 3
+    vec3 c = ARG(COLORARG2).rgb;
+#elif COLOROP == 4
+    vec3 c = ARG(COLORARG1).rgb * ARG(COLORARG2).rgb;
+#else
+    vec3 c = diffuse.rgb;
+#endif
+#if ALPHAOP == 2
+    float a = ARG(ALPHAARG1).a;
+#elif ALPHAOP == 3
+    float a = ARG(ALPHAARG2).a;
+#elif ALPHAOP == 4
+    float a = ARG(ALPHAARG1).a * ARG(ALPHAARG2).a;
+#else
+    float a = diffuse.a;
+#endif
+#if ALPHATEST
+    float alpha = floor(a * 255.0 + 0.5);
+#if ALPHATEST == 1
+    discard;
+#elif ALPHATEST == 2
+    if (!(alpha < uAlphaRef)) discard;
+#elif ALPHATEST == 3
+    if (!(alpha == uAlphaRef)) discard;
+#elif ALPHATEST == 4
+    if (!(alpha <= uAlphaRef)) discard;
+#elif ALPHATEST == 5
+    if (!(alpha > uAlphaRef)) discard;
+#elif ALPHATEST == 6
+    if (!(alpha != uAlphaRef)) discard;
+#elif ALPHATEST == 7
+    if (!(alpha >= uAlphaRef)) discard;
+#endif
+#endif
+#if FOG
+    c = mix(uFogColor.rgb, c, vFog);
+#endif
+    outColor = vec4(c, a);
 }
 )";
+
+// The states that select a program variant, packed into a key.
+struct VariantState {
+    bool textured, textureAlpha, colorKey, flat, perspective, fog;
+    int colorOp, alphaOp, colorArg1, colorArg2, alphaArg1, alphaArg2, alphaTest;
+};
+
+struct Program {
+    GLuint id = 0;
+    GLint scale = -1, alphaRef = -1, fogColor = -1;
+    float lastScale[2] = {0, 0};
+    int lastAlphaRef = -1;
+    D3DCOLOR lastFogColor = 0;
+    bool fogSet = false;
+};
 
 struct Context {
     bool tried = false;
@@ -200,18 +208,11 @@ struct Context {
     SDL_Window* current = nullptr;
     SDL_GLContext context = nullptr;
     Gl gl;
-    GLuint program = 0;
-    GLint uniforms[U_COUNT] = {};
+    std::map<uint64_t, Program> programs;
     GLuint vao = 0, vbo = 0, ibo = 0;
-    GLsizeiptr vboSize = 0, iboSize = 0;
     GLuint sampler = 0;
     // Framebuffers by (colour, depth) attachment pair.
     std::map<std::pair<GLuint, GLuint>, GLuint> framebuffers;
-    // Last values given to the program and the fixed-function state, to skip repeats.
-    int lastUniforms[U_COUNT] = {};
-    bool uniformsValid = false;
-    float lastScale[2] = {0, 0};
-    D3DCOLOR lastFogColor = 0;
     DWORD samplerKey[5] = {};
     bool samplerValid = false;
 };
@@ -233,28 +234,39 @@ GLuint CompileShader(Gl& gl, GLenum type, const char* source) {
     return shader;
 }
 
-bool BuildProgram(Context& c) {
-    Gl& gl = c.gl;
-    GLuint vs = CompileShader(gl, GL_VERTEX_SHADER, kVertexShader);
-    GLuint fs = CompileShader(gl, GL_FRAGMENT_SHADER, kFragmentShader);
-    if (!vs || !fs) return false;
-    c.program = gl.glCreateProgram();
-    gl.glAttachShader(c.program, vs);
-    gl.glAttachShader(c.program, fs);
-    gl.glLinkProgram(c.program);
+// Builds one program variant; 0 when it does not compile (reported on standard error).
+GLuint BuildVariant(Gl& gl, const VariantState& v) {
+    char header[512];
+    snprintf(header, sizeof header,
+             "#version 330 core\n#define TEXTURED %d\n#define TEXALPHA %d\n#define COLORKEY %d\n"
+             "#define FOG %d\n#define COLOROP %d\n#define ALPHAOP %d\n#define COLORARG1 %d\n"
+             "#define COLORARG2 %d\n#define ALPHAARG1 %d\n#define ALPHAARG2 %d\n"
+             "#define ALPHATEST %d\n#define DIFFUSE_QUALIFIER %s\n#define UV_QUALIFIER %s\n",
+             v.textured, v.textureAlpha, v.colorKey, v.fog, v.colorOp, v.alphaOp, v.colorArg1,
+             v.colorArg2, v.alphaArg1, v.alphaArg2, v.alphaTest, v.flat ? "flat" : "smooth",
+             v.perspective ? "smooth" : "noperspective");
+    std::string vsSource = std::string(header) + kVertexShader;
+    std::string fsSource = std::string(header) + kFragmentShader;
+    GLuint vs = CompileShader(gl, GL_VERTEX_SHADER, vsSource.c_str());
+    GLuint fs = CompileShader(gl, GL_FRAGMENT_SHADER, fsSource.c_str());
+    if (!vs || !fs) return 0;
+    GLuint program = gl.glCreateProgram();
+    gl.glAttachShader(program, vs);
+    gl.glAttachShader(program, fs);
+    gl.glLinkProgram(program);
     GLint ok = 0;
-    gl.glGetProgramiv(c.program, GL_LINK_STATUS, &ok);
+    gl.glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (!ok) {
         char log[1024] = {};
-        gl.glGetProgramInfoLog(c.program, sizeof log, nullptr, log);
+        gl.glGetProgramInfoLog(program, sizeof log, nullptr, log);
         fprintf(stderr, "ddraw: program link failed: %s\n", log);
-        return false;
+        return 0;
     }
-    for (int i = 0; i < U_COUNT; ++i)
-        c.uniforms[i] = gl.glGetUniformLocation(c.program, kUniformNames[i]);
-    gl.glUseProgram(c.program);
-    gl.glUniform1i(c.uniforms[U_TEX], 0);
+    return program;
+}
 
+bool SetUpPipeline(Context& c) {
+    Gl& gl = c.gl;
     gl.glGenVertexArrays(1, &c.vao);
     gl.glBindVertexArray(c.vao);
     gl.glGenBuffers(1, &c.vbo);
@@ -320,7 +332,7 @@ bool CreateContext(SDL_Window* gameWindow) {
         const char* name = reinterpret_cast<const char*>(c.gl.glGetStringi(GL_EXTENSIONS, i));
         if (name && strcmp(name, "GL_EXT_texture_compression_s3tc") == 0) c.s3tc = true;
     }
-    return BuildProgram(c);
+    return SetUpPipeline(c);
 }
 
 Gl& G() {
@@ -408,57 +420,77 @@ void SetSampler(const DDrawGlDrawState& s) {
     gl.glSamplerParameteri(c.sampler, GL_TEXTURE_MIN_FILTER, min);
 }
 
-void SetUniform(Uniform u, int value) {
-    Context& c = g_ctx;
-    if (c.uniformsValid && c.lastUniforms[u] == value) return;
-    c.lastUniforms[u] = value;
-    G().glUniform1i(c.uniforms[u], value);
-}
-
 int AlphaTestMode(const DDrawGlDrawState& s) {
     if (!s.alphaTest || s.alphaFunc == D3DCMP_ALWAYS || s.alphaFunc < 1 || s.alphaFunc > 8)
         return 0;
     return static_cast<int>(s.alphaFunc);
 }
 
-void SetProgramState(const DDrawGlDrawState& s) {
+// Operations and arguments outside the ones in use fall back to the diffuse colour.
+int Op(DWORD op) {
+    return op >= 2 && op <= 4 ? static_cast<int>(op) : 1;
+}
+int Arg(DWORD arg) {
+    return arg == D3DTA_TEXTURE ? 2 : 0;
+}
+
+// Makes the program variant for the draw's states current and sets its uniforms.
+bool UseProgram(const DDrawGlDrawState& s) {
     Context& c = g_ctx;
     Gl& gl = G();
+    const bool textured = s.texture != 0;
+    VariantState v = {textured,
+                      textured && s.textureHasAlpha,
+                      textured && s.colorKey,
+                      !s.gouraud,
+                      s.perspective,
+                      s.fog,
+                      Op(s.colorOp),
+                      Op(s.alphaOp),
+                      Arg(s.colorArg1),
+                      Arg(s.colorArg2),
+                      Arg(s.alphaArg1),
+                      Arg(s.alphaArg2),
+                      AlphaTestMode(s)};
+    uint64_t key = static_cast<uint64_t>(v.textured) | v.textureAlpha << 1 | v.colorKey << 2 |
+                   v.flat << 3 | v.perspective << 4 | v.fog << 5 | v.colorOp << 6 | v.alphaOp << 9 |
+                   v.colorArg1 << 12 | v.colorArg2 << 14 | v.alphaArg1 << 16 | v.alphaArg2 << 18 |
+                   v.alphaTest << 20;
+    auto it = c.programs.find(key);
+    if (it == c.programs.end()) {
+        Program p;
+        p.id = BuildVariant(gl, v);
+        if (p.id) {
+            p.scale = gl.glGetUniformLocation(p.id, "uScale");
+            p.alphaRef = gl.glGetUniformLocation(p.id, "uAlphaRef");
+            p.fogColor = gl.glGetUniformLocation(p.id, "uFogColor");
+            gl.glUseProgram(p.id);
+            gl.glUniform1i(gl.glGetUniformLocation(p.id, "uTex"), 0);
+        }
+        it = c.programs.emplace(key, p).first;
+    }
+    Program& p = it->second;
+    if (!p.id) return false;
+    gl.glUseProgram(p.id);
     float sx = 2.0f / static_cast<float>(s.targetWidth);
     float sy = 2.0f / static_cast<float>(s.targetHeight);
-    if (!c.uniformsValid || sx != c.lastScale[0] || sy != c.lastScale[1]) {
-        gl.glUniform2f(c.uniforms[U_SCALE], sx, sy);
-        c.lastScale[0] = sx;
-        c.lastScale[1] = sy;
+    if (sx != p.lastScale[0] || sy != p.lastScale[1]) {
+        gl.glUniform2f(p.scale, sx, sy);
+        p.lastScale[0] = sx;
+        p.lastScale[1] = sy;
     }
-    SetUniform(U_TEXTURED, s.texture != 0);
-    SetUniform(U_TEXALPHA, s.textureHasAlpha);
-    SetUniform(U_COLORKEY, s.colorKey);
-    SetUniform(U_FLAT, !s.gouraud);
-    SetUniform(U_PERSPECTIVE, s.perspective);
-    SetUniform(U_COLOROP, static_cast<int>(s.colorOp));
-    SetUniform(U_ALPHAOP, static_cast<int>(s.alphaOp));
-    int args =
-        static_cast<int>(s.colorArg1 | s.colorArg2 << 4 | s.alphaArg1 << 8 | s.alphaArg2 << 12);
-    if (!c.uniformsValid || c.lastUniforms[U_ARGS] != args) {
-        c.lastUniforms[U_ARGS] = args;
-        gl.glUniform4i(c.uniforms[U_ARGS], static_cast<GLint>(s.colorArg1),
-                       static_cast<GLint>(s.colorArg2), static_cast<GLint>(s.alphaArg1),
-                       static_cast<GLint>(s.alphaArg2));
-    }
-    SetUniform(U_ALPHATEST, AlphaTestMode(s));
     int ref = static_cast<int>(s.alphaRef & 0xFF);
-    if (!c.uniformsValid || c.lastUniforms[U_ALPHAREF] != ref) {
-        c.lastUniforms[U_ALPHAREF] = ref;
-        gl.glUniform1f(c.uniforms[U_ALPHAREF], static_cast<float>(ref));
+    if (v.alphaTest && ref != p.lastAlphaRef) {
+        gl.glUniform1f(p.alphaRef, static_cast<float>(ref));
+        p.lastAlphaRef = ref;
     }
-    SetUniform(U_FOG, s.fog);
-    if (!c.uniformsValid || c.lastFogColor != s.fogColor) {
-        c.lastFogColor = s.fogColor;
-        gl.glUniform4f(c.uniforms[U_FOGCOLOR], ((s.fogColor >> 16) & 0xFF) / 255.0f,
+    if (v.fog && (!p.fogSet || s.fogColor != p.lastFogColor)) {
+        gl.glUniform4f(p.fogColor, ((s.fogColor >> 16) & 0xFF) / 255.0f,
                        ((s.fogColor >> 8) & 0xFF) / 255.0f, (s.fogColor & 0xFF) / 255.0f, 1.0f);
+        p.lastFogColor = s.fogColor;
+        p.fogSet = true;
     }
-    c.uniformsValid = true;
+    return true;
 }
 
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
@@ -474,11 +506,9 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
 }
 
 // Uploads into a stream buffer, growing it (and orphaning the old storage) as needed.
-void Stream(GLenum target, GLsizeiptr& capacity, const void* data, GLsizeiptr size) {
-    Gl& gl = G();
-    if (size > capacity) capacity = size * 2;
-    gl.glBufferData(target, capacity, nullptr, GL_STREAM_DRAW);
-    gl.glBufferSubData(target, 0, size, data);
+// Gives the buffer new storage holding the data, so no earlier draw has to finish first.
+void Stream(GLenum target, const void* data, GLsizeiptr size) {
+    G().glBufferData(target, size, data, GL_STREAM_DRAW);
 }
 
 } // namespace
@@ -597,9 +627,14 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
                   float depthValue) {
     if (!DDrawGlAcquire(nullptr)) return;
     Gl& gl = G();
-    BindTarget(clearColor ? color : 0, clearDepth ? depth : 0, targetWidth, targetHeight);
-    gl.glEnable(GL_SCISSOR_TEST);
-    gl.glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    // The same framebuffer as drawing uses, so that the renderer need not switch targets.
+    BindTarget(color, depth, targetWidth, targetHeight);
+    const bool whole =
+        rect.left <= 0 && rect.top <= 0 && rect.right >= targetWidth && rect.bottom >= targetHeight;
+    if (!whole) {
+        gl.glEnable(GL_SCISSOR_TEST);
+        gl.glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    }
     GLbitfield mask = 0;
     if (clearColor && color) {
         gl.glClearColor(rgba[0] / 255.0f, rgba[1] / 255.0f, rgba[2] / 255.0f, rgba[3] / 255.0f);
@@ -611,7 +646,7 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
         mask |= GL_DEPTH_BUFFER_BIT;
     }
     if (mask) gl.glClear(mask);
-    gl.glDisable(GL_SCISSOR_TEST);
+    if (!whole) gl.glDisable(GL_SCISSOR_TEST);
 }
 
 void DDrawGlCopyColor(uint32_t source, uint32_t destination, int width, int height) {
@@ -658,7 +693,7 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
     Context& c = g_ctx;
     Gl& gl = G();
     BindTarget(s.colorTarget, s.depthTarget, s.targetWidth, s.targetHeight);
-    gl.glUseProgram(c.program);
+    if (!UseProgram(s)) return;
     gl.glBindVertexArray(c.vao);
     if (s.zEnable && s.depthTarget) {
         gl.glEnable(GL_DEPTH_TEST);
@@ -679,12 +714,11 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
         gl.glBindSampler(0, c.sampler); // other users of the context may have unbound it
         SetSampler(s);
     }
-    SetProgramState(s);
     gl.glBindBuffer(GL_ARRAY_BUFFER, c.vbo);
-    Stream(GL_ARRAY_BUFFER, c.vboSize, vertices,
+    Stream(GL_ARRAY_BUFFER, vertices,
            static_cast<GLsizeiptr>(vertexCount) * static_cast<GLsizeiptr>(sizeof(D3DTLVERTEX)));
     if (indices) {
-        Stream(GL_ELEMENT_ARRAY_BUFFER, c.iboSize, indices,
+        Stream(GL_ELEMENT_ARRAY_BUFFER, indices,
                static_cast<GLsizeiptr>(indexCount) * static_cast<GLsizeiptr>(sizeof(WORD)));
         gl.glDrawElements(PrimitiveMode(type), static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
                           nullptr);

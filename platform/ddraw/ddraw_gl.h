@@ -31,7 +31,8 @@ void DDrawGlReadRgba(uint32_t texture, int width, int height, uint8_t* rgba);
 void DDrawGlReadDepth(uint32_t texture, int width, int height, float* depth);
 void DDrawGlWriteDepth(uint32_t texture, int width, int height, const float* depth);
 
-// Clears a rectangle of a colour target and/or depth texture (either may be 0).
+// Clears a rectangle of a colour target and/or depth texture; color and depth are the
+// attachments of the target (either may be 0), clearColor and clearDepth what is cleared.
 void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHeight,
                   const RECT& rect, bool clearColor, const uint8_t rgba[4], bool clearDepth,
                   float depthValue);

@@ -79,8 +79,10 @@ DDrawSurface::~DDrawSurface() {
     if (VideoMemory(desc_)) g_videoBytes -= memory_.size();
     for (DDrawSurface* level : mipLevels_)
         level->mipTop_ = nullptr;
-    for (DDrawSurface* s : attached_)
+    for (DDrawSurface* s : attached_) {
+        if (s->zOwner_ == this) s->zOwner_ = nullptr;
         s->Release();
+    }
     if (palette_) palette_->Release();
     if (clipper_) clipper_->Release();
     DDrawGlDeleteTexture(gl_);
@@ -205,7 +207,9 @@ HRESULT DDrawSurface::AddAttachedSurface(IDirectDrawSurface4* surface) {
     if (s->role_ != DDrawRole::ZBuffer || !IsColorTarget()) return DDERR_INVALIDCAPS;
     if (s->Width() != Width() || s->Height() != Height()) return DDERR_INVALIDPARAMS;
     if (AttachedZ()) return DDERR_SURFACEALREADYATTACHED;
+    if (s->zOwner_) return DDERR_SURFACEALREADYATTACHED;
     s->AddRef();
+    s->zOwner_ = this;
     attached_.push_back(s);
     return DD_OK;
 }
@@ -382,11 +386,14 @@ uint32_t DDrawSurface::GpuTarget() {
 void DDrawSurface::GpuClear(const RECT& rect, bool color, const uint8_t rgba[4], bool depth,
                             float z) {
     if (!EnsureGpu()) return;
+    // Cleared through the colour and z pair that drawing uses, when both are on the GPU.
+    DDrawSurface* partner = role_ == DDrawRole::ZBuffer ? zOwner_ : AttachedZ();
+    uint32_t other = partner && partner->gpuValid_ ? partner->gl_ : 0;
     if (role_ == DDrawRole::ZBuffer)
-        DDrawGlClear(0, gl_, static_cast<int>(Width()), static_cast<int>(Height()), rect, false,
+        DDrawGlClear(other, gl_, static_cast<int>(Width()), static_cast<int>(Height()), rect, false,
                      rgba, depth, z);
     else
-        DDrawGlClear(gl_, 0, static_cast<int>(Width()), static_cast<int>(Height()), rect, color,
+        DDrawGlClear(gl_, other, static_cast<int>(Width()), static_cast<int>(Height()), rect, color,
                      rgba, false, z);
     cpuValid_ = false;
 }

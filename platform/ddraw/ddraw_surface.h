@@ -131,6 +131,8 @@ private:
     DDrawSurface* mipTop_ = nullptr;
     int mipLevel_ = 0;
     std::vector<DDrawSurface*> mipLevels_;
+    // A z-buffer knows the colour surface it is attached to.
+    DDrawSurface* zOwner_ = nullptr;
     DDrawPalette* palette_ = nullptr;
     DDrawClipper* clipper_ = nullptr;
 };
