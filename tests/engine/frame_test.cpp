@@ -244,6 +244,40 @@ TEST_F(FrameTest, DestroyingAParentLeavesChildrenAndObjectsSafe) {
     EXPECT_EQ(g_liveFrames, 0);
 }
 
+TEST_F(FrameTest, ForAllCallbacksStopAtNullAndMayUnlinkTheCurrentElement) {
+    TvFrame* p = TvFrameCreate();
+    TvFrame* kids[3];
+    for (TvFrame*& k : kids) {
+        k = TvFrameCreate();
+        TvFrameAddChild(p, k);
+    }
+    std::vector<TvFrame*> seen;
+    // Removing each child while visiting it must not end the walk early.
+    TvFrameForAllChildren(
+        p,
+        [](TvFrame* f, void* data) {
+            static_cast<std::vector<TvFrame*>*>(data)->push_back(f);
+            return TvFrameRemoveChild(f);
+        },
+        &seen);
+    EXPECT_EQ(seen, (std::vector<TvFrame*>{kids[2], kids[1], kids[0]}));
+    EXPECT_EQ(p->child, nullptr);
+
+    Watcher w1(p), w2(p);
+    int visits = 0;
+    TvFrameForAllObjects(
+        p,
+        [](TvObject*, void* data) -> TvObject* {
+            ++*static_cast<int*>(data);
+            return nullptr;
+        },
+        &visits);
+    EXPECT_EQ(visits, 1) << "a null result stops the walk";
+    TvFrameDestroy(p);
+    for (TvFrame* k : kids)
+        TvFrameDestroy(k);
+}
+
 TEST_F(FrameTest, FrameListRoundTrip) {
     FrameRecord skewed = FrameAt(0, 0, 3, 1);
     // Right axis shortened: determinant 0.98, still nearly normal and orthogonal.

@@ -47,6 +47,23 @@ TEST_F(RasterTest, CreateDestroyAndFormat) {
     EXPECT_EQ(StandardCallCount(5), 1) << "nothing to destroy";
 }
 
+TEST_F(RasterTest, LockHandsBackTheDriversPixelsAndShowReportsRefusal) {
+    TvRaster* r = TvRasterCreate(4, 4, 16, 0);
+    static uint8_t pixels[32];
+    TV_ENGINE->standardFunctions[15] = [](void* out, void*, int32_t mode) -> int32_t {
+        *static_cast<uint8_t**>(out) = pixels;
+        return mode == 1;
+    };
+    EXPECT_EQ(TvRasterLock(r, 1), pixels);
+    EXPECT_EQ(TvRasterLock(r, 2), nullptr);
+    EXPECT_EQ(TvRasterUnlock(r), r);
+    EXPECT_EQ(TvRasterShowRaster(r, nullptr, 0), r);
+    NullDeviceGet().refusedStandard = {20};
+    EXPECT_EQ(TvRasterShowRaster(r, nullptr, 0), nullptr);
+    EXPECT_EQ(StandardCallCount(16), 1);
+    TvRasterDestroy(r);
+}
+
 TEST_F(RasterTest, ContextStackHoldsNineAndDrawingNeedsOne) {
     TvRaster* picture = TvRasterCreate(4, 4, 0, 0);
     EXPECT_EQ(TvRasterRender(picture, 0, 0), nullptr);
