@@ -299,9 +299,8 @@ bool CreateContext(SDL_Window* gameWindow) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    // The buffer attributes stay SDL's defaults, which the game's window was made with, so
+    // that a context made on a hidden window can be made current on the game's.
     SDL_Window* window = gameWindow;
     if (!window) {
         c.ownWindow =
@@ -660,18 +659,22 @@ void DDrawGlCopyColor(uint32_t source, uint32_t destination, int width, int heig
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void DDrawGlPresent(HWND window, uint32_t color, int width, int height) {
+void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
+                    bool vsync) {
     SDL_Window* sdl = window && Win32EnsureVideo() ? Win32SdlWindow(window) : nullptr;
     if (!sdl || PlatformIsHeadless() || !DDrawGlAcquire(window)) return;
     Gl& gl = G();
     int ww = 0, wh = 0;
     SDL_GL_GetDrawableSize(sdl, &ww, &wh);
-    if (ww <= 0 || wh <= 0 || width <= 0 || height <= 0) return;
-    // Largest picture of the target's aspect that fits, centred; the rest black.
-    int dw = ww, dh = static_cast<int>(static_cast<int64_t>(ww) * height / width);
+    const int sw = source.right - source.left, sh = source.bottom - source.top;
+    if (ww <= 0 || wh <= 0 || sw <= 0 || sh <= 0 || source.left < 0 || source.top < 0 ||
+        source.right > width || source.bottom > height)
+        return;
+    // Largest picture of the source's aspect that fits, centred; the rest black.
+    int dw = ww, dh = static_cast<int>(static_cast<int64_t>(ww) * sh / sw);
     if (dh > wh) {
         dh = wh;
-        dw = static_cast<int>(static_cast<int64_t>(wh) * width / height);
+        dw = static_cast<int>(static_cast<int64_t>(wh) * sw / sh);
     }
     int dx = (ww - dw) / 2, dy = (wh - dh) / 2;
     GLuint from = Framebuffer(color, 0);
@@ -681,8 +684,9 @@ void DDrawGlPresent(HWND window, uint32_t color, int width, int height) {
     gl.glClear(GL_COLOR_BUFFER_BIT);
     gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
     // Target rows run top-down; the window's run bottom-up.
-    gl.glBlitFramebuffer(0, 0, width, height, dx, dy + dh, dx + dw, dy, GL_COLOR_BUFFER_BIT,
-                         GL_LINEAR);
+    gl.glBlitFramebuffer(source.left, source.top, source.right, source.bottom, dx, dy + dh, dx + dw,
+                         dy, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     SDL_GL_SwapWindow(sdl);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }

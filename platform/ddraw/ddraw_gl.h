@@ -38,9 +38,10 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
                   float depthValue);
 // Copies a whole colour target into another of the same size.
 void DDrawGlCopyColor(uint32_t source, uint32_t destination, int width, int height);
-// Shows a colour target in the window, scaled to its client area with the aspect kept.
-// Does nothing without a real window.
-void DDrawGlPresent(HWND window, uint32_t color, int width, int height);
+// Shows a rectangle of a colour target in the window, scaled to its client area with the
+// aspect kept, waiting for the vertical blank when asked. Does nothing without a real window.
+void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
+                    bool vsync);
 
 // Everything one draw call needs to know.
 struct DDrawGlDrawState {

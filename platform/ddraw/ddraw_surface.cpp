@@ -440,8 +440,8 @@ void DDrawSurface::PresentIfVisible(const RECT& rect) {
     // Only a primary without a flip chain (the windowed desktop) shows what is written to it.
     if (role_ != DDrawRole::Primary || !attached_.empty() || !display_->window) return;
     if (!EnsureGpu()) return;
-    (void)rect;
-    DDrawGlPresent(display_->window, gl_, static_cast<int>(Width()), static_cast<int>(Height()));
+    DDrawGlPresent(display_->window, gl_, static_cast<int>(Width()), static_cast<int>(Height()),
+                   rect, false);
 }
 
 // ---- Blt and Flip ----
@@ -552,9 +552,38 @@ HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool
     return DD_OK;
 }
 
+bool DDrawSurface::ClipToSurface(const RECT& dst, DDrawSurface* src, const RECT* srcRect,
+                                 RECT* outDst, RECT* outSrc) const {
+    RECT s = srcRect
+                 ? *srcRect
+                 : RECT{0, 0, static_cast<LONG>(src->Width()), static_cast<LONG>(src->Height())};
+    const int64_t dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+    const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return false;
+    RECT d = {std::max<LONG>(dst.left, 0), std::max<LONG>(dst.top, 0),
+              std::min<LONG>(dst.right, static_cast<LONG>(Width())),
+              std::min<LONG>(dst.bottom, static_cast<LONG>(Height()))};
+    if (d.left >= d.right || d.top >= d.bottom) return false;
+    // The source loses what the destination lost, in proportion.
+    *outSrc = {static_cast<LONG>(s.left + (d.left - dst.left) * sw / dw),
+               static_cast<LONG>(s.top + (d.top - dst.top) * sh / dh),
+               static_cast<LONG>(s.right - (dst.right - d.right) * sw / dw),
+               static_cast<LONG>(s.bottom - (dst.bottom - d.bottom) * sh / dh)};
+    *outDst = d;
+    return outSrc->left < outSrc->right && outSrc->top < outSrc->bottom;
+}
+
 HRESULT DDrawSurface::Blt(RECT* dst, IDirectDrawSurface4* source, RECT* srcRect, DWORD flags,
                           DDBLTFX* fx) {
     if (locked_) return DDERR_SURFACEBUSY;
+    RECT clippedDst, clippedSrc;
+    if (clipper_ && dst && source && !(flags & (DDBLT_COLORFILL | DDBLT_DEPTHFILL))) {
+        // A surface with a clipper (the windowed desktop) takes the visible part only.
+        if (!ClipToSurface(*dst, FromSurface(source), srcRect, &clippedDst, &clippedSrc))
+            return DD_OK;
+        dst = &clippedDst;
+        srcRect = &clippedSrc;
+    }
     RECT d;
     if (!ValidRect(dst, &d)) return DDERR_INVALIDRECT;
     if (flags & (DDBLT_COLORFILL | DDBLT_DEPTHFILL)) {
@@ -572,7 +601,7 @@ HRESULT DDrawSurface::Blt(RECT* dst, IDirectDrawSurface4* source, RECT* srcRect,
     return Copy(d, src, s, keyed);
 }
 
-HRESULT DDrawSurface::Flip(IDirectDrawSurface4*, DWORD) {
+HRESULT DDrawSurface::Flip(IDirectDrawSurface4*, DWORD flags) {
     if (role_ != DDrawRole::Primary || attached_.empty()) return DDERR_NOTFLIPPABLE;
     if (locked_) return DDERR_SURFACEBUSY;
     DDrawSurface* back = attached_.front();
@@ -588,7 +617,9 @@ HRESULT DDrawSurface::Flip(IDirectDrawSurface4*, DWORD) {
     DDrawGlCopyColor(from, gl_, static_cast<int>(Width()), static_cast<int>(Height()));
     gpuValid_ = true;
     cpuValid_ = false;
-    DDrawGlPresent(display_->window, gl_, static_cast<int>(Width()), static_cast<int>(Height()));
+    DDrawGlPresent(display_->window, gl_, static_cast<int>(Width()), static_cast<int>(Height()),
+                   {0, 0, static_cast<LONG>(Width()), static_cast<LONG>(Height())},
+                   !(flags & DDFLIP_NOVSYNC));
     return DD_OK;
 }
 

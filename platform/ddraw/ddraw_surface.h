@@ -109,6 +109,10 @@ private:
     bool EnsureCpu();
     bool EnsureGpu();
     bool ValidRect(const RECT* rect, RECT* out) const;
+    // Clips a copy's destination to this surface and its source in proportion; false when
+    // nothing is left.
+    bool ClipToSurface(const RECT& dst, DDrawSurface* src, const RECT* srcRect, RECT* outDst,
+                       RECT* outSrc) const;
     HRESULT Fill(const RECT& rect, DWORD value, bool depth);
     HRESULT Copy(const RECT& dst, DDrawSurface* src, const RECT& srcRect, bool keyed);
     void PresentIfVisible(const RECT& rect);

@@ -272,6 +272,31 @@ TEST_F(DDrawSurfaceTest, ReferencesAreCountedAcrossInterfaces) {
     EXPECT_EQ(DDrawLiveObjects(), before);
 }
 
+TEST_F(DDrawSurfaceTest, ClippedDesktopTakesTheVisiblePartOfACopy) {
+    DDSURFACEDESC2 d = Describe(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE);
+    IDirectDrawSurface4* desktop = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&d, &desktop, nullptr), DD_OK);
+    Keep(desktop);
+    IDirectDrawSurface4* src = Plain(4, 4, Format565());
+    RECT right = {2, 0, 4, 4};
+    ASSERT_EQ(Fill(src, nullptr, 0xF800), DD_OK);
+    ASSERT_EQ(Fill(src, &right, 0x07E0), DD_OK);
+    RECT partly = {-2, 10, 2, 14};
+    EXPECT_EQ(desktop->Blt(&partly, src, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(dd_->CreateClipper(0, &clipper, nullptr), DD_OK);
+    Keep(clipper);
+    ASSERT_EQ(clipper->SetHWnd(0, nullptr), DD_OK);
+    ASSERT_EQ(desktop->SetClipper(clipper), DD_OK);
+    ASSERT_EQ(desktop->Blt(&partly, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Pixel(desktop, 0, 10), 0x07E0u);
+    EXPECT_EQ(Pixel(desktop, 1, 13), 0x07E0u);
+    EXPECT_EQ(Pixel(desktop, 2, 10), 0u);
+    RECT gone = {-8, -8, -4, -4};
+    EXPECT_EQ(desktop->Blt(&gone, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+}
+
 TEST_F(DDrawSurfaceTest, CooperativeLevelAndDisplayModeBookkeeping) {
     EXPECT_EQ(dd_->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE), DDERR_INVALIDPARAMS);
     ASSERT_EQ(dd_->SetCooperativeLevel(nullptr, 0x813), DD_OK);
