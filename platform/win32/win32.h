@@ -140,6 +140,8 @@ constexpr UINT PM_REMOVE = 1;
 constexpr UINT CS_DBLCLKS = 0x0008;
 constexpr UINT CS_BYTEALIGNWINDOW = 0x2000;
 constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr DWORD WS_CHILD = 0x40000000u;
+constexpr DWORD WS_VISIBLE = 0x10000000u;
 constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000u;
 constexpr DWORD WS_EX_TOPMOST = 0x00000008u;
 
@@ -243,6 +245,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 
 // Cursor and mouse capture, over SDL's relative mouse mode.
 int ShowCursor(BOOL show);
+HCURSOR SetCursor(HCURSOR cursor);
 HWND SetCapture(HWND hwnd);
 BOOL ReleaseCapture();
 HWND GetCapture();

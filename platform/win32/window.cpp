@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <deque>
 #include <map>
 #include <memory>
@@ -26,6 +27,7 @@ struct PlatformWindow {
     bool visible = false;
     bool invalid = false;
     bool acceptsFiles = false;
+    HWND parent = nullptr;
 };
 
 struct PlatformDrop {
@@ -48,6 +50,7 @@ HWND g_focus = nullptr;
 HWND g_active = nullptr;
 HWND g_capture = nullptr;
 int g_cursorCount = 0;
+HCURSOR g_cursorShape = nullptr;
 POINT g_cursor = {0, 0};
 PlatformDrop* g_pendingDrop = nullptr;
 std::set<PlatformDrop*> g_drops;
@@ -88,7 +91,11 @@ void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     g_queue.push_back(m);
 }
 
-HWND MainWindow() { return g_windows.empty() ? nullptr : *g_windows.begin(); }
+HWND MainWindow() {
+    for (HWND w : g_windows)
+        if (!w->parent && w->sdl) return w;
+    return nullptr;
+}
 
 void UpdateRelativeMode() {
     if (!g_videoOk) return;
@@ -224,7 +231,8 @@ void TranslateEvent(const SDL_Event& e) {
 // Moves what the outside world has said into the queue.
 void PollOutside() {
     if (g_signalled.exchange(0)) {
-        for (HWND hwnd : g_windows) Post(hwnd, WM_CLOSE, 0, 0);
+        for (HWND hwnd : g_windows)
+            if (!hwnd->parent) Post(hwnd, WM_CLOSE, 0, 0);
     }
     if (!g_videoOk) return;
     SDL_Event e;
@@ -305,12 +313,39 @@ HCURSOR LoadCursorA(HINSTANCE, const char*) {
     return reinterpret_cast<HCURSOR>(&cursor);
 }
 
+// The system's own control classes: they draw nothing here, so a child control is a record
+// with the default procedure.
+bool IsSystemClass(const char* name) {
+    static const char* const kSystemClasses[] = {"STATIC", "BUTTON", "EDIT", "LISTBOX",
+                                                 "COMBOBOX", "msctls_progress32"};
+    for (const char* c : kSystemClasses)
+        if (strcasecmp(c, name) == 0) return true;
+    return false;
+}
+
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
-                     int y, int width, int height, HWND, HMENU, HINSTANCE, void*) {
+                     int y, int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
     auto it = className ? g_classes.find(className) : g_classes.end();
-    if (it == g_classes.end()) {
+    if (it == g_classes.end() && !(className && IsSystemClass(className))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
+    }
+    if (it == g_classes.end() || (style & WS_CHILD)) {
+        // Controls and child windows live inside their parent: no window of their own.
+        auto* w = new PlatformWindow;
+        w->className = className;
+        w->title = title ? title : "";
+        w->proc = it == g_classes.end() ? DefWindowProcA : it->second.wc.lpfnWndProc;
+        w->style = style;
+        w->exStyle = exStyle;
+        w->x = x;
+        w->y = y;
+        w->width = width;
+        w->height = height;
+        w->parent = Live(parent) ? parent : nullptr;
+        g_windows.insert(w);
+        SendMessageA(w, WM_CREATE, 0, 0);
+        return w;
     }
     auto* w = new PlatformWindow;
     w->className = className;
@@ -339,6 +374,10 @@ BOOL DestroyWindow(HWND hwnd) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    std::vector<HWND> children;
+    for (HWND w : g_windows)
+        if (w->parent == hwnd) children.push_back(w);
+    for (HWND child : children) DestroyWindow(child);
     SendMessageA(hwnd, WM_DESTROY, 0, 0);
     if (g_focus == hwnd) g_focus = nullptr;
     if (g_active == hwnd) g_active = nullptr;
@@ -509,6 +548,12 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
     }
 }
 
+HCURSOR SetCursor(HCURSOR cursor) {
+    HCURSOR old = g_cursorShape;
+    g_cursorShape = cursor;
+    return old;
+}
+
 int ShowCursor(BOOL show) {
     g_cursorCount += show ? 1 : -1;
     if (Win32EnsureVideo()) SDL_ShowCursor(g_cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
@@ -604,6 +649,7 @@ void PlatformResetWindows() {
     g_quitPosted = false;
     g_focus = g_active = g_capture = nullptr;
     g_cursorCount = 0;
+    g_cursorShape = nullptr;
     g_cursor = POINT{0, 0};
     if (g_videoOk) {
         SDL_SetRelativeMouseMode(SDL_FALSE);

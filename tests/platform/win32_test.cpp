@@ -230,3 +230,19 @@ TEST(Win32System, ModuleFileNameIsCutAndTerminated) {
     EXPECT_EQ(strncmp(cut, full, 4), 0);
     EXPECT_EQ(cut[4], '\0');
 }
+
+TEST_F(Win32Test, SystemControlsAreChildrenDestroyedWithTheirParent) {
+    HWND bar = CreateWindowExA(0, "msctls_progress32", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                               hwnd, nullptr, nullptr, nullptr);
+    HWND text = CreateWindowExA(0, "static", "", WS_CHILD, 0, 0, 10, 10, hwnd, nullptr, nullptr,
+                                nullptr);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(Win32SdlWindow(bar), nullptr); // drawn inside the parent, no window of its own
+    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                              nullptr),
+              nullptr);
+    DestroyWindow(hwnd);
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_FALSE(IsWindow(text));
+}
