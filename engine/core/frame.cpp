@@ -108,40 +108,6 @@ void FreeBlock(TvFrame* f) {
     TvFreeListFree(FrameModuleData()->freeList, f);
 }
 
-// Releases a copy whose plug-in data were never constructed, with the children copied into it
-// so far, each destroyed as a hierarchy of its own.
-TvFrame* UndoClone(TvFrame* copy) {
-    while (TvFrame* done = copy->child) {
-        copy->child = done->next;
-        done->parent = nullptr;
-        done->next = nullptr;
-        SetRoots(done, done);
-        TvFrameDestroyHierarchy(done);
-    }
-    FreeBlock(copy);
-    return nullptr;
-}
-
-TvFrame* CloneOne(TvFrame* src, TvFrame* top) {
-    auto* copy = static_cast<TvFrame*>(TvFreeListAlloc(FrameModuleData()->freeList));
-    if (!copy) return nullptr;
-    InitFrame(copy);
-    copy->object = src->object;
-    copy->modelling = src->modelling;
-    copy->root = top ? top : copy;
-    src->root = copy; // lets callers map source frames to their copies
-    for (TvFrame* c = src->child; c; c = c->next) {
-        TvFrame* cc = CloneOne(c, copy->root);
-        if (!cc) return UndoClone(copy);
-        cc->next = copy->child;
-        copy->child = cc;
-        cc->parent = copy;
-    }
-    if (!TvPluginInitObject(&TvFrameRegistry, copy)) return UndoClone(copy);
-    TvPluginCopyObject(&TvFrameRegistry, copy, src);
-    return copy;
-}
-
 uint32_t ReadLE32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -259,15 +225,64 @@ TvFrame* TvFrameRemoveChild(TvFrame* frame) {
 }
 
 TvFrame* TvFrameCloneHierarchy(TvFrame* frame) {
-    TvFrame* copy = CloneOne(frame, nullptr);
-    if (!copy) {
-        // The source roots may name freed copies: give them back their real roots.
+    // Copies are made top down without recursion (hierarchies from files can be deep); each
+    // source frame's root names its copy. Parents come before their children in `made`.
+    struct Pair {
+        TvFrame* source;
+        TvFrame* copy;
+    };
+    std::vector<Pair> made;
+    TvFrame* top = nullptr;
+    auto makeCopy = [&made, &top](TvFrame* src) -> TvFrame* {
+        auto* copy = static_cast<TvFrame*>(TvFreeListAlloc(FrameModuleData()->freeList));
+        if (!copy) return nullptr;
+        InitFrame(copy);
+        copy->object = src->object;
+        copy->modelling = src->modelling;
+        copy->root = top ? top : copy;
+        src->root = copy;
+        made.push_back({src, copy});
+        return copy;
+    };
+    top = makeCopy(frame);
+    bool ok = top != nullptr;
+    for (size_t i = 0; ok && i < made.size(); ++i) {
+        const Pair pair = made[i];
+        // Each copy goes to the head of its parent's list, so the order comes out reversed.
+        for (TvFrame* c = pair.source->child; c; c = c->next) {
+            TvFrame* cc = makeCopy(c);
+            if (!cc) {
+                ok = false;
+                break;
+            }
+            cc->parent = pair.copy;
+            cc->next = pair.copy->child;
+            pair.copy->child = cc;
+        }
+    }
+    // Plug-in constructors, then copy callbacks, children before parents.
+    size_t constructed = 0; // counted from the end of `made`
+    for (size_t i = made.size(); ok && i-- > 0;) {
+        if (!TvPluginInitObject(&TvFrameRegistry, made[i].copy)) {
+            ok = false;
+            break;
+        }
+        TvPluginCopyObject(&TvFrameRegistry, made[i].copy, made[i].source);
+        ++constructed;
+    }
+    if (!ok) {
+        for (size_t i = made.size() - constructed; i < made.size(); ++i) {
+            TvPluginDeinitObject(&TvFrameRegistry, made[i].copy);
+        }
+        for (const Pair& pair : made)
+            FreeBlock(pair.copy);
+        // The source roots named copies that are gone: give them back their real roots.
         TvFrameUpdateRoot(frame);
         return nullptr;
     }
-    copy->object.privateFlags = 0;
-    TvFrameUpdateObjects(copy);
-    return copy;
+    top->object.privateFlags = 0;
+    TvFrameUpdateObjects(top);
+    return top;
 }
 
 void TvFrameUpdateRoot(TvFrame* frame) {
