@@ -224,6 +224,27 @@ TEST_F(FrameTest, FailedCloneReleasesItsCopiesAndRestoresSourceRoots) {
     TvFrameDestroyHierarchy(p);
 }
 
+TEST_F(FrameTest, DeepHierarchiesDoNotExhaustTheStack) {
+    constexpr int kDepth = 50000;
+    TvFrame* root = TvFrameCreate();
+    TvFrame* leaf = root;
+    const TvV3d step = {0, 0, 1};
+    for (int i = 1; i < kDepth; ++i) {
+        TvFrame* f = TvFrameCreate();
+        TvFrameTranslate(f, &step, kTvCombineReplace);
+        TvFrameAddChild(leaf, f);
+        leaf = f;
+    }
+    EXPECT_EQ(TvFrameGetLTM(leaf)->pos.z, float(kDepth - 1));
+    TvFrameSyncDirty();
+    TvFrame* copy = TvFrameCloneHierarchy(root);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(TvFrameGetLTM(leaf->root)->pos.z, float(kDepth - 1));
+    TvFrameDestroyHierarchy(copy);
+    TvFrameDestroyHierarchy(root);
+    EXPECT_EQ(g_liveFrames, 0);
+}
+
 TEST_F(FrameTest, DestroyingAParentLeavesChildrenAndObjectsSafe) {
     TvFrame* p = TvFrameCreate();
     TvFrame* c = TvFrameCreate();
