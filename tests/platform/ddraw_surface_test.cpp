@@ -83,6 +83,57 @@ TEST_F(DDrawSurfaceTest, WholeSurfaceCopyConvertsFormats) {
     }
 }
 
+TEST_F(DDrawSurfaceTest, DxtBlocksDecodeWithAlphaAndPartialBlocks) {
+    // White colour blocks (both end points 0xFFFF, indices 0) under each alpha form.
+    const uint8_t white[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    std::vector<uint8_t> dxt3 = {0xFF, 0xFF, 0x88, 0x88, 0, 0, 0, 0}; // rows F, 8, 0, 0
+    std::vector<uint8_t> dxt5 = {255, 0};                             // row 0 index 0, then 1
+    uint64_t bits = 0;
+    for (int i = 4; i < 16; ++i)
+        bits |= uint64_t{1} << (3 * i);
+    for (int i = 0; i < 6; ++i)
+        dxt5.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+    dxt3.insert(dxt3.end(), white, white + 8);
+    dxt5.insert(dxt5.end(), white, white + 8);
+    // DXT1 of 5 x 3: two blocks, red then blue; the second is cut to 1 x 3.
+    std::vector<uint8_t> dxt1 = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0,
+                                 0x1F, 0x00, 0x1F, 0x00, 0, 0, 0, 0};
+    struct Case {
+        DWORD fourCC, width, height;
+        std::vector<uint8_t> blocks;
+        DDPIXELFORMAT to;
+        uint32_t rows[3]; // pixel (2, y) by row; for DXT1 pixels (3, 2) and (4, 2)
+    } cases[] = {
+        {FOURCC_DXT3, 4, 4, dxt3, Format4444(), {0xFFFF, 0x8FFF, 0x0FFF}},
+        {FOURCC_DXT5, 4, 4, dxt5, Format4444(), {0xFFFF, 0x0FFF, 0x0FFF}},
+        {FOURCC_DXT1, 5, 3, dxt1, Format565(), {0xF800, 0x001F, 0}},
+    };
+    for (Case& c : cases) {
+        DDSURFACEDESC2 d = Describe(0x1007, DDSCAPS_TEXTURE, c.width, c.height);
+        d.ddpfPixelFormat = DDrawFourCCFormat(c.fourCC);
+        IDirectDrawSurface4* dxt = nullptr;
+        ASSERT_EQ(dd_->CreateSurface(&d, &dxt, nullptr), DD_OK);
+        Keep(dxt);
+        DDSURFACEDESC2 l = {};
+        l.dwSize = sizeof l;
+        ASSERT_EQ(dxt->Lock(nullptr, &l, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr), DD_OK);
+        ASSERT_EQ(l.dwLinearSize, c.blocks.size());
+        memcpy(l.lpSurface, c.blocks.data(), c.blocks.size());
+        dxt->Unlock(nullptr);
+        IDirectDrawSurface4* out = Plain(c.width, c.height, c.to);
+        ASSERT_EQ(out->Blt(nullptr, dxt, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+        if (c.fourCC == FOURCC_DXT1) {
+            EXPECT_EQ(Pixel(out, 3, 2), c.rows[0]);
+            EXPECT_EQ(Pixel(out, 4, 2), c.rows[1]);
+        } else {
+            for (int y = 0; y < 3; ++y)
+                EXPECT_EQ(Pixel(out, 2, y), c.rows[y]) << std::hex << c.fourCC << " row " << y;
+        }
+        // A compressed surface takes only a whole copy of its own format.
+        EXPECT_EQ(dxt->Blt(nullptr, out, nullptr, DDBLT_WAIT, nullptr), DDERR_UNSUPPORTED);
+    }
+}
+
 TEST_F(DDrawSurfaceTest, RenderTargetFillsAndLockWritesReachOpenGl) {
     MakeTarget(8, 8, false);
     RECT left = {0, 0, 4, 8};
