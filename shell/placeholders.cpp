@@ -4,7 +4,10 @@
 #include "shell/enginestart.h"
 #include "shell/errors.h"
 #include "shell/events.h"
+#include "shell/frametimer.h"
+#include "shell/gameinit.h"
 #include "shell/gamemain.h"
+#include "shell/gamestate.h"
 #include "shell/input.h"
 #include "shell/resfile.h"
 #include "shell/voices.h"
@@ -76,3 +79,15 @@ void MV2SetCdVolume(int32_t percent) { g_cdVolume = Percent(percent); }
 
 // Placeholder: the remembered music volume.
 int32_t MV2GetCdVolume() { return g_cdVolume; }
+
+// Placeholder: the game-state machine is not built; the game-state word is kept here.
+MV2GameStateWord gMV2GameState = {0, 0, 0};
+
+// Placeholder: entering a mode only makes the requested mode current.
+void MV2SetGameMode() { gMV2GameState.current = gMV2GameState.requested; }
+
+// Placeholder: levels cannot be started before the object system exists.
+int32_t MV2StartLevel() { return 0; }
+
+// Placeholder: the frame timer is not built; no time passes.
+uint32_t MV2GetFrameMilliseconds() { return 0; }

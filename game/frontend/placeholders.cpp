@@ -1,4 +1,5 @@
 // Entry points of front-end modules not built yet, each doing the least its callers need.
+#include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
 
@@ -18,3 +19,6 @@ void MV2SetSubtitles(int32_t setting) { g_subtitles = setting; }
 
 // Placeholder: the remembered subtitles setting (0, unset, by default).
 int32_t MV2GetSubtitles() { return g_subtitles; }
+
+// Placeholder: the HUD font is not built; nothing is drawn.
+void MV2FontDrawTextAnchored(const char*, int32_t, int32_t, uint32_t, int32_t, int32_t) {}

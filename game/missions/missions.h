@@ -1,0 +1,25 @@
+// Missions: the mission in play, selecting and starting rows of the mission table, the global
+// mission state block and the state of global script 41 that a save game stores.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr int32_t kMV2MissionRows = 45;      // 0-39 campaign, 40-44 global scripts
+inline constexpr size_t kMV2MissionStateSize = 100; // the global mission state block
+
+struct MV2Script41State {
+    int32_t counters[2];
+    float values[6];
+};
+
+int32_t MV2GetCurrentMission();
+void MV2MissionSelect(int32_t row);
+void MV2MissionStart(int32_t row, int32_t withLoadout);
+// The global mission state block (kMV2MissionStateSize bytes).
+uint8_t* MV2GetMissionStateBlock();
+// The mission table's rank value and completion percentage of a row.
+int32_t MV2GetMissionRankValue(int32_t row);
+int32_t MV2GetMissionCompletion(int32_t row);
+void MV2GetScript41State(MV2Script41State* out);
+void MV2SetScript41State(const MV2Script41State* state);

@@ -1,0 +1,29 @@
+// Entry points of mission modules not built yet, each doing the least its callers need.
+#include "game/missions/missions.h"
+
+// Placeholder: no mission runs; row 0.
+int32_t MV2GetCurrentMission() { return 0; }
+
+// Placeholder: the mission table is not built; nothing is selected.
+void MV2MissionSelect(int32_t) {}
+
+// Placeholder: the mission table is not built; nothing starts.
+void MV2MissionStart(int32_t, int32_t) {}
+
+// Placeholder: the block is kept here until the mission system owns it.
+uint8_t* MV2GetMissionStateBlock() {
+    static uint8_t block[kMV2MissionStateSize];
+    return block;
+}
+
+// Placeholder: every row has rank value 0.
+int32_t MV2GetMissionRankValue(int32_t) { return 0; }
+
+// Placeholder: every row is 0% of the campaign.
+int32_t MV2GetMissionCompletion(int32_t) { return 0; }
+
+// Placeholder: script 41 is not built; its state reads as zeros.
+void MV2GetScript41State(MV2Script41State* out) { *out = {}; }
+
+// Placeholder: script 41 is not built; the state is dropped.
+void MV2SetScript41State(const MV2Script41State*) {}
