@@ -648,14 +648,15 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
     if (!whole) gl.glDisable(GL_SCISSOR_TEST);
 }
 
-void DDrawGlCopyColor(uint32_t source, uint32_t destination, int width, int height) {
+void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, const RECT& to) {
     if (!DDrawGlAcquire(nullptr)) return;
     Gl& gl = G();
     // Framebuffer() may bind a new framebuffer to both slots: take both before binding.
-    GLuint from = Framebuffer(source, 0), to = Framebuffer(destination, 0);
-    gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
-    gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    gl.glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    GLuint read = Framebuffer(source, 0), draw = Framebuffer(destination, 0);
+    gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, read);
+    gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, draw);
+    gl.glBlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right,
+                         to.bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 

@@ -36,8 +36,8 @@ void DDrawGlWriteDepth(uint32_t texture, int width, int height, const float* dep
 void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHeight,
                   const RECT& rect, bool clearColor, const uint8_t rgba[4], bool clearDepth,
                   float depthValue);
-// Copies a whole colour target into another of the same size.
-void DDrawGlCopyColor(uint32_t source, uint32_t destination, int width, int height);
+// Copies a rectangle of a colour target into a rectangle of another, stretching (nearest).
+void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, const RECT& to);
 // Shows a rectangle of a colour target in the window, scaled to its client area with the
 // aspect kept, waiting for the vertical blank when asked. Does nothing without a real window.
 void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,

@@ -475,6 +475,16 @@ HRESULT DDrawSurface::Fill(const RECT& r, DWORD value, bool depth) {
 
 HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool keyed) {
     if (role_ == DDrawRole::ZBuffer || src->role_ == DDrawRole::ZBuffer) return DDERR_UNSUPPORTED;
+    if (!keyed && src != this && IsColorTarget() && src->IsColorTarget()) {
+        // Between render targets (the windowed present above all) the copy stays in OpenGL.
+        uint32_t from = src->GpuTarget(), to = GpuTarget();
+        if (from && to) {
+            DDrawGlCopyColor(from, s, to, d);
+            cpuValid_ = false;
+            PresentIfVisible(d);
+            return DD_OK;
+        }
+    }
     if (!src->EnsureCpu() || !EnsureCpu()) return DDERR_GENERIC;
     const DDPIXELFORMAT& sf = src->Format();
     const DDPIXELFORMAT& df = Format();
@@ -614,7 +624,8 @@ HRESULT DDrawSurface::Flip(IDirectDrawSurface4*, DWORD flags) {
     }
     // The front buffer keeps the shown picture (read back by Lock); the back buffer keeps its
     // pixels too.
-    DDrawGlCopyColor(from, gl_, static_cast<int>(Width()), static_cast<int>(Height()));
+    const RECT whole = {0, 0, static_cast<LONG>(Width()), static_cast<LONG>(Height())};
+    DDrawGlCopyColor(from, whole, gl_, whole);
     gpuValid_ = true;
     cpuValid_ = false;
     DDrawGlPresent(display_->window, gl_, static_cast<int>(Width()), static_cast<int>(Height()),

@@ -156,6 +156,20 @@ TEST_F(DDrawSurfaceTest, RenderTargetFillsAndLockWritesReachOpenGl) {
     Quad(0, 0, 8, 8, 0, 0xFFFF0000);
     EXPECT_EQ(Pixel(color_, 6, 4), 0xFFE0u);
     EXPECT_EQ(Pixel(color_, 6, 1), 0xF81Fu);
+
+    // Copies between render targets, stretched: a 2 x 2 target onto the right half.
+    DDSURFACEDESC2 t = Describe(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, 0x6040, 2, 2);
+    IDirectDrawSurface4* small = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&t, &small, nullptr), DD_OK);
+    Keep(small);
+    RECT top = {0, 0, 2, 1};
+    ASSERT_EQ(Fill(small, nullptr, 0x001F), DD_OK);
+    ASSERT_EQ(Fill(small, &top, 0x07E0), DD_OK);
+    RECT right = {4, 0, 8, 8};
+    ASSERT_EQ(color_->Blt(&right, small, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Pixel(color_, 5, 3), 0x07E0u);
+    EXPECT_EQ(Pixel(color_, 7, 4), 0x001Fu);
+    EXPECT_EQ(Pixel(color_, 1, 1), 0xF800u);
 }
 
 TEST_F(DDrawSurfaceTest, DescriptionsReportFormatPitchAndChains) {
