@@ -2,6 +2,8 @@
 // Prints the ratio of the two times for each chunk size after the run.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio_reporter.h"
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -81,20 +83,6 @@ void Memcpy(benchmark::State& state) {
 BENCHMARK(Memcpy)->Arg(4 << 10)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(StreamRead)->Arg(4 << 10)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
-// Keeps the time per iteration of every run to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -105,15 +93,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const auto& [name, time] : reporter.times) {
-        if (name.rfind("StreamRead/", 0) != 0) continue;
-        std::string arg = name.substr(name.find('/'));
-        auto base = reporter.times.find("Memcpy" + arg);
-        if (base != reporter.times.end() && base->second > 0) {
-            std::printf("ratio TvStreamRead/memcpy, chunk body %s bytes: %.2f\n", arg.c_str() + 1,
-                        time / base->second);
-        }
-    }
+    for (const char* body : {"4096", "65536", "1048576"})
+        reporter.PrintRatio(std::string("StreamRead/") + body, std::string("Memcpy/") + body);
     benchmark::Shutdown();
     TvEngineStop();
     TvEngineClose();
