@@ -77,8 +77,10 @@ DDrawSurface::DDrawSurface(const std::shared_ptr<DDrawDisplay>& display, DDrawRo
 
 DDrawSurface::~DDrawSurface() {
     if (VideoMemory(desc_)) g_videoBytes -= memory_.size();
-    for (DDrawSurface* level : mipLevels_)
-        level->mipTop_ = nullptr;
+    for (DDrawSurface* member : chain_) {
+        member->root_ = nullptr;
+        delete member;
+    }
     for (DDrawSurface* s : attached_) {
         if (s->zOwner_ == this) s->zOwner_ = nullptr;
         s->Release();
@@ -115,7 +117,11 @@ HRESULT DDrawSurface::Create(const std::shared_ptr<DDrawDisplay>& display, const
             b.ddsCaps.dwCaps =
                 (d.ddsCaps.dwCaps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FRONTBUFFER)) |
                 DDSCAPS_BACKBUFFER;
-            primary->attached_.push_back(new DDrawSurface(display, DDrawRole::BackBuffer, b));
+            auto* back = new DDrawSurface(display, DDrawRole::BackBuffer, b);
+            back->root_ = primary;
+            back->refs_ = 0; // held by its chain, not by a caller
+            primary->next_ = back;
+            primary->chain_.push_back(back);
         }
         *out = primary;
         return DD_OK;
@@ -159,10 +165,10 @@ HRESULT DDrawSurface::Create(const std::shared_ptr<DDrawDisplay>& display, const
             l.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX |
                                (d.ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY);
             auto* level = new DDrawSurface(display, DDrawRole::Texture, l);
-            level->mipTop_ = top;
-            level->mipLevel_ = static_cast<int>(k);
-            top->mipLevels_.push_back(level);
-            previous->attached_.push_back(level);
+            level->root_ = top;
+            level->refs_ = 0;
+            top->chain_.push_back(level);
+            previous->next_ = level;
             previous = level;
         }
         *out = top;
@@ -199,6 +205,13 @@ HRESULT DDrawSurface::QueryInterface(REFIID iid, void** out) {
     return DD_OK;
 }
 
+ULONG DDrawSurface::Release() {
+    if (!refs_) return 0; // a chain member already at 0 waits for its chain
+    ULONG left = --refs_;
+    if (!left && !root_) delete this;
+    return left;
+}
+
 // ---- Attachments ----
 
 HRESULT DDrawSurface::AddAttachedSurface(IDirectDrawSurface4* surface) {
@@ -206,8 +219,10 @@ HRESULT DDrawSurface::AddAttachedSurface(IDirectDrawSurface4* surface) {
     DDrawSurface* s = FromSurface(surface);
     if (s->role_ != DDrawRole::ZBuffer || !IsColorTarget()) return DDERR_INVALIDCAPS;
     if (s->Width() != Width() || s->Height() != Height()) return DDERR_INVALIDPARAMS;
+    // Attaching the same pair again (a target rebuilt on the same rasters) changes nothing; a
+    // z-buffer may serve several colour surfaces of its size, one colour surface one z-buffer.
+    if (AttachedZ() == s) return DD_OK;
     if (AttachedZ()) return DDERR_SURFACEALREADYATTACHED;
-    if (s->zOwner_) return DDERR_SURFACEALREADYATTACHED;
     s->AddRef();
     s->zOwner_ = this;
     attached_.push_back(s);
@@ -217,14 +232,16 @@ HRESULT DDrawSurface::AddAttachedSurface(IDirectDrawSurface4* surface) {
 HRESULT DDrawSurface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface4** out) {
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    for (DDrawSurface* s : attached_) {
-        if ((s->desc_.ddsCaps.dwCaps & caps->dwCaps) == caps->dwCaps) {
-            s->AddRef();
-            *out = s;
-            return DD_OK;
-        }
-    }
-    return DDERR_NOTFOUND;
+    auto matches = [caps](DDrawSurface* s) {
+        return s && (s->desc_.ddsCaps.dwCaps & caps->dwCaps) == caps->dwCaps;
+    };
+    DDrawSurface* found = matches(next_) ? next_ : nullptr;
+    for (DDrawSurface* s : attached_)
+        if (!found && matches(s)) found = s;
+    if (!found) return DDERR_NOTFOUND;
+    found->AddRef();
+    *out = found;
+    return DD_OK;
 }
 
 DDrawSurface* DDrawSurface::AttachedZ() const {
@@ -400,16 +417,15 @@ void DDrawSurface::GpuClear(const RECT& rect, bool color, const uint8_t rgba[4],
 
 uint32_t DDrawSurface::GpuTexture() {
     if (role_ != DDrawRole::Texture) return 0;
-    DDrawSurface* top = MipTop();
-    if (top != this) return top->GpuTexture();
-    const int levels = 1 + static_cast<int>(mipLevels_.size());
+    if (root_) return root_->GpuTexture();
+    const int levels = 1 + static_cast<int>(chain_.size());
     if (!gl_) {
         gl_ = DDrawGlCreateTexture(DDRAW_GL_TEXTURE, static_cast<int>(Width()),
                                    static_cast<int>(Height()), levels);
         if (!gl_) return 0;
     }
     for (int k = 0; k < levels; ++k) {
-        DDrawSurface* level = k == 0 ? this : mipLevels_[static_cast<size_t>(k - 1)];
+        DDrawSurface* level = k == 0 ? this : chain_[static_cast<size_t>(k - 1)];
         if (level->gpuValid_) continue;
         const DWORD w = level->Width(), h = level->Height();
         const DDPIXELFORMAT& f = level->Format();
@@ -438,7 +454,7 @@ uint32_t DDrawSurface::GpuTexture() {
 
 void DDrawSurface::PresentIfVisible(const RECT& rect) {
     // Only a primary without a flip chain (the windowed desktop) shows what is written to it.
-    if (role_ != DDrawRole::Primary || !attached_.empty() || !display_->window) return;
+    if (role_ != DDrawRole::Primary || next_ || !display_->window) return;
     if (!EnsureGpu()) return;
     DDrawGlPresent(display_->window, gl_, static_cast<int>(Width()), static_cast<int>(Height()),
                    rect, false);
@@ -612,9 +628,9 @@ HRESULT DDrawSurface::Blt(RECT* dst, IDirectDrawSurface4* source, RECT* srcRect,
 }
 
 HRESULT DDrawSurface::Flip(IDirectDrawSurface4*, DWORD flags) {
-    if (role_ != DDrawRole::Primary || attached_.empty()) return DDERR_NOTFLIPPABLE;
+    if (role_ != DDrawRole::Primary || !next_) return DDERR_NOTFLIPPABLE;
     if (locked_) return DDERR_SURFACEBUSY;
-    DDrawSurface* back = attached_.front();
+    DDrawSurface* back = next_;
     uint32_t from = back->GpuTarget();
     if (!from) return DDERR_GENERIC;
     if (!gl_) {

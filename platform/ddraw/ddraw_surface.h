@@ -36,7 +36,7 @@ protected:
     DDrawCounted() { DDrawCountObject(1); }
     virtual ~DDrawCounted() { DDrawCountObject(-1); }
 
-private:
+protected:
     ULONG refs_ = 1;
 };
 
@@ -67,6 +67,9 @@ public:
     static DDrawSurface* FromSurface(IDirectDrawSurface4* surface);
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
+    // Surfaces made with a chain (back buffer, mip levels) live as long as the chain's first
+    // surface, whatever their own count, and go with it.
+    ULONG Release() override;
 
     HRESULT AddAttachedSurface(IDirectDrawSurface4* surface) override;
     HRESULT Blt(RECT* dst, IDirectDrawSurface4* src, RECT* srcRect, DWORD flags,
@@ -117,7 +120,7 @@ private:
     HRESULT Copy(const RECT& dst, DDrawSurface* src, const RECT& srcRect, bool keyed);
     void PresentIfVisible(const RECT& rect);
     DWORD ZMax() const;
-    DDrawSurface* MipTop() { return mipTop_ ? mipTop_ : this; }
+    DDrawSurface* Root() { return root_ ? root_ : this; }
 
     std::shared_ptr<DDrawDisplay> display_;
     DDrawRole role_;
@@ -129,12 +132,13 @@ private:
     bool cpuValid_ = true;
     bool gpuValid_ = false;
     uint32_t gl_ = 0;
-    // Attached surfaces hold a reference: back buffer, next mip level, z-buffer.
+    // Surfaces attached by AddAttachedSurface (the z-buffer) hold a reference.
     std::vector<DDrawSurface*> attached_;
-    // Mip chains: the top level knows every level; each level knows the top and its index.
-    DDrawSurface* mipTop_ = nullptr;
-    int mipLevel_ = 0;
-    std::vector<DDrawSurface*> mipLevels_;
+    // Chains made with the surface: the first surface owns the others (chain_, in order);
+    // each knows the first (root_) and the one after it (next_: back buffer, next mip level).
+    DDrawSurface* root_ = nullptr;
+    DDrawSurface* next_ = nullptr;
+    std::vector<DDrawSurface*> chain_;
     // A z-buffer knows the colour surface it is attached to.
     DDrawSurface* zOwner_ = nullptr;
     DDrawPalette* palette_ = nullptr;

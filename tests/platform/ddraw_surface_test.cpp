@@ -299,7 +299,15 @@ TEST_F(DDrawSurfaceTest, ReferencesAreCountedAcrossInterfaces) {
     EXPECT_EQ(color_->Release(), 2u);
     EXPECT_EQ(z_->AddRef(), 3u);
     EXPECT_EQ(z_->Release(), 2u);
-    EXPECT_EQ(color_->AddAttachedSurface(z_), DDERR_SURFACEALREADYATTACHED);
+    EXPECT_EQ(color_->AddAttachedSurface(z_), DD_OK); // again: no second reference
+    EXPECT_EQ(z_->AddRef(), 3u);
+    EXPECT_EQ(z_->Release(), 2u);
+    DDSURFACEDESC2 zd = Describe(0x1007, 0x26000, 16, 16);
+    zd.ddpfPixelFormat = DDrawZFormat(16);
+    IDirectDrawSurface4* otherZ = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&zd, &otherZ, nullptr), DD_OK);
+    Keep(otherZ);
+    EXPECT_EQ(color_->AddAttachedSurface(otherZ), DDERR_SURFACEALREADYATTACHED);
 
     IDirectDrawSurface4* texture = Texture(Format565(), 4, 4, [](DWORD, DWORD) { return 1u; });
     IDirect3DTexture2* t = nullptr;
@@ -360,6 +368,33 @@ TEST_F(DDrawSurfaceTest, ClippedDesktopTakesTheVisiblePartOfACopy) {
     EXPECT_EQ(Pixel(desktop, 2, 10), 0u);
     RECT gone = {-8, -8, -4, -4};
     EXPECT_EQ(desktop->Blt(&gone, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+}
+
+TEST_F(DDrawSurfaceTest, ChainMembersGoWithTheirChain) {
+    const int before = DDrawLiveObjects();
+    DDSURFACEDESC2 d = Describe(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, 0x2218);
+    d.dwBackBufferCount = 1;
+    IDirectDrawSurface4* primary = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&d, &primary, nullptr), DD_OK);
+    DDSCAPS2 backCaps = {DDSCAPS_BACKBUFFER, 0, 0, 0};
+    IDirectDrawSurface4* back = nullptr;
+    ASSERT_EQ(primary->GetAttachedSurface(&backCaps, &back), DD_OK);
+    DDSURFACEDESC2 t = Describe(0x21007, DDSCAPS_TEXTURE | 0x400008, 4, 4);
+    t.ddpfPixelFormat = Format565();
+    t.dwMipMapCount = 3;
+    IDirectDrawSurface4* top = nullptr;
+    ASSERT_EQ(dd_->CreateSurface(&t, &top, nullptr), DD_OK);
+    DDSCAPS2 mipCaps = {0x401008, 0, 0, 0};
+    IDirectDrawSurface4* level1 = nullptr;
+    ASSERT_EQ(top->GetAttachedSurface(&mipCaps, &level1), DD_OK);
+    EXPECT_EQ(DDrawLiveObjects(), before + 5);
+    // Released to 0, a member stays while its chain does.
+    EXPECT_EQ(level1->Release(), 0u);
+    EXPECT_EQ(DDrawLiveObjects(), before + 5);
+    // The back buffer's own reference is never released: it goes with the primary.
+    EXPECT_EQ(primary->Release(), 0u);
+    EXPECT_EQ(top->Release(), 0u);
+    EXPECT_EQ(DDrawLiveObjects(), before);
 }
 
 TEST_F(DDrawSurfaceTest, CooperativeLevelAndDisplayModeBookkeeping) {
