@@ -1,5 +1,5 @@
-// Save files come from the player's folder: parse any record, check it as the loader does,
-// and write back whatever parsed so that it parses again to the same record.
+// Save files come from the player's folder: parse any record and check it as the loader does;
+// a parsed record always has a terminated name and counts within what a craft carries.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -57,7 +57,10 @@ static bool g_placeholderMipmapping = false;
 bool MV2PlaceholderTextureGetMipmapping() { return g_placeholderMipmapping; }
 
 // Placeholder: the mipmapping setting is only remembered.
-void MV2PlaceholderTextureSetMipmapping(bool on) { g_placeholderMipmapping = on; }
+bool MV2PlaceholderTextureSetMipmapping(bool on) {
+    g_placeholderMipmapping = on;
+    return true;
+}
 
 static int32_t g_sfxVolume = 100, g_speechVolume = 75, g_cdVolume = 100;
 static int32_t Percent(int32_t value) { return value < 0 ? 0 : value > 100 ? 100 : value; }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <unordered_set>
 
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
@@ -74,8 +75,10 @@ bool CheckLanguage(const MV2Language& row, uint32_t numTexts) {
     uint64_t size = ChunkSize(MV2_CHUNK_LANGUAGES);
     if (row.numFontPages > kMV2MaxFontPages || row.firstFontPage > kMV2MaxFontPages) return false;
     if (!Fits(row.indexOffset, uint64_t(numTexts) * kMV2TextIndexPairSize, size)) return false;
+    std::unordered_set<uint32_t> checked; // records shared by several ids are walked once
     for (uint32_t i = 0; i < numTexts; i++) {
         uint32_t record = MV2ReadU32(chunk + row.indexOffset + i * kMV2TextIndexPairSize + 4);
+        if (!checked.insert(record).second) continue;
         bool ok = true;
         uint64_t end = 0;
         auto glyph = [&](uint16_t u) {

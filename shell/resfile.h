@@ -104,14 +104,14 @@ struct MV2ResourceTextureCalls {
     TvTexture* (*read)(const char* name, const char* maskName);
     bool (*destroy)(TvTexture* texture);
     bool (*getMipmapping)();
-    void (*setMipmapping)(bool on);
+    bool (*setMipmapping)(bool on);
 };
 extern MV2ResourceTextureCalls gMV2ResourceTextureCalls;
 // What the table holds until the engine's texture module exists (shell/placeholders.cpp).
 TvTexture* MV2PlaceholderTextureRead(const char* name, const char* maskName);
 bool MV2PlaceholderTextureDestroy(TvTexture* texture);
 bool MV2PlaceholderTextureGetMipmapping();
-void MV2PlaceholderTextureSetMipmapping(bool on);
+bool MV2PlaceholderTextureSetMipmapping(bool on);
 
 // ".\data\menu.mv2", or ".\data\<folder>\menu.mv2" for a language edition.
 extern int32_t MV2LanguageFolderIndex;

@@ -38,7 +38,10 @@ struct TextureLog {
         return true;
     }
     static bool GetMipmapping() { return mipmapping; }
-    static void SetMipmapping(bool on) { mipmapping = on; }
+    static bool SetMipmapping(bool on) {
+        mipmapping = on;
+        return true;
+    }
 };
 
 constexpr uint16_t P = kMV2UnitParam, G = kMV2UnitGap, N = kMV2UnitNone, E = kMV2UnitEnd;
