@@ -40,6 +40,14 @@ TEST_F(DDrawTest, GouraudTriangleInFlipChainReachesTheFrontBufferOnFlip) {
     EXPECT_EQ(primary->GetFlipStatus(DDGFS_ISFLIPDONE), DD_OK);
     EXPECT_TRUE(Near(From565(Pixel(primary, 2, 2)), {255, 0, 0}, 16));
     EXPECT_TRUE(Near(From565(Pixel(primary, 100, 100)), {85, 85, 85}, 16));
+
+    // Flat shading takes the first vertex's colour across the triangle.
+    device_->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
+    ASSERT_EQ(device_->BeginScene(), DD_OK);
+    ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX, v, 3, 5), DD_OK);
+    ASSERT_EQ(device_->EndScene(), DD_OK);
+    EXPECT_TRUE(Near(At(100, 100), {255, 0, 0}, 0));
+    EXPECT_TRUE(Near(At(1, 296), {255, 0, 0}, 0));
 }
 
 TEST_F(DDrawTest, PrimitiveTypesCoverTheirPixels) {
