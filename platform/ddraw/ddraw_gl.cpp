@@ -211,6 +211,7 @@ struct Context {
     std::map<uint64_t, Program> programs;
     GLuint vao = 0, vbo = 0, ibo = 0;
     GLuint sampler = 0;
+    GLuint scratch = 0; // texture for pixels drawn into targets from memory
     // Framebuffers by (colour, depth) attachment pair.
     std::map<std::pair<GLuint, GLuint>, GLuint> framebuffers;
     DWORD samplerKey[5] = {};
@@ -730,4 +731,38 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
     } else {
         gl.glDrawArrays(PrimitiveMode(type), 0, static_cast<GLsizei>(vertexCount));
     }
+}
+
+void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, const uint8_t* rgba,
+                     int width, int height, const RECT& to, bool keyed) {
+    if (!DDrawGlAcquire(nullptr)) return;
+    Context& c = g_ctx;
+    Gl& gl = G();
+    if (!c.scratch) gl.glGenTextures(1, &c.scratch);
+    gl.glBindTexture(GL_TEXTURE_2D, c.scratch);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    DDrawGlDrawState s = {};
+    s.colorTarget = target;
+    s.targetWidth = targetWidth;
+    s.targetHeight = targetHeight;
+    s.gouraud = true;
+    s.perspective = true;
+    s.colorOp = s.alphaOp = D3DTOP_SELECTARG1;
+    s.colorArg1 = s.alphaArg1 = D3DTA_TEXTURE;
+    s.texture = c.scratch;
+    s.colorKey = keyed;
+    s.address = D3DTADDRESS_CLAMP;
+    s.magFilter = D3DTFG_POINT;
+    s.minFilter = D3DTFN_POINT;
+    s.mipFilter = D3DTFP_NONE;
+    // Edges half a pixel out, so that destination pixel x samples source texel
+    // (x - left + 0.5) * width / (right - left).
+    const float l = static_cast<float>(to.left) - 0.5f, t = static_cast<float>(to.top) - 0.5f;
+    const float r = static_cast<float>(to.right) - 0.5f, b = static_cast<float>(to.bottom) - 0.5f;
+    const D3DTLVERTEX quad[4] = {{l, t, 0, 1, 0xFFFFFFFF, 0xFF000000, 0, 0},
+                                 {r, t, 0, 1, 0xFFFFFFFF, 0xFF000000, 1, 0},
+                                 {l, b, 0, 1, 0xFFFFFFFF, 0xFF000000, 0, 1},
+                                 {r, b, 0, 1, 0xFFFFFFFF, 0xFF000000, 1, 1}};
+    DDrawGlDraw(s, D3DPT_TRIANGLESTRIP, quad, 4, nullptr, 0);
 }

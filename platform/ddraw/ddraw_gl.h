@@ -38,6 +38,10 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
                   float depthValue);
 // Copies a rectangle of a colour target into a rectangle of another, stretching (nearest).
 void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, const RECT& to);
+// Draws width x height RGBA pixels into a rectangle of a colour target, stretched with
+// nearest sampling; keyed drops the pixels whose alpha is 0.
+void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, const uint8_t* rgba,
+                     int width, int height, const RECT& to, bool keyed);
 // Shows a rectangle of a colour target in the window, scaled to its client area with the
 // aspect kept, waiting for the vertical blank when asked. Does nothing without a real window.
 void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,

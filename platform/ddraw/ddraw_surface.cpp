@@ -501,6 +501,40 @@ HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool
             return DD_OK;
         }
     }
+    if (IsColorTarget() && gpuValid_ && !cpuValid_ && !src->IsColorTarget() && src->cpuValid_) {
+        // Into a target whose pixels are in OpenGL (2-D drawing during a frame): the source
+        // rectangle goes up as a texture and is drawn, rather than reading the target back.
+        const DWORD sw = static_cast<DWORD>(s.right - s.left);
+        const DWORD sh = static_cast<DWORD>(s.bottom - s.top);
+        std::vector<uint8_t> rgba(static_cast<size_t>(sw) * sh * 4);
+        const DDPIXELFORMAT& sf = src->Format();
+        if (DDrawIsDxt(sf)) {
+            std::vector<uint8_t> all(static_cast<size_t>(src->Width()) * src->Height() * 4);
+            DDrawDecodeDxt(sf.dwFourCC, src->memory_.data(), src->Width(), src->Height(),
+                           all.data());
+            for (DWORD y = 0; y < sh; ++y)
+                memcpy(&rgba[static_cast<size_t>(y) * sw * 4],
+                       &all[(static_cast<size_t>(s.top + static_cast<LONG>(y)) * src->Width() +
+                             static_cast<size_t>(s.left)) *
+                            4],
+                       static_cast<size_t>(sw) * 4);
+            keyed = false;
+        } else {
+            const int bpp = DDrawBytesPerPixel(sf);
+            for (DWORD y = 0; y < sh; ++y)
+                DDrawDecodeRow(
+                    sf,
+                    &src->memory_[static_cast<size_t>(s.top + static_cast<LONG>(y)) *
+                                      static_cast<size_t>(src->desc_.lPitch) +
+                                  static_cast<size_t>(s.left) * static_cast<size_t>(bpp)],
+                    sw, &rgba[static_cast<size_t>(y) * sw * 4], keyed,
+                    src->desc_.ddckCKSrcBlt.dwColorSpaceLowValue);
+        }
+        DDrawGlDrawRgba(gl_, static_cast<int>(Width()), static_cast<int>(Height()), rgba.data(),
+                        static_cast<int>(sw), static_cast<int>(sh), d, keyed);
+        PresentIfVisible(d);
+        return DD_OK;
+    }
     if (!src->EnsureCpu() || !EnsureCpu()) return DDERR_GENERIC;
     const DDPIXELFORMAT& sf = src->Format();
     const DDPIXELFORMAT& df = Format();

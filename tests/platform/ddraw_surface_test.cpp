@@ -170,6 +170,19 @@ TEST_F(DDrawSurfaceTest, RenderTargetFillsAndLockWritesReachOpenGl) {
     EXPECT_EQ(Pixel(color_, 5, 3), 0x07E0u);
     EXPECT_EQ(Pixel(color_, 7, 4), 0x001Fu);
     EXPECT_EQ(Pixel(color_, 1, 1), 0xF800u);
+
+    // Keyed, stretched copies from memory into a target drawn on since its last read.
+    Quad(0, 0, 8, 8, 0, 0xFF000000);
+    IDirectDrawSurface4* sprite = Plain(2, 2, Format565(), true);
+    RECT key = {0, 0, 1, 1};
+    ASSERT_EQ(Fill(sprite, nullptr, 0xFFFF), DD_OK);
+    ASSERT_EQ(Fill(sprite, &key, 0), DD_OK);
+    RECT at = {0, 0, 4, 4};
+    ASSERT_EQ(color_->Blt(&at, sprite, nullptr, DDBLT_WAIT | DDBLT_KEYSRC, nullptr), DD_OK);
+    EXPECT_EQ(Pixel(color_, 1, 1), 0xF800u); // key: the red stays
+    EXPECT_EQ(Pixel(color_, 3, 1), 0xFFFFu);
+    EXPECT_EQ(Pixel(color_, 3, 3), 0xFFFFu);
+    EXPECT_EQ(Pixel(color_, 5, 5), 0x001Fu); // outside the copy
 }
 
 TEST_F(DDrawSurfaceTest, DescriptionsReportFormatPitchAndChains) {
