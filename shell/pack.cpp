@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <unordered_set>
+#include <vector>
 
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
@@ -19,16 +19,24 @@ MV2PackFile g_head = {&g_head, &g_head, {}, nullptr, 0, 0, nullptr, 0, nullptr, 
 TvFileInterface g_saved;
 bool g_installed = false;
 int32_t g_count = 0;
-// Handles handed out and not yet closed. A handle is ours only when it is in this set, so a
-// foreign handle is never read to decide.
-std::unordered_set<const void*> g_liveHandles;
+// Handles handed out and not yet closed. A handle is ours only when it is in this list, so a
+// foreign handle is never read to decide. Few are open at once, so a plain list is quickest.
+std::vector<const void*> g_liveHandles;
 
 // The functions that reach the disk: the saved slots while the layer is installed.
 const TvFileInterface& Base() { return g_installed ? g_saved : TV_ENGINE->fileFuncs; }
 
 MV2PackHandle* Own(void* handle) {
-    if (!handle || g_liveHandles.find(handle) == g_liveHandles.end()) return nullptr;
+    if (!handle || std::find(g_liveHandles.begin(), g_liveHandles.end(), handle) ==
+                       g_liveHandles.end())
+        return nullptr;
     return static_cast<MV2PackHandle*>(handle);
+}
+
+void Forget(const void* handle) {
+    auto it = std::find(g_liveHandles.begin(), g_liveHandles.end(), handle);
+    *it = g_liveHandles.back();
+    g_liveHandles.pop_back();
 }
 
 // Names compare with ASCII letters folded to lower case and either separator as "\".
@@ -38,13 +46,13 @@ unsigned char Fold(unsigned char c) {
     return c;
 }
 
-int CompareNames(const char* a, const char* b) {
-    for (;; a++, b++) {
-        unsigned char x = Fold(static_cast<unsigned char>(*a));
-        unsigned char y = Fold(static_cast<unsigned char>(*b));
-        if (x != y) return x < y ? -1 : 1;
-        if (x == 0) return 0;
+// The folded form of `name` into `key` (kMV2PackNameSize bytes); false when it does not fit.
+bool MakeKey(const char* name, char* key) {
+    for (size_t i = 0; i < kMV2PackNameSize; i++) {
+        key[i] = char(Fold(static_cast<unsigned char>(name[i])));
+        if (!key[i]) return true;
     }
+    return false;
 }
 
 bool HasPrefix(const char* name, const char* prefix) {
@@ -85,14 +93,14 @@ void* PackOpen(const char* name, const char* mode) {
     auto* handle = static_cast<MV2PackHandle*>(block);
     *handle = {kMV2PackTag, pack, entry, 0, 0};
     pack->openHandles++;
-    g_liveHandles.insert(handle);
+    g_liveHandles.push_back(handle);
     return handle;
 }
 
 int32_t PackClose(void* handle) {
     MV2PackHandle* h = Own(handle);
     if (!h) return g_saved.close(handle);
-    g_liveHandles.erase(h);
+    Forget(h);
     MV2PackFile* pack = h->pack;
     pack->openHandles--;
     h->tag = 0;
@@ -261,12 +269,13 @@ bool ReadDirectory(MV2PackFile* pack) {
         e.size = MV2ReadU32(raw + 60);
         if (uint64_t(e.offset) + e.size > uint64_t(pack->length)) return false;
         std::replace(e.name, e.name + kMV2PackNameSize, '/', '\\');
+        MakeKey(e.name, e.key);
     }
     pack->position = long(dirOffset + count * kMV2PackEntrySize);
     // Stable, so entries that compare equal keep their stored order.
     std::stable_sort(pack->directory, pack->directory + count,
                      [](const MV2PackEntry& a, const MV2PackEntry& b) {
-                         return CompareNames(a.name, b.name) < 0;
+                         return std::strcmp(a.key, b.key) < 0;
                      });
     return true;
 }
@@ -274,11 +283,12 @@ bool ReadDirectory(MV2PackFile* pack) {
 } // namespace
 
 const MV2PackEntry* MV2PackFindEntry(const MV2PackFile* pack, const char* name) {
-    if (!pack || !name) return nullptr;
+    char key[kMV2PackNameSize];
+    if (!pack || !name || !MakeKey(name, key)) return nullptr;
     int32_t lo = 0, hi = pack->numEntries - 1;
     while (lo <= hi) {
         int32_t mid = lo + (hi - lo) / 2;
-        int c = CompareNames(name, pack->directory[mid].name);
+        int c = std::strcmp(key, pack->directory[mid].key);
         if (c == 0) return &pack->directory[mid];
         if (c < 0) {
             hi = mid - 1;

@@ -18,6 +18,7 @@ struct MV2PackEntry {
     char name[kMV2PackNameSize]; // "\" separates folders
     uint32_t offset;             // of the data from the start of the pack file
     uint32_t size;
+    char key[kMV2PackNameSize]; // the name folded for lookup: lower case, "\" separators
 };
 
 struct MV2PackFile {
