@@ -12,17 +12,8 @@
         return TvModuleClosed(_Tv##name##ModuleGlobals, instance);                                 \
     }
 
-// Placeholder: image module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Image, 1088)
-// Placeholder: texture module, records its offset and counts opens.
-TV_PLACEHOLDER_MODULE(Texture, 72)
 // Placeholder: immediate 3-D module, records its offset and counts opens.
 TV_PLACEHOLDER_MODULE(Immediate3D, 8)
-
-// Placeholder: the image module keeps no gamma tables yet.
-bool TvImageSetGamma(float) {
-    return true;
-}
 
 #include "engine/core/immediate.h"
 

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "engine/core/image.h"
+#include "engine/core/stream.h"
+#include "game/objects/jpeg.h"
+#include "tests/support/chunk_writer.h"
+#include "tests/support/data_folder.h"
+#include "tests/support/image_writer.h"
+#include "tests/support/null_device.h"
+
+namespace {
+
+class JpegTest : public ::testing::Test {
+protected:
+    NullEngine engine;
+    DataFolder folder;
+    void SetUp() override { ASSERT_TRUE(engine.ok()); }
+};
+
+TvRGBA At(const TvImage* image, int32_t x, int32_t y) {
+    return reinterpret_cast<const TvRGBA*>(image->pixels + size_t(y) * image->stride)[x];
+}
+
+bool Near(uint8_t a, uint8_t b) {
+    return std::abs(int(a) - int(b)) <= 6;
+}
+
+// Four flat quadrants, large enough that compression keeps their colours.
+TvRGBA Quadrant(int32_t x, int32_t y) {
+    static const TvRGBA colours[4] = {
+        {220, 30, 30, 255}, {30, 200, 40, 255}, {20, 40, 210, 255}, {240, 240, 60, 255}};
+    return colours[(x >= 16 ? 1 : 0) + (y >= 16 ? 2 : 0)];
+}
+
+TEST_F(JpegTest, ColourAndGreyPicturesDecodeToThirtyTwoBits) {
+    for (int components : {3, 1}) {
+        folder.Write("pic.jpg", JpegFile(32, 32, components, Quadrant));
+        TvImage* image = MV2LoadJpeg("pic.jpg");
+        ASSERT_NE(image, nullptr) << components;
+        EXPECT_EQ(image->width, 32);
+        EXPECT_EQ(image->depth, 32);
+        for (auto [x, y] :
+             {std::pair{4, 4}, std::pair{28, 4}, std::pair{4, 28}, std::pair{28, 28}}) {
+            const TvRGBA want = Quadrant(x, y);
+            const TvRGBA got = At(image, x, y);
+            EXPECT_EQ(got.alpha, 255);
+            EXPECT_TRUE(Near(got.red, want.red)) << components << ": " << int(got.red);
+            if (components == 3) {
+                EXPECT_TRUE(Near(got.green, want.green)) << int(got.green);
+                EXPECT_TRUE(Near(got.blue, want.blue)) << int(got.blue);
+            } else {
+                EXPECT_EQ(got.green, got.red);
+                EXPECT_EQ(got.blue, got.red);
+            }
+        }
+        TvImageDestroy(image);
+    }
+}
+
+TEST_F(JpegTest, BadFilesGiveNullAndTheProgramGoesOn) {
+    const std::vector<uint8_t> good = JpegFile(16, 16, 3, Quadrant);
+    std::vector<uint8_t> garbage(good.size(), 0x5A);
+    std::vector<uint8_t> damagedHeader = good;
+    damagedHeader[3] ^= 0xFF;
+    const std::vector<std::vector<uint8_t>> files = {
+        {}, garbage, damagedHeader, std::vector<uint8_t>(good.begin(), good.begin() + 20)};
+    for (size_t i = 0; i < files.size(); i++) {
+        folder.Write("bad.jpg", files[i]);
+        EXPECT_EQ(MV2LoadJpeg("bad.jpg"), nullptr) << i;
+    }
+    EXPECT_EQ(MV2LoadJpeg("missing.jpg"), nullptr);
+
+    // Data cut short after the header still gives a picture: the library ends it for us.
+    const std::vector<uint8_t> big = JpegFile(64, 64, 3, Quadrant);
+    folder.Write("cut.jpg", std::vector<uint8_t>(big.begin(), big.end() - 40));
+    TvImage* cut = MV2LoadJpeg("cut.jpg");
+    ASSERT_NE(cut, nullptr);
+    TvImageDestroy(cut);
+}
+
+TEST_F(JpegTest, ReadsFromAnyEngineStreamAndThroughTheRegistry) {
+    const std::vector<uint8_t> file = JpegFile(40, 24, 3, Quadrant);
+    TvStream* stream = OpenReadStream(file);
+    TvImage* image = MV2LoadJpegStream(stream);
+    TvStreamClose(stream, nullptr);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 40);
+    EXPECT_EQ(image->height, 24);
+    TvImageDestroy(image);
+
+    folder.Write("texture/sea.jpg", file);
+    TvImageRegisterImageFormat("jpg", MV2LoadJpeg, nullptr);
+    TvImageSetPath(".\\texture\\");
+    image = TvImageRead("SEA.jpg");
+    ASSERT_NE(image, nullptr);
+    TvImageDestroy(image);
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+// Image files made by the tests themselves: BMP files of any supported form, JPEG files encoded
+// with the JPEG library, and DDS surface files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/core/raster.h"
+
+struct BmpSpec {
+    int32_t width = 1;
+    int32_t height = 1;
+    uint16_t bits = 24;
+    uint32_t compression = 0;
+    uint32_t headerSize = 40; // 12: core header
+    uint32_t coloursUsed = 0;
+    std::vector<TvRGBA> palette; // written as stored: blue, green, red (, 0)
+    std::vector<uint8_t> data;   // the pixel data as stored
+};
+std::vector<uint8_t> BmpFile(const BmpSpec& spec);
+
+// Uncompressed rows of `bits` per pixel, bottom row first, each padded to 4 bytes; `value`
+// gives the index (or 0xRRGGBB for 24 bits) of pixel (x, y) counted from the top row.
+std::vector<uint8_t> BmpRows(int32_t width, int32_t height, int32_t bits,
+                             const std::function<uint32_t(int32_t x, int32_t y)>& value);
+
+// A baseline JPEG of 3 components (colour) or 1 (grey) at the given quality.
+std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
+                              const std::function<TvRGBA(int32_t x, int32_t y)>& pixel,
+                              int quality = 95);
