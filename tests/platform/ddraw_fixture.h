@@ -54,6 +54,15 @@ protected:
         first->Release();
         ASSERT_EQ(dd_->QueryInterface(IID_IDirect3D3, reinterpret_cast<void**>(&d3d_)), DD_OK);
         ASSERT_EQ(dd_->SetCooperativeLevel(nullptr, DDSCL_NORMAL | DDSCL_FPUSETUP), DD_OK);
+        // Without OpenGL there is no device: stop here rather than in every helper.
+        int devices = 0;
+        d3d_->EnumDevices(
+            [](GUID*, char*, char*, D3DDEVICEDESC*, D3DDEVICEDESC*, void* ctx) -> HRESULT {
+                ++*static_cast<int*>(ctx);
+                return D3DENUMRET_OK;
+            },
+            &devices);
+        ASSERT_EQ(devices, 1) << "no OpenGL 3.3 core context here";
     }
 
     void TearDown() override {
