@@ -40,7 +40,8 @@ struct Fixture {
         }
         std::vector<uint8_t> bytes = BuildPack(entries);
         std::string path = (std::filesystem::temp_directory_path() /
-                            ("marovant-bench-" + std::to_string(getpid()) + ".pak")).string();
+                            ("marovant-bench-" + std::to_string(getpid()) + ".pak"))
+                               .string();
         FILE* out = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), out);
         std::fclose(out);

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint32_t locale : {2057u, 1031u}) {
             if (!MV2CreateLanguage(locale)) continue;
             for (uint32_t i = 0; i < r.dir[MV2_CHUNK_LANGUAGES].count2 && i < 256; i++) {
-                MV2TextDescriptor d{nullptr, MV2ReadU32(r.language.textIndex + 8 * i), 0, 0, 0, 0, 0};
+                MV2TextDescriptor d{nullptr, MV2ReadU32(r.language.textIndex + 8 * i), 0, 0, 0, 0,
+                                    0};
                 MV2GetText(&d);
             }
         }

@@ -7,7 +7,9 @@ inline uint32_t MV2ReadU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline uint16_t MV2ReadU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t MV2ReadU16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 inline void MV2WriteU32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v);

@@ -24,11 +24,13 @@ int32_t g_count = 0;
 std::vector<const void*> g_liveHandles;
 
 // The functions that reach the disk: the saved slots while the layer is installed.
-const TvFileInterface& Base() { return g_installed ? g_saved : TV_ENGINE->fileFuncs; }
+const TvFileInterface& Base() {
+    return g_installed ? g_saved : TV_ENGINE->fileFuncs;
+}
 
 MV2PackHandle* Own(void* handle) {
-    if (!handle || std::find(g_liveHandles.begin(), g_liveHandles.end(), handle) ==
-                       g_liveHandles.end())
+    if (!handle ||
+        std::find(g_liveHandles.begin(), g_liveHandles.end(), handle) == g_liveHandles.end())
         return nullptr;
     return static_cast<MV2PackHandle*>(handle);
 }
@@ -273,10 +275,9 @@ bool ReadDirectory(MV2PackFile* pack) {
     }
     pack->position = long(dirOffset + count * kMV2PackEntrySize);
     // Stable, so entries that compare equal keep their stored order.
-    std::stable_sort(pack->directory, pack->directory + count,
-                     [](const MV2PackEntry& a, const MV2PackEntry& b) {
-                         return std::strcmp(a.key, b.key) < 0;
-                     });
+    std::stable_sort(
+        pack->directory, pack->directory + count,
+        [](const MV2PackEntry& a, const MV2PackEntry& b) { return std::strcmp(a.key, b.key) < 0; });
     return true;
 }
 
@@ -344,7 +345,9 @@ int32_t MV2UnmountPackFile(MV2PackFile* pack) {
     return 1;
 }
 
-int32_t MV2CountMountedPacks() { return g_count; }
+int32_t MV2CountMountedPacks() {
+    return g_count;
+}
 
 namespace {
 

@@ -25,9 +25,9 @@ struct MV2PackFile {
     MV2PackFile* next;
     MV2PackFile* prev;
     char prefix[kMV2PackPrefixMax + 1];
-    void* file;      // the pack's own handle, of the file functions saved at install
-    long length;     // of the pack file
-    long position;   // of that handle as last set by the layer
+    void* file;    // the pack's own handle, of the file functions saved at install
+    long length;   // of the pack file
+    long position; // of that handle as last set by the layer
     TvFreeList* handleFreeList;
     int32_t openHandles;
     MV2PackEntry* directory; // sorted by name ignoring case
@@ -62,7 +62,7 @@ struct MV2Packs {
     MV2PackFile* unused; // never mounted
     int32_t discInUse;   // 1 or 2
     int32_t packsClosed;
-    char levelName[64];  // of the mounted level pack, empty when none
+    char levelName[64]; // of the mounted level pack, empty when none
 };
 extern MV2Packs gMV2Packs;
 

@@ -13,10 +13,9 @@
 #include "shell/errors.h"
 
 MV2MenuResource gMV2MenuResource;
-MV2ResourceTextureCalls gMV2ResourceTextureCalls = {MV2PlaceholderTextureRead,
-                                                    MV2PlaceholderTextureDestroy,
-                                                    MV2PlaceholderTextureGetMipmapping,
-                                                    MV2PlaceholderTextureSetMipmapping};
+MV2ResourceTextureCalls gMV2ResourceTextureCalls = {
+    MV2PlaceholderTextureRead, MV2PlaceholderTextureDestroy, MV2PlaceholderTextureGetMipmapping,
+    MV2PlaceholderTextureSetMipmapping};
 
 int32_t MV2LanguageFolderIndex = 0;
 const char* const MV2LanguageFolders[7] = {nullptr,   "GERMAN",   "SPANISH", "FRENCH",
@@ -24,12 +23,16 @@ const char* const MV2LanguageFolders[7] = {nullptr,   "GERMAN",   "SPANISH", "FR
 
 namespace {
 
-MV2MenuResource& R() { return gMV2MenuResource; }
+MV2MenuResource& R() {
+    return gMV2MenuResource;
+}
 
 // Chunk types in the order the loader looks them up and copies them.
 constexpr uint32_t kLoadOrder[kMV2ResourceChunks] = {1, 0, 2, 3, 4, 5};
 
-uint32_t ChunkSize(uint32_t type) { return R().dir[type].size; }
+uint32_t ChunkSize(uint32_t type) {
+    return R().dir[type].size;
+}
 
 bool Fits(uint64_t offset, uint64_t bytes, uint64_t size) {
     return offset <= size && bytes <= size - offset;
@@ -97,7 +100,8 @@ bool CheckLanguage(const MV2Language& row, uint32_t numTexts) {
 bool CheckLanguages() {
     const MV2MenuResourceDirEntry& d = R().dir[MV2_CHUNK_LANGUAGES];
     if (!Fits(0, uint64_t(d.count) * kMV2LanguageRowSize, d.size)) return false;
-    R().languageRows = static_cast<MV2Language*>(TvCalloc(d.count ? d.count : 1, sizeof(MV2Language)));
+    R().languageRows =
+        static_cast<MV2Language*>(TvCalloc(d.count ? d.count : 1, sizeof(MV2Language)));
     if (!R().languageRows) return false;
     for (uint32_t i = 0; i < d.count; i++) {
         const uint8_t* p = R().chunks[MV2_CHUNK_LANGUAGES] + i * kMV2LanguageRowSize;
@@ -195,7 +199,8 @@ const char* Load(const char* path) {
         error = "Could not allocate resource file buffer";
     } else if (f->read(buffer, 1, size_t(length), file) != size_t(length)) {
         error = "Could not open menu file";
-    } else if (size_t(length) < kMV2ResourceHeaderSize || MV2ReadU32(buffer) != kMV2ResourceCookie ||
+    } else if (size_t(length) < kMV2ResourceHeaderSize ||
+               MV2ReadU32(buffer) != kMV2ResourceCookie ||
                MV2ReadU32(buffer + 4) != uint32_t(kMV2ResourceChunks)) {
         error = "Bad Cookie";
     }
@@ -266,7 +271,9 @@ int32_t MV2LoadMenuResourceFile(const char* path) {
     return 1;
 }
 
-void MV2FreeMenuResourceFile() { Release(); }
+void MV2FreeMenuResourceFile() {
+    Release();
+}
 
 int32_t MV2MenuResourceLoadTextures() {
     MV2ResourceTextureCalls& t = gMV2ResourceTextureCalls;
@@ -363,8 +370,12 @@ int32_t MV2CreateLanguage(uint32_t localeId) {
     }
     if (!row) return 0;
     MV2CurrentLanguage& lang = R().language;
-    lang = {24, R().languages + row->indexOffset, row->languageId,
-            R().languages + row->glyphOffset, nullptr, row};
+    lang = {24,
+            R().languages + row->indexOffset,
+            row->languageId,
+            R().languages + row->glyphOffset,
+            nullptr,
+            row};
     lang.fontPages = static_cast<TvTexture**>(
         TvCalloc(row->numFontPages ? row->numFontPages : 1, sizeof(TvTexture*)));
     if (!lang.fontPages) return 0;

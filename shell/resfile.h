@@ -63,11 +63,11 @@ struct MV2Language {
 };
 
 struct MV2CurrentLanguage {
-    uint32_t size;              // 24
-    const uint8_t* textIndex;   // pairs {text id, record offset}
-    uint32_t languageId;        // in use
-    const uint8_t* glyphTable;  // 4 bytes per character code {x, y, width, font page}
-    TvTexture** fontPages;      // one per font page
+    uint32_t size;             // 24
+    const uint8_t* textIndex;  // pairs {text id, record offset}
+    uint32_t languageId;       // in use
+    const uint8_t* glyphTable; // 4 bytes per character code {x, y, width, font page}
+    TvTexture** fontPages;     // one per font page
     const MV2Language* row;
 };
 
@@ -85,12 +85,12 @@ struct MV2TextDescriptor {
 
 // The loaded file.
 struct MV2MenuResource {
-    uint8_t* chunks[kMV2ResourceChunks]; // private copies, by chunk type
+    uint8_t* chunks[kMV2ResourceChunks];             // private copies, by chunk type
     MV2MenuResourceDirEntry dir[kMV2ResourceChunks]; // by chunk type
-    uint8_t* menus;     // = chunk 0
-    uint8_t* languages; // = chunk 1
-    MV2Language* languageRows; // chunk 1's rows, read into native form
-    TvTexture** textures;      // one per chunk 2 row
+    uint8_t* menus;                                  // = chunk 0
+    uint8_t* languages;                              // = chunk 1
+    MV2Language* languageRows;                       // chunk 1's rows, read into native form
+    TvTexture** textures;                            // one per chunk 2 row
     uint32_t* textureIds;
     int32_t numTextures;
     uint8_t* instanceBuffers[2]; // current and closing menu instance

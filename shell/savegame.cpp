@@ -53,14 +53,17 @@ struct Cursor {
     }
 };
 
-bool WriteInt(TvStream* s, int32_t v) { return TvStreamWriteInt(s, &v, 4) != nullptr; }
-bool WriteReal(TvStream* s, float v) { return TvStreamWriteReal(s, &v, 4) != nullptr; }
+bool WriteInt(TvStream* s, int32_t v) {
+    return TvStreamWriteInt(s, &v, 4) != nullptr;
+}
+bool WriteReal(TvStream* s, float v) {
+    return TvStreamWriteReal(s, &v, 4) != nullptr;
+}
 
 bool WriteRecord(TvStream* s, const MV2SaveRecord& r) {
     bool ok = TvStreamWrite(s, r.name, kMV2SaveNameSize) && WriteInt(s, r.missionRow) &&
-              WriteInt(s, r.counter0) && WriteInt(s, r.counter2) &&
-              WriteInt(s, r.equipmentLevel) && WriteReal(s, r.hullFraction) &&
-              WriteInt(s, r.counter1) &&
+              WriteInt(s, r.counter0) && WriteInt(s, r.counter2) && WriteInt(s, r.equipmentLevel) &&
+              WriteReal(s, r.hullFraction) && WriteInt(s, r.counter1) &&
               TvStreamWrite(s, r.levelSwitches, kMV2LevelSwitchStateSize) &&
               TvStreamWrite(s, r.missionState, kMV2MissionStateSize) && WriteInt(s, r.subType);
     const MV2PlayerLoadout& l = r.loadout;
@@ -74,8 +77,10 @@ bool WriteRecord(TvStream* s, const MV2SaveRecord& r) {
         ok = WriteInt(s, l.tools[i].kind) && WriteInt(s, l.tools[i].word);
     }
     ok = ok && WriteInt(s, l.currentTool);
-    for (int32_t c : r.script41.counters) ok = ok && WriteInt(s, c);
-    for (float v : r.script41.values) ok = ok && WriteReal(s, v);
+    for (int32_t c : r.script41.counters)
+        ok = ok && WriteInt(s, c);
+    for (float v : r.script41.values)
+        ok = ok && WriteReal(s, v);
     return ok;
 }
 
@@ -172,8 +177,7 @@ int32_t MV2ParseSaveRecord(const uint8_t* data, size_t length, MV2SaveRecord* ou
     c.Bytes(out->missionState, kMV2MissionStateSize);
     c.Int(&out->subType);
     MV2PlayerLoadout& l = out->loadout;
-    if (!c.Int(&l.numWeapons) || l.numWeapons < 0 || l.numWeapons > kMV2MaxLoadoutEntries)
-        return 0;
+    if (!c.Int(&l.numWeapons) || l.numWeapons < 0 || l.numWeapons > kMV2MaxLoadoutEntries) return 0;
     for (int32_t i = 0; i < l.numWeapons; i++) {
         c.Int(&l.weapons[i].slot);
         c.Int(&l.weapons[i].ammunition);
@@ -186,8 +190,10 @@ int32_t MV2ParseSaveRecord(const uint8_t* data, size_t length, MV2SaveRecord* ou
         c.Int(&l.tools[i].word);
     }
     c.Int(&l.currentTool);
-    for (int32_t& v : out->script41.counters) c.Int(&v);
-    for (float& v : out->script41.values) c.Real(&v);
+    for (int32_t& v : out->script41.counters)
+        c.Int(&v);
+    for (float& v : out->script41.values)
+        c.Real(&v);
     return c.ok ? 1 : 0;
 }
 
@@ -330,7 +336,8 @@ int32_t MV2LoadSaveScreenText() {
     std::memset(gMV2Save.texts, 0, sizeof gMV2Save.texts);
     size_t read = length > 0 ? f->read(gMV2Save.texts, 1, size_t(length), file) : 0;
     f->close(file);
-    for (auto& field : gMV2Save.texts) field[kMV2SaveTextFieldSize - 1] = 0;
+    for (auto& field : gMV2Save.texts)
+        field[kMV2SaveTextFieldSize - 1] = 0;
     return read == size_t(length) ? 1 : 0;
 }
 

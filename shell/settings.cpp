@@ -10,9 +10,9 @@
 #include "shell/cdaudio.h"
 #include "shell/voices.h"
 
-const char* const MV2SettingNames[MV2_SETTING_COUNT] = {
-    "SFXVolume", "CDVolume",    "SpeechVolume", "Subtitles", "Shadows",
-    "Detail",    "NetworkName", "FragLimit",    "Dappling"};
+const char* const MV2SettingNames[MV2_SETTING_COUNT] = {"SFXVolume",   "CDVolume",  "SpeechVolume",
+                                                        "Subtitles",   "Shadows",   "Detail",
+                                                        "NetworkName", "FragLimit", "Dappling"};
 
 MV2Settings gMV2Settings = {"PLAYER", 10, 1, 1};
 
@@ -85,7 +85,8 @@ int32_t MV2ReadSetting(int32_t index) {
 
 int32_t MV2ReadAllSettings() {
     int32_t result = 0;
-    for (int32_t i = 0; i < MV2_SETTING_COUNT; i++) result = MV2ReadSetting(i);
+    for (int32_t i = 0; i < MV2_SETTING_COUNT; i++)
+        result = MV2ReadSetting(i);
     return result;
 }
 

@@ -2,7 +2,9 @@
 #include "game/missions/missions.h"
 
 // Placeholder: no mission runs; row 0.
-int32_t MV2GetCurrentMission() { return 0; }
+int32_t MV2GetCurrentMission() {
+    return 0;
+}
 
 // Placeholder: the mission table is not built; nothing is selected.
 void MV2MissionSelect(int32_t) {}
@@ -17,13 +19,19 @@ uint8_t* MV2GetMissionStateBlock() {
 }
 
 // Placeholder: every row has rank value 0.
-int32_t MV2GetMissionRankValue(int32_t) { return 0; }
+int32_t MV2GetMissionRankValue(int32_t) {
+    return 0;
+}
 
 // Placeholder: every row is 0% of the campaign.
-int32_t MV2GetMissionCompletion(int32_t) { return 0; }
+int32_t MV2GetMissionCompletion(int32_t) {
+    return 0;
+}
 
 // Placeholder: script 41 is not built; its state reads as zeros.
-void MV2GetScript41State(MV2Script41State* out) { *out = {}; }
+void MV2GetScript41State(MV2Script41State* out) {
+    *out = {};
+}
 
 // Placeholder: script 41 is not built; the state is dropped.
 void MV2SetScript41State(const MV2Script41State*) {}

@@ -14,16 +14,22 @@ static int32_t g_cameraMode = 0;
 
 // Placeholder: the level switch state is kept here until the level module owns it.
 void MV2GetLevelSwitchState(uint8_t* out) {
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++) out[i] = g_levelSwitches[i];
+    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
+        out[i] = g_levelSwitches[i];
 }
 
 // Placeholder: the level switch state is kept here until the level module owns it.
 void MV2SetLevelSwitchState(const uint8_t* state) {
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++) g_levelSwitches[i] = state[i];
+    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
+        g_levelSwitches[i] = state[i];
 }
 
 // Placeholder: the camera mode is only remembered.
-void MV2SetCameraMode(int32_t mode) { g_cameraMode = mode; }
+void MV2SetCameraMode(int32_t mode) {
+    g_cameraMode = mode;
+}
 
 // Placeholder: the remembered camera mode.
-int32_t MV2GetCameraMode() { return g_cameraMode; }
+int32_t MV2GetCameraMode() {
+    return g_cameraMode;
+}

@@ -2,31 +2,43 @@
 #include "game/player/player.h"
 
 // Placeholder: there is no player craft yet.
-MV2Object* MV2GetPlayerObject() { return nullptr; }
+MV2Object* MV2GetPlayerObject() {
+    return nullptr;
+}
 
 // Placeholder: the award table is not built; every counter reads 0.
-void MV2GetAwardCounter(int32_t, int32_t, int32_t* out) { *out = 0; }
+void MV2GetAwardCounter(int32_t, int32_t, int32_t* out) {
+    *out = 0;
+}
 
 // Placeholder: the award table is not built; the value is dropped.
 void MV2SetAwardCounter(int32_t, int32_t, int32_t) {}
 
 // Placeholder: no sub record is selected; type 0.
-int32_t MV2GetCurrentSubType() { return 0; }
+int32_t MV2GetCurrentSubType() {
+    return 0;
+}
 
 // Placeholder: there are no sub records to select.
 void MV2SelectSub(int32_t) {}
 
 // Placeholder: the equipment level reads 0.
-int32_t MV2GetEquipmentLevel() { return 0; }
+int32_t MV2GetEquipmentLevel() {
+    return 0;
+}
 
 // Placeholder: the equipment level is dropped.
 void MV2SetEquipmentLevel(int32_t) {}
 
 // Placeholder: without a craft the hull reads whole.
-float MV2GetPlayerHullFraction() { return 1.0f; }
+float MV2GetPlayerHullFraction() {
+    return 1.0f;
+}
 
 // Placeholder: without a craft the load-out is empty.
-void MV2GetPlayerLoadout(MV2PlayerLoadout* out) { *out = {}; }
+void MV2GetPlayerLoadout(MV2PlayerLoadout* out) {
+    *out = {};
+}
 
 // Placeholder: without a craft there is nothing to equip.
 void MV2SetPlayerLoadout(const MV2PlayerLoadout*) {}

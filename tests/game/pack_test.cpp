@@ -21,7 +21,8 @@ protected:
         original = *TvEngineGetFileInterface();
     }
     void TearDown() override {
-        for (MV2PackFile* p : mounted) MV2UnmountPackFile(p);
+        for (MV2PackFile* p : mounted)
+            MV2UnmountPackFile(p);
         EXPECT_EQ(MV2CountMountedPacks(), 0);
         EXPECT_EQ(TvEngineGetFileInterface()->open, original.open);
     }
@@ -44,7 +45,8 @@ protected:
         std::string out;
         char buf[7];
         size_t n;
-        while ((n = f().read(buf, 1, sizeof buf, h)) > 0) out.append(buf, n);
+        while ((n = f().read(buf, 1, sizeof buf, h)) > 0)
+            out.append(buf, n);
         EXPECT_EQ(f().close(h), 0);
         return out;
     }
@@ -58,11 +60,10 @@ protected:
 TEST_F(PackTest, NamesMatchWholeIgnoringCaseAndNeverFallBackToDisk) {
     folder.Write("texture/missing.txt", std::string("on disk"));
     folder.Write("other.txt", std::string("plain"));
-    ASSERT_NE(Mount("texture.pak", {{"Tex/Wall.BMP", "wall"},
-                                    {"readme.txt", "hello"},
-                                    {"a\\B.dat", "ab"},
-                                    {"zz", ""}}),
-              nullptr);
+    ASSERT_NE(
+        Mount("texture.pak",
+              {{"Tex/Wall.BMP", "wall"}, {"readme.txt", "hello"}, {"a\\B.dat", "ab"}, {"zz", ""}}),
+        nullptr);
     struct Case {
         const char* name;
         const char* expected;
@@ -72,12 +73,13 @@ TEST_F(PackTest, NamesMatchWholeIgnoringCaseAndNeverFallBackToDisk) {
         {".\\texture\\README.TXT", "hello"},
         {".\\texture\\a/b.dat", "ab"},
         {".\\texture\\zz", ""},
-        {".\\texture\\readme", "<null>"},       // a prefix of a stored name is no match
+        {".\\texture\\readme", "<null>"}, // a prefix of a stored name is no match
         {".\\texture\\readme.txt2", "<null>"},
-        {".\\texture\\missing.txt", "<null>"},  // under the prefix: the disk is not searched
-        {".\\other.txt", "plain"},              // outside every prefix: the disk
+        {".\\texture\\missing.txt", "<null>"}, // under the prefix: the disk is not searched
+        {".\\other.txt", "plain"},             // outside every prefix: the disk
     };
-    for (const Case& c : cases) EXPECT_EQ(Slurp(c.name), c.expected) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(Slurp(c.name), c.expected) << c.name;
     EXPECT_TRUE(f().exists(".\\texture\\readme.txt"));
     EXPECT_FALSE(f().exists(".\\texture\\missing.txt"));
 
@@ -136,7 +138,8 @@ TEST_F(PackTest, LinesStopAtTheEntryEndAndFoldCrLf) {
     ASSERT_NE(h, nullptr);
     char buf[64];
     std::vector<std::string> lines;
-    while (f().readLine(buf, sizeof buf, h)) lines.push_back(buf);
+    while (f().readLine(buf, sizeof buf, h))
+        lines.push_back(buf);
     EXPECT_EQ(lines, (std::vector<std::string>{"one\n", "two\n", "\n", "three"}));
     EXPECT_EQ(f().atEnd(h), -1);
     // A short buffer cuts the line; the rest follows on the next read.
@@ -156,8 +159,8 @@ TEST_F(PackTest, SeeksClampToTheEntryAndClearTheEndBeforeIt) {
         long offset;
         int32_t origin;
         char next; // 0: nothing left
-    } cases[] = {{2, 0, 'c'}, {-100, 0, 'a'}, {-1, 2, 'f'}, {100, 0, 0}, {3, 0, 'd'},
-                 {1, 1, 'f'},  {-10, 1, 'a'}, {0, 2, 0}};
+    } cases[] = {{2, 0, 'c'}, {-100, 0, 'a'}, {-1, 2, 'f'},  {100, 0, 0},
+                 {3, 0, 'd'}, {1, 1, 'f'},    {-10, 1, 'a'}, {0, 2, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(f().seek(h, c.offset, c.origin), 0);
         size_t n = f().read(buf, 1, 1, h);
@@ -211,8 +214,7 @@ TEST_F(PackTest, DamagedPacksAreRefused) {
          [](std::vector<uint8_t>& b, size_t) { PutU32(b, kPackDirSizeField, 0xFFFFFFC0u); }},
         {"data past the end",
          [](std::vector<uint8_t>& b, size_t d) { PutU32(b, d + 64 + 60, 1000); }},
-        {"offset wraps",
-         [](std::vector<uint8_t>& b, size_t d) { PutU32(b, d + 56, 0xFFFFFFFFu); }},
+        {"offset wraps", [](std::vector<uint8_t>& b, size_t d) { PutU32(b, d + 56, 0xFFFFFFFFu); }},
         {"unterminated name",
          [](std::vector<uint8_t>& b, size_t d) { std::memset(b.data() + d, 'n', 56); }},
     };
@@ -247,8 +249,7 @@ TEST_F(PackTest, DamagedPacksAreRefused) {
 }
 
 TEST_F(PackTest, PackInsideAnotherPacksFolderIsRefused) {
-    ASSERT_NE(Mount("data.pak", {{"inner.pak", std::string("PACK\0\0\0\0\0\0\0\0", 12)}}),
-              nullptr);
+    ASSERT_NE(Mount("data.pak", {{"inner.pak", std::string("PACK\0\0\0\0\0\0\0\0", 12)}}), nullptr);
     folder.Write("data/inner.pak", BuildPack({}));
     EXPECT_EQ(MV2MountPackFile(".\\data\\inner.pak"), nullptr);
 }

@@ -139,8 +139,8 @@ TEST_F(ResFileTest, LoadsFromAPackAndFindsTexturesTypesAndLevels) {
               gMV2MenuResource.instanceBuffers[0] + gMV2MenuResource.instanceSize);
 
     MV2MenuItemHeader item{};
-    const uint8_t* fileItem = gMV2MenuResource.menus + MV2ReadU32(gMV2MenuResource.menus + 8) +
-                              36 + 72 + 264 + 328;
+    const uint8_t* fileItem =
+        gMV2MenuResource.menus + MV2ReadU32(gMV2MenuResource.menus + 8) + 36 + 72 + 264 + 328;
     MV2MenuItemInitFromFile(&item, fileItem, 216);
     EXPECT_EQ(item.id, 5u);
     EXPECT_EQ(item.kind, 4u);
@@ -282,8 +282,8 @@ TEST_F(ResFileTest, DamagedFilesAreRefusedWithTheirMessage) {
     cases.push_back({"Bad Textures", BuildResourceFile(good)});
 
     for (size_t i = 0; i < cases.size(); i++) {
-        TextureLog::refused = i + 1 == cases.size() ? std::set<std::string>{"back"}
-                                                    : std::set<std::string>{};
+        TextureLog::refused =
+            i + 1 == cases.size() ? std::set<std::string>{"back"} : std::set<std::string>{};
         EXPECT_EQ(Load(cases[i].bytes), 0) << i;
         EXPECT_EQ(LastBox(), cases[i].expected) << i;
         EXPECT_EQ(gMV2MenuResource.menus, nullptr) << i;

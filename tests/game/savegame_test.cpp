@@ -26,8 +26,10 @@ MV2SaveRecord SampleRecord() {
     r.equipmentLevel = 4;
     r.hullFraction = 0.625f;
     r.counter1 = 99;
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++) r.levelSwitches[i] = uint8_t(i + 1);
-    for (size_t i = 0; i < kMV2MissionStateSize; i++) r.missionState[i] = uint8_t(i * 3);
+    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
+        r.levelSwitches[i] = uint8_t(i + 1);
+    for (size_t i = 0; i < kMV2MissionStateSize; i++)
+        r.missionState[i] = uint8_t(i * 3);
     r.subType = 67;
     r.loadout.numWeapons = 3;
     r.loadout.weapons[0] = {0, 100, 1};
@@ -213,7 +215,8 @@ TEST_F(SaveGameTest, SaveScreenTextsAndRankTitles) {
         const char* title;
     } cases[] = {{100, 1, "T12"}, {99, 1, "T11"}, {80, 0, "T17"}, {50, 1, "T10"},
                  {49, 0, "T15"},  {2, 1, "T8"},   {1, 1, "T7"},   {0, 0, "T13"}};
-    for (const Case& c : cases) EXPECT_STREQ(MV2RankTitle(c.score, c.set), c.title) << c.score;
+    for (const Case& c : cases)
+        EXPECT_STREQ(MV2RankTitle(c.score, c.set), c.title) << c.score;
     EXPECT_EQ(MV2RankTitle(-1, 1), nullptr);
 
     folder.Write("DATA/vmulang.dat", text + "x");

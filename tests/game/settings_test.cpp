@@ -23,8 +23,8 @@ protected:
     }
     void TearDown() override { PlatformSetRegistryFile(""); }
 
-    static void SetAll(int32_t sfx, int32_t cd, int32_t speech, int32_t subtitles,
-                       int32_t shadows, const char* name, int32_t frags, int32_t dappling) {
+    static void SetAll(int32_t sfx, int32_t cd, int32_t speech, int32_t subtitles, int32_t shadows,
+                       const char* name, int32_t frags, int32_t dappling) {
         MV2SetSfxVolume(sfx);
         MV2SetCdVolume(cd);
         MV2SetSpeechVolume(speech);
@@ -37,8 +37,8 @@ protected:
 
     static void Store(const char* name, DWORD type, const void* data, DWORD size) {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kMV2SettingsKey, 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kMV2SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);
@@ -50,7 +50,8 @@ protected:
 
 TEST_F(SettingsTest, MissingKeyKeepsEveryDefault) {
     EXPECT_EQ(MV2ReadAllSettings(), 0);
-    for (int32_t i = 0; i < MV2_SETTING_COUNT; i++) EXPECT_EQ(MV2ReadSetting(i), 0) << i;
+    for (int32_t i = 0; i < MV2_SETTING_COUNT; i++)
+        EXPECT_EQ(MV2ReadSetting(i), 0) << i;
     EXPECT_EQ(MV2GetSpeechVolume(), 75);
     EXPECT_EQ(MV2GetShadows(), 1);
     EXPECT_EQ(MV2GetSubtitles(), 0);
@@ -107,10 +108,11 @@ TEST_F(SettingsTest, ValuesOfTheWrongShapeLeaveTheSetting) {
     struct Case {
         int32_t index;
         int32_t expected;
-    } cases[] = {{MV2_SETTING_SFX_VOLUME, 0},   {MV2_SETTING_CD_VOLUME, 0},
+    } cases[] = {{MV2_SETTING_SFX_VOLUME, 0},    {MV2_SETTING_CD_VOLUME, 0},
                  {MV2_SETTING_SPEECH_VOLUME, 0}, {MV2_SETTING_FRAG_LIMIT, 0},
                  {MV2_SETTING_SHADOWS, 1},       {MV2_SETTING_DAPPLING, 0}};
-    for (const Case& c : cases) EXPECT_EQ(MV2ReadSetting(c.index), c.expected) << c.index;
+    for (const Case& c : cases)
+        EXPECT_EQ(MV2ReadSetting(c.index), c.expected) << c.index;
     EXPECT_EQ(MV2GetSfxVolume(), 100);
     EXPECT_EQ(MV2GetCdVolume(), 100);
     EXPECT_EQ(MV2GetSpeechVolume(), 75);

@@ -12,7 +12,8 @@ void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
 
 size_t PackDirectoryOffset(const std::vector<PackWriterEntry>& entries) {
     size_t at = 12;
-    for (const PackWriterEntry& e : entries) at += e.data.size();
+    for (const PackWriterEntry& e : entries)
+        at += e.data.size();
     return at;
 }
 
@@ -29,7 +30,8 @@ std::vector<uint8_t> BuildPack(const std::vector<PackWriterEntry>& entries) {
     for (size_t i = 0; i < entries.size(); i++) {
         size_t at = out.size();
         out.resize(at + 64);
-        std::memcpy(out.data() + at, entries[i].name.data(), std::min<size_t>(entries[i].name.size(), 55));
+        std::memcpy(out.data() + at, entries[i].name.data(),
+                    std::min<size_t>(entries[i].name.size(), 55));
         PutU32(out, at + 56, offsets[i]);
         PutU32(out, at + 60, uint32_t(entries[i].data.size()));
     }

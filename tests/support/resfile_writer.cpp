@@ -14,7 +14,9 @@ void U32(std::vector<uint8_t>& out, uint32_t v) {
     MV2WriteU32(out.data() + at, v);
 }
 
-void Pad4(std::vector<uint8_t>& out) { out.resize((out.size() + 3) & ~size_t(3)); }
+void Pad4(std::vector<uint8_t>& out) {
+    out.resize((out.size() + 3) & ~size_t(3));
+}
 
 std::vector<uint8_t> Menus(const std::vector<ResMenu>& menus) {
     std::vector<uint8_t> rows, items;
@@ -56,7 +58,8 @@ std::vector<uint8_t> Languages(const std::vector<ResLanguage>& languages) {
         uint32_t index = uint32_t(out.size());
         out.resize(out.size() + lang.texts.size() * kMV2TextIndexPairSize);
         uint32_t glyphs = uint32_t(out.size());
-        for (const ResGlyph& g : lang.glyphs) out.insert(out.end(), {g.x, g.y, g.width, g.page});
+        for (const ResGlyph& g : lang.glyphs)
+            out.insert(out.end(), {g.x, g.y, g.width, g.page});
         for (size_t t = 0; t < lang.texts.size(); t++) {
             const ResText& text = lang.texts[t];
             Pad4(out);
@@ -64,7 +67,8 @@ std::vector<uint8_t> Languages(const std::vector<ResLanguage>& languages) {
             MV2WriteU32(out.data() + index + t * 8 + 4, uint32_t(out.size()));
             U32(out, uint32_t(Counted(text)) | (text.speech.empty() ? 0 : kMV2TextHasSpeech));
             U32(out, 0);
-            for (uint16_t u : text.units) out.insert(out.end(), {uint8_t(u), uint8_t(u >> 8)});
+            for (uint16_t u : text.units)
+                out.insert(out.end(), {uint8_t(u), uint8_t(u >> 8)});
             if (!text.speech.empty()) {
                 Pad4(out);
                 out.insert(out.end(), text.speech.begin(), text.speech.end());
@@ -73,9 +77,10 @@ std::vector<uint8_t> Languages(const std::vector<ResLanguage>& languages) {
         }
         Pad4(out);
         uint8_t* row = out.data() + l * kMV2LanguageRowSize;
-        uint32_t words[7] = {0, index, lang.firstFontPage, lang.numFontPages, 0, glyphs,
-                             lang.languageId};
-        for (int i = 0; i < 7; i++) MV2WriteU32(row + 4 * i, words[i]);
+        uint32_t words[7] = {0, index,  lang.firstFontPage, lang.numFontPages,
+                             0, glyphs, lang.languageId};
+        for (int i = 0; i < 7; i++)
+            MV2WriteU32(row + 4 * i, words[i]);
     }
     return out;
 }
@@ -106,15 +111,19 @@ std::vector<uint8_t> BuildResourceFile(const ResourceFile& file) {
     chunks[0] = Menus(file.menus);
     chunks[1] = Languages(file.languages);
     chunks[2] = Textures(file.textures);
-    for (const std::vector<uint8_t>& t : file.types) chunks[3].insert(chunks[3].end(), t.begin(), t.end());
+    for (const std::vector<uint8_t>& t : file.types)
+        chunks[3].insert(chunks[3].end(), t.begin(), t.end());
     chunks[4] = file.chunk4;
     for (const ResLevel& l : file.levels) {
         U32(chunks[5], l.id);
         U32(chunks[5], uint32_t(8 + l.body.size()));
         chunks[5].insert(chunks[5].end(), l.body.begin(), l.body.end());
     }
-    uint32_t counts[6] = {uint32_t(file.menus.size()), uint32_t(file.languages.size()),
-                          uint32_t(file.textures.size()), uint32_t(file.types.size()), 0,
+    uint32_t counts[6] = {uint32_t(file.menus.size()),
+                          uint32_t(file.languages.size()),
+                          uint32_t(file.textures.size()),
+                          uint32_t(file.types.size()),
+                          0,
                           uint32_t(file.levels.size())};
     uint32_t texts = file.languages.empty() ? 0 : uint32_t(file.languages[0].texts.size());
 
@@ -127,7 +136,8 @@ std::vector<uint8_t> BuildResourceFile(const ResourceFile& file) {
         uint8_t* e = out.data() + 8 + i * kMV2ResourceDirEntrySize;
         uint32_t words[5] = {type, counts[type % 6], uint32_t(out.size()),
                              uint32_t(chunks[type % 6].size()), type % 6 == 1 ? texts : 0};
-        for (int w = 0; w < 5; w++) MV2WriteU32(e + 4 * w, words[w]);
+        for (int w = 0; w < 5; w++)
+            MV2WriteU32(e + 4 * w, words[w]);
         out.insert(out.end(), chunks[type % 6].begin(), chunks[type % 6].end());
     }
     return out;
