@@ -38,6 +38,8 @@ void DesktopSize(DWORD* width, DWORD* height) {
     }
 }
 
+// A display mode set with the exclusive level fills the screen (the picture is scaled when
+// presented); MAROVANT_WINDOWED=1 asks for a window of the mode's size instead.
 void ShowMode(HWND hwnd, DWORD width, DWORD height, bool fullScreen) {
     SDL_Window* sdl = hwnd && Win32EnsureVideo() ? Win32SdlWindow(hwnd) : nullptr;
     if (!sdl || PlatformIsHeadless()) return;
@@ -47,6 +49,12 @@ void ShowMode(HWND hwnd, DWORD width, DWORD height, bool fullScreen) {
         SDL_SetWindowFullscreen(sdl, 0);
         SDL_SetWindowSize(sdl, static_cast<int>(width), static_cast<int>(height));
     }
+}
+
+// Back from a display mode: the window leaves the full screen and keeps its size.
+void LeaveMode(HWND hwnd) {
+    SDL_Window* sdl = hwnd && Win32EnsureVideo() ? Win32SdlWindow(hwnd) : nullptr;
+    if (sdl && !PlatformIsHeadless()) SDL_SetWindowFullscreen(sdl, 0);
 }
 
 class DirectDraw final : public DDrawCounted<IDirectDraw, IDirectDraw2, IDirectDraw4> {
@@ -142,7 +150,7 @@ public:
         if (!modeSet_) return DD_OK;
         modeSet_ = false;
         DesktopSize(&display_->width, &display_->height);
-        ShowMode(display_->window, display_->width, display_->height, false);
+        LeaveMode(display_->window);
         return DD_OK;
     }
     HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) override {
