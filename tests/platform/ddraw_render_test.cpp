@@ -248,6 +248,28 @@ TEST_F(DDrawTest, AddressModesOutsideTheUnitSquare) {
     }
 }
 
+TEST_F(DDrawTest, TexturesArePerspectiveCorrectUnlessTurnedOff) {
+    MakeTarget(40, 4, false);
+    IDirectDrawSurface4* t =
+        Texture(Format565(), 2, 1, [](DWORD x, DWORD) { return x ? 0x07E0u : 0xF800u; });
+    UseTexture(t);
+    // rhw 1 on the left, 0.25 on the right: u reaches 0.5 at 80 % of the width, not 50 %.
+    D3DTLVERTEX v[4] = {{0, 0, 0, 1.0f, 0xFFFFFFFF, 0xFF000000, 0, 0},
+                        {40, 0, 0, 0.25f, 0xFFFFFFFF, 0xFF000000, 1, 0},
+                        {40, 4, 0, 0.25f, 0xFFFFFFFF, 0xFF000000, 1, 1},
+                        {0, 4, 0, 1.0f, 0xFFFFFFFF, 0xFF000000, 0, 1}};
+    for (DWORD perspective : {1u, 0u}) {
+        device_->SetRenderState(D3DRENDERSTATE_TEXTUREPERSPECTIVE, perspective);
+        Clear();
+        device_->BeginScene();
+        ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX, v, 4, 5), DD_OK);
+        device_->EndScene();
+        Rgb want = perspective ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
+        EXPECT_TRUE(Near(At(26, 2), want)) << "perspective " << perspective;
+        EXPECT_TRUE(Near(At(36, 2), {0, 255, 0})) << "perspective " << perspective;
+    }
+}
+
 TEST_F(DDrawTest, MipLevelsAreReachedAndSampled) {
     MakeTarget(8, 2, false);
     DDSURFACEDESC2 d = Describe(0x1007 | DDSD_MIPMAPCOUNT, DDSCAPS_TEXTURE | 0x400008, 64, 16);
