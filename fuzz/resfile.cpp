@@ -11,8 +11,33 @@
 #include "shell/bytes.h"
 #include "shell/resfile.h"
 
+namespace {
+
+// Textures stand in for the engine's, so that loading goes on past the texture rows.
+int g_texture;
+TvTexture* ReadTexture(const char*, const char*) {
+    return reinterpret_cast<TvTexture*>(&g_texture);
+}
+bool DestroyTexture(TvTexture*) {
+    return true;
+}
+bool g_mipmapping;
+bool GetMipmapping() {
+    return g_mipmapping;
+}
+bool SetMipmapping(bool on) {
+    return g_mipmapping = on, true;
+}
+
+bool Start() {
+    gMV2ResourceTextureCalls = {ReadTexture, DestroyTexture, GetMipmapping, SetMipmapping};
+    return TvEngineInit(nullptr);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool ready = TvEngineInit(nullptr);
+    static bool ready = Start();
     static const std::string path = "/tmp/marovant-fuzz-menu-" + std::to_string(getpid()) + ".mv2";
     if (!ready) return 0;
     FILE* out = std::fopen(path.c_str(), "wb");

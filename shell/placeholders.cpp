@@ -9,7 +9,6 @@
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/input.h"
-#include "shell/resfile.h"
 #include "shell/voices.h"
 #include "shell/window.h"
 
@@ -42,25 +41,6 @@ void MV2ClearInputTable() {}
 
 // Placeholder: the error screens are not built; the box is shown through the platform.
 int MV2ErrorBox(const char* text) { return MessageBoxA(nullptr, text, "Marovant Error !", MB_OK); }
-
-// Placeholder: the engine has no texture module yet; every texture reads as one shared stand-in.
-TvTexture* MV2PlaceholderTextureRead(const char*, const char*) {
-    static int standIn;
-    return reinterpret_cast<TvTexture*>(&standIn);
-}
-
-// Placeholder: stand-in textures need no destroying.
-bool MV2PlaceholderTextureDestroy(TvTexture*) { return true; }
-
-// Placeholder: the mipmapping setting is only remembered.
-static bool g_placeholderMipmapping = false;
-bool MV2PlaceholderTextureGetMipmapping() { return g_placeholderMipmapping; }
-
-// Placeholder: the mipmapping setting is only remembered.
-bool MV2PlaceholderTextureSetMipmapping(bool on) {
-    g_placeholderMipmapping = on;
-    return true;
-}
 
 static int32_t g_sfxVolume = 100, g_speechVolume = 75, g_cdVolume = 100;
 static int32_t Percent(int32_t value) { return value < 0 ? 0 : value > 100 ? 100 : value; }

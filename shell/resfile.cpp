@@ -8,14 +8,14 @@
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
 #include "engine/core/memory.h"
+#include "engine/core/texture.h"
 #include "game/frontend/menus.h"
 #include "shell/bytes.h"
 #include "shell/errors.h"
 
 MV2MenuResource gMV2MenuResource;
-MV2ResourceTextureCalls gMV2ResourceTextureCalls = {
-    MV2PlaceholderTextureRead, MV2PlaceholderTextureDestroy, MV2PlaceholderTextureGetMipmapping,
-    MV2PlaceholderTextureSetMipmapping};
+MV2ResourceTextureCalls gMV2ResourceTextureCalls = {TvTextureRead, TvTextureDestroy,
+                                                    TvTextureGetMipmapping, TvTextureSetMipmapping};
 
 int32_t MV2LanguageFolderIndex = 0;
 const char* const MV2LanguageFolders[7] = {nullptr,   "GERMAN",   "SPANISH", "FRENCH",

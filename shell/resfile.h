@@ -99,7 +99,8 @@ struct MV2MenuResource {
 };
 extern MV2MenuResource gMV2MenuResource;
 
-// The engine texture calls the file needs (name, mask name); tests put their own here.
+// The engine texture calls the file makes (the texture module's by default); tests put their
+// own here.
 struct MV2ResourceTextureCalls {
     TvTexture* (*read)(const char* name, const char* maskName);
     bool (*destroy)(TvTexture* texture);
@@ -107,11 +108,6 @@ struct MV2ResourceTextureCalls {
     bool (*setMipmapping)(bool on);
 };
 extern MV2ResourceTextureCalls gMV2ResourceTextureCalls;
-// What the table holds until the engine's texture module exists (shell/placeholders.cpp).
-TvTexture* MV2PlaceholderTextureRead(const char* name, const char* maskName);
-bool MV2PlaceholderTextureDestroy(TvTexture* texture);
-bool MV2PlaceholderTextureGetMipmapping();
-bool MV2PlaceholderTextureSetMipmapping(bool on);
 
 // ".\data\menu.mv2", or ".\data\<folder>\menu.mv2" for a language edition.
 extern int32_t MV2LanguageFolderIndex;
