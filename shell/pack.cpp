@@ -1,7 +1,6 @@
 #include "shell/pack.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
