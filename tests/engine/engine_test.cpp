@@ -31,7 +31,8 @@ TEST(EngineInstance, RequestsComeInOrderOverARun) {
     EXPECT_EQ(TvEngineGetNumVideoModes(), 3);
     device.requests.clear();
     ASSERT_TRUE(TvEngineStart());
-    EXPECT_EQ(device.requests, (Requests{2, 17}));
+    // Request 9 builds the immediate 3-D module's pipe as that module opens.
+    EXPECT_EQ(device.requests, (Requests{2, 9, 17}));
     device.requests.clear();
     ASSERT_TRUE(TvEngineStop());
     EXPECT_EQ(device.requests, (Requests{18, 3}));
@@ -160,7 +161,7 @@ TEST(EngineInstance, ModuleFailingToOpenStopsTheDevice) {
     ASSERT_TRUE(TvEngineOpen(nullptr));
     NullDeviceGet().requests.clear();
     EXPECT_FALSE(TvEngineStart());
-    EXPECT_EQ(NullDeviceGet().requests, (Requests{2, 3}));
+    EXPECT_EQ(NullDeviceGet().requests, (Requests{2, 9, 3}));
     EXPECT_EQ(Counter::log, (std::vector<std::string>{"open A", "open B", "close A"}));
     EXPECT_TRUE(TvEngineClose());
     EXPECT_TRUE(TvEngineTerm());
