@@ -69,29 +69,36 @@ void TermSource(j_decompress_ptr) {}
 // nothing here owns anything that needs unwinding.
 TvImage* Decode(jpeg_decompress_struct* cinfo, TvImage* volatile* image) {
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return nullptr;
+    if (int64_t(cinfo->image_width) * cinfo->image_height > kMV2JpegMaxPixels) return nullptr;
+    // Colour and grey pictures are converted by the library straight into the image's red,
+    // green, blue, 255 layout, saving a copy of every row; other colour spaces take the copy.
+    const bool direct =
+        cinfo->out_color_space == JCS_RGB || cinfo->out_color_space == JCS_GRAYSCALE;
+    if (direct) cinfo->out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(cinfo);
     const JDIMENSION width = cinfo->output_width;
     const JDIMENSION height = cinfo->output_height;
     const int components = cinfo->output_components;
-    if (width == 0 || height == 0 || int64_t(width) * height > kMV2JpegMaxPixels) return nullptr;
+    if (width == 0 || height == 0) return nullptr;
     *image = TvImageCreate(int32_t(width), int32_t(height), 32);
     if (!*image || !TvImageAllocatePixels(*image)) return nullptr;
     TvImage* out = *image;
-    JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                 width * JDIMENSION(components), 1);
+    JSAMPARRAY row =
+        direct ? nullptr
+               : (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                             width * JDIMENSION(components), 1);
     while (cinfo->output_scanline < height) {
-        const JDIMENSION y = cinfo->output_scanline;
+        uint8_t* pixel = out->pixels + size_t(cinfo->output_scanline) * size_t(out->stride);
+        if (direct) {
+            JSAMPROW target = pixel;
+            if (jpeg_read_scanlines(cinfo, &target, 1) != 1) return nullptr;
+            continue;
+        }
         if (jpeg_read_scanlines(cinfo, row, 1) != 1) return nullptr;
-        uint8_t* pixel = out->pixels + size_t(y) * size_t(out->stride);
+        // Any other component count: the first sample as grey.
         const JSAMPLE* in = row[0];
         for (JDIMENSION x = 0; x < width; x++, pixel += 4, in += components) {
-            if (components == 3) {
-                pixel[0] = in[0];
-                pixel[1] = in[1];
-                pixel[2] = in[2];
-            } else {
-                pixel[0] = pixel[1] = pixel[2] = in[0];
-            }
+            pixel[0] = pixel[1] = pixel[2] = in[0];
             pixel[3] = 255;
         }
     }
