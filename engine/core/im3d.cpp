@@ -2,6 +2,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/engine_modules.h"
+#include "engine/core/error.h"
 #include "engine/core/im2d.h"
 #include "engine/core/pipe.h"
 
@@ -30,6 +31,10 @@ void RefreshShadeMode() {
 
 TvIm3DVertex* TvIm3DTransform(TvIm3DVertex* vertices, int32_t count, const TvMatrix* matrix,
                               uint32_t flags) {
+    if (!vertices || count < 0) {
+        TvErrorCore(vertices ? E_TV_INVALIDPARAM : E_TV_NULLP);
+        return nullptr;
+    }
     if (!TvPipeStackPush(Module()->pipe)) return nullptr;
     TvIm3DTransformData data{vertices, count, flags, matrix};
     if (!TvPipeStackExecute(&data)) {

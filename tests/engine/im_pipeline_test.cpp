@@ -264,6 +264,7 @@ TEST_F(ImPipelineTest, TenNestedBatchesThenPushFailsAndTheStackStaysAsItWas) {
     for (int i = 1; i < 10; i++)
         EXPECT_EQ(firsts[i], firsts[i - 1] + 4) << "each batch follows the one below it";
     EXPECT_EQ(TvIm3DTransform(v.data(), 4, nullptr, 0), nullptr);
+    EXPECT_EQ(TvIm3DTransform(nullptr, 4, nullptr, 0), nullptr);
     for (int i = 0; i < 10; i++)
         EXPECT_TRUE(TvIm3DEnd()) << i;
     EXPECT_FALSE(TvIm3DEnd());

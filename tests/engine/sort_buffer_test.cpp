@@ -143,9 +143,16 @@ TEST_F(SortBufferTest, IndexedEntryHoldsMoreIndicesThanVertices) {
     EXPECT_GT(TvD3DSortEntryBytes(3, 30), TvD3DSortEntryBytes(3, 0) + 59);
     EXPECT_EQ(TvD3DIm2DIndexedPrimitive(kTvPrimitiveTriangleList, v.data(), 3, indices.data(), 30),
               1);
+    // Only the vertices the indices reach are copied.
+    auto many = Vertices(1000, 100);
+    uint16_t tail[3] = {999, 997, 998};
+    const size_t before = TvD3DSortBufferCallBuffer()->used;
+    EXPECT_EQ(TvD3DIm2DIndexedPrimitive(kTvPrimitiveTriangleList, many.data(), 1000, tail, 3), 1);
+    EXPECT_LT(TvD3DSortBufferCallBuffer()->used - before, TvD3DSortEntryBytes(4, 4));
     TvD3DDeferredFlush();
-    ASSERT_EQ(device.draws.size(), 1u);
-    EXPECT_EQ(device.draws[0].ids.size(), 30u);
+    ASSERT_EQ(device.draws.size(), 2u);
+    EXPECT_EQ(device.draws[0].ids, (Ids{1099, 1097, 1098}));
+    EXPECT_EQ(device.draws[1].ids.size(), 30u);
 }
 
 TEST_F(SortBufferTest, OpaqueOrUndeferredDrawingIsImmediate) {

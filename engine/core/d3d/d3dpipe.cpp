@@ -140,7 +140,7 @@ uint32_t LerpColour(uint32_t a, uint32_t b, float t) {
 // A new record where the edge from `a` (outside) to `b` crosses `plane`; -1 when there is no
 // room. `remaining` masks the planes still to be clipped.
 int32_t Intersect(int32_t a, int32_t b, uint8_t plane, uint8_t remaining) {
-    if (FreeRecords() < 1) return -1;
+    if (FreeRecords() < 1 || S.current->count >= 0xFFFF) return -1;
     const TvD3DIm3DWorkVertex wa = *Work(a), wb = *Work(b);
     const float da = Distance(plane, wa), db = Distance(plane, wb);
     const float t = da / (da - db);

@@ -102,10 +102,10 @@ void Expand(void* arguments) {
     }
 }
 
-// Records a primitive over `count` vertices and `n` indices (null: 0 to n - 1). False when the
-// buffer cannot take it (the caller draws it at once).
+// Records a primitive over `count` vertices and `n` indices (null: 0 to n - 1), which `base` is
+// taken from. False when the buffer cannot take it (the caller draws it at once).
 bool Record(int32_t d3dType, const TvIm2DVertex* vertices, int32_t count, const uint16_t* indices,
-            int32_t n) {
+            int32_t n, uint16_t base = 0) {
     if (!g_sort.calls) return false;
     Shape shape = ShapeOf(d3dType, n);
     if (shape.parts == 0) return true; // nothing to draw
@@ -119,7 +119,7 @@ bool Record(int32_t d3dType, const TvIm2DVertex* vertices, int32_t count, const 
     e->type = StoredType(d3dType);
     e->indexCount = shape.stored;
     e->indices = EntryIndices(e, count);
-    auto at = [indices](int32_t i) { return indices ? indices[i] : uint16_t(i); };
+    auto at = [indices, base](int32_t i) { return uint16_t(indices ? indices[i] - base : i); };
     uint16_t* out = e->indices;
     for (int32_t k = 0; k < shape.parts; k++) {
         switch (d3dType) {
@@ -233,7 +233,12 @@ int32_t TvD3DIm2DIndexedPrimitive(int32_t type, TvIm2DVertex* vertices, int32_t 
         !IndicesInside(indices, indexCount, count))
         return Refuse();
     if (indexCount == 0 || count == 0) return 1;
-    if (Deferring() && Record(d3dType, vertices, count, indices, indexCount)) return 1;
+    if (Deferring()) {
+        // Only the vertices the indices reach are kept.
+        const auto [low, high] = std::minmax_element(indices, indices + indexCount);
+        if (Record(d3dType, vertices + *low, *high - *low + 1, indices, indexCount, *low))
+            return 1;
+    }
     return DrawIndexed(d3dType, vertices, count, indices, indexCount);
 }
 
