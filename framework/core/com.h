@@ -33,7 +33,7 @@ inline bool operator==(const VkGuid& a, const VkGuid& b) {
 bool VkGuidIsNull(const VkGuid& g);
 
 extern const VkGuid VK_GUID_NULL;
-extern const VkGuid IID_IUnknown;
+extern const VkGuid IID_IVkUnknown;
 extern const VkGuid IID_IClassFactory;
 extern const VkGuid IID_IVkRegistry;
 extern const VkGuid IID_IVkClassObjectInit;
@@ -132,7 +132,7 @@ template <class First, class... Rest> class VkObjectOf : public First::Type, pub
 public:
     VkResult QueryInterface(const VkGuid& iid, void** out) override {
         *out = nullptr;
-        if (VkGuidEqual(iid, IID_IUnknown) || VkGuidEqual(iid, First::iid))
+        if (VkGuidEqual(iid, IID_IVkUnknown) || VkGuidEqual(iid, First::iid))
             *out = static_cast<typename First::Type*>(this);
         else
             (void)((VkGuidEqual(iid, Rest::iid) &&

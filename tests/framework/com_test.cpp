@@ -46,7 +46,7 @@ TEST(Guid, WrongDigitCountsFailWithoutWritingPastTheGuid) {
 class Probe final : public IVkUnknown {
 public:
     VkResult QueryInterface(const VkGuid& iid, void** out) override {
-        if (!VkGuidEqual(iid, IID_IUnknown)) {
+        if (!VkGuidEqual(iid, IID_IVkUnknown)) {
             *out = nullptr;
             return VK_E_NOINTERFACE;
         }
@@ -192,11 +192,11 @@ TEST_F(Registry, FactoryRefusesAnOuterObjectAndHandsOutTheOnlyReference) {
     int created = Probe::created;
     Probe outer;
     void* object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &object), VK_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IVkUnknown, &object), VK_E_NOAGGREGATION);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(Probe::created, created);
 
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &object), VK_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IVkUnknown, &object), VK_OK);
     EXPECT_EQ(static_cast<Probe*>(static_cast<IVkUnknown*>(object))->count, 1u);
     int destroyed = Probe::destroyed;
     static_cast<IVkUnknown*>(object)->Release();
@@ -212,7 +212,7 @@ TEST(Framework, WithoutRegistryEverythingFails) {
     EXPECT_EQ(VkGetClassValue(kClsA, "k", "s", buffer, sizeof buffer), VK_E_NOREGISTRY);
     EXPECT_EQ(VkRegisterModuleFile("x"), VK_E_NOREGISTRY);
     EXPECT_EQ(VkGetClassObject(kClsA, 0, nullptr, IID_IClassFactory, &out), VK_E_FAIL);
-    EXPECT_EQ(VkCreateInstance(kClsA, nullptr, 0, IID_IUnknown, &out), VK_E_FAIL);
+    EXPECT_EQ(VkCreateInstance(kClsA, nullptr, 0, IID_IVkUnknown, &out), VK_E_FAIL);
     EXPECT_EQ(VkGetTime(), 0u);
 }
 
@@ -268,9 +268,9 @@ TEST_F(BuiltIn, CategoriesEnumerateInReverseRegistrationOrder) {
 
 TEST_F(BuiltIn, ComponentsNotBuiltAreRegisteredButUnavailable) {
     void* out = nullptr;
-    EXPECT_EQ(VkCreateInstanceByCategory(CATID_VkTransport, nullptr, 0, IID_IUnknown, &out),
+    EXPECT_EQ(VkCreateInstanceByCategory(CATID_VkTransport, nullptr, 0, IID_IVkUnknown, &out),
               VK_E_CLASSNOTAVAILABLE);
-    IVkUnknown* stream = Create<IVkUnknown>(CLSID_VkMemoryStream, IID_IUnknown);
+    IVkUnknown* stream = Create<IVkUnknown>(CLSID_VkMemoryStream, IID_IVkUnknown);
     ASSERT_NE(stream, nullptr);
     stream->Release();
 }
@@ -285,27 +285,27 @@ TEST(Framework, CategoryCreationUsesTheFirstClassWhoseFactoryCanBeMade) {
     IVkRegistry* reg = nullptr;
     VkGetRegistries(nullptr, &reg);
     void* out = nullptr;
-    EXPECT_EQ(VkCreateInstanceByCategory(kCategory, nullptr, 0, IID_IUnknown, &out),
+    EXPECT_EQ(VkCreateInstanceByCategory(kCategory, nullptr, 0, IID_IVkUnknown, &out),
               VK_E_CATEGORYEMPTY);
 
     // Enumeration gives C (no factory) before A: A is created.
     reg->RegisterClass(0, RecordsClassObject, kClsA, 1, kCat, 0, nullptr, "A", "A", "A.1");
     reg->RegisterClass(0, NoClassObject, kClsC, 1, kCat, 0, nullptr, "C", "C", "C.1");
     int created = Probe::created;
-    ASSERT_EQ(VkCreateInstanceByCategory(kCategory, nullptr, 0, IID_IUnknown, &out), VK_OK);
+    ASSERT_EQ(VkCreateInstanceByCategory(kCategory, nullptr, 0, IID_IVkUnknown, &out), VK_OK);
     EXPECT_EQ(Probe::created, created + 1);
     static_cast<IVkUnknown*>(out)->Release();
 
     // B comes first and gives a factory whose creation fails: that failure, A is not tried.
     reg->RegisterClass(0, RecordsClassObject, kClsB, 1, kCat, 0, nullptr, "B", "B", "B.1");
-    EXPECT_EQ(VkCreateInstanceByCategory(kCategory, nullptr, 0, IID_IUnknown, &out), kBroken);
+    EXPECT_EQ(VkCreateInstanceByCategory(kCategory, nullptr, 0, IID_IVkUnknown, &out), kBroken);
     EXPECT_EQ(Probe::created, created + 1);
 
     // A lone class without a factory gives its own failure.
-    EXPECT_EQ(VkCreateInstanceByCategory(kOtherCategory, nullptr, 0, IID_IUnknown, &out),
+    EXPECT_EQ(VkCreateInstanceByCategory(kOtherCategory, nullptr, 0, IID_IVkUnknown, &out),
               VK_E_CATEGORYEMPTY);
     reg->RegisterClass(0, NoClassObject, kClsC, 1, kOther, 0, nullptr, "C", "C", "C.1");
-    EXPECT_EQ(VkCreateInstanceByCategory(kOtherCategory, nullptr, 0, IID_IUnknown, &out),
+    EXPECT_EQ(VkCreateInstanceByCategory(kOtherCategory, nullptr, 0, IID_IVkUnknown, &out),
               VK_E_CLASSNOTAVAILABLE);
     VkUninitialise();
 }

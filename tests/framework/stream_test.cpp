@@ -51,7 +51,7 @@ protected:
 
 TEST_F(Streams, FifoFacesShareOneCount) {
     void* unknown = nullptr;
-    ASSERT_EQ(stream->QueryInterface(IID_IUnknown, &unknown), VK_OK);
+    ASSERT_EQ(stream->QueryInterface(IID_IVkUnknown, &unknown), VK_OK);
     EXPECT_EQ(unknown, static_cast<void*>(fifo));
     EXPECT_EQ(fifo->AddRef(), 4u); // creation, stream face, IUnknown, this
     fifo->Release();
