@@ -50,6 +50,65 @@ TEST(D3DDevice, OpensStartsAndStopsInTheEngineOrder) {
     EXPECT_EQ(DDrawLiveObjects(), baseline);
 }
 
+TEST(D3DDevice, ModesNeedVideoMemoryAndARenderDepthOfTheDevice) {
+    TvD3DGetDeviceRecord()->deviceControl = TvDeviceControl;
+    HWND window = nullptr;
+    ASSERT_TRUE(TvEngineInit(nullptr));
+    ASSERT_TRUE(TvEngineOpen(&window));
+    TvD3DSubSystem& s = TvD3DDriver.subSystems[0];
+    s.videoMemory = 4u << 20; // 1024 x 768 x 2 bytes x 3 buffers is 4,718,592 bytes
+    ASSERT_TRUE(TvEngineSetSubSystem(0));
+    EXPECT_EQ(TvEngineGetNumVideoModes(), 3);
+    s.deviceDesc.dwDeviceRenderBitDepth = DDBD_32;
+    ASSERT_TRUE(TvEngineSetSubSystem(0));
+    EXPECT_EQ(TvEngineGetNumVideoModes(), 0);
+    // Without a mode there is nothing to start.
+    EXPECT_FALSE(TvEngineStart());
+    EXPECT_TRUE(TvEngineClose());
+    EXPECT_TRUE(TvEngineTerm());
+}
+
+TEST(D3DEnumeration, ZFormatIsTheSmallestOfAtLeastSixteenBits) {
+    const struct {
+        std::vector<DWORD> offered;
+        DWORD chosen;
+    } cases[] = {{{8, 24, 16, 32}, 16}, {{8, 15}, 8}, {{32, 24}, 24}, {{16, 16}, 16}};
+    for (const auto& c : cases) {
+        TvD3DDeviceEnumContext context{};
+        for (DWORD bits : c.offered) {
+            DDPIXELFORMAT f = DDrawZFormat(bits);
+            EXPECT_EQ(TvD3DZBufferEnumCallBack(&f, &context), D3DENUMRET_OK);
+        }
+        EXPECT_TRUE(context.zAccepted);
+        EXPECT_EQ(context.zFormat.dwZBufferBitDepth, c.chosen) << c.offered.size();
+    }
+}
+
+TEST(D3DEnumeration, OnlyHardwareDevicesWithPerspectiveTexturingQualify) {
+    GUID guid = IID_IDirect3DHALDevice;
+    D3DDEVICEDESC software{}; // a software device leaves its hardware description empty
+    TvD3DDeviceEnumContext context{};
+    TvD3DDeviceEnumCallBack(&guid, nullptr, nullptr, &software, nullptr, &context);
+    EXPECT_FALSE(context.found);
+    D3DDEVICEDESC flat{};
+    flat.dcmColorModel = D3DCOLOR_RGB;
+    TvD3DDeviceEnumCallBack(&guid, nullptr, nullptr, &flat, nullptr, &context);
+    EXPECT_FALSE(context.found);
+    D3DDEVICEDESC hsr = flat;
+    hsr.dpcTriCaps.dwTextureCaps = D3DPTEXTURECAPS_PERSPECTIVE;
+    hsr.dpcTriCaps.dwRasterCaps = D3DPRASTERCAPS_ZBUFFERLESSHSR;
+    hsr.dwMaxTextureWidth = 77;
+    TvD3DDeviceEnumCallBack(&guid, nullptr, nullptr, &hsr, nullptr, &context);
+    EXPECT_TRUE(context.found);
+    EXPECT_TRUE(context.noZ);
+    EXPECT_EQ(context.desc.dwMaxTextureWidth, 77u);
+    // Once found, later devices are ignored.
+    D3DDEVICEDESC later = hsr;
+    later.dwMaxTextureWidth = 88;
+    TvD3DDeviceEnumCallBack(&guid, nullptr, nullptr, &later, nullptr, &context);
+    EXPECT_EQ(context.desc.dwMaxTextureWidth, 77u);
+}
+
 TEST_F(D3DTest, SubSystemsAndVideoModes) {
     EXPECT_EQ(TvEngineGetNumSubSystems(), 1);
     TvSubSystemInfo info{};

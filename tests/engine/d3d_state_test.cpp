@@ -14,7 +14,9 @@ public:
     std::map<std::pair<int, DWORD>, DWORD> values;
     int textures = 0;
 
-    HRESULT QueryInterface(REFIID iid, void** out) override { return inner_->QueryInterface(iid, out); }
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        return inner_->QueryInterface(iid, out);
+    }
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
     HRESULT AddViewport(IDirect3DViewport3* v) override { return inner_->AddViewport(v); }
@@ -38,7 +40,8 @@ public:
         values[{0, state}] = value;
         return inner_->SetRenderState(state, value);
     }
-    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) override {
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
+                                 DWORD value) override {
         ++calls[{1, state}];
         values[{1, state}] = value;
         return inner_->SetTextureStageState(stage, state, value);
@@ -49,8 +52,8 @@ public:
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE t, DWORD f, void* v, DWORD n, DWORD fl) override {
         return inner_->DrawPrimitive(t, f, v, n, fl);
     }
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE t, DWORD f, void* v, DWORD n, WORD* i,
-                                 DWORD ni, DWORD fl) override {
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE t, DWORD f, void* v, DWORD n, WORD* i, DWORD ni,
+                                 DWORD fl) override {
         return inner_->DrawIndexedPrimitive(t, f, v, n, i, ni, fl);
     }
 

@@ -179,7 +179,7 @@ TEST_F(D3DDrawTest, KeyedDrawingSkipsTheKeyWithAndWithoutTheSoftwareCopy) {
 TEST_F(D3DDrawTest, ScaledDrawingStretchesAndCutsTheSourceInProportion) {
     TvRaster* src = Source(0x0200, 0xA, 0xB, 0xC, 0xD);
     const TvRect cut = {-4, 0, 8, 2}; // each texel 4 wide, the first one cut off
-    const TvRect rect = {4, 1, 4, 2};  // each texel 2 wide, uncut
+    const TvRect rect = {4, 1, 4, 2}; // each texel 2 wide, uncut
     ASSERT_NE(TvRasterRenderScaled(src, &cut), nullptr);
     ASSERT_NE(TvRasterRenderScaled(src, &rect), nullptr);
     using R = std::vector<uint32_t>;
@@ -190,6 +190,54 @@ TEST_F(D3DDrawTest, ScaledDrawingStretchesAndCutsTheSourceInProportion) {
     ASSERT_NE(TvRasterLock(src, 2), nullptr);
     EXPECT_NE(TvRasterRenderScaled(src, &rect), nullptr);
     TvRasterUnlock(src);
+}
+
+// A surface whose Blt always fails, so that drawing into it takes the driver's own copy.
+class NoBltSurface final : public IDirectDrawSurface4 {
+public:
+    explicit NoBltSurface(IDirectDrawSurface4* inner) : inner_(inner) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        return inner_->QueryInterface(iid, out);
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT AddAttachedSurface(IDirectDrawSurface4* s) override {
+        return inner_->AddAttachedSurface(s);
+    }
+    HRESULT Blt(RECT*, IDirectDrawSurface4*, RECT*, DWORD, DDBLTFX*) override {
+        return DDERR_UNSUPPORTED;
+    }
+    HRESULT Flip(IDirectDrawSurface4* s, DWORD f) override { return inner_->Flip(s, f); }
+    HRESULT GetAttachedSurface(DDSCAPS2* c, IDirectDrawSurface4** o) override {
+        return inner_->GetAttachedSurface(c, o);
+    }
+    HRESULT GetFlipStatus(DWORD f) override { return inner_->GetFlipStatus(f); }
+    HRESULT GetSurfaceDesc(DDSURFACEDESC2* d) override { return inner_->GetSurfaceDesc(d); }
+    HRESULT Lock(RECT* r, DDSURFACEDESC2* d, DWORD f, HANDLE e) override {
+        return inner_->Lock(r, d, f, e);
+    }
+    HRESULT SetClipper(IDirectDrawClipper* c) override { return inner_->SetClipper(c); }
+    HRESULT SetPalette(IDirectDrawPalette* p) override { return inner_->SetPalette(p); }
+    HRESULT Unlock(RECT* r) override { return inner_->Unlock(r); }
+
+private:
+    IDirectDrawSurface4* inner_;
+};
+
+TEST_F(D3DDrawTest, SoftwareCopiesDrawPlainAndScaledWhenDirectDrawCannot) {
+    TvRaster* src = Source(0x0200, 0xA, 0x0, 0xC, 0xD);
+    IDirectDrawSurface4*& surface = TvD3DGetRasterData(target)->surface;
+    IDirectDrawSurface4* real = surface;
+    NoBltSurface failing(real);
+    surface = &failing;
+    ASSERT_NE(TvRasterRenderFast(src, 6, -1), nullptr); // plain: every pixel, 0 included
+    const TvRect rect = {0, 1, 4, 2};
+    ASSERT_NE(TvRasterRenderScaled(src, &rect), nullptr); // scaled: visible pixels only
+    surface = real;
+    using R = std::vector<uint32_t>;
+    EXPECT_EQ(Row(0), (R{0x1111, 0x1111, 0x1111, 0x1111, 0x1111, 0x1111, 0xC, 0xD}));
+    EXPECT_EQ(Row(1), (R{0xA, 0xA, 0x1111, 0x1111, 0x1111, 0x1111, 0x1111, 0x1111}));
+    EXPECT_EQ(Row(2), (R{0xC, 0xC, 0xD, 0xD, 0x1111, 0x1111, 0x1111, 0x1111}));
 }
 
 TEST_F(D3DTest, SoftwareClearFillsWholePixelsOfTheContextDepth) {

@@ -75,47 +75,6 @@ DDSURFACEDESC2 Describe(DWORD flags, DWORD caps, DWORD width = 0, DWORD height =
 
 // ---- Enumeration ----
 
-struct DeviceEnumContext {
-    bool found;
-    bool noZ;
-    bool zAccepted;
-    DDPIXELFORMAT zFormat;
-    IDirect3D3* d3d;
-    D3DDEVICEDESC desc;
-};
-
-HRESULT ZBufferEnumCallBack(DDPIXELFORMAT* format, void* context) {
-    auto* c = static_cast<DeviceEnumContext*>(context);
-    if (!format) return D3DENUMRET_OK;
-    const DWORD d = format->dwZBufferBitDepth;
-    const DWORD cur = c->zFormat.dwZBufferBitDepth;
-    if (!c->zAccepted || (cur < 16 && d >= 16) || (cur >= 16 && d >= 16 && d < cur)) {
-        c->zFormat = *format;
-        c->zAccepted = true;
-    }
-    return D3DENUMRET_OK;
-}
-
-HRESULT DeviceEnumCallBack(GUID* guid, char*, char*, D3DDEVICEDESC* hal, D3DDEVICEDESC*,
-                           void* context) {
-    auto* c = static_cast<DeviceEnumContext*>(context);
-    if (c->found || !hal || !guid) return D3DENUMRET_OK;
-    if (!(hal->dcmColorModel & D3DCOLOR_RGB) ||
-        !(hal->dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_PERSPECTIVE))
-        return D3DENUMRET_OK;
-    c->desc = *hal;
-    if (hal->dpcTriCaps.dwRasterCaps & D3DPRASTERCAPS_ZBUFFERLESSHSR) {
-        c->noZ = true;
-        c->found = true;
-        return D3DENUMRET_OK;
-    }
-    c->noZ = false;
-    c->zAccepted = false;
-    c->d3d->EnumZBufferFormats(*guid, ZBufferEnumCallBack, c);
-    if (c->zAccepted) c->found = true;
-    return D3DENUMRET_OK;
-}
-
 IDirectDraw4* CreateDirectDraw4(GUID* guid) {
     IDirectDraw* first = nullptr;
     if (FAILED(DirectDrawCreate(guid, &first, nullptr)) || !first) return nullptr;
@@ -125,7 +84,7 @@ IDirectDraw4* CreateDirectDraw4(GUID* guid) {
     return SUCCEEDED(r) ? dd4 : nullptr;
 }
 
-BOOL DriverEnumCallBack(GUID* guid, char* description, char* name, void*) {
+BOOL TvD3DDriverEnumCallBack(GUID* guid, char* description, char* name, void*) {
     TvD3DDriverState& d = TvD3DDriver;
     if (d.numSubSystems >= kTvD3DMaxSubSystems) return DDENUMRET_OK;
     IDirectDraw4* dd4 = CreateDirectDraw4(guid);
@@ -135,9 +94,9 @@ BOOL DriverEnumCallBack(GUID* guid, char* description, char* name, void*) {
         dd4->Release();
         return DDENUMRET_OK;
     }
-    DeviceEnumContext context = {};
+    TvD3DDeviceEnumContext context = {};
     context.d3d = d3d;
-    HRESULT r = d3d->EnumDevices(DeviceEnumCallBack, &context);
+    HRESULT r = d3d->EnumDevices(TvD3DDeviceEnumCallBack, &context);
     d3d->Release();
     if (FAILED(r) || !context.found) {
         dd4->Release();
@@ -498,6 +457,38 @@ void* RasterDataConstructor(void* object, int32_t, int32_t) {
 
 } // namespace
 
+HRESULT TvD3DZBufferEnumCallBack(DDPIXELFORMAT* format, void* context) {
+    auto* c = static_cast<TvD3DDeviceEnumContext*>(context);
+    if (!format) return D3DENUMRET_OK;
+    const DWORD d = format->dwZBufferBitDepth;
+    const DWORD cur = c->zFormat.dwZBufferBitDepth;
+    if (!c->zAccepted || (cur < 16 && d >= 16) || (cur >= 16 && d >= 16 && d < cur)) {
+        c->zFormat = *format;
+        c->zAccepted = true;
+    }
+    return D3DENUMRET_OK;
+}
+
+HRESULT TvD3DDeviceEnumCallBack(GUID* guid, char*, char*, D3DDEVICEDESC* hal, D3DDEVICEDESC*,
+                                void* context) {
+    auto* c = static_cast<TvD3DDeviceEnumContext*>(context);
+    if (c->found || !hal || !guid) return D3DENUMRET_OK;
+    if (!(hal->dcmColorModel & D3DCOLOR_RGB) ||
+        !(hal->dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_PERSPECTIVE))
+        return D3DENUMRET_OK;
+    c->desc = *hal;
+    if (hal->dpcTriCaps.dwRasterCaps & D3DPRASTERCAPS_ZBUFFERLESSHSR) {
+        c->noZ = true;
+        c->found = true;
+        return D3DENUMRET_OK;
+    }
+    c->noZ = false;
+    c->zAccepted = false;
+    c->d3d->EnumZBufferFormats(*guid, TvD3DZBufferEnumCallBack, c);
+    if (c->zAccepted) c->found = true;
+    return D3DENUMRET_OK;
+}
+
 // Camera plug-in data: one render target per camera.
 void* TvD3DCameraTargetConstructor(void* object, int32_t offset, int32_t size);
 void* TvD3DCameraTargetDestructor(void* object, int32_t offset, int32_t size);
@@ -768,7 +759,7 @@ int32_t TvDeviceControl(int32_t request, void* out, void* in, int32_t number) {
     case TV_DEVICE_OPEN:
         d.window = in ? *static_cast<HWND*>(in) : nullptr;
         d.numSubSystems = 0;
-        if (FAILED(DirectDrawEnumerateA(DriverEnumCallBack, nullptr)) || d.numSubSystems == 0)
+        if (FAILED(DirectDrawEnumerateA(TvD3DDriverEnumCallBack, nullptr)) || d.numSubSystems == 0)
             return 0;
         d.curSubSystem = d.numSubSystems - 1;
         TvD3DSelectSubSystem();

@@ -142,6 +142,22 @@ void TvD3DFillStandardFunctions(TvStandardFn* table, int32_t slots, const TvD3DS
 extern const TvD3DStandardPair TvD3DStandardPairs[];
 extern const int32_t TvD3DNumStandardPairs;
 
+// What device enumeration keeps for one DirectDraw driver.
+struct TvD3DDeviceEnumContext {
+    bool found;
+    bool noZ;
+    bool zAccepted;
+    DDPIXELFORMAT zFormat;
+    IDirect3D3* d3d;
+    D3DDEVICEDESC desc;
+};
+// Takes the first hardware device with RGB colour and perspective texturing that either needs no
+// z-buffer or offers a z format.
+HRESULT TvD3DDeviceEnumCallBack(GUID* guid, char* description, char* name, D3DDEVICEDESC* hal,
+                                D3DDEVICEDESC* hel, void* context);
+// Keeps the smallest z depth of at least 16 bits, else the first format offered.
+HRESULT TvD3DZBufferEnumCallBack(DDPIXELFORMAT* format, void* context);
+
 bool TvD3DDeviceStart();
 void TvD3DReleaseObjects();
 bool TvD3DReadDeviceCaps();
