@@ -173,4 +173,36 @@ TEST_F(D3DTest, ImageFromRasterReadsPixelsBack) {
     EXPECT_EQ(TakeErrorCode(), E_TV_IMAGEDEPTH);
 }
 
+TEST_F(D3DTest, PaletteLockCopiesEntriesOutAndBack) {
+    TvRaster* r = Raster(4, 4, 0, kTvRasterTypeNormal);
+    ASSERT_NE(r, nullptr);
+    EXPECT_FALSE(Std(24, nullptr, r, 0)); // not a palettised format
+    // The stand-in offers no palettised surfaces: a palette of its own stands in.
+    PALETTEENTRY entries[256] = {};
+    entries[1] = {10, 20, 30, 40};
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(
+        TvD3DDriver.dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries, &palette, nullptr),
+        DD_OK);
+    TvD3DGetRasterData(r)->palette = palette;
+    const uint8_t format = r->format;
+    r->format = 0x26;
+    uint32_t* words = nullptr;
+    ASSERT_TRUE(Std(24, &words, r, 0));
+    ASSERT_NE(words, nullptr);
+    EXPECT_EQ(words[1], 0x280A141Eu);
+    words[2] = 0x01020304;
+    ASSERT_TRUE(Std(25, nullptr, r, 0));
+    EXPECT_FALSE(Std(25, nullptr, r, 0)); // nothing left to write back
+    PALETTEENTRY back[3] = {};
+    palette->GetEntries(0, 0, 3, back);
+    EXPECT_EQ(back[2].peRed, 2);
+    EXPECT_EQ(back[2].peGreen, 3);
+    EXPECT_EQ(back[2].peBlue, 4);
+    EXPECT_EQ(back[2].peFlags, 1);
+    r->format = format;
+    TvD3DGetRasterData(r)->palette = nullptr;
+    palette->Release();
+}
+
 } // namespace

@@ -252,4 +252,23 @@ TEST_F(D3DTest, SoftwareClearFillsWholePixelsOfTheContextDepth) {
     EXPECT_NE(PixelAt(r, 1, 1), 0x80FF0001u);
 }
 
+TEST_F(D3DTest, OtherFrameBufferLayoutsConvertThroughTheDisplayMasks) {
+    TvD3DDriverState& d = TvD3DDriver;
+    const DDSURFACEDESC2 desc = d.primaryDesc;
+    const uint32_t code = d.frameBufferCode;
+    d.primaryDesc.ddpfPixelFormat = DDrawRgbFormat(32, 0, 8, 8, 8); // 32 bits without alpha
+    d.frameBufferCode = 0x900;
+    TvRGBA colour = {0x12, 0x34, 0x56, 255};
+    uint32_t pixel = 0;
+    EXPECT_TRUE(Std(2, &pixel, &colour, 0));
+    EXPECT_EQ(pixel, 0x123456u);
+    TvRGBA back{};
+    EXPECT_TRUE(Std(3, &back, &pixel, 0x900));
+    EXPECT_EQ(back.red, 0x12);
+    EXPECT_EQ(back.blue, 0x56);
+    EXPECT_EQ(back.alpha, 255);
+    d.primaryDesc = desc;
+    d.frameBufferCode = code;
+}
+
 } // namespace
