@@ -45,7 +45,8 @@ std::vector<TvIm3DVertex> MakeScene() {
     };
     for (int t = 0; t < kTriangles; ++t) {
         const bool crossing = t % 50 == 0;
-        float sx = float(next() % 1000) / 1000.0f * (crossing ? 1.1f : 0.94f) - (crossing ? 0.05f : 0.0f);
+        float sx =
+            float(next() % 1000) / 1000.0f * (crossing ? 1.1f : 0.94f) - (crossing ? 0.05f : 0.0f);
         float sy = float(next() % 1000) / 1000.0f * 0.94f;
         float z = 2.0f + float(next() % 1000) / 20.0f;
         uint32_t rgb = next() << 8 | (next() & 0xFF);
@@ -193,8 +194,10 @@ void BM_EngineAgainstDirectInTurn(benchmark::State& state) {
     for (auto _ : state) {
         for (int slot = 0; slot < 2; ++slot) {
             auto start = std::chrono::steady_clock::now();
-            if (slot == 0) g_engine->EngineFrame();
-            else g_engine->DirectFrame();
+            if (slot == 0)
+                g_engine->EngineFrame();
+            else
+                g_engine->DirectFrame();
             Finish();
             times[slot] +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -8,9 +8,9 @@
 
 // A screen-space vertex in the device's transformed-and-lit layout.
 struct TvIm2DVertex {
-    float x, y;     // pixels
-    float z;        // screen depth between the near and far screen z
-    float recipZ;   // reciprocal of w
+    float x, y;      // pixels
+    float z;         // screen depth between the near and far screen z
+    float recipZ;    // reciprocal of w
     uint32_t colour; // ARGB, alpha in the top byte
     uint32_t specular;
     float u, v;

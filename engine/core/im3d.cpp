@@ -61,9 +61,8 @@ int32_t TvIm3DRenderPrimitive(int32_t type) {
 
 int32_t TvIm3DRenderIndexedPrimitive(int32_t type, uint16_t* indices, int32_t indexCount) {
     RefreshShadeMode();
-    return Record().im3DIndexedPrimitive
-               ? Record().im3DIndexedPrimitive(type, indices, indexCount)
-               : 0;
+    return Record().im3DIndexedPrimitive ? Record().im3DIndexedPrimitive(type, indices, indexCount)
+                                         : 0;
 }
 
 bool TvIm3DEnd() {

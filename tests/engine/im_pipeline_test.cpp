@@ -108,13 +108,19 @@ TEST_F(ImPipelineTest, ClipCodesOfEachPlane) {
         float x, y, z;
         uint8_t code;
     } cases[] = {
-        {&persp, 1.0f, 1.0f, 2.0f, 0},         {&persp, -0.0f, 0.0f, 2.0f, 0},
-        {&persp, 2.0f, 2.0f, 2.0f, 0},         {&persp, -0.1f, 1.0f, 2.0f, 1},
-        {&persp, 2.5f, 1.0f, 2.0f, 2},         {&persp, 1.0f, -3.0f, 2.0f, 4},
-        {&persp, 1.0f, 2.1f, 2.0f, 8},         {&persp, 0.2f, 0.2f, 0.5f, 16},
-        {&persp, 5.0f, 5.0f, 11.0f, 32},       {&persp, 1.0f, 1.0f, -2.0f, 2 | 8 | 16},
+        {&persp, 1.0f, 1.0f, 2.0f, 0},
+        {&persp, -0.0f, 0.0f, 2.0f, 0},
+        {&persp, 2.0f, 2.0f, 2.0f, 0},
+        {&persp, -0.1f, 1.0f, 2.0f, 1},
+        {&persp, 2.5f, 1.0f, 2.0f, 2},
+        {&persp, 1.0f, -3.0f, 2.0f, 4},
+        {&persp, 1.0f, 2.1f, 2.0f, 8},
+        {&persp, 0.2f, 0.2f, 0.5f, 16},
+        {&persp, 5.0f, 5.0f, 11.0f, 32},
+        {&persp, 1.0f, 1.0f, -2.0f, 2 | 8 | 16},
         {&persp, -3.0f, -3.0f, -2.0f, 1 | 4 | 16},
-        {&parallel, 0.5f, 0.5f, 5.0f, 0},      {&parallel, 1.5f, 0.5f, 5.0f, 2},
+        {&parallel, 0.5f, 0.5f, 5.0f, 0},
+        {&parallel, 1.5f, 0.5f, 5.0f, 2},
         {&parallel, 0.5f, 1.01f, 0.5f, 8 | 16},
     };
     for (const Case& c : cases)
@@ -130,7 +136,8 @@ TEST_F(ImPipelineTest, PerspectiveProjectionScreenZAndFog) {
     const struct {
         float x, y, z;
         uint32_t fog;
-    } expected[3] = {{20 + 25, 10 + 25, 2.0f, 0}, {20 + 75, 10 + 12.5f, 7.5f, 128},
+    } expected[3] = {{20 + 25, 10 + 25, 2.0f, 0},
+                     {20 + 75, 10 + 12.5f, 7.5f, 128},
                      {20 + 50, 10 + 50, 9.99f, 254}};
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
@@ -151,7 +158,8 @@ TEST_F(ImPipelineTest, FogIndexBands) {
     const struct {
         float z;
         int32_t index;
-    } cases[] = {{-1.0f, 0}, {5.0f, 0}, {5.01f, 1}, {7.5f, 128}, {9.99f, 254}, {10.0f, 255}, {20.0f, 255}};
+    } cases[] = {{-1.0f, 0},   {5.0f, 0},    {5.01f, 1},  {7.5f, 128},
+                 {9.99f, 254}, {10.0f, 255}, {20.0f, 255}};
     for (const auto& c : cases)
         EXPECT_EQ(TvD3DIm3DFogIndex(c.z), c.index) << c.z;
 }

@@ -8,8 +8,13 @@ namespace {
 // The camera sits at the origin looking along +z with a 90-degree view: a point at depth z and
 // screen fractions (sx, sy) lies at x = (1 - 2 sx) z, y = (1 - 2 sy) z.
 TvIm3DVertex At(float sx, float sy, float z, TvRGBA c) {
-    return {{(1.0f - 2.0f * sx) * z, (1.0f - 2.0f * sy) * z, z}, 0.5f, 0.5f, c.red, c.green,
-            c.blue, c.alpha};
+    return {{(1.0f - 2.0f * sx) * z, (1.0f - 2.0f * sy) * z, z},
+            0.5f,
+            0.5f,
+            c.red,
+            c.green,
+            c.blue,
+            c.alpha};
 }
 
 // A band across the screen (and beyond both sides, so it is clipped) at depth z.

@@ -111,7 +111,7 @@ void ProjectClipped(int32_t i) {
 // ---- Clipping ----
 
 // Planes in clipping order.
-constexpr uint8_t kPlanes[6] = {kTvClipNear, kTvClipFar,  kTvClipTop,
+constexpr uint8_t kPlanes[6] = {kTvClipNear,   kTvClipFar,  kTvClipTop,
                                 kTvClipBottom, kTvClipLeft, kTvClipRight};
 
 // Signed distance to a plane, not negative inside.
@@ -195,8 +195,8 @@ void ClipPolygon(int32_t* ring, int n) {
             const bool curIn = !(Work(cur)->clip & plane), nextIn = !(Work(next)->clip & plane);
             if (curIn) out[m++] = cur;
             if (curIn != nextIn) {
-                const int32_t v = curIn ? Intersect(next, cur, plane, after)
-                                        : Intersect(cur, next, plane, after);
+                const int32_t v =
+                    curIn ? Intersect(next, cur, plane, after) : Intersect(cur, next, plane, after);
                 if (v < 0) return;
                 out[m++] = v;
             }
@@ -290,8 +290,10 @@ template <class At> bool Submit(int32_t type, int32_t n, At at) {
         return true;
     case kTvPrimitiveTriangleStrip:
         for (int32_t k = 0; k + 2 < n; k++) {
-            if (k % 2) SubmitTriangle(at(k), at(k + 2), at(k + 1));
-            else SubmitTriangle(at(k), at(k + 1), at(k + 2));
+            if (k % 2)
+                SubmitTriangle(at(k), at(k + 2), at(k + 1));
+            else
+                SubmitTriangle(at(k), at(k + 1), at(k + 2));
         }
         return true;
     case kTvPrimitiveTriangleFan:
@@ -334,9 +336,12 @@ void* Begin(void* data) {
     ctx.stageCount = d->count;
     TvD3DIm3DSelectUVStage(d->flags);
     const TvMatrix* view = S.cam.camera ? &S.cam.camera->viewMatrix : nullptr;
-    if (d->matrix && view) TvD3DMatrixMultiply(&sw->combined, d->matrix, view);
-    else if (d->matrix || view) sw->combined = d->matrix ? *d->matrix : *view;
-    else TvMatrixSetIdentity(&sw->combined);
+    if (d->matrix && view)
+        TvD3DMatrixMultiply(&sw->combined, d->matrix, view);
+    else if (d->matrix || view)
+        sw->combined = d->matrix ? *d->matrix : *view;
+    else
+        TvMatrixSetIdentity(&sw->combined);
     sw->data = d;
     return sw;
 }
@@ -375,8 +380,8 @@ void* CopyUV(void* work) {
         TvD3DIm3DWorkVertex& w = *Work(i);
         w.u = src[i].u;
         w.v = src[i].v;
-        const bool flagged =
-            first + i < S.numVertexBits && (S.vertexBits[(first + i) >> 3] >> ((first + i) & 7)) & 1;
+        const bool flagged = first + i < S.numVertexBits &&
+                             (S.vertexBits[(first + i) >> 3] >> ((first + i) & 7)) & 1;
         if (!w.clip && !flagged) {
             Dev(i)->u = w.u;
             Dev(i)->v = w.v;
@@ -426,8 +431,7 @@ int32_t ContextPop() {
     if (S.depth <= 0) return 0;
     S.depth--;
     S.current = S.depth ? &S.contexts[S.depth - 1] : nullptr;
-    if (S.current)
-        S.reserved = std::min(S.deviceCapacity, S.workCapacity) - S.current->first;
+    if (S.current) S.reserved = std::min(S.deviceCapacity, S.workCapacity) - S.current->first;
     S.drawn = S.current && S.current->drawn;
     S.textured = S.current && S.current->textured;
     return 1;
@@ -470,7 +474,8 @@ int32_t TvD3DIm3DFogIndex(float z) {
 bool TvD3DIm3DReserveVertices(int32_t extra) {
     const int32_t first = S.current ? S.current->first : 0;
     const int32_t wanted = first + extra;
-    const bool ok = Grow(S.device, S.deviceCapacity, wanted) && Grow(S.work, S.workCapacity, wanted);
+    const bool ok =
+        Grow(S.device, S.deviceCapacity, wanted) && Grow(S.work, S.workCapacity, wanted);
     if (ok) S.reserved = extra;
     return ok;
 }
@@ -510,8 +515,8 @@ void TvD3DIm3DFlush() {
         record.im2DIndexedPrimitive(kTvPrimitiveTriangleList, vertices, S.current->count,
                                     S.triangles.data, S.triangles.count);
     if (S.lines.count && record.im2DIndexedPrimitive)
-        record.im2DIndexedPrimitive(kTvPrimitiveLineList, vertices, S.current->count,
-                                    S.lines.data, S.lines.count);
+        record.im2DIndexedPrimitive(kTvPrimitiveLineList, vertices, S.current->count, S.lines.data,
+                                    S.lines.count);
     S.triangles.count = 0;
     S.lines.count = 0;
 }

@@ -109,8 +109,8 @@ bool Record(int32_t d3dType, const TvIm2DVertex* vertices, int32_t count, const 
     if (!g_sort.calls) return false;
     Shape shape = ShapeOf(d3dType, n);
     if (shape.parts == 0) return true; // nothing to draw
-    auto* e = static_cast<Entry*>(TvD3DCallBufferAdd(
-        g_sort.calls, TvD3DSortEntryBytes(count, shape.stored), Expand));
+    auto* e = static_cast<Entry*>(
+        TvD3DCallBufferAdd(g_sort.calls, TvD3DSortEntryBytes(count, shape.stored), Expand));
     if (!e) return false;
     e->head.states = TvD3DRenderStates.block;
     e->head.vertexCount = count;
@@ -125,7 +125,9 @@ bool Record(int32_t d3dType, const TvIm2DVertex* vertices, int32_t count, const 
         switch (d3dType) {
         case D3DPT_LINELIST: *out++ = at(2 * k), *out++ = at(2 * k + 1); break;
         case D3DPT_LINESTRIP: *out++ = at(k), *out++ = at(k + 1); break;
-        case D3DPT_TRIANGLELIST: *out++ = at(3 * k), *out++ = at(3 * k + 1), *out++ = at(3 * k + 2); break;
+        case D3DPT_TRIANGLELIST:
+            *out++ = at(3 * k), *out++ = at(3 * k + 1), *out++ = at(3 * k + 2);
+            break;
         case D3DPT_TRIANGLESTRIP: // odd triangles swap their last two to keep the winding
             *out++ = at(k);
             *out++ = at(k % 2 ? k + 2 : k + 1);
@@ -236,8 +238,7 @@ int32_t TvD3DIm2DIndexedPrimitive(int32_t type, TvIm2DVertex* vertices, int32_t 
     if (Deferring()) {
         // Only the vertices the indices reach are kept.
         const auto [low, high] = std::minmax_element(indices, indices + indexCount);
-        if (Record(d3dType, vertices + *low, *high - *low + 1, indices, indexCount, *low))
-            return 1;
+        if (Record(d3dType, vertices + *low, *high - *low + 1, indices, indexCount, *low)) return 1;
     }
     return DrawIndexed(d3dType, vertices, count, indices, indexCount);
 }

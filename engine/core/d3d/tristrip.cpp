@@ -61,7 +61,8 @@ int32_t CountRuns(const TvD3DMeshTriangle* const* order, int32_t count) {
     return runs;
 }
 
-TvD3DMeshHeader* NewBlock(size_t bytes, uint16_t flags, uint16_t meshes, const TvD3DMeshSource* src) {
+TvD3DMeshHeader* NewBlock(size_t bytes, uint16_t flags, uint16_t meshes,
+                          const TvD3DMeshSource* src) {
     auto* header = static_cast<TvD3DMeshHeader*>(Allocate(bytes));
     if (!header) return nullptr;
     std::memset(header, 0, bytes);
@@ -158,8 +159,7 @@ public:
             Tri& tri = tris_[t];
             tri.degree = 0;
             tri.used = false;
-            bool degenerate =
-                tri.v[0] == tri.v[1] || tri.v[1] == tri.v[2] || tri.v[2] == tri.v[0];
+            bool degenerate = tri.v[0] == tri.v[1] || tri.v[1] == tri.v[2] || tri.v[2] == tri.v[0];
             for (int k = 0; k < 3; k++)
                 tri.edge[k] = degenerate ? -1 : AddEdge(t, tri.v[k], tri.v[(k + 1) % 3]);
         }
@@ -229,8 +229,10 @@ private:
     }
     void Unlink(int32_t t) {
         Tri& tri = tris_[t];
-        if (tri.prev >= 0) tris_[tri.prev].next = tri.next;
-        else heads_[tri.degree] = tri.next;
+        if (tri.prev >= 0)
+            tris_[tri.prev].next = tri.next;
+        else
+            heads_[tri.degree] = tri.next;
         if (tri.next >= 0) tris_[tri.next].prev = tri.prev;
     }
 
@@ -290,12 +292,18 @@ private:
         // triangle's second edge and, reversed, through its first.
         int32_t r0 = Remaining(s.edge[0]), r1 = Remaining(s.edge[1]), r2 = Remaining(s.edge[2]);
         int first;
-        if (r1 == 2 && r2 == 2) first = 1;
-        else if (r2 == 2 && r0 == 2) first = 2;
-        else if (r0 == 2 && r1 == 2) first = 0;
-        else if (r0 >= r1 && r0 >= r2) first = 2; // edge 0 becomes the exit
-        else if (r1 >= r2) first = 0;
-        else first = 1;
+        if (r1 == 2 && r2 == 2)
+            first = 1;
+        else if (r2 == 2 && r0 == 2)
+            first = 2;
+        else if (r0 == 2 && r1 == 2)
+            first = 0;
+        else if (r0 >= r1 && r0 >= r2)
+            first = 2; // edge 0 becomes the exit
+        else if (r1 >= r2)
+            first = 0;
+        else
+            first = 1;
         for (int k = 0; k < 3; k++)
             strip_.Push(s.v[(first + k) % 3]);
         Use(start);
