@@ -193,9 +193,13 @@ const char* Load(const char* path) {
     void* file = f->open(path, "rb");
     if (!file) return "Could not open menu file";
     long length = f->length(file);
-    uint8_t* buffer = length > 0 ? static_cast<uint8_t*>(TvMalloc(size_t(length))) : nullptr;
+    // An empty file still gets a block, so that it fails on its missing header.
+    uint8_t* buffer =
+        length >= 0 ? static_cast<uint8_t*>(TvMalloc(length ? size_t(length) : 1)) : nullptr;
     const char* error = nullptr;
-    if (!buffer) {
+    if (length < 0) {
+        error = "Could not open menu file";
+    } else if (!buffer) {
         error = "Could not allocate resource file buffer";
     } else if (f->read(buffer, 1, size_t(length), file) != size_t(length)) {
         error = "Could not open menu file";

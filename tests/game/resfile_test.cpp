@@ -248,6 +248,7 @@ TEST_F(ResFileTest, DamagedFilesAreRefusedWithTheirMessage) {
     damaged("Bad Cookie", [](Bytes& b) { b[0] ^= 1; });
     damaged("Bad Cookie", [](Bytes& b) { MV2WriteU32(b.data() + 4, 7); });
     damaged("Bad Cookie", [](Bytes& b) { b.resize(100); });
+    damaged("Bad Cookie", [](Bytes& b) { b.clear(); });
     damaged("Unable to find a chunk in resource file",
             [](Bytes& b) { MV2WriteU32(b.data() + ResourceDirEntryAt(b, 4), 3); });
     damaged("Unable to find a chunk in resource file",
