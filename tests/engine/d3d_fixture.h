@@ -54,6 +54,7 @@ protected:
         EXPECT_EQ(DDrawLiveObjects(), baseline_) << "stand-in objects leaked";
     }
 
+public:
     // The pending error, which is then cleared so that the next one is recorded.
     static TvErrorRecord TakeError() {
         TvErrorRecord err{};
@@ -100,6 +101,7 @@ protected:
         return v;
     }
 
+protected:
     HWND window_ = nullptr;
     int baseline_ = 0;
     bool initialised_ = false, opened_ = false, started_ = false;
@@ -111,10 +113,6 @@ class D3DWindowedTest : public D3DTest {
 protected:
     int32_t Mode() const override { return 0; }
 };
-
-inline uint32_t To565(uint8_t r, uint8_t g, uint8_t b) {
-    return uint32_t(r >> 3) << 11 | uint32_t(g >> 2) << 5 | b >> 3;
-}
 
 // A 565 pixel is the colour within the rounding of the OpenGL side.
 inline ::testing::AssertionResult Is565(uint32_t p, int r, int g, int b) {

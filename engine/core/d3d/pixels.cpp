@@ -406,8 +406,11 @@ int32_t TvD3DPixelToColour(void* out, void* in, int32_t format) {
 
 int32_t TvD3DSetContext(void*, void* in, int32_t) {
     auto* r = static_cast<TvRaster*>(in);
-    if (!r || !Data(r)->surface) return 0;
     TvD3DDriverState& d = TvD3DDriver;
+    if (!r || !Data(r)->surface) {
+        d.context = nullptr; // nothing to draw into until a raster with pixels is set
+        return 0;
+    }
     d.context = r;
     d.contextX = r->offsetX;
     d.contextY = r->offsetY;

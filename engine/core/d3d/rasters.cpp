@@ -462,6 +462,7 @@ int32_t TvD3DRasterDestroy(void*, void* in, int32_t) {
     auto* r = static_cast<TvRaster*>(in);
     TvD3DRasterData* rd = Data(r);
     if (TvD3DRenderStates.block.texture == r) TvD3DRenderStates.block.texture = nullptr;
+    if (TvD3DDriver.context == r) TvD3DDriver.context = nullptr;
     if (!(r->createFlags & kTvRasterDontAllocate)) {
         TvD3DRelease(rd->texture);
         TvD3DRelease(rd->palette);
