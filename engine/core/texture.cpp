@@ -125,6 +125,20 @@ TvTexture* TvTextureCreate(TvRaster* raster) {
     return texture;
 }
 
+TvTexture* TvTextureCreateNamed(TvRaster* raster, const char* name, const char* maskName) {
+    TvTexture* texture = TvTextureCreate(raster);
+    if (!texture) {
+        TvRasterDestroy(raster);
+        return nullptr;
+    }
+    if (!TvTextureSetName(texture, name) ||
+        !TvTextureSetMaskName(texture, maskName ? maskName : "")) {
+        TvTextureDestroy(texture); // takes the raster with it
+        return nullptr;
+    }
+    return texture;
+}
+
 bool TvTextureDestroy(TvTexture* texture) {
     if (--texture->refCount >= 1) return true;
     TvPluginDeinitObject(&TvTextureRegistry, texture);
@@ -303,17 +317,7 @@ TvTexture* TvTextureDefaultRead(const char* name, const char* maskName) {
     }
     TvImageDestroy(image);
 
-    TvTexture* texture = TvTextureCreate(raster);
-    if (!texture) {
-        TvRasterDestroy(raster);
-        return nullptr;
-    }
-    if (!TvTextureSetName(texture, name) ||
-        !TvTextureSetMaskName(texture, useMask ? maskName : "")) {
-        TvTextureDestroy(texture);
-        return nullptr;
-    }
-    return texture;
+    return TvTextureCreateNamed(raster, name, useMask ? maskName : "");
 }
 
 int32_t TvTextureRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectConstructor ctor,

@@ -55,6 +55,9 @@ extern TvPluginRegistry TvTextureRegistry;
 extern TvPluginRegistry TvTexDictionaryRegistry;
 
 TvTexture* TvTextureCreate(TvRaster* raster);
+// A texture on `raster` with its name and mask name ("" for none); null when it cannot be made,
+// in which case the raster is destroyed too.
+TvTexture* TvTextureCreateNamed(TvRaster* raster, const char* name, const char* maskName);
 bool TvTextureDestroy(TvTexture* texture);
 void TvTextureAddRef(TvTexture* texture);
 TvTexture* TvTextureSetRaster(TvTexture* texture, TvRaster* raster);

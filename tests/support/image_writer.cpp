@@ -118,3 +118,27 @@ std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
     std::free(buffer);
     return out;
 }
+
+std::vector<uint8_t> DdsFile(const DdsSpec& s) {
+    std::vector<uint8_t> out = {'D', 'D', 'S', ' '};
+    Put32(out, s.descSize);
+    Put32(out, s.flags);
+    Put32(out, s.height);
+    Put32(out, s.width);
+    Put32(out, s.linearSize);
+    Put32(out, 0);          // back buffers
+    Put32(out, s.mipCount); // mip levels
+    for (int i = 0; i < 11; i++)
+        Put32(out, 0); // alpha depth, reserved, pointer slot, four colour keys
+    Put32(out, 32);
+    Put32(out, s.formatFlags);
+    Put32(out, s.fourCC);
+    Put32(out, s.bits);
+    for (uint32_t m : s.masks)
+        Put32(out, m);
+    Put32(out, s.caps);
+    for (int i = 0; i < 4; i++)
+        Put32(out, 0); // caps 2-4, texture stage
+    out.insert(out.end(), s.data.begin(), s.data.end());
+    return out;
+}

@@ -29,3 +29,21 @@ std::vector<uint8_t> BmpRows(int32_t width, int32_t height, int32_t bits,
 std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
                               const std::function<TvRGBA(int32_t x, int32_t y)>& pixel,
                               int quality = 95);
+
+// A DDS file: "DDS ", a 124-byte description and the given pixel bytes (all levels, then any
+// palette). Pixel formats are {flags, FourCC, bit count, red, green, blue, alpha masks}.
+struct DdsSpec {
+    uint32_t width = 4;
+    uint32_t height = 4;
+    uint32_t flags = 0x1007; // caps, height, width, pixel format
+    uint32_t linearSize = 0;
+    uint32_t mipCount = 0;
+    uint32_t formatFlags = 0x40; // RGB
+    uint32_t fourCC = 0;
+    uint32_t bits = 16;
+    uint32_t masks[4] = {0xF800, 0x07E0, 0x001F, 0};
+    uint32_t caps = 0x1000; // texture
+    uint32_t descSize = 124;
+    std::vector<uint8_t> data;
+};
+std::vector<uint8_t> DdsFile(const DdsSpec& spec);
