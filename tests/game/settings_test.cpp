@@ -125,6 +125,13 @@ TEST_F(SettingsTest, ValuesOfTheWrongShapeLeaveTheSetting) {
     Store("NetworkName", REG_SZ, tooLong.c_str(), DWORD(tooLong.size() + 1));
     EXPECT_EQ(MV2ReadSetting(MV2_SETTING_NETWORK_NAME), 0);
     EXPECT_STREQ(gMV2Settings.playerName, "PLAYER");
+    // 256 characters need 257 bytes: one more than the buffer; 255 just fit.
+    for (size_t length : {size_t(256), size_t(255)}) {
+        std::string edge(length, 'e');
+        Store("NetworkName", REG_SZ, edge.c_str(), DWORD(edge.size() + 1));
+        EXPECT_EQ(MV2ReadSetting(MV2_SETTING_NETWORK_NAME), length == 255 ? 1 : 0) << length;
+    }
+    EXPECT_EQ(std::string(gMV2Settings.playerName), std::string(31, 'e'));
     std::string longName(40, 'a');
     longName[30] = 'Z';
     Store("NetworkName", REG_SZ, longName.c_str(), DWORD(longName.size() + 1));
