@@ -138,7 +138,7 @@ struct TvD3DStandardPair {
 // Every slot first answers 0, then each pair whose index is inside the table sets its slot.
 void TvD3DFillStandardFunctions(TvStandardFn* table, int32_t slots, const TvD3DStandardPair* pairs,
                                 int32_t count);
-// The driver's standard functions (1-22, 24, 25).
+// The driver's standard functions (1-25).
 extern const TvD3DStandardPair TvD3DStandardPairs[];
 extern const int32_t TvD3DNumStandardPairs;
 

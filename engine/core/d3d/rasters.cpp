@@ -8,6 +8,7 @@
 #include "engine/core/d3d/pixels.h"
 #include "engine/core/d3d/renderstate.h"
 #include "engine/core/d3d/surface.h"
+#include "engine/core/d3d/tristrip.h"
 #include "engine/core/error.h"
 #include "engine/core/matrix.h"
 #include "engine/core/memory.h"
@@ -714,7 +715,8 @@ const TvD3DStandardPair TvD3DStandardPairs[] = {
     {13, TvD3DClearRect},        {14, TvD3DClearAll},        {15, TvD3DRasterLock},
     {16, TvD3DRasterUnlock},     {17, TvD3DRenderKeyed},     {18, TvD3DRenderScaled},
     {19, TvD3DRenderPlain},      {20, TvD3DShowRaster},      {21, TvD3DCameraClear},
-    {22, TvD3DSetReplayOrder},   {24, TvD3DPaletteLock},     {25, TvD3DPaletteUnlock},
+    {22, TvD3DSetReplayOrder},   {23, TvD3DBuildMeshes},     {24, TvD3DPaletteLock},
+    {25, TvD3DPaletteUnlock},
 };
 const int32_t TvD3DNumStandardPairs =
     int32_t(sizeof TvD3DStandardPairs / sizeof TvD3DStandardPairs[0]);
