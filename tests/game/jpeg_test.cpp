@@ -3,9 +3,14 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/core/bmp.h"
+#include "engine/core/im2d.h"
+#include "engine/core/im3d.h"
 #include "engine/core/image.h"
 #include "engine/core/stream.h"
+#include "engine/core/texture.h"
 #include "game/objects/jpeg.h"
+#include "tests/engine/d3d_fixture.h"
 #include "tests/support/chunk_writer.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/image_writer.h"
@@ -97,6 +102,79 @@ TEST_F(JpegTest, ReadsFromAnyEngineStreamAndThroughTheRegistry) {
     image = TvImageRead("SEA.jpg");
     ASSERT_NE(image, nullptr);
     TvImageDestroy(image);
+}
+
+} // namespace
+
+// Whole engine on the headless stand-in: a BMP and a JPEG texture, written here, load by name
+// along the search path and draw on immediate-mode triangles.
+
+namespace {
+
+class TextureDrawTest : public D3DTest {};
+
+// A quad over the screen fractions [x0, x1] x [0.2, 0.8] at depth 10, texture coordinates 0-1.
+void TexturedQuad(float x0, float x1) {
+    const float z = 10.0f;
+    auto at = [z](float sx, float sy, float u, float v) {
+        return TvIm3DVertex{
+            {(1.0f - 2.0f * sx) * z, (1.0f - 2.0f * sy) * z, z}, u, v, 255, 255, 255, 255};
+    };
+    TvIm3DVertex v[4] = {at(x0, 0.2f, 0, 0), at(x1, 0.2f, 1, 0), at(x0, 0.8f, 0, 1),
+                         at(x1, 0.8f, 1, 1)};
+    uint16_t quad[6] = {0, 1, 2, 2, 1, 3};
+    ASSERT_NE(TvIm3DTransform(v, 4, nullptr, kTvIm3DVertexUV), nullptr);
+    EXPECT_EQ(TvIm3DRenderIndexedPrimitive(kTvPrimitiveTriangleList, quad, 6), 1);
+    EXPECT_TRUE(TvIm3DEnd());
+}
+
+TEST_F(TextureDrawTest, BmpAndJpegTexturesLoadByNameAndDraw) {
+    DataFolder folder;
+    BmpSpec bmp;
+    bmp.width = bmp.height = 8;
+    bmp.data = BmpRows(8, 8, 24, [](int32_t, int32_t) { return 0xC81E1Eu; }); // (200, 30, 30)
+    folder.Write("texture/brick.bmp", BmpFile(bmp));
+    folder.Write("texture/sky.jpg", JpegFile(16, 16, 3, [](int32_t, int32_t) {
+                     return TvRGBA{30, 60, 220, 255};
+                 }));
+    TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
+    TvImageRegisterImageFormat("jpg", MV2LoadJpeg, nullptr);
+    TvImageSetPath(".\\texture\\");
+
+    TvTexture* brick = TvTextureRead("Brick", nullptr);
+    TvTexture* sky = TvTextureRead("sky", nullptr);
+    ASSERT_NE(brick, nullptr);
+    ASSERT_NE(sky, nullptr);
+    EXPECT_EQ(brick->raster->type, kTvRasterTypeTexture);
+
+    TvCamera* camera = Camera(640, 480);
+    ASSERT_NE(camera, nullptr);
+    TvFrame* frame = TvFrameCreate();
+    TvCameraSetFrame(camera, frame);
+    TvCameraSetNearClipPlane(camera, 1.0f);
+    TvCameraSetFarClipPlane(camera, 100.0f);
+    ASSERT_NE(TvCameraBeginUpdate(camera), nullptr);
+    const TvRGBA black = {0, 0, 0, 255};
+    ASSERT_NE(TvCameraClear(camera, &black, 3), nullptr);
+    ASSERT_TRUE(
+        TvRenderStateSet(kTvRenderStateTextureRaster, reinterpret_cast<intptr_t>(brick->raster)));
+    TexturedQuad(0.1f, 0.45f);
+    ASSERT_TRUE(
+        TvRenderStateSet(kTvRenderStateTextureRaster, reinterpret_cast<intptr_t>(sky->raster)));
+    TexturedQuad(0.55f, 0.9f);
+    ASSERT_NE(TvCameraEndUpdate(camera), nullptr);
+    ASSERT_NE(TvCameraShowRaster(camera, nullptr, 0), nullptr);
+
+    TvRaster* fb = TvCameraGetRaster(camera);
+    EXPECT_TRUE(Is565(PixelAt(fb, 180, 240), 200, 30, 30)) << "the BMP texture";
+    EXPECT_TRUE(Is565(PixelAt(fb, 460, 240), 30, 60, 220)) << "the JPEG texture";
+    EXPECT_TRUE(Is565(PixelAt(fb, 320, 240), 0, 0, 0)) << "between the quads";
+    EXPECT_TRUE(Is565(PixelAt(fb, 180, 20), 0, 0, 0)) << "above them";
+
+    TvObjectHasFrameReleaseFrame(&camera->object);
+    TvFrameDestroy(frame);
+    TvTextureDestroy(brick);
+    TvTextureDestroy(sky);
 }
 
 } // namespace
