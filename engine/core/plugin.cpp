@@ -48,7 +48,8 @@ TvPluginRegistry* ReadExtension(TvPluginRegistry* registry, TvStream* stream, vo
             return nullptr;
         }
         remaining -= kTvChunkHeaderSize;
-        if (length > remaining) {
+        // Read callbacks take the length as a signed word.
+        if (length > remaining || length > uint32_t(INT32_MAX)) {
             TvErrorCore(E_TV_ENDOFSTREAM);
             return nullptr;
         }

@@ -2,8 +2,10 @@
 // through the registered stream callbacks, including damaged ones.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include "engine/core/error.h"
 #include "engine/core/plugin.h"
@@ -187,6 +189,52 @@ TEST_F(ExtensionTest, StreamMovesToTheSubChunkEndWhateverTheCallbackRead) {
         EXPECT_TRUE(ReadAll(w.data())) << want;
         EXPECT_TRUE(trailerFound) << want;
     }
+}
+
+// Models come from files: after a callback that reads short, the file is moved on to the
+// sub-chunk's end just as a memory stream is.
+TEST_F(ExtensionTest, FileStreamMovesToTheSubChunkEndWhateverTheCallbackRead) {
+    char pattern[] = "/tmp/marovant_extension_XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string path = dir + "/frames.dff";
+    ChunkWriter w;
+    WriteExtension(w, {{0x11, B("AAAAaaaa")}, {0x22, B("BBBBbbbb")}});
+    w.Chunk(TV_ID_STRUCT, B("tail"));
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(w.data().data(), 1, w.data().size(), f);
+    std::fclose(f);
+
+    Reader::want = 3;
+    TvStream* s = TvStreamOpen(TV_STREAM_FILENAME, TV_STREAM_READ, path.c_str());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(TvPluginStreamRead(&registry, s, object.data()), &registry);
+    EXPECT_EQ(At(a, 3), "AAA");
+    EXPECT_EQ(At(b, 3), "BBB");
+    uint32_t length = 0;
+    EXPECT_TRUE(TvStreamFindChunk(s, TV_ID_STRUCT, &length, nullptr));
+    char tail[4] = {};
+    EXPECT_EQ(TvStreamRead(s, tail, 4), 4u);
+    EXPECT_EQ(std::string(tail, 4), "tail");
+    EXPECT_TRUE(TvStreamClose(s, nullptr));
+    std::remove(path.c_str());
+    rmdir(dir.c_str());
+}
+
+// A stream over a caller's file handle has no known end, so only the extension's own length
+// bounds a sub-chunk; one too long for a callback's signed length never reaches the callback.
+TEST_F(ExtensionTest, HugeSubChunkOnAHandleStreamNeverReachesTheCallback) {
+    Reader::fail = true; // a call would end the read without the error checked below
+    std::vector<uint8_t> bytes =
+        ChunkWriter().Header(TV_ID_EXTENSION, 0xFFFFFFFFu).Header(0x11, 0x80000000u).data();
+    FILE* f = fmemopen(bytes.data(), bytes.size(), "rb");
+    ASSERT_NE(f, nullptr);
+    TvStream* s = TvStreamOpen(TV_STREAM_FILE, TV_STREAM_READ, f);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(TvPluginStreamRead(&registry, s, object.data()), nullptr);
+    EXPECT_EQ(LastError().pluginID, kTvPluginIdCore);
+    EXPECT_EQ(LastError().errorCode, E_TV_ENDOFSTREAM);
+    EXPECT_TRUE(TvStreamClose(s, nullptr));
 }
 
 TEST_F(ExtensionTest, DamagedExtensionsFail) {
