@@ -1,5 +1,6 @@
 #include "shell/window.h"
 
+#include "engine/core/raster.h"
 #include "shell/controls.h"
 #include "shell/enginestart.h"
 #include "shell/events.h"
@@ -32,6 +33,7 @@ void SendMouseEvent(uint32_t event) {
 } // namespace
 
 MV2WindowState gMV2Window;
+TvRaster* gMV2CameraRaster = nullptr;
 
 HWND MV2CreateMainWindow(HINSTANCE instance, int showCommand) {
     WNDCLASSA wc{};
@@ -270,4 +272,9 @@ void MV2SizeWindow(int32_t width, int32_t height, int32_t, uint32_t flags) {
 int32_t MV2GetMemoryFunctions(void** out) {
     if (out) *out = nullptr;
     return 1;
+}
+
+TvRaster* MV2CreateCameraRaster(int32_t width, int32_t height, int32_t depth) {
+    gMV2CameraRaster = TvRasterCreate(width, height, depth, kTvRasterTypeCamera);
+    return gMV2CameraRaster;
 }

@@ -37,5 +37,10 @@ HWND MV2GetWindow();
 void MV2SizeWindow(int32_t width, int32_t height, int32_t depth, uint32_t flags);
 int32_t MV2GetMemoryFunctions(void** out);
 
+struct TvRaster;
+// Creates an engine camera raster and keeps it as the camera raster of the window layer.
+TvRaster* MV2CreateCameraRaster(int32_t width, int32_t height, int32_t depth);
+extern TvRaster* gMV2CameraRaster;
+
 // Registers the window class and creates the main window (entry steps 3 and 4).
 HWND MV2CreateMainWindow(HINSTANCE instance, int showCommand);

@@ -121,7 +121,9 @@ TEST_F(TriStripTest, EveryTriangleOnceWithItsWindingOpaqueMaterialFirst) {
             EXPECT_EQ(world.meshSerial, serial + 1);
             auto meshes = Drawn(header);
             ASSERT_EQ(meshes.size(), expected.size());
-            if (meshes.size() == 2) EXPECT_EQ(meshes[0].first, &g_mats.a);
+            if (meshes.size() == 2) {
+                EXPECT_EQ(meshes[0].first, &g_mats.a);
+            }
             for (const auto& [material, drawn] : meshes)
                 EXPECT_EQ(drawn, expected[material]);
             TvFree(header);

@@ -1,6 +1,8 @@
 #include "tests/game/shell_fixture.h"
 
+#include "engine/core/raster.h"
 #include "platform/win32/win32_sdl.h"
+#include "tests/support/null_device.h"
 
 #include <cstring>
 
@@ -225,4 +227,16 @@ TEST(ShellWindow, ProgramFolderEndsWithSeparator) {
     ASSERT_GT(n, 0u);
     EXPECT_EQ(folder[n - 1], '/');
     EXPECT_EQ(MV2GetProgramFolder(), folder); // cached
+}
+
+TEST(ShellWindow, CameraRasterIsKept) {
+    NullEngine engine;
+    ASSERT_TRUE(engine.ok());
+    TvRaster* raster = MV2CreateCameraRaster(320, 240, 16);
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(gMV2CameraRaster, raster);
+    EXPECT_EQ(raster->width, 320);
+    EXPECT_EQ(raster->height, 240);
+    EXPECT_TRUE(TvRasterDestroy(raster));
+    gMV2CameraRaster = nullptr;
 }
