@@ -179,6 +179,7 @@ TEST_F(BmpTest, UnsupportedFormsAreRefusedWithTheirErrors) {
     } cases[] = {
         {"RLE4", 4, 2, 40, 1, 1, E_TV_FORMATCONVERSION},
         {"16 bits", 16, 0, 40, 1, 1, E_TV_IMAGEFORMAT},
+        {"32 bits", 32, 0, 40, 1, 1, E_TV_IMAGEFORMAT},
         {"RLE8 on 4 bits", 4, 1, 40, 1, 1, E_TV_FORMATCONVERSION},
         {"header of 20", 8, 0, 20, 1, 1, E_TV_FORMATCONVERSION},
         {"header of 128", 8, 0, 128, 1, 1, E_TV_FORMATCONVERSION},

@@ -288,6 +288,14 @@ TEST_F(TextureTest, StringChunks) {
                                            'a', 'b', 'c', 'd', 0, 0, 0, 0, 2, 0, 0, 0,
                                            4,   0,   0,   0,   1, 3, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(written, expected);
+    TvStream* back = OpenReadStream(written);
+    char* first = TvStringStreamRead(back);
+    char* second = TvStringStreamRead(back);
+    EXPECT_STREQ(first, "abcd");
+    EXPECT_STREQ(second, "");
+    TvStringFree(first);
+    TvStringFree(second);
+    TvStreamClose(back, nullptr);
 
     // A 16-bit name reads the same as its 8-bit form; other chunks before it are skipped; a
     // payload without a terminator still gives a terminated string.
