@@ -181,6 +181,9 @@ TEST_F(D3DStateTest, FogTypesAndTables) {
     for (int i = 0; i < 256; ++i)
         table[i] = uint8_t(255 - i);
     ASSERT_TRUE(TvRenderStateSetD3D(15, reinterpret_cast<intptr_t>(table)));
+    // Vertices transformed from now on take their fog from the new table.
+    EXPECT_EQ(TvD3DFogTable[0], 0x00000000u);
+    EXPECT_EQ(TvD3DFogTable[255], 0xFF000000u);
     int32_t type = -1;
     ASSERT_TRUE(TvRenderStateGetD3D(14, &type));
     EXPECT_EQ(type, 0);
@@ -191,7 +194,9 @@ TEST_F(D3DStateTest, FogTypesAndTables) {
     ASSERT_TRUE(TvRenderStateSetD3D(14, 1));
     ASSERT_TRUE(TvRenderStateGetD3D(14, &type));
     EXPECT_EQ(type, 1);
-    // The camera's fog data is published from the table at the next begin update.
+    EXPECT_EQ(TvD3DFogTable[0], 0xFF000000u); // curve 1 starts clear
+    EXPECT_EQ(TvD3DFogTable[255], 0x00000000u);
+    // The camera's fog distances are published at the next begin update.
     ASSERT_TRUE(TvRenderStateSetD3D(15, reinterpret_cast<intptr_t>(table)));
     target->device = real;
     ASSERT_NE(TvCameraEndUpdate(camera), nullptr);

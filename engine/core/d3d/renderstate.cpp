@@ -183,14 +183,19 @@ void DrawSortRecords(IDirect3DDevice3* dev) {
     }
 }
 
+// The specular colours vertices take their fog from, kept in step with the fog table.
+void PublishFogTable() {
+    for (int32_t i = 0; i < 256; ++i)
+        TvD3DFogTable[i] = D3DCOLOR(255 - C().fogTable[i]) << 24;
+}
+
 } // namespace
 
 void TvD3DPublishFog(float fogStart, float farDistance) {
     TvD3DFogStart = fogStart;
     TvD3DFogEnd = farDistance;
     TvD3DFogScale = farDistance > fogStart ? 255.0f / (farDistance - fogStart) : 0.0f;
-    for (int32_t i = 0; i < 256; ++i)
-        TvD3DFogTable[i] = D3DCOLOR(255 - C().fogTable[i]) << 24;
+    PublishFogTable();
 }
 
 int32_t TvRenderStateSetD3D(int32_t state, intptr_t value) {
@@ -272,6 +277,7 @@ int32_t TvRenderStateSetD3D(int32_t state, intptr_t value) {
             std::memcpy(c.fogTable, reinterpret_cast<const uint8_t*>(value), sizeof c.fogTable);
             c.fogType = 0;
         }
+        if (state == kStateFogType || state == kStateFogTable) PublishFogTable();
         return 1;
     case kStateDeferral:
         if (v) {
