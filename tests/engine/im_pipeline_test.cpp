@@ -262,6 +262,16 @@ TEST_F(ImPipelineTest, IndicesAndCountsAreBoundedByTheBatch) {
     EXPECT_TRUE(g_submitted.empty());
 }
 
+TEST_F(ImPipelineTest, BatchesOutsideACameraUpdateDrawNothing) {
+    TvIm3DVertex v[3] = {At(0.1f, 0.1f, 2), At(0.9f, 0.1f, 2), At(0.5f, 0.9f, 2)};
+    TvCameraEndUpdate(camera);
+    ASSERT_NE(TvIm3DTransform(v, 3, nullptr, 0), nullptr); // the pipe ran and refused the batch
+    EXPECT_EQ(TvIm3DRenderTriangle(0, 1, 2), 1);
+    EXPECT_TRUE(TvIm3DEnd());
+    EXPECT_TRUE(g_submitted.empty());
+    ASSERT_NE(TvCameraBeginUpdate(camera), nullptr);
+}
+
 TEST_F(ImPipelineTest, TenNestedBatchesThenPushFailsAndTheStackStaysAsItWas) {
     std::vector<TvIm3DVertex> v(4, At(0.5f, 0.5f, 2));
     int32_t firsts[10];

@@ -324,6 +324,8 @@ void* Begin(void* data) {
     S.drawn = false;
     if (!S.current || !sw || d->count < 0 || d->count > kMaxBatch || (d->count && !d->vertices))
         return nullptr;
+    // Only the camera being drawn has transform parameters (and a view matrix still alive).
+    if (!S.cam.camera || S.cam.camera != TV_ENGINE->curCamera) return nullptr;
     TvD3DIm3DContext& ctx = *S.current;
     ctx.source = d->vertices;
     ctx.sourceCount = d->count;
@@ -335,13 +337,11 @@ void* Begin(void* data) {
     ctx.count = d->count;
     ctx.stageCount = d->count;
     TvD3DIm3DSelectUVStage(d->flags);
-    const TvMatrix* view = S.cam.camera ? &S.cam.camera->viewMatrix : nullptr;
-    if (d->matrix && view)
+    const TvMatrix* view = &S.cam.camera->viewMatrix;
+    if (d->matrix)
         TvD3DMatrixMultiply(&sw->combined, d->matrix, view);
-    else if (d->matrix || view)
-        sw->combined = d->matrix ? *d->matrix : *view;
     else
-        TvMatrixSetIdentity(&sw->combined);
+        sw->combined = *view;
     sw->data = d;
     return sw;
 }
