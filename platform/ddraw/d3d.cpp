@@ -234,6 +234,7 @@ private:
         s.depthTarget = z ? z->GpuTarget() : 0;
         s.targetWidth = static_cast<int>(target_->Width());
         s.targetHeight = static_cast<int>(target_->Height());
+        s.targetHasAlpha = target_->HasAlpha();
         s.zEnable = render_[D3DRENDERSTATE_ZENABLE] != 0 && s.depthTarget;
         s.zWrite = render_[D3DRENDERSTATE_ZWRITEENABLE] != 0;
         s.zFunc = render_[D3DRENDERSTATE_ZFUNC];

@@ -27,6 +27,7 @@ namespace {
     X(PFNGLCLEARDEPTHPROC, glClearDepth)                                                           \
     X(PFNGLCLEARPROC, glClear)                                                                     \
     X(PFNGLDEPTHMASKPROC, glDepthMask)                                                             \
+    X(PFNGLCOLORMASKPROC, glColorMask)                                                             \
     X(PFNGLDEPTHFUNCPROC, glDepthFunc)                                                             \
     X(PFNGLBLENDFUNCPROC, glBlendFunc)                                                             \
     X(PFNGLGENTEXTURESPROC, glGenTextures)                                                         \
@@ -636,6 +637,7 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
         gl.glScissor(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     }
     GLbitfield mask = 0;
+    gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     if (clearColor && color) {
         gl.glClearColor(rgba[0] / 255.0f, rgba[1] / 255.0f, rgba[2] / 255.0f, rgba[3] / 255.0f);
         mask |= GL_COLOR_BUFFER_BIT;
@@ -682,6 +684,7 @@ void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RE
     GLuint from = Framebuffer(color, 0);
     gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.glViewport(0, 0, ww, wh);
+    gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     gl.glClearColor(0, 0, 0, 1);
     gl.glClear(GL_COLOR_BUFFER_BIT);
     gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
@@ -701,6 +704,7 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
     BindTarget(s.colorTarget, s.depthTarget, s.targetWidth, s.targetHeight);
     if (!UseProgram(s)) return;
     gl.glBindVertexArray(c.vao);
+    gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, s.targetHasAlpha ? GL_TRUE : GL_FALSE);
     if (s.zEnable && s.depthTarget) {
         gl.glEnable(GL_DEPTH_TEST);
         gl.glDepthFunc(CompareFunc(s.zFunc));
@@ -733,8 +737,8 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
     }
 }
 
-void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, const uint8_t* rgba,
-                     int width, int height, const RECT& to, bool keyed) {
+void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool targetHasAlpha,
+                     const uint8_t* rgba, int width, int height, const RECT& to, bool keyed) {
     if (!DDrawGlAcquire(nullptr)) return;
     Context& c = g_ctx;
     Gl& gl = G();
@@ -746,6 +750,7 @@ void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, const u
     s.colorTarget = target;
     s.targetWidth = targetWidth;
     s.targetHeight = targetHeight;
+    s.targetHasAlpha = targetHasAlpha;
     s.gouraud = true;
     s.perspective = true;
     s.colorOp = s.alphaOp = D3DTOP_SELECTARG1;

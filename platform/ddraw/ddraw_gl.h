@@ -39,9 +39,9 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
 // Copies a rectangle of a colour target into a rectangle of another, stretching (nearest).
 void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, const RECT& to);
 // Draws width x height RGBA pixels into a rectangle of a colour target, stretched with
-// nearest sampling; keyed drops the pixels whose alpha is 0.
-void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, const uint8_t* rgba,
-                     int width, int height, const RECT& to, bool keyed);
+// nearest sampling; keyed drops the pixels whose alpha is 0. targetHasAlpha as for draws.
+void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool targetHasAlpha,
+                     const uint8_t* rgba, int width, int height, const RECT& to, bool keyed);
 // Shows a rectangle of a colour target in the window, scaled to its client area with the
 // aspect kept, waiting for the vertical blank when asked. Does nothing without a real window.
 void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
@@ -51,6 +51,9 @@ void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RE
 struct DDrawGlDrawState {
     uint32_t colorTarget, depthTarget;
     int targetWidth, targetHeight;
+    // A target format without alpha keeps alpha 1 in OpenGL: draws leave it alone, so that
+    // destination-alpha blending reads 1 as it does on such a surface.
+    bool targetHasAlpha;
     bool zEnable, zWrite;
     DWORD zFunc;
     bool gouraud, perspective;

@@ -406,6 +406,9 @@ void DDrawSurface::GpuClear(const RECT& rect, bool color, const uint8_t rgba[4],
     // Cleared through the colour and z pair that drawing uses, when both are on the GPU.
     DDrawSurface* partner = role_ == DDrawRole::ZBuffer ? zOwner_ : AttachedZ();
     uint32_t other = partner && partner->gpuValid_ ? partner->gl_ : 0;
+    // A format without alpha keeps alpha 1 (see DDrawGlDrawState).
+    const uint8_t fill[4] = {rgba[0], rgba[1], rgba[2], HasAlpha() ? rgba[3] : uint8_t(255)};
+    rgba = fill;
     if (role_ == DDrawRole::ZBuffer)
         DDrawGlClear(other, gl_, static_cast<int>(Width()), static_cast<int>(Height()), rect, false,
                      rgba, depth, z);
@@ -530,8 +533,8 @@ HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool
                     sw, &rgba[static_cast<size_t>(y) * sw * 4], keyed,
                     src->desc_.ddckCKSrcBlt.dwColorSpaceLowValue);
         }
-        DDrawGlDrawRgba(gl_, static_cast<int>(Width()), static_cast<int>(Height()), rgba.data(),
-                        static_cast<int>(sw), static_cast<int>(sh), d, keyed);
+        DDrawGlDrawRgba(gl_, static_cast<int>(Width()), static_cast<int>(Height()), HasAlpha(),
+                        rgba.data(), static_cast<int>(sw), static_cast<int>(sh), d, keyed);
         PresentIfVisible(d);
         return DD_OK;
     }

@@ -207,6 +207,45 @@ TEST_F(DDrawTest, BlendModesMixWithTheFrameBuffer) {
     }
 }
 
+// A 565 target has no alpha: its destination alpha reads as 1 whatever the clear colour's or
+// an earlier draw's alpha was.
+TEST_F(DDrawTest, DestinationAlphaOfATargetWithoutAlphaIsOne) {
+    MakeTarget(8, 8, false);
+    IDirect3DMaterial3* material = nullptr;
+    ASSERT_EQ(d3d_->CreateMaterial(&material, nullptr), DD_OK);
+    Keep(material);
+    D3DMATERIAL m = {};
+    m.dwSize = sizeof m;
+    m.diffuse = {0.0f, 0.0f, 1.0f, 0.0f}; // blue, alpha 0 as the driver's background
+    m.dwRampSize = 1;
+    ASSERT_EQ(material->SetMaterial(&m), DD_OK);
+    D3DMATERIALHANDLE handle = 0;
+    ASSERT_EQ(material->GetHandle(device_, &handle), DD_OK);
+    ASSERT_EQ(viewport_->SetBackground(handle), DD_OK);
+    struct Case {
+        DWORD src, dest;
+        Rgb want;
+    } cases[] = {
+        {D3DBLEND_DESTALPHA, D3DBLEND_ZERO, {255, 0, 0}},
+        {D3DBLEND_INVDESTALPHA, D3DBLEND_ONE, {0, 0, 255}},
+        {D3DBLEND_SRCALPHASAT, D3DBLEND_ONE, {0, 0, 255}},
+        {D3DBLEND_ZERO, D3DBLEND_DESTALPHA, {0, 0, 255}},
+    };
+    for (Case& c : cases) {
+        D3DRECT r = {0, 0, 8, 8};
+        ASSERT_EQ(viewport_->Clear(1, &r, D3DCLEAR_TARGET), DD_OK);
+        device_->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+        // A translucent draw first: its alpha must not reach the target either.
+        device_->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ZERO);
+        device_->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+        Quad(0, 0, 8, 8, 0, 0x20FF0000);
+        device_->SetRenderState(D3DRENDERSTATE_SRCBLEND, c.src);
+        device_->SetRenderState(D3DRENDERSTATE_DESTBLEND, c.dest);
+        Quad(0, 0, 8, 8, 0, 0x40FF0000);
+        EXPECT_TRUE(Near(At(4, 4), c.want)) << c.src << "/" << c.dest;
+    }
+}
+
 TEST_F(DDrawTest, VertexFogMixesTowardsTheFogColourBySpecularAlpha) {
     MakeTarget(8, 8, false);
     Clear();
