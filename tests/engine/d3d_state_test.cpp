@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "engine/core/d3d/renderstate.h"
+#include "engine/core/im2d.h"
 #include "tests/engine/d3d_fixture.h"
 
 namespace {
@@ -209,6 +210,27 @@ TEST_F(D3DStateTest, FogTypesAndTables) {
     EXPECT_FLOAT_EQ(TvD3DFogScale, 51.0f);
     EXPECT_EQ(TvD3DFogTable[0], 0x00000000u);
     EXPECT_EQ(TvD3DFogTable[255], 0xFF000000u);
+}
+
+TEST_F(D3DStateTest, DestroyingTheCurrentTextureDrawsItsDeferredPrimitivesAndUnbindsIt) {
+    TvRaster* texture = TvRasterCreate(4, 4, 0, kTvRasterTypeTexture | 0x0300);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_TRUE(TvRenderStateSetD3D(1, reinterpret_cast<intptr_t>(texture)));
+    ASSERT_TRUE(TvRenderStateSetD3D(16, 1));
+    TvIm2DVertex v[3] = {{0, 0, 0.5f, 1, 0x80FFFFFF, 0, 0, 0},
+                         {100, 0, 0.5f, 1, 0x80FFFFFF, 0, 1, 0},
+                         {0, 100, 0.5f, 1, 0x80FFFFFF, 0, 0, 1}};
+    ASSERT_EQ(TvIm2DRenderTriangle(v, 3, 0, 1, 2), 1);
+    ASSERT_EQ(TvD3DSortBufferCallBuffer()->count, 1);
+    const int textures = counting->textures;
+    TvRasterDestroy(texture);
+    EXPECT_EQ(TvD3DSortBufferCallBuffer()->count, 0) << "drawn while the texture existed";
+    EXPECT_EQ(counting->textures, textures + 1) << "the device let go of the texture";
+    TvRaster* current = texture;
+    ASSERT_TRUE(TvRenderStateGetD3D(1, &current));
+    EXPECT_EQ(current, nullptr);
+    ASSERT_TRUE(TvRenderStateSetD3D(1, 0));
+    EXPECT_EQ(counting->textures, textures + 1);
 }
 
 TEST_F(D3DStateTest, CameraClearKeepsAnUnchangedBackground) {

@@ -462,7 +462,14 @@ int32_t TvD3DRasterCreate(void*, void* in, int32_t number) {
 int32_t TvD3DRasterDestroy(void*, void* in, int32_t) {
     auto* r = static_cast<TvRaster*>(in);
     TvD3DRasterData* rd = Data(r);
-    if (TvD3DRenderStates.block.texture == r) TvD3DRenderStates.block.texture = nullptr;
+    // Deferred primitives may be drawn with this raster: they are drawn while it still exists.
+    if (const TvD3DCallBuffer* deferred = TvD3DSortBufferCallBuffer(); deferred && deferred->count)
+        TvD3DDeferredFlush();
+    if (TvD3DRenderStates.block.texture == r) {
+        // During a camera update the device lets go of it too, so that the cache stays true.
+        if (!TvD3DDriver.curTarget || !TvRenderStateSetD3D(1, 0))
+            TvD3DRenderStates.block.texture = nullptr;
+    }
     if (TvD3DDriver.context == r) TvD3DDriver.context = nullptr;
     if (!(r->createFlags & kTvRasterDontAllocate)) {
         TvD3DRelease(rd->texture);
