@@ -206,7 +206,9 @@ struct Context {
     bool ok = false;
     bool s3tc = false;
     SDL_Window* ownWindow = nullptr;
-    SDL_Window* current = nullptr;
+    // The window the context is current on, by id: the game may destroy its window while
+    // surfaces still live, and a destroyed window's id no longer finds it.
+    uint32_t currentId = 0;
     SDL_GLContext context = nullptr;
     Gl gl;
     std::map<uint64_t, Program> programs;
@@ -295,6 +297,18 @@ bool SetUpPipeline(Context& c) {
     return true;
 }
 
+// A hidden window of the layer's own, for a context with no game window (or whose game window
+// is gone).
+SDL_Window* OwnWindow() {
+    Context& c = g_ctx;
+    if (!c.ownWindow) {
+        c.ownWindow =
+            SDL_CreateWindow("ddraw", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (!c.ownWindow) fprintf(stderr, "ddraw: no window for OpenGL: %s\n", SDL_GetError());
+    }
+    return c.ownWindow;
+}
+
 bool CreateContext(SDL_Window* gameWindow) {
     Context& c = g_ctx;
     if (!Win32EnsureVideo()) return false;
@@ -303,22 +317,14 @@ bool CreateContext(SDL_Window* gameWindow) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     // The buffer attributes stay SDL's defaults, which the game's window was made with, so
     // that a context made on a hidden window can be made current on the game's.
-    SDL_Window* window = gameWindow;
-    if (!window) {
-        c.ownWindow =
-            SDL_CreateWindow("ddraw", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!c.ownWindow) {
-            fprintf(stderr, "ddraw: no window for OpenGL: %s\n", SDL_GetError());
-            return false;
-        }
-        window = c.ownWindow;
-    }
+    SDL_Window* window = gameWindow ? gameWindow : OwnWindow();
+    if (!window) return false;
     c.context = SDL_GL_CreateContext(window);
     if (!c.context) {
         fprintf(stderr, "ddraw: no OpenGL 3.3 core context: %s\n", SDL_GetError());
         return false;
     }
-    c.current = window;
+    c.currentId = SDL_GetWindowID(window);
 #define DDRAW_GL_LOAD(type, name)                                                                  \
     c.gl.name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#name));                              \
     if (!c.gl.name) {                                                                              \
@@ -522,10 +528,12 @@ bool DDrawGlAcquire(HWND window) {
         c.ok = CreateContext(sdl);
     }
     if (!c.ok) return false;
-    SDL_Window* want = sdl ? sdl : c.current;
-    if (want != c.current || SDL_GL_GetCurrentContext() != c.context) {
+    SDL_Window* current = c.currentId ? SDL_GetWindowFromID(c.currentId) : nullptr;
+    SDL_Window* want = sdl ? sdl : current ? current : OwnWindow();
+    if (!want) return false;
+    if (want != current || SDL_GL_GetCurrentContext() != c.context) {
         if (SDL_GL_MakeCurrent(want, c.context) != 0) return false;
-        c.current = want;
+        c.currentId = SDL_GetWindowID(want);
     }
     return true;
 }

@@ -453,6 +453,28 @@ TEST_F(DDrawTest, ColourKeyProbeGivesAStableAnswer) {
     }
 }
 
+// The game's window may go before the driver lets go of its surfaces (the window closes,
+// then the engine stops): drawing and releasing must still work without it.
+TEST_F(DDrawTest, DrawingGoesOnAfterTheWindowIsDestroyed) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "DDrawTestWindow";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, "DDrawTestWindow", "test", WS_POPUP, 0, 0, 32, 32, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(dd_->SetCooperativeLevel(window, DDSCL_NORMAL | DDSCL_FPUSETUP), DD_OK);
+    MakeTarget(8, 8);
+    Clear();
+    Quad(0, 0, 8, 8, 0.5f, kRed);
+    EXPECT_TRUE(Near(At(4, 4), {255, 0, 0}));
+    DestroyWindow(window);
+    UnregisterClassA("DDrawTestWindow", nullptr);
+    Clear();
+    Quad(0, 0, 8, 8, 0.5f, kGreen);
+    EXPECT_TRUE(Near(At(4, 4), {0, 255, 0}));
+}
+
 TEST_F(DDrawTest, DrawCallsRejectBadInputAndDrawNothing) {
     MakeTarget(8, 8, false);
     Clear();
