@@ -1,3 +1,5 @@
+#include <cfenv>
+#include <cmath>
 #include <vector>
 
 #include "engine/core/d3d/renderstate.h"
@@ -197,6 +199,27 @@ TEST_F(D3DTest, CameraClearsAndShowsItsColour) {
     EXPECT_TRUE(Is565(PixelAt(fb, 639, 479), 200, 100, 40));
     // Drawing state is refused once the update is over.
     EXPECT_EQ(TvRenderStateSetD3D(3, 1), 0);
+}
+
+TEST_F(D3DTest, CameraUpdatesRoundDownUntilEndUpdateRestoresTheMode) {
+    TvCamera* camera = Camera(640, 480);
+    ASSERT_NE(camera, nullptr);
+    ASSERT_EQ(fesetround(FE_TONEAREST), 0);
+    volatile float up = 2.7f, down = -2.3f;
+    const TvRGBA black = {0, 0, 0, 255};
+    EXPECT_NE(TvCameraBeginUpdate(camera), nullptr);
+    EXPECT_EQ(lrintf(up), 2);
+    EXPECT_EQ(lrintf(down), -3);
+    EXPECT_NE(TvCameraClear(camera, &black, 3), nullptr);
+    EXPECT_NE(TvCameraEndUpdate(camera), nullptr);
+    EXPECT_EQ(fegetround(), FE_TONEAREST);
+    // A clear before the update sets the mode; the update keeps the mode saved by the clear.
+    EXPECT_NE(TvCameraClear(camera, &black, 3), nullptr);
+    EXPECT_EQ(fegetround(), FE_DOWNWARD);
+    EXPECT_NE(TvCameraBeginUpdate(camera), nullptr);
+    EXPECT_NE(TvCameraEndUpdate(camera), nullptr);
+    EXPECT_EQ(fegetround(), FE_TONEAREST);
+    fesetround(FE_TONEAREST);
 }
 
 TEST_F(D3DTest, FocusLeavesAndRetakesTheDisplay) {
