@@ -305,6 +305,21 @@ TEST_F(DdsTest, NativeTextureBlockRoundTrip) {
     in = OpenReadStream(shortStruct.data());
     EXPECT_FALSE(TvD3DNativeTextureRead(in, &back, 0));
     TvStreamClose(in, nullptr);
+
+    // A surface block whose chunk is shorter than what its description makes the reader read
+    // is refused, as is one too short for the description itself.
+    const size_t blockLength = 12 + 8 + 12 + 8 + 12 + 12 + 4; // its header's length field
+    uint32_t stated = 0;
+    std::memcpy(&stated, bytes.data() + blockLength, 4);
+    ASSERT_EQ(stated, bytes.size() - blockLength - 8) << "the block runs to the end";
+    for (uint32_t length : {stated - 4, 100u, 0u}) {
+        std::vector<uint8_t> cut = bytes;
+        std::memcpy(cut.data() + blockLength, &length, 4);
+        in = OpenReadStream(cut);
+        EXPECT_FALSE(TvD3DNativeTextureRead(in, &back, 0)) << length;
+        EXPECT_EQ(back, nullptr);
+        TvStreamClose(in, nullptr);
+    }
     TvTextureDestroy(t);
 }
 

@@ -40,8 +40,10 @@ TvRGBA Quadrant(int32_t x, int32_t y) {
     return colours[(x >= 16 ? 1 : 0) + (y >= 16 ? 2 : 0)];
 }
 
+// Colour pictures keep their channels; grey and four-ink pictures give their first sample as
+// grey.
 TEST_F(JpegTest, ColourAndGreyPicturesDecodeToThirtyTwoBits) {
-    for (int components : {3, 1}) {
+    for (int components : {3, 1, 4}) {
         folder.Write("pic.jpg", JpegFile(32, 32, components, Quadrant));
         TvImage* image = MV2LoadJpeg("pic.jpg");
         ASSERT_NE(image, nullptr) << components;

@@ -93,7 +93,7 @@ std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    cinfo.in_color_space = components == 3 ? JCS_RGB : components == 4 ? JCS_CMYK : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
@@ -104,10 +104,11 @@ std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
             const TvRGBA c = pixel(x, y);
             JSAMPLE* p = row.data() + size_t(x) * size_t(components);
             p[0] = c.red;
-            if (components == 3) {
+            if (components >= 3) {
                 p[1] = c.green;
                 p[2] = c.blue;
             }
+            if (components == 4) p[3] = c.alpha;
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);

@@ -25,7 +25,8 @@ std::vector<uint8_t> BmpFile(const BmpSpec& spec);
 std::vector<uint8_t> BmpRows(int32_t width, int32_t height, int32_t bits,
                              const std::function<uint32_t(int32_t x, int32_t y)>& value);
 
-// A baseline JPEG of 3 components (colour) or 1 (grey) at the given quality.
+// A baseline JPEG of 3 components (colour), 1 (grey) or 4 (four-ink, the channels red, green,
+// blue and alpha stored as its inks) at the given quality.
 std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
                               const std::function<TvRGBA(int32_t x, int32_t y)>& pixel,
                               int quality = 95);

@@ -150,7 +150,10 @@ int32_t TvD3DNativeTextureRead(void* in, void* out, int32_t) {
     char* name = TvStringStreamRead(stream);
     char* mask = name ? TvStringStreamRead(stream) : nullptr;
     uint32_t length = 0;
-    TvRaster* raster = mask && FindStruct(stream, &length) ? TvD3DReadDDS(stream, length) : nullptr;
+    // The surface block's chunk must be long enough for at least its header.
+    TvRaster* raster = mask && FindStruct(stream, &length) && length >= kTvDDSHeaderSize
+                           ? TvD3DReadDDS(stream, length)
+                           : nullptr;
     TvTexture* texture = raster ? TvTextureCreateNamed(raster, name, mask) : nullptr;
     if (name) TvStringFree(name);
     if (mask) TvStringFree(mask);

@@ -310,6 +310,8 @@ TvRaster* TvD3DReadDDS(TvStream* stream, uint32_t expectedSize) {
                                            reinterpret_cast<void**>(&rd->texture))) ||
         !rd->texture)
         return fail();
+    // A block read from a chunk must hold everything read for it.
+    if (expectedSize > 0 && consumed > expectedSize) return fail();
     if (expectedSize > consumed && !TvStreamSkip(stream, expectedSize - consumed)) return fail();
     return raster;
 }

@@ -26,7 +26,8 @@ uint64_t TvD3DDDSLevelBytes(const DDPIXELFORMAT& format, uint32_t width, uint32_
                             uint32_t level);
 
 // Reads "DDS ", the description and the pixels into a new texture raster; with `expectedSize`
-// above what was read, the rest is skipped. Null on any failure.
+// above what was read, the rest is skipped, and below it the block is refused. Null on any
+// failure.
 TvRaster* TvD3DReadDDS(TvStream* stream, uint32_t expectedSize);
 // The search path taken whole as one prefix, then the name, then ".dds".
 TvTexture* TvD3DReadDDSTexture(const char* name, const char* maskName);
