@@ -219,6 +219,10 @@ TEST_F(D3DTest, CameraUpdatesRoundDownUntilEndUpdateRestoresTheMode) {
     EXPECT_NE(TvCameraBeginUpdate(camera), nullptr);
     EXPECT_NE(TvCameraEndUpdate(camera), nullptr);
     EXPECT_EQ(fegetround(), FE_TONEAREST);
+    // Without an update there is no scene to end, but the mode still comes back.
+    EXPECT_NE(TvCameraClear(camera, &black, 3), nullptr);
+    EXPECT_EQ(TvCameraEndUpdate(camera), nullptr);
+    EXPECT_EQ(fegetround(), FE_TONEAREST);
     fesetround(FE_TONEAREST);
 }
 

@@ -341,13 +341,14 @@ int32_t TvD3DCameraBeginUpdate(void*, void* in, int32_t) {
 
 int32_t TvD3DCameraEndUpdate(void*, void*, int32_t) {
     TvD3DDriverState& d = D();
-    if (!d.curTarget) return 0;
-    TvD3DDeferredFlush();
+    if (d.curTarget) TvD3DDeferredFlush();
+    // The rounding mode is restored even without a scene to end (a clear outside an update).
     if (d.fpuSet) {
         TvD3DFPURestore();
         d.fpuSet = false;
     }
     d.curCamera = nullptr;
+    if (!d.curTarget) return 0;
     const bool ended = SUCCEEDED(d.curTarget->device->EndScene());
     d.curTarget = nullptr;
     return ended ? 1 : 0;
