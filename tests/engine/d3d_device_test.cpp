@@ -2,7 +2,9 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/core/d3d/d3dpipe.h"
 #include "engine/core/d3d/renderstate.h"
+#include "engine/core/d3d/sortbuffer.h"
 #include "tests/engine/d3d_fixture.h"
 
 namespace {
@@ -38,6 +40,11 @@ TEST(D3DDevice, OpensStartsAndStopsInTheEngineOrder) {
 
     ASSERT_TRUE(TvEngineSetVideoMode(1));
     ASSERT_TRUE(TvEngineStart());
+    // Started: the sort buffer draws 2-D primitives, the immediate 3-D module the 3-D ones.
+    EXPECT_EQ(record.im2DLine, TvD3DIm2DLine);
+    EXPECT_EQ(record.im2DIndexedPrimitive, TvD3DIm2DIndexedPrimitive);
+    EXPECT_EQ(record.im3DTriangle, TvD3DIm3DTriangle);
+    EXPECT_EQ(record.im3DIndexedPrimitive, TvD3DIm3DIndexedPrimitive);
     ASSERT_TRUE(TvEngineStop());
     ASSERT_TRUE(TvEngineClose());
     ASSERT_TRUE(TvEngineTerm());
