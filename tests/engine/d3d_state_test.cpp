@@ -222,6 +222,8 @@ TEST_F(D3DStateTest, DestroyingTheCurrentTextureDrawsItsDeferredPrimitivesAndUnb
                          {0, 100, 0.5f, 1, 0x80FFFFFF, 0, 0, 1}};
     ASSERT_EQ(TvIm2DRenderTriangle(v, 3, 0, 1, 2), 1);
     ASSERT_EQ(TvD3DSortBufferCallBuffer()->count, 1);
+    TvRasterDestroy(TvRasterCreate(4, 4, 0, kTvRasterTypeTexture | 0x0200));
+    EXPECT_EQ(TvD3DSortBufferCallBuffer()->count, 1) << "waits for the end of the update";
     const int textures = counting->textures;
     TvRasterDestroy(texture);
     EXPECT_EQ(TvD3DSortBufferCallBuffer()->count, 0) << "drawn while the texture existed";

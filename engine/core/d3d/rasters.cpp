@@ -463,9 +463,8 @@ int32_t TvD3DRasterCreate(void*, void* in, int32_t number) {
 int32_t TvD3DRasterDestroy(void*, void* in, int32_t) {
     auto* r = static_cast<TvRaster*>(in);
     TvD3DRasterData* rd = Data(r);
-    // Deferred primitives may be drawn with this raster: they are drawn while it still exists.
-    if (const TvD3DCallBuffer* deferred = TvD3DSortBufferCallBuffer(); deferred && deferred->count)
-        TvD3DDeferredFlush();
+    // Deferred primitives drawn with this raster are drawn while it still exists.
+    if (TvD3DSortBufferUses(r)) TvD3DDeferredFlush();
     if (TvD3DRenderStates.block.texture == r) {
         // During a camera update the device lets go of it too, so that the cache stays true.
         if (!TvD3DDriver.curTarget || !TvRenderStateSetD3D(1, 0))

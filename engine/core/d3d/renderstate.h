@@ -86,6 +86,8 @@ void TvD3DSortBufferClose();
 TvD3DCallBuffer* TvD3DSortBufferCallBuffer();
 int32_t TvD3DSortBufferExpected();
 void TvD3DSortBufferReset();
+// Whether a deferred primitive is to be drawn with this raster as its texture.
+bool TvD3DSortBufferUses(const TvRaster* raster);
 // Fog curve 1, 2 or 3 (256 bytes) built by the sort buffer's open.
 const uint8_t* TvD3DSortBufferFogCurve(int32_t type);
 struct TvPipe;

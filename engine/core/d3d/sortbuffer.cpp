@@ -282,6 +282,17 @@ void TvD3DSortBufferReset() {
     g_sort.expected = 0;
 }
 
+bool TvD3DSortBufferUses(const TvRaster* raster) {
+    const TvD3DCallBuffer* calls = g_sort.calls;
+    if (!calls || !raster) return false;
+    for (int32_t k = 0; k < calls->count; k++) {
+        const auto* e = reinterpret_cast<const Entry*>(calls->data + calls->offsets[k] +
+                                                       sizeof(TvD3DCallFn));
+        if (e->head.states.texture == raster) return true;
+    }
+    return false;
+}
+
 const uint8_t* TvD3DSortBufferFogCurve(int32_t type) {
     return type >= 1 && type <= 3 ? g_sort.fogCurves[type - 1] : nullptr;
 }
