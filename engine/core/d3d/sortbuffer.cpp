@@ -286,8 +286,8 @@ bool TvD3DSortBufferUses(const TvRaster* raster) {
     const TvD3DCallBuffer* calls = g_sort.calls;
     if (!calls || !raster) return false;
     for (int32_t k = 0; k < calls->count; k++) {
-        const auto* e = reinterpret_cast<const Entry*>(calls->data + calls->offsets[k] +
-                                                       sizeof(TvD3DCallFn));
+        const auto* e =
+            reinterpret_cast<const Entry*>(calls->data + calls->offsets[k] + sizeof(TvD3DCallFn));
         if (e->head.states.texture == raster) return true;
     }
     return false;
