@@ -2,12 +2,15 @@
 // must give a texture raster or null, reading nothing past the stream or a surface.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "engine/core/d3d/d3dtexture.h"
 #include "engine/core/d3d/dds.h"
 #include "engine/core/d3d/device.h"
 #include "engine/core/engine.h"
 #include "engine/core/raster.h"
 #include "engine/core/stream.h"
+#include "engine/core/texture.h"
 
 namespace {
 
@@ -27,9 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TvMemory memory = {const_cast<uint8_t*>(data), size};
     TvStream* s = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_READ, &memory);
     if (!s) __builtin_trap();
-    // The first byte chooses an expected size, as the native texture chunk gives one.
-    const uint32_t expected = size > 0 && (data[0] & 1) ? uint32_t(size) : 0;
-    if (TvRaster* raster = TvD3DReadDDS(s, expected)) TvRasterDestroy(raster);
+    // A DDS file as it stands; anything else as a native texture block, whose surface block is
+    // read with the size its chunk states.
+    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+        if (TvRaster* raster = TvD3DReadDDS(s, 0)) TvRasterDestroy(raster);
+    } else {
+        TvTexture* texture = nullptr;
+        if (TvD3DNativeTextureRead(s, &texture, 0)) TvTextureDestroy(texture);
+    }
     TvStreamClose(s, nullptr);
     return 0;
 }
