@@ -35,9 +35,12 @@ protected:
 
     // The device as a card without compressed formats.
     void HideCompressedFormats() {
+        HideFormats([](const DDPIXELFORMAT& p) { return (p.dwFlags & DDPF_FOURCC) != 0; });
+    }
+    void HideFormats(bool (*hide)(const DDPIXELFORMAT&)) {
         TvD3DTextureFormat** link = &TvD3DDriver.formats;
         while (*link) {
-            if ((*link)->desc.ddpfPixelFormat.dwFlags & DDPF_FOURCC) {
+            if (hide((*link)->desc.ddpfPixelFormat)) {
                 hidden_.push_back(*link);
                 *link = (*link)->next;
             } else {
@@ -169,6 +172,12 @@ TEST_F(DdsTest, CompressedFilesWithoutADeviceFormatTakeTheClosestSubstitute) {
         EXPECT_EQ(colour.green > 200, c.colour == 0x07E0) << "DXT" << c.n;
         EXPECT_EQ(colour.blue > 200, c.colour == 0x001F) << "DXT" << c.n;
     }
+    // Without a format of exactly the wanted alpha the one with the most alpha bits is taken.
+    HideFormats([](const DDPIXELFORMAT& p) { return p.dwRGBAlphaBitMask == 0x8000; });
+    TvRaster* widest = Read(DdsFile(Dxt('1', 0xF800)));
+    ASSERT_NE(widest, nullptr);
+    EXPECT_EQ(TvRasterGetFormat(widest), kTvRasterFormat8888) << "DXT1 without a 1555 format";
+
     // An uncompressed format the device lacks has no substitute.
     DdsSpec pal;
     pal.bits = 8;
