@@ -37,6 +37,8 @@ TEST(D3DDevice, OpensStartsAndStopsInTheEngineOrder) {
     for (const TvD3DStandardPair* p = TvD3DStandardPairs;
          p < TvD3DStandardPairs + TvD3DNumStandardPairs; ++p)
         EXPECT_EQ(TV_ENGINE->standardFunctions[p->index], p->function) << p->index;
+    for (int index = 1; index <= 28; ++index)
+        EXPECT_NE(TV_ENGINE->standardFunctions[index], TV_ENGINE->standardFunctions[0]) << index;
 
     ASSERT_TRUE(TvEngineSetVideoMode(1));
     ASSERT_TRUE(TvEngineStart());

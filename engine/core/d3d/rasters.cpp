@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/d3d/d3dtexture.h"
 #include "engine/core/d3d/device.h"
 #include "engine/core/d3d/fpu.h"
 #include "engine/core/d3d/pixels.h"
@@ -723,7 +724,8 @@ const TvD3DStandardPair TvD3DStandardPairs[] = {
     {16, TvD3DRasterUnlock},     {17, TvD3DRenderKeyed},     {18, TvD3DRenderScaled},
     {19, TvD3DRenderPlain},      {20, TvD3DShowRaster},      {21, TvD3DCameraClear},
     {22, TvD3DSetReplayOrder},   {23, TvD3DBuildMeshes},     {24, TvD3DPaletteLock},
-    {25, TvD3DPaletteUnlock},
+    {25, TvD3DPaletteUnlock},    {26, TvD3DNativeTextureSize}, {27, TvD3DNativeTextureRead},
+    {28, TvD3DNativeTextureWrite},
 };
 const int32_t TvD3DNumStandardPairs =
     int32_t(sizeof TvD3DStandardPairs / sizeof TvD3DStandardPairs[0]);

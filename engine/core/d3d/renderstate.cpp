@@ -357,6 +357,8 @@ void TvD3DSetDefaultRenderStates(IDirect3DDevice3* dev) {
     b.vertexAlpha = 0;
     rs(D3DRENDERSTATE_COLORKEYENABLE, b.colourKey = 0);
     tss(D3DTSS_ADDRESS, b.address = D3DTADDRESS_WRAP);
+    // The border colour too, so the cache never claims a value a newly bound device lacks.
+    tss(D3DTSS_BORDERCOLOR, b.borderColour = 0);
     tss(D3DTSS_COLORARG1, D3DTA_TEXTURE);
     tss(D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     tss(D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
