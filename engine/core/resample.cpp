@@ -44,11 +44,15 @@ TvImage* TvImageResample(TvImage* dest, const TvImage* source) {
         TvErrorCore(E_TV_IMAGEFORMAT);
         return nullptr;
     }
-    // Positions are 16.16 in 32 bits: sources of 32768 pixels or more do not fit, and a step
-    // below 1/65536 of a pixel would leave areas of no size.
+    // Positions are 16.16 in 32 bits: sources of 32768 pixels or more do not fit (nor do their
+    // steps), and a step below 1/65536 of a pixel would leave areas of no size.
+    if (source->width >= 0x8000 || source->height >= 0x8000) {
+        TvErrorCore(E_TV_IMAGEFORMAT);
+        return nullptr;
+    }
     const auto sx = int32_t(double(source->width) / double(dest->width) * kOne);
     const auto sy = int32_t(double(source->height) / double(dest->height) * kOne);
-    if (source->width >= 0x8000 || source->height >= 0x8000 || sx < 2 || sy < 2) {
+    if (sx < 2 || sy < 2) {
         TvErrorCore(E_TV_IMAGEFORMAT);
         return nullptr;
     }

@@ -80,7 +80,10 @@ TEST_F(ResampleTest, OnlyThirtyTwoBitImagesWithPixels) {
     EXPECT_EQ(LastErrorCode(), E_TV_IMAGEFORMAT);
     TvImage* bare = TvImageCreate(1, 1, 32);
     EXPECT_EQ(TvImageResample(bare, dest), nullptr);
-    for (TvImage* i : {pal, dest, bare})
+    // A source too wide for 16.16 positions is refused before any step is worked out.
+    TvImage* wide = Make(40000, 1);
+    EXPECT_EQ(TvImageResample(dest, wide), nullptr);
+    for (TvImage* i : {pal, dest, bare, wide})
         TvImageDestroy(i);
 }
 
