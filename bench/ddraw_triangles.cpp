@@ -329,25 +329,9 @@ void BM_StandInAgainstPlainInTurn(benchmark::State& state) {
         state.SkipWithError("no OpenGL 3.3 device");
         return;
     }
-    double times[2] = {0, 0};
-    for (auto _ : state) {
-        for (int slot = 0; slot < 2; ++slot) {
-            auto start = std::chrono::steady_clock::now();
-            if (slot == 0)
-                g_standIn->Frame();
-            else
-                g_plain->Frame();
-            Finish();
-            times[slot] +=
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        }
-    }
-    const double n = static_cast<double>(state.iterations());
-    g_seconds[0] = times[0] / n;
-    g_seconds[1] = times[1] / n;
-    state.counters["stand-in ms"] = g_seconds[0] * 1e3;
-    state.counters["plain ms"] = g_seconds[1] * 1e3;
-    state.counters["ratio"] = times[0] / times[1];
+    MeasureInTurn(
+        state, [] { g_standIn->Frame(); }, [] { g_plain->Frame(); }, [] { Finish(); }, "stand-in ms",
+        "plain ms", g_seconds);
 }
 
 BENCHMARK(BM_StandInDrawIndexedPrimitive)

@@ -190,25 +190,9 @@ void BM_EngineAgainstDirectInTurn(benchmark::State& state) {
         state.SkipWithError("engine did not start on the stand-in");
         return;
     }
-    double times[2] = {0, 0};
-    for (auto _ : state) {
-        for (int slot = 0; slot < 2; ++slot) {
-            auto start = std::chrono::steady_clock::now();
-            if (slot == 0)
-                g_engine->EngineFrame();
-            else
-                g_engine->DirectFrame();
-            Finish();
-            times[slot] +=
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        }
-    }
-    const double n = double(state.iterations());
-    g_seconds[0] = times[0] / n;
-    g_seconds[1] = times[1] / n;
-    state.counters["engine ms"] = g_seconds[0] * 1e3;
-    state.counters["direct ms"] = g_seconds[1] * 1e3;
-    state.counters["ratio"] = times[0] / times[1];
+    MeasureInTurn(
+        state, [] { g_engine->EngineFrame(); }, [] { g_engine->DirectFrame(); }, [] { Finish(); }, "engine ms",
+        "direct ms", g_seconds);
 }
 
 BENCHMARK(BM_EngineImmediate3D)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
