@@ -222,6 +222,20 @@ TEST_F(ImageReadTest, ExtensionProbePrefersTheNewestFormat) {
     EXPECT_EQ(TvImageFindFileExtension("missing"), nullptr);
 }
 
+TEST_F(ImageReadTest, RastersAreReadThroughImages) {
+    TvImageRegisterImageFormat("bmp", RecordingReader, nullptr);
+    Touch("good.bmp");
+    TvRaster* raster = TvRasterRead("good.bmp");
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(raster->width, 1);
+    EXPECT_EQ(raster->height, 1);
+    EXPECT_EQ(StandardCallCount(7), 1) << "filled from the picture";
+    TvRasterDestroy(raster);
+    EXPECT_EQ(TvRasterRead("missing.bmp"), nullptr);
+    EXPECT_EQ(TvRasterReadMaskedImage("good.bmp", "missing.bmp"), nullptr) << "no mask";
+    EXPECT_EQ(StandardCallCount(4), 1) << "no raster without a picture";
+}
+
 TEST_F(ImageTest, RasterConversionsCarryTheGammaFlag) {
     static TvImage* seen;
     TV_ENGINE->standardFunctions[7] = [](void*, void* in, int32_t) -> int32_t {
