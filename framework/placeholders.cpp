@@ -36,12 +36,6 @@ const VkComponentRecord kDictionaryRecords[] = {
     {&kClsidDictionary1, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Dictionary",
      "Vesk.Dictionary.1", "Vesk.Dictionary", nullptr},
 };
-const VkGuid kClsidFile0 = {
-    0x9C2BC043, 0xAAE3, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kFileRecords[] = {
-    {&kClsidFile0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - File", "Vesk.File.5.1", "Vesk.File",
-     nullptr},
-};
 const VkGuid kClsidHttp0 = {
     0x8B8E1545, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kHttpRecords[] = {
@@ -72,35 +66,17 @@ const VkComponentRecord kDownloaderRecords[] = {
     {&kClsidDownloader0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Downloader",
      "Vesk.Downloader.5.1", "Vesk.Downloader", nullptr},
 };
-const VkGuid kClsidArchiveStorage0 = {
-    0xBF8D9ED3, 0x9492, 0x11D2, {0x86, 0x8D, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
-const VkComponentRecord kArchiveStorageRecords[] = {
-    {&kClsidArchiveStorage0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - File Archive Storage",
-     "Vesk.ArchiveStorage.1", "Vesk.ArchiveStorage", nullptr},
-};
 const VkGuid kClsidUrl0 = {
     0x5BD13FE4, 0xAB1B, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kUrlRecords[] = {
     {&kClsidUrl0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - URL", "Vesk.URL.5.1", "Vesk.URL",
      nullptr},
 };
-const VkGuid kClsidSyncStream0 = {
-    0xC61196BC, 0x317B, 0x11D3, {0x86, 0xB3, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
-const VkComponentRecord kSyncStreamRecords[] = {
-    {&kClsidSyncStream0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - SyncStream",
-     "Vesk.SyncStream.5.1", "Vesk.SyncStream", nullptr},
-};
 const VkGuid kClsidMaths0 = {
     0x11701CA1, 0xDC73, 0x11D1, {0x9B, 0xA4, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
 const VkComponentRecord kMathsRecords[] = {
     {&kClsidMaths0, 0, nullptr, 0, nullptr, Unavailable, "Standard Maths - Vesk", "Vesk.Maths.1",
      "Vesk.Maths", nullptr},
-};
-const VkGuid kClsidStorage0 = {
-    0x37BB45B2, 0x7FA8, 0x11D1, {0x9B, 0x80, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
-const VkComponentRecord kStorageRecords[] = {
-    {&kClsidStorage0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - File Storage", "Vesk.Storage.1",
-     "Vesk.Storage", nullptr},
 };
 const VkGuid kClsidCpuId0 = {
     0xE9F11940, 0x1A55, 0x11D2, {0x9E, 0x95, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -193,10 +169,6 @@ VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDictionaryRecords>(registry);
 }
 
-VkResult VkFileModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kFileRecords>(registry);
-}
-
 VkResult VkHttpModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kHttpRecords>(registry);
 }
@@ -217,24 +189,12 @@ VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDownloaderRecords>(registry);
 }
 
-VkResult VkArchiveStorageModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kArchiveStorageRecords>(registry);
-}
-
 VkResult VkUrlModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kUrlRecords>(registry);
 }
 
-VkResult VkSyncStreamModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kSyncStreamRecords>(registry);
-}
-
 VkResult VkMathsModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kMathsRecords>(registry);
-}
-
-VkResult VkStorageModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kStorageRecords>(registry);
 }
 
 VkResult VkCpuIdModuleRegister(IVkRegistry* registry) {

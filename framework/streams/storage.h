@@ -17,7 +17,9 @@ constexpr uint32_t VK_TRANSLATE_TEXT = 2;
 
 class IVkStorage : public IVkUnknown {
 public:
-    virtual VkResult Open(const char* root, uint32_t reserved, uint32_t mode) = 0;
+    // The location is pointer-wide: an archive storage takes the address of its
+    // VkArchiveLocation there; the file storage ignores it.
+    virtual VkResult Open(const char* root, uintptr_t location, uint32_t mode) = 0;
     virtual VkResult Close() = 0;
     virtual VkResult OpenStream(const char* name, uint32_t access, uint32_t translation,
                                 IVkStream** out) = 0;

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <cstdio>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -190,13 +191,18 @@ TEST_F(WinOSTest, MachineTextsAndBuffers) {
     ASSERT_EQ(app->GetTitle(title, 18), VK_OK);
     EXPECT_STREQ(title, "Vesk5 Application");
 
-    // No file storage yet: the log cannot open and log lines go to debugger output.
+    // The log opens in the application folder through the file storage.
     void* l = nullptr;
     ASSERT_EQ(app->QueryInterface(IID_IVkWinOSLog, &l), VK_OK);
     IVkWinOSLog* log = static_cast<IVkWinOSLog*>(l);
-    EXPECT_LT(log->OpenLog("game.log", 0), 0);
     EXPECT_EQ(log->WriteLog("x"), VK_E_FAIL);
+    ASSERT_EQ(log->OpenLog("winos_test.log", 0), VK_OK);
+    EXPECT_EQ(log->WriteLog("x"), VK_OK);
+    EXPECT_EQ(log->CloseLog(), VK_OK);
     EXPECT_EQ(log->CloseLog(), VK_E_FAIL);
+    char folder[VK_PATH_SIZE];
+    ASSERT_EQ(winOS->GetApplicationFolder(folder, sizeof folder), VK_OK);
+    EXPECT_EQ(std::remove((std::string(folder) + "winos_test.log").c_str()), 0);
     EXPECT_EQ(winOS->Log("line\n"), VK_OK);
     log->Release();
 }

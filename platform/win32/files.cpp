@@ -1,0 +1,59 @@
+#include "platform/win32/files.h"
+
+#include "platform/crt/crt.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+BOOL Done(bool ok, DWORD failure) {
+    if (ok) return 1;
+    SetLastError(failure);
+    return 0;
+}
+
+DWORD ErrorFromErrno() {
+    switch (errno) {
+    case ENOENT:
+    case ENOTDIR: return ERROR_FILE_NOT_FOUND;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    default: return ERROR_ACCESS_DENIED;
+    }
+}
+} // namespace
+
+BOOL MoveFileA(const char* existingName, const char* newName) {
+    if (!existingName || !newName) return Done(false, ERROR_INVALID_PARAMETER);
+    std::string from = PlatformResolvePath(existingName);
+    std::string to = PlatformResolvePath(newName);
+    struct stat st;
+    if (lstat(to.c_str(), &st) == 0) return Done(false, ERROR_ALREADY_EXISTS);
+    bool ok = std::rename(from.c_str(), to.c_str()) == 0;
+    return Done(ok, ok ? 0 : ErrorFromErrno());
+}
+
+BOOL CreateDirectoryA(const char* path, void*) {
+    if (!path) return Done(false, ERROR_INVALID_PARAMETER);
+    bool ok = mkdir(PlatformResolvePath(path).c_str(), 0777) == 0;
+    return Done(ok, ok ? 0 : ErrorFromErrno());
+}
+
+BOOL DeleteFileA(const char* path) {
+    if (!path) return Done(false, ERROR_INVALID_PARAMETER);
+    bool ok = unlink(PlatformResolvePath(path).c_str()) == 0;
+    return Done(ok, ok ? 0 : ErrorFromErrno());
+}
+
+std::string PlatformTempFileName() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/vkXXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) return std::string();
+    // The name is reserved only while it is made; the caller creates the file itself.
+    close(fd);
+    unlink(pattern.c_str());
+    return pattern;
+}

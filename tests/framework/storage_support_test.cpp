@@ -1,0 +1,101 @@
+#include "framework/core/memory.h"
+#include "framework/core/support.h"
+#include "tests/framework/framework_fixture.h"
+
+#include <string>
+
+namespace {
+
+TEST(Support, FieldsAndTokens) {
+    const char* line = "a,,\"b,c\",d";
+    char buf[16];
+    EXPECT_EQ(VkStrFieldCount(line, ','), 4u);
+    EXPECT_EQ(VkStrFieldLength(line + 3, ','), 5u);
+    ASSERT_EQ(VkStrGetField(line, ',', 2, buf, sizeof buf), VK_OK);
+    EXPECT_STREQ(buf, "\"b,c\"");
+    EXPECT_EQ(VkStrGetField(line, ',', 1, buf, sizeof buf), VK_OK);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(VkStrGetField(line, ',', 4, buf, sizeof buf), VK_E_FAIL);
+    EXPECT_EQ(VkStrGetField(line, ',', 2, buf, 3), VK_OK); // cut to fit
+    EXPECT_STREQ(buf, "\"b");
+
+    EXPECT_EQ(VkStrTokenCount(",,a,,b", ','), 2u);
+    ASSERT_EQ(VkStrToken(",,a,,b", ',', 1, buf, sizeof buf), VK_OK);
+    EXPECT_STREQ(buf, "b");
+    EXPECT_EQ(VkStrToken(",,a,,b,,", ',', 2, buf, sizeof buf), VK_E_FAIL);
+    EXPECT_EQ(VkStrTokenStart("", ',', 0), nullptr);
+}
+
+TEST(Support, EditsAndNames) {
+    struct Case {
+        const char* text;
+        const char* find;
+        const char* with;
+        int32_t count;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"aaaa", "aa", "a", 2, "aa"},
+        {"abab", "b", "bb", 2, "abbabb"}, // scanning goes on after each replacement
+        {"xyz", "q", "r", 0, "xyz"},
+    };
+    for (const Case& c : cases) {
+        char text[32];
+        VkCopyText(text, sizeof text, c.text);
+        EXPECT_EQ(VkStrReplace(text, c.find, c.with), c.count) << c.text;
+        EXPECT_STREQ(text, c.result);
+    }
+    char text[] = "a-b-c Z";
+    VkStrReplaceChar(text, '-', '+');
+    VkStrRemoveChar(text, ' ');
+    VkStrUpper(text);
+    EXPECT_STREQ(text, "A+B+CZ");
+    VkStrLower(text);
+    EXPECT_STREQ(text, "a+b+cz");
+
+    char out[64];
+    EXPECT_EQ(VkStripExtension("dir.x\\file", out), VK_E_FAIL);
+    EXPECT_STREQ(out, "dir.x\\file");
+    EXPECT_EQ(VkStripExtension("file.txt", out), VK_OK);
+    EXPECT_STREQ(out, "file");
+    char ext[16];
+    EXPECT_EQ(VkGetExtension("noext", ext), VK_E_FAIL);
+    EXPECT_EQ(VkGetExtension("a.b.wav", ext), VK_OK);
+    EXPECT_STREQ(ext, "wav");
+    EXPECT_EQ(VkGetExtension(("a." + std::string(20, 'e')).c_str(), ext), VK_OK);
+    EXPECT_EQ(std::string(ext), std::string(15, 'e'));
+}
+
+class SupportStreams : public FrameworkTest {};
+
+TEST_F(SupportStreams, HexCopyAndReadAll) {
+    IVkStream* in = nullptr;
+    IVkStream* hex = nullptr;
+    IVkStream* back = nullptr;
+    ASSERT_EQ(VkStringToMemoryStream("\x0A\xFF", &in), VK_OK);
+    ASSERT_EQ(VkStringToMemoryStream("", &hex), VK_OK);
+    ASSERT_EQ(VkStringToMemoryStream("", &back), VK_OK);
+    EXPECT_EQ(VkStreamHexEncode(hex, in), VK_OK);
+    uint8_t* data = nullptr;
+    uint32_t length = 0;
+    ASSERT_EQ(VkStreamReadAll(hex, &data, &length), VK_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "0AFF");
+    VkMemFree(data);
+    hex->Seek(0, VK_SEEK_SET, nullptr);
+    EXPECT_EQ(VkStreamHexDecode(back, hex), VK_OK);
+    IVkStream* copy = nullptr;
+    ASSERT_EQ(VkStringToMemoryStream("", &copy), VK_OK);
+    back->Seek(0, VK_SEEK_SET, nullptr);
+    EXPECT_EQ(VkStreamCopy(copy, back), VK_OK);
+    ASSERT_EQ(VkStreamReadAll(copy, &data, &length), VK_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "\x0A\xFF");
+    VkMemFree(data);
+    char two[3];
+    VkByteToHex(0x3C, two);
+    EXPECT_STREQ(two, "3C");
+    EXPECT_EQ(VkHexToByte("3C"), 0x3C);
+    for (IVkStream* s : {in, hex, back, copy})
+        s->Release();
+}
+
+} // namespace
