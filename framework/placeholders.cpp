@@ -54,12 +54,6 @@ const VkComponentRecord kTerminalRecords[] = {
     {&kClsidTerminal0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Terminal", "Vesk.Terminal.5.1",
      "Vesk.Terminal", nullptr},
 };
-const VkGuid kClsidArchive0 = {
-    0x998B04C5, 0xF253, 0x11D1, {0x9B, 0xAA, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
-const VkComponentRecord kArchiveRecords[] = {
-    {&kClsidArchive0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Archive storage",
-     "Vesk.Archive.1", "Vesk.Archive", nullptr},
-};
 const VkGuid kClsidDownloader0 = {
     0x8B8E1541, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kDownloaderRecords[] = {
@@ -71,18 +65,6 @@ const VkGuid kClsidUrl0 = {
 const VkComponentRecord kUrlRecords[] = {
     {&kClsidUrl0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - URL", "Vesk.URL.5.1", "Vesk.URL",
      nullptr},
-};
-const VkGuid kClsidMaths0 = {
-    0x11701CA1, 0xDC73, 0x11D1, {0x9B, 0xA4, 0x00, 0xA0, 0xC9, 0x33, 0xBD, 0xC4}};
-const VkComponentRecord kMathsRecords[] = {
-    {&kClsidMaths0, 0, nullptr, 0, nullptr, Unavailable, "Standard Maths - Vesk", "Vesk.Maths.1",
-     "Vesk.Maths", nullptr},
-};
-const VkGuid kClsidCpuId0 = {
-    0xE9F11940, 0x1A55, 0x11D2, {0x9E, 0x95, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const VkComponentRecord kCpuIdRecords[] = {
-    {&kClsidCpuId0, 0, nullptr, 0, nullptr, Unavailable, "CPU Identification - Vesk",
-     "Vesk.CPUID.5.1", "Vesk.CPUID", nullptr},
 };
 const VkGuid kClsidTcp0 = {
     0xADDCFA01, 0x39E5, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
@@ -181,24 +163,12 @@ VkResult VkTerminalModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kTerminalRecords>(registry);
 }
 
-VkResult VkArchiveModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kArchiveRecords>(registry);
-}
-
 VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDownloaderRecords>(registry);
 }
 
 VkResult VkUrlModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kUrlRecords>(registry);
-}
-
-VkResult VkMathsModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kMathsRecords>(registry);
-}
-
-VkResult VkCpuIdModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kCpuIdRecords>(registry);
 }
 
 VkResult VkTcpModuleRegister(IVkRegistry* registry) {
