@@ -131,6 +131,17 @@ TEST_F(ArchiveTest, AddingAnEntryKeepsTheEntriesAlreadyThere) {
     EXPECT_EQ(folder.Read("a.arc"), ArchiveImage({{"a", "123"}, {"b", ""}, {"c", "new"}}, 3));
 }
 
+TEST_F(ArchiveTest, AnEntryTheFileDoesNotHoldStopsTheRewrite) {
+    Bytes file = ArchiveImage({{"a", "123"}}, 1);
+    file[8 + 128] = 200; // a says 200 bytes; the file holds 3
+    folder.Write("a.arc", file);
+    ASSERT_EQ(Open(), VK_OK);
+    EXPECT_EQ(Get("a", 200, VK_E_ENDOFSTREAM), "123");
+    Put("c", "new");
+    EXPECT_EQ(archive->Close(), VK_E_FAIL);
+    EXPECT_EQ(folder.Read("a.arc"), file); // left as it was
+}
+
 TEST_F(ArchiveTest, ForeignMissingAndDamagedFiles) {
     struct Case {
         const char* what;
