@@ -1,6 +1,7 @@
 #include "framework/core/memory.h"
 #include "framework/core/support.h"
 #include "tests/framework/framework_fixture.h"
+#include "tests/support/data_folder.h"
 
 #include <string>
 
@@ -64,6 +65,25 @@ TEST(Support, EditsAndNames) {
     EXPECT_STREQ(ext, "wav");
     EXPECT_EQ(VkGetExtension(("a." + std::string(20, 'e')).c_str(), ext), VK_OK);
     EXPECT_EQ(std::string(ext), std::string(15, 'e'));
+}
+
+TEST(Support, RegistryStrings) {
+    DataFolder folder;
+    PlatformSetRegistryFile(folder.path() + "/settings.reg");
+    const char* key = "Software\\Test\\Sub";
+    ASSERT_EQ(VkRegSetString(HKEY_CURRENT_USER, key, "Name", "value"), VK_OK);
+    char buffer[16] = {};
+    uint32_t size = sizeof buffer;
+    ASSERT_EQ(VkRegQueryValue(HKEY_CURRENT_USER, key, "Name", buffer, &size), VK_OK);
+    EXPECT_STREQ(buffer, "value");
+    EXPECT_EQ(size, 6u); // with its terminator
+    size = 3;
+    EXPECT_EQ(VkRegQueryValue(HKEY_CURRENT_USER, key, "Name", buffer, &size), VK_E_FAIL);
+    size = sizeof buffer;
+    EXPECT_EQ(VkRegQueryValue(HKEY_CURRENT_USER, key, "Other", buffer, &size), VK_E_FAIL);
+    EXPECT_EQ(VkRegQueryValue(HKEY_CURRENT_USER, "Software\\None", "Name", buffer, &size),
+              VK_E_FAIL);
+    PlatformSetRegistryFile("");
 }
 
 class SupportStreams : public FrameworkTest {};
