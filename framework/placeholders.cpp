@@ -84,18 +84,6 @@ const VkComponentRecord kNullSoundRecords[] = {
     {&kClsidNullSound0, 1, kSoundControl, 0, nullptr, Unavailable, "Vesk - Null Sound",
      "Vesk.NullSound.5.1", "Vesk.NullSound", nullptr},
 };
-const VkGuid kClsidNullTransport0 = {
-    0x489E3041, 0x8DFB, 0x11D2, {0x81, 0x4B, 0x00, 0xC0, 0x4F, 0x7E, 0xE6, 0x92}};
-const VkComponentRecord kNullTransportRecords[] = {
-    {&kClsidNullTransport0, 1, kTransport, 0, nullptr, Unavailable, "Vesk - NULL Transport",
-     "Vesk.NULLTransport.5", "Vesk.NULLTransport", nullptr},
-};
-const VkGuid kClsidNetwork0 = {
-    0xC6041C61, 0x7A56, 0x11D2, {0x81, 0x4B, 0x00, 0xC0, 0x4F, 0x7E, 0xE6, 0x92}};
-const VkComponentRecord kNetworkRecords[] = {
-    {&kClsidNetwork0, 0, nullptr, 1, kTransport, Unavailable, "Vesk - Standard Networking",
-     "Vesk.Network.5", "Vesk.Network", nullptr},
-};
 const VkGuid kClsidStreamedSound0 = {
     0x8272C380, 0xA705, 0x11D2, {0xAC, 0x17, 0x00, 0x60, 0x08, 0x4E, 0xF0, 0x0B}};
 const VkComponentRecord kStreamedSoundRecords[] = {
@@ -181,14 +169,6 @@ VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
 
 VkResult VkNullSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kNullSoundRecords>(registry);
-}
-
-VkResult VkNullTransportModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kNullTransportRecords>(registry);
-}
-
-VkResult VkNetworkModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kNetworkRecords>(registry);
 }
 
 VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {

@@ -268,7 +268,7 @@ TEST_F(BuiltIn, CategoriesEnumerateInReverseRegistrationOrder) {
 
 TEST_F(BuiltIn, ComponentsNotBuiltAreRegisteredButUnavailable) {
     void* out = nullptr;
-    EXPECT_EQ(VkCreateInstanceByCategory(CATID_VkTransport, nullptr, 0, IID_IVkUnknown, &out),
+    EXPECT_EQ(VkCreateInstanceByCategory(CATID_VkSoundControl, nullptr, 0, IID_IVkUnknown, &out),
               VK_E_CLASSNOTAVAILABLE);
     IVkUnknown* stream = Create<IVkUnknown>(CLSID_VkMemoryStream, IID_IVkUnknown);
     ASSERT_NE(stream, nullptr);

@@ -1,0 +1,358 @@
+#include "framework/network/network.h"
+#include "tests/framework/framework_fixture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Seen {
+    uint32_t type;
+    uint32_t sender;
+    uint32_t receiver;
+    uint32_t length;
+    std::vector<uint8_t> payload;
+};
+std::vector<Seen> g_seen;
+int32_t g_answer = 0; // what the callback says to a player request
+
+int32_t Record(VkNetMessage* m) {
+    const uint32_t type = VkNetGetU32(m->payload);
+    const uint32_t bytes = std::min<uint32_t>(m->length, 64);
+    g_seen.push_back({type, m->sender, m->receiver, m->length,
+                      std::vector<uint8_t>(m->payload, m->payload + bytes)});
+    return type == kVkNetPlayerRequest ? g_answer : 0;
+}
+
+std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
+    std::vector<uint8_t> bytes(4 * words.size());
+    uint8_t* p = bytes.data();
+    for (uint32_t w : words) {
+        VkNetPutU32(p, w);
+        p += 4;
+    }
+    return bytes;
+}
+
+// A host on the NULL transport with its transport player (10) and the callback installed.
+class Network : public FrameworkTest {
+protected:
+    void SetUp() override {
+        FrameworkTest::SetUp();
+        g_seen.clear();
+        g_answer = 0;
+        net = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+        ASSERT_NE(net, nullptr);
+        t = Create<IVkTransport>(CLSID_VkNullTransport, IID_IVkTransport);
+        ASSERT_NE(t, nullptr);
+        t->AddRef(); // the network takes the first reference as its own
+        ASSERT_EQ(net->SetOption(kVkNetOptionTransport, t), VK_OK);
+        net->SetMessageCallBack(Record);
+        ASSERT_EQ(net->OpenService(0), VK_OK);
+        ASSERT_EQ(net->HostSession("reef", &host), VK_OK);
+        ASSERT_EQ(host, 10u);
+    }
+    void TearDown() override {
+        EXPECT_EQ(net->Release(), 0u);
+        EXPECT_EQ(t->Release(), 0u);
+        FrameworkTest::TearDown();
+    }
+    // Delivers bytes to the host as if a peer machine (transport player 11) had sent them.
+    void FromPeer(const std::vector<uint8_t>& payload) {
+        if (!peer) { // the peer joins and the host's welcome is handled first
+            ASSERT_EQ(t->CreatePlayer(&peer), VK_OK);
+            net->Poll();
+            g_seen.clear();
+        }
+        std::vector<uint8_t> copy = payload;
+        VkNetMessage m = {kVkNetHeaderWord, peer, host, static_cast<uint32_t>(copy.size()),
+                          copy.data()};
+        ASSERT_EQ(t->Send(&m, 1), VK_OK);
+        net->Poll();
+    }
+    uint32_t NewPlayer() {
+        uint32_t id = 0;
+        EXPECT_EQ(net->CreatePlayer(host, &id, 0), VK_OK);
+        return id;
+    }
+    std::vector<uint32_t> Types() {
+        std::vector<uint32_t> types;
+        for (const Seen& s : g_seen)
+            types.push_back(s.type);
+        return types;
+    }
+    uint32_t Count() {
+        uint32_t n = 0;
+        net->GetNumPlayers(&n);
+        return n;
+    }
+    IVkNetwork* net = nullptr;
+    IVkTransport* t = nullptr;
+    uint32_t host = 0, peer = 0;
+};
+
+TEST_F(Network, HostAnswersItsOwnPlayerRequestWithinTheCall) {
+    uint32_t hostId = 0;
+    ASSERT_EQ(net->GetHostId(&hostId), VK_OK);
+    EXPECT_EQ(hostId, host);
+    uint32_t id = 0;
+    ASSERT_EQ(net->CreatePlayer(host, &id, 8), VK_OK);
+    EXPECT_EQ(id, 2u);
+    EXPECT_EQ(Types(), (std::vector<uint32_t>{kVkNetPlayerRequest, kVkNetPlayerAdded}));
+    EXPECT_EQ(g_seen[1].length, kVkNetHeaderSize + 12); // still the total size when shown
+    g_seen[1].payload.resize(12);
+    EXPECT_EQ(g_seen[1].payload, Words({4, 2, host}));
+    EXPECT_EQ(Count(), 1u);
+    uint32_t owner = 0;
+    ASSERT_EQ(net->GetPlayerOwner(id, &owner), VK_OK);
+    EXPECT_EQ(owner, host);
+    void* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_EQ(net->GetPlayerData(id, &data, &size), VK_OK);
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(net->HasPlayerDataChanged(id), 0u);
+    EXPECT_EQ(NewPlayer(), 3u);
+}
+
+TEST_F(Network, RefusedRequestFailsTheCreation) {
+    g_answer = 1;
+    uint32_t id = 77;
+    EXPECT_EQ(net->CreatePlayer(host, &id, 0), VK_E_FAIL);
+    EXPECT_EQ(id, 77u);
+    EXPECT_EQ(Count(), 0u);
+}
+
+TEST_F(Network, UnansweredRequestTimesOut) {
+    // A machine in a session whose host has not named itself: its request reaches nobody.
+    IVkNetwork* other = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+    IVkTransport* ot = Create<IVkTransport>(CLSID_VkNullTransport, IID_IVkTransport);
+    ASSERT_EQ(other->SetOption(kVkNetOptionTransport, ot), VK_OK);
+    ASSERT_EQ(ot->CreateSession("s"), VK_OK);
+    uint32_t timeout = 0, id = 0;
+    ASSERT_EQ(other->SetOption(kVkNetOptionTimeout, &timeout), VK_OK);
+    EXPECT_EQ(other->CreatePlayer(10, &id, 0), VK_E_FAIL);
+    EXPECT_EQ(other->SetOption(kVkNetOptionTimeout, nullptr), VK_E_FAIL);
+    other->Release();
+}
+
+TEST_F(Network, MessageToItsSenderIsHandledLocally) {
+    struct {
+        VkNetMessage h;
+        uint8_t payload[8];
+    } m = {{0, host, host, kVkNetHeaderSize + 8, nullptr}, {}};
+    VkNetPutU32(m.payload, 40);
+    VkNetPutU32(m.payload + 4, 0xABCD);
+    ASSERT_EQ(net->Send(&m.h, 0), VK_OK);
+    EXPECT_EQ(m.h.header, kVkNetHeaderWord);
+    EXPECT_EQ(m.h.length, 8u);
+    EXPECT_EQ(m.h.payload, m.payload);
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_EQ(g_seen[0].payload, Words({40, 0xABCD}));
+    uint32_t queued = 9;
+    t->GetMessageCount(0, &queued);
+    EXPECT_EQ(queued, 0u);
+
+    // An empty payload, or a length that does not even cover the header, is refused.
+    for (uint32_t length : {kVkNetHeaderSize, kVkNetHeaderSize - 1, 0u}) {
+        m.h = {0, host, host, length, nullptr};
+        EXPECT_EQ(net->Send(&m.h, 0), VK_E_FAIL) << length;
+    }
+    EXPECT_EQ(g_seen.size(), 1u);
+}
+
+TEST_F(Network, PeerMessagesAreCheckedBeforeTheirFieldsAreRead) {
+    const uint32_t first = NewPlayer();
+    g_seen.clear();
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> payload;
+        uint32_t players; // afterwards
+        bool reachesGame;
+    } cases[] = {
+        {"game type, passed on", Words({12, 1}), 1, true},
+        {"three bytes", {12, 0, 0}, 1, false},
+        {"player added without its owner", Words({4, 9}), 1, false},
+        {"player added twice", Words({4, first, 11}), 1, false},
+        {"player data longer than sent", Words({16, first, 9, 0}), 1, false},
+        {"player removed without an id", Words({3}), 1, false},
+        {"player list of 8 bytes holds no pair", Words({8, 5}), 0, false},
+        {"player list", Words({8, 5, 11, 6, 11, 7}), 2, false},
+        {"player added", Words({4, 9, 11}), 3, true},
+    };
+    for (const Case& c : cases) {
+        g_seen.clear();
+        FromPeer(c.payload);
+        EXPECT_EQ(Count(), c.players) << c.what;
+        EXPECT_EQ(!g_seen.empty(), c.reachesGame) << c.what;
+    }
+    // The list's records are marked changed; the counter follows the last id added.
+    EXPECT_EQ(net->HasPlayerDataChanged(5), 1u);
+    EXPECT_EQ(net->HasPlayerDataChanged(5), 0u);
+    EXPECT_EQ(net->HasPlayerDataChanged(9), 0u);
+    EXPECT_EQ(NewPlayer(), 10u);
+}
+
+TEST_F(Network, PlayerDataArrivesAndIsSentOn) {
+    const uint32_t id = NewPlayer();
+    FromPeer(Words({16, id, 4, 0x01020304}));
+    ASSERT_EQ(g_seen.back().type, kVkNetPlayerData);
+    void* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_EQ(net->GetPlayerData(id, &data, &size), VK_OK);
+    ASSERT_EQ(size, 4u);
+    EXPECT_EQ(VkNetGetU32(static_cast<uint8_t*>(data)), 0x01020304u);
+
+    // Sent to the peer as {16, id, length, bytes}.
+    ASSERT_EQ(net->SendPlayerData(peer, host, id, 1), VK_OK);
+    EXPECT_EQ(net->SendPlayerData(peer, peer, id, 1), VK_OK); // to oneself: nothing
+    EXPECT_EQ(net->SendPlayerData(peer, host, 99, 1), VK_E_FAIL);
+    VkTransportRecord r;
+    ASSERT_EQ(t->ReceiveFor(peer, &r, 0), VK_OK);
+    ASSERT_EQ(r.length, 16u);
+    EXPECT_EQ(std::vector<uint8_t>(r.data, r.data + 16), Words({16, id, 4, 0x01020304}));
+    EXPECT_EQ(t->Receive(&r, 0), VK_E_TRANSPORT_NOMESSAGE);
+}
+
+TEST_F(Network, NewcomerIsToldTheHostThePlayersAndTheirData) {
+    const uint32_t id = NewPlayer();
+    const uint8_t blob[3] = {7, 8, 9};
+    ASSERT_EQ(net->SetPlayerData(id, blob, 3), VK_OK);
+    g_seen.clear();
+    uint32_t newcomer = 0;
+    ASSERT_EQ(net->CreateTransportPlayer(&newcomer), VK_OK);
+    EXPECT_EQ(newcomer, 11u);
+
+    // Every machine is in this process, so the newcomer's messages come straight back here.
+    ASSERT_EQ(Types(), (std::vector<uint32_t>{kVkNetHostAnnounce, kVkNetPlayerData}));
+    EXPECT_EQ(g_seen[0].payload, Words({1, 2}));
+    EXPECT_EQ(g_seen[1].receiver, newcomer);
+    EXPECT_EQ(Count(), 1u);
+    EXPECT_EQ(net->HasPlayerDataChanged(id), 1u);
+
+    // When the newcomer's transport player goes, so do the players it owned.
+    FromPeer(Words({2, 0}));
+    ASSERT_EQ(Count(), 2u);
+    g_seen.clear();
+    ASSERT_EQ(net->DestroyTransportPlayer(peer), VK_OK);
+    net->Poll();
+    EXPECT_EQ(Count(), 1u);
+    ASSERT_EQ(Types(), (std::vector<uint32_t>{kVkNetPlayerRemoved}));
+    EXPECT_EQ(g_seen[0].payload, Words({3, 3}));
+    EXPECT_EQ(g_seen[0].sender, 0u);
+    EXPECT_EQ(g_seen[0].length, 8u);
+}
+
+TEST_F(Network, PlayerDataIsKeptAndReplaced) {
+    const uint32_t id = NewPlayer();
+    void* data = nullptr;
+    uint32_t size = 5;
+    EXPECT_EQ(net->GetPlayerData(id, &data, &size), VK_E_FAIL);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(net->GetPlayerData(id, nullptr, &size), VK_E_FAIL);
+    EXPECT_EQ(net->SetPlayerData(id, nullptr, 0), VK_OK);
+    EXPECT_EQ(net->SetPlayerData(id, nullptr, 4), VK_E_FAIL);
+    EXPECT_EQ(net->SetPlayerData(99, "abc", 4), VK_E_FAIL);
+
+    for (const char* text : {"abc", "xyz", "longer"}) {
+        ASSERT_EQ(net->SetPlayerData(id, text, static_cast<uint32_t>(std::strlen(text) + 1)),
+                  VK_OK);
+        ASSERT_EQ(net->GetPlayerData(id, &data, nullptr), VK_OK);
+        EXPECT_STREQ(static_cast<char*>(data), text);
+    }
+    EXPECT_EQ(net->HasPlayerDataChanged(id), 0u); // the read cleared it
+}
+
+TEST_F(Network, PlayersAreWalkedInInsertionOrder) {
+    uint32_t first = 1, out = 0;
+    EXPECT_EQ(net->EnumPlayers(kVkNetEnumFirst, &first, &out), VK_E_FAIL);
+    EXPECT_EQ(first, 0u);
+    const uint32_t p2 = NewPlayer(), p3 = NewPlayer(), p4 = NewPlayer();
+    ASSERT_EQ(net->EnumPlayers(kVkNetEnumFirst, &first, nullptr), VK_OK);
+    EXPECT_EQ(first, p2);
+
+    struct Case {
+        uint32_t mode, from;
+        VkResult result;
+        uint32_t out; // 0: left as it was
+    } cases[] = {
+        {kVkNetEnumNext, p2, VK_OK, p3},     {kVkNetEnumNext, p4, VK_OK, 0},
+        {kVkNetEnumPrevious, p4, VK_OK, p3}, {kVkNetEnumPrevious, p2, VK_OK, 0},
+        {kVkNetEnumNext, 99, VK_E_FAIL, 0},  {2, p2, VK_E_FAIL, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t from = c.from, result = 0;
+        EXPECT_EQ(net->EnumPlayers(c.mode, &from, &result), c.result) << c.mode << " " << c.from;
+        EXPECT_EQ(result, c.out) << c.mode << " " << c.from;
+    }
+    for (uint32_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(net->GetPlayerByIndex(i, &out), VK_OK);
+        EXPECT_EQ(out, p2 + i);
+    }
+    EXPECT_EQ(net->GetPlayerByIndex(3, &out), VK_E_FAIL);
+    EXPECT_EQ(out, 0u);
+    EXPECT_EQ(net->IsPlayerOwnedBy(host, p3), 1u);
+    EXPECT_EQ(net->IsPlayerOwnedBy(11, p3), 0u);
+    EXPECT_EQ(net->IsPlayerOwnedBy(host, 99), 0u);
+    EXPECT_EQ(net->IsPlayerNotOwnedBy(11, p3), 1u);
+
+    // Destroying a stranger tells nobody; destroying a player tells the game once.
+    g_seen.clear();
+    EXPECT_EQ(net->DestroyPlayer(99), VK_OK);
+    EXPECT_TRUE(g_seen.empty());
+    EXPECT_EQ(net->DestroyPlayer(p3), VK_OK);
+    EXPECT_EQ(Types(), (std::vector<uint32_t>{kVkNetPlayerRemoved}));
+    ASSERT_EQ(net->EnumPlayers(kVkNetEnumNext, &first, &out), VK_OK);
+    EXPECT_EQ(out, p4);
+
+    // Closing the session removes every player, each with its notice.
+    g_seen.clear();
+    ASSERT_EQ(net->CloseSession(), VK_OK);
+    EXPECT_EQ(g_seen.size(), 2u);
+    EXPECT_EQ(Count(), 0u);
+    EXPECT_EQ(net->CloseSession(), VK_E_FAIL);
+}
+
+TEST_F(Network, LatencyToOneselfIsMeasuredAsZero) {
+    uint32_t ms = 99;
+    ASSERT_EQ(net->MeasureLatency(host, host, &ms), VK_OK);
+    EXPECT_EQ(ms, 0u);
+}
+
+TEST_F(Network, TransportOperationsFailWithoutATransport) {
+    IVkNetwork* bare = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+    ASSERT_NE(bare, nullptr);
+    uint32_t id = 0, count = 0;
+    EXPECT_EQ(bare->Poll(), VK_E_FAIL);
+    EXPECT_EQ(bare->OpenService(0), VK_E_FAIL);
+    EXPECT_EQ(bare->HostSession("s", &id), VK_E_FAIL);
+    EXPECT_EQ(bare->JoinSession("s", &id), VK_E_FAIL);
+    EXPECT_EQ(bare->EnumSessions(&count), VK_E_FAIL);
+    EXPECT_EQ(bare->CreatePlayer(1, &id, 0), VK_E_FAIL);
+    EXPECT_EQ(bare->GetNumServices(), 0u);
+    EXPECT_EQ(bare->SetOption(kVkNetOptionTransport, nullptr), VK_E_FAIL);
+    EXPECT_EQ(bare->SetOption(kVkNetOptionTcpAddress, const_cast<char*>("127.0.0.1")), VK_E_FAIL);
+    EXPECT_EQ(bare->GetOption(1, &id), VK_E_FAIL);
+
+    // A GUID given before any transport is kept and handed to the one attached later.
+    VkGuid g = {5, 6, 7, {8}}, out = {1, 0, 0, {}};
+    ASSERT_EQ(bare->SetApplicationGuid(&g), VK_OK);
+    ASSERT_EQ(bare->GetApplicationGuid(&out), VK_OK);
+    EXPECT_EQ(out, VK_GUID_NULL);
+    IVkTransport* other = Create<IVkTransport>(CLSID_VkNullTransport, IID_IVkTransport);
+    ASSERT_EQ(bare->SetOption(kVkNetOptionTransport, other), VK_OK);
+    ASSERT_EQ(bare->GetApplicationGuid(&out), VK_OK);
+    EXPECT_EQ(out, g);
+    EXPECT_EQ(bare->Release(), 0u); // releases the transport too
+}
+
+TEST_F(Network, InitialiseTakesATransportOfTheCategory) {
+    IVkNetwork* fresh = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+    ASSERT_NE(fresh, nullptr);
+    ASSERT_EQ(fresh->Initialise(), VK_OK);
+    EXPECT_EQ(fresh->Initialise(), VK_OK); // attached already: kept
+    EXPECT_GE(fresh->GetNumServices(), 1u);
+    EXPECT_EQ(fresh->Release(), 0u);
+}
+
+} // namespace
