@@ -65,11 +65,17 @@ public:
     }
 
     VkResult Read(void* buffer, uint32_t n, uint32_t* got) override {
-        if (!entry_ || !file_) return VK_E_FAIL;
+        if (!entry_ || access_ != VK_ACCESS_READ) return VK_E_FAIL;
         uint32_t cut = n;
         if (cut > entry_->size - position_) cut = entry_->size - position_;
         uint32_t done = 0;
-        VkResult res = cut ? file_->Read(buffer, cut, &done) : VK_OK;
+        VkResult res = VK_OK;
+        if (file_) {
+            if (cut) res = file_->Read(buffer, cut, &done);
+        } else if (cut) { // an entry written since Open is read from memory
+            std::memcpy(buffer, entry_->data + position_, cut);
+            done = cut;
+        }
         if (done > cut) done = cut;
         position_ += done;
         if (got) *got = done;
@@ -77,7 +83,7 @@ public:
         return res;
     }
     VkResult Write(const void* buffer, uint32_t n, uint32_t* written) override {
-        if (!entry_ || file_) return VK_E_FAIL;
+        if (!entry_ || access_ != VK_ACCESS_WRITE) return VK_E_FAIL;
         uint64_t end = static_cast<uint64_t>(position_) + n;
         if (end > entry_->capacity) {
             uint64_t capacity = static_cast<uint64_t>(entry_->capacity) + n + kGrowthSlack;
@@ -119,7 +125,9 @@ public:
     VkResult Open(const char* name, uintptr_t location, uint32_t mode) override {
         if (open_) return VK_E_ALREADYOPEN;
         const VkArchiveLocation* where = reinterpret_cast<const VkArchiveLocation*>(location);
-        if (!where || !where->storage || !name) return VK_E_FAIL;
+        // A name cut to fit would open another file.
+        if (!where || !where->storage || !name || std::strlen(name) >= kFileNameSize)
+            return VK_E_FAIL;
         open_ = true;
         mode_ = mode;
         base_ = where->base;
@@ -337,7 +345,7 @@ VkResult EntryStream::Init(ArchiveStorage* archive, IVkStorage* storage, const c
     access_ = access;
     translation_ = translation;
     entry_ = entry;
-    if (entry->written) return VK_OK; // written since Open: a writing stream
+    if (entry->written) return VK_OK; // written since Open: its data is in memory
     VkResult res = storage->OpenStream(file, VK_ACCESS_READ, translation, &file_);
     if (res < 0) return res;
     if (entry->offset != 0)

@@ -131,6 +131,22 @@ TEST_F(ArchiveTest, AddingAnEntryKeepsTheEntriesAlreadyThere) {
     EXPECT_EQ(folder.Read("a.arc"), ArchiveImage({{"a", "123"}, {"b", ""}, {"c", "new"}}, 3));
 }
 
+TEST_F(ArchiveTest, AnEntryWrittenSinceOpenReadsFromMemoryAndIsNotWrittenAgain) {
+    ASSERT_EQ(Open(), VK_OK);
+    Put("x", "abcdef");
+    EXPECT_EQ(Get("x", 4, VK_OK), "abcd");
+    IVkStream* s = Stream("x", VK_ACCESS_READ);
+    ASSERT_NE(s, nullptr);
+    // Writing through a reading stream would overwrite the entry behind its size.
+    EXPECT_EQ(s->Write("0123456789", 10, nullptr), VK_E_FAIL);
+    s->Release();
+    EXPECT_EQ(archive->Close(), VK_OK);
+    EXPECT_EQ(folder.Read("a.arc"), ArchiveImage({{"x", "abcdef"}}, 1));
+    EXPECT_EQ(
+        archive->Open(std::string(260, 'n').c_str(), reinterpret_cast<uintptr_t>(&location), 0),
+        VK_E_FAIL);
+}
+
 TEST_F(ArchiveTest, AnEntryTheFileDoesNotHoldStopsTheRewrite) {
     Bytes file = ArchiveImage({{"a", "123"}}, 1);
     file[8 + 128] = 200; // a says 200 bytes; the file holds 3
