@@ -48,12 +48,6 @@ const VkComponentRecord kPropRecords[] = {
     {&kClsidProp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Property-file handler",
      "Vesk.Prop.5.1", "Vesk.Prop", nullptr},
 };
-const VkGuid kClsidTerminal0 = {
-    0x5D7ED862, 0x3749, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kTerminalRecords[] = {
-    {&kClsidTerminal0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Terminal", "Vesk.Terminal.5.1",
-     "Vesk.Terminal", nullptr},
-};
 const VkGuid kClsidDownloader0 = {
     0x8B8E1541, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kDownloaderRecords[] = {
@@ -145,10 +139,6 @@ VkResult VkHttpModuleRegister(IVkRegistry* registry) {
 
 VkResult VkPropModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kPropRecords>(registry);
-}
-
-VkResult VkTerminalModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kTerminalRecords>(registry);
 }
 
 VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
