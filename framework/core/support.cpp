@@ -28,6 +28,39 @@ VkResult VkRegSetString(HKEY root, const char* subKey, const char* valueName, co
     return err == ERROR_SUCCESS ? VK_OK : VK_E_FAIL;
 }
 
+LONG VkRegDeleteKeyTree(HKEY root, const char* subKey) {
+    HKEY key = nullptr;
+    LONG err = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key);
+    if (err != ERROR_SUCCESS) return err;
+    // Sub-key 0 again and again: each deletion moves the next one to the front.
+    for (;;) {
+        char name[101];
+        DWORD size = sizeof name;
+        err = RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (err == ERROR_NO_MORE_ITEMS) break;
+        if (err == ERROR_SUCCESS) err = VkRegDeleteKeyTree(key, name);
+        if (err != ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return err;
+        }
+    }
+    RegCloseKey(key);
+    return RegDeleteKeyA(root, subKey);
+}
+
+VkResult VkRegDeleteKeyTreeResult(HKEY root, const char* subKey) {
+    return VkRegDeleteKeyTree(root, subKey) == ERROR_SUCCESS ? VK_OK : VK_E_FAIL;
+}
+
+LONG VkRegDeleteValue(HKEY root, const char* subKey, const char* valueName) {
+    HKEY key = nullptr;
+    LONG err = RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key);
+    if (err != ERROR_SUCCESS) return err;
+    err = RegDeleteValueA(key, valueName);
+    RegCloseKey(key);
+    return err;
+}
+
 int32_t VkStrReplace(char* text, const char* find, const char* replacement) {
     size_t findLength = std::strlen(find);
     size_t newLength = std::strlen(replacement);

@@ -10,6 +10,12 @@
 VkResult VkRegQueryValue(HKEY root, const char* subKey, const char* valueName, void* buffer,
                          uint32_t* size);
 VkResult VkRegSetString(HKEY root, const char* subKey, const char* valueName, const char* text);
+// Deletes a key with all its sub-keys; a Win32 error code.
+LONG VkRegDeleteKeyTree(HKEY root, const char* subKey);
+// The same as 0 or VK_E_FAIL.
+VkResult VkRegDeleteKeyTreeResult(HKEY root, const char* subKey);
+// Deletes one value of a key; a Win32 error code.
+LONG VkRegDeleteValue(HKEY root, const char* subKey, const char* valueName);
 
 // In-place edits; the caller's buffer must hold the result.
 int32_t VkStrReplace(char* text, const char* find, const char* replacement);

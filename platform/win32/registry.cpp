@@ -364,3 +364,61 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BY
     k->second.values[Lower(v.name)] = std::move(v);
     return Save(store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
+
+namespace {
+// Names of the direct sub-keys of root\path, in the store's order (lower-case paths).
+std::vector<std::string> SubKeys(const Store& store, const std::string& root,
+                                 const std::string& path) {
+    std::vector<std::string> names;
+    const std::string prefix = path.empty() ? std::string() : path + "\\";
+    for (const auto& [id, k] : store) {
+        if (k.root != root || k.path.size() <= prefix.size() || k.path == path) continue;
+        if (Lower(k.path.substr(0, prefix.size())) != Lower(prefix)) continue;
+        std::string rest = k.path.substr(prefix.size());
+        if (rest.find('\\') == std::string::npos) names.push_back(rest);
+    }
+    return names;
+}
+} // namespace
+
+LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, char* className,
+                   DWORD* classSize, void*) {
+    std::string root, path;
+    if (!Resolve(key, &root, &path)) return ERROR_INVALID_HANDLE;
+    if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+    Store store = Load();
+    if (!store.count(KeyId(root, path))) return ERROR_FILE_NOT_FOUND;
+    std::vector<std::string> names = SubKeys(store, root, path);
+    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+    const std::string& found = names[index];
+    if (found.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    *nameSize = static_cast<DWORD>(found.size());
+    if (className && classSize && *classSize > 0) className[0] = 0;
+    if (classSize) *classSize = 0;
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteKeyA(HKEY key, const char* subKey) {
+    std::string root, base;
+    if (!Resolve(key, &root, &base)) return ERROR_INVALID_HANDLE;
+    if (!subKey || !*subKey) return ERROR_INVALID_PARAMETER;
+    std::string path = JoinPath(base, subKey);
+    if (path.empty()) return ERROR_ACCESS_DENIED; // the roots stay
+    Store store = Load();
+    auto k = store.find(KeyId(root, path));
+    if (k == store.end()) return ERROR_FILE_NOT_FOUND;
+    if (!SubKeys(store, root, path).empty()) return ERROR_ACCESS_DENIED;
+    store.erase(k);
+    return Save(store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG RegDeleteValueA(HKEY key, const char* valueName) {
+    std::string root, path;
+    if (!Resolve(key, &root, &path)) return ERROR_INVALID_HANDLE;
+    Store store = Load();
+    auto k = store.find(KeyId(root, path));
+    if (k == store.end()) return ERROR_FILE_NOT_FOUND;
+    if (!k->second.values.erase(Lower(valueName ? valueName : ""))) return ERROR_FILE_NOT_FOUND;
+    return Save(store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}

@@ -35,6 +35,7 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 
 // Opens the key, creating it and any missing parents.
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* className, DWORD options,
@@ -49,6 +50,15 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
 // Strings (REG_SZ, REG_EXPAND_SZ) are stored up to their first zero and always with one.
 LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);
+
+// The sub-key `index` of the key, in name order ignoring case. `nameSize` holds the buffer's size
+// in characters and receives the name's length without its terminator. ERROR_NO_MORE_ITEMS
+// past the last one; ERROR_MORE_DATA when the name and its terminator do not fit.
+LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved,
+                   char* className, DWORD* classSize, void* lastWriteTime);
+// Deletes a key that has no sub-keys (ERROR_ACCESS_DENIED while it has some).
+LONG RegDeleteKeyA(HKEY key, const char* subKey);
+LONG RegDeleteValueA(HKEY key, const char* valueName);
 
 // Test seam: the settings file to use; empty for the default location.
 void PlatformSetRegistryFile(const std::string& path);

@@ -83,6 +83,17 @@ TEST(Support, RegistryStrings) {
     EXPECT_EQ(VkRegQueryValue(HKEY_CURRENT_USER, key, "Other", buffer, &size), VK_E_FAIL);
     EXPECT_EQ(VkRegQueryValue(HKEY_CURRENT_USER, "Software\\None", "Name", buffer, &size),
               VK_E_FAIL);
+
+    ASSERT_EQ(VkRegSetString(HKEY_CURRENT_USER, "Software\\Test\\Sub\\A\\B", "V", "1"), VK_OK);
+    ASSERT_EQ(VkRegSetString(HKEY_CURRENT_USER, "Software\\Test\\Other", "V", "2"), VK_OK);
+    EXPECT_EQ(VkRegDeleteValue(HKEY_CURRENT_USER, key, "Name"), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(VkRegDeleteValue(HKEY_CURRENT_USER, key, "Name"),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(VkRegDeleteKeyTreeResult(HKEY_CURRENT_USER, "Software\\Test"), VK_OK);
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, KEY_READ, &gone),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(VkRegDeleteKeyTreeResult(HKEY_CURRENT_USER, "Software\\Test"), VK_E_FAIL);
     PlatformSetRegistryFile("");
 }
 

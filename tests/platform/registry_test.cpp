@@ -137,6 +137,40 @@ TEST_F(Registry, DamagedFileLinesAreSkipped) {
     RegCloseKey(key);
 }
 
+TEST_F(Registry, SubKeysEnumerateAndDeleteOnlyWhenEmpty) {
+    RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Game\\Beta"));
+    RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Game\\alpha\\Deep"));
+    HKEY game = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Game", 0, KEY_READ, &game),
+              static_cast<LONG>(ERROR_SUCCESS));
+    char name[8];
+    DWORD size = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(game, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_STREQ(name, "alpha"); // name order ignoring case, direct sub-keys only
+    EXPECT_EQ(size, 5u);
+    size = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(game, 1, name, &size, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_STREQ(name, "Beta");
+    size = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(game, 2, name, &size, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_NO_MORE_ITEMS));
+    size = 5; // "alpha" and its terminator need 6
+    EXPECT_EQ(RegEnumKeyExA(game, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_MORE_DATA));
+
+    EXPECT_EQ(RegDeleteKeyA(game, "alpha"), static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RegDeleteKeyA(game, "ALPHA\\deep"), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(RegDeleteKeyA(game, "alpha"), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(RegDeleteKeyA(game, "alpha"), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+
+    ASSERT_EQ(SetString(game, "Name", "x", 2), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(RegDeleteValueA(game, "NAME"), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(RegDeleteValueA(game, "Name"), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    RegCloseKey(game);
+}
+
 TEST(RegistryFile, DefaultsUnderTheConfigFolder) {
     PlatformSetRegistryFile("");
     const char* old = std::getenv("XDG_CONFIG_HOME");
