@@ -42,12 +42,6 @@ const VkComponentRecord kHttpRecords[] = {
     {&kClsidHttp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - HTTP", "Vesk.HTTP.5.1", "Vesk.HTTP",
      nullptr},
 };
-const VkGuid kClsidProp0 = {
-    0xF7576A40, 0x1658, 0x11D2, {0xAC, 0x12, 0x00, 0x60, 0x08, 0x4E, 0xF0, 0x0B}};
-const VkComponentRecord kPropRecords[] = {
-    {&kClsidProp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Property-file handler",
-     "Vesk.Prop.5.1", "Vesk.Prop", nullptr},
-};
 const VkGuid kClsidDownloader0 = {
     0x8B8E1541, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kDownloaderRecords[] = {
@@ -135,10 +129,6 @@ VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
 
 VkResult VkHttpModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kHttpRecords>(registry);
-}
-
-VkResult VkPropModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kPropRecords>(registry);
 }
 
 VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {

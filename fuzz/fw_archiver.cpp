@@ -4,6 +4,7 @@
 #include "framework/core/modules.h"
 #include "framework/misc/archive.h"
 #include "framework/streams/stream.h"
+#include "fuzz/framework_start.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,11 +60,7 @@ const VkComponentRecord kItemRecords[] = {
 IVkArchiver* Start() {
     static IVkArchiver* archiver = nullptr;
     if (archiver) return archiver;
-    VkInitialise(nullptr);
-    IVkRegistry* registry = nullptr;
-    VkGetRegistries(nullptr, &registry);
-    VkRegisterStandardComponents(registry);
-    VkModule<kItemRecords>::Register(registry);
+    VkModule<kItemRecords>::Register(FuzzStartFramework());
     void* out = nullptr;
     if (VkCreateInstance(CLSID_VkArchiver, nullptr, 0, IID_IVkArchiver, &out) != VK_OK)
         __builtin_trap();

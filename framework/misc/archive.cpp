@@ -432,11 +432,15 @@ public:
     }
 
     VkResult CreateArchive(uint32_t mode, IVkStream* stream, IVkArchive** out) override {
+        if (!out) return VK_E_FAIL;
+        *out = nullptr;
+        if (!stream) return VK_E_FAIL;
         *out = VkMemNew<Archive>(mode, stream, this);
         return *out ? VK_OK : VK_E_OUTOFMEMORY;
     }
 
     VkResult Register(const uint32_t* key, uint32_t id, uint32_t value) override {
+        if (!key) return VK_E_FAIL;
         HashTable::Entry* outer = registry_->Find(*key);
         if (!outer) {
             HashTable* inner = NewTable();
@@ -453,6 +457,7 @@ public:
     }
 
     VkResult Unregister(const uint32_t* key, uint32_t id) override {
+        if (!key) return VK_E_FAIL;
         HashTable::Entry* outer = registry_->Find(*key);
         if (!outer) return VK_E_FAIL;
         HashTable* inner = reinterpret_cast<HashTable*>(outer->value);

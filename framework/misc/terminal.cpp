@@ -3,6 +3,7 @@
 #include "framework/core/framework.h"
 #include "framework/core/memory.h"
 #include "framework/core/modules.h"
+#include "framework/misc/opened.h"
 
 #include <cstdio>
 #include <cstring>
@@ -62,6 +63,7 @@ public:
 
     VkResult Print(const char* text) override {
         if (!stream_) return VK_E_NOTERMINALDATA;
+        if (!text) return VK_E_FAIL;
         int32_t editRow = EditRow(), last;
         MoveTo(editRow, 1);
         Put(kEsc, "[0J");
@@ -165,13 +167,13 @@ public:
         return 1;
     }
 
+    VkResult Start() { return Initialise(); }
+
 private:
     void Destroy() override {
         SetStream(nullptr);
         Free();
-        VkMemDelete(this);
-        VkMemRelease();
-        VkClose();
+        VkDestroyOpened(this);
     }
 
     void Free() {
@@ -401,26 +403,7 @@ const VkComponentRecord kTerminalRecords[] = {
 } // namespace
 
 VkResult VkCreateTerminal(IVkUnknown* outer, IVkUnknown** out) {
-    *out = nullptr;
-    if (outer) return VK_E_NOAGGREGATION;
-    VkResult res = VkMemAcquire();
-    if (res < 0) return res;
-    if ((res = VkOpen()) < 0) {
-        VkMemRelease();
-        return res;
-    }
-    Terminal* terminal = VkMemNew<Terminal>();
-    if (!terminal) {
-        VkClose();
-        VkMemRelease();
-        return VK_E_OUTOFMEMORY;
-    }
-    if ((res = terminal->Initialise()) < 0) {
-        terminal->Release();
-        return res;
-    }
-    *out = terminal;
-    return VK_OK;
+    return VkCreateOpened<Terminal>(outer, out);
 }
 
 VkResult VkTerminalModuleRegister(IVkRegistry* registry) {

@@ -1,0 +1,13 @@
+// Starts the framework once per fuzzing process, with the built-in components registered.
+#pragma once
+
+#include "framework/core/framework.h"
+
+inline IVkRegistry* FuzzStartFramework() {
+    static IVkRegistry* registry = nullptr;
+    if (registry) return registry;
+    VkInitialise(nullptr);
+    VkGetRegistries(nullptr, &registry);
+    VkRegisterStandardComponents(registry);
+    return registry;
+}
