@@ -11,8 +11,11 @@ PlatformCpuidFn g_source = nullptr;
 bool Hardware(uint32_t leaf, uint32_t regs[4]) {
     regs[0] = regs[1] = regs[2] = regs[3] = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    // The intrinsic answers 0 when the flags register's identification bit cannot change.
+#if defined(__i386__)
+    // The intrinsic answers 0 when the flags register's identification bit cannot change
+    // (every 64-bit processor has the instruction).
     if (__get_cpuid_max(0, nullptr) == 0) return false;
+#endif
     unsigned a = 0, b = 0, c = 0, d = 0;
     __cpuid_count(leaf, 0, a, b, c, d);
     regs[0] = a;
