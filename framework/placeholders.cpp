@@ -6,7 +6,6 @@
 namespace {
 
 const VkCategoryRef kSoundControl[] = {{&CATID_VkSoundControl, "Vesk SoundControl"}};
-const VkCategoryRef kTransport[] = {{&CATID_VkTransport, "Vesk Transport"}};
 const VkCategoryRef kSoundRW[] = {{&CATID_VkSoundRW, "Vesk SoundRW"}};
 
 // Placeholder: the class cannot be created yet.
@@ -102,18 +101,6 @@ const VkComponentRecord kCdAudioRecords[] = {
     {&kClsidCdAudio0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Windows Red-book CD Audio",
      "Vesk.WindowsCDAudioRedbook.5.1", "Vesk.WindowsCDAudioRedbook", nullptr},
 };
-const VkGuid kClsidDx5Transport0 = {
-    0xCADFC6E1, 0x758C, 0x11D2, {0x81, 0x4B, 0x00, 0xC0, 0x4F, 0x7E, 0xE6, 0x92}};
-const VkComponentRecord kDx5TransportRecords[] = {
-    {&kClsidDx5Transport0, 1, kTransport, 0, nullptr, Unavailable,
-     "Vesk - DirectX 5 Network Transport", "Vesk.DX5Transport.5", "Vesk.DX5Transport", nullptr},
-};
-const VkGuid kClsidDx6Transport0 = {
-    0xABFA4301, 0xF0CE, 0x11D2, {0x81, 0x4C, 0x08, 0x00, 0x09, 0xD7, 0xE1, 0x1F}};
-const VkComponentRecord kDx6TransportRecords[] = {
-    {&kClsidDx6Transport0, 1, kTransport, 0, nullptr, Unavailable,
-     "Vesk - DirectX 6 Network Transport", "Vesk.DX6Transport.5", "Vesk.DX6Transport", nullptr},
-};
 const VkGuid kClsidDxSoundControl0 = {
     0x3B761161, 0xDB91, 0x11D2, {0xBE, 0x85, 0x08, 0x00, 0x09, 0xD7, 0xC1, 0xD3}};
 const VkComponentRecord kDxSoundControlRecords[] = {
@@ -169,14 +156,6 @@ VkResult VkSoundRWWavModuleRegister(IVkRegistry* registry) {
 
 VkResult VkCdAudioModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kCdAudioRecords>(registry);
-}
-
-VkResult VkDx5TransportModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kDx5TransportRecords>(registry);
-}
-
-VkResult VkDx6TransportModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kDx6TransportRecords>(registry);
 }
 
 VkResult VkDxSoundControlModuleRegister(IVkRegistry* registry) {

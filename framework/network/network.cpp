@@ -740,23 +740,7 @@ const VkComponentRecord kNetworkRecords[] = {
 } // namespace
 
 VkResult VkCreateNetwork(IVkUnknown* outer, IVkUnknown** out) {
-    *out = nullptr;
-    if (outer) return VK_E_NOAGGREGATION;
-    Network* network = nullptr;
-    VkResult res = VkMemCreateObject(&network);
-    if (res == VK_E_OUTOFMEMORY) return res;
-    if (res < 0) return VK_E_FAIL;
-    if (VkOpen() < 0) {
-        VkMemDestroyObject(network);
-        return VK_E_FAIL;
-    }
-    res = network->Init();
-    if (res < 0) {
-        network->Release();
-        return res;
-    }
-    *out = network;
-    return VK_OK;
+    return VkNetCreateObject<Network>(outer, out);
 }
 
 VkResult VkNetworkModuleRegister(IVkRegistry* registry) {

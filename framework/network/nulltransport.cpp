@@ -332,23 +332,7 @@ const VkComponentRecord kNullTransportRecords[] = {
 } // namespace
 
 VkResult VkCreateNullTransport(IVkUnknown* outer, IVkUnknown** out) {
-    *out = nullptr;
-    if (outer) return VK_E_NOAGGREGATION;
-    NullTransport* transport = nullptr;
-    VkResult res = VkMemCreateObject(&transport);
-    if (res == VK_E_OUTOFMEMORY) return res;
-    if (res < 0) return VK_E_FAIL;
-    if (VkOpen() < 0) {
-        VkMemDestroyObject(transport);
-        return VK_E_FAIL;
-    }
-    res = transport->Init();
-    if (res < 0) {
-        transport->Release();
-        return res;
-    }
-    *out = transport;
-    return VK_OK;
+    return VkNetCreateObject<NullTransport>(outer, out);
 }
 
 VkResult VkNullTransportModuleRegister(IVkRegistry* registry) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "framework/core/com.h"
+#include "framework/core/framework.h"
+#include "framework/core/memory.h"
 
 #include <cstdint>
 
@@ -66,6 +68,8 @@ enum VkTransportService : uint32_t {
 
 extern const VkGuid IID_IVkTransport;
 extern const VkGuid CLSID_VkNullTransport;
+extern const VkGuid CLSID_VkDx6Transport;
+extern const VkGuid CLSID_VkDx5Transport;
 
 class IVkTransport : public IVkUnknown {
 public:
@@ -117,3 +121,25 @@ inline void VkNetPutU32(uint8_t* p, uint32_t v) {
 }
 
 VkResult VkCreateNullTransport(IVkUnknown* outer, IVkUnknown** out);
+
+// The create function shared by the network components: no outer object; the allocator and
+// the framework are held for the object's life; Init makes its pools.
+template <class T> VkResult VkNetCreateObject(IVkUnknown* outer, IVkUnknown** out) {
+    *out = nullptr;
+    if (outer) return VK_E_NOAGGREGATION;
+    T* object = nullptr;
+    VkResult res = VkMemCreateObject(&object);
+    if (res == VK_E_OUTOFMEMORY) return res;
+    if (res < 0) return VK_E_FAIL;
+    if (VkOpen() < 0) {
+        VkMemDestroyObject(object);
+        return VK_E_FAIL;
+    }
+    res = object->Init();
+    if (res < 0) {
+        object->Release(); // frees what Init made and closes the framework again
+        return res;
+    }
+    *out = object;
+    return VK_OK;
+}

@@ -1,0 +1,185 @@
+#include "framework/network/network.h"
+#include "platform/dplay/dplay.h"
+#include "tests/framework/framework_fixture.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Two transports in one process, meeting over loopback on a port of this process's own.
+class DpTransport : public FrameworkTest {
+protected:
+    void SetUp() override {
+        FrameworkTest::SetUp();
+        PlatformDplaySetPort(static_cast<uint16_t>(30000 + getpid() % 20000));
+        host = Create<IVkTransport>(CLSID_VkDx6Transport, IID_IVkTransport);
+        guest = Create<IVkTransport>(CLSID_VkDx5Transport, IID_IVkTransport);
+        ASSERT_TRUE(host && guest);
+        ASSERT_EQ(host->Start(), VK_OK);
+        ASSERT_EQ(guest->Start(), VK_OK);
+    }
+    void TearDown() override {
+        EXPECT_EQ(guest->Release(), 0u);
+        EXPECT_EQ(host->Release(), 0u);
+        PlatformDplaySetPort(0);
+        FrameworkTest::TearDown();
+    }
+    // Host session "reef" with one player on each side.
+    void Meet() {
+        ASSERT_EQ(host->OpenService(kVkServiceTcpIp), VK_OK);
+        ASSERT_EQ(host->CreateSession("reef"), VK_OK);
+        ASSERT_EQ(host->CreatePlayer(&h), VK_OK);
+        ASSERT_EQ(guest->SetOption(1, const_cast<char*>("127.0.0.1")), VK_OK);
+        ASSERT_EQ(guest->OpenService(kVkServiceTcpIp), VK_OK);
+        uint32_t count = 0;
+        ASSERT_EQ(guest->EnumSessions(&count), VK_OK);
+        ASSERT_EQ(count, 1u);
+        void* desc = nullptr;
+        ASSERT_EQ(guest->GetSessionDesc(0, &desc), VK_OK);
+        EXPECT_STREQ(static_cast<char*>(desc), "reef");
+        EXPECT_EQ(guest->GetSessionDesc(1, &desc), VK_E_FAIL);
+        ASSERT_EQ(guest->JoinSession("reef"), VK_OK);
+        ASSERT_EQ(guest->CreatePlayer(&g), VK_OK);
+        EXPECT_NE(g, h);
+    }
+    // Receives with a few retries: the bytes may still be on their way through the socket.
+    VkResult Take(IVkTransport* t, VkTransportRecord* r) {
+        VkResult res = VK_E_TRANSPORT_NOMESSAGE;
+        for (int i = 0; i < 200 && res == VK_E_TRANSPORT_NOMESSAGE; ++i) {
+            res = t->Receive(r, 0);
+            if (res == VK_E_TRANSPORT_NOMESSAGE) usleep(1000);
+        }
+        return res;
+    }
+    VkResult SendBytes(IVkTransport* t, uint32_t from, uint32_t to, std::vector<uint8_t> bytes) {
+        VkNetMessage m = {kVkNetHeaderWord, from, to, static_cast<uint32_t>(bytes.size()),
+                          bytes.data()};
+        return to ? t->Send(&m, 1) : t->SendToAll(&m, 1);
+    }
+    IVkTransport* host = nullptr;
+    IVkTransport* guest = nullptr;
+    uint32_t h = 0, g = 0;
+};
+
+TEST_F(DpTransport, OnlyUsableConnectionsAreServices) {
+    EXPECT_EQ(host->GetNumServices(), 1u); // TCP/IP; IPX, modem and serial have no device
+    char* name = nullptr;
+    ASSERT_EQ(host->GetServiceName(0, &name), VK_OK);
+    EXPECT_NE(std::strstr(name, "TCP/IP"), nullptr);
+    EXPECT_EQ(host->GetServiceName(1, &name), VK_E_FAIL);
+    EXPECT_EQ(name, nullptr);
+
+    struct Case {
+        uint32_t service;
+        VkResult result;
+    } cases[] = {{kVkServiceIpx, VK_E_TRANSPORT_NOSERVICE},
+                 {kVkServiceSerial, VK_E_TRANSPORT_NOSERVICE},
+                 {9, VK_E_TRANSPORT_NOSERVICE},
+                 {kVkServiceTcpIp, VK_OK}};
+    for (const Case& c : cases)
+        EXPECT_EQ(host->SelectService(c.service), c.result) << c.service;
+    EXPECT_EQ(host->SetOption(2, const_cast<char*>("modem")), VK_E_FAIL); // no modem connection
+    EXPECT_EQ(host->Disconnect(), VK_E_TRANSPORT_NOSERVICE);
+    EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_OK);
+    EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_E_FAIL);
+    EXPECT_EQ(host->Disconnect(), VK_OK);
+    uint32_t count = 5;
+    EXPECT_EQ(host->EnumSessions(&count), VK_E_FAIL); // no service open
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(DpTransport, MachinesMeetAndExchangeMessagesOverLoopback) {
+    Meet();
+    VkTransportRecord r;
+    ASSERT_EQ(Take(host, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportPlayerCreated);
+    EXPECT_EQ(r.from, g);
+    ASSERT_EQ(Take(guest, &r), VK_OK); // the host's player, made known to the newcomer
+    EXPECT_EQ(r.kind, kVkTransportPlayerCreated);
+    EXPECT_EQ(r.from, h);
+
+    // A message larger than the receive buffer grows it and arrives whole.
+    std::vector<uint8_t> big(5000);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<uint8_t>(i * 7);
+    ASSERT_EQ(SendBytes(guest, g, h, big), VK_OK);
+    ASSERT_EQ(Take(host, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportData);
+    EXPECT_EQ(r.from, g);
+    EXPECT_EQ(r.to, h);
+    ASSERT_EQ(r.length, big.size());
+    EXPECT_EQ(std::memcmp(r.data, big.data(), big.size()), 0);
+    uint32_t size = 0;
+    ASSERT_EQ(host->GetOption(4, &size), VK_OK);
+    EXPECT_GE(size, 5000u);
+
+    ASSERT_EQ(SendBytes(host, h, 0, {1, 2, 3}), VK_OK);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    EXPECT_EQ(r.from, h);
+    EXPECT_EQ(r.to, g);
+    EXPECT_EQ(r.length, 3u);
+    EXPECT_EQ(SendBytes(host, 999, g, {1}), VK_E_TRANSPORT_INVALIDPLAYER);
+
+    // A player that goes is reported; when the host goes, the session is lost.
+    ASSERT_EQ(guest->DestroyPlayer(g), VK_OK);
+    ASSERT_EQ(Take(host, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportPlayerDestroyed);
+    EXPECT_EQ(r.from, g);
+    ASSERT_EQ(host->CloseSession(), VK_OK);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportSessionLost);
+}
+
+TEST_F(DpTransport, HostNetworkAnswersAPlayerRequestFromAnotherMachine) {
+    IVkNetwork* net = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+    ASSERT_EQ(net->Initialise(), VK_OK); // the category's first transport: this one
+    ASSERT_EQ(net->SelectService(kVkServiceTcpIp), VK_OK);
+    ASSERT_EQ(net->OpenService(kVkServiceTcpIp), VK_OK);
+    ASSERT_EQ(net->HostSession("reef", &h), VK_OK);
+    uint32_t first = 0;
+    ASSERT_EQ(net->CreatePlayer(h, &first, 0), VK_OK);
+    EXPECT_EQ(first, 2u);
+
+    ASSERT_EQ(guest->SetOption(1, const_cast<char*>("127.0.0.1")), VK_OK);
+    ASSERT_EQ(guest->OpenService(kVkServiceTcpIp), VK_OK);
+    uint32_t count = 0;
+    ASSERT_EQ(guest->EnumSessions(&count), VK_OK);
+    ASSERT_EQ(guest->JoinSession("reef"), VK_OK);
+    ASSERT_EQ(guest->CreatePlayer(&g), VK_OK);
+    ASSERT_EQ(SendBytes(guest, g, h, {2, 0, 0, 0, 0, 0, 0, 0}), VK_OK);
+
+    // The guest hears the host's name, the player list, the list's data and its new player.
+    std::vector<uint32_t> types;
+    VkTransportRecord r;
+    for (int i = 0; i < 200 && (types.empty() || types.back() != kVkNetPlayerAdded); ++i) {
+        net->Poll();
+        if (guest->Receive(&r, 0) != VK_OK) {
+            usleep(1000);
+            continue;
+        }
+        if (r.kind == kVkTransportData && r.length >= 4) types.push_back(VkNetGetU32(r.data));
+    }
+    ASSERT_FALSE(types.empty());
+    EXPECT_EQ(types.front(), kVkNetHostAnnounce);
+    EXPECT_EQ(types.back(), kVkNetPlayerAdded);
+    EXPECT_EQ(VkNetGetU32(r.data + 4), 3u);
+    EXPECT_EQ(VkNetGetU32(r.data + 8), g);
+    uint32_t players = 0;
+    net->GetNumPlayers(&players);
+    EXPECT_EQ(players, 2u);
+
+    // When the guest's machine goes, its player goes with it on the host.
+    ASSERT_EQ(guest->Disconnect(), VK_OK);
+    for (int i = 0; i < 200 && players == 2; ++i) {
+        net->Poll();
+        net->GetNumPlayers(&players);
+        usleep(1000);
+    }
+    EXPECT_EQ(players, 1u);
+    EXPECT_EQ(net->Release(), 0u);
+}
+
+} // namespace
