@@ -343,7 +343,11 @@ public:
 
     VkResult Connect(void* service) override {
         if (!service || dp_) return VK_E_FAIL;
-        auto* record = static_cast<ConnectionRecord*>(service);
+        // Only an entry this transport handed out is read as a connection record.
+        ConnectionRecord* record = nullptr;
+        for (ConnectionNode* n = connections_; n && !record; n = n->next)
+            if (&n->record == service) record = &n->record;
+        if (!record) return VK_E_FAIL;
         dp_ = NewPlay();
         if (!dp_) return VK_E_FAIL;
         if (dp_->InitializeConnection(record->address, 0) != DP_OK) {

@@ -19,6 +19,7 @@ constexpr uint32_t kDefaultTimeoutMs = 20000;
 constexpr uint32_t kLatencyDeadlineMs = 20000;
 constexpr uint32_t kProbeWaitMs = 2000;
 constexpr uint32_t kBlocksPerChunk = 4;
+constexpr size_t kSessionNameSize = 80; // as long as a transport's session entry name
 
 struct PlayerNode {
     PlayerNode* next;
@@ -160,9 +161,14 @@ public:
     }
 
     VkResult JoinSession(const char* session, uint32_t* outLocalId) override {
+        if (!session) return VK_E_FAIL;
+        // The caller's text usually lies in an enumerated entry, which enumerating again
+        // replaces: keep a copy of the name first.
+        char name[kSessionNameSize];
+        VkCopyText(name, sizeof name, session);
         uint32_t count = 0;
         if (EnumSessions(&count) < 0 || count == 0) return VK_E_FAIL;
-        if (transport_->JoinSession(session) < 0) return VK_E_FAIL;
+        if (transport_->JoinSession(name) < 0) return VK_E_FAIL;
         if (transport_->CreatePlayer(outLocalId) < 0) {
             transport_->CloseSession();
             return VK_E_FAIL;

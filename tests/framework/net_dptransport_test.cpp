@@ -86,6 +86,13 @@ TEST_F(DpTransport, OnlyUsableConnectionsAreServices) {
     EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_OK);
     EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_E_FAIL);
     EXPECT_EQ(host->Disconnect(), VK_OK);
+
+    char foreign[sizeof(void*) * 16] = "Internet TCP/IP";
+    EXPECT_EQ(host->Connect(foreign), VK_E_FAIL); // not an entry of this transport
+    ASSERT_EQ(host->GetServiceName(0, &name), VK_OK);
+    EXPECT_EQ(host->Connect(name), VK_OK);
+    EXPECT_EQ(host->Connect(name), VK_E_FAIL);
+    EXPECT_EQ(host->Disconnect(), VK_OK);
     uint32_t count = 5;
     EXPECT_EQ(host->EnumSessions(&count), VK_E_FAIL); // no service open
     EXPECT_EQ(count, 0u);
@@ -179,6 +186,30 @@ TEST_F(DpTransport, HostNetworkAnswersAPlayerRequestFromAnotherMachine) {
         usleep(1000);
     }
     EXPECT_EQ(players, 1u);
+    EXPECT_EQ(net->Release(), 0u);
+}
+
+TEST_F(DpTransport, JoiningGivesUpWhenNoHostAnnouncesItself) {
+    ASSERT_EQ(host->OpenService(kVkServiceTcpIp), VK_OK);
+    ASSERT_EQ(host->CreateSession("reef"), VK_OK);
+    ASSERT_EQ(host->CreatePlayer(&h), VK_OK);
+
+    IVkNetwork* net = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+    guest->AddRef(); // the network takes the first reference as its own
+    ASSERT_EQ(net->SetOption(kVkNetOptionTransport, guest), VK_OK);
+    ASSERT_EQ(net->SetOption(kVkNetOptionTcpAddress, const_cast<char*>("127.0.0.1")), VK_OK);
+    ASSERT_EQ(net->OpenService(kVkServiceTcpIp), VK_OK);
+    uint32_t count = 0, timeout = 20;
+    ASSERT_EQ(net->EnumSessions(&count), VK_OK);
+    void* entry = nullptr;
+    ASSERT_EQ(net->GetSessionDesc(0, &entry), VK_OK);
+    ASSERT_EQ(net->SetOption(kVkNetOptionTimeout, &timeout), VK_OK);
+    // The host's side is only a transport here, so no announcement ever comes.
+    EXPECT_EQ(net->JoinSession(static_cast<char*>(entry), &g), VK_E_FAIL);
+    VkTransportRecord r;
+    ASSERT_EQ(Take(host, &r), VK_OK); // the join itself went through, by the entry's name
+    EXPECT_EQ(r.kind, kVkTransportPlayerCreated);
+    EXPECT_EQ(r.from, g);
     EXPECT_EQ(net->Release(), 0u);
 }
 
