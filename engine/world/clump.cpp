@@ -259,7 +259,8 @@ TpAtomic* TpAtomicInterpolate(TpAtomic* atomic) {
     const int32_t s = in.startMorphTarget, e = in.endMorphTarget;
     const bool sIn = s >= 0 && s < n, eIn = e >= 0 && e < n;
     if (s == e || !sIn || !eIn) {
-        if (n > 0) atomic->boundingSphere = geometry->morphTargets[sIn && eIn ? s : 0].boundingSphere;
+        if (n > 0)
+            atomic->boundingSphere = geometry->morphTargets[sIn && eIn ? s : 0].boundingSphere;
     } else {
         const float t = in.position * in.recipTime;
         const TvSphere& a = geometry->morphTargets[s].boundingSphere;

@@ -33,8 +33,8 @@ struct TpInterpolator {
     uint32_t flags;
     int16_t startMorphTarget;
     int16_t endMorphTarget;
-    float time;       // duration
-    float recipTime;  // 1 / duration
+    float time;      // duration
+    float recipTime; // 1 / duration
     float position;
 };
 
@@ -48,7 +48,7 @@ struct TpAtomic {
     uint8_t counter;
     TvResEntry* instancedData;
     TpGeometry* geometry;
-    TvSphere boundingSphere;      // frame space
+    TvSphere boundingSphere; // frame space
     TvSphere worldBoundingSphere;
     TpClump* clump;
     TvLink inClump;

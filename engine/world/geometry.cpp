@@ -156,8 +156,7 @@ void* _TpMeshModuleClose(void* instance, int32_t, int32_t) {
 
 void* _TpGeometryModuleOpen(void* instance, int32_t offset, int32_t) {
     auto* data = static_cast<TpGeometryModuleData*>(TvEngineInstanceData(instance, offset));
-    data->freeList =
-        TvFreeListCreate(size_t(TpGeometryRegistry.sizeOfStruct), kGeometriesPerChunk);
+    data->freeList = TvFreeListCreate(size_t(TpGeometryRegistry.sizeOfStruct), kGeometriesPerChunk);
     if (!data->freeList) return nullptr;
     return TvModuleOpened(TpGeometryModule, instance, offset);
 }
@@ -300,8 +299,8 @@ TpGeometry* TpGeometryUnlock(TpGeometry* geometry) {
     }
     for (int32_t i = 0; i < count; i++) {
         const TpTriangle& t = geometry->triangles[i];
-        builder[i] = TvD3DMeshTriangle{{t.vertex[0], t.vertex[1], t.vertex[2]}, 0,
-                                       TpGeometryGetTriangleMaterial(geometry, i)};
+        builder[i] = TvD3DMeshTriangle{
+            {t.vertex[0], t.vertex[1], t.vertex[2]}, 0, TpGeometryGetTriangleMaterial(geometry, i)};
     }
     TvD3DMeshSource source{builder, count,
                            TvModuleIsOpen(TpMeshModule)

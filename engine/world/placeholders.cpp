@@ -24,7 +24,3 @@ void* TpAtomicLightingStage(void* work, intptr_t) {
 void* TpWorldSectorLightingStage(void* work, intptr_t) {
     return work;
 }
-// Placeholder: world and sector records are not built yet, so their extension data starts at 0.
-TvPluginRegistry TpWorldRegistry = TvPluginRegistryInitial(0);
-// Placeholder: as for worlds.
-TvPluginRegistry TpWorldSectorRegistry = TvPluginRegistryInitial(0);

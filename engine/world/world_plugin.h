@@ -96,9 +96,8 @@ int32_t TpWorldPluginAttach();
 
 int32_t TpWorldRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectConstructor ctor,
                               TvPluginObjectDestructor dtor, TvPluginObjectCopy copy);
-int32_t TpWorldSectorRegisterPlugin(int32_t size, uint32_t pluginId,
-                                    TvPluginObjectConstructor ctor, TvPluginObjectDestructor dtor,
-                                    TvPluginObjectCopy copy);
+int32_t TpWorldSectorRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectConstructor ctor,
+                                    TvPluginObjectDestructor dtor, TvPluginObjectCopy copy);
 int32_t TpAtomicRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectConstructor ctor,
                                TvPluginObjectDestructor dtor, TvPluginObjectCopy copy);
 int32_t TpClumpRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectConstructor ctor,
@@ -111,8 +110,7 @@ int32_t TpLightRegisterPlugin(int32_t size, uint32_t pluginId, TvPluginObjectCon
 int32_t TpWorldRegisterPluginStream(uint32_t pluginId, TvPluginDataChunkRead read,
                                     TvPluginDataChunkWrite write, TvPluginDataChunkSize size);
 int32_t TpWorldSectorRegisterPluginStream(uint32_t pluginId, TvPluginDataChunkRead read,
-                                          TvPluginDataChunkWrite write,
-                                          TvPluginDataChunkSize size);
+                                          TvPluginDataChunkWrite write, TvPluginDataChunkSize size);
 int32_t TpAtomicRegisterPluginStream(uint32_t pluginId, TvPluginDataChunkRead read,
                                      TvPluginDataChunkWrite write, TvPluginDataChunkSize size);
 int32_t TpClumpRegisterPluginStream(uint32_t pluginId, TvPluginDataChunkRead read,
@@ -131,6 +129,10 @@ void* _TpAtomicModuleOpen(void* instance, int32_t offset, int32_t size);
 void* _TpAtomicModuleClose(void* instance, int32_t offset, int32_t size);
 void* _TpLightModuleOpen(void* instance, int32_t offset, int32_t size);
 void* _TpLightModuleClose(void* instance, int32_t offset, int32_t size);
+void* _TpWorldModuleOpen(void* instance, int32_t offset, int32_t size);
+void* _TpWorldModuleClose(void* instance, int32_t offset, int32_t size);
+// Registers the world-objects module and its extension data; 1 on success.
+int32_t _TpWorldObjectsAttach();
 extern const int32_t _TpMaterialModuleDataSize;
 extern const int32_t _TpMeshModuleDataSize;
 extern const int32_t _TpGeometryModuleDataSize;

@@ -17,7 +17,7 @@ struct MaterialRecord {
 };
 
 struct MorphRecord {
-    std::array<float, 4> sphere{}; // centre x, y, z, radius
+    std::array<float, 4> sphere{};              // centre x, y, z, radius
     std::vector<std::array<float, 3>> vertices; // empty: none stored
     std::vector<std::array<float, 3>> normals;  // empty: none stored
 };

@@ -103,9 +103,9 @@ TEST_F(ClumpTest, InterpolatedBoundingSphere) {
         float position;
         float x, radius;
     };
-    const Case cases[] = {{1, 1, 0.5f, 10, 3},   // equal targets: that target's sphere
-                          {0, 5, 0.5f, 0, 1},    // out of range: target 0
-                          {5, 1, 0.5f, 0, 1},    //
+    const Case cases[] = {{1, 1, 0.5f, 10, 3},        // equal targets: that target's sphere
+                          {0, 5, 0.5f, 0, 1},         // out of range: target 0
+                          {5, 1, 0.5f, 0, 1},         //
                           {0, 1, 0.25f, 2.5f, 1.5f}}; // in between
     TpGeometry* g = TwoTargets();
     TpAtomic* a = TpAtomicCreate();
