@@ -1,8 +1,6 @@
 // Entry points of world-library modules not built yet, each doing the least its callers need.
-#include "engine/core/plugin.h"
 #include "engine/world/d3d_world.h"
 #include "engine/world/light.h"
-#include "engine/world/world_plugin.h"
 
 // Placeholder: the pipe keeps the stages TvPipeCreate gave it.
 TvPipe* TpD3DWorldAtomicSetup(TvPipe* pipe) {
