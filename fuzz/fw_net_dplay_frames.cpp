@@ -26,9 +26,10 @@ bool Start() {
     std::memcpy(address + 24, &DPSPGUID_TCPIP, 16);
     DPSESSIONDESC2 desc = {};
     desc.lpszSessionNameA = "fuzz";
-    // A port of this process's own; the next ones if it is taken.
+    // A port of this process's own, below the range of outgoing connections; the next ones if it
+    // is taken.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        g_port = static_cast<uint16_t>(30000 + (getpid() + attempt) % 20000);
+        g_port = static_cast<uint16_t>(10000 + (getpid() + attempt) % 20000);
         PlatformDplaySetPort(g_port);
         void* object = nullptr;
         if (DirectPlayCoCreateInstance(CLSID_DirectPlay, nullptr, 1, IID_IDirectPlay4A, &object) !=

@@ -316,28 +316,24 @@ public:
                 int fd = accept(listen_, nullptr, nullptr);
                 if (fd < 0) break;
                 SetNonBlocking(fd);
-                Connection c;
-                c.fd = fd;
-                conns_.push_back(std::move(c));
+                // A slot whose peer has gone (and taken its players along) is used again.
+                auto slot = std::find_if(conns_.begin(), conns_.end(),
+                                         [](const Connection& c) { return c.fd < 0; });
+                if (slot == conns_.end()) slot = conns_.insert(conns_.end(), Connection{});
+                *slot = Connection{};
+                slot->fd = fd;
             }
         }
         for (size_t i = 0; i < conns_.size(); ++i) {
             if (conns_[i].fd < 0) continue;
-            if (!Fill(conns_[i])) {
-                Lost(static_cast<int>(i));
-                continue;
-            }
+            // What arrived before the peer hung up is still handled.
+            const bool open = Fill(conns_[i]);
             DplayFrame f;
             std::vector<uint8_t> body;
-            while (conns_[i].fd >= 0) {
-                DplayFrameResult r = Take(conns_[i], &f, &body);
-                if (r == kDplayFrameIncomplete) break;
-                if (r == kDplayFrameBad) {
-                    Lost(static_cast<int>(i));
-                    break;
-                }
+            DplayFrameResult r;
+            while ((r = Take(conns_[i], &f, &body)) == kDplayFrameComplete)
                 Handle(static_cast<int>(i), f, body);
-            }
+            if (r == kDplayFrameBad || !open) Lost(static_cast<int>(i));
         }
     }
 
@@ -466,9 +462,9 @@ private:
         for (int spins = 0;; ++spins) {
             for (DirectPlay* other : std::vector<DirectPlay*>(g_live))
                 if (other != this) other->Pump();
-            if (!Fill(c)) return false;
+            const bool open = Fill(c);
             DplayFrameResult r = Take(c, f, body);
-            if (r == kDplayFrameBad) return false;
+            if (r == kDplayFrameBad || (r == kDplayFrameIncomplete && !open)) return false;
             if (r == kDplayFrameComplete) {
                 if (f->type == type) return true;
                 if (mode_ == kClient) Handle(0, *f, *body); // not the answer: handle it
@@ -536,6 +532,7 @@ private:
     void Lost(int index) {
         close(conns_[index].fd);
         conns_[index].fd = -1;
+        conns_[index].in.clear();
         if (mode_ == kClient) {
             queue_.push_back({DPID_SYSMSG, FirstLocal(), {}});
             DPMSG_PLAYER m = {DPSYS_SESSIONLOST, 0, 0};

@@ -9,12 +9,13 @@
 
 namespace {
 
-// Two transports in one process, meeting over loopback on a port of this process's own.
+// Two transports in one process, meeting over loopback on a port of this process's own, below
+// the range the system hands out to outgoing connections.
 class DpTransport : public FrameworkTest {
 protected:
     void SetUp() override {
         FrameworkTest::SetUp();
-        PlatformDplaySetPort(static_cast<uint16_t>(30000 + getpid() % 20000));
+        PlatformDplaySetPort(static_cast<uint16_t>(10000 + getpid() % 20000));
         host = Create<IVkTransport>(CLSID_VkDx6Transport, IID_IVkTransport);
         guest = Create<IVkTransport>(CLSID_VkDx5Transport, IID_IVkTransport);
         ASSERT_TRUE(host && guest);
@@ -211,6 +212,30 @@ TEST_F(DpTransport, JoiningGivesUpWhenNoHostAnnouncesItself) {
     EXPECT_EQ(r.kind, kVkTransportPlayerCreated);
     EXPECT_EQ(r.from, g);
     EXPECT_EQ(net->Release(), 0u);
+}
+
+TEST_F(DpTransport, LastWordsOfALeavingMachineArrive) {
+    Meet();
+    VkTransportRecord r;
+    ASSERT_EQ(Take(host, &r), VK_OK); // the guest's player
+    ASSERT_EQ(SendBytes(guest, g, h, {42}), VK_OK);
+    ASSERT_EQ(guest->Disconnect(), VK_OK);
+    ASSERT_EQ(Take(host, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportData);
+    EXPECT_EQ(r.length, 1u);
+    ASSERT_EQ(Take(host, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportPlayerDestroyed);
+    EXPECT_EQ(r.from, g);
+
+    // The host takes the next machine in the freed place.
+    ASSERT_EQ(guest->OpenService(kVkServiceTcpIp), VK_OK);
+    uint32_t count = 0;
+    ASSERT_EQ(guest->EnumSessions(&count), VK_OK);
+    ASSERT_EQ(guest->JoinSession("reef"), VK_OK);
+    ASSERT_EQ(guest->CreatePlayer(&g), VK_OK);
+    ASSERT_EQ(Take(host, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportPlayerCreated);
+    EXPECT_EQ(r.from, g);
 }
 
 } // namespace
