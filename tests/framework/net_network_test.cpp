@@ -355,4 +355,141 @@ TEST_F(Network, InitialiseTakesATransportOfTheCategory) {
     EXPECT_EQ(fresh->Release(), 0u);
 }
 
+// A transport that hands out scripted records and keeps what is sent through it.
+class Scripted final : public IVkTransport {
+public:
+    struct Sent {
+        uint32_t from, to;
+        std::vector<uint8_t> payload;
+    };
+    std::vector<VkTransportRecord> script;
+    std::vector<Sent> sent;
+
+    VkResult QueryInterface(const VkGuid&, void** out) override {
+        *out = nullptr;
+        return VK_E_NOINTERFACE;
+    }
+    uint32_t AddRef() override { return ++refs; }
+    uint32_t Release() override { return --refs; } // lives on the test's stack
+    VkResult Start() override { return VK_OK; }
+    VkResult Stop() override { return 1; }
+    VkResult SetOption(uint32_t, void*) override { return VK_OK; }
+    VkResult GetOption(uint32_t, uint32_t*) override { return VK_E_FAIL; }
+    VkResult CreatePlayer(uint32_t* id) override {
+        *id = 50;
+        return VK_OK;
+    }
+    VkResult DestroyPlayer(uint32_t) override { return VK_OK; }
+    VkResult SendToAll(VkNetMessage* m, uint32_t flags) override {
+        m->receiver = 0;
+        return Send(m, flags);
+    }
+    VkResult Send(VkNetMessage* m, uint32_t) override {
+        sent.push_back({m->sender, m->receiver, {m->payload, m->payload + m->length}});
+        return VK_OK;
+    }
+    VkResult Peek(uint32_t, VkTransportRecord*, uint32_t) override { return VK_E_FAIL; }
+    VkResult Receive(VkTransportRecord* out, uint32_t) override {
+        if (next == script.size()) return VK_E_TRANSPORT_NOMESSAGE;
+        *out = script[next++];
+        return VK_OK;
+    }
+    VkResult ReceiveFor(uint32_t, VkTransportRecord* out, uint32_t f) override {
+        return Receive(out, f);
+    }
+    VkResult ReservedQuery(uint32_t, uint32_t*) override { return VK_E_FAIL; }
+    VkResult GetMessageCount(uint32_t, uint32_t*) override { return VK_E_FAIL; }
+    VkResult SetApplicationGuid(const VkGuid*) override { return VK_OK; }
+    VkResult GetApplicationGuid(VkGuid*) override { return VK_E_FAIL; }
+    VkResult CreateSession(const char*) override { return VK_OK; }
+    VkResult JoinSession(const char*) override { return VK_OK; }
+    VkResult GetSession(const char**) override { return VK_E_FAIL; }
+    VkResult CloseSession() override { return VK_OK; }
+    VkResult EnumSessions(uint32_t* n) override {
+        *n = 1;
+        return VK_OK;
+    }
+    VkResult GetSessionDesc(uint32_t, void**) override { return VK_E_FAIL; }
+    VkResult OpenService(uint32_t) override { return VK_OK; }
+    VkResult SelectService(uint32_t) override { return VK_OK; }
+    VkResult Connect(void*) override { return VK_OK; }
+    VkResult Disconnect() override { return VK_OK; }
+    uint32_t GetNumServices() override { return 1; }
+    VkResult GetServiceName(uint32_t, char**) override { return VK_E_FAIL; }
+
+    uint32_t refs = 1;
+    size_t next = 0;
+};
+
+class NetworkScripted : public FrameworkTest {
+protected:
+    void SetUp() override {
+        FrameworkTest::SetUp();
+        g_seen.clear();
+        net = Create<IVkNetwork>(CLSID_VkNetwork, IID_IVkNetwork);
+        ASSERT_EQ(net->SetOption(kVkNetOptionTransport, &t), VK_OK);
+        net->SetMessageCallBack(Record);
+    }
+    void TearDown() override {
+        EXPECT_EQ(net->Release(), 0u);
+        EXPECT_EQ(t.refs, 0u); // released with the network
+        FrameworkTest::TearDown();
+    }
+    IVkNetwork* net = nullptr;
+    Scripted t;
+};
+
+TEST_F(NetworkScripted, MachineNamedHostTakesOverOnceUntilAnotherAnnounces) {
+    const uint8_t announce[] = {1, 0, 0, 0, 9, 0, 0, 0}; // {1, next id 9} from machine 60
+    t.script = {{kVkTransportBecameHost, 0, 51, 0, nullptr},
+                {kVkTransportBecameHost, 0, 52, 0, nullptr},
+                {kVkTransportData, 60, 51, sizeof announce, announce},
+                {kVkTransportBecameHost, 0, 53, 0, nullptr}};
+    ASSERT_EQ(net->Poll(), VK_OK);
+    ASSERT_EQ(t.sent.size(), 2u);
+    EXPECT_EQ(t.sent[0].from, 51u);
+    EXPECT_EQ(t.sent[0].to, 0u);
+    EXPECT_EQ(t.sent[0].payload, Words({1, 1})); // the counter it last heard
+    EXPECT_EQ(t.sent[1].from, 53u);              // the second notice waited for the announcement
+    EXPECT_EQ(t.sent[1].payload, Words({1, 9}));
+    uint32_t hostId = 0;
+    ASSERT_EQ(net->GetHostId(&hostId), VK_OK);
+    EXPECT_EQ(hostId, 53u);
+}
+
+TEST_F(NetworkScripted, LostSessionFailsThePollButLaterMessagesArrive) {
+    const uint8_t game[] = {12, 0, 0, 0};
+    t.script = {{kVkTransportSessionLost, 0, 50, 0, nullptr},
+                {kVkTransportData, 60, 50, sizeof game, game},
+                {77, 0, 50, 0, nullptr}}; // a kind the layer does not know: ignored
+    EXPECT_EQ(net->Poll(), VK_E_FAIL);
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_EQ(g_seen[0].type, 12u);
+    EXPECT_EQ(g_seen[0].length, 4u);
+    EXPECT_EQ(net->Poll(), VK_OK);
+}
+
+TEST_F(NetworkScripted, NewcomerGetsThePlayerListAndEachPlayersData) {
+    uint32_t host = 0, a = 0, b = 0;
+    ASSERT_EQ(net->HostSession("reef", &host), VK_OK);
+    ASSERT_EQ(net->CreatePlayer(host, &a, 0), VK_OK);
+    ASSERT_EQ(net->CreatePlayer(host, &b, 0), VK_OK);
+    ASSERT_EQ(net->SetPlayerData(b, "xy", 2), VK_OK);
+    t.sent.clear();
+    t.script = {{kVkTransportPlayerCreated, 61, host, 0, nullptr}};
+    ASSERT_EQ(net->Poll(), VK_OK);
+    ASSERT_EQ(t.sent.size(), 4u);
+    for (const auto& m : t.sent) {
+        EXPECT_EQ(m.from, host);
+        EXPECT_EQ(m.to, 61u);
+    }
+    EXPECT_EQ(t.sent[0].payload, Words({1, 3}));
+    EXPECT_EQ(t.sent[1].payload, Words({8, a, host, b, host}));
+    EXPECT_EQ(t.sent[2].payload, Words({16, a, 0}));
+    std::vector<uint8_t> withData = Words({16, b, 2});
+    withData.push_back('x');
+    withData.push_back('y');
+    EXPECT_EQ(t.sent[3].payload, withData);
+}
+
 } // namespace
