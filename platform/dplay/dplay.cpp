@@ -361,7 +361,8 @@ private:
         sockaddr_in addr = {};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(Port());
-        addr.sin_addr.s_addr = htonl(INADDR_ANY);
+        // A port set by hand (tests) hosts on loopback only; the game's sessions take any address.
+        addr.sin_addr.s_addr = htonl(g_port ? INADDR_LOOPBACK : INADDR_ANY);
         if (bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
             listen(listen_, 8) < 0) {
             close(listen_);

@@ -145,5 +145,6 @@ protected:
 HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t context, REFIID iid,
                                    void** out);
 
-// Test seam: the TCP port sessions are hosted on and looked for (the default when 0).
+// Test seam: the TCP port sessions are hosted on and looked for (the default when 0). While a
+// port is set, sessions are hosted on the loopback address only.
 void PlatformDplaySetPort(uint16_t port);
