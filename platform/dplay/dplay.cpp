@@ -111,11 +111,23 @@ struct Connection {
     int fd = -1;
     std::vector<uint8_t> in;
     bool joined = false;
+    uint32_t order = 0;   // place in the order of joining, from 1
+    uint32_t address = 0; // where the machine listens to take over as host (network order)
+    uint32_t port = 0;
 };
+
+constexpr int kPending = -2; // owner of a player whose machine has not come back to a new host
+constexpr uint32_t kRejoinWaitMs = 5000;
 
 struct Player {
     DPID id;
-    int owner; // index of the connection, -1 for this machine
+    int owner; // index of the connection, -1 for this machine, kPending while away
+};
+
+// A player of the session as the host last described it: its id and its machine's order.
+struct RosterEntry {
+    DPID id;
+    uint32_t order; // 0 = the host
 };
 
 class DirectPlay;
@@ -200,8 +212,15 @@ public:
         conns_.clear();
         if (listen_ >= 0) close(listen_);
         listen_ = -1;
+        if (ownListen_ >= 0) close(ownListen_);
+        ownListen_ = -1;
         players_.clear();
         queue_.clear();
+        pendingOut_.clear();
+        waiting_ = false;
+        roster_.clear();
+        successor_ = 0;
+        lastOrder_ = 0;
         mode_ = kNone;
         return DP_OK;
     }
@@ -245,6 +264,7 @@ public:
             *id = nextId_++;
             players_.push_back({*id, -1});
             Announce(DPSYS_CREATEPLAYERORGROUP, *id, -1);
+            TellSuccession();
             return DP_OK;
         }
         SendFrame(conns_[0].fd, kDplayPlayerRequest, 0, 0, nullptr, 0);
@@ -263,9 +283,10 @@ public:
         if (it == players_.end()) return DPERR_INVALIDPLAYER;
         players_.erase(it);
         std::erase_if(queue_, [id](const Message& m) { return m.to == id; });
-        if (mode_ == kHost)
+        if (mode_ == kHost) {
             Announce(DPSYS_DESTROYPLAYERORGROUP, id, -1);
-        else
+            TellSuccession();
+        } else
             SendFrame(conns_[0].fd, kDplayPlayerDestroyed, id, 0, nullptr, 0);
         return DP_OK;
     }
@@ -311,6 +332,8 @@ public:
 
     // Reads what the sockets hold and handles every complete frame.
     void Pump() {
+        if (mode_ == kHost && waiting_ && timeGetTime() - pendingSince_ > kRejoinWaitMs)
+            DropPending();
         if (mode_ == kHost) {
             for (;;) {
                 int fd = accept(listen_, nullptr, nullptr);
@@ -353,23 +376,28 @@ public:
 private:
     enum Mode { kNone, kHost, kClient };
 
-    HRESULT Host(const DPSESSIONDESC2& desc) {
-        listen_ = socket(AF_INET, SOCK_STREAM, 0);
-        if (listen_ < 0) return DPERR_GENERIC;
+    // A listening socket on the port (0: any free one). A port set by hand (tests) listens on
+    // loopback only; the game's sessions take any address.
+    static int Listen(uint16_t port) {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0) return -1;
         int one = 1;
-        setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in addr = {};
         addr.sin_family = AF_INET;
-        addr.sin_port = htons(Port());
-        // A port set by hand (tests) hosts on loopback only; the game's sessions take any address.
+        addr.sin_port = htons(port);
         addr.sin_addr.s_addr = htonl(g_port ? INADDR_LOOPBACK : INADDR_ANY);
-        if (bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-            listen(listen_, 8) < 0) {
-            close(listen_);
-            listen_ = -1;
-            return DPERR_GENERIC;
+        if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 || listen(fd, 8) < 0) {
+            close(fd);
+            return -1;
         }
-        SetNonBlocking(listen_);
+        SetNonBlocking(fd);
+        return fd;
+    }
+
+    HRESULT Host(const DPSESSIONDESC2& desc) {
+        listen_ = Listen(Port());
+        if (listen_ < 0) return DPERR_GENERIC;
         mode_ = kHost;
         name_ = desc.lpszSessionNameA ? desc.lpszSessionNameA : "";
         application_ = desc.guidApplication;
@@ -382,15 +410,25 @@ private:
         Connection c;
         c.fd = ConnectToHost();
         if (c.fd < 0) return DPERR_NOCONNECTION;
-        SendFrame(c.fd, kDplayJoinRequest, 0, 0,
-                  reinterpret_cast<const uint8_t*>(&desc.guidInstance), sizeof(GUID));
+        // Where this machine would take the session over, should the host leave.
+        ownListen_ = Listen(0);
+        sockaddr_in own = {};
+        socklen_t length = sizeof own;
+        if (ownListen_ >= 0) getsockname(ownListen_, reinterpret_cast<sockaddr*>(&own), &length);
+        uint8_t body[sizeof(GUID) + 4];
+        std::memcpy(body, &desc.guidInstance, sizeof(GUID));
+        DplayPutU32(body + sizeof(GUID), ownListen_ >= 0 ? ntohs(own.sin_port) : 0);
+        SendFrame(c.fd, kDplayJoinRequest, 0, 0, body, sizeof body);
         DplayFrame reply;
         if (!WaitFrame(c, kDplayJoinReply, &reply, nullptr) || reply.a != 1) {
             close(c.fd);
+            if (ownListen_ >= 0) close(ownListen_);
+            ownListen_ = -1;
             return DPERR_NOSESSIONS;
         }
         conns_.push_back(std::move(c));
         mode_ = kClient;
+        instance_ = desc.guidInstance;
         return DP_OK;
     }
 
@@ -502,7 +540,7 @@ private:
     // Host: tells this machine (unless it made the change) and every joined machine except the
     // one that did.
     void Announce(uint32_t type, DPID id, int origin) {
-        if (origin >= 0) QueueSystem(type, id);
+        if (origin != -1) QueueSystem(type, id);
         for (size_t i = 0; i < conns_.size(); ++i)
             if (conns_[i].fd >= 0 && conns_[i].joined && static_cast<int>(i) != origin)
                 SendFrame(conns_[i].fd, kDplaySystem, type, id, nullptr, 0);
@@ -522,7 +560,9 @@ private:
         }
         for (const Player& p : players_) {
             if (p.id == from || (to != DPID_ALLPLAYERS && to != p.id)) continue;
-            if (p.owner < 0)
+            if (p.owner == kPending)
+                pendingOut_.push_back({from, p.id, bytes});
+            else if (p.owner < 0)
                 queue_.push_back({from, p.id, bytes});
             else if (p.owner != origin && conns_[p.owner].fd >= 0)
                 SendFrame(conns_[p.owner].fd, kDplayData, from, p.id, data, size);
@@ -535,10 +575,7 @@ private:
         conns_[index].fd = -1;
         conns_[index].in.clear();
         if (mode_ == kClient) {
-            queue_.push_back({DPID_SYSMSG, FirstLocal(), {}});
-            DPMSG_PLAYER m = {DPSYS_SESSIONLOST, 0, 0};
-            queue_.back().bytes.resize(sizeof m);
-            std::memcpy(queue_.back().bytes.data(), &m, sizeof m);
+            if (!TakeOver()) QueueSystem(DPSYS_SESSIONLOST, 0);
             return;
         }
         for (size_t i = 0; i < players_.size();) {
@@ -550,6 +587,143 @@ private:
                 ++i;
             }
         }
+        TellSuccession();
+    }
+
+    // Client whose host has gone: the machine that joined first takes the session over, the
+    // others come back to it. False when there is nobody to go on with.
+    bool TakeOver() {
+        if (successor_ == 0) return false;
+        for (const RosterEntry& e : roster_)
+            if (e.order == 0) QueueSystem(DPSYS_DESTROYPLAYERORGROUP, e.id);
+        for (Connection& c : conns_)
+            if (c.fd >= 0) close(c.fd);
+        conns_.clear();
+        const uint32_t successor = successor_;
+        successor_ = 0;
+        if (successor == order_) {
+            if (ownListen_ < 0) return false;
+            mode_ = kHost;
+            listen_ = ownListen_;
+            ownListen_ = -1;
+            nextId_ = successorNextId_;
+            for (const RosterEntry& e : roster_)
+                if (e.order != 0 && e.order != order_) players_.push_back({e.id, kPending});
+            lastOrder_ = order_;
+            pendingSince_ = timeGetTime();
+            waiting_ = true;
+            roster_.clear();
+            QueueSystem(DPSYS_HOST, 0);
+            return true;
+        }
+        roster_.clear();
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(successorPort_));
+        addr.sin_addr.s_addr = successorAddress_;
+        if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+            if (fd >= 0) close(fd);
+            return false;
+        }
+        SetNonBlocking(fd);
+        std::vector<uint8_t> body(sizeof(GUID) + 8);
+        std::memcpy(body.data(), &instance_, sizeof(GUID));
+        DplayPutU32(body.data() + sizeof(GUID), ownListen_ >= 0 ? OwnPort() : 0);
+        uint32_t n = 0;
+        for (const Player& p : players_) {
+            body.resize(body.size() + 4);
+            DplayPutU32(body.data() + body.size() - 4, p.id);
+            ++n;
+        }
+        DplayPutU32(body.data() + sizeof(GUID) + 4, n);
+        Connection c;
+        c.fd = fd;
+        conns_.push_back(std::move(c));
+        SendFrame(fd, kDplayRejoin, order_, 0, body.data(), static_cast<uint32_t>(body.size()));
+        return true;
+    }
+
+    uint32_t OwnPort() const {
+        sockaddr_in own = {};
+        socklen_t length = sizeof own;
+        getsockname(ownListen_, reinterpret_cast<sockaddr*>(&own), &length);
+        return ntohs(own.sin_port);
+    }
+
+    // New host: players whose machines did not come back in time are gone.
+    void DropPending() {
+        waiting_ = false;
+        pendingOut_.clear();
+        for (size_t i = 0; i < players_.size();) {
+            if (players_[i].owner == kPending) {
+                const DPID id = players_[i].id;
+                players_.erase(players_.begin() + static_cast<long>(i));
+                Announce(DPSYS_DESTROYPLAYERORGROUP, id, kPending);
+            } else {
+                ++i;
+            }
+        }
+        TellSuccession();
+    }
+
+    // Host: tells every joined machine who takes over should this one leave, with the roster.
+    void TellSuccession() {
+        const Connection* next = nullptr;
+        for (const Connection& c : conns_)
+            if (c.fd >= 0 && c.joined && c.port && (!next || c.order < next->order)) next = &c;
+        std::vector<uint8_t> body(16);
+        DplayPutU32(body.data(), next ? next->address : 0);
+        DplayPutU32(body.data() + 4, next ? next->port : 0);
+        DplayPutU32(body.data() + 8, nextId_);
+        uint32_t n = 0;
+        for (const Player& p : players_) {
+            if (p.owner == kPending) continue;
+            const uint32_t order = p.owner < 0 ? 0 : conns_[p.owner].order;
+            body.resize(body.size() + 8);
+            DplayPutU32(body.data() + body.size() - 8, p.id);
+            DplayPutU32(body.data() + body.size() - 4, order);
+            ++n;
+        }
+        DplayPutU32(body.data() + 12, n);
+        body.insert(body.end(), name_.begin(), name_.end());
+        for (const Connection& c : conns_)
+            if (c.fd >= 0 && c.joined)
+                SendFrame(c.fd, kDplaySuccession, c.order, next ? next->order : 0, body.data(),
+                          static_cast<uint32_t>(body.size()));
+    }
+
+    // Client: what the host said about succession; every count is checked against the body.
+    void ReadSuccession(const DplayFrame& f, const std::vector<uint8_t>& body) {
+        if (body.size() < 16) return;
+        const uint32_t n = DplayGetU32(body.data() + 12);
+        if (n > (body.size() - 16) / 8 || DplayGetU32(body.data() + 4) > 0xFFFF) return;
+        order_ = f.a;
+        successor_ = f.b;
+        successorAddress_ = DplayGetU32(body.data());
+        successorPort_ = DplayGetU32(body.data() + 4);
+        successorNextId_ = DplayGetU32(body.data() + 8);
+        roster_.clear();
+        for (uint32_t i = 0; i < n; ++i)
+            roster_.push_back(
+                {DplayGetU32(body.data() + 16 + 8 * i), DplayGetU32(body.data() + 20 + 8 * i)});
+        name_.assign(body.begin() + 16 + 8 * n, body.end());
+    }
+
+    // A join or rejoin names this session's instance; the machine's listening port may follow.
+    bool Admit(Connection& c, const std::vector<uint8_t>& body) {
+        GUID asked = {};
+        if (body.size() < sizeof asked) return false;
+        std::memcpy(&asked, body.data(), sizeof asked);
+        if (!(asked == instance_)) return false;
+        c.joined = true;
+        c.port = body.size() >= sizeof asked + 4 ? DplayGetU32(body.data() + sizeof asked) : 0;
+        if (c.port > 0xFFFF) c.port = 0;
+        sockaddr_in peer = {};
+        socklen_t length = sizeof peer;
+        if (getpeername(c.fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
+            c.address = peer.sin_addr.s_addr;
+        return true;
     }
 
     bool OwnedBy(DPID id, int index) const {
@@ -570,6 +744,7 @@ private:
                 if (IsLocal(f.b) || f.b == DPID_ALLPLAYERS)
                     Route(f.a, f.b, body.data(), static_cast<uint32_t>(body.size()), 0);
                 break;
+            case kDplaySuccession: ReadSuccession(f, body); break;
             default: break;
             }
             return;
@@ -585,11 +760,38 @@ private:
             break;
         }
         case kDplayJoinRequest: {
-            GUID asked = {};
-            const bool ok = body.size() == sizeof asked &&
-                            (std::memcpy(&asked, body.data(), sizeof asked), asked == instance_);
-            c.joined = c.joined || ok;
+            const bool ok = !c.joined && Admit(c, body);
+            if (ok) c.order = ++lastOrder_;
             SendFrame(c.fd, kDplayJoinReply, ok ? 1 : 0, 0, nullptr, 0);
+            if (ok) TellSuccession();
+            break;
+        }
+        case kDplayRejoin: {
+            // A machine of the session whose host has gone, coming back with its players.
+            if (c.joined || !Admit(c, body) || body.size() < sizeof(GUID) + 8) break;
+            const uint32_t n = DplayGetU32(body.data() + sizeof(GUID) + 4);
+            if (n > (body.size() - sizeof(GUID) - 8) / 4) break;
+            c.order = f.a;
+            lastOrder_ = std::max(lastOrder_, f.a);
+            for (uint32_t i = 0; i < n; ++i) {
+                const DPID id = DplayGetU32(body.data() + sizeof(GUID) + 8 + 4 * i);
+                for (Player& p : players_)
+                    if (p.id == id && p.owner == kPending) p.owner = index;
+            }
+            // What was sent to its players meanwhile follows them now.
+            for (auto it = pendingOut_.begin(); it != pendingOut_.end();) {
+                if (OwnedBy(it->to, index)) {
+                    SendFrame(c.fd, kDplayData, it->from, it->to, it->bytes.data(),
+                              static_cast<uint32_t>(it->bytes.size()));
+                    it = pendingOut_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            if (std::none_of(players_.begin(), players_.end(),
+                             [](const Player& p) { return p.owner == kPending; }))
+                waiting_ = false;
+            TellSuccession();
             break;
         }
         case kDplayPlayerRequest: {
@@ -605,12 +807,14 @@ private:
             players_.push_back({id, index});
             SendFrame(c.fd, kDplayPlayerGranted, id, 0, nullptr, 0);
             Announce(DPSYS_CREATEPLAYERORGROUP, id, index);
+            TellSuccession();
             break;
         }
         case kDplayPlayerDestroyed:
             if (OwnedBy(f.a, index)) {
                 std::erase_if(players_, [&f](const Player& p) { return p.id == f.a; });
                 Announce(DPSYS_DESTROYPLAYERORGROUP, f.a, index);
+                TellSuccession();
             }
             break;
         case kDplayData:
@@ -630,6 +834,17 @@ private:
     std::vector<Player> players_;
     std::deque<Message> queue_;
     DPID nextId_ = kFirstPlayerId;
+    int ownListen_ = -1;     // client: where it would host after the host leaves
+    uint32_t order_ = 0;     // client: its place in the order of joining
+    uint32_t successor_ = 0; // client: order of the machine that takes over, 0 = none
+    uint32_t successorAddress_ = 0;
+    uint32_t successorPort_ = 0;
+    uint32_t successorNextId_ = 0;
+    std::vector<RosterEntry> roster_;
+    uint32_t lastOrder_ = 0;         // host: order given to the last machine that joined
+    bool waiting_ = false;           // host after a take-over: players are still away
+    uint32_t pendingSince_ = 0;      // since when
+    std::deque<Message> pendingOut_; // messages for players whose machines are still away
     std::string name_;
     GUID application_ = {};
     GUID instance_ = {};

@@ -14,7 +14,7 @@ DplayFrameResult DplayReadFrame(const uint8_t* bytes, size_t size, DplayFrame* o
     if (size < kDplayFrameHeader) return kDplayFrameIncomplete;
     const DplayFrame f = {DplayGetU32(bytes), DplayGetU32(bytes + 4), DplayGetU32(bytes + 8),
                           DplayGetU32(bytes + 12)};
-    if (f.size > kDplayMaxBody || f.type < kDplayEnumRequest || f.type > kDplayData)
+    if (f.size > kDplayMaxBody || f.type < kDplayEnumRequest || f.type > kDplaySuccession)
         return kDplayFrameBad;
     if (size - kDplayFrameHeader < f.size) return kDplayFrameIncomplete;
     *out = f;

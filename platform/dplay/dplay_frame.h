@@ -19,6 +19,9 @@ enum DplayFrameType : uint32_t {
     kDplayPlayerDestroyed = 7, // -> host; a = id
     kDplaySystem = 8,          // host ->; a = system message type, b = player id
     kDplayData = 9,            // a = from, b = to; body = payload
+    kDplayRejoin = 10,         // -> new host; a = order; body {instance, 0, n, n ids}
+    kDplaySuccession = 11,     // host ->; a = your order, b = successor's order (0 = none);
+                               // body {address, port, next id, n, n x {id, owner order}, name}
 };
 
 struct DplayFrame {

@@ -131,14 +131,59 @@ TEST_F(DpTransport, MachinesMeetAndExchangeMessagesOverLoopback) {
     EXPECT_EQ(r.length, 3u);
     EXPECT_EQ(SendBytes(host, 999, g, {1}), VK_E_TRANSPORT_INVALIDPLAYER);
 
-    // A player that goes is reported; when the host goes, the session is lost.
+    // A player that goes is reported; when the host goes, the one machine left takes over.
     ASSERT_EQ(guest->DestroyPlayer(g), VK_OK);
     ASSERT_EQ(Take(host, &r), VK_OK);
     EXPECT_EQ(r.kind, kVkTransportPlayerDestroyed);
     EXPECT_EQ(r.from, g);
     ASSERT_EQ(host->CloseSession(), VK_OK);
     ASSERT_EQ(Take(guest, &r), VK_OK);
-    EXPECT_EQ(r.kind, kVkTransportSessionLost);
+    EXPECT_EQ(r.kind, kVkTransportPlayerDestroyed);
+    EXPECT_EQ(r.from, h);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportBecameHost);
+}
+
+TEST_F(DpTransport, HostThatLeavesIsReplacedByTheFirstMachineToHaveJoined) {
+    Meet();
+    IVkTransport* third = Create<IVkTransport>(CLSID_VkDx5Transport, IID_IVkTransport);
+    ASSERT_EQ(third->Start(), VK_OK);
+    ASSERT_EQ(third->SetOption(1, const_cast<char*>("127.0.0.1")), VK_OK);
+    ASSERT_EQ(third->OpenService(kVkServiceTcpIp), VK_OK);
+    uint32_t count = 0, t = 0;
+    ASSERT_EQ(third->EnumSessions(&count), VK_OK);
+    ASSERT_EQ(third->JoinSession("reef"), VK_OK);
+    ASSERT_EQ(third->CreatePlayer(&t), VK_OK);
+    VkTransportRecord r;
+    for (IVkTransport* each : {host, guest, third})
+        while (Take(each, &r) == VK_OK) {
+        }
+
+    ASSERT_EQ(host->CloseSession(), VK_OK);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportPlayerDestroyed);
+    EXPECT_EQ(r.from, h);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportBecameHost);
+    EXPECT_EQ(r.to, g);
+    ASSERT_EQ(Take(third, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportPlayerDestroyed);
+    EXPECT_EQ(r.from, h);
+
+    // The two machines left reach each other through the new host, both ways.
+    ASSERT_EQ(SendBytes(guest, g, 0, {7}), VK_OK); // held until the third is back, then sent
+    ASSERT_EQ(SendBytes(third, t, g, {8}), VK_OK);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    EXPECT_EQ(r.kind, kVkTransportData);
+    EXPECT_EQ(r.from, t);
+    ASSERT_EQ(r.length, 1u);
+    EXPECT_EQ(r.data[0], 8);
+    ASSERT_EQ(Take(third, &r), VK_OK);
+    EXPECT_EQ(r.from, g);
+    EXPECT_EQ(r.to, t);
+    ASSERT_EQ(r.length, 1u);
+    EXPECT_EQ(r.data[0], 7);
+    EXPECT_EQ(third->Release(), 0u);
 }
 
 TEST_F(DpTransport, HostNetworkAnswersAPlayerRequestFromAnotherMachine) {
