@@ -61,8 +61,7 @@ struct Versions {
     const GUID* lobby;
 };
 
-template <const Versions& V>
-class DpTransport final : public VkObject<IVkTransport, IID_IVkTransport> {
+template <const Versions& V> class DpTransport final : public VkTransportCommon {
 public:
     VkResult Init() {
         VkResult res = VkMemAllocPool(sizeof(ConnectionNode), kBlocksPerChunk, &connPool_);
@@ -163,12 +162,6 @@ public:
                                                                       : VK_E_FAIL;
     }
 
-    VkResult SendToAll(VkNetMessage* message, uint32_t flags) override {
-        if (!message) return VK_E_FAIL;
-        message->receiver = 0;
-        return Send(message, flags);
-    }
-
     VkResult Send(VkNetMessage* message, uint32_t flags) override {
         if (!message || !dp_) return VK_E_FAIL;
         HRESULT hr = dp_->Send(message->sender, message->receiver,
@@ -182,16 +175,6 @@ public:
         case DPERR_SENDTOOBIG: return VK_E_TRANSPORT_TOOBIG;
         default: return VK_E_FAIL;
         }
-    }
-
-    VkResult Peek(uint32_t id, VkTransportRecord* out, uint32_t flags) override {
-        flags |= kVkTransportPeek;
-        if (id == 0) flags |= kVkTransportAnyReceiver;
-        return ReceiveFor(id, out, flags);
-    }
-
-    VkResult Receive(VkTransportRecord* out, uint32_t flags) override {
-        return ReceiveFor(0, out, flags | kVkTransportAnyReceiver);
     }
 
     VkResult ReceiveFor(uint32_t id, VkTransportRecord* out, uint32_t flags) override {
@@ -240,12 +223,6 @@ public:
             default: continue; // not one the layer needs: read the next
             }
         }
-    }
-
-    VkResult ReservedQuery(uint32_t, uint32_t* out) override {
-        if (!out) return VK_E_FAIL;
-        *out = 0;
-        return VK_OK;
     }
 
     VkResult GetMessageCount(uint32_t id, uint32_t* out) override {

@@ -51,7 +51,7 @@ void FreeZeroed(uint8_t* block, uint32_t size) {
     VkMemFree(block);
 }
 
-class NullTransport final : public VkObject<IVkTransport, IID_IVkTransport> {
+class NullTransport final : public VkTransportCommon {
 public:
     NullTransport() {
         queue_.next = queue_.prev = &queue_;
@@ -102,12 +102,6 @@ public:
         return VK_OK;
     }
 
-    VkResult SendToAll(VkNetMessage* message, uint32_t flags) override {
-        if (!message) return VK_E_FAIL;
-        message->receiver = 0;
-        return Send(message, flags);
-    }
-
     VkResult Send(VkNetMessage* message, uint32_t) override {
         if (!message) return VK_E_FAIL;
         if (message->sender == message->receiver) return VK_OK;
@@ -122,16 +116,6 @@ public:
             if (res < 0) return res;
         }
         return VK_OK;
-    }
-
-    VkResult Peek(uint32_t id, VkTransportRecord* out, uint32_t flags) override {
-        flags |= kVkTransportPeek;
-        if (id == 0) flags |= kVkTransportAnyReceiver;
-        return ReceiveFor(id, out, flags);
-    }
-
-    VkResult Receive(VkTransportRecord* out, uint32_t flags) override {
-        return ReceiveFor(0, out, flags | kVkTransportAnyReceiver);
     }
 
     VkResult ReceiveFor(uint32_t id, VkTransportRecord* out, uint32_t flags) override {
@@ -151,12 +135,6 @@ public:
         *out = oldest->record;
         out->data = receiveBuffer_;
         if (!(flags & kVkTransportPeek)) Drop(oldest);
-        return VK_OK;
-    }
-
-    VkResult ReservedQuery(uint32_t, uint32_t* out) override {
-        if (!out) return VK_E_FAIL;
-        *out = 0;
         return VK_OK;
     }
 

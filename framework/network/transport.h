@@ -105,6 +105,30 @@ protected:
     ~IVkTransport() = default;
 };
 
+// What every transport does the same way: sending to all is sending with receiver 0, and the
+// two receive forms are ReceiveFor with the transport's own flags.
+class VkTransportCommon : public VkObject<IVkTransport, IID_IVkTransport> {
+public:
+    VkResult SendToAll(VkNetMessage* message, uint32_t flags) override {
+        if (!message) return VK_E_FAIL;
+        message->receiver = 0;
+        return Send(message, flags);
+    }
+    VkResult Peek(uint32_t id, VkTransportRecord* out, uint32_t flags) override {
+        flags |= kVkTransportPeek;
+        if (id == 0) flags |= kVkTransportAnyReceiver;
+        return ReceiveFor(id, out, flags);
+    }
+    VkResult Receive(VkTransportRecord* out, uint32_t flags) override {
+        return ReceiveFor(0, out, flags | kVkTransportAnyReceiver);
+    }
+    VkResult ReservedQuery(uint32_t, uint32_t* out) override {
+        if (!out) return VK_E_FAIL;
+        *out = 0;
+        return VK_OK;
+    }
+};
+
 // The application GUID a transport holds until it is given another.
 extern const VkGuid kVkTransportDefaultAppGuid;
 

@@ -578,11 +578,16 @@ private:
             if (!TakeOver()) QueueSystem(DPSYS_SESSIONLOST, 0);
             return;
         }
+        RemoveOwnedBy(index);
+    }
+
+    // Host: the players of one machine (or those still away) are gone; everyone is told.
+    void RemoveOwnedBy(int owner) {
         for (size_t i = 0; i < players_.size();) {
-            if (players_[i].owner == index) {
+            if (players_[i].owner == owner) {
                 const DPID id = players_[i].id;
                 players_.erase(players_.begin() + static_cast<long>(i));
-                Announce(DPSYS_DESTROYPLAYERORGROUP, id, index);
+                Announce(DPSYS_DESTROYPLAYERORGROUP, id, owner);
             } else {
                 ++i;
             }
@@ -655,16 +660,7 @@ private:
     void DropPending() {
         waiting_ = false;
         pendingOut_.clear();
-        for (size_t i = 0; i < players_.size();) {
-            if (players_[i].owner == kPending) {
-                const DPID id = players_[i].id;
-                players_.erase(players_.begin() + static_cast<long>(i));
-                Announce(DPSYS_DESTROYPLAYERORGROUP, id, kPending);
-            } else {
-                ++i;
-            }
-        }
-        TellSuccession();
+        RemoveOwnedBy(kPending);
     }
 
     // Host: tells every joined machine who takes over should this one leave, with the roster.
