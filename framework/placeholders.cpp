@@ -53,12 +53,6 @@ const VkComponentRecord kUrlRecords[] = {
     {&kClsidUrl0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - URL", "Vesk.URL.5.1", "Vesk.URL",
      nullptr},
 };
-const VkGuid kClsidTcp0 = {
-    0xADDCFA01, 0x39E5, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kTcpRecords[] = {
-    {&kClsidTcp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - StandardTCP", "Vesk.StandardTCP.5.1",
-     "Vesk.StandardTCP", nullptr},
-};
 const VkGuid kClsidDictTypeSound0 = {
     0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
 const VkComponentRecord kDictTypeSoundRecords[] = {
@@ -124,10 +118,6 @@ VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
 
 VkResult VkUrlModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kUrlRecords>(registry);
-}
-
-VkResult VkTcpModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kTcpRecords>(registry);
 }
 
 VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
