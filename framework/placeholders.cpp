@@ -6,7 +6,6 @@
 namespace {
 
 const VkCategoryRef kSoundControl[] = {{&CATID_VkSoundControl, "Vesk SoundControl"}};
-const VkCategoryRef kSoundRW[] = {{&CATID_VkSoundRW, "Vesk SoundRW"}};
 
 // Placeholder: the class cannot be created yet.
 VkResult Unavailable(IVkUnknown*, IVkUnknown** out) {
@@ -35,23 +34,11 @@ const VkComponentRecord kDictionaryRecords[] = {
     {&kClsidDictionary1, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Dictionary",
      "Vesk.Dictionary.1", "Vesk.Dictionary", nullptr},
 };
-const VkGuid kClsidHttp0 = {
-    0x8B8E1545, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kHttpRecords[] = {
-    {&kClsidHttp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - HTTP", "Vesk.HTTP.5.1", "Vesk.HTTP",
-     nullptr},
-};
 const VkGuid kClsidDownloader0 = {
     0x8B8E1541, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kDownloaderRecords[] = {
     {&kClsidDownloader0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Downloader",
      "Vesk.Downloader.5.1", "Vesk.Downloader", nullptr},
-};
-const VkGuid kClsidUrl0 = {
-    0x5BD13FE4, 0xAB1B, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kUrlRecords[] = {
-    {&kClsidUrl0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - URL", "Vesk.URL.5.1", "Vesk.URL",
-     nullptr},
 };
 const VkGuid kClsidDictTypeSound0 = {
     0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
@@ -77,18 +64,6 @@ const VkComponentRecord kInputRecords[] = {
     {&kClsidInput0, 0, nullptr, 0, nullptr, Unavailable, "InputOutput - Vesk", "Vesk.IO.5.1",
      "Vesk.IO", nullptr},
 };
-const VkGuid kClsidSoundProc0 = {
-    0x4BA9A7F4, 0x9A83, 0x11D2, {0x86, 0x8F, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
-const VkComponentRecord kSoundProcRecords[] = {
-    {&kClsidSoundProc0, 0, nullptr, 1, kSoundRW, Unavailable, "Sound Processing - Vesk",
-     "Vesk.SoundProc.1", "Vesk.SoundProc", nullptr},
-};
-const VkGuid kClsidSoundRWWav0 = {
-    0x4BA9A7F8, 0x9A83, 0x11D2, {0x86, 0x8F, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
-const VkComponentRecord kSoundRWWavRecords[] = {
-    {&kClsidSoundRWWav0, 1, kSoundRW, 0, nullptr, Unavailable, "Vesk - Standard SoundRW Wav",
-     "Vesk.SoundRWWav.1", "Vesk.SoundRWWav", nullptr},
-};
 const VkGuid kClsidCdAudio0 = {
     0x031EA5C0, 0xB535, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
 const VkComponentRecord kCdAudioRecords[] = {
@@ -108,16 +83,8 @@ VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDictionaryRecords>(registry);
 }
 
-VkResult VkHttpModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kHttpRecords>(registry);
-}
-
 VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDownloaderRecords>(registry);
-}
-
-VkResult VkUrlModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kUrlRecords>(registry);
 }
 
 VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
@@ -134,14 +101,6 @@ VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {
 
 VkResult VkInputModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kInputRecords>(registry);
-}
-
-VkResult VkSoundProcModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kSoundProcRecords>(registry);
-}
-
-VkResult VkSoundRWWavModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kSoundRWWavRecords>(registry);
 }
 
 VkResult VkCdAudioModuleRegister(IVkRegistry* registry) {
