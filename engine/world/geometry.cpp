@@ -302,18 +302,24 @@ TpGeometry* TpGeometryUnlock(TpGeometry* geometry) {
         builder[i] = TvD3DMeshTriangle{
             {t.vertex[0], t.vertex[1], t.vertex[2]}, 0, TpGeometryGetTriangleMaterial(geometry, i)};
     }
-    TvD3DMeshSource source{builder, count,
+    TvD3DMeshHeader* header =
+        _TpBuildMeshHeader(builder, count, (geometry->flags & kTpGeometryStrip) != 0);
+    TvFree(builder);
+    if (!header) return nullptr;
+    geometry->mesh = header;
+    return geometry;
+}
+
+TvD3DMeshHeader* _TpBuildMeshHeader(const TvD3DMeshTriangle* triangles, int32_t count,
+                                    bool strips) {
+    TvD3DMeshSource source{triangles, count,
                            TvModuleIsOpen(TpMeshModule)
                                ? TvEngineModuleData<TvD3DMeshWorldData>(TpMeshModule)
                                : nullptr};
     TvD3DMeshHeader* header = nullptr;
     const TvStandardFn build = TV_ENGINE->standardFunctions[kBuildMeshesFunction];
-    const int32_t made =
-        build ? build(&header, &source, (geometry->flags & kTpGeometryStrip) ? 1 : 0) : 0;
-    TvFree(builder);
-    if (!made || !header) return nullptr;
-    geometry->mesh = header;
-    return geometry;
+    const int32_t made = build ? build(&header, &source, strips ? 1 : 0) : 0;
+    return made ? header : nullptr;
 }
 
 int32_t TpGeometryGetNumTriangles(const TpGeometry* geometry) {

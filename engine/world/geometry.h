@@ -109,5 +109,10 @@ TpMaterial* TpGeometryGetTriangleMaterial(const TpGeometry* geometry, int32_t tr
 TpGeometry* TpGeometryForAllMaterials(TpGeometry* geometry, TpMaterialCallBack callback,
                                       void* data);
 
+// Mesh header of `count` triangles through the driver's mesh builder (standard function 23):
+// triangle lists, or strips when `strips`; null when it fails.
+struct TvD3DMeshTriangle;
+TvD3DMeshHeader* _TpBuildMeshHeader(const TvD3DMeshTriangle* triangles, int32_t count, bool strips);
+
 // Reads the body of a geometry chunk (15); the caller has found the chunk.
 TpGeometry* TpGeometryStreamRead(TvStream* stream);
