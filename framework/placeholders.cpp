@@ -34,23 +34,11 @@ const VkComponentRecord kDictionaryRecords[] = {
     {&kClsidDictionary1, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Dictionary",
      "Vesk.Dictionary.1", "Vesk.Dictionary", nullptr},
 };
-const VkGuid kClsidHttp0 = {
-    0x8B8E1545, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kHttpRecords[] = {
-    {&kClsidHttp0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - HTTP", "Vesk.HTTP.5.1", "Vesk.HTTP",
-     nullptr},
-};
 const VkGuid kClsidDownloader0 = {
     0x8B8E1541, 0x7E25, 0x11D2, {0xB8, 0x63, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 const VkComponentRecord kDownloaderRecords[] = {
     {&kClsidDownloader0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Downloader",
      "Vesk.Downloader.5.1", "Vesk.Downloader", nullptr},
-};
-const VkGuid kClsidUrl0 = {
-    0x5BD13FE4, 0xAB1B, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
-const VkComponentRecord kUrlRecords[] = {
-    {&kClsidUrl0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - URL", "Vesk.URL.5.1", "Vesk.URL",
-     nullptr},
 };
 const VkGuid kClsidDictTypeSound0 = {
     0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
@@ -95,16 +83,8 @@ VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDictionaryRecords>(registry);
 }
 
-VkResult VkHttpModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kHttpRecords>(registry);
-}
-
 VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDownloaderRecords>(registry);
-}
-
-VkResult VkUrlModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kUrlRecords>(registry);
 }
 
 VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
