@@ -46,12 +46,6 @@ const VkComponentRecord kDictTypeSoundRecords[] = {
     {&kClsidDictTypeSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - DictType Sound",
      "Vesk.DictTypeSound.1", "Vesk.DictTypeSound", nullptr},
 };
-const VkGuid kClsidNullSound0 = {
-    0xDCB32E40, 0xBF68, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
-const VkComponentRecord kNullSoundRecords[] = {
-    {&kClsidNullSound0, 1, kSoundControl, 0, nullptr, Unavailable, "Vesk - Null Sound",
-     "Vesk.NullSound.5.1", "Vesk.NullSound", nullptr},
-};
 const VkGuid kClsidStreamedSound0 = {
     0x8272C380, 0xA705, 0x11D2, {0xAC, 0x17, 0x00, 0x60, 0x08, 0x4E, 0xF0, 0x0B}};
 const VkComponentRecord kStreamedSoundRecords[] = {
@@ -89,10 +83,6 @@ VkResult VkDownloaderModuleRegister(IVkRegistry* registry) {
 
 VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDictTypeSoundRecords>(registry);
-}
-
-VkResult VkNullSoundModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kNullSoundRecords>(registry);
 }
 
 VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {

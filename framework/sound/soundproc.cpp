@@ -21,7 +21,6 @@ const VkGuid CLSID_VkSoundProc = {
 namespace {
 
 constexpr uint32_t kReaderGrowth = 32;
-constexpr size_t kMaxExtension = VK_SOUND_EXTENSION_SIZE - 1;
 
 // Samples are kept in native byte order and may sit at any address.
 int16_t Load16(const uint8_t* at) {
