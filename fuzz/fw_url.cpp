@@ -49,15 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(VkCreateInstance(CLSID_VkUrl, nullptr, 0, IID_IVkUrl, &out) == VK_OK);
     IVkUrl* url = static_cast<IVkUrl*>(out);
     Split before = Read(url);
-    if (url->SetProperty(VK_URLTEXT_URL, first.c_str()) < 0) Check(Read(url) == before);
+    if (url->SetProperty(VK_URLTEXT_URL, first.c_str()) < 0)
+        Check(Read(url) == before);
     else if (first.find("://") != std::string::npos) {
         Split parsed = Read(url);
         Check(url->SetProperty(VK_URLTEXT_URL, parsed.parts[0].c_str()) == VK_OK);
         Check(Read(url) == parsed);
     }
     before = Read(url);
-    if (url->SetProperty(VK_URLTEXT_LOCATION, second.c_str()) < 0) Check(Read(url) == before);
-    else Read(url);
+    if (url->SetProperty(VK_URLTEXT_LOCATION, second.c_str()) < 0)
+        Check(Read(url) == before);
+    else
+        Read(url);
     url->Release();
     return 0;
 }

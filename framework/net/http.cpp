@@ -36,7 +36,8 @@ bool IsLineEnd(int c) {
 
 // The decimal value after the leading blanks, held within the expected length's range.
 int32_t ParseLength(const char* at, const char* end) {
-    while (at < end && (*at == ' ' || *at == '\t')) ++at;
+    while (at < end && (*at == ' ' || *at == '\t'))
+        ++at;
     int64_t value = 0;
     for (; at < end && *at >= '0' && *at <= '9'; ++at) {
         value = value * 10 + (*at - '0');
@@ -58,8 +59,10 @@ VkResult ApplyLine(const Line& line, IVkSyncStream* sync, bool* complete) {
     int colons = 0;
     bool quoted = false;
     for (const char* at = text; at < end; ++at) {
-        if (*at == '"') quoted = !quoted;
-        else if (*at == ':' && !quoted && colons++ == 0) colon = at;
+        if (*at == '"')
+            quoted = !quoted;
+        else if (*at == ':' && !quoted && colons++ == 0)
+            colon = at;
     }
     static constexpr char kLength[] = "content-length";
     if (colons == 1 && size_t(colon - text) == sizeof kLength - 1 &&
@@ -68,13 +71,17 @@ VkResult ApplyLine(const Line& line, IVkSyncStream* sync, bool* complete) {
                                static_cast<uint32_t>(ParseLength(colon + 1, end)));
     // The status line of a missing document: first word "http/1.1", second word "404".
     const char* word = text;
-    while (word < end && *word == ' ') ++word;
+    while (word < end && *word == ' ')
+        ++word;
     const char* wordEnd = word;
-    while (wordEnd < end && *wordEnd != ' ') ++wordEnd;
+    while (wordEnd < end && *wordEnd != ' ')
+        ++wordEnd;
     const char* second = wordEnd;
-    while (second < end && *second == ' ') ++second;
+    while (second < end && *second == ' ')
+        ++second;
     const char* secondEnd = second;
-    while (secondEnd < end && *secondEnd != ' ') ++secondEnd;
+    while (secondEnd < end && *secondEnd != ' ')
+        ++secondEnd;
     if (wordEnd - word == 8 && std::memcmp(word, "http/1.1", 8) == 0 && secondEnd - second == 3 &&
         std::memcmp(second, "404", 3) == 0)
         return VK_E_HTTPNOTFOUND;

@@ -9,10 +9,10 @@
 constexpr VkResult VK_E_BADSCHEME = static_cast<VkResult>(0x80040136u);
 
 // Properties.
-constexpr uint32_t VK_URLTEXT_URL = 1;      // set: parse; get: the whole URL
-constexpr uint32_t VK_URLTEXT_SCHEME = 2;   // clears host, path and file name
-constexpr uint32_t VK_URLTEXT_HOST = 3;     // clears path and file name
-constexpr uint32_t VK_URLTEXT_PATH = 4;     // clears the file name
+constexpr uint32_t VK_URLTEXT_URL = 1;    // set: parse; get: the whole URL
+constexpr uint32_t VK_URLTEXT_SCHEME = 2; // clears host, path and file name
+constexpr uint32_t VK_URLTEXT_HOST = 3;   // clears path and file name
+constexpr uint32_t VK_URLTEXT_PATH = 4;   // clears the file name
 constexpr uint32_t VK_URLTEXT_NAME = 5;
 constexpr uint32_t VK_URLTEXT_LOCATION = 6; // set: parse; get: path and file name
 

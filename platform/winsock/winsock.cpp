@@ -162,8 +162,9 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length) {
     int flags = fcntl(fd, F_GETFL);
     ::sockaddr_in in{};
     socklen_t inLength = sizeof in;
-    int accepted = ::accept4(fd, reinterpret_cast<::sockaddr*>(&in), &inLength,
-                             SOCK_CLOEXEC | (flags >= 0 && (flags & O_NONBLOCK) ? SOCK_NONBLOCK : 0));
+    int accepted =
+        ::accept4(fd, reinterpret_cast<::sockaddr*>(&in), &inLength,
+                  SOCK_CLOEXEC | (flags >= 0 && (flags & O_NONBLOCK) ? SOCK_NONBLOCK : 0));
     if (accepted < 0) {
         FailErrno();
         return INVALID_SOCKET;
@@ -246,8 +247,8 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
     if (length < 0 || (!buffer && length > 0)) return Fail(WSAEFAULT);
     ssize_t sent;
     do {
-        sent = ::send(static_cast<int>(s), buffer, static_cast<size_t>(length),
-                      flags | MSG_NOSIGNAL);
+        sent =
+            ::send(static_cast<int>(s), buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) return FailErrno();
     return static_cast<int>(sent);

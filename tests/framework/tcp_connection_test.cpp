@@ -26,7 +26,8 @@ protected:
         ws::PlatformWinsockLoopbackOnly(true);
     }
     void TearDown() override {
-        for (Tcp& t : made) t.Release();
+        for (Tcp& t : made)
+            t.Release();
         ws::PlatformWinsockLoopbackOnly(false);
         FrameworkTest::TearDown();
     }

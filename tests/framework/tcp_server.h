@@ -76,7 +76,8 @@ private:
         ws::SOCKET peer = ws::INVALID_SOCKET;
         while (peer == ws::INVALID_SOCKET && std::chrono::steady_clock::now() < end) {
             peer = ws::accept(listener_, nullptr, nullptr);
-            if (peer == ws::INVALID_SOCKET) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (peer == ws::INVALID_SOCKET)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (peer == ws::INVALID_SOCKET) return;
         char buffer[512];
@@ -84,15 +85,20 @@ private:
                request_.find("\r\n\r\n") == std::string::npos &&
                std::chrono::steady_clock::now() < end) {
             int got = ws::recv(peer, buffer, sizeof buffer, 0);
-            if (got > 0) request_.append(buffer, static_cast<size_t>(got));
-            else if (got == 0) break;
-            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (got > 0)
+                request_.append(buffer, static_cast<size_t>(got));
+            else if (got == 0)
+                break;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         size_t sent = 0;
         while (sent < reply_.size() && std::chrono::steady_clock::now() < end) {
             int n = ws::send(peer, reply_.data() + sent, static_cast<int>(reply_.size() - sent), 0);
-            if (n > 0) sent += static_cast<size_t>(n);
-            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (n > 0)
+                sent += static_cast<size_t>(n);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ws::closesocket(peer);
     }
