@@ -334,7 +334,10 @@ public:
         uint32_t sourceFrequency = 0;
         src->GetInt(VK_SOUND_FREQUENCY, &sourceFrequency);
         float product = static_cast<float>(static_cast<uint64_t>(dl) * sourceFrequency);
-        dst->SetInt(VK_SOUND_FREQUENCY, static_cast<uint32_t>(product / static_cast<float>(sl)));
+        float quotient = product / static_cast<float>(sl);
+        // Beyond 32 bits the conversion would be undefined; such a rate is held at the top.
+        dst->SetInt(VK_SOUND_FREQUENCY,
+                    quotient < 4294967296.0f ? static_cast<uint32_t>(quotient) : UINT32_MAX);
 
         const uint8_t* s = lock.s;
         uint8_t* d = lock.d;

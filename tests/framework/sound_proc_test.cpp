@@ -153,6 +153,10 @@ TEST_F(SoundProc, ResampleKeepsTheDuration) {
     Fill16(one, {-42});
     ASSERT_EQ(proc->Resample(stretched, one), VK_OK);
     EXPECT_EQ(Samples16(stretched), std::vector<int16_t>(7, -42));
+    // A rate past 32 bits is held at the top rather than wrapped.
+    one->SetInt(VK_SOUND_FREQUENCY, UINT32_MAX);
+    ASSERT_EQ(proc->Resample(stretched, one), VK_OK);
+    EXPECT_EQ(Frequency(stretched), UINT32_MAX);
     for (IVkSoundBuffer* b : {src, half, stretched, two, one})
         b->Release();
 }
