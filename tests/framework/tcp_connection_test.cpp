@@ -109,6 +109,23 @@ TEST_F(TcpTest, ConnectFailures) {
     EXPECT_EQ(t.stream->Read(nullptr, 0, nullptr), VK_E_NOCONNECTION);
 }
 
+TEST_F(TcpTest, ListeningOnAPortInUseFails) {
+    ws::WSADATA data;
+    ws::WSAStartup(0x0002, &data);
+    uint16_t port = 0;
+    ws::SOCKET other = tcptest::Listen(&port);
+    Tcp& t = Make();
+    t.control->SetOption(VK_TCP_PORT, port);
+    EXPECT_EQ(t.control->SetOption(VK_TCP_LISTEN, 1), VK_E_FAIL);
+    uint32_t value = 1;
+    EXPECT_EQ(t.control->GetOption(VK_TCP_LISTEN, &value), VK_OK);
+    EXPECT_EQ(value, 0u);
+    ws::closesocket(other);
+    ws::WSACleanup();
+    // The failed listener was not kept: the port can be listened on once it is free.
+    EXPECT_EQ(t.control->SetOption(VK_TCP_LISTEN, 1), VK_OK);
+}
+
 TEST_F(TcpTest, ListenerAcceptsOnFirstUseAndPeersExchangeBytes) {
     uint16_t port = tcptest::FreePort();
     Tcp& server = Listening(port);
