@@ -221,6 +221,32 @@ TEST_F(SoundProc, WideFramesGetTheirWholeData) {
     dst->Release();
 }
 
+TEST_F(SoundProc, OutOfMemoryIsReportedAndLeavesNothing) {
+    IVkSoundFormat* format = nullptr;
+    ASSERT_EQ(proc->CreateFormat(&format), VK_OK);
+    IVkSoundBuffer* buffer = reinterpret_cast<IVkSoundBuffer*>(1);
+    format->SetInt(VK_SOUND_FORMAT, VK_SOUND_S16);
+    format->SetInt(VK_SOUND_CHANNELS, 4);
+    format->SetInt(VK_SOUND_LENGTH, UINT32_MAX); // more bytes than 32 bits can count
+    EXPECT_EQ(format->CreateBuffer(&buffer), VK_E_OUTOFMEMORY);
+    EXPECT_EQ(buffer, nullptr);
+
+    IVkSoundBuffer* src = Buffer(VK_SOUND_U8, 2, 4);
+    IVkSoundBuffer* dst = Buffer(VK_SOUND_S16, 1, 8);
+    VkMemSetFailAllocations(true);
+    format->SetInt(VK_SOUND_LENGTH, 16);
+    EXPECT_EQ(format->CreateBuffer(&buffer), VK_E_OUTOFMEMORY);
+    IVkSoundFormat* other = reinterpret_cast<IVkSoundFormat*>(1);
+    EXPECT_EQ(proc->CreateFormat(&other), VK_E_OUTOFMEMORY);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(proc->Convert(dst, src), VK_E_OUTOFMEMORY) << "no working buffer";
+    VkMemSetFailAllocations(false);
+    EXPECT_EQ(proc->Convert(dst, src), VK_OK);
+    for (IVkSoundBuffer* b : {src, dst})
+        b->Release();
+    format->Release();
+}
+
 class SoundFiles : public SoundTest {
 protected:
     void SetUp() override {
