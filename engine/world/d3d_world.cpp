@@ -177,8 +177,9 @@ void* InstanceAtomic(void* data) {
     if ((lock & (kTpLockVertices | kTpLockNormals)) || (ip.flags & kTpInterpolateVertices)) {
         const int32_t s = ip.startMorphTarget, e = ip.endMorphTarget, count = g->numMorphTargets;
         const bool blend = s != e && s >= 0 && e >= 0 && s < count && e < count;
-        const TpMorphTarget& a = g->morphTargets[s >= 0 && s < count ? s : 0];
-        const TpMorphTarget& b = g->morphTargets[blend ? e : 0];
+        static const TpMorphTarget kNone{};
+        const TpMorphTarget& a = count ? g->morphTargets[s >= 0 && s < count ? s : 0] : kNone;
+        const TpMorphTarget& b = blend ? g->morphTargets[e] : a;
         const float t = ip.position * ip.recipTime;
         for (int32_t i = 0; i < n; i++) {
             TpD3DWorldVertex& v = in->vertices[i];

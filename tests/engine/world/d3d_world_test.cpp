@@ -10,12 +10,16 @@
 #include "engine/core/d3d/d3dpipe.h"
 #include "engine/core/engine.h"
 #include "engine/core/im2d.h"
+#include "engine/core/memory.h"
 #include "engine/core/raster.h"
 #include "engine/core/resources.h"
 #include "engine/world/clump.h"
 #include "engine/world/d3d_world.h"
 #include "engine/world/geometry.h"
+#include "engine/world/light.h"
 #include "engine/world/material.h"
+#include "engine/world/world.h"
+#include "engine/world/world_plugin.h"
 #include "tests/support/world_writer.h"
 
 namespace {
@@ -57,8 +61,8 @@ protected:
     }
     // An atomic 10 units in front of the camera: a triangle given in both windings (one faces
     // the camera), pre-lit, with one material; optionally a second morph target moved by `shift`.
-    void MakeAtomic(TpRGBA material, float shift = 0) {
-        TpGeometry* g = TpGeometryCreate(3, 2, kTpGeometryPreLit);
+    void MakeAtomic(TpRGBA material, float shift = 0, uint8_t flags = kTpGeometryPreLit) {
+        TpGeometry* g = TpGeometryCreate(3, 2, flags);
         const TvV3d v[3] = {{-1, -1, 10}, {1, -1, 10}, {0, 1, 10}};
         std::copy(v, v + 3, TpGeometryGetMorphTarget(g, 0)->vertices);
         if (shift != 0) {
@@ -155,6 +159,47 @@ TEST_F(D3DWorldTest, SkipFlagDrawsNothing) {
     TpD3DWorldSetSkipDrawing(true);
     Render();
     EXPECT_TRUE(g_triangles.empty());
+}
+
+TEST_F(D3DWorldTest, LightsOfTheCurrentWorldAddToLitGeometry) {
+    // A one-leaf world holding the camera, an ambient light of 0.2 and the atomic.
+    TpWorld* world = _TpWorldInitialise(
+        static_cast<TpWorld*>(TvMalloc(size_t(TpWorldRegistry.sizeOfStruct))));
+    TpWorldSector* leaf = _TpWorldSectorInitialise(
+        static_cast<TpWorldSector*>(TvMalloc(size_t(TpWorldSectorRegistry.sizeOfStruct))));
+    leaf->boundingBox = {{100, 100, 100}, {0, 0, 0}};
+    world->root = reinterpret_cast<TpSector*>(leaf);
+    ASSERT_TRUE(_TpWorldEnter(world, 0));
+    TpWorldAddCamera(world, camera_);
+    TpLight* light = TpLightCreate(kTpLightAmbient);
+    TpLightSetColor(light, 0.2f, 0.2f, 0.2f, 1.0f);
+    TpWorldAddLight(world, light);
+    MakeAtomic({255, 255, 255, 255}, 0, kTpGeometryPreLit | kTpGeometryLight);
+    TpWorldAddAtomic(world, atomic_);
+    struct Case {
+        uint8_t lightFlags;
+        bool lightingOff;
+        uint32_t colour;
+    };
+    const Case cases[] = {
+        {kTpLightAtomics, false, 0xFFFB9765u}, // 200, 100, 50 plus 51 each
+        {kTpLightWorld, false, 0xFFC86432u},   // lights sectors only
+        {kTpLightAtomics, true, 0xFFC86432u},  // lighting switched off
+    };
+    for (const Case& c : cases) {
+        g_triangles.clear();
+        TpLightSetFlags(light, c.lightFlags);
+        TpD3DWorldSetLightingOff(c.lightingOff);
+        Render();
+        ASSERT_EQ(g_triangles.size(), 1u);
+        EXPECT_EQ(g_triangles[0][0].colour, c.colour) << std::hex << c.colour;
+    }
+    TpD3DWorldSetLightingOff(false);
+    TpWorldRemoveAtomic(world, atomic_);
+    TpWorldRemoveLight(world, light);
+    TpLightDestroy(light);
+    TpWorldRemoveCamera(world, camera_);
+    TpWorldDestroy(world);
 }
 
 } // namespace
