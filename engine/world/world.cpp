@@ -127,24 +127,6 @@ template <typename F> void ForLeaves(TpSector* root, F visit) {
     }
 }
 
-// Leaves whose subtree extents a box {min, max} reaches (left first).
-template <typename F> void ForLeavesReached(TpSector* root, const TvBBox& box, F visit) {
-    if (!root) return;
-    std::vector<TpSector*> pending{root};
-    while (!pending.empty()) {
-        TpSector* s = pending.back();
-        pending.pop_back();
-        if (IsLeaf(s)) {
-            visit(reinterpret_cast<TpWorldSector*>(s));
-            continue;
-        }
-        auto* p = reinterpret_cast<TpPlaneSector*>(s);
-        const int a = Axis(p);
-        if (Coord(box.sup, a) > p->rightValue) pending.push_back(p->rightChild);
-        if (Coord(box.inf, a) < p->leftValue) pending.push_back(p->leftChild);
-    }
-}
-
 void FreeTie(TvFreeList* list, TpSectorTie* tie) {
     TvLinkRemove(&tie->inSector);
     TvLinkRemove(&tie->inObject);
@@ -190,9 +172,10 @@ TvObjectHasFrame* AtomicSync(TvObjectHasFrame* object) {
                      {s->center.x - s->radius, s->center.y - s->radius, s->center.z - s->radius}};
     if (box.inf.x < 0 || box.inf.y < 0 || box.inf.z < 0) return object;
     const bool collision = atomic->object.object.flags & kTpAtomicCollisionTest;
-    ForLeavesReached(world->root, box, [&](TpWorldSector* leaf) {
+    TpWorldForLeavesReached(world->root, box, [&](TpWorldSector* leaf) {
         Tie(data->atomicTies, atomic, &atomic->sectorTies, leaf,
             collision ? &leaf->collisionAtomics : &leaf->otherAtomics);
+        return true;
     });
     return object;
 }
@@ -220,8 +203,9 @@ TvObjectHasFrame* LightSync(TvObjectHasFrame* object) {
         return nullptr;
     }
     box.inf = {std::max(box.inf.x, 0.0f), std::max(box.inf.y, 0.0f), std::max(box.inf.z, 0.0f)};
-    ForLeavesReached(world->root, box, [&](TpWorldSector* leaf) {
+    TpWorldForLeavesReached(world->root, box, [&](TpWorldSector* leaf) {
         Tie(data->lightTies, light, &light->sectorTies, leaf, &leaf->lights);
+        return true;
     });
     return object;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/core/engine.h"
 #include "engine/core/frame.h"
@@ -144,6 +145,25 @@ TpAtomic* TpAtomicForAllWorldSectors(TpAtomic* atomic, TpWorldSectorCallBack cal
 TpWorldSector* TpWorldSectorForAllLights(TpWorldSector* sector, TpLightCallBack callback,
                                          void* data);
 TpWorld* TpWorldRender(TpWorld* world);
+
+// Leaves whose subtree extents a box reaches (min below a node's left extent: left side; max
+// above its right extent: right side), left first; the walk stops when `visit` returns false.
+template <typename F> void TpWorldForLeavesReached(TpSector* root, const TvBBox& box, F visit) {
+    std::vector<TpSector*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        TpSector* s = pending.back();
+        pending.pop_back();
+        if (s->type < 0) {
+            if (!visit(reinterpret_cast<TpWorldSector*>(s))) return;
+            continue;
+        }
+        auto* p = reinterpret_cast<TpPlaneSector*>(s);
+        const int axis = (p->type >> 2) % 3;
+        if ((&box.sup.x)[axis] > p->rightValue) pending.push_back(p->rightChild);
+        if ((&box.inf.x)[axis] < p->leftValue) pending.push_back(p->leftChild);
+    }
+}
 
 // The world of the camera being updated (engine instance word 1), or null.
 TpWorld* TpWorldGetCurrent();
