@@ -8,6 +8,7 @@
 
 #include "engine/core/camera.h"
 #include "engine/core/d3d/d3dpipe.h"
+#include "engine/core/d3d/tristrip.h"
 #include "engine/core/engine.h"
 #include "engine/core/im2d.h"
 #include "engine/core/memory.h"
@@ -50,6 +51,8 @@ protected:
         TvCameraSetFarClipPlane(camera_, 100.0f);
     }
     void TearDown() override {
+        DestroyWorld();
+        TpD3DWorldSetLightingOff(false);
         if (atomic_) TpAtomicDestroy(atomic_);
         if (atomicFrame_) TvFrameDestroy(atomicFrame_);
         TvObjectHasFrameReleaseFrame(&camera_->object);
@@ -91,6 +94,49 @@ protected:
         TpAtomicRender(atomic_);
         TvCameraEndUpdate(camera_);
     }
+    // A one-leaf world holding the camera and an ambient light of 0.2. The leaf holds the
+    // triangle of MakeAtomic, pre-lit the same, with one material of `material`.
+    void MakeWorld(TpRGBA material) {
+        world_ = _TpWorldInitialise(
+            static_cast<TpWorld*>(TvMalloc(size_t(TpWorldRegistry.sizeOfStruct))));
+        TpWorldSetFlags(world_, kTpGeometryPreLit);
+        TpMaterial* m = TpMaterialCreate();
+        TpMaterialSetColor(m, &material);
+        TpMaterialListAppendMaterial(&world_->materials, m);
+        TpMaterialDestroy(m);
+        leaf_ = _TpWorldSectorInitialise(
+            static_cast<TpWorldSector*>(TvMalloc(size_t(TpWorldSectorRegistry.sizeOfStruct))));
+        leaf_->boundingBox = {{100, 100, 100}, {0, 0, 0}};
+        leaf_->numVertices = 3;
+        leaf_->numTriangles = 2;
+        leaf_->vertices = static_cast<TvV3d*>(TvMalloc(3 * sizeof(TvV3d)));
+        const TvV3d v[3] = {{-1, -1, 10}, {1, -1, 10}, {0, 1, 10}};
+        std::copy(v, v + 3, leaf_->vertices);
+        leaf_->preLight = static_cast<uint8_t*>(TvMalloc(12));
+        const uint8_t pre[4] = {200, 100, 50, 255};
+        for (int i = 0; i < 3; i++)
+            std::copy(pre, pre + 4, leaf_->preLight + 4 * i);
+        const TvD3DMeshTriangle tris[2] = {{{0, 1, 2}, 0, world_->materials.materials[0]},
+                                           {{0, 2, 1}, 0, world_->materials.materials[0]}};
+        TvD3DMeshWorldData meshWorld{};
+        TvD3DMeshSource source{tris, 2, &meshWorld};
+        ASSERT_EQ(TvD3DBuildMeshes(&leaf_->mesh, &source, 0), 1);
+        world_->root = reinterpret_cast<TpSector*>(leaf_);
+        ASSERT_TRUE(_TpWorldEnter(world_, 0));
+        TpWorldAddCamera(world_, camera_);
+        light_ = TpLightCreate(kTpLightAmbient);
+        TpLightSetColor(light_, 0.2f, 0.2f, 0.2f, 1.0f);
+        TpWorldAddLight(world_, light_);
+    }
+    void DestroyWorld() {
+        if (!world_) return;
+        if (atomic_ && TpAtomicGetWorld(atomic_)) TpWorldRemoveAtomic(world_, atomic_);
+        TpWorldRemoveLight(world_, light_);
+        TpLightDestroy(light_);
+        TpWorldRemoveCamera(world_, camera_);
+        TpWorldDestroy(world_);
+        world_ = nullptr;
+    }
     const TpD3DWorldInstance* Instance() {
         return atomic_->instancedData
                    ? static_cast<const TpD3DWorldInstance*>(TvResEntryData(atomic_->instancedData))
@@ -103,6 +149,9 @@ protected:
     TvRaster* fb_ = nullptr;
     TpAtomic* atomic_ = nullptr;
     TvFrame* atomicFrame_ = nullptr;
+    TpWorld* world_ = nullptr;
+    TpWorldSector* leaf_ = nullptr;
+    TpLight* light_ = nullptr;
 };
 
 TEST_F(D3DWorldTest, VertexColoursComeFromPreLightAndMaterial) {
@@ -161,45 +210,47 @@ TEST_F(D3DWorldTest, SkipFlagDrawsNothing) {
     EXPECT_TRUE(g_triangles.empty());
 }
 
-TEST_F(D3DWorldTest, LightsOfTheCurrentWorldAddToLitGeometry) {
-    // A one-leaf world holding the camera, an ambient light of 0.2 and the atomic.
-    TpWorld* world = _TpWorldInitialise(
-        static_cast<TpWorld*>(TvMalloc(size_t(TpWorldRegistry.sizeOfStruct))));
-    TpWorldSector* leaf = _TpWorldSectorInitialise(
-        static_cast<TpWorldSector*>(TvMalloc(size_t(TpWorldSectorRegistry.sizeOfStruct))));
-    leaf->boundingBox = {{100, 100, 100}, {0, 0, 0}};
-    world->root = reinterpret_cast<TpSector*>(leaf);
-    ASSERT_TRUE(_TpWorldEnter(world, 0));
-    TpWorldAddCamera(world, camera_);
-    TpLight* light = TpLightCreate(kTpLightAmbient);
-    TpLightSetColor(light, 0.2f, 0.2f, 0.2f, 1.0f);
-    TpWorldAddLight(world, light);
+// Atomics take lights with flag bit 0 and sectors those with bit 1, unless lighting is off.
+TEST_F(D3DWorldTest, LightsOfTheCurrentWorldAddToLitAtomicsAndSectors) {
+    MakeWorld({255, 255, 255, 255});
     MakeAtomic({255, 255, 255, 255}, 0, kTpGeometryPreLit | kTpGeometryLight);
-    TpWorldAddAtomic(world, atomic_);
+    TpWorldAddAtomic(world_, atomic_);
+    constexpr uint32_t kLit = 0xFFFB9765u, kUnlit = 0xFFC86432u; // 200, 100, 50 (+ 51 each)
     struct Case {
         uint8_t lightFlags;
         bool lightingOff;
-        uint32_t colour;
+        uint32_t atomic, sector;
     };
     const Case cases[] = {
-        {kTpLightAtomics, false, 0xFFFB9765u}, // 200, 100, 50 plus 51 each
-        {kTpLightWorld, false, 0xFFC86432u},   // lights sectors only
-        {kTpLightAtomics, true, 0xFFC86432u},  // lighting switched off
+        {kTpLightAtomics, false, kLit, kUnlit},
+        {kTpLightWorld, false, kUnlit, kLit},
+        {kTpLightAtomics | kTpLightWorld, true, kUnlit, kUnlit},
     };
     for (const Case& c : cases) {
-        g_triangles.clear();
-        TpLightSetFlags(light, c.lightFlags);
+        TpLightSetFlags(light_, c.lightFlags);
         TpD3DWorldSetLightingOff(c.lightingOff);
+        g_triangles.clear();
         Render();
         ASSERT_EQ(g_triangles.size(), 1u);
-        EXPECT_EQ(g_triangles[0][0].colour, c.colour) << std::hex << c.colour;
+        EXPECT_EQ(g_triangles[0][0].colour, c.atomic) << int(c.lightFlags);
+        g_triangles.clear();
+        ASSERT_NE(TvCameraBeginUpdate(camera_), nullptr);
+        TpWorldSectorRender(leaf_);
+        TvCameraEndUpdate(camera_);
+        ASSERT_EQ(g_triangles.size(), 1u);
+        EXPECT_EQ(g_triangles[0][0].colour, c.sector) << int(c.lightFlags);
     }
-    TpD3DWorldSetLightingOff(false);
-    TpWorldRemoveAtomic(world, atomic_);
-    TpWorldRemoveLight(world, light);
-    TpLightDestroy(light);
-    TpWorldRemoveCamera(world, camera_);
-    TpWorldDestroy(world);
+}
+
+TEST_F(D3DWorldTest, SectorColoursTakeTheirMaterial) {
+    MakeWorld({255, 128, 0, 255});
+    TpLightSetFlags(light_, 0);
+    ASSERT_NE(TvCameraBeginUpdate(camera_), nullptr);
+    TpWorldSectorRender(leaf_);
+    TvCameraEndUpdate(camera_);
+    ASSERT_EQ(g_triangles.size(), 1u);
+    EXPECT_EQ(g_triangles[0][0].colour, 0xFFC83200u);
+    ASSERT_NE(leaf_->instancedData, nullptr);
 }
 
 } // namespace
