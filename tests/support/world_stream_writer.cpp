@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/world/world_stream.h"
+
 namespace {
 
 constexpr size_t kTreeBytes = 384;
@@ -136,4 +138,12 @@ ChunkWriter& WriteWorld(ChunkWriter& w, const WorldRecord& world) {
 std::vector<uint8_t> WorldBytes(const WorldRecord& world) {
     ChunkWriter w;
     return WriteWorld(w, world).data();
+}
+
+TpWorld* ReadWorldChunk(const std::vector<uint8_t>& bytes) {
+    TvStream* stream = OpenReadStream(bytes);
+    if (!stream) return nullptr;
+    TpWorld* world = TvStreamSkip(stream, kTvChunkHeaderSize) ? TpWorldStreamRead(stream) : nullptr;
+    TvStreamClose(stream, nullptr);
+    return world;
 }

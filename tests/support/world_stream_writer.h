@@ -51,3 +51,8 @@ std::vector<uint8_t> SingleNodeTree(uint8_t triangles);
 
 ChunkWriter& WriteWorld(ChunkWriter& writer, const WorldRecord& world);
 std::vector<uint8_t> WorldBytes(const WorldRecord& world);
+
+// Reads the world chunk that starts `bytes` through the engine's world reader; the chunk header
+// is taken as it stands, so that a file cut short reaches the reader. Null when it fails.
+struct TpWorld;
+TpWorld* ReadWorldChunk(const std::vector<uint8_t>& bytes);

@@ -43,16 +43,6 @@ WorldRecord TwoLeafWorld() {
     return w;
 }
 
-// Reads the world chunk that starts `bytes`; its header is taken as it stands, so that a file
-// cut short reaches the reader.
-TpWorld* Read(const std::vector<uint8_t>& bytes) {
-    TvStream* stream = OpenReadStream(bytes);
-    if (!stream) return nullptr;
-    TpWorld* world = TvStreamSkip(stream, kTvChunkHeaderSize) ? TpWorldStreamRead(stream) : nullptr;
-    TvStreamClose(stream, nullptr);
-    return world;
-}
-
 TpWorldSector* AsLeaf(TpSector* s) {
     return reinterpret_cast<TpWorldSector*>(s);
 }
@@ -60,7 +50,7 @@ TpWorldSector* AsLeaf(TpSector* s) {
 TEST(WorldStreamTest, ReadsTreeArraysAndWorldFields) {
     WorldEngine engine;
     ASSERT_TRUE(engine.ok());
-    TpWorld* world = Read(WorldBytes(TwoLeafWorld()));
+    TpWorld* world = ReadWorldChunk(WorldBytes(TwoLeafWorld()));
     ASSERT_NE(world, nullptr);
     EXPECT_EQ(world->object.type, kTpWorldObjectType);
     EXPECT_EQ(world->object.privateFlags, kTpWorldSingleBlock);
@@ -112,7 +102,7 @@ TEST(WorldStreamTest, SingleLeafRootEmptyLeafAndSharedExtents) {
     single.root = LeafNode({});
     single.root.leaf.collisionTree = SingleNodeTree(0);
     single.root.leaf.box = std::array<float, 6>{0, 0, 0, 1, 1, 1};
-    TpWorld* world = Read(WorldBytes(single));
+    TpWorld* world = ReadWorldChunk(WorldBytes(single));
     ASSERT_NE(world, nullptr);
     ASSERT_EQ(world->root->type, -1);
     EXPECT_EQ(AsLeaf(world->root)->numVertices, 0);
@@ -122,7 +112,7 @@ TEST(WorldStreamTest, SingleLeafRootEmptyLeafAndSharedExtents) {
     // Without separate extents both extents are the split value.
     WorldRecord shared = TwoLeafWorld();
     shared.format &= ~(1u << 30);
-    world = Read(WorldBytes(shared));
+    world = ReadWorldChunk(WorldBytes(shared));
     ASSERT_NE(world, nullptr);
     auto* plane = reinterpret_cast<TpPlaneSector*>(world->root);
     EXPECT_EQ(plane->leftValue, 5);
@@ -175,7 +165,7 @@ TEST(WorldStreamTest, DamagedWorldsFailWithTheirError) {
         ASSERT_TRUE(engine.ok());
         WorldRecord w = TwoLeafWorld();
         c.damage(w);
-        EXPECT_EQ(Read(WorldBytes(w)), nullptr);
+        EXPECT_EQ(ReadWorldChunk(WorldBytes(w)), nullptr);
         EXPECT_EQ(LastErrorCode(), c.error);
     }
 }
@@ -187,14 +177,15 @@ TEST(WorldStreamTest, TruncatedOrOldFilesFail) {
         SCOPED_TRACE(cut);
         WorldEngine engine;
         ASSERT_TRUE(engine.ok());
-        EXPECT_EQ(Read(std::vector<uint8_t>(whole.begin(), whole.begin() + long(cut))), nullptr);
+        EXPECT_EQ(ReadWorldChunk(std::vector<uint8_t>(whole.begin(), whole.begin() + long(cut))),
+                  nullptr);
         EXPECT_NE(LastErrorCode(), E_TV_NOERROR);
     }
     WorldEngine engine;
     ASSERT_TRUE(engine.ok());
     ChunkWriter old;
     old.Begin(TV_ID_WORLD).Begin(TV_ID_STRUCT, 0x2FF).U32(1).End().End();
-    EXPECT_EQ(Read(old.data()), nullptr);
+    EXPECT_EQ(ReadWorldChunk(old.data()), nullptr);
     EXPECT_EQ(LastErrorCode(), E_TV_BADVERSION);
 }
 
@@ -225,11 +216,11 @@ TEST(WorldStreamTest, FailureAfterTheLeavesReleasesTheirPluginData) {
     ASSERT_TRUE(engine.ok());
     std::vector<uint8_t> bytes = WorldBytes(TwoLeafWorld());
     bytes[bytes.size() - 8] = 100; // the world's extension chunk claims more than there is
-    EXPECT_EQ(Read(bytes), nullptr);
+    EXPECT_EQ(ReadWorldChunk(bytes), nullptr);
     EXPECT_EQ(g_made, 2);
     EXPECT_EQ(g_constructed, 0);
 
-    TpWorld* world = Read(WorldBytes(TwoLeafWorld()));
+    TpWorld* world = ReadWorldChunk(WorldBytes(TwoLeafWorld()));
     ASSERT_NE(world, nullptr);
     EXPECT_EQ(g_constructed, 2);
     TpWorldDestroy(world);
