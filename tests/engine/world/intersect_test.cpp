@@ -2,6 +2,7 @@
 // the leaves' triangles, sector walks, atomics tied to several sectors, and atomic triangles.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "engine/core/error.h"
@@ -293,6 +294,24 @@ TEST_F(IntersectTest, AtomicTrianglesInTheAtomicsFrame) {
     TpAtomicForAllTriangleIntersections(a, &sphere, OnAtomicTriangle, &touched);
     ASSERT_EQ(touched.hits.size(), 1u);
     EXPECT_NEAR(touched.hits[0].distance, 0.5f, 1e-5);
+
+    // Halfway to a second morph target one unit higher the line meets the triangle sooner;
+    // an end target past the geometry's targets leaves the start target's vertices.
+    TpGeometry* g = a->geometry;
+    ASSERT_EQ(TpGeometryAddMorphTarget(g), 1);
+    for (int i = 0; i < 3; i++)
+        g->morphTargets[1].vertices[i] = TvV3dAdd(g->morphTargets[0].vertices[i], {0, 0, 1});
+    TpInterpolator* in = TpAtomicGetInterpolator(a);
+    TpInterpolatorSetDuration(in, 1);
+    TpInterpolatorSetPosition(in, 0.5f);
+    for (auto [end, distance] : {std::pair{1, 0.25f}, std::pair{5, 0.5f}}) {
+        SCOPED_TRACE(end);
+        TpInterpolatorSetEndMorphTarget(in, uint16_t(end));
+        Hits morphed;
+        TpAtomicForAllTriangleIntersections(a, &down, OnAtomicTriangle, &morphed);
+        ASSERT_EQ(morphed.hits.size(), 1u);
+        EXPECT_NEAR(morphed.hits[0].distance, distance, 1e-5);
+    }
 
     TpIntersection box{};
     box.type = kTpIntersectBox;
