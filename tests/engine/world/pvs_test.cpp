@@ -12,6 +12,7 @@
 #include "engine/world/world.h"
 #include "engine/world/world_plugin.h"
 #include "tests/support/chunk_writer.h"
+#include "tests/support/world_stream_writer.h"
 #include "tests/support/world_writer.h"
 
 namespace {
@@ -147,6 +148,49 @@ TEST_F(PVSTest, AWorldWithoutVisibilityDataIsNeverFiltered) {
     const TvV3d at{10, 50, 50};
     TpPVSSetViewPosition(world_, &at);
     EXPECT_EQ(TpWorldGetSectorRenderCallBack(world_), DrawSector);
+}
+
+// Through the world reader: each leaf's data is read before the world's header gathers it.
+TEST(PVSReadTest, VisibilityDataComesWithTheWorld) {
+    WorldEngine engine(AttachPVS);
+    ASSERT_TRUE(engine.ok());
+    LeafRecord a, b;
+    a.vertices = {{10, 10, 10}, {40, 10, 10}, {10, 40, 10}};
+    a.triangles = {{0, 0, 1, 2}};
+    a.collisionTree = SingleNodeTree(1);
+    a.box = {{0, 0, 0, 50, 100, 100}};
+    a.extensions = {{kTpPVSPluginId, {0, 0, 0, 0, 0b01, 0, 0, 0, 0, 0, 0, 0}}};
+    b.vertices = {{60, 10, 10}};
+    b.box = {{50, 0, 0, 100, 100, 100}};
+    b.extensions = {{kTpPVSPluginId, {1, 0, 0, 0, 0b10, 0, 0, 0, 0, 0, 0, 0}}};
+    WorldRecord record;
+    record.root = PlaneNode(0, 50, 50, 50, LeafNode(a), LeafNode(b));
+    ChunkWriter header;
+    header.U32(2).U32(1).U32(12).U32(0).U32(1);
+    record.extensions = {{kTpPVSPluginId, header.data()}};
+    TpWorld* world = ReadWorldChunk(WorldBytes(record));
+    ASSERT_NE(world, nullptr);
+    ASSERT_TRUE(TpPVSWorldHasData(world));
+    TpWorldSetSectorRenderCallBack(world, DrawSector);
+    TpPVSHook(world);
+    std::vector<TpWorldSector*> leaves;
+    TpWorldForAllWorldSectors(
+        world,
+        [](TpWorldSector* s, void* d) {
+            static_cast<std::vector<TpWorldSector*>*>(d)->push_back(s);
+            return s;
+        },
+        &leaves);
+    ASSERT_EQ(leaves.size(), 2u);
+    const TpWorldSectorRenderCallBack filter = TpWorldGetSectorRenderCallBack(world);
+    for (float x : {25.0f, 75.0f}) {
+        const TvV3d at{x, 50, 50};
+        TpPVSSetViewPosition(world, &at);
+        // Seen from the triangle-less right leaf, its first set holds only itself.
+        EXPECT_EQ(filter(leaves[0]) != nullptr, x < 50) << x;
+        EXPECT_NE(filter(leaves[1]), nullptr);
+    }
+    TpWorldDestroy(world);
 }
 
 } // namespace
