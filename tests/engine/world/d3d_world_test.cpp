@@ -76,6 +76,9 @@ protected:
         const uint8_t pre[4] = {200, 100, 50, 255};
         for (int i = 0; i < 3; i++)
             std::copy(pre, pre + 4, TpGeometryGetPreLightColors(g) + 4 * i);
+        const uint8_t mod[4] = {128, 255, 0, 128};
+        for (int i = 0; g->modulation && i < 3; i++)
+            std::copy(mod, mod + 4, g->modulation + 4 * i);
         TpMaterial* m = TpMaterialCreate();
         TpMaterialSetColor(m, &material);
         TpMaterialListAppendMaterial(&g->materials, m);
@@ -176,6 +179,15 @@ TEST_F(D3DWorldTest, VertexColoursComeFromPreLightAndMaterial) {
         atomic_ = nullptr;
         atomicFrame_ = nullptr;
     }
+}
+
+// Modulation colours replace the material's: each channel scales the vertex colour.
+TEST_F(D3DWorldTest, ModulationColoursScaleEachVertex) {
+    MakeAtomic({255, 0, 0, 255}, 0, kTpGeometryPreLit | kTpGeometryModulate);
+    Render();
+    ASSERT_EQ(g_triangles.size(), 1u);
+    for (const TvIm2DVertex& v : g_triangles[0])
+        EXPECT_EQ(v.colour, 0x80646400u); // 200 x 128 / 255, 100 x 255 / 255, 0; alpha 128
 }
 
 TEST_F(D3DWorldTest, MorphTargetsBlendIntoTheInstancedVertices) {
