@@ -26,8 +26,7 @@ TpAnimGeometryData* GeometryData(const TpGeometry* geometry) {
         reinterpret_cast<uint8_t*>(const_cast<TpGeometry*>(geometry)) + g_geometryOffset);
 }
 TpAnimAtomicData* AtomicData(TpAtomic* atomic) {
-    return reinterpret_cast<TpAnimAtomicData*>(reinterpret_cast<uint8_t*>(atomic) +
-                                               g_atomicOffset);
+    return reinterpret_cast<TpAnimAtomicData*>(reinterpret_cast<uint8_t*>(atomic) + g_atomicOffset);
 }
 
 bool Attached() {
@@ -238,8 +237,8 @@ TpGeometry* TpAnimSequenceGeometrySetKey(TpGeometry* geometry, int32_t index, ui
     TpAnimKey* key = TpAnimSequenceGeometryGetKey(geometry, index);
     if (!key) return nullptr;
     const TpAnimGeometryData* data = GeometryData(geometry);
-    *key = TpAnimKey{0, endTarget, startTarget, duration, 1.0f / duration,
-                     index + 1 < data->numKeys ? key + 1 : data->keys};
+    *key = TpAnimKey{0,        endTarget,       startTarget,
+                     duration, 1.0f / duration, index + 1 < data->numKeys ? key + 1 : data->keys};
     return geometry;
 }
 

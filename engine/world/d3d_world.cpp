@@ -100,7 +100,8 @@ TpD3DWorldInstance* Instance(void* owner, TvResEntry** ref, TvD3DMeshHeader* mes
         TvResourcesFreeResEntry(entry);
     }
     const uint32_t indices = TotalIndices(mesh);
-    const size_t bytes = sizeof(TpD3DWorldInstance) + sizeof(TpD3DWorldVertex) * size_t(numVertices) +
+    const size_t bytes = sizeof(TpD3DWorldInstance) +
+                         sizeof(TpD3DWorldVertex) * size_t(numVertices) +
                          sizeof(uint16_t) * indices;
     TvResEntry* entry = TvResourcesAllocateResEntry(owner, ref, bytes, nullptr);
     if (!entry) return nullptr;
@@ -133,10 +134,9 @@ void* Begin(TpD3DWorldInstance* in, const TvMatrix* matrix) {
     }
     g_work.instance = in;
     g_work.lit = false;
-    g_work.transform = TvIm3DTransformData{g_vertices.data(), n,
-                                           in->layoutFlags & kTpD3DLayoutTextured ? kTvIm3DVertexUV
-                                                                                  : 0u,
-                                           matrix};
+    g_work.transform =
+        TvIm3DTransformData{g_vertices.data(), n,
+                            in->layoutFlags & kTpD3DLayoutTextured ? kTvIm3DVertexUV : 0u, matrix};
     return g_driverStart ? g_driverStart(&g_work.transform) : nullptr;
 }
 
@@ -155,8 +155,8 @@ void* InstanceAtomic(void* data) {
                                  (layout & kTpGeometryModulate ? kTpD3DLayoutModulated : 0);
     const int32_t n = g->numVertices;
     bool fresh = false;
-    TpD3DWorldInstance* in = Instance(atomic, &atomic->instancedData, g->mesh, layoutFlags, n,
-                                      &fresh);
+    TpD3DWorldInstance* in =
+        Instance(atomic, &atomic->instancedData, g->mesh, layoutFlags, n, &fresh);
     if (!in) return nullptr;
     const uint16_t lock = fresh ? kTpLockAll : g->lockFlags;
     TpInterpolator& ip = atomic->interpolator;
@@ -166,9 +166,8 @@ void* InstanceAtomic(void* data) {
             if ((layoutFlags & kTpD3DLayoutTextured) && g->texCoords) v.uv = g->texCoords[i];
             if ((layoutFlags & kTpD3DLayoutModulated) && g->modulation)
                 std::memcpy(v.modulation, g->modulation + 4 * i, 4);
-            const uint8_t* p = (g->flags & kTpGeometryPreLit) && g->preLight
-                                   ? g->preLight + 4 * i
-                                   : nullptr;
+            const uint8_t* p =
+                (g->flags & kTpGeometryPreLit) && g->preLight ? g->preLight + 4 * i : nullptr;
             v.colour = p ? uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]
                          : kDefaultColour;
         }
@@ -222,27 +221,27 @@ void* InstanceSector(void* data) {
                                  (flags & kTpGeometryModulate ? kTpD3DLayoutModulated : 0);
     const int32_t n = sector->numVertices;
     bool fresh = false;
-    TpD3DWorldInstance* in = Instance(sector, &sector->instancedData, sector->mesh, layoutFlags, n,
-                                      &fresh);
+    TpD3DWorldInstance* in =
+        Instance(sector, &sector->instancedData, sector->mesh, layoutFlags, n, &fresh);
     if (!in) return nullptr;
     if (fresh) {
         CopyIndices(sector->mesh, in->indices);
         for (int32_t i = 0; i < n; i++) {
             TpD3DWorldVertex& v = in->vertices[i];
             v.position = sector->vertices ? sector->vertices[i] : TvV3d{};
-            const uint8_t* nb = (flags & kTpGeometryNormals) && sector->normals
-                                    ? sector->normals + 4 * i
-                                    : nullptr;
-            v.normal = nb ? TvV3d{float(int8_t(nb[0])) * 0.0078125f,
-                                  float(int8_t(nb[1])) * 0.0078125f,
-                                  float(int8_t(nb[2])) * 0.0078125f}
-                          : TvV3d{};
+            const uint8_t* nb =
+                (flags & kTpGeometryNormals) && sector->normals ? sector->normals + 4 * i : nullptr;
+            v.normal =
+                nb ? TvV3d{float(int8_t(nb[0])) * 0.0078125f, float(int8_t(nb[1])) * 0.0078125f,
+                           float(int8_t(nb[2])) * 0.0078125f}
+                   : TvV3d{};
             if ((layoutFlags & kTpD3DLayoutTextured) && sector->texCoords)
                 v.uv = sector->texCoords[i];
             if ((layoutFlags & kTpD3DLayoutModulated) && sector->modulation)
                 std::memcpy(v.modulation, sector->modulation + 4 * i, 4);
-            const uint8_t* p =
-                (flags & kTpGeometryPreLit) && sector->preLight ? sector->preLight + 4 * i : nullptr;
+            const uint8_t* p = (flags & kTpGeometryPreLit) && sector->preLight
+                                   ? sector->preLight + 4 * i
+                                   : nullptr;
             v.colour = p ? uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]
                          : kDefaultColour;
         }
@@ -336,9 +335,8 @@ void* Draw(void* work) {
     TvIm3DGouraud = 1;
     TvD3DMeshHeader* header = in->mesh;
     bool allWhite = !g_work.modulated;
-    ForMeshes(header, [&](TvD3DMesh* mesh) {
-        allWhite = allWhite && OpaqueWhite(MeshMaterial(mesh));
-    });
+    ForMeshes(header,
+              [&](TvD3DMesh* mesh) { allWhite = allWhite && OpaqueWhite(MeshMaterial(mesh)); });
     const bool strips = header->flags == kTvD3DMeshTriangleStrip;
     uint16_t* indices = in->indices;
     ForMeshes(header, [&](TvD3DMesh* mesh) {
@@ -351,7 +349,8 @@ void* Draw(void* work) {
         TvRenderStateSet(kTvRenderStateTextureRaster, intptr_t(raster));
         if (raster) {
             const uint32_t address = TvTextureGetAddressing(texture);
-            TvRenderStateSet(kTvRenderStateTextureFilter, intptr_t(TvTextureGetFilterMode(texture)));
+            TvRenderStateSet(kTvRenderStateTextureFilter,
+                             intptr_t(TvTextureGetFilterMode(texture)));
             TvRenderStateSet(kTvRenderStateTextureAddress, intptr_t(address));
             if (address == 4) {
                 const TpRGBA c = m->color;
@@ -423,10 +422,12 @@ void* TpAtomicLightingStage(void* work, intptr_t param) {
         return work;
     TvMatrix inverse;
     TvMatrixInvert(&inverse, TvFrameGetLTM(atomic->object.frame));
-    const TpLightBatch batch{g_positions.data(), g_normals.data(),
+    const TpLightBatch batch{g_positions.data(),
+                             g_normals.data(),
                              g_work.instance->numVertices,
                              reinterpret_cast<float(*)[4]>(g_colours.data()),
-                             &inverse, TvV3dLength(&inverse.at),
+                             &inverse,
+                             TvV3dLength(&inverse.at),
                              atomic->geometry->surfaceProps};
     const uint16_t stamp = TpWorldAdvanceLightingStamp();
     for (TvLink* l = world->globalLights.next; l != &world->globalLights; l = l->next) {
@@ -451,16 +452,20 @@ void* TpWorldSectorLightingStage(void* work, intptr_t param) {
     TpWorldSector* sector = g_work.sector;
     const auto light = reinterpret_cast<TpD3DWorldLightFn>(param);
     if (!world || !sector || !light) return work;
-    const TpLightBatch batch{g_positions.data(), g_normals.data(), g_work.instance->numVertices,
-                             reinterpret_cast<float(*)[4]>(g_colours.data()), nullptr, 1.0f,
+    const TpLightBatch batch{g_positions.data(),
+                             g_normals.data(),
+                             g_work.instance->numVertices,
+                             reinterpret_cast<float(*)[4]>(g_colours.data()),
+                             nullptr,
+                             1.0f,
                              world->surfaceProps};
     for (TvLink* l = world->globalLights.next; l != &world->globalLights; l = l->next) {
         TpLight* lt = Container<TpLight>(l, offsetof(TpLight, inWorld));
         if (lt->object.object.flags & kTpLightWorld) light(lt, &batch);
     }
     for (TvLink* t = sector->lights.next; t != &sector->lights; t = t->next) {
-        auto* lt =
-            static_cast<TpLight*>(Container<TpSectorTie>(t, offsetof(TpSectorTie, inSector))->object);
+        auto* lt = static_cast<TpLight*>(
+            Container<TpSectorTie>(t, offsetof(TpSectorTie, inSector))->object);
         if (lt->object.object.flags & kTpLightWorld) light(lt, &batch);
     }
     return work;

@@ -17,8 +17,8 @@ struct TpLightBatch;
 struct TpD3DWorldVertex {
     TvV3d position;
     TvV3d normal;
-    uint32_t colour; // pre-light colour, 0xAARRGGBB
-    TpTexCoords uv;       // layout flag 2
+    uint32_t colour;       // pre-light colour, 0xAARRGGBB
+    TpTexCoords uv;        // layout flag 2
     uint8_t modulation[4]; // layout flag 4: r, g, b, a
 };
 

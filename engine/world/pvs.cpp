@@ -129,7 +129,8 @@ void* WorldConstruct(void* object, int32_t offset, int32_t) {
 void* WorldDestruct(void* object, int32_t offset, int32_t) {
     auto* world = static_cast<TpWorld*>(object);
     auto* data = At<TpPVSWorldData>(object, offset);
-    if (data->hooked && data->savedRenderCallBack) world->renderCallBack = data->savedRenderCallBack;
+    if (data->hooked && data->savedRenderCallBack)
+        world->renderCallBack = data->savedRenderCallBack;
     if (g_hookedWorld == world) g_hookedWorld = nullptr;
     TvFree(data->block);
     *data = TpPVSWorldData{};
@@ -265,8 +266,8 @@ int32_t TpPVSPluginAttach() {
                                                  SectorConstruct, SectorDestruct, NoCopy);
     if (g_worldOffset < 0 || g_sectorOffset < 0) return 0;
     return TpWorldRegisterPluginStream(kTpPVSPluginId, WorldRead, WorldWrite, WorldSize) >= 0 &&
-           TpWorldSectorRegisterPluginStream(kTpPVSPluginId, SectorRead, SectorWrite,
-                                             SectorSize) >= 0;
+           TpWorldSectorRegisterPluginStream(kTpPVSPluginId, SectorRead, SectorWrite, SectorSize) >=
+               0;
 }
 
 TpPVSWorldData* TpPVSGetWorldData(const TpWorld* world) {

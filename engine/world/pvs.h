@@ -17,10 +17,10 @@ struct TpPVSWorldData {
     uint32_t numSectors;
     uint32_t bytesPerCellSet;
     uint32_t bytesPerSector;
-    uint32_t cellDepth;  // collision-tree levels walked to find a cell
-    uint32_t numCells;   // also the heap index of the first cell node
-    uint8_t* block;      // every sector's data; null = no visibility data
-    const uint8_t* set;  // current cell's set; null = none
+    uint32_t cellDepth; // collision-tree levels walked to find a cell
+    uint32_t numCells;  // also the heap index of the first cell node
+    uint8_t* block;     // every sector's data; null = no visibility data
+    const uint8_t* set; // current cell's set; null = none
     TpWorldSectorRenderCallBack savedRenderCallBack;
     int32_t hooked;
     TpWorldSector* viewSector;

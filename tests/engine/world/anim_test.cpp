@@ -130,10 +130,8 @@ TEST_F(AnimTest, TimeThatCannotBeUsedUpStopsAtTheEndOfTheKey) {
         float duration;
         float delta;
     };
-    const Case cases[] = {{0.0f, 1.0f},
-                          {-1.0f, 1.0f},
-                          {1.0f, std::numeric_limits<float>::infinity()},
-                          {1.0f, 1e30f}};
+    const Case cases[] = {
+        {0.0f, 1.0f}, {-1.0f, 1.0f}, {1.0f, std::numeric_limits<float>::infinity()}, {1.0f, 1e30f}};
     for (const Case& c : cases) {
         TpAnimSequenceGeometryCreateKeys(geometry_, 2);
         TpAnimSequenceGeometrySetKey(geometry_, 0, 1, 0, c.duration);
@@ -215,9 +213,7 @@ TEST_F(AnimChunkTest, KeysWrittenReadBack) {
 }
 
 TEST_F(AnimChunkTest, DamagedKeyTablesAreRefused) {
-    auto key = [](ChunkWriter& w, uint32_t next) {
-        w.U32(0).U32(1).U32(0).F32(1.0f).U32(next);
-    };
+    auto key = [](ChunkWriter& w, uint32_t next) { w.U32(0).U32(1).U32(0).F32(1.0f).U32(next); };
     ChunkWriter badNext, tooMany, empty;
     key(badNext.I32(1), 1);
     key(tooMany.I32(2), 0);
