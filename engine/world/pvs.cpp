@@ -5,6 +5,7 @@
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
+#include "engine/world/intersect.h"
 #include "engine/world/world_plugin.h"
 
 namespace {
@@ -62,22 +63,9 @@ void DropData(TpWorld* world, TpPVSWorldData* data) {
     data->viewSector = nullptr;
 }
 
-// The leaf holding the point: where the two subtrees overlap on the axis the left one is taken.
-TpWorldSector* LeafAt(const TpWorld* world, const TvV3d& p) {
-    const TpSector* node = world->root;
-    for (int depth = 0; node && node->type >= 0; depth++) {
-        const auto* plane = reinterpret_cast<const TpPlaneSector*>(node);
-        if (plane->type > 8 || plane->type % 4 || depth > 1024) return nullptr;
-        const float c = Coordinate(p, uint32_t(plane->type));
-        if (c < plane->leftValue) {
-            node = plane->leftChild;
-        } else if (c > plane->rightValue) {
-            node = plane->rightChild;
-        } else {
-            node = c < plane->value ? plane->leftChild : plane->rightChild;
-        }
-    }
-    return reinterpret_cast<TpWorldSector*>(const_cast<TpSector*>(node));
+TpWorldSector* FirstSector(TpIntersection*, TpWorldSector* sector, void* data) {
+    *static_cast<TpWorldSector**>(data) = sector;
+    return nullptr; // the first sector found is the one
 }
 
 // The set of the cell holding `p` in `sector`, or null when the sector's data has no such cell.
@@ -292,7 +280,11 @@ TpWorld* TpPVSHook(TpWorld* world) {
 TpWorld* TpPVSSetViewPosition(TpWorld* world, const TvV3d* position) {
     TpPVSWorldData* data = TpPVSGetWorldData(world);
     if (!data || !data->block || !position) return world;
-    TpWorldSector* sector = LeafAt(world, *position);
+    TpIntersection point{};
+    point.t.point = *position;
+    point.type = kTpIntersectPoint;
+    TpWorldSector* sector = nullptr;
+    TpWorldForAllSectorIntersections(world, &point, FirstSector, &sector);
     if (!sector) return world;
     data->viewSector = sector;
     data->set = CellSet(data, sector, *position);
