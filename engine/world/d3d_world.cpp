@@ -277,16 +277,6 @@ void SetColour(int32_t i, uint32_t colour) {
     TvD3DIm3D.work[at].colour = colour;
 }
 
-// Slot 5: clamps lit colours and packs every vertex's colour.
-void* ColourStage(void* work) {
-    const TpD3DWorldInstance* in = g_work.instance;
-    for (int32_t i = 0; i < in->numVertices; i++) {
-        const auto& c = g_colours[size_t(i)];
-        SetColour(i, Pack(c[0], c[1], c[2], c[3]));
-    }
-    return work;
-}
-
 bool OpaqueWhite(const TpMaterial* m) {
     return m && m->color.red == 255 && m->color.green == 255 && m->color.blue == 255 &&
            m->color.alpha == 255;
@@ -326,17 +316,47 @@ bool ColourGroup(const uint16_t* indices, uint32_t count, const TpMaterial* m) {
     return g_work.modulated ? alphaAnd != 255 : mc.alpha != 255;
 }
 
+// True when nothing changes the packed colours: no modulation colours and every group's
+// material opaque white (a group without a material is not white).
+bool AllWhite(TvD3DMeshHeader* header) {
+    bool white = !g_work.modulated;
+    ForMeshes(header, [&](TvD3DMesh* mesh) { white = white && OpaqueWhite(MeshMaterial(mesh)); });
+    return white;
+}
+
+// Clears the vertex bit-set of the current batch.
+bool ClearVisits() {
+    return TvD3DReserveVertexBits(TvD3DIm3D.current->first + g_work.instance->numVertices);
+}
+
+// Slot 5: clamps lit colours and packs every vertex's colour, then applies each group's material
+// and modulation colours (a stage 6 of the game's own finds them done).
+void* ColourStage(void* work) {
+    const TpD3DWorldInstance* in = g_work.instance;
+    for (int32_t i = 0; i < in->numVertices; i++) {
+        const auto& c = g_colours[size_t(i)];
+        SetColour(i, Pack(c[0], c[1], c[2], c[3]));
+    }
+    if (!TvD3DIm3D.current || AllWhite(in->mesh)) return work;
+    TvD3DMeshHeader* header = in->mesh;
+    const uint16_t* indices = in->indices;
+    ForMeshes(header, [&](TvD3DMesh* mesh) {
+        const uint32_t count = MeshIndexCount(header, mesh);
+        if (ClearVisits()) ColourGroup(indices, count, MeshMaterial(mesh));
+        indices += count;
+    });
+    return work;
+}
+
 // Slot 6: draws each material group of the mesh.
 void* Draw(void* work) {
     const TpD3DWorldInstance* in = g_work.instance;
     if (g_skipDrawing || !TvD3DIm3D.current) return work;
-    if (!TvD3DReserveVertexBits(TvD3DIm3D.current->first + in->numVertices)) return work;
+    if (!ClearVisits()) return work;
     TvRenderStateSet(kTvRenderStateShadeMode, 2);
     TvIm3DGouraud = 1;
     TvD3DMeshHeader* header = in->mesh;
-    bool allWhite = !g_work.modulated;
-    ForMeshes(header,
-              [&](TvD3DMesh* mesh) { allWhite = allWhite && OpaqueWhite(MeshMaterial(mesh)); });
+    const bool allWhite = AllWhite(header);
     const bool strips = header->flags == kTvD3DMeshTriangleStrip;
     uint16_t* indices = in->indices;
     ForMeshes(header, [&](TvD3DMesh* mesh) {
@@ -361,7 +381,7 @@ void* Draw(void* work) {
         }
         TvD3DIm3DIndexedPrimitive(strips ? kTvPrimitiveTriangleStrip : kTvPrimitiveTriangleList,
                                   indices, int32_t(count));
-        if (!allWhite) TvD3DReserveVertexBits(TvD3DIm3D.current->first + in->numVertices);
+        if (!allWhite) ClearVisits();
         indices += count;
     });
     return work;

@@ -215,11 +215,14 @@ TEST_F(D3DWorldTest, MorphTargetsBlendIntoTheInstancedVertices) {
     }
 }
 
-TEST_F(D3DWorldTest, SkipFlagDrawsNothing) {
-    MakeAtomic({255, 255, 255, 255});
+// With drawing skipped (or a drawing stage of its own) the batch's colours are still finished.
+TEST_F(D3DWorldTest, SkipFlagDrawsNothingButColoursTheBatch) {
+    MakeAtomic({255, 128, 0, 255});
     TpD3DWorldSetSkipDrawing(true);
     Render();
     EXPECT_TRUE(g_triangles.empty());
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(TvD3DIm3D.device[i].colour, 0xFFC83200u) << i;
 }
 
 // Atomics take lights with flag bit 0 and sectors those with bit 1, unless lighting is off.
