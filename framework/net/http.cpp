@@ -14,10 +14,6 @@ const VkGuid CLSID_VkHttp = {
 namespace {
 
 constexpr uint16_t kHttpPort = 80;
-constexpr size_t kHostSize = 128;
-constexpr size_t kPathSize = 1026;
-constexpr size_t kNameSize = 1025;
-constexpr size_t kMaxText = 1023;
 constexpr size_t kLongLine = 80; // header lines this long or longer are ignored
 
 // A header line, lower-cased; lines of kLongLine characters or more keep only their length.
@@ -158,41 +154,13 @@ public:
     }
 
     VkResult SetProperty(uint32_t property, const char* text) override {
-        if (!text) return VK_E_FAIL;
-        size_t length = std::strlen(text);
-        switch (property) {
-        case VK_URL_HOST:
-            if (length >= kHostSize) return VK_E_FAIL;
-            std::memcpy(host_, text, length + 1);
-            return VK_OK;
-        case VK_URL_PATH: {
-            if (length > kMaxText) return VK_E_FAIL;
-            size_t at = 0;
-            if (text[0] != '/') path_[at++] = '/';
-            std::memcpy(path_ + at, text, length);
-            at += length;
-            if (path_[at - 1] != '/') path_[at++] = '/';
-            path_[at] = '\0';
-            return VK_OK;
-        }
-        case VK_URL_NAME:
-            if (length > kMaxText) return VK_E_FAIL;
-            std::memcpy(name_, text, length + 1);
-            return Request();
-        default: return VK_E_FAIL;
-        }
+        VkResult res = parts_.Set(property, text);
+        // Naming the file sends the request.
+        return res == VK_OK && property == VK_URL_NAME ? Request() : res;
     }
 
     VkResult GetProperty(uint32_t property, char* buffer, uint32_t size) override {
-        const char* text = property == VK_URL_HOST   ? host_
-                           : property == VK_URL_PATH ? path_
-                           : property == VK_URL_NAME ? name_
-                                                     : nullptr;
-        if (!text || !buffer) return VK_E_FAIL;
-        size_t length = std::strlen(text);
-        if (size <= length) return VK_E_FAIL;
-        std::memcpy(buffer, text, length + 1);
-        return VK_OK;
+        return parts_.Get(property, buffer, size);
     }
 
     VkResult Read(void* buffer, uint32_t n, uint32_t* got) override {
@@ -222,10 +190,11 @@ private:
     // Connects, sends the GET request and reads the response header.
     VkResult Request() {
         heldBack_ = -1;
-        VkResult res = tcp_->Connect(host_);
+        VkResult res = tcp_->Connect(parts_.host);
         if (res < 0) return res;
-        char request[4 + kPathSize + kNameSize + 12];
-        int length = std::snprintf(request, sizeof request, "GET %s%s HTTP/1.0\n\n", path_, name_);
+        char request[4 + sizeof parts_.path + sizeof parts_.name + 12];
+        int length = std::snprintf(request, sizeof request, "GET %s%s HTTP/1.0\n\n", parts_.path,
+                                   parts_.name);
         if (length < 0 || static_cast<size_t>(length) >= sizeof request) return VK_E_FAIL;
         uint32_t written = 0;
         res = stream_->Write(request, static_cast<uint32_t>(length), &written);
@@ -242,9 +211,7 @@ private:
         VkMemDestroyObject(this);
     }
 
-    char host_[kHostSize] = {};
-    char path_[kPathSize] = {};
-    char name_[kNameSize] = {};
+    VkUrlParts parts_;
     IVkStream* stream_ = nullptr;
     IVkSyncStream* sync_ = nullptr;
     IVkTcpConnection* tcp_ = nullptr;

@@ -12,60 +12,65 @@ const VkGuid IID_IVkUrlResource = {
 const VkGuid CLSID_VkFile = {
     0x9C2BC043, 0xAAE3, 0x11D2, {0x8C, 0x3D, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
 
+VkResult VkUrlParts::Set(uint32_t property, const char* text) {
+    if (!text) return VK_E_FAIL;
+    size_t length = std::strlen(text);
+    switch (property) {
+    case VK_URL_HOST:
+        if (length >= kHostSize) return VK_E_FAIL;
+        std::memcpy(host, text, length + 1);
+        return VK_OK;
+    case VK_URL_PATH: {
+        if (length > kMaxText) return VK_E_FAIL;
+        size_t at = 0;
+        if (text[0] != '/') path[at++] = '/';
+        std::memcpy(path + at, text, length);
+        at += length;
+        if (path[at - 1] != '/') path[at++] = '/';
+        path[at] = '\0';
+        return VK_OK;
+    }
+    case VK_URL_NAME:
+        if (length > kMaxText) return VK_E_FAIL;
+        std::memcpy(name, text, length + 1);
+        return VK_OK;
+    default: return VK_E_FAIL;
+    }
+}
+
+VkResult VkUrlParts::Get(uint32_t property, char* buffer, uint32_t size) const {
+    const char* text = property == VK_URL_HOST   ? host
+                       : property == VK_URL_PATH ? path
+                       : property == VK_URL_NAME ? name
+                                                 : nullptr;
+    if (!text || !buffer) return VK_E_FAIL;
+    size_t length = std::strlen(text);
+    if (size <= length) return VK_E_FAIL;
+    std::memcpy(buffer, text, length + 1);
+    return VK_OK;
+}
+
 namespace {
 
-constexpr size_t kHostSize = 128;
-constexpr size_t kPathSize = 1026; // 1023 characters, two added slashes and the terminator
-constexpr size_t kNameSize = 1026;
-constexpr size_t kMaxPathText = 1023;
 
 class File final : public VkObjectOf<VkFace<IVkUrlResource, IID_IVkUrlResource>,
                                      VkFace<IVkStream, IID_IVkStream>> {
 public:
     VkResult SetProperty(uint32_t property, const char* text) override {
         CloseFile();
-        if (!text) return VK_E_FAIL;
-        size_t length = std::strlen(text);
-        switch (property) {
-        case VK_URL_HOST:
-            if (length >= kHostSize) return VK_E_FAIL;
-            std::memcpy(host_, text, length + 1);
-            return VK_OK;
-        case VK_URL_PATH: {
-            if (length > kMaxPathText) return VK_E_FAIL;
-            size_t at = 0;
-            if (text[0] != '/') path_[at++] = '/';
-            std::memcpy(path_ + at, text, length);
-            at += length;
-            if (path_[at - 1] != '/') path_[at++] = '/';
-            path_[at] = '\0';
-            return VK_OK;
-        }
-        case VK_URL_NAME:
-            if (length > kMaxPathText) return VK_E_FAIL;
-            std::memcpy(name_, text, length + 1);
-            return VK_OK;
-        default: return VK_E_FAIL;
-        }
+        return parts_.Set(property, text);
     }
 
     VkResult GetProperty(uint32_t property, char* buffer, uint32_t size) override {
-        const char* text = property == VK_URL_HOST   ? host_
-                           : property == VK_URL_PATH ? path_
-                           : property == VK_URL_NAME ? name_
-                                                     : nullptr;
-        if (!text || !buffer) return VK_E_FAIL;
-        size_t length = std::strlen(text);
-        if (size <= length) return VK_E_FAIL;
-        std::memcpy(buffer, text, length + 1);
-        return VK_OK;
+        return parts_.Get(property, buffer, size);
     }
 
     // A short read closes the file, so the next Read starts again from the beginning.
     VkResult Read(void* buffer, uint32_t n, uint32_t* got) override {
         if (!file_) {
-            char full[2 + kHostSize + kPathSize + kNameSize];
-            std::snprintf(full, sizeof full, "%s%s%s%s", host_[0] ? "//" : "", host_, path_, name_);
+            char full[2 + sizeof parts_.host + sizeof parts_.path + sizeof parts_.name];
+            std::snprintf(full, sizeof full, "%s%s%s%s", parts_.host[0] ? "//" : "", parts_.host,
+                          parts_.path, parts_.name);
             file_ = PlatformOpenFile(full, "rb");
             if (!file_) return VK_E_FAIL;
         }
@@ -89,9 +94,7 @@ private:
         VkMemDestroyObject(this);
     }
 
-    char host_[kHostSize] = {};
-    char path_[kPathSize] = {};
-    char name_[kNameSize] = {};
+    VkUrlParts parts_;
     FILE* file_ = nullptr;
 };
 

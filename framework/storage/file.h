@@ -26,4 +26,17 @@ protected:
     ~IVkUrlResource() = default;
 };
 
+// The host, directory path and file name of a URL resource, as both components keep them.
+struct VkUrlParts {
+    static constexpr size_t kHostSize = 128;
+    static constexpr size_t kMaxText = 1023;
+    char host[kHostSize] = {};
+    char path[kMaxText + 3] = {}; // the text, two added slashes and the terminator
+    char name[kMaxText + 1] = {};
+    // Sets one part; a path gets a leading and a trailing slash. Fails on a text too long.
+    VkResult Set(uint32_t property, const char* text);
+    // Copies one part; the buffer must be larger than the text's length.
+    VkResult Get(uint32_t property, char* buffer, uint32_t size) const;
+};
+
 VkResult VkCreateFile(IVkUnknown* outer, IVkUnknown** out);
