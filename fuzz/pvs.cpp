@@ -1,16 +1,11 @@
 // Visibility sets come with the world in landscape files: whatever the bytes, a world read with
 // them can look up the view cell anywhere in its box and filter every leaf, or the read fails.
-#include <cstddef>
-#include <cstdint>
 
-#include "engine/core/d3d/tristrip.h"
-#include "engine/core/engine.h"
-#include "engine/core/stream.h"
 #include "engine/world/pvs.h"
 #include "engine/world/world.h"
 #include "engine/world/world_plugin.h"
 #include "engine/world/world_stream.h"
-#include "tests/support/accepting_device.h"
+#include "fuzz/world_input.h"
 
 namespace {
 
@@ -35,11 +30,8 @@ TpWorldSector* Draw(TpWorldSector* leaf) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = AcceptingEngineStart(Attach);
-    if (!started) return 0;
-    TV_ENGINE->standardFunctions[23] = TvD3DBuildMeshes;
-    TvMemory memory = {const_cast<uint8_t*>(data), size};
-    TvStream* stream = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_READ, &memory);
+    if (!WorldFuzzStart(Attach)) return 0;
+    TvStream* stream = WorldFuzzOpen(data, size);
     if (!stream) return 0;
     if (TvStreamFindChunk(stream, TV_ID_WORLD, nullptr, nullptr)) {
         if (TpWorld* world = TpWorldStreamRead(stream)) {

@@ -1,16 +1,11 @@
 // Worlds come from landscape files: whatever the bytes, reading must end in a world whose leaves
 // can be walked and that can be destroyed, or in null with nothing left behind.
-#include <cstddef>
-#include <cstdint>
 
-#include "engine/core/d3d/tristrip.h"
-#include "engine/core/engine.h"
-#include "engine/core/stream.h"
 #include "engine/world/intersect.h"
 #include "engine/world/world.h"
 #include "engine/world/world_plugin.h"
 #include "engine/world/world_stream.h"
-#include "tests/support/accepting_device.h"
+#include "fuzz/world_input.h"
 
 namespace {
 
@@ -50,11 +45,8 @@ void Query(TpWorld* world) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = AcceptingEngineStart(Attach);
-    if (!started) return 0;
-    TV_ENGINE->standardFunctions[23] = TvD3DBuildMeshes;
-    TvMemory memory = {const_cast<uint8_t*>(data), size};
-    TvStream* stream = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_READ, &memory);
+    if (!WorldFuzzStart(Attach)) return 0;
+    TvStream* stream = WorldFuzzOpen(data, size);
     if (!stream) return 0;
     if (TvStreamFindChunk(stream, TV_ID_WORLD, nullptr, nullptr)) {
         if (TpWorld* world = TpWorldStreamRead(stream)) {
