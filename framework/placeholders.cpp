@@ -24,6 +24,16 @@ template <const auto& Records> VkResult RegisterUnavailable(IVkRegistry* registr
         Records, static_cast<int32_t>(sizeof Records / sizeof Records[0]), NoClassObject, registry);
 }
 
+const VkGuid kClsidDictionary0 = {
+    0x20722141, 0x1FC3, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x67, 0x6C, 0x3D}};
+const VkGuid kClsidDictionary1 = {
+    0xBABDFA83, 0x27A7, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x67, 0x6C, 0x3D}};
+const VkComponentRecord kDictionaryRecords[] = {
+    {&kClsidDictionary0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - DictionaryManager",
+     "Vesk.DictionaryManager.1", "Vesk.DictionaryManager", nullptr},
+    {&kClsidDictionary1, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Dictionary",
+     "Vesk.Dictionary.1", "Vesk.Dictionary", nullptr},
+};
 const VkGuid kClsidDictTypeSound0 = {
     0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
 const VkComponentRecord kDictTypeSoundRecords[] = {
@@ -35,12 +45,6 @@ const VkGuid kClsidStreamedSound0 = {
 const VkComponentRecord kStreamedSoundRecords[] = {
     {&kClsidStreamedSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Streamed Sound Player",
      "Vesk.StreamedSoundPlayer.5.1", "Vesk.StreamedSoundPlayer", nullptr},
-};
-const VkGuid kClsidInput0 = {
-    0xFFCD08A6, 0x5790, 0x11D2, {0xAD, 0x47, 0x00, 0x60, 0x08, 0x56, 0xCC, 0x1B}};
-const VkComponentRecord kInputRecords[] = {
-    {&kClsidInput0, 0, nullptr, 0, nullptr, Unavailable, "InputOutput - Vesk", "Vesk.IO.5.1",
-     "Vesk.IO", nullptr},
 };
 const VkGuid kClsidCdAudio0 = {
     0x031EA5C0, 0xB535, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
@@ -57,16 +61,16 @@ const VkComponentRecord kDxSoundControlRecords[] = {
 
 } // namespace
 
+VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
+    return RegisterUnavailable<kDictionaryRecords>(registry);
+}
+
 VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDictTypeSoundRecords>(registry);
 }
 
 VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kStreamedSoundRecords>(registry);
-}
-
-VkResult VkInputModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kInputRecords>(registry);
 }
 
 VkResult VkCdAudioModuleRegister(IVkRegistry* registry) {
