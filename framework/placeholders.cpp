@@ -24,16 +24,6 @@ template <const auto& Records> VkResult RegisterUnavailable(IVkRegistry* registr
         Records, static_cast<int32_t>(sizeof Records / sizeof Records[0]), NoClassObject, registry);
 }
 
-const VkGuid kClsidDictionary0 = {
-    0x20722141, 0x1FC3, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x67, 0x6C, 0x3D}};
-const VkGuid kClsidDictionary1 = {
-    0xBABDFA83, 0x27A7, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x67, 0x6C, 0x3D}};
-const VkComponentRecord kDictionaryRecords[] = {
-    {&kClsidDictionary0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - DictionaryManager",
-     "Vesk.DictionaryManager.1", "Vesk.DictionaryManager", nullptr},
-    {&kClsidDictionary1, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Dictionary",
-     "Vesk.Dictionary.1", "Vesk.Dictionary", nullptr},
-};
 const VkGuid kClsidDictTypeSound0 = {
     0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
 const VkComponentRecord kDictTypeSoundRecords[] = {
@@ -60,10 +50,6 @@ const VkComponentRecord kDxSoundControlRecords[] = {
 };
 
 } // namespace
-
-VkResult VkDictionaryModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kDictionaryRecords>(registry);
-}
 
 VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kDictTypeSoundRecords>(registry);
