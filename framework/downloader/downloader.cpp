@@ -66,6 +66,14 @@ char* HeapValue(IVkPropertySet* set, const char* key) {
     return text;
 }
 
+// The server names the installed file: only a plain name in the program's folder is taken,
+// never one that climbs or leaves it (backslashes and drive colons are separators to the
+// platform layer too).
+bool PlainFileName(const char* name) {
+    if (!name[0] || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+    return std::strpbrk(name, "/\\:") == nullptr;
+}
+
 uint32_t SmallValue(IVkPropertySet* set, const char* key, uint32_t fallback) {
     char text[32];
     if (set->GetValueLength(key) == 0 || set->GetValue(key, text, sizeof text) < 0) return fallback;
@@ -337,7 +345,8 @@ private:
         source->Release();
         output->Release();
         char target[kUrlSize];
-        if (res >= 0 && url_->GetProperty(VK_URLTEXT_NAME, target, sizeof target) < 0)
+        if (res >= 0 && (url_->GetProperty(VK_URLTEXT_NAME, target, sizeof target) < 0 ||
+                         !PlainFileName(target)))
             res = VK_E_FAIL;
         if (os_) {
             os_->CloseProgress();

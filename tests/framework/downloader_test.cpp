@@ -143,12 +143,18 @@ TEST_F(DownloaderTest, CategoryFileDownloadsEverySectionWithAUrl) {
     char name[39];
     VkGuidToString(category, name);
     folder.Write(std::string("src/") + name + ".ini",
-                 "[One]\nURL = one.dll\n[Skip]\nLength = 3\n[Two]\nURL = sub/two.dll\n");
+                 "[One]\nURL = one.dll\n[Skip]\nLength = 3\n[Two]\nURL = sub/two.dll\n"
+                 "[Climb]\nURL = ..\\fwdl-escape.dll\n");
     folder.Write("src/one.dll", "1");
     folder.Write("src/sub/two.dll", "22");
+    folder.Write("fwdl-escape.dll", "E"); // what "src/..\\fwdl-escape.dll" reads
+    const std::filesystem::path outside =
+        std::filesystem::path(folder.path()).parent_path() / "fwdl-escape.dll";
     EXPECT_EQ(down->DownloadCategory(category, base.c_str()), VK_OK);
     EXPECT_EQ(Installed("one.dll"), "1");
     EXPECT_EQ(Installed("two.dll"), "22");
+    // A file name that would climb out of the program's folder is refused.
+    EXPECT_FALSE(std::filesystem::exists(outside));
     EXPECT_TRUE(TempEmpty());
     // A category file that cannot be opened gives the open's failure.
     ws::PlatformWinsockRedirectPort(80, tcptest::FreePort());
