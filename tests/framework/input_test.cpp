@@ -192,4 +192,18 @@ TEST_F(InputTest, JoystickAxesAreScaledAndButtonsRead) {
     EXPECT_EQ(joy->Release(), 0u);
 }
 
+TEST_F(InputTest, ListsNoMoreThanSixtyFourDevicesKeyboardFirst) {
+    for (int i = 0; i < 63; ++i)
+        if (DInputTestAttachJoystick(2, 1, 0) < 0) GTEST_SKIP() << "no virtual joystick";
+    ASSERT_EQ(io->Initialise(nullptr, nullptr), VK_OK);
+    ASSERT_EQ(io->GetDeviceCount(), 64u);
+    const uint32_t expected[][2] = {{0, 1}, {1, 2}, {2, 3}, {63, 3}};
+    for (const auto& e : expected) {
+        IVkInputDevice* device = io->GetDevice(e[0]);
+        EXPECT_EQ(device->GetClass(), e[1]) << e[0];
+        device->Release();
+    }
+    EXPECT_EQ(io->GetDevice(64), nullptr);
+}
+
 } // namespace
