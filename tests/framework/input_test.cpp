@@ -206,4 +206,20 @@ TEST_F(InputTest, ListsNoMoreThanSixtyFourDevicesKeyboardFirst) {
     EXPECT_EQ(io->GetDevice(64), nullptr);
 }
 
+TEST_F(InputTest, AnotherReaderNeedsTheDeviceUnacquiredFirst) {
+    ASSERT_EQ(io->Initialise(nullptr, nullptr), VK_OK);
+    IVkInputDevice* device = io->GetDevice(0);
+    void* out = nullptr;
+    ASSERT_EQ(device->GetInterface(IID_IVkKeyboardState, &out), VK_OK);
+    static_cast<IVkKeyboardState*>(out)->Release();
+    out = nullptr;
+    EXPECT_EQ(device->GetInterface(IID_IVkKeyboardEvents, &out), VK_E_FAIL);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(device->Unacquire(), VK_OK);
+    ASSERT_EQ(device->GetInterface(IID_IVkKeyboardEvents, &out), VK_OK);
+    EXPECT_EQ(io->UpdateAll(), VK_OK);
+    static_cast<IVkKeyboardEvents*>(out)->Release();
+    EXPECT_EQ(device->Release(), 0u);
+}
+
 } // namespace
