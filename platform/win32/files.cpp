@@ -25,13 +25,45 @@ DWORD ErrorFromErrno() {
 }
 } // namespace
 
+namespace {
+// Copies `from` to a new file `to` and deletes `from`; on failure `to` is removed again and
+// `from` kept.
+bool CopyThenDelete(const std::string& from, const std::string& to) {
+    FILE* in = std::fopen(from.c_str(), "rb");
+    if (!in) return false;
+    FILE* out = std::fopen(to.c_str(), "wbx");
+    if (!out) {
+        std::fclose(in);
+        return false;
+    }
+    char buffer[65536];
+    bool ok = true;
+    size_t n;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        ok = std::fwrite(buffer, 1, n, out) == n;
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        int saved = errno;
+        unlink(to.c_str());
+        errno = saved;
+        return false;
+    }
+    return unlink(from.c_str()) == 0;
+}
+} // namespace
+
 BOOL MoveFileA(const char* existingName, const char* newName) {
     if (!existingName || !newName) return Done(false, ERROR_INVALID_PARAMETER);
     std::string from = PlatformResolvePath(existingName);
     std::string to = PlatformResolvePath(newName);
     struct stat st;
     if (lstat(to.c_str(), &st) == 0) return Done(false, ERROR_ALREADY_EXISTS);
-    bool ok = std::rename(from.c_str(), to.c_str()) == 0;
+    if (std::rename(from.c_str(), to.c_str()) == 0) return Done(true, 0);
+    if (errno != EXDEV) return Done(false, ErrorFromErrno());
+    // Across file systems a move is a copy and a delete, as on the old platform.
+    bool ok = CopyThenDelete(from, to);
     return Done(ok, ok ? 0 : ErrorFromErrno());
 }
 
