@@ -247,6 +247,8 @@ public:
 
     VkResult Dump() override { return VK_OK; }
 
+    Dictionary* FirstChild() const { return child_; }
+
     // The archived form: the manager's CLSID (which makes dictionaries on loading), the type tag
     // and the name.
     VkResult Serialise(IVkArchive* archive) override {
@@ -557,12 +559,12 @@ public:
 
     VkResult ReleaseTree(IVkDictionary* dictionary) override {
         if (!dictionary) return VK_E_FAIL;
-        IVkDictionary* child = nullptr;
-        while (dictionary->GetLink(VK_DICT_LINK_CHILD, 1, &child) >= 0 && child) {
+        auto* d = static_cast<Dictionary*>(dictionary);
+        while (Dictionary* child = d->FirstChild()) {
             child->SetParent(nullptr);
             ReleaseTree(child);
         }
-        dictionary->Release();
+        d->Release();
         return VK_OK;
     }
 

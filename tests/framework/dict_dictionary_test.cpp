@@ -294,6 +294,36 @@ TEST_F(DictTest, ReferencesArchiveAsDictionaryAndEntryNames) {
     archiver->Release();
 }
 
+TEST_F(DictTest, ManagerArchivesItsRootAndLoadsIntoANewManager) {
+    IVkArchiver* archiver = Create<IVkArchiver>(CLSID_VkArchiver, IID_IVkArchiver);
+    IVkStream* stream = Create<IVkStream>(CLSID_VkMemoryStream, IID_IVkStream);
+    ASSERT_TRUE(archiver && stream);
+    IVkArchivable* object = nullptr;
+    ASSERT_EQ(manager->QueryInterface(IID_IVkArchivable, reinterpret_cast<void**>(&object)), VK_OK);
+    IVkArchive* archive = nullptr;
+    ASSERT_EQ(archiver->CreateArchive(1, stream, &archive), VK_OK);
+    EXPECT_EQ(archive->Serialise(VK_ARCHIVE_OBJECT, &object, sizeof object), VK_OK);
+    archive->Release();
+    object->Release();
+    EXPECT_EQ(manager->Release(), 0u);
+
+    manager = Create<IVkDictionaryManager>(CLSID_VkDictionaryManager, IID_IVkDictionaryManager);
+    ASSERT_EQ(manager->GetRoot(), nullptr);
+    stream->Seek(0, VK_SEEK_SET, nullptr);
+    ASSERT_EQ(archiver->CreateArchive(0, stream, &archive), VK_OK);
+    object = nullptr;
+    EXPECT_EQ(archive->Serialise(VK_ARCHIVE_OBJECT, &object, sizeof object), VK_OK);
+    archive->Release();
+    ASSERT_NE(manager->GetRoot(), nullptr);
+    char name[8] = "";
+    EXPECT_EQ(manager->GetRoot()->GetName(name, sizeof name), VK_OK);
+    EXPECT_STREQ(name, "root");
+    EXPECT_EQ(manager->GetArchive(), nullptr);
+    if (object) object->Release();
+    stream->Release();
+    archiver->Release();
+}
+
 TEST_F(DictTest, NamesFileRoundTripReversesOrder) {
     std::filesystem::create_directories("c:/temp");
     IVkDictionary* d = Make("src");
@@ -321,6 +351,8 @@ TEST_F(DictTest, NamesFileRoundTripReversesOrder) {
     uintptr_t v = 5;
     EXPECT_EQ(g->Find("p", &v), VK_OK);
     EXPECT_EQ(v, 0u);
+    EXPECT_EQ(g->FindFirstByValue(0, 0, name, sizeof name, &where), VK_OK);
+    EXPECT_EQ(g->FindNextByValue(0, 0, name, sizeof name, &where), VK_E_FAIL);
     std::filesystem::remove_all("c:");
 }
 
