@@ -60,14 +60,14 @@ TEST_F(BmpTest, PalettisedDepths) {
     for (const Case& c : cases) {
         const int colours = 1 << c.bits;
         auto value = [&](int32_t x, int32_t y) { return uint32_t(x * 7 + y * 3) % colours; };
-        BmpSpec spec;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.bits = c.bits;
-        spec.headerSize = c.headerSize;
-        spec.palette = Greys(colours);
-        spec.data = BmpRows(c.width, c.height, c.bits, value);
-        TvImage* image = ReadBytes(BmpFile(spec));
+        BmpDesc desc;
+        desc.width = c.width;
+        desc.height = c.height;
+        desc.bits = c.bits;
+        desc.headerSize = c.headerSize;
+        desc.palette = Greys(colours);
+        desc.data = BmpRows(c.width, c.height, c.bits, value);
+        TvImage* image = ReadBytes(BmpFile(desc));
         ASSERT_NE(image, nullptr) << c.bits << " bits, header " << c.headerSize;
         EXPECT_EQ(image->depth, 8);
         for (int32_t y = 0; y < c.height; y++)
@@ -84,23 +84,23 @@ TEST_F(BmpTest, PalettisedDepths) {
 
 TEST_F(BmpTest, ColoursUsedOutsideTheRangeMeansAFullTable) {
     for (uint32_t used : {0u, 300u}) {
-        BmpSpec spec;
-        spec.bits = 8;
-        spec.coloursUsed = used;
-        spec.palette = Greys(256);
-        spec.data = BmpRows(1, 1, 8, [](int32_t, int32_t) { return 255u; });
-        TvImage* image = ReadBytes(BmpFile(spec));
+        BmpDesc desc;
+        desc.bits = 8;
+        desc.coloursUsed = used;
+        desc.palette = Greys(256);
+        desc.data = BmpRows(1, 1, 8, [](int32_t, int32_t) { return 255u; });
+        TvImage* image = ReadBytes(BmpFile(desc));
         ASSERT_NE(image, nullptr) << used;
         EXPECT_EQ(image->palette[255].red, 255) << used;
         TvImageDestroy(image);
     }
     // Two colours used: the table holds two entries and the rest of the palette is cleared.
-    BmpSpec spec;
-    spec.bits = 8;
-    spec.coloursUsed = 2;
-    spec.palette = Greys(2);
-    spec.data = BmpRows(1, 1, 8, [](int32_t, int32_t) { return 1u; });
-    TvImage* image = ReadBytes(BmpFile(spec));
+    BmpDesc desc;
+    desc.bits = 8;
+    desc.coloursUsed = 2;
+    desc.palette = Greys(2);
+    desc.data = BmpRows(1, 1, 8, [](int32_t, int32_t) { return 1u; });
+    TvImage* image = ReadBytes(BmpFile(desc));
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->palette[1].green, 2);
     EXPECT_EQ(image->palette[2].alpha, 0);
@@ -108,12 +108,12 @@ TEST_F(BmpTest, ColoursUsedOutsideTheRangeMeansAFullTable) {
 }
 
 TEST_F(BmpTest, TrueColourRowsArePaddedAndBottomUp) {
-    BmpSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.data = BmpRows(3, 2, 24, [](int32_t x, int32_t y) { return 0x102030u * (x + 1) + y; });
-    ASSERT_EQ(spec.data.size(), 24u) << "rows of 9 bytes padded to 12";
-    TvImage* image = ReadBytes(BmpFile(spec));
+    BmpDesc desc;
+    desc.width = 3;
+    desc.height = 2;
+    desc.data = BmpRows(3, 2, 24, [](int32_t x, int32_t y) { return 0x102030u * (x + 1) + y; });
+    ASSERT_EQ(desc.data.size(), 24u) << "rows of 9 bytes padded to 12";
+    TvImage* image = ReadBytes(BmpFile(desc));
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->depth, 32);
     const TvRGBA top = Colour(image, 2, 0);
@@ -126,14 +126,14 @@ TEST_F(BmpTest, TrueColourRowsArePaddedAndBottomUp) {
 }
 
 std::vector<uint8_t> Rle8File(int32_t width, int32_t height, std::vector<uint8_t> codes) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bits = 8;
-    spec.compression = 1;
-    spec.palette = Greys(256);
-    spec.data = std::move(codes);
-    return BmpFile(spec);
+    BmpDesc desc;
+    desc.width = width;
+    desc.height = height;
+    desc.bits = 8;
+    desc.compression = 1;
+    desc.palette = Greys(256);
+    desc.data = std::move(codes);
+    return BmpFile(desc);
 }
 
 TEST_F(BmpTest, RunLengthEncodedRows) {
@@ -190,25 +190,25 @@ TEST_F(BmpTest, UnsupportedFormsAreRefusedWithTheirErrors) {
     };
     for (const Case& c : cases) {
         Restart();
-        BmpSpec spec;
-        spec.bits = c.bits;
-        spec.compression = c.compression;
-        spec.headerSize = c.headerSize;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.palette = Greys(c.bits == 8 ? 256 : c.bits == 4 ? 16 : 0);
-        spec.data.assign(64, 0);
-        EXPECT_EQ(ReadBytes(BmpFile(spec)), nullptr) << c.what;
+        BmpDesc desc;
+        desc.bits = c.bits;
+        desc.compression = c.compression;
+        desc.headerSize = c.headerSize;
+        desc.width = c.width;
+        desc.height = c.height;
+        desc.palette = Greys(c.bits == 8 ? 256 : c.bits == 4 ? 16 : 0);
+        desc.data.assign(64, 0);
+        EXPECT_EQ(ReadBytes(BmpFile(desc)), nullptr) << c.what;
         EXPECT_EQ(LastErrorCode(), c.error) << c.what;
     }
 }
 
 TEST_F(BmpTest, ShortFilesAndWrongMagicGiveNull) {
-    BmpSpec spec;
-    spec.width = 4;
-    spec.height = 4;
-    spec.data = BmpRows(4, 4, 24, [](int32_t, int32_t) { return 0u; });
-    std::vector<uint8_t> file = BmpFile(spec);
+    BmpDesc desc;
+    desc.width = 4;
+    desc.height = 4;
+    desc.data = BmpRows(4, 4, 24, [](int32_t, int32_t) { return 0u; });
+    std::vector<uint8_t> file = BmpFile(desc);
     for (size_t cut : {size_t(10), size_t(30), file.size() - 1}) {
         std::vector<uint8_t> shorter(file.begin(), file.begin() + long(cut));
         EXPECT_EQ(ReadBytes(shorter), nullptr) << cut;
@@ -219,9 +219,9 @@ TEST_F(BmpTest, ShortFilesAndWrongMagicGiveNull) {
 
 TEST_F(BmpTest, ReadsByNameThroughTheRegistry) {
     DataFolder folder;
-    BmpSpec spec;
-    spec.data = BmpRows(1, 1, 24, [](int32_t, int32_t) { return 0xABCDEFu; });
-    folder.Write("texture/one.bmp", BmpFile(spec));
+    BmpDesc desc;
+    desc.data = BmpRows(1, 1, 24, [](int32_t, int32_t) { return 0xABCDEFu; });
+    folder.Write("texture/one.bmp", BmpFile(desc));
     TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
     TvImageSetPath(".\\texture\\");
     TvImage* image = TvImageRead("one.bmp");

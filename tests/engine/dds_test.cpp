@@ -57,8 +57,8 @@ protected:
     }
 };
 
-DdsSpec Rgb565(uint32_t w, uint32_t h) {
-    DdsSpec s;
+DdsDesc Rgb565(uint32_t w, uint32_t h) {
+    DdsDesc s;
     s.width = w;
     s.height = h;
     for (uint32_t i = 0; i < w * h; i++) {
@@ -68,8 +68,8 @@ DdsSpec Rgb565(uint32_t w, uint32_t h) {
     return s;
 }
 
-DdsSpec Argb8888(uint32_t w, uint32_t h, uint32_t levels) {
-    DdsSpec s;
+DdsDesc Argb8888(uint32_t w, uint32_t h, uint32_t levels) {
+    DdsDesc s;
     s.width = w;
     s.height = h;
     s.bits = 32;
@@ -93,8 +93,8 @@ DdsSpec Argb8888(uint32_t w, uint32_t h, uint32_t levels) {
 }
 
 // One 4 x 4 block of a solid colour, alpha opaque.
-DdsSpec Dxt(char n, uint16_t colour565) {
-    DdsSpec s;
+DdsDesc Dxt(char n, uint16_t colour565) {
+    DdsDesc s;
     s.flags |= 0x80000; // linear size
     s.formatFlags = kFourCC;
     s.fourCC = MakeFourCC('D', 'X', 'T', n);
@@ -109,16 +109,16 @@ DdsSpec Dxt(char n, uint16_t colour565) {
 }
 
 TEST_F(DdsTest, UncompressedSurfacesLoadAsTheyAre) {
-    DdsSpec spec = Rgb565(3, 2);
-    TvRaster* r = Read(DdsFile(spec));
+    DdsDesc desc = Rgb565(3, 2);
+    TvRaster* r = Read(DdsFile(desc));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->width, 3);
     EXPECT_EQ(r->height, 2);
     EXPECT_EQ(r->depth, 16);
     EXPECT_EQ(r->type, kTvRasterTypeTexture);
     EXPECT_EQ(TvRasterGetFormat(r), kTvRasterFormat565);
-    EXPECT_EQ((PixelAt(r, 2, 0) & 0xFFFF), uint32_t(spec.data[4] | spec.data[5] << 8));
-    EXPECT_EQ((PixelAt(r, 0, 1) & 0xFFFF), uint32_t(spec.data[6] | spec.data[7] << 8))
+    EXPECT_EQ((PixelAt(r, 2, 0) & 0xFFFF), uint32_t(desc.data[4] | desc.data[5] << 8));
+    EXPECT_EQ((PixelAt(r, 0, 1) & 0xFFFF), uint32_t(desc.data[6] | desc.data[7] << 8))
         << "rows unpadded";
     EXPECT_NE(TvD3DGetRasterData(r)->texture, nullptr);
 }
@@ -179,7 +179,7 @@ TEST_F(DdsTest, CompressedFilesWithoutADeviceFormatTakeTheClosestSubstitute) {
     EXPECT_EQ(TvRasterGetFormat(widest), kTvRasterFormat8888) << "DXT1 without a 1555 format";
 
     // An uncompressed format the device lacks has no substitute.
-    DdsSpec pal;
+    DdsDesc pal;
     pal.bits = 8;
     pal.formatFlags = 0x20; // 8-bit palette
     std::memset(pal.masks, 0, sizeof pal.masks);
@@ -201,39 +201,39 @@ TEST_F(DdsTest, CompressedFilesKeepTheirFormatOnADeviceThatHasIt) {
 TEST_F(DdsTest, DamagedFilesAreRefused) {
     struct Case {
         const char* what;
-        void (*damage)(DdsSpec&);
+        void (*damage)(DdsDesc&);
     } cases[] = {
-        {"description size", [](DdsSpec& s) { s.descSize = 108; }},
-        {"zero width", [](DdsSpec& s) { s.width = 0; }},
-        {"wider than the device", [](DdsSpec& s) { s.width = 1u << 20; }},
-        {"bit count 12", [](DdsSpec& s) { s.bits = 12; }},
+        {"description size", [](DdsDesc& s) { s.descSize = 108; }},
+        {"zero width", [](DdsDesc& s) { s.width = 0; }},
+        {"wider than the device", [](DdsDesc& s) { s.width = 1u << 20; }},
+        {"bit count 12", [](DdsDesc& s) { s.bits = 12; }},
         {"unknown FourCC",
-         [](DdsSpec& s) {
+         [](DdsDesc& s) {
              s.formatFlags = kFourCC;
              s.fourCC = MakeFourCC('A', 'T', 'I', '2');
          }},
         {"too many mip levels",
-         [](DdsSpec& s) {
+         [](DdsDesc& s) {
              s.flags |= 0x20000;
              s.mipCount = 4;
              s.caps |= 0x400008;
          }},
         {"linear size that does not fit",
-         [](DdsSpec& s) {
+         [](DdsDesc& s) {
              s.flags |= 0x80000;
              s.linearSize = 31;
          }},
-        {"pixels cut short", [](DdsSpec& s) { s.data.pop_back(); }},
+        {"pixels cut short", [](DdsDesc& s) { s.data.pop_back(); }},
     };
     for (const Case& c : cases) {
-        DdsSpec spec = Rgb565(4, 4);
-        c.damage(spec);
-        EXPECT_EQ(Read(DdsFile(spec)), nullptr) << c.what;
+        DdsDesc desc = Rgb565(4, 4);
+        c.damage(desc);
+        EXPECT_EQ(Read(DdsFile(desc)), nullptr) << c.what;
     }
     std::vector<uint8_t> wrongMagic = DdsFile(Rgb565(4, 4));
     wrongMagic[3] = 'X';
     EXPECT_EQ(Read(wrongMagic), nullptr);
-    DdsSpec dxt = Dxt('1', 0xF800);
+    DdsDesc dxt = Dxt('1', 0xF800);
     dxt.linearSize = 16;
     EXPECT_EQ(Read(DdsFile(dxt)), nullptr) << "DXT1 level of one block is 8 bytes";
 }

@@ -132,7 +132,7 @@ void TexturedQuad(float x0, float x1) {
 
 TEST_F(TextureDrawTest, BmpAndJpegTexturesLoadByNameAndDraw) {
     DataFolder folder;
-    BmpSpec bmp;
+    BmpDesc bmp;
     bmp.width = bmp.height = 8;
     bmp.data = BmpRows(8, 8, 24, [](int32_t, int32_t) { return 0xC81E1Eu; }); // (200, 30, 30)
     folder.Write("texture/brick.bmp", BmpFile(bmp));

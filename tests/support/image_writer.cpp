@@ -19,42 +19,42 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 } // namespace
 
-std::vector<uint8_t> BmpFile(const BmpSpec& spec) {
-    const bool core = spec.headerSize == 12;
+std::vector<uint8_t> BmpFile(const BmpDesc& desc) {
+    const bool core = desc.headerSize == 12;
     const uint32_t entry = core ? 3 : 4;
-    const uint32_t offset = 14 + spec.headerSize + entry * uint32_t(spec.palette.size());
+    const uint32_t offset = 14 + desc.headerSize + entry * uint32_t(desc.palette.size());
     std::vector<uint8_t> out;
     out.push_back('B');
     out.push_back('M');
-    Put32(out, offset + uint32_t(spec.data.size()));
+    Put32(out, offset + uint32_t(desc.data.size()));
     Put32(out, 0);
     Put32(out, offset);
-    Put32(out, spec.headerSize);
+    Put32(out, desc.headerSize);
     if (core) {
-        Put16(out, uint32_t(spec.width) & 0xFFFF);
-        Put16(out, uint32_t(spec.height) & 0xFFFF);
+        Put16(out, uint32_t(desc.width) & 0xFFFF);
+        Put16(out, uint32_t(desc.height) & 0xFFFF);
         Put16(out, 1);
-        Put16(out, spec.bits);
+        Put16(out, desc.bits);
     } else {
-        Put32(out, uint32_t(spec.width));
-        Put32(out, uint32_t(spec.height));
+        Put32(out, uint32_t(desc.width));
+        Put32(out, uint32_t(desc.height));
         Put16(out, 1);
-        Put16(out, spec.bits);
-        Put32(out, spec.compression);
-        Put32(out, uint32_t(spec.data.size()));
+        Put16(out, desc.bits);
+        Put32(out, desc.compression);
+        Put32(out, uint32_t(desc.data.size()));
         Put32(out, 2835);
         Put32(out, 2835);
-        Put32(out, spec.coloursUsed);
+        Put32(out, desc.coloursUsed);
         Put32(out, 0);
-        out.resize(14 + spec.headerSize, 0); // larger headers: the rest zero
+        out.resize(14 + desc.headerSize, 0); // larger headers: the rest zero
     }
-    for (const TvRGBA& c : spec.palette) {
+    for (const TvRGBA& c : desc.palette) {
         out.push_back(c.blue);
         out.push_back(c.green);
         out.push_back(c.red);
         if (!core) out.push_back(0);
     }
-    out.insert(out.end(), spec.data.begin(), spec.data.end());
+    out.insert(out.end(), desc.data.begin(), desc.data.end());
     return out;
 }
 
@@ -120,7 +120,7 @@ std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
     return out;
 }
 
-std::vector<uint8_t> DdsFile(const DdsSpec& s) {
+std::vector<uint8_t> DdsFile(const DdsDesc& s) {
     std::vector<uint8_t> out = {'D', 'D', 'S', ' '};
     Put32(out, s.descSize);
     Put32(out, s.flags);

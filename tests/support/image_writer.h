@@ -8,7 +8,7 @@
 
 #include "engine/core/raster.h"
 
-struct BmpSpec {
+struct BmpDesc {
     int32_t width = 1;
     int32_t height = 1;
     uint16_t bits = 24;
@@ -18,7 +18,7 @@ struct BmpSpec {
     std::vector<TvRGBA> palette; // written as stored: blue, green, red (, 0)
     std::vector<uint8_t> data;   // the pixel data as stored
 };
-std::vector<uint8_t> BmpFile(const BmpSpec& spec);
+std::vector<uint8_t> BmpFile(const BmpDesc& desc);
 
 // Uncompressed rows of `bits` per pixel, bottom row first, each padded to 4 bytes; `value`
 // gives the index (or 0xRRGGBB for 24 bits) of pixel (x, y) counted from the top row.
@@ -33,7 +33,7 @@ std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
 
 // A DDS file: "DDS ", a 124-byte description and the given pixel bytes (all levels, then any
 // palette). Pixel formats are {flags, FourCC, bit count, red, green, blue, alpha masks}.
-struct DdsSpec {
+struct DdsDesc {
     uint32_t width = 4;
     uint32_t height = 4;
     uint32_t flags = 0x1007; // caps, height, width, pixel format
@@ -47,4 +47,4 @@ struct DdsSpec {
     uint32_t descSize = 124;
     std::vector<uint8_t> data;
 };
-std::vector<uint8_t> DdsFile(const DdsSpec& spec);
+std::vector<uint8_t> DdsFile(const DdsDesc& desc);
