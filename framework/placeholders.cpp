@@ -24,12 +24,6 @@ template <const auto& Records> VkResult RegisterUnavailable(IVkRegistry* registr
         Records, static_cast<int32_t>(sizeof Records / sizeof Records[0]), NoClassObject, registry);
 }
 
-const VkGuid kClsidDictTypeSound0 = {
-    0x10048761, 0x7588, 0x11D2, {0xBE, 0x85, 0x00, 0x60, 0x08, 0x51, 0x3E, 0x1D}};
-const VkComponentRecord kDictTypeSoundRecords[] = {
-    {&kClsidDictTypeSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - DictType Sound",
-     "Vesk.DictTypeSound.1", "Vesk.DictTypeSound", nullptr},
-};
 const VkGuid kClsidStreamedSound0 = {
     0x8272C380, 0xA705, 0x11D2, {0xAC, 0x17, 0x00, 0x60, 0x08, 0x4E, 0xF0, 0x0B}};
 const VkComponentRecord kStreamedSoundRecords[] = {
@@ -50,10 +44,6 @@ const VkComponentRecord kDxSoundControlRecords[] = {
 };
 
 } // namespace
-
-VkResult VkDictTypeSoundModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kDictTypeSoundRecords>(registry);
-}
 
 VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kStreamedSoundRecords>(registry);
