@@ -30,12 +30,6 @@ const VkComponentRecord kStreamedSoundRecords[] = {
     {&kClsidStreamedSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Streamed Sound Player",
      "Vesk.StreamedSoundPlayer.5.1", "Vesk.StreamedSoundPlayer", nullptr},
 };
-const VkGuid kClsidCdAudio0 = {
-    0x031EA5C0, 0xB535, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
-const VkComponentRecord kCdAudioRecords[] = {
-    {&kClsidCdAudio0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Windows Red-book CD Audio",
-     "Vesk.WindowsCDAudioRedbook.5.1", "Vesk.WindowsCDAudioRedbook", nullptr},
-};
 const VkGuid kClsidDxSoundControl0 = {
     0x3B761161, 0xDB91, 0x11D2, {0xBE, 0x85, 0x08, 0x00, 0x09, 0xD7, 0xC1, 0xD3}};
 const VkComponentRecord kDxSoundControlRecords[] = {
@@ -47,10 +41,6 @@ const VkComponentRecord kDxSoundControlRecords[] = {
 
 VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kStreamedSoundRecords>(registry);
-}
-
-VkResult VkCdAudioModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kCdAudioRecords>(registry);
 }
 
 VkResult VkDxSoundControlModuleRegister(IVkRegistry* registry) {
