@@ -363,14 +363,20 @@ void* ClumpCopy(void* dest, const void* src, int32_t offset, int32_t) {
     return dest;
 }
 
+// Frees what the world-objects module holds; used by a failed open and by close.
+void ReleaseWorldObjects(TpWorldObjectsModuleData* data) {
+    if (data->atomicTies) TvFreeListDestroy(data->atomicTies);
+    if (data->lightTies) TvFreeListDestroy(data->lightTies);
+    *data = TpWorldObjectsModuleData{};
+}
+
 void* WorldObjectsOpen(void* instance, int32_t offset, int32_t) {
     auto* data = static_cast<TpWorldObjectsModuleData*>(TvEngineInstanceData(instance, offset));
     data->atomicTies = TvFreeListCreate(sizeof(TpSectorTie), kAtomicTiesPerChunk);
     data->lightTies =
         data->atomicTies ? TvFreeListCreate(sizeof(TpSectorTie), kLightTiesPerChunk) : nullptr;
     if (!data->lightTies) {
-        if (data->atomicTies) TvFreeListDestroy(data->atomicTies);
-        *data = TpWorldObjectsModuleData{};
+        ReleaseWorldObjects(data);
         return nullptr;
     }
     data->renderFrame = 1;
@@ -379,10 +385,8 @@ void* WorldObjectsOpen(void* instance, int32_t offset, int32_t) {
 }
 
 void* WorldObjectsClose(void* instance, int32_t offset, int32_t) {
-    auto* data = static_cast<TpWorldObjectsModuleData*>(TvEngineInstanceData(instance, offset));
-    if (data->atomicTies) TvFreeListDestroy(data->atomicTies);
-    if (data->lightTies) TvFreeListDestroy(data->lightTies);
-    *data = TpWorldObjectsModuleData{};
+    ReleaseWorldObjects(
+        static_cast<TpWorldObjectsModuleData*>(TvEngineInstanceData(instance, offset)));
     return TvModuleClosed(TpWorldObjectsModule, instance);
 }
 
@@ -434,6 +438,13 @@ WorldEntry* FindEntry(const TpWorld* world) {
     return nullptr;
 }
 
+// Frees what the world module holds; used by a failed open and by close.
+void ReleaseWorldModule(TpWorldModuleData* data) {
+    if (data->defaultSectorPipe) TvPipeDestroy(data->defaultSectorPipe);
+    if (data->entryFreeList) TvFreeListDestroy(data->entryFreeList);
+    *data = TpWorldModuleData{};
+}
+
 } // namespace
 
 void* _TpWorldModuleOpen(void* instance, int32_t offset, int32_t) {
@@ -442,9 +453,7 @@ void* _TpWorldModuleOpen(void* instance, int32_t offset, int32_t) {
     TvLinkInit(&data->worlds);
     data->defaultSectorPipe = data->entryFreeList ? TvPipeCreate() : nullptr;
     if (!data->defaultSectorPipe || !TpD3DWorldSectorSetup(data->defaultSectorPipe)) {
-        if (data->defaultSectorPipe) TvPipeDestroy(data->defaultSectorPipe);
-        if (data->entryFreeList) TvFreeListDestroy(data->entryFreeList);
-        *data = TpWorldModuleData{};
+        ReleaseWorldModule(data);
         return nullptr;
     }
     data->defaultSectorPipe->stage4 = TpWorldSectorLightingStage;
@@ -452,10 +461,7 @@ void* _TpWorldModuleOpen(void* instance, int32_t offset, int32_t) {
 }
 
 void* _TpWorldModuleClose(void* instance, int32_t offset, int32_t) {
-    auto* data = static_cast<TpWorldModuleData*>(TvEngineInstanceData(instance, offset));
-    if (data->entryFreeList) TvFreeListDestroy(data->entryFreeList);
-    if (data->defaultSectorPipe) TvPipeDestroy(data->defaultSectorPipe);
-    *data = TpWorldModuleData{};
+    ReleaseWorldModule(static_cast<TpWorldModuleData*>(TvEngineInstanceData(instance, offset)));
     return TvModuleClosed(TpWorldModule, instance);
 }
 

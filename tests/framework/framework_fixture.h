@@ -3,7 +3,20 @@
 
 #include "framework/core/framework.h"
 
+#include "framework/streams/stream.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+// Reads up to n bytes from a stream, expecting the given result; returns the bytes read.
+inline std::string ReadFromStream(IVkStream* stream, uint32_t n, VkResult expected) {
+    std::string out(n, '\0');
+    uint32_t got = 0;
+    EXPECT_EQ(stream->Read(out.data(), n, &got), expected);
+    out.resize(got);
+    return out;
+}
 
 class FrameworkTest : public ::testing::Test {
 protected:

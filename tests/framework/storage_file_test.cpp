@@ -27,13 +27,7 @@ protected:
         EXPECT_EQ(file->GetProperty(property, text, sizeof text), VK_OK);
         return text;
     }
-    std::string Take(uint32_t n, VkResult expected) {
-        std::string out(n, '\0');
-        uint32_t got = 0;
-        EXPECT_EQ(stream->Read(out.data(), n, &got), expected);
-        out.resize(got);
-        return out;
-    }
+    std::string Take(uint32_t n, VkResult expected) { return ReadFromStream(stream, n, expected); }
 
     DataFolder folder;
     IVkUrlResource* file = nullptr;

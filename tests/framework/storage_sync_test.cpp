@@ -69,13 +69,7 @@ protected:
         EXPECT_EQ(sync->GetOption(option, &value), expected);
         return value;
     }
-    std::string Take(uint32_t n, VkResult expected) {
-        std::string out(n, '\0');
-        uint32_t got = 0;
-        EXPECT_EQ(stream->Read(out.data(), n, &got), expected);
-        out.resize(got);
-        return out;
-    }
+    std::string Take(uint32_t n, VkResult expected) { return ReadFromStream(stream, n, expected); }
 
     ScriptedStream wrapped;
     IVkSyncStream* sync = nullptr;
