@@ -17,6 +17,8 @@ class ResourcesTest : public ::testing::Test {
 protected:
     NullEngine engine;
     alignas(std::max_align_t) uint8_t arena[4096];
+    // Owners' slots live as long as the fixture: TearDown empties the arena, which clears them.
+    TvResEntry* slot[6] = {};
 
     void SetUp() override { ASSERT_TRUE(engine.ok()); }
     void TearDown() override {
@@ -56,7 +58,6 @@ TEST_F(ResourcesTest, WithoutArenaMemoryEveryAllocationFailsCleanly) {
 
 TEST_F(ResourcesTest, EvictsOlderFramesFirstLeastRecentlyUsedFirst) {
     UseArena(3 * (kEntrySize + kOverhead));
-    TvResEntry* slot[6] = {};
     for (int i = 0; i < 3; ++i) {
         ASSERT_NE(TvResourcesAllocateResEntry(nullptr, &slot[i], kEntrySize, nullptr), nullptr);
     }
