@@ -164,9 +164,9 @@ TvFreeList* TvFreeListForAllUsed(TvFreeList* list, TvFreeListCallBack callback, 
     for (void* chunk = list->firstChunk; chunk; chunk = ChunkNext(chunk)) {
         for (int32_t i = 0; i < list->blocksPerChunk; i++) {
             void* block = ChunkBlock(list, chunk, i);
-            bool free = sorted ? std::binary_search(sorted, sorted + count, block, std::less<void*>())
-                               : std::find(list->stack, list->stack + count, block) !=
-                                     list->stack + count;
+            bool free =
+                sorted ? std::binary_search(sorted, sorted + count, block, std::less<void*>())
+                       : std::find(list->stack, list->stack + count, block) != list->stack + count;
             if (!free) callback(block, data);
         }
     }

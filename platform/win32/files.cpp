@@ -61,8 +61,10 @@ bool CopyThenDelete(const std::string& from, const std::string& to) {
         for (ssize_t at = 0; !failure && at < n;) {
             ssize_t put = write(out, buffer + at, size_t(n - at));
             if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) failure = put < 0 ? errno : EIO;
-            else at += put;
+            if (put <= 0)
+                failure = put < 0 ? errno : EIO;
+            else
+                at += put;
         }
         if (failure) break;
     }

@@ -146,8 +146,8 @@ TEST_F(DownloaderTest, ServerStoppingBeforeTheAnnouncedLengthInstallsNothing) {
         EXPECT_TRUE(TempEmpty());
     }
     // The whole announced body, or a body with no length announced, is installed.
-    for (const char* reply : {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nCCC",
-                              "HTTP/1.0 200 OK\r\n\r\nCCC"}) {
+    for (const char* reply :
+         {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nCCC", "HTTP/1.0 200 OK\r\n\r\nCCC"}) {
         tcptest::Server server(reply);
         ws::PlatformWinsockRedirectPort(80, server.port);
         EXPECT_EQ(down->DownloadEntry(VK_DOWNLOAD_NOTINSTALLED, 0), refused);

@@ -1,5 +1,6 @@
 #include "framework/core/memory.h"
 #include "framework/core/support.h"
+#include "framework/storage/file.h"
 #include "tests/framework/framework_fixture.h"
 #include "tests/support/data_folder.h"
 
@@ -127,6 +128,30 @@ TEST_F(SupportStreams, HexCopyAndReadAll) {
     EXPECT_EQ(VkHexToByte("3C"), 0x3C);
     for (IVkStream* s : {in, hex, back, copy})
         s->Release();
+}
+
+// The File component opens its file again after a short last read; the copy ends at that read.
+TEST_F(SupportStreams, CopyEndsAtAShortRead) {
+    DataFolder folder;
+    folder.Write("ten.bin", "0123456789");
+    IVkUrlResource* file = Create<IVkUrlResource>(CLSID_VkFile, IID_IVkUrlResource);
+    ASSERT_NE(file, nullptr);
+    file->SetProperty(VK_URL_PATH, folder.path().c_str());
+    file->SetProperty(VK_URL_NAME, "ten.bin");
+    void* object = nullptr;
+    ASSERT_EQ(file->QueryInterface(IID_IVkStream, &object), VK_OK);
+    IVkStream* in = static_cast<IVkStream*>(object);
+    IVkStream* copy = nullptr;
+    ASSERT_EQ(VkStringToMemoryStream("", &copy), VK_OK);
+    EXPECT_EQ(VkStreamCopy(copy, in), VK_OK);
+    uint8_t* data = nullptr;
+    uint32_t length = 0;
+    ASSERT_EQ(VkStreamReadAll(copy, &data, &length), VK_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "0123456789");
+    VkMemFree(data);
+    copy->Release();
+    in->Release();
+    file->Release();
 }
 
 } // namespace
