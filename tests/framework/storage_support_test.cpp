@@ -98,7 +98,18 @@ TEST(Support, RegistryStrings) {
     PlatformSetRegistryFile("");
 }
 
-class SupportStreams : public FrameworkTest {};
+class SupportStreams : public FrameworkTest {
+protected:
+    // The whole of a stream's contents, read with VkStreamReadAll.
+    static std::string All(IVkStream* stream) {
+        uint8_t* data = nullptr;
+        uint32_t length = 0;
+        EXPECT_EQ(VkStreamReadAll(stream, &data, &length), VK_OK);
+        std::string text(reinterpret_cast<char*>(data), data ? length : 0);
+        VkMemFree(data);
+        return text;
+    }
+};
 
 TEST_F(SupportStreams, HexCopyAndReadAll) {
     IVkStream* in = nullptr;
@@ -108,20 +119,14 @@ TEST_F(SupportStreams, HexCopyAndReadAll) {
     ASSERT_EQ(VkStringToMemoryStream("", &hex), VK_OK);
     ASSERT_EQ(VkStringToMemoryStream("", &back), VK_OK);
     EXPECT_EQ(VkStreamHexEncode(hex, in), VK_OK);
-    uint8_t* data = nullptr;
-    uint32_t length = 0;
-    ASSERT_EQ(VkStreamReadAll(hex, &data, &length), VK_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "0AFF");
-    VkMemFree(data);
+    EXPECT_EQ(All(hex), "0AFF");
     hex->Seek(0, VK_SEEK_SET, nullptr);
     EXPECT_EQ(VkStreamHexDecode(back, hex), VK_OK);
     IVkStream* copy = nullptr;
     ASSERT_EQ(VkStringToMemoryStream("", &copy), VK_OK);
     back->Seek(0, VK_SEEK_SET, nullptr);
     EXPECT_EQ(VkStreamCopy(copy, back), VK_OK);
-    ASSERT_EQ(VkStreamReadAll(copy, &data, &length), VK_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "\x0A\xFF");
-    VkMemFree(data);
+    EXPECT_EQ(All(copy), "\x0A\xFF");
     char two[3];
     VkByteToHex(0x3C, two);
     EXPECT_STREQ(two, "3C");
@@ -144,11 +149,7 @@ TEST_F(SupportStreams, CopyEndsAtAShortRead) {
     IVkStream* copy = nullptr;
     ASSERT_EQ(VkStringToMemoryStream("", &copy), VK_OK);
     EXPECT_EQ(VkStreamCopy(copy, in), VK_OK);
-    uint8_t* data = nullptr;
-    uint32_t length = 0;
-    ASSERT_EQ(VkStreamReadAll(copy, &data, &length), VK_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "0123456789");
-    VkMemFree(data);
+    EXPECT_EQ(All(copy), "0123456789");
     copy->Release();
     in->Release();
     file->Release();
