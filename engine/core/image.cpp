@@ -120,7 +120,11 @@ TvImage* TvImageCreate(int32_t width, int32_t height, int32_t depth) {
     image->width = width;
     image->height = height;
     image->depth = depth;
-    TvPluginInitObject(&TvImageRegistry, image);
+    // A failing plug-in constructor has undone the ones before it; the block goes back.
+    if (!TvPluginInitObject(&TvImageRegistry, image)) {
+        TvFreeListFree(Mod()->imageFreeList, image);
+        return nullptr;
+    }
     return image;
 }
 

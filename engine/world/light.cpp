@@ -174,7 +174,11 @@ TpLight* TpLightCreate(uint8_t type) {
     light->lightingStamp = uint16_t(TpWorldGetLightingStamp() - 1);
     light->counter = 1;
     light->lightFn = TpLightFunctionForType(type);
-    TvPluginInitObject(&TpLightRegistry, light);
+    // A failing plug-in constructor has undone the ones before it; the block goes back.
+    if (!TvPluginInitObject(&TpLightRegistry, light)) {
+        TvFreeListFree(Data()->freeList, light);
+        return nullptr;
+    }
     return light;
 }
 

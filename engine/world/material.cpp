@@ -49,7 +49,11 @@ TpMaterial* TpMaterialCreate() {
     material->color = {255, 255, 255, 255};
     material->refCount = 1;
     material->counter = 0;
-    TvPluginInitObject(&TpMaterialRegistry, material);
+    // A failing plug-in constructor has undone the ones before it; the block goes back.
+    if (!TvPluginInitObject(&TpMaterialRegistry, material)) {
+        TvFreeListFree(Data()->freeList, material);
+        return nullptr;
+    }
     return material;
 }
 

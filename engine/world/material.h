@@ -18,7 +18,7 @@ struct TpRGBA {
 struct TpMaterial {
     TvTexture* texture; // referenced; null when untextured
     TpRGBA color;
-    int16_t refCount;
+    int32_t refCount; // every triangle holds one: 16 bits would wrap on large models
     uint16_t counter;
     // material plug-in data follows
 };

@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 const VkGuid CLSID_VkCdAudio = {
     0x031EA5C0, 0xB535, 0x11D2, {0xAC, 0x17, 0x08, 0x00, 0x09, 0xD7, 0xB1, 0x5C}};
@@ -32,6 +35,7 @@ CdAudio* g_open = nullptr;
 bool g_timerRunning = false;
 uint32_t g_timerId = 0;
 uint32_t g_timerPeriod = 0;
+std::atomic<uint32_t> g_killing{0}; // the timer being killed, 0 for none
 MCIERROR g_lastError = 0;
 char g_errorText[128] = {};
 
@@ -63,7 +67,9 @@ VkResult PlayError(MCIERROR error) {
 
 void StopTimer() {
     if (!g_timerRunning) return;
-    timeKillEvent(g_timerId);
+    g_killing = g_timerId;
+    timeKillEvent(g_timerId); // waits for an event that is running
+    g_killing = 0;
     timeEndPeriod(g_timerPeriod);
     g_timerRunning = false;
 }
@@ -282,10 +288,18 @@ public:
         if (playFlags_ & VK_CD_TOEND) track_ = 0;
         uint32_t count = GetTrackCount();
         VkResult res = PlayFrom(playFlags_, false);
-        // Bounded by the track count, so a drive that fails every track does not hang here.
-        while (res < 0 && res != VK_E_CD_NOTAUDIO && track_ + 1 < count) {
+        // Tracks that cannot be played, data tracks included, are skipped, so a disc that starts
+        // with a data track plays on from its first audio track. Bounded by the track count, so
+        // a drive that fails every track does not hang here.
+        while (res < 0 && track_ + 1 < count) {
             ++track_;
             res = PlayFrom(playFlags_, false);
+        }
+        // Nothing on the disc plays: the drive stays stopped and is no longer watched, and the
+        // next Play starts at the first track.
+        if (res < 0) {
+            StopTimer();
+            track_ = 0;
         }
     }
 
@@ -354,9 +368,15 @@ private:
     uint32_t device_ = 0;
 };
 
-void WatchEvent(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t) {
-    std::lock_guard lock(g_lock);
-    if (g_open) g_open->Watch();
+// An event waits for the lock unless its timer is being killed by the lock's holder, which
+// waits for the event to end.
+void WatchEvent(uint32_t id, uint32_t, uintptr_t, uintptr_t, uintptr_t) {
+    std::unique_lock lock(g_lock, std::defer_lock);
+    while (!lock.try_lock()) {
+        if (g_killing == id) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (g_open && g_timerRunning && g_timerId == id) g_open->Watch();
 }
 
 void ReleaseShared() {

@@ -235,9 +235,13 @@ VkResult VkStreamCopy(IVkStream* output, IVkStream* input) {
     for (;;) {
         uint32_t got = 0;
         input->Read(buffer, sizeof buffer, &got);
+        if (got > sizeof buffer) got = sizeof buffer;
         if (got == 0) return VK_OK;
         VkResult res = output->Write(buffer, got, nullptr);
         if (res < 0) return res;
+        // A short read is the end of the input: a stream that starts again after its end (the
+        // File component) would otherwise be copied for ever.
+        if (got < sizeof buffer) return VK_OK;
     }
 }
 

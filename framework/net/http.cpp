@@ -178,6 +178,14 @@ public:
         uint32_t count = 0;
         VkResult res = stream_->Read(at, n, &count);
         if (got) *got = count + extra;
+        // A connection closed before the announced length has come cut the body: that is a
+        // failure, not the end of the document.
+        if (res == VK_E_ENDOFFILE) {
+            uintptr_t expected = 0, received = 0;
+            if (sync_->GetOption(VK_SYNC_EXPECTED_LENGTH, &expected) >= 0 &&
+                sync_->GetOption(VK_SYNC_BYTES_READ, &received) >= 0 && received < expected)
+                return VK_E_FAIL;
+        }
         return res;
     }
 

@@ -174,7 +174,8 @@ int ClampLength(uint32_t n) {
 }
 
 class Connection final : public VkObjectOf<VkFace<IVkTcpConnection, IID_IVkTcpConnection>,
-                                           VkFace<IVkStream, IID_IVkStream>> {
+                                           VkFace<IVkStream, IID_IVkStream>,
+                                           VkFace<IVkStreamWait, IID_IVkStreamWait>> {
 public:
     VkResult SetOption(uint32_t option, uint32_t value) override {
         switch (option) {
@@ -250,6 +251,13 @@ public:
     }
 
     VkResult Seek(int32_t, uint32_t, uint32_t*) override { return VK_E_FAIL; }
+
+    // Only a connected socket can be waited on; a failing wait is left for Read to report.
+    VkResult WaitReadable(uint32_t ms) override {
+        if (socket_ == ws::INVALID_SOCKET || (closeOnReset_ && closed_)) return VK_E_FAIL;
+        ws::PlatformWaitReadable(socket_, ms);
+        return VK_OK;
+    }
 
 private:
     // A connection to use: the current socket, or a peer accepted from the listener.

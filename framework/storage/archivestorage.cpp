@@ -4,6 +4,7 @@
 #include "framework/core/modules.h"
 #include "framework/storage/filestorage.h"
 
+#include <cstdio>
 #include <cstring>
 
 const VkGuid CLSID_VkArchiveStorage = {
@@ -303,14 +304,37 @@ private:
         return VK_OK;
     }
 
+    // When the underlying storage offers file operations, the archive is written to a file of
+    // its own beside the old one and replaces it only when whole, so a failed write (a full
+    // disk) leaves the old archive as it was. Otherwise it is written in place.
     VkResult WriteArchive() {
         VkResult res = LoadEntries();
         if (res < 0) return res;
+        void* object = nullptr;
+        if (storage_->QueryInterface(IID_IVkFileSystem, &object) < 0 || !object)
+            return WriteTo(name_);
+        IVkFileSystem* files = static_cast<IVkFileSystem*>(object);
+        char temporary[kFileNameSize + 4];
+        std::snprintf(temporary, sizeof temporary, "%s.tmp", name_);
+        files->DeleteFile(temporary); // a leftover, or anything planted under the name
+        res = WriteTo(temporary);
+        if (res < 0) {
+            files->DeleteFile(temporary);
+        } else {
+            // Should the move fail, the new archive stays whole under the temporary name.
+            files->DeleteFile(name_);
+            res = files->RenameFile(temporary, name_);
+        }
+        files->Release();
+        return res;
+    }
+
+    VkResult WriteTo(const char* file) {
         uint32_t count = 0;
         for (Entry* e = head_.next; e != &head_; e = e->next)
             ++count;
         IVkStream* stream = nullptr;
-        res = storage_->OpenStream(name_, VK_ACCESS_WRITE, VK_TRANSLATE_NONE, &stream);
+        VkResult res = storage_->OpenStream(file, VK_ACCESS_WRITE, VK_TRANSLATE_NONE, &stream);
         if (res < 0) return res;
         uint8_t header[VK_ARCHIVE_HEADER_SIZE];
         PutU32(header, VK_ARCHIVE_MAGIC);

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 const VkGuid IID_IVkFileSystem = {
     0xC8C1CEE3, 0x94D7, 0x11D2, {0x8C, 0x30, 0x00, 0xA0, 0xC9, 0x33, 0xBE, 0x34}};
@@ -31,6 +33,13 @@ public:
         const char* mode = OpenMode(access, translation);
         file_ = mode ? PlatformOpenFile(name, mode) : nullptr;
         if (!file_) return VK_E_FAIL;
+        if (access != VK_ACCESS_READ) Unbuffer();
+        return VK_OK;
+    }
+    // Writes through a new, empty file this storage created (its temporary files); takes it.
+    VkResult InitWriting(FILE* file) {
+        file_ = file;
+        Unbuffer();
         return VK_OK;
     }
 
@@ -40,10 +49,16 @@ public:
         if (done == n) return VK_OK;
         return std::feof(file_) && !std::ferror(file_) ? VK_E_ENDOFSTREAM : VK_E_FAIL;
     }
+    // Bytes count as written only once the system has taken them; after a failed or short
+    // write the stream stays failed, so a file with a hole is never reported as whole.
     VkResult Write(const void* buffer, uint32_t n, uint32_t* written) override {
-        size_t done = n ? std::fwrite(buffer, 1, n, file_) : 0;
+        size_t done = !failed_ && n ? std::fwrite(buffer, 1, n, file_) : 0;
         if (written) *written = static_cast<uint32_t>(done);
-        return done == n ? VK_OK : VK_E_FAIL;
+        if (failed_ || done != n || std::ferror(file_)) {
+            failed_ = true;
+            return VK_E_FAIL;
+        }
+        return VK_OK;
     }
     VkResult Seek(int32_t offset, uint32_t origin, uint32_t* position) override {
         int whence = origin == VK_SEEK_SET   ? SEEK_SET
@@ -60,12 +75,16 @@ public:
     }
 
 private:
+    // Written files have no buffer of the runtime, so every write reaches the system (and
+    // reports a full disk) in the call that makes it; closing then has nothing left to lose.
+    void Unbuffer() { std::setvbuf(file_, nullptr, _IONBF, 0); }
     void Destroy() override {
         if (file_) std::fclose(file_);
         VkMemDestroyObject(this);
     }
 
     FILE* file_ = nullptr;
+    bool failed_ = false;
 };
 
 class FileStorage final : public VkObjectOf<VkFace<IVkStorage, IID_IVkStorage>,
@@ -89,7 +108,9 @@ public:
         FileStream* stream = nullptr;
         VkResult res = VkMemCreateObject(&stream);
         if (res < 0) return res;
-        res = stream->Init(name, access, translation);
+        FILE* temp =
+            access == VK_ACCESS_WRITE && OpenMode(access, translation) ? TakeTemp(name) : nullptr;
+        res = temp ? stream->InitWriting(temp) : stream->Init(name, access, translation);
         if (res < 0) {
             stream->Release();
             return res;
@@ -98,10 +119,19 @@ public:
         return VK_OK;
     }
 
+    // The file is made at once in the current folder (where downloads are installed, so the
+    // final move stays on one file system); writing its name through this storage writes
+    // through the file made, never through whatever holds the name by then.
     VkResult GetTempName(char* buffer, uint32_t size) override {
-        std::string name = PlatformTempFileName();
-        if (name.empty()) return VK_E_FAIL;
-        if (!buffer || name.size() >= size) return VK_E_BUFFERTOOSMALL;
+        std::string name;
+        FILE* file = PlatformCreateTempFile(nullptr, &name);
+        if (!file) return VK_E_FAIL;
+        if (!buffer || name.size() >= size) {
+            std::fclose(file);
+            DeleteFileA(name.c_str());
+            return VK_E_BUFFERTOOSMALL;
+        }
+        temps_.push_back({name, file});
         std::memcpy(buffer, name.c_str(), name.size() + 1);
         return VK_OK;
     }
@@ -114,8 +144,28 @@ public:
     }
 
 private:
-    void Destroy() override { VkMemDestroyObject(this); }
+    struct Temp {
+        std::string name;
+        FILE* file;
+    };
 
+    // The temporary file made here under this name, handed over; null for none.
+    FILE* TakeTemp(const char* name) {
+        for (size_t i = 0; name && i < temps_.size(); ++i)
+            if (temps_[i].name == name) {
+                FILE* file = temps_[i].file;
+                temps_.erase(temps_.begin() + std::ptrdiff_t(i));
+                return file;
+            }
+        return nullptr;
+    }
+    void Destroy() override {
+        for (const Temp& temp : temps_)
+            std::fclose(temp.file);
+        VkMemDestroyObject(this);
+    }
+
+    std::vector<Temp> temps_; // temporary files made and not yet opened
     bool open_ = false;
     [[maybe_unused]] uint32_t mode_ = 0; // kept for the caller; no operation uses it
 };

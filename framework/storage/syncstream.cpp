@@ -5,6 +5,9 @@
 #include "framework/core/modules.h"
 #include "framework/core/winos.h"
 
+#include <chrono>
+#include <thread>
+
 const VkGuid IID_IVkSyncStream = {
     0xC61196BB, 0x317B, 0x11D3, {0x86, 0xB3, 0x00, 0xC0, 0x4F, 0x79, 0x63, 0xBA}};
 const VkGuid CLSID_VkSyncStream = {
@@ -33,8 +36,11 @@ public:
         case VK_SYNC_STREAM: {
             IVkStream* stream = reinterpret_cast<IVkStream*>(value);
             if (stream) stream->AddRef();
-            if (wrapped_) wrapped_->Release();
+            ReleaseWrapped();
             wrapped_ = stream;
+            void* wait = nullptr;
+            if (stream && stream->QueryInterface(IID_IVkStreamWait, &wait) >= 0)
+                wait_ = static_cast<IVkStreamWait*>(wait);
             bytesRead_ = bytesWritten_ = 0;
             expected_ = -1;
             return VK_OK;
@@ -61,8 +67,11 @@ public:
         }
     }
 
-    // Polls the wrapped stream until n bytes have come, a read fails, or no byte has come
-    // for the time-out.
+    // Reads the wrapped stream until n bytes have come, a read fails, or no byte has come
+    // for the time-out. Between reads that found nothing it sleeps: on the wrapped stream
+    // until bytes come when that stream can wait, else for a moment, never past the time-out.
+    // Elapsed time is compared unsigned, so time-outs of 2^31 ms and more (0xFFFFFFFF, the old
+    // platform's "forever") last as long as they say.
     VkResult Read(void* buffer, uint32_t n, uint32_t* got) override {
         if (!wrapped_) return VK_E_FAIL;
         if (singleRead_) {
@@ -90,10 +99,14 @@ public:
                 at += count;
                 last = now;
             }
-            if (static_cast<int32_t>(now - last) > static_cast<int32_t>(timeout_)) {
+            uint32_t elapsed = now - last;
+            if (elapsed > timeout_) {
                 res = VK_E_TIMEOUT;
                 break;
             }
+            // The time-out ends once more than its length has passed: up to one more ms.
+            if (count == 0)
+                Wait(timeout_ - elapsed < kWaitSliceMs ? timeout_ - elapsed + 1 : kWaitSliceMs);
         }
         if (got) *got = total;
         return res;
@@ -114,8 +127,24 @@ public:
     }
 
 private:
-    void Destroy() override {
+    // Longest single sleep: the clock is read again after it.
+    static constexpr uint32_t kWaitSliceMs = 1000;
+    // A stream that cannot wait is read again after this pause.
+    static constexpr uint32_t kPollPauseMs = 1;
+
+    void Wait(uint32_t ms) {
+        if (wait_ && wait_->WaitReadable(ms) >= 0) return;
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(ms < kPollPauseMs ? ms : kPollPauseMs));
+    }
+    void ReleaseWrapped() {
+        if (wait_) wait_->Release();
         if (wrapped_) wrapped_->Release();
+        wait_ = nullptr;
+        wrapped_ = nullptr;
+    }
+    void Destroy() override {
+        ReleaseWrapped();
         if (winOS_) winOS_->Release();
         VkMemDestroyObject(this);
     }
@@ -125,6 +154,7 @@ private:
     uint32_t bytesRead_ = 0;
     uint32_t bytesWritten_ = 0;
     IVkStream* wrapped_ = nullptr;
+    IVkStreamWait* wait_ = nullptr; // the wrapped stream's waiting face, when it has one
     uint32_t singleRead_ = 0;
     uint32_t timeout_ = kDefaultTimeout;
 };

@@ -43,5 +43,18 @@ protected:
     ~IVkFifoStream() = default;
 };
 
+// Offered beside IVkStream by streams that never wait (a TCP connection), so that a reader
+// that must wait (the SyncStream) sleeps until bytes come instead of polling.
+extern const VkGuid IID_IVkStreamWait;
+class IVkStreamWait : public IVkUnknown {
+public:
+    // Returns when a Read would find bytes, the end or a failure, or after `ms` milliseconds
+    // (VK_OK either way); a failure when the stream cannot wait.
+    virtual VkResult WaitReadable(uint32_t ms) = 0;
+
+protected:
+    ~IVkStreamWait() = default;
+};
+
 VkResult VkCreateFifoStream(IVkUnknown* outer, IVkUnknown** out);
 VkResult VkCreateMemoryStream(IVkUnknown* outer, IVkUnknown** out);

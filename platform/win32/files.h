@@ -4,12 +4,16 @@
 
 #include "platform/win32/win32.h"
 
+#include <cstdio>
 #include <string>
 
-// Moves a file or folder; fails when the new name already exists.
+// Moves a file or folder; fails when the new name already exists, and never replaces a file made
+// under that name meanwhile. Across file systems a file is copied with its mode and deleted.
 BOOL MoveFileA(const char* existingName, const char* newName);
 // Makes one folder (its parent must exist); the security attributes are ignored.
 BOOL CreateDirectoryA(const char* path, void* security);
 BOOL DeleteFileA(const char* path);
-// A name in the temporary folder that no file holds yet; empty when none can be made.
-std::string PlatformTempFileName();
+// Creates a new, empty file with a fresh name in `folder` (a game name; the current folder when
+// null or empty), exclusively and without following links. Returns it open for reading and
+// writing and stores its name; null when none can be made.
+FILE* PlatformCreateTempFile(const char* folder, std::string* name);

@@ -1,5 +1,6 @@
 #include "platform/winmm/mci.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -117,8 +118,10 @@ int64_t PlatformMixerLineValue(uint32_t componentType) {
     return it == g_lines.end() ? -1 : it->second;
 }
 
-// Timers: each live timer of the automatic mode has a detached thread that waits out its
-// period and runs the callback; killing only marks the timer dead and wakes the thread.
+// Timers: each live timer of the automatic mode has a thread of its own that waits out its
+// period and runs the callback. Killing a timer wakes its thread and joins it, so no thread
+// outlives its timer; a timer that ends itself (one-shot, or killed from its own callback)
+// leaves its thread to be joined by the next call, and the layer's shut-down joins them all.
 namespace {
 
 struct Timer {
@@ -128,20 +131,40 @@ struct Timer {
     uintptr_t user;
     bool periodic;
     bool dead = false;
+    std::thread thread;
 };
 
 std::mutex g_timerLock;
 std::condition_variable g_timerWake;
 std::map<uint32_t, std::shared_ptr<Timer>> g_timers;
+std::vector<std::thread> g_finished; // threads of timers that ended on their own thread
 uint32_t g_nextTimer = 1;
 bool g_manualTimers = false;
 
-void Retire(uint32_t id) {
-    auto it = g_timers.find(id);
-    if (it == g_timers.end()) return;
-    it->second->dead = true;
-    g_timers.erase(it);
+// Marks the timer dead and takes it out of the live set (under the lock). Its thread, when it
+// is not the calling one, is handed back to be joined outside the lock; the calling thread's
+// own is kept for a later join.
+std::thread Retire(std::shared_ptr<Timer> timer) { // a copy: erasing the entry drops one
+    timer->dead = true;
+    g_timers.erase(timer->id);
     g_timerWake.notify_all();
+    if (!timer->thread.joinable()) return {};
+    if (timer->thread.get_id() == std::this_thread::get_id()) {
+        g_finished.push_back(std::move(timer->thread));
+        return {};
+    }
+    return std::move(timer->thread);
+}
+
+std::vector<std::thread> TakeFinished() {
+    std::vector<std::thread> done;
+    done.swap(g_finished);
+    return done;
+}
+
+void JoinAll(std::vector<std::thread>& threads) {
+    for (std::thread& t : threads)
+        if (t.joinable()) t.join();
 }
 
 void RunTimer(std::shared_ptr<Timer> timer) {
@@ -152,9 +175,33 @@ void RunTimer(std::shared_ptr<Timer> timer) {
         lock.unlock();
         timer->callback(timer->id, 0, timer->user, 0, 0);
         lock.lock();
-        if (!timer->periodic) Retire(timer->id);
+        if (timer->dead) return;
+        if (!timer->periodic) {
+            Retire(timer);
+            return;
+        }
     }
 }
+
+// Stops every timer and joins every thread of the layer.
+void StopAllTimers() {
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(g_timerLock);
+        while (!g_timers.empty()) {
+            std::thread t = Retire(g_timers.begin()->second);
+            if (t.joinable()) threads.push_back(std::move(t));
+        }
+        for (std::thread& t : TakeFinished())
+            threads.push_back(std::move(t));
+    }
+    JoinAll(threads);
+}
+
+// Timers still running when the program ends are stopped before the state above goes.
+struct TimerShutdown {
+    ~TimerShutdown() { StopAllTimers(); }
+} g_timerShutdown;
 
 } // namespace
 
@@ -168,21 +215,40 @@ MMRESULT timeGetDevCaps(TIMECAPS* caps, uint32_t size) {
 uint32_t timeSetEvent(uint32_t delayMs, uint32_t, LPTIMECALLBACK callback, uintptr_t user,
                       uint32_t flags) {
     if (!callback || delayMs == 0) return 0;
-    std::lock_guard lock(g_timerLock);
-    uint32_t id = g_nextTimer++;
-    if (g_nextTimer == 0) g_nextTimer = 1;
-    auto timer =
-        std::make_shared<Timer>(Timer{id, delayMs, callback, user, (flags & TIME_PERIODIC) != 0});
-    g_timers.emplace(id, timer);
-    if (!g_manualTimers) std::thread(RunTimer, timer).detach();
+    std::vector<std::thread> finished;
+    uint32_t id = 0;
+    {
+        std::lock_guard lock(g_timerLock);
+        finished = TakeFinished();
+        id = g_nextTimer++;
+        if (g_nextTimer == 0) g_nextTimer = 1;
+        auto timer = std::make_shared<Timer>();
+        *timer = Timer{id, delayMs, callback, user, (flags & TIME_PERIODIC) != 0, false, {}};
+        g_timers.emplace(id, timer);
+        // The thread starts under the lock, so it is stored before it can look at its timer.
+        if (!g_manualTimers) timer->thread = std::thread(RunTimer, timer);
+    }
+    JoinAll(finished);
     return id;
 }
 
 MMRESULT timeKillEvent(uint32_t id) {
-    std::lock_guard lock(g_timerLock);
-    if (!g_timers.count(id)) return TIMERR_NOCANDO;
-    Retire(id);
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(g_timerLock);
+        auto it = g_timers.find(id);
+        if (it == g_timers.end()) return TIMERR_NOCANDO;
+        threads = TakeFinished();
+        std::thread t = Retire(it->second);
+        if (t.joinable()) threads.push_back(std::move(t));
+    }
+    // An event already running finishes first.
+    JoinAll(threads);
     return TIMERR_NOERROR;
+}
+
+void PlatformStopTimers() {
+    StopAllTimers();
 }
 
 void PlatformUseManualTimers(bool on) {
@@ -205,7 +271,7 @@ void PlatformFireTimers() {
         timer->callback(timer->id, 0, timer->user, 0, 0);
         if (!timer->periodic) {
             std::lock_guard lock(g_timerLock);
-            Retire(timer->id);
+            if (!timer->dead) Retire(timer);
         }
     }
 }

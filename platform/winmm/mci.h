@@ -76,8 +76,12 @@ MMRESULT timeGetDevCaps(TIMECAPS* caps, uint32_t size);
 // The new timer's identifier, 0 on failure. Events run on a thread of the layer.
 uint32_t timeSetEvent(uint32_t delayMs, uint32_t resolution, LPTIMECALLBACK callback,
                       uintptr_t user, uint32_t flags);
-// Ends a timer; an event already running finishes, no later one starts.
+// Ends a timer; an event already running finishes (before the call returns, unless the call
+// comes from that event), no later one starts.
 MMRESULT timeKillEvent(uint32_t id);
+// Shut-down of the timers: every timer is killed and every thread of the layer joined. Also
+// done when the program ends.
+void PlatformStopTimers();
 
 // Test seam (set before creating timers): while manual, timers never fire by themselves;
 // PlatformFireTimers runs one event of every live timer on the calling thread (one-shot timers end

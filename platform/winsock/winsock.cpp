@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -263,6 +264,18 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
     } while (got < 0 && errno == EINTR);
     if (got < 0) return FailErrno();
     return static_cast<int>(got);
+}
+
+int PlatformWaitReadable(SOCKET s, uint32_t timeoutMs) {
+    if (!Valid(s)) return Fail(WSAENOTSOCK);
+    pollfd entry = {static_cast<int>(s), POLLIN, 0};
+    int wait = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
+    int ready;
+    do {
+        ready = ::poll(&entry, 1, wait);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) return FailErrno();
+    return ready;
 }
 
 int closesocket(SOCKET s) {

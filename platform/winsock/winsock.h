@@ -94,6 +94,11 @@ uint16_t htons(uint16_t value);
 // The address a socket is bound to (tests use it to learn the port picked for port 0).
 int getsockname(SOCKET s, sockaddr* address, int* length);
 
+// Waits up to `timeoutMs` for data, the end of the stream or an error on a socket: 1 when
+// reading would not wait, 0 when the time ran out, SOCKET_ERROR on failure. Interrupted waits
+// go on; the time is restarted then.
+int PlatformWaitReadable(SOCKET s, uint32_t timeoutMs);
+
 // Test seams. Outgoing connections to port `from` go to port `to` instead (0 clears); while
 // loopback-only is set, a socket bound to the any-address is bound to 127.0.0.1.
 void PlatformWinsockRedirectPort(uint16_t from, uint16_t to);

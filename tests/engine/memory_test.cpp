@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <set>
+#include <vector>
 
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
@@ -176,6 +178,90 @@ TEST_F(FreeListTest, HooksInstalledAtInitServeTheEngine) {
     EXPECT_EQ(funcs->zeroAllocate, Tracker::ZeroAllocate);
     // The instance itself came from the hooks.
     EXPECT_EQ(Tracker::live.count(TvEngineInstancePtr), 1u);
+}
+
+// A seeded random run of allocations, frees, purges and walks against a model of the list:
+// the free stack (top last), the chunks in chunk-list order and the blocks in use.
+TEST_F(FreeListTest, SeededRunMatchesAModel) {
+    constexpr int32_t kPerChunk = 4;
+    TvFreeList* list = TvFreeListCreate(24, kPerChunk);
+    ASSERT_NE(list, nullptr);
+    const uintptr_t stride =
+        (24 + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+    std::vector<void*> freeStack;
+    std::vector<uintptr_t> chunks; // first block of each chunk, in chunk-list order
+    std::vector<void*> used;
+    auto block = [&](uintptr_t first, int32_t i) {
+        return reinterpret_cast<void*>(first + stride * uintptr_t(i));
+    };
+    auto collect = [](void* b, void* data) {
+        static_cast<std::vector<void*>*>(data)->push_back(b);
+    };
+
+    std::mt19937 random(20261210);
+    for (int step = 0; step < 4000; ++step) {
+        SCOPED_TRACE(step);
+        const int op = int(random() % 100);
+        if (op < 50) {
+            void* got = TvFreeListAlloc(list);
+            ASSERT_NE(got, nullptr);
+            if (freeStack.empty()) { // a new chunk at the front; its first block is handed out
+                const uintptr_t first = reinterpret_cast<uintptr_t>(got);
+                for (uintptr_t c : chunks)
+                    ASSERT_TRUE(first + stride * kPerChunk <= c || c + stride * kPerChunk <= first);
+                chunks.insert(chunks.begin(), first);
+                for (int32_t i = kPerChunk - 1; i >= 1; --i)
+                    freeStack.push_back(block(first, i));
+            } else {
+                ASSERT_EQ(got, freeStack.back());
+                freeStack.pop_back();
+            }
+            used.push_back(got);
+        } else if (op < 85) {
+            if (used.empty()) continue;
+            const size_t at = random() % used.size();
+            TvFreeListFree(list, used[at]);
+            freeStack.push_back(used[at]);
+            used.erase(used.begin() + std::ptrdiff_t(at));
+        } else if (op < 90) {
+            // Nothing when the stack is empty; else the stack and chunks are sorted and wholly
+            // free chunks go with their entries.
+            if (freeStack.empty()) {
+                ASSERT_EQ(TvFreeListPurge(list), 0u);
+                continue;
+            }
+            std::sort(freeStack.begin(), freeStack.end(), std::less<void*>());
+            std::sort(chunks.begin(), chunks.end());
+            size_t released = 0;
+            for (size_t c = 0; c < chunks.size();) {
+                bool whole = true;
+                for (int32_t i = 0; i < kPerChunk && whole; ++i)
+                    whole = std::find(freeStack.begin(), freeStack.end(), block(chunks[c], i)) !=
+                            freeStack.end();
+                if (!whole) {
+                    ++c;
+                    continue;
+                }
+                for (int32_t i = 0; i < kPerChunk; ++i)
+                    freeStack.erase(
+                        std::find(freeStack.begin(), freeStack.end(), block(chunks[c], i)));
+                chunks.erase(chunks.begin() + std::ptrdiff_t(c));
+                released += list->chunkBytes;
+            }
+            ASSERT_EQ(TvFreeListPurge(list), released);
+        } else {
+            std::vector<void*> expected, seen;
+            for (uintptr_t c : chunks)
+                for (int32_t i = 0; i < kPerChunk; ++i)
+                    if (std::find(used.begin(), used.end(), block(c, i)) != used.end())
+                        expected.push_back(block(c, i));
+            TvFreeListForAllUsed(list, collect, &seen);
+            ASSERT_EQ(seen, expected);
+        }
+        ASSERT_EQ(std::vector<void*>(list->stack, list->stack + list->stackCount), freeStack);
+        ASSERT_EQ(list->stackCapacity, int32_t(chunks.size()) * kPerChunk);
+    }
+    TvFreeListDestroy(list);
 }
 
 TEST(MemoryHooks, BlocksAllocatedBeforeOpenAreFreedAfterIt) {

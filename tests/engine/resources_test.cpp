@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "engine/core/error.h"
@@ -17,6 +19,9 @@ class ResourcesTest : public ::testing::Test {
 protected:
     NullEngine engine;
     alignas(std::max_align_t) uint8_t arena[4096];
+    // Owners' slots live as long as the fixture: TearDown empties the arena, which clears them.
+    TvResEntry* slot[6] = {};
+    TvResEntry* slots[16] = {};
 
     void SetUp() override { ASSERT_TRUE(engine.ok()); }
     void TearDown() override {
@@ -56,7 +61,6 @@ TEST_F(ResourcesTest, WithoutArenaMemoryEveryAllocationFailsCleanly) {
 
 TEST_F(ResourcesTest, EvictsOlderFramesFirstLeastRecentlyUsedFirst) {
     UseArena(3 * (kEntrySize + kOverhead));
-    TvResEntry* slot[6] = {};
     for (int i = 0; i < 3; ++i) {
         ASSERT_NE(TvResourcesAllocateResEntry(nullptr, &slot[i], kEntrySize, nullptr), nullptr);
     }
@@ -106,6 +110,108 @@ TEST_F(ResourcesTest, FreeingRunsCallbackClearsSlotAndReusesTheGap) {
     TvResourcesFreeAllEntries();
     EXPECT_EQ(a, nullptr);
     EXPECT_EQ(d, nullptr);
+}
+
+// A seeded random run of allocations, uses, frees and frame ends against a model of the arena:
+// first fit in address order, eviction of older entries least recently used first, then of this
+// frame's. The header bytes before each entry are learnt from the first entry, which starts the
+// arena.
+TEST_F(ResourcesTest, SeededRunMatchesAModel) {
+    struct Entry {
+        int slot;
+        uintptr_t start, end; // of its block
+    };
+    constexpr size_t kArena = 2048;
+    UseArena(kArena);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(arena);
+    std::vector<Entry> live;      // every live entry
+    std::vector<int> used, older; // slots, most recently used first
+    size_t inUse = 0;
+    size_t header = 0;
+    std::vector<size_t> sizes(16, 0);
+    auto align = [](uintptr_t p) {
+        return (p + alignof(std::max_align_t) - 1) & ~uintptr_t(alignof(std::max_align_t) - 1);
+    };
+    auto drop = [&](int s) {
+        for (auto* list : {&used, &older})
+            list->erase(std::remove(list->begin(), list->end(), s), list->end());
+        for (size_t i = 0; i < live.size(); ++i)
+            if (live[i].slot == s) live.erase(live.begin() + std::ptrdiff_t(i));
+        inUse -= sizes[size_t(s)];
+    };
+    auto place = [&](size_t bytes, uintptr_t* at) {
+        std::vector<Entry> order = live;
+        std::sort(order.begin(), order.end(),
+                  [](const Entry& a, const Entry& b) { return a.start < b.start; });
+        uintptr_t free = base;
+        for (const Entry& e : order) {
+            if (align(free) + bytes <= e.start) break;
+            free = e.end;
+        }
+        *at = align(free);
+        for (const Entry& e : order)
+            if (*at < e.end && e.start < *at + bytes) return false;
+        return *at + bytes <= base + kArena;
+    };
+
+    std::mt19937 random(20261210);
+    for (int step = 0; step < 3000; ++step) {
+        SCOPED_TRACE(step);
+        const int op = int(random() % 100);
+        const int s = int(random() % 16);
+        const bool isLive = slots[s] != nullptr;
+        if (op < 45 && !isLive) {
+            const size_t size = 1 + random() % 400;
+            TvResEntry* e = TvResourcesAllocateResEntry(nullptr, &slots[s], size, nullptr);
+            if (header == 0) {
+                ASSERT_NE(e, nullptr);
+                header = size_t(reinterpret_cast<uintptr_t>(TvResEntryData(e)) - base);
+            }
+            const size_t bytes = header + size;
+            uintptr_t at = 0;
+            bool fits = false;
+            while (!(fits = inUse + size <= kArena && place(bytes, &at))) {
+                std::vector<int>* from = !older.empty() ? &older : !used.empty() ? &used : nullptr;
+                if (!from) break;
+                drop(from->back());
+            }
+            if (!fits) {
+                ASSERT_EQ(e, nullptr);
+                continue;
+            }
+            ASSERT_NE(e, nullptr);
+            ASSERT_EQ(reinterpret_cast<uintptr_t>(TvResEntryData(e)), at + header);
+            live.push_back({s, at, at + bytes});
+            used.insert(used.begin(), s);
+            sizes[size_t(s)] = size;
+            inUse += size;
+        } else if (op < 70 && isLive) {
+            TvResourcesUseResEntry(slots[s]);
+            for (auto* list : {&used, &older})
+                list->erase(std::remove(list->begin(), list->end(), s), list->end());
+            used.insert(used.begin(), s);
+        } else if (op < 85 && isLive) {
+            TvResourcesFreeResEntry(slots[s]);
+            drop(s);
+        } else if (op < 97) {
+            TvResourcesEndFrame();
+            older.insert(older.begin(), used.begin(), used.end());
+            used.clear();
+        } else {
+            TvResourcesFreeAllEntries();
+            while (!live.empty())
+                drop(live.front().slot);
+        }
+        for (int i = 0; i < 16; ++i) {
+            auto it =
+                std::find_if(live.begin(), live.end(), [i](const Entry& e) { return e.slot == i; });
+            if (it == live.end())
+                ASSERT_EQ(slots[i], nullptr) << i;
+            else
+                ASSERT_EQ(reinterpret_cast<uintptr_t>(TvResEntryData(slots[i])), it->start + header)
+                    << i;
+        }
+    }
 }
 
 } // namespace

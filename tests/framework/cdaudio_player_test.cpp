@@ -234,6 +234,37 @@ TEST_F(CdAudio, WatchingTimerGivesUpAfterTheLastTrack) {
     EXPECT_EQ(cd->GetCurrentTrack(), 3u);
 }
 
+// Data tracks are skipped: a disc starting with one plays on from its first audio track, and a
+// disc without audio stops being watched (and the next Play starts at the first track again).
+TEST_F(CdAudio, WatchingTimerSkipsDataTracks) {
+    g_drive.audio[0] = false;
+    g_drive.audio[2] = false;
+    g_drive.current = 2;
+    ASSERT_EQ(Open(), VK_OK);
+    ASSERT_EQ(cd->SetTrack(1), VK_OK);
+    ASSERT_EQ(cd->Play(VK_CD_KEEPPLAYING | VK_CD_TOEND), VK_OK);
+    for (int round = 0; round < 2; ++round) {
+        g_drive.mode = MCI_MODE_STOP;
+        g_drive.log.clear();
+        PlatformFireTimers();
+        EXPECT_EQ(LastPlay(), "play cdaudio from 2");
+        EXPECT_EQ(PlatformLiveTimers(), 1);
+    }
+
+    for (bool& audio : g_drive.audio)
+        audio = false;
+    g_drive.mode = MCI_MODE_STOP;
+    g_drive.log.clear();
+    PlatformFireTimers();
+    EXPECT_EQ(LastPlay(), "");
+    EXPECT_EQ(PlatformLiveTimers(), 0);
+    EXPECT_EQ(PlatformTimerPeriodDepth(), 0);
+    g_drive.audio[0] = true;
+    EXPECT_EQ(cd->Play(VK_CD_KEEPPLAYING), VK_OK);
+    EXPECT_EQ(LastPlay(), "play cdaudio from 1 to 2");
+    ASSERT_EQ(cd->Stop(), VK_OK);
+}
+
 TEST_F(CdAudio, VolumeUsesTheFirstLineWithAControl) {
     ASSERT_EQ(Open(), VK_OK);
     EXPECT_EQ(cd->SetVolume(1.5f), VK_E_FAIL);

@@ -16,7 +16,7 @@ const VkGuid kGuidA = {
     0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 
 // An index in "src/" of a fresh working folder; downloads land in the working folder, and
-// temporary files are made in "tmp/" so that a leftover shows.
+// TMPDIR points at "tmp/" so that a leftover in either place shows.
 class DownloaderTest : public FrameworkTest {
 protected:
     void SetUp() override {
@@ -51,7 +51,13 @@ protected:
         EXPECT_EQ(down->GetEntryText(index, selector, text, sizeof text), VK_OK);
         return text;
     }
-    bool TempEmpty() const { return std::filesystem::is_empty(folder.path() + "/tmp"); }
+    // No temporary file is left, neither in the temporary folder nor beside the downloads.
+    bool TempEmpty() const {
+        if (!std::filesystem::is_empty(folder.path() + "/tmp")) return false;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+            if (entry.path().filename().string().rfind("vk", 0) == 0) return false;
+        return true;
+    }
     std::string Installed(const std::string& name) const {
         auto bytes = folder.Read(name);
         return std::string(bytes.begin(), bytes.end());
@@ -128,14 +134,56 @@ TEST_F(DownloaderTest, DownloadInstallsTheFileByFilterAndClass) {
     EXPECT_TRUE(TempEmpty());
 }
 
-TEST_F(DownloaderTest, ServerStoppingEarlyStillInstallsWhatCame) {
+TEST_F(DownloaderTest, ServerStoppingBeforeTheAnnouncedLengthInstallsNothing) {
     ASSERT_EQ(down->ReadIndex(base.c_str()), VK_OK);
-    tcptest::Server server("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nCCC");
-    ws::PlatformWinsockRedirectPort(80, server.port);
-    EXPECT_LT(down->DownloadEntry(VK_DOWNLOAD_NOTINSTALLED, 0), 0); // registration refused
-    EXPECT_EQ(server.Join(), "GET /x/c.dll HTTP/1.0\n\n");
-    EXPECT_EQ(Installed("c.dll"), "CCC");
-    EXPECT_TRUE(TempEmpty());
+    const VkResult refused = VkRegisterModuleFile("c.dll");
+    {
+        tcptest::Server server("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nCCC");
+        ws::PlatformWinsockRedirectPort(80, server.port);
+        EXPECT_EQ(down->DownloadEntry(VK_DOWNLOAD_NOTINSTALLED, 0), VK_E_FAIL);
+        EXPECT_EQ(server.Join(), "GET /x/c.dll HTTP/1.0\n\n");
+        EXPECT_FALSE(std::filesystem::exists(folder.path() + "/c.dll"));
+        EXPECT_TRUE(TempEmpty());
+    }
+    // The whole announced body, or a body with no length announced, is installed.
+    for (const char* reply :
+         {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nCCC", "HTTP/1.0 200 OK\r\n\r\nCCC"}) {
+        tcptest::Server server(reply);
+        ws::PlatformWinsockRedirectPort(80, server.port);
+        EXPECT_EQ(down->DownloadEntry(VK_DOWNLOAD_NOTINSTALLED, 0), refused);
+        EXPECT_EQ(Installed("c.dll"), "CCC");
+        EXPECT_TRUE(TempEmpty());
+        std::filesystem::remove(folder.path() + "/c.dll");
+    }
+}
+
+// The temporary file is made in the folder the download goes to, exclusively: a link planted
+// under any name there is never written through.
+TEST_F(DownloaderTest, TemporaryFileIsMadeNewBesideTheTarget) {
+    char name[256];
+    IVkUnknown* unknown = nullptr;
+    ASSERT_EQ(VkCreateFileStorage(nullptr, &unknown), VK_OK);
+    void* object = nullptr;
+    ASSERT_EQ(unknown->QueryInterface(IID_IVkFileSystem, &object), VK_OK);
+    IVkFileSystem* files = static_cast<IVkFileSystem*>(object);
+    ASSERT_EQ(unknown->QueryInterface(IID_IVkStorage, &object), VK_OK);
+    IVkStorage* storage = static_cast<IVkStorage*>(object);
+    unknown->Release();
+    ASSERT_EQ(files->GetTempName(name, sizeof name), VK_OK);
+    EXPECT_EQ(std::string(name).find('/'), std::string::npos) << name;
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder.path() + "/" + name));
+    // The name is swapped for a link to another file before the download opens it.
+    folder.Write("victim.txt", "keep");
+    std::filesystem::remove(folder.path() + "/" + name);
+    std::filesystem::create_symlink(folder.path() + "/victim.txt", folder.path() + "/" + name);
+    IVkStream* out = nullptr;
+    ASSERT_EQ(storage->OpenStream(name, VK_ACCESS_WRITE, VK_TRANSLATE_NONE, &out), VK_OK);
+    EXPECT_EQ(out->Write("evil", 4, nullptr), VK_OK);
+    out->Release();
+    EXPECT_EQ(Installed("victim.txt"), "keep");
+    std::filesystem::remove(folder.path() + "/" + name);
+    storage->Release();
+    files->Release();
 }
 
 TEST_F(DownloaderTest, CategoryFileDownloadsEverySectionWithAUrl) {

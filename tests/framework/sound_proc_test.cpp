@@ -161,6 +161,31 @@ TEST_F(SoundProc, ResampleKeepsTheDuration) {
         b->Release();
 }
 
+// Interpolated samples are cut toward zero, negative ones too (not floored, not rounded).
+TEST_F(SoundProc, InterpolatedSamplesAreTruncatedTowardZero) {
+    struct Case {
+        std::vector<int16_t> source;
+        uint32_t length;
+        std::vector<int16_t> expected;
+    };
+    const Case cases[] = {
+        {{0, -5}, 4, {0, -2, -5, -5}},
+        {{0, 5}, 4, {0, 2, 5, 5}},
+        {{-1, -4}, 4, {-1, -2, -4, -4}},    // -2.5 becomes -2
+        {{-7, 0, 7}, 5, {-7, -2, 1, 5, 7}}, // -2.8, 1.4 and 5.6 become -2, 1 and 5
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source.size());
+        IVkSoundBuffer* src = Buffer(VK_SOUND_S16, 1, uint32_t(c.source.size()), 8000);
+        Fill16(src, c.source);
+        IVkSoundBuffer* dst = Buffer(VK_SOUND_S16, 1, c.length);
+        ASSERT_EQ(proc->Resample(dst, src), VK_OK);
+        EXPECT_EQ(Samples16(dst), c.expected);
+        src->Release();
+        dst->Release();
+    }
+}
+
 TEST_F(SoundProc, ChannelsAreDuplicatedAndAveraged) {
     IVkSoundBuffer* stereo = Buffer(VK_SOUND_S16, 2, 3, 8000);
     Fill16(stereo, {-3, 0, 5, 6, -32768, -32767});

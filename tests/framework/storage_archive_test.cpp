@@ -2,6 +2,9 @@
 #include "framework/storage/filestorage.h"
 #include "tests/framework/framework_fixture.h"
 #include "tests/support/data_folder.h"
+#include "tests/support/tiny_fs.h"
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -156,6 +159,28 @@ TEST_F(ArchiveTest, AnEntryTheFileDoesNotHoldStopsTheRewrite) {
     Put("c", "new");
     EXPECT_EQ(archive->Close(), VK_E_FAIL);
     EXPECT_EQ(folder.Read("a.arc"), file); // left as it was
+}
+
+// The archive is written beside the old one and replaces it only when whole: on a disk too
+// small for the new entry, closing fails and the old archive stays readable as it was.
+TEST_F(ArchiveTest, CloseOnAFullDiskFailsAndKeepsThePreviousArchive) {
+    TinyFileSystem disk(16384);
+    if (!disk.ok()) GTEST_SKIP() << disk.reason();
+    const std::string name = disk.path() + "/a.arc";
+    ASSERT_EQ(Open(name.c_str()), VK_OK);
+    Put("a", "old");
+    ASSERT_EQ(archive->Close(), VK_OK);
+    const Bytes before = ArchiveImage({{"a", "old"}}, 1);
+    ASSERT_EQ(folder.Read(name), before);
+
+    ASSERT_EQ(Open(name.c_str()), VK_OK);
+    Put("big", std::string(20000, 'b'));
+    EXPECT_EQ(archive->Close(), VK_E_FAIL);
+    EXPECT_EQ(folder.Read(name), before);
+    EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
+    ASSERT_EQ(Open(name.c_str()), VK_OK);
+    EXPECT_EQ(Get("a", 3, VK_OK), "old");
+    EXPECT_EQ(archive->Close(), VK_OK);
 }
 
 TEST_F(ArchiveTest, ForeignMissingAndDamagedFiles) {

@@ -2,6 +2,7 @@
 #include "framework/storage/filestorage.h"
 #include "tests/framework/framework_fixture.h"
 #include "tests/support/data_folder.h"
+#include "tests/support/tiny_fs.h"
 
 #include <string>
 
@@ -156,6 +157,35 @@ TEST_F(FileStorageTest, StreamsWriteAppendReadAndSeek) {
     EXPECT_EQ(std::string(buf, n), "bcde");
     EXPECT_EQ(in->Write("x", 1, &n), VK_E_FAIL);
     in->Release();
+}
+
+// Bytes count as written only when the disk took them; after a failed write the stream stays
+// failed, so the bytes written after a hole are never reported either.
+TEST_F(FileStorageTest, WritesToAFullDiskFailAndTheStreamStaysFailed) {
+    IVkStream* out = OpenStream("/dev/full", VK_ACCESS_WRITE);
+    ASSERT_NE(out, nullptr);
+    const std::string block(1000, 'x');
+    uint32_t n = 99;
+    EXPECT_EQ(out->Write(block.data(), 1000, &n), VK_E_FAIL);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(out->Write("y", 1, &n), VK_E_FAIL);
+    EXPECT_EQ(out->Write("", 0, &n), VK_E_FAIL);
+    out->Release();
+
+    TinyFileSystem disk(16384);
+    if (!disk.ok()) GTEST_SKIP() << disk.reason();
+    out = OpenStream((disk.path() + "/f.bin").c_str(), VK_ACCESS_WRITE);
+    ASSERT_NE(out, nullptr);
+    const std::string big(9000, 'b');
+    EXPECT_EQ(out->Write(big.data(), 9000, &n), VK_OK);
+    EXPECT_EQ(n, 9000u);
+    EXPECT_EQ(out->Write(big.data(), 9000, &n), VK_E_FAIL);
+    EXPECT_LT(n, 9000u);
+    const uint32_t landed = 9000 + n;
+    EXPECT_EQ(out->Write("y", 1, &n), VK_E_FAIL); // and stays failed
+    EXPECT_EQ(n, 0u);
+    out->Release();
+    EXPECT_EQ(folder.Read(disk.path() + "/f.bin").size(), landed);
 }
 
 TEST_F(FileStorageTest, OnlyKnownModesOpen) {

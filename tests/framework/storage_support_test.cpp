@@ -1,5 +1,6 @@
 #include "framework/core/memory.h"
 #include "framework/core/support.h"
+#include "framework/storage/file.h"
 #include "tests/framework/framework_fixture.h"
 #include "tests/support/data_folder.h"
 
@@ -97,7 +98,18 @@ TEST(Support, RegistryStrings) {
     PlatformSetRegistryFile("");
 }
 
-class SupportStreams : public FrameworkTest {};
+class SupportStreams : public FrameworkTest {
+protected:
+    // The whole of a stream's contents, read with VkStreamReadAll.
+    static std::string All(IVkStream* stream) {
+        uint8_t* data = nullptr;
+        uint32_t length = 0;
+        EXPECT_EQ(VkStreamReadAll(stream, &data, &length), VK_OK);
+        std::string text(reinterpret_cast<char*>(data), data ? length : 0);
+        VkMemFree(data);
+        return text;
+    }
+};
 
 TEST_F(SupportStreams, HexCopyAndReadAll) {
     IVkStream* in = nullptr;
@@ -107,26 +119,40 @@ TEST_F(SupportStreams, HexCopyAndReadAll) {
     ASSERT_EQ(VkStringToMemoryStream("", &hex), VK_OK);
     ASSERT_EQ(VkStringToMemoryStream("", &back), VK_OK);
     EXPECT_EQ(VkStreamHexEncode(hex, in), VK_OK);
-    uint8_t* data = nullptr;
-    uint32_t length = 0;
-    ASSERT_EQ(VkStreamReadAll(hex, &data, &length), VK_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "0AFF");
-    VkMemFree(data);
+    EXPECT_EQ(All(hex), "0AFF");
     hex->Seek(0, VK_SEEK_SET, nullptr);
     EXPECT_EQ(VkStreamHexDecode(back, hex), VK_OK);
     IVkStream* copy = nullptr;
     ASSERT_EQ(VkStringToMemoryStream("", &copy), VK_OK);
     back->Seek(0, VK_SEEK_SET, nullptr);
     EXPECT_EQ(VkStreamCopy(copy, back), VK_OK);
-    ASSERT_EQ(VkStreamReadAll(copy, &data, &length), VK_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), "\x0A\xFF");
-    VkMemFree(data);
+    EXPECT_EQ(All(copy), "\x0A\xFF");
     char two[3];
     VkByteToHex(0x3C, two);
     EXPECT_STREQ(two, "3C");
     EXPECT_EQ(VkHexToByte("3C"), 0x3C);
     for (IVkStream* s : {in, hex, back, copy})
         s->Release();
+}
+
+// The File component opens its file again after a short last read; the copy ends at that read.
+TEST_F(SupportStreams, CopyEndsAtAShortRead) {
+    DataFolder folder;
+    folder.Write("ten.bin", "0123456789");
+    IVkUrlResource* file = Create<IVkUrlResource>(CLSID_VkFile, IID_IVkUrlResource);
+    ASSERT_NE(file, nullptr);
+    file->SetProperty(VK_URL_PATH, folder.path().c_str());
+    file->SetProperty(VK_URL_NAME, "ten.bin");
+    void* object = nullptr;
+    ASSERT_EQ(file->QueryInterface(IID_IVkStream, &object), VK_OK);
+    IVkStream* in = static_cast<IVkStream*>(object);
+    IVkStream* copy = nullptr;
+    ASSERT_EQ(VkStringToMemoryStream("", &copy), VK_OK);
+    EXPECT_EQ(VkStreamCopy(copy, in), VK_OK);
+    EXPECT_EQ(All(copy), "0123456789");
+    copy->Release();
+    in->Release();
+    file->Release();
 }
 
 } // namespace

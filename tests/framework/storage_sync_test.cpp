@@ -15,9 +15,12 @@ public:
     std::vector<std::string> chunks;
     VkResult endResult = VK_OK;
     size_t next = 0;
+    uint32_t step = 10; // clock milliseconds per read
+    uint32_t reads = 0;
 
     VkResult Read(void* buffer, uint32_t n, uint32_t* got) override {
-        PlatformAdvanceClock(10);
+        ++reads;
+        PlatformAdvanceClock(step);
         if (next >= chunks.size()) {
             if (got) *got = 0;
             return endResult;
@@ -136,6 +139,44 @@ TEST_F(SyncTest, OptionsAndTheWrappedStream) {
     EXPECT_EQ(Option(VK_SYNC_BYTES_WRITTEN), 0u);
     ASSERT_EQ(sync->SetOption(VK_SYNC_STREAM, 0), VK_OK);
     EXPECT_EQ(Option(VK_SYNC_STREAM), 0u);
+}
+
+// Time-outs of 2^31 ms and more are measured unsigned: 0xFFFFFFFF waits for ever, 2^31 waits
+// exactly that long after the last byte.
+TEST_F(SyncTest, LongTimeOutsLastAsLongAsTheySay) {
+    struct Case {
+        uint32_t timeout;
+        int emptyReads; // of 2^30 ms each, between the two bytes
+        VkResult result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0xFFFFFFFFu, 3, VK_OK, "ab"},
+        {0x80000000u, 2, VK_OK, "ab"},
+        {0x80000000u, 3, VK_E_TIMEOUT, "a"},
+    };
+    Wrap();
+    wrapped.step = 1u << 30;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.timeout);
+        ASSERT_EQ(sync->SetOption(VK_SYNC_TIMEOUT, c.timeout), VK_OK);
+        wrapped.chunks = {"a"};
+        wrapped.chunks.insert(wrapped.chunks.end(), size_t(c.emptyReads), "");
+        wrapped.chunks.push_back("b");
+        wrapped.next = 0;
+        EXPECT_EQ(Take(2, c.result), c.text);
+    }
+}
+
+// Between reads that found nothing the wrapper sleeps rather than spinning: a 300 ms wait on a
+// stream that cannot wait reads it a few hundred times, not millions.
+TEST_F(SyncTest, WaitingSleepsBetweenEmptyReads) {
+    PlatformUseManualClock(false);
+    Wrap();
+    ASSERT_EQ(sync->SetOption(VK_SYNC_TIMEOUT, 300), VK_OK);
+    EXPECT_EQ(Take(1, VK_E_TIMEOUT), "");
+    EXPECT_GT(wrapped.reads, 1u);
+    EXPECT_LT(wrapped.reads, 1000u);
 }
 
 } // namespace

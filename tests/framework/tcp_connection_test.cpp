@@ -1,7 +1,9 @@
 #include "framework/net/tcp.h"
+#include "framework/storage/syncstream.h"
 #include "tests/framework/framework_fixture.h"
 #include "tests/framework/tcp_server.h"
 
+#include <ctime>
 #include <deque>
 #include <string>
 
@@ -215,6 +217,34 @@ TEST_F(TcpTest, TalksToAThreadedLoopbackServer) {
     EXPECT_EQ(got, "reply");
     EXPECT_EQ(server.Join(), "hello\n\n");
     EXPECT_EQ(ReadUntilFailure(t.stream), VK_E_ENDOFFILE);
+}
+
+// A SyncStream over a connection sleeps on the socket while nothing comes: a 300 ms time-out
+// costs little processor time.
+TEST_F(TcpTest, SyncStreamWaitsOnTheSocket) {
+    uint16_t port = tcptest::FreePort();
+    Tcp& server = Listening(port);
+    Tcp& client = Connected(port);
+    EXPECT_EQ(server.stream->Write("", 0, nullptr), VK_OK); // takes the caller
+    IVkSyncStream* sync = Create<IVkSyncStream>(CLSID_VkSyncStream, IID_IVkSyncStream);
+    ASSERT_NE(sync, nullptr);
+    sync->SetOption(VK_SYNC_STREAM, reinterpret_cast<uintptr_t>(client.stream));
+    sync->SetOption(VK_SYNC_TIMEOUT, 300);
+    void* object = nullptr;
+    ASSERT_EQ(sync->QueryInterface(IID_IVkStream, &object), VK_OK);
+    IVkStream* stream = static_cast<IVkStream*>(object);
+    std::clock_t start = std::clock();
+    char c = 0;
+    uint32_t got = 9;
+    EXPECT_EQ(stream->Read(&c, 1, &got), VK_E_TIMEOUT);
+    EXPECT_EQ(got, 0u);
+    EXPECT_LT(double(std::clock() - start) / CLOCKS_PER_SEC, 0.15);
+    // Bytes that come end the wait.
+    EXPECT_EQ(server.stream->Write("z", 1, nullptr), VK_OK);
+    EXPECT_EQ(stream->Read(&c, 1, &got), VK_OK);
+    EXPECT_EQ(c, 'z');
+    stream->Release();
+    sync->Release();
 }
 
 } // namespace

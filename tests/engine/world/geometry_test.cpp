@@ -208,6 +208,25 @@ TEST_F(GeometryTest, MaterialIndexPastTheListDrawsWithoutMaterial) {
     TpGeometryDestroy(g);
 }
 
+// Every triangle holds a reference on its material: 40,000 of them on one material must not
+// wrap its count, or destroying the geometry frees the material many times over.
+TEST_F(GeometryTest, ManyTrianglesOnOneMaterialKeepItsCountWhole) {
+    GeometryRecord r = LineGeometry(3, 40000);
+    for (auto& t : r.triangles)
+        t.material = 0;
+    r.materials = {{{1, 2, 3, 255}, -1, ""}};
+    TpGeometry* g = Read(r);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(TpGeometryGetMaterial(g, 0)->refCount, 40001);
+    TpGeometryDestroy(g);
+    TpMaterial* a = TpMaterialCreate();
+    TpMaterial* b = TpMaterialCreate();
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a, b);
+    TpMaterialDestroy(a);
+    TpMaterialDestroy(b);
+}
+
 TEST_F(GeometryTest, NormalsStoredWithoutTheNormalsFlagAreSkipped) {
     GeometryRecord r = LineGeometry(2, 0);
     r.morphs[0].normals = {{0, 0, 1}, {0, 0, 1}};
