@@ -172,10 +172,18 @@ bool CheckLanguages() {
 }
 
 // Menu rows and items: rows inside the chunk, items of a known kind inside the chunk.
+// Every menu has items of its own, so the chunk holds at least the smallest item's size per
+// counted item; menus that claim more share items, and walking them (here and when sizing)
+// would grow faster than the chunk.
 bool CheckMenus() {
     const MV2MenuResourceDirEntry& d = R().dir[MV2_CHUNK_MENUS];
     const uint8_t* chunk = R().chunks[MV2_CHUNK_MENUS];
     if (!Fits(0, uint64_t(d.count) * kMV2MenuRowSize, d.size)) return false;
+    uint64_t allItems = 0;
+    for (uint32_t m = 0; m < d.count; m++) {
+        allItems += MV2ReadU32(chunk + m * kMV2MenuRowSize + 4);
+    }
+    if (allItems > d.size / kMV2MenuItemFileSize[0]) return false; // kind 0, the smallest
     for (uint32_t m = 0; m < d.count; m++) {
         const uint8_t* row = chunk + m * kMV2MenuRowSize;
         uint32_t items = MV2ReadU32(row + 4);

@@ -391,6 +391,18 @@ TEST_F(ResFileTest, DamagedFilesAreRefusedWithTheirMessage) {
     described("Bad Cookie", [](ResourceFile& f) { f.languages[0].numFontPages = 5000; });
     described("Unable to find a chunk in resource file",
               [](ResourceFile& f) { f.order = {0, 1, 2, 3, 4, 4}; });
+    { // menus that share items: 23 rows of two items from the first item's offset
+        ResourceFile f = good;
+        f.menus.assign(23, ResMenu{1, {{1, 0}}});
+        Bytes b = BuildResourceFile(f);
+        const size_t menus = ResourceChunkAt(b, 0);
+        const uint32_t first = MV2ReadU32(b.data() + menus + 8);
+        for (size_t m = 0; m < 23; m++) {
+            MV2WriteU32(b.data() + menus + m * kMV2MenuRowSize + 4, 2);
+            MV2WriteU32(b.data() + menus + m * kMV2MenuRowSize + 8, first);
+        }
+        cases.push_back({"Bad menus", b});
+    }
     cases.push_back({"Bad Textures", BuildResourceFile(good)});
 
     for (size_t i = 0; i < cases.size(); i++) {
