@@ -29,10 +29,7 @@ protected:
 };
 
 TvImage* ReadBytes(const std::vector<uint8_t>& bytes) {
-    TvStream* stream = OpenReadStream(bytes);
-    TvImage* image = TvImageReadBMPStream(stream);
-    TvStreamClose(stream, nullptr);
-    return image;
+    return ReadFromBytes(bytes, TvImageReadBMPStream);
 }
 
 uint8_t Index(const TvImage* image, int32_t x, int32_t y) {

@@ -33,6 +33,14 @@ protected:
         return r;
     }
 
+    // A texture read by name from a DDS file written into `folder` along the search path.
+    TvTexture* TextureFromFile(DataFolder& folder, const std::string& name, const DdsDesc& desc,
+                               const char* mask = nullptr) {
+        folder.Write("t/" + name + ".dds", DdsFile(desc));
+        TvImageSetPath("t\\");
+        return TvD3DReadDDSTexture(name.c_str(), mask);
+    }
+
     // The device as a card without compressed formats.
     void HideCompressedFormats() {
         HideFormats([](const DDPIXELFORMAT& p) { return (p.dwFlags & DDPF_FOURCC) != 0; });
@@ -56,6 +64,17 @@ protected:
         hidden_.clear();
     }
 };
+
+// The native texture chunks of a texture, as written.
+std::vector<uint8_t> NativeBytes(TvTexture* t) {
+    TvStream* out = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_WRITE, nullptr);
+    EXPECT_TRUE(TvD3DNativeTextureWrite(out, t, 0));
+    TvMemory memory{};
+    TvStreamClose(out, &memory);
+    const std::vector<uint8_t> bytes(memory.start, memory.start + memory.length);
+    TvFree(memory.start);
+    return bytes;
+}
 
 DdsDesc Rgb565(uint32_t w, uint32_t h) {
     DdsDesc s;
@@ -260,9 +279,7 @@ TEST_F(DdsTest, TexturesComeFromTheWholeSearchPathAndTheName) {
 // texture, texture-manage and pitch flags cleared; rows are stored without their padding.
 TEST_F(DdsTest, NativeTextureStoresTheSurfaceDescription) {
     DataFolder folder;
-    folder.Write("t/tile.dds", DdsFile(Rgb565(3, 2)));
-    TvImageSetPath("t\\");
-    TvTexture* t = TvD3DReadDDSTexture("tile", nullptr);
+    TvTexture* t = TextureFromFile(folder, "tile", Rgb565(3, 2));
     ASSERT_NE(t, nullptr);
     IDirectDrawSurface4* surface = TvD3DGetRasterData(t->raster)->surface;
     DDSURFACEDESC2 own{};
@@ -271,12 +288,7 @@ TEST_F(DdsTest, NativeTextureStoresTheSurfaceDescription) {
     ASSERT_NE(own.dwFlags & DDSD_PITCH, 0u);
     ASSERT_NE(own.ddsCaps.dwCaps & DDSCAPS_TEXTURE, 0u);
 
-    TvStream* out = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_WRITE, nullptr);
-    ASSERT_TRUE(TvD3DNativeTextureWrite(out, t, 0));
-    TvMemory memory{};
-    TvStreamClose(out, &memory);
-    const std::vector<uint8_t> bytes(memory.start, memory.start + memory.length);
-    TvFree(memory.start);
+    const std::vector<uint8_t> bytes = NativeBytes(t);
     // First struct chunk (20), name "tile" (12 + 8), empty mask (12 + 4), block header (12).
     const size_t block = 20 + 20 + 16 + 12;
     ASSERT_EQ(bytes.size(), block + 4 + kTvDDSDescSize + 12);
@@ -312,21 +324,14 @@ TEST_F(DdsTest, NativeTextureStoresTheSurfaceDescription) {
 
 TEST_F(DdsTest, NativeTextureBlockRoundTrip) {
     DataFolder folder;
-    folder.Write("t/stone.dds", DdsFile(Argb8888(4, 4, 3)));
-    TvImageSetPath("t\\");
-    TvTexture* t = TvD3DReadDDSTexture("stone", "stonemask");
+    TvTexture* t = TextureFromFile(folder, "stone", Argb8888(4, 4, 3), "stonemask");
     ASSERT_NE(t, nullptr);
     TvTextureSetFilterMode(t, 4);
     TvTextureSetAddressing(t, 2);
 
     uint32_t size = 0;
     ASSERT_TRUE(TvD3DNativeTextureSize(&size, t, 0));
-    TvStream* out = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_WRITE, nullptr);
-    ASSERT_TRUE(TvD3DNativeTextureWrite(out, t, 0));
-    TvMemory memory{};
-    TvStreamClose(out, &memory);
-    const std::vector<uint8_t> bytes(memory.start, memory.start + memory.length);
-    TvFree(memory.start);
+    const std::vector<uint8_t> bytes = NativeBytes(t);
     EXPECT_EQ(bytes.size(), size);
     EXPECT_EQ(std::memcmp(bytes.data() + 12, "D3D", 4), 0);
 

@@ -104,10 +104,7 @@ std::vector<uint8_t> WithClaimedSize(std::vector<uint8_t> file, uint16_t width, 
 }
 
 TvImage* ReadBytes(const std::vector<uint8_t>& file) {
-    TvStream* stream = OpenReadStream(file);
-    TvImage* image = MV2LoadJpegStream(stream);
-    TvStreamClose(stream, nullptr);
-    return image;
+    return ReadFromBytes(file, MV2LoadJpegStream);
 }
 
 // A few hundred bytes may claim any size: above 4096 on a side the picture is refused before
@@ -147,9 +144,7 @@ TEST_F(JpegTest, CutFilesStopDecodingWhereTheDataEnds) {
 
 TEST_F(JpegTest, ReadsFromAnyEngineStreamAndThroughTheRegistry) {
     const std::vector<uint8_t> file = JpegFile(40, 24, 3, Quadrant);
-    TvStream* stream = OpenReadStream(file);
-    TvImage* image = MV2LoadJpegStream(stream);
-    TvStreamClose(stream, nullptr);
+    TvImage* image = ReadBytes(file);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 40);
     EXPECT_EQ(image->height, 24);
