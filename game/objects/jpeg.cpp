@@ -94,6 +94,9 @@ TvImage* Decode(jpeg_decompress_struct* cinfo, TvImage* volatile* image) {
     const bool direct =
         cinfo->out_color_space == JCS_RGB || cinfo->out_color_space == JCS_GRAYSCALE;
     if (direct) cinfo->out_color_space = JCS_EXT_RGBA;
+    // A file of several scans is read whole before the first row comes out, and what arrived
+    // spreads over the whole picture; only a single scan decodes row by row from its data.
+    const bool rowByRow = !jpeg_has_multiple_scans(cinfo);
     jpeg_start_decompress(cinfo);
     const JDIMENSION width = cinfo->output_width;
     const JDIMENSION height = cinfo->output_height;
@@ -106,14 +109,14 @@ TvImage* Decode(jpeg_decompress_struct* cinfo, TvImage* volatile* image) {
         direct ? nullptr
                : (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                              width * JDIMENSION(components), 1);
-    // Once the data has ended, the library would decode every remaining row from nothing.
-    // Rows whose decoding read the last real bytes lie at most two bands of 8 x the vertical
-    // sampling factor below the row being read then; decoding stops after those.
+    // Once the data of a single scan has ended, the library would decode every remaining row
+    // from nothing. Rows whose decoding read the last real bytes lie at most two bands of 8 x
+    // the vertical sampling factor below the row being read then; decoding stops after those.
     const auto* src = reinterpret_cast<const MV2JpegStreamSource*>(cinfo->src);
     const JDIMENSION band = JDIMENSION(cinfo->max_v_samp_factor) * DCTSIZE;
     JDIMENSION stop = height;
     while (cinfo->output_scanline < stop) {
-        if (src->ended && stop == height && height - cinfo->output_scanline > 2 * band)
+        if (rowByRow && src->ended && stop == height && height - cinfo->output_scanline > 2 * band)
             stop = cinfo->output_scanline + 2 * band;
         uint8_t* pixel = out->pixels + size_t(cinfo->output_scanline) * size_t(out->stride);
         if (direct) {

@@ -12,8 +12,9 @@ struct jpeg_decompress_struct;
 // pictures are far smaller, and a few bytes of header can claim any size.
 inline constexpr int32_t kMV2JpegMaxSide = 4096;
 
-// A 32-bit image of the file, or null when it cannot be opened or decoded. A file cut short
-// gives the rows decoded before its data ended; the rows below are opaque black.
+// A 32-bit image of the file, or null when it cannot be opened or decoded. A single-scan file
+// cut short gives the rows decoded before its data ended, and the rows below are opaque black;
+// a file of several scans gives the whole picture from the scans that arrived.
 TvImage* MV2LoadJpeg(const char* name);
 // The same from an open stream (left open).
 TvImage* MV2LoadJpegStream(TvStream* stream);

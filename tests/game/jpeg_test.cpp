@@ -140,6 +140,16 @@ TEST_F(JpegTest, CutFilesStopDecodingWhereTheDataEnds) {
         EXPECT_EQ(c.alpha, 255) << y;
     }
     TvImageDestroy(image);
+
+    // A progressive file is read whole before its rows come out: its first scans cover the
+    // whole picture, and every row is decoded from them.
+    const std::vector<uint8_t> progressive = JpegFile(64, 256, 3, noisyRed, 95, true);
+    image = ReadFromBytes(std::vector<uint8_t>(progressive.begin(),
+                                               progressive.begin() + long(progressive.size()) / 2),
+                          MV2LoadJpegStream);
+    ASSERT_NE(image, nullptr);
+    EXPECT_GE(At(image, 30, 250).red, 150) << "the bottom rows come from the first scans";
+    TvImageDestroy(image);
 }
 
 TEST_F(JpegTest, ReadsFromAnyEngineStreamAndThroughTheRegistry) {
