@@ -74,7 +74,7 @@ uint32_t GlyphWidth(const uint8_t* chunk, uint64_t size, uint32_t glyphOffset, u
     return chunk[at + 2];
 }
 
-// Where a checked text's units end, and the largest glyph code they use (-1 for none).
+// A text record being checked and the largest glyph code of its units (-1 for none).
 struct WalkedText {
     uint32_t record;
     int32_t maxGlyph;
