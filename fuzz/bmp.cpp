@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = AcceptingEngineStart();
     if (!ready) __builtin_trap();
-    // Run-length pictures may claim up to the reader's cap from a few bytes; keep runs quick by
+    // Run-length pictures may claim up to 4096 x 4096 from a few bytes; keep runs quick by
     // leaving out those above 4 million pixels (the cap itself is checked by the tests).
     if (size >= 26) {
         auto le32 = [&](size_t at) {

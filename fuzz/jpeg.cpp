@@ -25,7 +25,8 @@ void Jump(j_common_ptr cinfo) {
 void Quiet(j_common_ptr) {}
 
 // The picture size the header claims, or 0 when there is no readable header. Large pictures
-// decode slowly from a few bytes; they are left out to keep runs quick.
+// within the reader's limit decode slowly from a few bytes; they are left out to keep runs
+// quick, while those beyond it still go to the reader, which must refuse them at once.
 int64_t ClaimedPixels(const uint8_t* data, size_t size) {
     jpeg_decompress_struct cinfo;
     Errors errors;
@@ -39,7 +40,9 @@ int64_t ClaimedPixels(const uint8_t* data, size_t size) {
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     int64_t pixels = 0;
-    if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK)
+    if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK &&
+        cinfo.image_width <= JDIMENSION(kMV2JpegMaxSide) &&
+        cinfo.image_height <= JDIMENSION(kMV2JpegMaxSide))
         pixels = int64_t(cinfo.image_width) * cinfo.image_height;
     jpeg_destroy_decompress(&cinfo);
     return pixels;

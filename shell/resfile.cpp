@@ -1,9 +1,10 @@
 #include "shell/resfile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <unordered_set>
+#include <vector>
 
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
@@ -16,6 +17,8 @@
 MV2MenuResource gMV2MenuResource;
 MV2ResourceTextureCalls gMV2ResourceTextureCalls = {TvTextureRead, TvTextureDestroy,
                                                     TvTextureGetMipmapping, TvTextureSetMipmapping};
+MV2ResourceMenuCalls gMV2ResourceMenuCalls = {MV2MenuGetCurrentInstance, MV2MenuGetClosingInstance,
+                                              MV2MenuSendMessage};
 
 int32_t MV2LanguageFolderIndex = 0;
 const char* const MV2LanguageFolders[7] = {nullptr,   "GERMAN",   "SPANISH", "FRENCH",
@@ -71,28 +74,84 @@ uint32_t GlyphWidth(const uint8_t* chunk, uint64_t size, uint32_t glyphOffset, u
     return chunk[at + 2];
 }
 
-// Every text of a language: its record, its units, its glyphs and its speech name lie inside
-// chunk 1.
-bool CheckLanguage(const MV2Language& row, uint32_t numTexts) {
+// A text record being checked and the largest glyph code of its units (-1 for none).
+struct WalkedText {
+    uint32_t record;
+    int32_t maxGlyph;
+};
+
+// Every text of every language: its record, its units and its speech name lie inside chunk 1,
+// and its glyphs inside its language's glyph table. Records may be shared by several ids and
+// languages, but each record's units and name must end before the next record begins: every
+// unit of the chunk is walked at most once, so crafted records that overlap in long runs of
+// uncounted units cannot make the check quadratic. Text indexes of different languages are
+// the same or do not overlap, for the same reason.
+bool CheckTexts() {
+    const MV2MenuResourceDirEntry& d = R().dir[MV2_CHUNK_LANGUAGES];
     const uint8_t* chunk = R().chunks[MV2_CHUNK_LANGUAGES];
-    uint64_t size = ChunkSize(MV2_CHUNK_LANGUAGES);
-    if (row.numFontPages > kMV2MaxFontPages || row.firstFontPage > kMV2MaxFontPages) return false;
-    if (!Fits(row.indexOffset, uint64_t(numTexts) * kMV2TextIndexPairSize, size)) return false;
-    std::unordered_set<uint32_t> checked; // records shared by several ids are walked once
-    for (uint32_t i = 0; i < numTexts; i++) {
-        uint32_t record = MV2ReadU32(chunk + row.indexOffset + i * kMV2TextIndexPairSize + 4);
-        if (!checked.insert(record).second) continue;
-        bool ok = true;
+    const uint64_t size = ChunkSize(MV2_CHUNK_LANGUAGES);
+    const uint32_t numTexts = d.count2;
+    const uint64_t indexBytes = uint64_t(numTexts) * kMV2TextIndexPairSize;
+
+    std::vector<uint32_t> indexes;
+    for (uint32_t i = 0; i < d.count; i++) {
+        const MV2Language& row = R().languageRows[i];
+        if (row.numFontPages > kMV2MaxFontPages || row.firstFontPage > kMV2MaxFontPages)
+            return false;
+        if (!Fits(row.indexOffset, indexBytes, size)) return false;
+        indexes.push_back(row.indexOffset);
+    }
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    for (size_t i = 1; i < indexes.size(); i++) {
+        if (indexes[i] - indexes[i - 1] < indexBytes) return false;
+    }
+
+    std::vector<WalkedText> texts;
+    for (uint32_t index : indexes) {
+        for (uint32_t t = 0; t < numTexts; t++) {
+            const uint32_t record = MV2ReadU32(chunk + index + t * kMV2TextIndexPairSize + 4);
+            texts.push_back({record, -1});
+        }
+    }
+    auto byRecord = [](const WalkedText& a, const WalkedText& b) { return a.record < b.record; };
+    std::sort(texts.begin(), texts.end(), byRecord);
+    texts.erase(
+        std::unique(texts.begin(), texts.end(),
+                    [](const WalkedText& a, const WalkedText& b) { return a.record == b.record; }),
+        texts.end());
+    for (size_t i = 0; i < texts.size(); i++) {
+        const uint64_t limit = i + 1 < texts.size() ? texts[i + 1].record : size;
+        WalkedText& text = texts[i];
         uint64_t end = 0;
         auto glyph = [&](uint16_t u) {
-            if (u != kMV2UnitGap) GlyphWidth(chunk, size, row.glyphOffset, u, &ok);
-            return ok;
+            if (u != kMV2UnitGap && int32_t(u) > text.maxGlyph) text.maxGlyph = u;
+            return true;
         };
-        if (!WalkUnits(chunk, size, record, glyph, &end)) return false;
-        if (MV2ReadU32(chunk + record) & kMV2TextHasSpeech) {
-            uint64_t name = (end + 3) & ~uint64_t(3);
-            if (name >= size || !std::memchr(chunk + name, 0, size - name)) return false;
+        if (!WalkUnits(chunk, limit, text.record, glyph, &end)) return false;
+        if (MV2ReadU32(chunk + text.record) & kMV2TextHasSpeech) {
+            const uint64_t name = (end + 3) & ~uint64_t(3);
+            if (name >= limit || !std::memchr(chunk + name, 0, limit - name)) return false;
         }
+    }
+
+    // Each language's glyph table holds the largest code of the texts its index names.
+    std::vector<int32_t> maxGlyph(indexes.size(), -1);
+    for (size_t k = 0; k < indexes.size(); k++) {
+        for (uint32_t t = 0; t < numTexts; t++) {
+            const uint32_t record = MV2ReadU32(chunk + indexes[k] + t * kMV2TextIndexPairSize + 4);
+            auto it =
+                std::lower_bound(texts.begin(), texts.end(), WalkedText{record, -1}, byRecord);
+            if (it->maxGlyph > maxGlyph[k]) maxGlyph[k] = it->maxGlyph;
+        }
+    }
+    for (uint32_t i = 0; i < d.count; i++) {
+        const MV2Language& row = R().languageRows[i];
+        const size_t k = size_t(std::lower_bound(indexes.begin(), indexes.end(), row.indexOffset) -
+                                indexes.begin());
+        bool ok = true;
+        if (maxGlyph[k] >= 0) GlyphWidth(chunk, size, row.glyphOffset, uint16_t(maxGlyph[k]), &ok);
+        if (!ok) return false;
     }
     return true;
 }
@@ -108,16 +167,23 @@ bool CheckLanguages() {
         MV2Language& row = R().languageRows[i];
         row = {MV2ReadU32(p),      MV2ReadU32(p + 4),  MV2ReadU32(p + 8), MV2ReadU32(p + 12),
                MV2ReadU32(p + 16), MV2ReadU32(p + 20), MV2ReadU32(p + 24)};
-        if (!CheckLanguage(row, d.count2)) return false;
     }
-    return true;
+    return CheckTexts();
 }
 
 // Menu rows and items: rows inside the chunk, items of a known kind inside the chunk.
+// Every menu has items of its own, so the chunk holds at least the smallest item's size per
+// counted item; menus that claim more share items, and walking them (here and when sizing)
+// would grow faster than the chunk.
 bool CheckMenus() {
     const MV2MenuResourceDirEntry& d = R().dir[MV2_CHUNK_MENUS];
     const uint8_t* chunk = R().chunks[MV2_CHUNK_MENUS];
     if (!Fits(0, uint64_t(d.count) * kMV2MenuRowSize, d.size)) return false;
+    uint64_t allItems = 0;
+    for (uint32_t m = 0; m < d.count; m++) {
+        allItems += MV2ReadU32(chunk + m * kMV2MenuRowSize + 4);
+    }
+    if (allItems > d.size / kMV2MenuItemFileSize[0]) return false; // kind 0, the smallest
     for (uint32_t m = 0; m < d.count; m++) {
         const uint8_t* row = chunk + m * kMV2MenuRowSize;
         uint32_t items = MV2ReadU32(row + 4);
@@ -158,8 +224,9 @@ bool CheckRecords() {
 }
 
 void DestroyMenuInstances() {
-    for (void* instance : {MV2MenuGetClosingInstance(), MV2MenuGetCurrentInstance()}) {
-        if (instance) MV2MenuSendMessage(instance, kMV2MenuMessageDestroy, -1);
+    const MV2ResourceMenuCalls& m = gMV2ResourceMenuCalls;
+    for (void* instance : {m.closingInstance(), m.currentInstance()}) {
+        if (instance) m.sendMessage(instance, kMV2MenuMessageDestroy, -1);
     }
 }
 
@@ -318,8 +385,8 @@ TvTexture* MV2MenuResourceFindTexture(uint32_t id) {
 }
 
 int32_t MV2MenuResourceSizeMenus() {
-    // The table's sizes assume a 60-byte header with 4-byte pointers.
-    constexpr uint64_t kHeaderGrowth = sizeof(MV2MenuItemHeader) - 60;
+    // The table's sizes assume the 14-word (56-byte) header with 4-byte pointers.
+    constexpr uint64_t kHeaderGrowth = sizeof(MV2MenuItemHeader) - 56;
     constexpr uint64_t kLimit = 64u << 20;
     const MV2MenuResourceDirEntry& d = R().dir[MV2_CHUNK_MENUS];
     const uint8_t* chunk = R().menus;

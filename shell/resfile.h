@@ -109,6 +109,15 @@ struct MV2ResourceTextureCalls {
 };
 extern MV2ResourceTextureCalls gMV2ResourceTextureCalls;
 
+// The menu calls the file makes when it destroys the menu instances (the menus' own by
+// default); tests put their own here.
+struct MV2ResourceMenuCalls {
+    void* (*currentInstance)();
+    void* (*closingInstance)();
+    int32_t (*sendMessage)(void* instance, int32_t message, int32_t itemId, ...);
+};
+extern MV2ResourceMenuCalls gMV2ResourceMenuCalls;
+
 // ".\data\menu.mv2", or ".\data\<folder>\menu.mv2" for a language edition.
 extern int32_t MV2LanguageFolderIndex;
 extern const char* const MV2LanguageFolders[7];

@@ -15,13 +15,13 @@
 #include "shell/frametimer.h"
 #include "shell/gameinit.h"
 #include "shell/gamestate.h"
-#include "shell/resfile.h"
 
 MV2SaveState gMV2Save = {-1, {}, 0, 0, {-1, 0, 0, 0}, {}, 0.0f, 0, 1};
 
 namespace {
 
 constexpr int32_t kGameModeLoadedGame = 8;
+constexpr int32_t kSequenceGameRunning = 9;
 constexpr const char* kSaveTextFile = ".\\DATA\\vmulang.dat";
 
 // Reads fields in stored order from a bounded buffer; once a field runs past the end every
@@ -208,11 +208,12 @@ int32_t MV2ReadSaveRecord(int32_t slot, MV2SaveRecord* out) {
 
 int32_t MV2CheckSaveRecord(const MV2SaveRecord* r) {
     if (r->missionRow < 0 || r->missionRow >= kMV2MissionRows) return 0;
-    uint8_t type[kMV2ObjectTypeRecordSize];
-    if (r->subType < 0 || !MV2GetObjectTypeRecord(type, uint32_t(r->subType))) return 0;
+    // -1 would reset the load-out choices instead of selecting a type.
+    if (r->subType < 0) return 0;
     const MV2PlayerLoadout& l = r->loadout;
     for (int32_t i = 0; i < l.numWeapons; i++) {
         if (l.weapons[i].slot < 0 || l.weapons[i].slot >= kMV2WeaponSlots) return 0;
+        if (l.weapons[i].mount < 0 || l.weapons[i].mount >= kMV2SubMounts) return 0;
     }
     for (int32_t i = 0; i < l.numTools; i++) {
         if (l.tools[i].kind < 0 || l.tools[i].kind >= kMV2ToolKinds) return 0;
@@ -250,6 +251,7 @@ int32_t MV2LoadGame(int32_t slot) {
     std::memcpy(gMV2Save.currentName, r.name, kMV2SaveNameSize);
     gMV2GameState.requested = kGameModeLoadedGame;
     MV2SetGameMode();
+    gMV2GameState.sequence = kSequenceGameRunning;
     MV2MissionSelect(r.missionRow);
     MV2SetLevelSwitchState(r.levelSwitches);
     std::memcpy(MV2GetMissionStateBlock(), r.missionState, kMV2MissionStateSize);

@@ -12,6 +12,7 @@
 
 inline constexpr size_t kMV2SaveNameSize = 16;
 inline constexpr int32_t kMV2SaveSlots = 1000;
+inline constexpr int32_t kMV2SubMounts = 4; // weapon mounts of a submarine record
 // No record the game writes comes near this; a longer one is not a save.
 inline constexpr uint32_t kMV2MaxSaveRecord = 64 * 1024;
 inline constexpr size_t kMV2SaveTextFields = 19;
@@ -67,7 +68,8 @@ int32_t MV2WriteSaveRecord(int32_t slot, const MV2SaveRecord* record);
 int32_t MV2ReadSaveRecord(int32_t slot, MV2SaveRecord* out);
 // Parses a record of `length` bytes; 0 when it ends before its last field.
 int32_t MV2ParseSaveRecord(const uint8_t* data, size_t length, MV2SaveRecord* out);
-// 1 when every row, type, slot and kind of the record names something that exists.
+// 1 when every row, slot, mount and kind of the record names something that exists. The sub
+// type is not checked: selecting a type that no record has selects the first record.
 int32_t MV2CheckSaveRecord(const MV2SaveRecord* record);
 
 int32_t MV2SaveGame(int32_t ignored, int32_t slot, const char* name);

@@ -115,27 +115,33 @@ bool ReadUncompressed(TvStream* s, const BmpHeader& h, TvImage* image, uint8_t* 
     return true;
 }
 
-// Run-length encoded 8-bit rows, decoded into the row buffer; runs and literal blocks that would
-// pass the end of the row are refused.
+// The row buffer: 3 x the width rounded up to a multiple of 8 bytes.
+size_t RowBufferBytes(const BmpHeader& h) {
+    return 3 * ((size_t(h.width) + 7) & ~size_t(7));
+}
+
+// Run-length encoded 8-bit rows, decoded into the row buffer. Writers pad each row's codes
+// past the width (to 4 bytes, say); those pixels land in the buffer and are dropped when the
+// row is converted. Only runs and literal blocks that would pass the buffer are refused.
 bool ReadRLE8(TvStream* s, const BmpHeader& h, TvImage* image, uint8_t* row) {
-    const int32_t width = h.width;
+    const int32_t capacity = int32_t(RowBufferBytes(h));
     int32_t position = 0;
     int32_t finished = 0;
     auto finishRow = [&](int32_t imageRow) {
         TvImageReadBMPRow(image, imageRow, row, 8, false);
-        std::memset(row, 0, size_t(width));
+        std::memset(row, 0, size_t(h.width));
         position = 0;
     };
     while (finished < h.height) {
         uint8_t pair[2];
         if (!ReadExact(s, pair, 2)) return false;
         if (pair[0] > 0) {
-            if (pair[0] > width - position) return false;
+            if (pair[0] > capacity - position) return false;
             std::memset(row + position, pair[1], pair[0]);
             position += pair[0];
         } else if (pair[1] > 2) {
             const int32_t count = pair[1];
-            if (count > width - position || !ReadExact(s, row + position, uint32_t(count)))
+            if (count > capacity - position || !ReadExact(s, row + position, uint32_t(count)))
                 return false;
             position += count;
             uint8_t pad;
@@ -191,6 +197,12 @@ TvImage* TvImageReadBMPStream(TvStream* stream) {
         TvErrorCore(E_TV_FORMATCONVERSION);
         return nullptr;
     }
+    // A few bytes of run-length codes can claim any size, so compressed pictures are held to
+    // what textures and screen pictures use before the image is allocated.
+    if (rle && (h.width > kTvBMPMaxCompressedSide || h.height > kTvBMPMaxCompressedSide)) {
+        TvErrorCore(E_TV_NOMEM);
+        return nullptr;
+    }
     // When the stream's length is known, uncompressed rows must all be there before any memory
     // is spent on them.
     if (!rle && stream->size > 0 &&
@@ -209,8 +221,7 @@ TvImage* TvImageReadBMPStream(TvStream* stream) {
     }
     ok = ok && h.pixelOffset >= consumed && TvStreamSkip(stream, h.pixelOffset - consumed);
     if (ok) {
-        const size_t rowBytes = 3 * ((size_t(h.width) + 7) & ~size_t(7));
-        row = static_cast<uint8_t*>(TvCalloc(1, rowBytes));
+        row = static_cast<uint8_t*>(TvCalloc(1, RowBufferBytes(h)));
         if (!row) TvErrorCore(E_TV_NOMEM);
         ok = row != nullptr;
     }

@@ -9,6 +9,8 @@ struct TvStream;
 
 // Pictures with more pixels than this are refused.
 inline constexpr int64_t kTvBMPMaxPixels = int64_t(256) << 20;
+// Run-length encoded pictures wider or taller than this are refused.
+inline constexpr int32_t kTvBMPMaxCompressedSide = 4096;
 
 TvImage* TvImageReadBMP(const char* name);
 // The same from an open stream positioned at the file's first byte (left open).

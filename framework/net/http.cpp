@@ -65,7 +65,9 @@ VkResult ApplyLine(const Line& line, IVkSyncStream* sync, bool* complete) {
         std::memcmp(text, kLength, sizeof kLength - 1) == 0)
         return sync->SetOption(VK_SYNC_EXPECTED_LENGTH,
                                static_cast<uint32_t>(ParseLength(colon + 1, end)));
-    // The status line of a missing document: first word "http/1.1", second word "404".
+    // A status line whose status is an error, 400 or more: first word "http/1.0" or
+    // "http/1.1", second word three digits. The body would be the server's error page, not
+    // the document asked for, so the request fails.
     const char* word = text;
     while (word < end && *word == ' ')
         ++word;
@@ -78,10 +80,15 @@ VkResult ApplyLine(const Line& line, IVkSyncStream* sync, bool* complete) {
     const char* secondEnd = second;
     while (secondEnd < end && *secondEnd != ' ')
         ++secondEnd;
-    if (wordEnd - word == 8 && std::memcmp(word, "http/1.1", 8) == 0 && secondEnd - second == 3 &&
-        std::memcmp(second, "404", 3) == 0)
-        return VK_E_HTTPNOTFOUND;
-    return VK_OK;
+    const bool http = wordEnd - word == 8 && (std::memcmp(word, "http/1.1", 8) == 0 ||
+                                              std::memcmp(word, "http/1.0", 8) == 0);
+    if (!http || secondEnd - second != 3) return VK_OK;
+    int status = 0;
+    for (const char* at = second; at < secondEnd; ++at) {
+        if (*at < '0' || *at > '9') return VK_OK;
+        status = status * 10 + (*at - '0');
+    }
+    return status >= 400 ? VK_E_HTTPNOTFOUND : VK_OK;
 }
 
 VkResult ReadByte(IVkStream* stream, int* c) {

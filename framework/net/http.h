@@ -7,7 +7,7 @@
 #include "framework/storage/syncstream.h"
 #include "framework/streams/stream.h"
 
-// The server answered 404 to an HTTP/1.1 request line.
+// The server answered with an error status (400 or more).
 constexpr VkResult VK_E_HTTPNOTFOUND = static_cast<VkResult>(0x80030385u);
 
 extern const VkGuid CLSID_VkHttp;

@@ -57,13 +57,35 @@ VkResult Skip(IVkStream* stream, uint32_t size) {
     return stream->Seek(static_cast<int32_t>(size), VK_SEEK_CUR, nullptr);
 }
 
-// Reads chunk headers until one with the id; gives its size.
-VkResult FindChunk(IVkStream* stream, const char* id, uint32_t* size) {
+// A chunk id is four printable characters.
+bool IsChunkId(const uint8_t* id) {
+    for (int i = 0; i < 4; ++i)
+        if (id[i] < 0x20 || id[i] > 0x7E) return false;
+    return true;
+}
+
+// Reads the next chunk header. After a chunk of odd size RIFF puts a pad byte, which is
+// skipped; a writer that left it out is recognised by a valid id at the unpadded offset where
+// the padded one is not.
+VkResult ReadChunkHeader(IVkStream* stream, bool padded, uint8_t header[8]) {
+    if (!padded) return ReadExact(stream, header, 8);
+    uint8_t first[5];
+    VkResult res = ReadExact(stream, first, sizeof first);
+    if (res < 0) return res;
+    const int skip = !IsChunkId(first + 1) && IsChunkId(first) ? 0 : 1;
+    std::memcpy(header, first + skip, 5 - skip);
+    return ReadExact(stream, header + 5 - skip, 3 + skip);
+}
+
+// Reads chunk headers until one with the id; gives its size. `padded` says whether the
+// chunk before ended at an odd size, and on return whether the found chunk's body does.
+VkResult FindChunk(IVkStream* stream, const char* id, uint32_t* size, bool* padded) {
     for (;;) {
         uint8_t header[8];
-        VkResult res = ReadExact(stream, header, sizeof header);
+        VkResult res = ReadChunkHeader(stream, *padded, header);
         if (res < 0) return res;
         *size = Get32(header + 4);
+        *padded = (*size & 1) != 0;
         if (std::memcmp(header, id, 4) == 0) return VK_OK;
         res = Skip(stream, *size);
         if (res < 0) return res;
@@ -78,7 +100,8 @@ VkResult ParseHeader(IVkStream* stream, WaveFormat* format, uint32_t* dataLength
     if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
         return VK_E_FAIL;
     uint32_t size = 0;
-    res = FindChunk(stream, "fmt ", &size);
+    bool padded = false;
+    res = FindChunk(stream, "fmt ", &size, &padded);
     if (res < 0) return res;
     // A shorter format chunk would take its fields from whatever follows it.
     if (size < kFormatSize) return VK_E_FAIL;
@@ -96,7 +119,7 @@ VkResult ParseHeader(IVkStream* stream, WaveFormat* format, uint32_t* dataLength
     format->blockAlign = Get16(body + 12);
     format->bits = Get16(body + 14);
     if (format->tag != kWavePcm) return VK_E_FAIL;
-    return FindChunk(stream, "data", dataLength);
+    return FindChunk(stream, "data", dataLength, &padded);
 }
 
 // Sample data seen from its first byte: position 0 is the first sample.

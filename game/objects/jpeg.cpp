@@ -2,6 +2,7 @@
 
 // clang-format off
 #include <csetjmp>
+#include <cstring>
 #include <cstdio>
 #include <jpeglib.h>
 #include <jerror.h>
@@ -19,6 +20,7 @@ struct MV2JpegStreamSource {
     TvStream* stream;
     JOCTET* buffer;
     boolean startOfFile;
+    boolean ended; // the stream ran out and an end-of-image code was supplied
 };
 
 // The standard error manager, except that a fatal error jumps back to the reader, which frees
@@ -33,7 +35,9 @@ void ErrorExit(j_common_ptr cinfo) {
 }
 
 void InitSource(j_decompress_ptr cinfo) {
-    reinterpret_cast<MV2JpegStreamSource*>(cinfo->src)->startOfFile = TRUE;
+    auto* src = reinterpret_cast<MV2JpegStreamSource*>(cinfo->src);
+    src->startOfFile = TRUE;
+    src->ended = FALSE;
 }
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
@@ -42,6 +46,7 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     if (count == 0) {
         if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
         WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->ended = TRUE;
         src->buffer[0] = 0xFF;
         src->buffer[1] = JPEG_EOI;
         count = 2;
@@ -65,16 +70,33 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
+// Rows from `first` to the bottom become opaque black.
+void FillOpaqueBlack(TvImage* image, int32_t first) {
+    uint8_t* row = image->pixels + size_t(first) * size_t(image->stride);
+    for (int32_t x = 0; x < image->width; x++) {
+        row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0;
+        row[4 * x + 3] = 255;
+    }
+    for (int32_t y = first + 1; y < image->height; y++)
+        std::memcpy(image->pixels + size_t(y) * size_t(image->stride), row,
+                    4 * size_t(image->width));
+}
+
 // Decodes into a new image; fatal library errors longjmp out to the caller's handler, so
 // nothing here owns anything that needs unwinding.
 TvImage* Decode(jpeg_decompress_struct* cinfo, TvImage* volatile* image) {
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return nullptr;
-    if (int64_t(cinfo->image_width) * cinfo->image_height > kMV2JpegMaxPixels) return nullptr;
+    if (cinfo->image_width > JDIMENSION(kMV2JpegMaxSide) ||
+        cinfo->image_height > JDIMENSION(kMV2JpegMaxSide))
+        return nullptr;
     // Colour and grey pictures are converted by the library straight into the image's red,
     // green, blue, 255 layout, saving a copy of every row; other colour spaces take the copy.
     const bool direct =
         cinfo->out_color_space == JCS_RGB || cinfo->out_color_space == JCS_GRAYSCALE;
     if (direct) cinfo->out_color_space = JCS_EXT_RGBA;
+    // A file of several scans is read whole before the first row comes out, and what arrived
+    // spreads over the whole picture; only a single scan decodes row by row from its data.
+    const bool rowByRow = !jpeg_has_multiple_scans(cinfo);
     jpeg_start_decompress(cinfo);
     const JDIMENSION width = cinfo->output_width;
     const JDIMENSION height = cinfo->output_height;
@@ -87,7 +109,15 @@ TvImage* Decode(jpeg_decompress_struct* cinfo, TvImage* volatile* image) {
         direct ? nullptr
                : (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                              width * JDIMENSION(components), 1);
-    while (cinfo->output_scanline < height) {
+    // Once the data of a single scan has ended, the library would decode every remaining row
+    // from nothing. Rows whose decoding read the last real bytes lie at most two bands of 8 x
+    // the vertical sampling factor below the row being read then; decoding stops after those.
+    const auto* src = reinterpret_cast<const MV2JpegStreamSource*>(cinfo->src);
+    const JDIMENSION band = JDIMENSION(cinfo->max_v_samp_factor) * DCTSIZE;
+    JDIMENSION stop = height;
+    while (cinfo->output_scanline < stop) {
+        if (rowByRow && src->ended && stop == height && height - cinfo->output_scanline > 2 * band)
+            stop = cinfo->output_scanline + 2 * band;
         uint8_t* pixel = out->pixels + size_t(cinfo->output_scanline) * size_t(out->stride);
         if (direct) {
             JSAMPROW target = pixel;
@@ -101,6 +131,10 @@ TvImage* Decode(jpeg_decompress_struct* cinfo, TvImage* volatile* image) {
             pixel[0] = pixel[1] = pixel[2] = in[0];
             pixel[3] = 255;
         }
+    }
+    if (stop < height) {
+        FillOpaqueBlack(out, int32_t(stop));
+        return out; // destroying the decompressor abandons the rest
     }
     jpeg_finish_decompress(cinfo);
     return out;

@@ -8,10 +8,13 @@ struct TvImage;
 struct TvStream;
 struct jpeg_decompress_struct;
 
-// Pictures with more pixels than this are refused.
-inline constexpr int64_t kMV2JpegMaxPixels = int64_t(256) << 20;
+// Pictures wider or taller than this are refused before decoding: textures and screen
+// pictures are far smaller, and a few bytes of header can claim any size.
+inline constexpr int32_t kMV2JpegMaxSide = 4096;
 
-// A 32-bit image of the file, or null when it cannot be opened or decoded.
+// A 32-bit image of the file, or null when it cannot be opened or decoded. A single-scan file
+// cut short gives the rows decoded before its data ended, and the rows below are opaque black;
+// a file of several scans gives the whole picture from the scans that arrived.
 TvImage* MV2LoadJpeg(const char* name);
 // The same from an open stream (left open).
 TvImage* MV2LoadJpegStream(TvStream* stream);

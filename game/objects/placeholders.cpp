@@ -3,11 +3,28 @@
 #include "game/objects/caustics.h"
 #include "game/objects/levelswitch.h"
 
-// Placeholder: there is no caustic renderer to install yet.
-void MV2SetWorldCaustics(int32_t) {}
+static int32_t g_worldCaustics = 0;
+static int32_t g_atomicCaustics = 0;
 
-// Placeholder: there is no caustic renderer to install yet.
-void MV2SetAtomicCaustics(int32_t) {}
+// Placeholder: there is no caustic renderer to install yet; the setting is only remembered.
+void MV2SetWorldCaustics(int32_t on) {
+    g_worldCaustics = on;
+}
+
+// Placeholder: there is no caustic renderer to install yet; the setting is only remembered.
+void MV2SetAtomicCaustics(int32_t on) {
+    g_atomicCaustics = on;
+}
+
+// Placeholder: the remembered world caustics setting.
+int32_t MV2GetWorldCaustics() {
+    return g_worldCaustics;
+}
+
+// Placeholder: the remembered atomic caustics setting.
+int32_t MV2GetAtomicCaustics() {
+    return g_atomicCaustics;
+}
 
 static uint8_t g_levelSwitches[kMV2LevelSwitchStateSize];
 static int32_t g_cameraMode = 0;

@@ -29,10 +29,7 @@ protected:
 };
 
 TvImage* ReadBytes(const std::vector<uint8_t>& bytes) {
-    TvStream* stream = OpenReadStream(bytes);
-    TvImage* image = TvImageReadBMPStream(stream);
-    TvStreamClose(stream, nullptr);
-    return image;
+    return ReadFromBytes(bytes, TvImageReadBMPStream);
 }
 
 uint8_t Index(const TvImage* image, int32_t x, int32_t y) {
@@ -158,12 +155,34 @@ TEST_F(BmpTest, RunLengthEncodedRows) {
     TvImageDestroy(image);
 }
 
+// Writers pad each row's codes past the width (to 4 bytes): a width of 130 has runs of 132.
+// The codes land in the row buffer (3 x 136 bytes) and only the width reaches the picture.
+TEST_F(BmpTest, RunsPastTheWidthStayInTheRowBuffer) {
+    std::vector<uint8_t> codes = {132, 7, 0, 0}; // bottom row: one padded run
+    // Top row: a run, a literal of 4 and a run across the width, then the end of the picture.
+    codes.insert(codes.end(), {100, 3, 0, 4, 1, 2, 3, 4, 28, 9, 0, 1});
+    TvImage* image = ReadBytes(Rle8File(130, 2, codes));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(Index(image, 0, 1), 7);
+    EXPECT_EQ(Index(image, 129, 1), 7);
+    EXPECT_EQ(Index(image, 99, 0), 3);
+    EXPECT_EQ(Index(image, 103, 0), 4);
+    EXPECT_EQ(Index(image, 129, 0), 9);
+    TvImageDestroy(image);
+
+    // A run that fills the buffer exactly (width 3: 24 bytes) still reads.
+    image = ReadBytes(Rle8File(3, 1, {24, 5, 0, 1}));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(Index(image, 2, 0), 5);
+    TvImageDestroy(image);
+}
+
 TEST_F(BmpTest, DamagedRunLengthDataIsRefused) {
     const std::vector<std::vector<uint8_t>> damaged = {
-        {4, 1, 0, 1},             // run passes the row
-        {2, 1, 0, 3, 1, 2, 3, 0}, // literal passes the row
-        {0, 2, 1, 1},             // delta
-        {2, 1, 0, 0},             // ends before the last row
+        {25, 1, 0, 1},             // run passes the row buffer of 24 bytes
+        {22, 1, 0, 3, 1, 2, 3, 0}, // literal passes the row buffer
+        {0, 2, 1, 1},              // delta
+        {2, 1, 0, 0},              // ends before the last row
     };
     for (const auto& codes : damaged)
         EXPECT_EQ(ReadBytes(Rle8File(3, 2, codes)), nullptr) << int(codes[0]) << int(codes[1]);
@@ -187,6 +206,10 @@ TEST_F(BmpTest, UnsupportedFormsAreRefusedWithTheirErrors) {
         {"top-down", 8, 0, 40, 1, -1, E_TV_NOMEM},
         {"zero width", 24, 0, 40, 0, 1, E_TV_NOMEM},
         {"huge", 24, 0, 40, 0x10000, 0x10000, E_TV_NOMEM},
+        // A few bytes of run-length codes may not claim more than 4096 on a side.
+        {"RLE8 of 16384 x 16384", 8, 1, 40, 16384, 16384, E_TV_NOMEM},
+        {"RLE8 wider than 4096", 8, 1, 40, 4097, 1, E_TV_NOMEM},
+        {"RLE8 taller than 4096", 8, 1, 40, 1, 4097, E_TV_NOMEM},
     };
     for (const Case& c : cases) {
         Restart();
@@ -201,6 +224,37 @@ TEST_F(BmpTest, UnsupportedFormsAreRefusedWithTheirErrors) {
         EXPECT_EQ(ReadBytes(BmpFile(desc)), nullptr) << c.what;
         EXPECT_EQ(LastErrorCode(), c.error) << c.what;
     }
+}
+
+// A file written byte by byte: 2 x 2 pixels of 8 bits, two colours used, and six bytes
+// between the colour table and the rows that the pixel-data offset skips.
+TEST_F(BmpTest, PixelDataOffsetPastThePalette) {
+    // clang-format off
+    const std::vector<uint8_t> file = {
+        'B', 'M', 76, 0, 0, 0, 0, 0, 0, 0,               // magic, file size, reserved
+        68, 0, 0, 0,                                     // pixel data at 14 + 40 + 8 + 6
+        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, // info header: 2 x 2, 8 bits
+        0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // no compression, image size
+        2, 0, 0, 0, 0, 0, 0, 0,                          // two colours used
+        0x30, 0x20, 0x10, 0, 0x33, 0x22, 0x11, 0,        // colour table (blue, green, red)
+        0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,              // gap
+        1, 0, 0, 0, 0, 1, 0, 0,                          // bottom row, then top row
+    };
+    // clang-format on
+    TvImage* image = ReadBytes(file);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(Index(image, 0, 0), 0);
+    EXPECT_EQ(Index(image, 1, 0), 1);
+    EXPECT_EQ(Index(image, 0, 1), 1);
+    EXPECT_EQ(Index(image, 1, 1), 0);
+    EXPECT_EQ(image->palette[1].red, 0x11);
+    EXPECT_EQ(image->palette[1].blue, 0x33);
+    TvImageDestroy(image);
+
+    // An offset inside the colour table cannot be reached.
+    std::vector<uint8_t> back = file;
+    back[10] = 60;
+    EXPECT_EQ(ReadBytes(back), nullptr);
 }
 
 TEST_F(BmpTest, ShortFilesAndWrongMagicGiveNull) {

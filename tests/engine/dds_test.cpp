@@ -33,6 +33,14 @@ protected:
         return r;
     }
 
+    // A texture read by name from a DDS file written into `folder` along the search path.
+    TvTexture* TextureFromFile(DataFolder& folder, const std::string& name, const DdsDesc& desc,
+                               const char* mask = nullptr) {
+        folder.Write("t/" + name + ".dds", DdsFile(desc));
+        TvImageSetPath("t\\");
+        return TvD3DReadDDSTexture(name.c_str(), mask);
+    }
+
     // The device as a card without compressed formats.
     void HideCompressedFormats() {
         HideFormats([](const DDPIXELFORMAT& p) { return (p.dwFlags & DDPF_FOURCC) != 0; });
@@ -56,6 +64,17 @@ protected:
         hidden_.clear();
     }
 };
+
+// The native texture chunks of a texture, as written.
+std::vector<uint8_t> NativeBytes(TvTexture* t) {
+    TvStream* out = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_WRITE, nullptr);
+    EXPECT_TRUE(TvD3DNativeTextureWrite(out, t, 0));
+    TvMemory memory{};
+    TvStreamClose(out, &memory);
+    const std::vector<uint8_t> bytes(memory.start, memory.start + memory.length);
+    TvFree(memory.start);
+    return bytes;
+}
 
 DdsDesc Rgb565(uint32_t w, uint32_t h) {
     DdsDesc s;
@@ -193,6 +212,7 @@ TEST_F(DdsTest, CompressedFilesKeepTheirFormatOnADeviceThatHasIt) {
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(TvRasterGetFormat(r), kTvRasterFormat1555) << "DXT1 counts as 1555";
     EXPECT_EQ(TvD3DGetRasterData(r)->format->format.dwFourCC, FOURCC_DXT1);
+    EXPECT_EQ(TvRasterLock(r, 1), nullptr) << "compressed blocks are no 1555 pixels";
     r = Read(DdsFile(Dxt('4', 0x07E0)));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(TvRasterGetFormat(r), kTvRasterFormat4444);
@@ -255,23 +275,63 @@ TEST_F(DdsTest, TexturesComeFromTheWholeSearchPathAndTheName) {
     EXPECT_EQ(TvD3DReadDDSTexture(nullptr, nullptr), nullptr);
 }
 
+// The stored description is the surface's own, pitch included, with the system-memory,
+// texture, texture-manage and pitch flags cleared; rows are stored without their padding.
+TEST_F(DdsTest, NativeTextureStoresTheSurfaceDescription) {
+    DataFolder folder;
+    TvTexture* t = TextureFromFile(folder, "tile", Rgb565(3, 2));
+    ASSERT_NE(t, nullptr);
+    IDirectDrawSurface4* surface = TvD3DGetRasterData(t->raster)->surface;
+    DDSURFACEDESC2 own{};
+    ASSERT_EQ(surface->GetSurfaceDesc(&own), DD_OK);
+    ASSERT_EQ(own.lPitch, 8) << "rows of 6 bytes padded to 4";
+    ASSERT_NE(own.dwFlags & DDSD_PITCH, 0u);
+    ASSERT_NE(own.ddsCaps.dwCaps & DDSCAPS_TEXTURE, 0u);
+
+    const std::vector<uint8_t> bytes = NativeBytes(t);
+    // First struct chunk (20), name "tile" (12 + 8), empty mask (12 + 4), block header (12).
+    const size_t block = 20 + 20 + 16 + 12;
+    ASSERT_EQ(bytes.size(), block + 4 + kTvDDSDescSize + 12);
+    ASSERT_EQ(std::memcmp(bytes.data() + block, "DDS ", 4), 0);
+    DDSURFACEDESC2 stored;
+    TvD3DParseSurfaceDesc(bytes.data() + block + 4, &stored);
+    EXPECT_EQ(stored.lPitch, own.lPitch);
+    EXPECT_EQ(stored.dwFlags, own.dwFlags & ~DWORD(DDSD_PITCH));
+    EXPECT_EQ(stored.ddsCaps.dwCaps,
+              own.ddsCaps.dwCaps & ~DWORD(DDSCAPS_SYSTEMMEMORY | DDSCAPS_TEXTURE));
+    EXPECT_EQ(stored.ddsCaps.dwCaps2, own.ddsCaps.dwCaps2 & ~DWORD(DDSCAPS2_TEXTUREMANAGE));
+    EXPECT_EQ(stored.dwWidth, 3u);
+    const std::vector<uint8_t> pixels(bytes.end() - 12, bytes.end());
+    EXPECT_EQ(pixels, Rgb565(3, 2).data);
+
+    // It reads back into a surface of the same pitch and pixels.
+    TvTexture* back = nullptr;
+    TvStream* in = OpenReadStream(bytes);
+    ASSERT_TRUE(TvD3DNativeTextureRead(in, &back, 0));
+    TvStreamClose(in, nullptr);
+    ASSERT_NE(back, nullptr);
+    DDSURFACEDESC2 d;
+    auto* p =
+        static_cast<uint8_t*>(TvD3DSurfaceLockRead(TvD3DGetRasterData(back->raster)->surface, &d));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(d.lPitch, 8);
+    EXPECT_EQ(std::vector<uint8_t>(p + 8, p + 14),
+              std::vector<uint8_t>(pixels.begin() + 6, pixels.end()));
+    TvD3DSurfaceUnlock(TvD3DGetRasterData(back->raster)->surface);
+    TvTextureDestroy(back);
+    TvTextureDestroy(t);
+}
+
 TEST_F(DdsTest, NativeTextureBlockRoundTrip) {
     DataFolder folder;
-    folder.Write("t/stone.dds", DdsFile(Argb8888(4, 4, 3)));
-    TvImageSetPath("t\\");
-    TvTexture* t = TvD3DReadDDSTexture("stone", "stonemask");
+    TvTexture* t = TextureFromFile(folder, "stone", Argb8888(4, 4, 3), "stonemask");
     ASSERT_NE(t, nullptr);
     TvTextureSetFilterMode(t, 4);
     TvTextureSetAddressing(t, 2);
 
     uint32_t size = 0;
     ASSERT_TRUE(TvD3DNativeTextureSize(&size, t, 0));
-    TvStream* out = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_WRITE, nullptr);
-    ASSERT_TRUE(TvD3DNativeTextureWrite(out, t, 0));
-    TvMemory memory{};
-    TvStreamClose(out, &memory);
-    const std::vector<uint8_t> bytes(memory.start, memory.start + memory.length);
-    TvFree(memory.start);
+    const std::vector<uint8_t> bytes = NativeBytes(t);
     EXPECT_EQ(bytes.size(), size);
     EXPECT_EQ(std::memcmp(bytes.data() + 12, "D3D", 4), 0);
 

@@ -161,6 +161,25 @@ TEST_F(TextureTest, MaskedReadsAndRefusals) {
     EXPECT_EQ(TvTextureDefaultRead("odd", nullptr), nullptr) << "no raster format";
 }
 
+// While a dictionary is current, only it is searched: a texture that another dictionary holds
+// is read afresh through the callback (here there is no file, so it is not found).
+TEST_F(TextureTest, ACurrentDictionaryHidesTheOthers) {
+    TvTexDictionary* other = TvTexDictionaryCreate();
+    ASSERT_NE(other, nullptr);
+    TvTexture* stone = TvTextureCreate(nullptr);
+    TvTextureSetName(stone, "stone");
+    TvTexDictionaryAddTexture(other, stone);
+    ASSERT_NE(TvTexDictionaryGetCurrent(), other);
+    EXPECT_EQ(TvTextureRead("stone", nullptr), nullptr);
+    EXPECT_EQ(LastErrorCode(), E_TV_TEXTURENOTFOUND);
+    EXPECT_EQ(stone->refCount, 1u);
+
+    // Without a current dictionary the other one is searched and the texture found.
+    TvTexDictionaryDestroy(TvTexDictionaryGetCurrent());
+    EXPECT_EQ(TvTextureRead("stone", nullptr), stone);
+    EXPECT_EQ(stone->refCount, 2u);
+}
+
 TEST_F(TextureTest, DestroyingADictionaryDestroysItsTextures) {
     Touch("a.bmp");
     TvTexDictionary* dict = TvTexDictionaryGetCurrent();

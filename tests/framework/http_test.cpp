@@ -49,8 +49,17 @@ TEST_F(HttpTest, HeaderLines) {
         {"HTTP/1.0 200 OK\r\r", VK_OK, -1, -1},
         {"HTTP/1.1 404 Not Found\r\n\r\n", VK_E_HTTPNOTFOUND, -1, -1},
         {"HTTP/1.1  404\r\n\r\n", VK_E_HTTPNOTFOUND, -1, -1},
-        {"HTTP/1.0 404 Not Found\r\n\r\n", VK_OK, -1, -1},
+        // Every error status fails, whichever version answers: an error page is not the
+        // document.
+        {"HTTP/1.0 404 Not Found\r\n\r\n", VK_E_HTTPNOTFOUND, -1, -1},
+        {"HTTP/1.0 400 Bad Request\r\n\r\n", VK_E_HTTPNOTFOUND, -1, -1},
+        {"HTTP/1.1 500 Internal Server Error\r\n\r\n", VK_E_HTTPNOTFOUND, -1, -1},
+        {"HTTP/1.0 403 Forbidden\r\nContent-Length: 9\r\n\r\n", VK_E_HTTPNOTFOUND, -1, -1},
+        {"HTTP/1.1 399 Odd\r\n\r\n", VK_OK, -1, -1},
+        {"HTTP/1.0 302 Found\r\n\r\n", VK_OK, -1, -1},
         {"HTTP/1.1 4040 Odd\r\n\r\n", VK_OK, -1, -1},
+        {"HTTP/1.1 40x Odd\r\n\r\n", VK_OK, -1, -1},
+        {"HTTP/2 404\r\n\r\n", VK_OK, -1, -1},
         {"HTTP/1.0 200 OK\r\nContent-Len", VK_E_ENDOFSTREAM, -1, -1},
         {"", VK_E_ENDOFSTREAM, -1, -1},
     };
@@ -100,8 +109,9 @@ TEST_F(HttpTest, FetchesADocument) {
     EXPECT_STREQ(path, "/docs/");
     EXPECT_EQ(http->GetProperty(VK_URL_PATH, path, 6), VK_E_FAIL);
 
-    // Setting the name again makes a fresh request; a 404 answer fails it.
-    tcptest::Server missing("HTTP/1.1 404 Not Found\r\n\r\n");
+    // Setting the name again makes a fresh request; a 404 answer fails it, also from an
+    // HTTP/1.0 server, which would otherwise hand its error page out as the document.
+    tcptest::Server missing("HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>");
     ws::PlatformWinsockRedirectPort(80, missing.port);
     EXPECT_EQ(http->SetProperty(VK_URL_NAME, "gone.txt"), VK_E_HTTPNOTFOUND);
     EXPECT_EQ(missing.Join(), "GET /docs/gone.txt HTTP/1.0\n\n");

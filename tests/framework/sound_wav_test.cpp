@@ -13,16 +13,28 @@ struct InfoCase {
 };
 
 TEST_F(WavFile, InfoOfWellFormedFiles) {
+    // Odd-sized chunks are followed by a pad byte (a body one longer than its size field).
+    Bytes oddFmt = WavBuilder().Fmt(1, 8000, 8, 1, 2).Chunk("data", Bytes(6)).bytes;
+    oddFmt[16] = 17; // the fmt chunk's size: 16 bytes of format, one more, then the pad
     const InfoCase cases[] = {
+        {"605-byte bext chunk and its pad byte before data",
+         WavBuilder()
+             .Fmt(2, 48000, 16)
+             .Chunk("bext", Bytes(606, 'b'), 605)
+             .Chunk("data", Bytes(8))
+             .bytes,
+         2, VK_SOUND_S16, 2, 48000, 8},
+        {"odd fmt chunk and its pad byte", oddFmt, 6, VK_SOUND_U8, 1, 8000, 6},
         {"16-bit stereo", WavBuilder().Fmt(2, 22050, 16).Chunk("data", Bytes(88200)).bytes, 22050,
          VK_SOUND_S16, 2, 22050, 88200},
-        {"chunk between fmt and data",
+        // Writers that leave the pad out: the id at the unpadded offset is the valid one.
+        {"odd chunk between fmt and data without a pad",
          WavBuilder().Fmt(1, 11025, 8).Chunk("LIST", Bytes(7)).Chunk("data", Bytes(30)).bytes, 30,
          VK_SOUND_U8, 1, 11025, 30},
         {"fmt with extension word",
          WavBuilder().Fmt(1, 8000, 16, 1, 2).Chunk("data", Bytes(10)).bytes, 5, VK_SOUND_S16, 1,
          8000, 10},
-        {"chunk before fmt",
+        {"odd chunk before fmt without a pad",
          WavBuilder().Chunk("junk", Bytes(3)).Fmt(2, 44100, 8).Chunk("data", Bytes(9)).bytes, 4,
          VK_SOUND_U8, 2, 44100, 9},
         {"other width keeps the word", WavBuilder().Fmt(1, 8000, 24).Chunk("data", Bytes(9)).bytes,

@@ -88,11 +88,73 @@ TEST_F(JpegTest, BadFilesGiveNullAndTheProgramGoesOn) {
     TvImageDestroy(cut);
 }
 
+// The file's size fields, patched into the start-of-frame segment.
+std::vector<uint8_t> WithClaimedSize(std::vector<uint8_t> file, uint16_t width, uint16_t height) {
+    for (size_t i = 0; i + 8 < file.size(); i++) {
+        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+            file[i + 5] = uint8_t(height >> 8);
+            file[i + 6] = uint8_t(height);
+            file[i + 7] = uint8_t(width >> 8);
+            file[i + 8] = uint8_t(width);
+            return file;
+        }
+    }
+    ADD_FAILURE() << "no start-of-frame segment";
+    return file;
+}
+
+TvImage* ReadBytes(const std::vector<uint8_t>& file) {
+    return ReadFromBytes(file, MV2LoadJpegStream);
+}
+
+// A few hundred bytes may claim any size: above 4096 on a side the picture is refused before
+// anything is allocated; at 4096 it decodes until its data ends.
+TEST_F(JpegTest, ClaimedSizesAreBounded) {
+    const std::vector<uint8_t> small = JpegFile(16, 16, 3, Quadrant);
+    ASSERT_LT(small.size(), 1000u);
+    for (auto [w, h] : {std::pair{16384, 16384}, std::pair{4097, 16}, std::pair{16, 4097}})
+        EXPECT_EQ(ReadBytes(WithClaimedSize(small, uint16_t(w), uint16_t(h))), nullptr) << w;
+    TvImage* image = ReadBytes(WithClaimedSize(small, 4096, 4096));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 4096);
+    EXPECT_EQ(image->height, 4096);
+    TvImageDestroy(image);
+}
+
+// A cut file keeps the rows decoded before its data ended; the rows far below are not decoded
+// from nothing (the library would give them mid grey) but left opaque black.
+TEST_F(JpegTest, CutFilesStopDecodingWhereTheDataEnds) {
+    auto noisyRed = [](int32_t x, int32_t y) {
+        return TvRGBA{uint8_t(200 + (x * 7 + y * 13) % 40), uint8_t((x * y) % 50), 20, 255};
+    };
+    const std::vector<uint8_t> whole = JpegFile(64, 256, 3, noisyRed);
+    TvImage* image =
+        ReadBytes(std::vector<uint8_t>(whole.begin(), whole.begin() + 3 * long(whole.size()) / 10));
+    ASSERT_NE(image, nullptr);
+    EXPECT_GE(At(image, 10, 2).red, 180) << "the rows before the cut are decoded";
+    for (int32_t y : {200, 255}) {
+        const TvRGBA c = At(image, 30, y);
+        EXPECT_EQ(c.red, 0) << y;
+        EXPECT_EQ(c.green, 0) << y;
+        EXPECT_EQ(c.blue, 0) << y;
+        EXPECT_EQ(c.alpha, 255) << y;
+    }
+    TvImageDestroy(image);
+
+    // A progressive file is read whole before its rows come out: its first scans cover the
+    // whole picture, and every row is decoded from them.
+    const std::vector<uint8_t> progressive = JpegFile(64, 256, 3, noisyRed, 95, true);
+    image = ReadFromBytes(std::vector<uint8_t>(progressive.begin(),
+                                               progressive.begin() + long(progressive.size()) / 2),
+                          MV2LoadJpegStream);
+    ASSERT_NE(image, nullptr);
+    EXPECT_GE(At(image, 30, 250).red, 150) << "the bottom rows come from the first scans";
+    TvImageDestroy(image);
+}
+
 TEST_F(JpegTest, ReadsFromAnyEngineStreamAndThroughTheRegistry) {
     const std::vector<uint8_t> file = JpegFile(40, 24, 3, Quadrant);
-    TvStream* stream = OpenReadStream(file);
-    TvImage* image = MV2LoadJpegStream(stream);
-    TvStreamClose(stream, nullptr);
+    TvImage* image = ReadBytes(file);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 40);
     EXPECT_EQ(image->height, 24);

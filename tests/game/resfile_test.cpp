@@ -2,11 +2,13 @@
 // level records, languages by locale, text widths, and the checks that refuse a damaged file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/core/memory.h"
 #include "platform/win32/win32.h"
 #include "shell/bytes.h"
 #include "shell/pack.h"
@@ -32,7 +34,9 @@ struct TextureLog {
         live++;
         return reinterpret_cast<TvTexture*>(new int(0));
     }
+    static inline std::vector<std::string> events; // destroyed textures and menu messages
     static bool Destroy(TvTexture* t) {
+        events.push_back("texture destroyed");
         live--;
         delete reinterpret_cast<int*>(t);
         return true;
@@ -41,6 +45,20 @@ struct TextureLog {
     static bool SetMipmapping(bool on) {
         mipmapping = on;
         return true;
+    }
+};
+
+// Menu instances that stand open while a test runs; messages to them go to the event log.
+struct OpenMenus {
+    static inline int current, closing;
+    static inline bool open = false;
+    static void* Current() { return open ? &current : nullptr; }
+    static void* Closing() { return open ? &closing : nullptr; }
+    static int32_t Send(void* instance, int32_t message, int32_t itemId, ...) {
+        TextureLog::events.push_back(std::string(instance == &current ? "current" : "closing") +
+                                     " message " + std::to_string(message) + " to " +
+                                     std::to_string(itemId));
+        return 1;
     }
 };
 
@@ -72,8 +90,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(engine.ok());
         saved = gMV2ResourceTextureCalls;
+        savedMenus = gMV2ResourceMenuCalls;
         gMV2ResourceTextureCalls = {TextureLog::Read, TextureLog::Destroy,
                                     TextureLog::GetMipmapping, TextureLog::SetMipmapping};
+        gMV2ResourceMenuCalls = {OpenMenus::Current, OpenMenus::Closing, OpenMenus::Send};
+        OpenMenus::open = false;
+        TextureLog::events.clear();
         TextureLog::reads.clear();
         TextureLog::refused.clear();
         TextureLog::mipmappingAtRead.clear();
@@ -85,6 +107,8 @@ protected:
         MV2FreeMenuResourceFile();
         EXPECT_EQ(TextureLog::live, 0);
         gMV2ResourceTextureCalls = saved;
+        gMV2ResourceMenuCalls = savedMenus;
+        TvEngineGetMemoryFunctions()->allocate = nullptr;
     }
 
     int32_t Load(const std::vector<uint8_t>& bytes) {
@@ -102,6 +126,7 @@ protected:
     NullEngine engine;
     DataFolder folder;
     MV2ResourceTextureCalls saved{};
+    MV2ResourceMenuCalls savedMenus{};
 };
 
 TEST_F(ResFileTest, LoadsFromAPackAndFindsTexturesTypesAndLevels) {
@@ -157,6 +182,92 @@ TEST_F(ResFileTest, LoadsFromAPackAndFindsTexturesTypesAndLevels) {
     // A second load releases the first: its textures are destroyed before new ones are read.
     ASSERT_EQ(Load(bytes), 1);
     EXPECT_EQ(TextureLog::live, 2);
+}
+
+// Loading again while menus are open destroys the closing and then the current instance
+// before anything else of the old file goes.
+TEST_F(ResFileTest, ReloadingWithMenusOpenDestroysBothInstancesFirst) {
+    const std::vector<uint8_t> bytes = BuildResourceFile(SampleFile());
+    ASSERT_EQ(Load(bytes), 1);
+    TextureLog::events.clear();
+    OpenMenus::open = true;
+    ASSERT_EQ(Load(bytes), 1);
+    const std::vector<std::string> expected = {"closing message 2 to -1", "current message 2 to -1",
+                                               "texture destroyed", "texture destroyed"};
+    EXPECT_EQ(TextureLog::events, expected);
+
+    TextureLog::events.clear();
+    OpenMenus::open = false;
+    MV2FreeMenuResourceFile();
+    EXPECT_EQ(TextureLog::events,
+              (std::vector<std::string>{"texture destroyed", "texture destroyed"}));
+}
+
+// Allocations that fail: the file buffer, and the menu instance buffers, whose failure the
+// sizing step reports before the loader's own message. Nothing stays loaded.
+TEST_F(ResFileTest, FailedAllocationsLeaveNothingLoaded) {
+    const std::vector<uint8_t> bytes = BuildResourceFile(SampleFile());
+    ASSERT_EQ(Load(bytes), 1);
+    const size_t instances = 2 * gMV2MenuResource.instanceSize;
+    MV2FreeMenuResourceFile();
+    static size_t refused;
+    TvEngineGetMemoryFunctions()->allocate = [](size_t n) {
+        return n == refused ? nullptr : std::malloc(n);
+    };
+    struct Case {
+        size_t size;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {bytes.size(), {"Could not allocate resource file buffer"}},
+        {instances, {"Error allocating memory for menus", "Bad menus"}},
+    };
+    for (const Case& c : cases) {
+        PlatformClearMessageBoxes();
+        refused = c.size;
+        EXPECT_EQ(Load(bytes), 0) << c.size;
+        std::vector<std::string> boxes;
+        for (const auto& box : PlatformMessageBoxes())
+            boxes.push_back(box.text);
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(gMV2MenuResource.menus, nullptr);
+        EXPECT_EQ(gMV2MenuResource.instanceBuffers[0], nullptr);
+        EXPECT_EQ(TextureLog::live, 0);
+    }
+}
+
+// Ids and languages may share text records and indexes; records that overlap are refused,
+// which keeps the check linear in the chunk's size.
+TEST_F(ResFileTest, SharedTextsLoadAndOverlappingOnesAreRefused) {
+    using Bytes = std::vector<uint8_t>;
+    const Bytes good = BuildResourceFile(SampleFile());
+    const size_t chunk1 = ResourceChunkAt(good, 1);
+    auto index = [&](const Bytes& b, uint32_t language) {
+        return chunk1 + MV2ReadU32(b.data() + chunk1 + language * kMV2LanguageRowSize + 4);
+    };
+    auto record = [&](const Bytes& b, uint32_t language, uint32_t text) {
+        return MV2ReadU32(b.data() + index(b, language) + text * kMV2TextIndexPairSize + 4);
+    };
+    auto setRecord = [&](Bytes& b, uint32_t language, uint32_t text, uint32_t offset) {
+        MV2WriteU32(b.data() + index(b, language) + text * kMV2TextIndexPairSize + 4, offset);
+    };
+
+    // Text 12 of the second language uses text 11's record; the first language uses the
+    // second's index.
+    Bytes shared = good;
+    setRecord(shared, 1, 2, record(good, 1, 1));
+    MV2WriteU32(shared.data() + chunk1 + 4,
+                MV2ReadU32(shared.data() + chunk1 + kMV2LanguageRowSize + 4));
+    ASSERT_EQ(Load(shared), 1) << LastBox();
+    ASSERT_EQ(MV2CreateLanguage(0x0407), 1);
+    MV2TextDescriptor d{nullptr, 12, 0, 0, 0, 0, 0};
+    EXPECT_EQ(MV2GetText(&d)->width, 3u + 5 + 4);
+
+    // A record that starts inside another (its head is the other's reserved word, a text of no
+    // units) is refused.
+    Bytes inside = good;
+    setRecord(inside, 1, 2, record(good, 1, 1) + 4);
+    EXPECT_EQ(Load(inside), 0);
+    EXPECT_EQ(LastBox(), "Bad Cookie");
 }
 
 TEST_F(ResFileTest, LanguageFollowsTheLocaleElseUkEnglish) {
@@ -280,6 +391,18 @@ TEST_F(ResFileTest, DamagedFilesAreRefusedWithTheirMessage) {
     described("Bad Cookie", [](ResourceFile& f) { f.languages[0].numFontPages = 5000; });
     described("Unable to find a chunk in resource file",
               [](ResourceFile& f) { f.order = {0, 1, 2, 3, 4, 4}; });
+    { // menus that share items: 23 rows of two items from the first item's offset
+        ResourceFile f = good;
+        f.menus.assign(23, ResMenu{1, {{1, 0}}});
+        Bytes b = BuildResourceFile(f);
+        const size_t menus = ResourceChunkAt(b, 0);
+        const uint32_t first = MV2ReadU32(b.data() + menus + 8);
+        for (size_t m = 0; m < 23; m++) {
+            MV2WriteU32(b.data() + menus + m * kMV2MenuRowSize + 4, 2);
+            MV2WriteU32(b.data() + menus + m * kMV2MenuRowSize + 8, first);
+        }
+        cases.push_back({"Bad menus", b});
+    }
     cases.push_back({"Bad Textures", BuildResourceFile(good)});
 
     for (size_t i = 0; i < cases.size(); i++) {

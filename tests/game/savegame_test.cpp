@@ -9,6 +9,7 @@
 
 #include "platform/win32/win32.h"
 #include "shell/bytes.h"
+#include "shell/gamestate.h"
 #include "shell/resfile.h"
 #include "shell/savegame.h"
 #include "tests/support/data_folder.h"
@@ -110,6 +111,71 @@ TEST_F(SaveGameTest, EveryFieldSurvivesTheSlotFile) {
     EXPECT_EQ(MV2WriteSaveRecord(-1, &r), 0);
 }
 
+// A slot file written byte by byte at each field's offset: one weapon and one tool make a
+// record of 216 bytes.
+TEST_F(SaveGameTest, ReadsARecordWrittenByHand) {
+    std::vector<uint8_t> record(216, 0);
+    auto at = [&](size_t offset, uint32_t value) { MV2WriteU32(record.data() + offset, value); };
+    std::memcpy(record.data(), "Trench\0", 7); // name, 16 bytes
+    at(16, 30);                                // mission row
+    at(20, 5);                                 // award counter 0
+    at(24, uint32_t(-2));                      // award counter 2
+    at(28, 3);                                 // equipment level
+    at(32, 0x3F400000);                        // hull fraction 0.75
+    at(36, 11);                                // award counter 1
+    at(40, 0x04030201);                        // level switch state, 4 bytes
+    record[44] = 0xA0;                         // mission state block, 100 bytes
+    record[143] = 0xA9;
+    at(144, 67);         // sub type
+    at(148, 1);          // weapon count
+    at(152, 21);         // weapon slot
+    at(156, 40);         // its ammunition word
+    at(160, 3);          // its mount
+    at(164, 21);         // current weapon slot
+    at(168, 1);          // tool count
+    at(172, 6);          // tool kind
+    at(176, 0x77);       // its second word
+    at(180, 6);          // current tool
+    at(184, 2);          // script 41 counter 0
+    at(188, 9);          // script 41 counter 1
+    at(192, 0x3FC00000); // script 41 values: 1.5, then five more
+    at(212, 0xC0000000); // the last: -2.0
+    WriteRaw(7, 216, record);
+
+    MV2SaveRecord r;
+    ASSERT_EQ(MV2ReadSaveRecord(7, &r), 1);
+    EXPECT_STREQ(r.name, "Trench");
+    EXPECT_EQ(r.missionRow, 30);
+    EXPECT_EQ(r.counter0, 5);
+    EXPECT_EQ(r.counter2, -2);
+    EXPECT_EQ(r.equipmentLevel, 3);
+    EXPECT_EQ(r.hullFraction, 0.75f);
+    EXPECT_EQ(r.counter1, 11);
+    EXPECT_EQ(r.levelSwitches[0], 1);
+    EXPECT_EQ(r.levelSwitches[3], 4);
+    EXPECT_EQ(r.missionState[0], 0xA0);
+    EXPECT_EQ(r.missionState[99], 0xA9);
+    EXPECT_EQ(r.subType, 67);
+    ASSERT_EQ(r.loadout.numWeapons, 1);
+    EXPECT_EQ(r.loadout.weapons[0].slot, 21);
+    EXPECT_EQ(r.loadout.weapons[0].ammunition, 40);
+    EXPECT_EQ(r.loadout.weapons[0].mount, 3);
+    EXPECT_EQ(r.loadout.currentWeaponSlot, 21);
+    ASSERT_EQ(r.loadout.numTools, 1);
+    EXPECT_EQ(r.loadout.tools[0].kind, 6);
+    EXPECT_EQ(r.loadout.tools[0].word, 0x77);
+    EXPECT_EQ(r.loadout.currentTool, 6);
+    EXPECT_EQ(r.script41.counters[0], 2);
+    EXPECT_EQ(r.script41.counters[1], 9);
+    EXPECT_EQ(r.script41.values[0], 1.5f);
+    EXPECT_EQ(r.script41.values[5], -2.0f);
+    EXPECT_EQ(MV2CheckSaveRecord(&r), 1);
+
+    // The writer stores the same record as the same bytes.
+    ASSERT_EQ(MV2WriteSaveRecord(8, &r), 1);
+    EXPECT_EQ(StoredRecord(8), record);
+}
+
 TEST_F(SaveGameTest, CutOrOversizedRecordsAreRefused) {
     MV2SaveRecord r = SampleRecord();
     ASSERT_EQ(MV2WriteSaveRecord(0, &r), 1);
@@ -172,8 +238,10 @@ TEST_F(SaveGameTest, LoadChecksTheRecordBeforeStartingTheLevel) {
     } cases[] = {
         {"mission row past the table", [](MV2SaveRecord& r) { r.missionRow = 45; }},
         {"negative mission row", [](MV2SaveRecord& r) { r.missionRow = -1; }},
-        {"craft type without a record", [](MV2SaveRecord& r) { r.subType = 68; }},
+        {"negative craft type", [](MV2SaveRecord& r) { r.subType = -1; }},
         {"weapon slot past the table", [](MV2SaveRecord& r) { r.loadout.weapons[1].slot = 28; }},
+        {"mount past a craft's four", [](MV2SaveRecord& r) { r.loadout.weapons[2].mount = 4; }},
+        {"negative mount", [](MV2SaveRecord& r) { r.loadout.weapons[0].mount = -1; }},
         {"tool kind past the table", [](MV2SaveRecord& r) { r.loadout.tools[0].kind = 15; }},
         {"current tool past the table", [](MV2SaveRecord& r) { r.loadout.currentTool = 99; }},
     };
@@ -187,14 +255,23 @@ TEST_F(SaveGameTest, LoadChecksTheRecordBeforeStartingTheLevel) {
     }
     EXPECT_EQ(MV2LoadGame(6), 0); // no such slot
 
-    // A sound record gets as far as the level start, which cannot run without a level.
-    MV2SaveRecord r = SampleRecord();
-    ASSERT_EQ(MV2WriteSaveRecord(5, &r), 1);
-    EXPECT_EQ(MV2LoadGame(5), 0);
-    EXPECT_TRUE(Boxed("Couldn't start a one player game"));
-    EXPECT_STREQ(gMV2Save.currentName, "Abyss run");
-    EXPECT_EQ(gMV2Save.loading, 0);
-    EXPECT_EQ(gMV2Save.currentSlot, -1);
+    // A sound record gets as far as the level start, which cannot run without a level; the
+    // game is in mode 8 with the sequence state of a running game by then. A craft type that
+    // no record has is no reason to refuse: selecting it falls back to the first record.
+    for (int32_t subType : {67, 68}) {
+        gMV2GameState = {7, 7, 0, 7};
+        PlatformClearMessageBoxes();
+        MV2SaveRecord r = SampleRecord();
+        r.subType = subType;
+        ASSERT_EQ(MV2WriteSaveRecord(5, &r), 1);
+        EXPECT_EQ(MV2LoadGame(5), 0);
+        EXPECT_TRUE(Boxed("Couldn't start a one player game")) << subType;
+        EXPECT_EQ(gMV2GameState.current, 8);
+        EXPECT_EQ(gMV2GameState.sequence, 9);
+        EXPECT_STREQ(gMV2Save.currentName, "Abyss run");
+        EXPECT_EQ(gMV2Save.loading, 0);
+        EXPECT_EQ(gMV2Save.currentSlot, -1);
+    }
 }
 
 TEST_F(SaveGameTest, SaveScreenTextsAndRankTitles) {

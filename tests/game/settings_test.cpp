@@ -7,6 +7,7 @@
 
 #include "game/effects/shadows.h"
 #include "game/frontend/movies.h"
+#include "game/objects/caustics.h"
 #include "platform/win32/registry.h"
 #include "shell/cdaudio.h"
 #include "shell/settings.h"
@@ -94,6 +95,40 @@ TEST_F(SettingsTest, WrittenValuesReadBack) {
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(size, 4u);
     RegCloseKey(key);
+}
+
+// The subtitle and dappling values are stored under their own names; a stored dappling value
+// reaches both caustics setters.
+TEST_F(SettingsTest, SubtitlesAndDapplingUnderTheirNames) {
+    SetAll(100, 100, 75, 2, 1, "PLAYER", 10, 0);
+    ASSERT_EQ(MV2WriteSetting(MV2_SETTING_SUBTITLES), 1);
+    ASSERT_EQ(MV2WriteSetting(MV2_SETTING_DAPPLING), 1);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kMV2SettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    for (auto [name, expected] : {std::pair{"Subtitles", 2}, std::pair{"Dappling", 0}}) {
+        int32_t value = -1;
+        DWORD type = 0, size = sizeof value;
+        EXPECT_EQ(
+            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+            ERROR_SUCCESS)
+            << name;
+        EXPECT_EQ(type, REG_DWORD) << name;
+        EXPECT_EQ(value, expected) << name;
+    }
+    RegCloseKey(key);
+
+    const int32_t one = 1;
+    Store("Subtitles", REG_DWORD, &one, 4);
+    Store("Dappling", REG_DWORD, &one, 4);
+    MV2SetWorldCaustics(0);
+    MV2SetAtomicCaustics(0);
+    EXPECT_EQ(MV2ReadSetting(MV2_SETTING_SUBTITLES), 1);
+    EXPECT_EQ(MV2ReadSetting(MV2_SETTING_DAPPLING), 1);
+    EXPECT_EQ(MV2GetSubtitles(), 1);
+    EXPECT_EQ(gMV2Settings.worldCaustics, 1);
+    EXPECT_EQ(gMV2Settings.atomicCaustics, 1);
+    EXPECT_EQ(MV2GetWorldCaustics(), 1);
+    EXPECT_EQ(MV2GetAtomicCaustics(), 1);
 }
 
 TEST_F(SettingsTest, ValuesOfTheWrongShapeLeaveTheSetting) {

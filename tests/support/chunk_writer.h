@@ -42,3 +42,11 @@ ChunkWriter& WriteExtension(ChunkWriter& writer, const std::vector<ExtensionData
 
 // A memory read stream over `bytes` (which must outlive it); null when the engine refuses.
 TvStream* OpenReadStream(const std::vector<uint8_t>& bytes);
+
+// Runs `reader` over a memory read stream of `bytes` and closes the stream; its result.
+template <typename T> T* ReadFromBytes(const std::vector<uint8_t>& bytes, T* (*reader)(TvStream*)) {
+    TvStream* stream = OpenReadStream(bytes);
+    T* result = reader(stream);
+    TvStreamClose(stream, nullptr);
+    return result;
+}

@@ -82,7 +82,8 @@ std::vector<uint8_t> BmpRows(int32_t width, int32_t height, int32_t bits,
 }
 
 std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
-                              const std::function<TvRGBA(int32_t, int32_t)>& pixel, int quality) {
+                              const std::function<TvRGBA(int32_t, int32_t)>& pixel, int quality,
+                              bool progressive) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -96,6 +97,7 @@ std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
     cinfo.in_color_space = components == 3 ? JCS_RGB : components == 4 ? JCS_CMYK : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(size_t(width) * size_t(components));
     while (cinfo.next_scanline < cinfo.image_height) {

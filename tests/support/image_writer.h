@@ -25,11 +25,11 @@ std::vector<uint8_t> BmpFile(const BmpDesc& desc);
 std::vector<uint8_t> BmpRows(int32_t width, int32_t height, int32_t bits,
                              const std::function<uint32_t(int32_t x, int32_t y)>& value);
 
-// A baseline JPEG of 3 components (colour), 1 (grey) or 4 (four-ink, the channels red, green,
-// blue and alpha stored as its inks) at the given quality.
+// A baseline (or progressive) JPEG of 3 components (colour), 1 (grey) or 4 (four-ink, the
+// channels red, green, blue and alpha stored as its inks) at the given quality.
 std::vector<uint8_t> JpegFile(int32_t width, int32_t height, int components,
                               const std::function<TvRGBA(int32_t x, int32_t y)>& pixel,
-                              int quality = 95);
+                              int quality = 95, bool progressive = false);
 
 // A DDS file: "DDS ", a 124-byte description and the given pixel bytes (all levels, then any
 // palette). Pixel formats are {flags, FourCC, bit count, red, green, blue, alpha masks}.

@@ -114,9 +114,9 @@ int32_t TvD3DNativeTextureWrite(void* out, void* in, int32_t) {
     if (FAILED(surface->GetSurfaceDesc(&desc))) return 0;
     desc.ddsCaps.dwCaps &= ~(DDSCAPS_SYSTEMMEMORY | DDSCAPS_TEXTURE);
     desc.ddsCaps.dwCaps2 &= ~DDSCAPS2_TEXTUREMANAGE;
+    // The pitch stays as the surface reports it; only its flag goes. Rows are stored without
+    // padding, and a reader takes the pitch of the surface it creates.
     desc.dwFlags &= ~DDSD_PITCH;
-    // Rows are stored without padding; the pitch of memory is no part of the file.
-    if (!(desc.dwFlags & DDSD_LINEARSIZE)) desc.lPitch = 0;
     uint8_t stored[kTvDDSDescSize];
     TvD3DStoreSurfaceDesc(desc, stored);
     if (!TvStreamWrite(stream, stored, kTvDDSDescSize) || !WriteLevels(stream, surface)) return 0;

@@ -296,6 +296,9 @@ TvRaster* TvD3DReadDDS(TvStream* stream, uint32_t expectedSize) {
     if (!rd->format || FAILED(drv.dd->CreateSurface(&desc, &rd->surface, nullptr)) || !rd->surface)
         return fail();
     rd->colourKeyed = desc.dwFlags & DDSD_CKSRCBLT;
+    // The raster keeps the pixel format of its surface. A DXT file on a card that offers DXT
+    // therefore stays compressed: it is drawn as it is, and raster locks of it are refused,
+    // since its blocks are no pixels of the raster's format code.
     const TvD3DTextureFormat* own = DeviceFormat(code);
     rd->format->format = own ? own->desc.ddpfPixelFormat : pf;
     TvD3DTextureChainAdd(rd->surface, rd);
