@@ -1,17 +1,22 @@
 // Last error, named mutexes, handles and sleeping.
 #include "platform/win32/handles.h"
 
+#include "platform/win32/registry.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 thread_local DWORD g_lastError = 0;
@@ -30,13 +35,32 @@ struct MutexObject : Win32Object {
     }
 };
 
-std::string LockPath(const char* name) {
-    const char* dir = getenv("XDG_RUNTIME_DIR");
-    std::string path = (dir && *dir) ? dir : "/tmp";
-    path += "/marovant-";
-    for (const char* p = name; *p; ++p) path += (*p == '/' || *p == '\\') ? '_' : *p;
-    path += ".lock";
-    return path;
+// Where a named lock may live, in the order tried: the runtime folder, the settings folder,
+// then a name in /tmp that carries the user id, so that two users never share a lock.
+std::vector<std::string> LockPaths(const char* name) {
+    std::string file = "marovant-";
+    for (const char* p = name; *p; ++p)
+        file += (*p == '/' || *p == '\\') ? '_' : *p;
+    file += ".lock";
+    std::vector<std::string> paths;
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime) paths.push_back(std::string(runtime) + "/" + file);
+    std::string settings = PlatformSettingsFolder();
+    if (!settings.empty()) paths.push_back(settings + "/" + file);
+    paths.push_back("/tmp/marovant-" + std::to_string(geteuid()) + "-" + file.substr(9));
+    return paths;
+}
+
+// A lock file of our own: a regular file, not reached through a link, owned by this user.
+int OpenLockFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 } // namespace
 
@@ -52,8 +76,12 @@ Win32Object* Win32LookupHandle(HANDLE handle) {
     return it == Handles().end() ? nullptr : *it;
 }
 
-DWORD GetLastError() { return g_lastError; }
-void SetLastError(DWORD code) { g_lastError = code; }
+DWORD GetLastError() {
+    return g_lastError;
+}
+void SetLastError(DWORD code) {
+    g_lastError = code;
+}
 
 HANDLE CreateMutexA(void*, BOOL initialOwner, const char* name) {
     SetLastError(ERROR_SUCCESS);
@@ -64,11 +92,15 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, const char* name) {
     }
     // The lock is held for as long as the handle is open; the kernel drops it when the
     // holder dies, so a crashed copy never blocks the next start.
-    m->fd = open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    for (const std::string& path : LockPaths(name)) {
+        m->fd = OpenLockFile(path);
+        if (m->fd >= 0) break;
+    }
     if (m->fd < 0) {
-        delete m;
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
+        fprintf(stderr, "Warning: no folder can hold the lock \"%s\"; starting without it\n", name);
+        fflush(stderr);
+        m->owned = initialOwner != 0;
+        return Win32AddHandle(m);
     }
     if (flock(m->fd, LOCK_EX | LOCK_NB) != 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
@@ -106,4 +138,6 @@ BOOL CloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(DWORD ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

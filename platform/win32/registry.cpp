@@ -298,10 +298,8 @@ void RemoveStaleCopies() {
 class FileLock {
 public:
     FileLock() {
-        std::string file = PlatformRegistryFile();
-        size_t slash = file.rfind('/');
-        if (slash != std::string::npos && slash > 0 && !MakeDirs(file.substr(0, slash))) return;
-        fd_ = open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (PlatformSettingsFolder().empty()) return;
+        fd_ = open((PlatformRegistryFile() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
             if (errno == EINTR) continue;
             close(fd_);
@@ -366,6 +364,14 @@ void PlatformSetRegistryFile(const std::string& path) {
 
 std::string PlatformRegistryFile() {
     return g_fileOverride.empty() ? DefaultFile() : g_fileOverride;
+}
+
+std::string PlatformSettingsFolder() {
+    std::string file = PlatformRegistryFile();
+    size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    std::string dir = file.substr(0, slash ? slash : 1);
+    return MakeDirs(dir) ? dir : std::string();
 }
 
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, void*, PHKEY result,

@@ -66,3 +66,5 @@ LONG RegDeleteValueA(HKEY key, const char* valueName);
 // Test seam: the settings file to use; empty for the default location.
 void PlatformSetRegistryFile(const std::string& path);
 std::string PlatformRegistryFile();
+// The settings file's folder, made with its parents when missing; empty when it cannot be.
+std::string PlatformSettingsFolder();

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/registry.h"
+
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -69,6 +75,58 @@ TEST(Win32Mutex, NamedMutexIsExclusiveUntilClosed) {
     HANDLE again = CreateMutexA(nullptr, TRUE, "Test\\Mutex");
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     CloseHandle(again);
+}
+
+TEST(Win32Mutex, UnusableFoldersFallBackToPerUserOnes) {
+    char tmpl[] = "/tmp/marovant-mutex-XXXXXX";
+    std::string root = mkdtemp(tmpl);
+    std::string settings = root + "/config/marovant";
+    std::string inTmp = "/tmp/marovant-" + std::to_string(geteuid()) + "-Fallback_Test.lock";
+    std::filesystem::remove_all(inTmp);
+    std::ofstream(root + "/plain") << "x";
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    std::string savedRuntime = runtime ? runtime : "";
+    setenv("XDG_RUNTIME_DIR", (root + "/missing").c_str(), 1);
+    struct Case {
+        const char* what;
+        std::string settingsFile;
+        bool tmpUsable;
+        std::string lockFile; // empty: no lock at all
+    } cases[] = {
+        {"settings folder", settings + "/settings.reg", true,
+         settings + "/marovant-Fallback_Test.lock"},
+        {"per-user name in /tmp", root + "/plain/settings.reg", true, inTmp},
+        {"nowhere", root + "/plain/settings.reg", false, ""},
+    };
+    for (const Case& c : cases) {
+        PlatformSetRegistryFile(c.settingsFile);
+        if (!c.tmpUsable) std::filesystem::create_directory(inTmp); // a folder holds no lock
+        testing::internal::CaptureStderr();
+        HANDLE first = CreateMutexA(nullptr, TRUE, "Fallback\\Test");
+        DWORD firstError = GetLastError();
+        HANDLE second = CreateMutexA(nullptr, TRUE, "Fallback\\Test");
+        DWORD secondError = GetLastError();
+        std::string warnings = testing::internal::GetCapturedStderr();
+        EXPECT_NE(first, nullptr) << c.what;
+        EXPECT_EQ(firstError, ERROR_SUCCESS) << c.what;
+        if (c.lockFile.empty()) {
+            EXPECT_EQ(secondError, ERROR_SUCCESS) << c.what; // both start, with a warning
+            EXPECT_NE(warnings.find("Warning: no folder can hold the lock"), std::string::npos);
+        } else {
+            EXPECT_EQ(secondError, ERROR_ALREADY_EXISTS) << c.what;
+            EXPECT_TRUE(std::filesystem::is_regular_file(c.lockFile)) << c.what;
+            EXPECT_EQ(warnings, "") << c.what;
+        }
+        CloseHandle(second);
+        CloseHandle(first);
+        std::filesystem::remove_all(inTmp);
+    }
+    PlatformSetRegistryFile("");
+    if (runtime)
+        setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::remove_all(root);
 }
 
 TEST(Win32MessageBox, HeadlessBoxesReturnTheirDefaultButton) {
