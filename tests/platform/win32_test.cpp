@@ -6,11 +6,17 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -148,6 +154,47 @@ TEST(Win32MessageBox, HeadlessBoxesReturnTheirDefaultButton) {
     EXPECT_EQ(PlatformMessageBoxes()[0].text, "text");
     EXPECT_EQ(PlatformMessageBoxes()[0].caption, "caption");
     EXPECT_TRUE(PlatformIsHeadless());
+}
+
+TEST_F(Win32Test, QuitSignalEndsAnOpenBoxWithItsCancelAnswer) {
+    // A box that stays up until released, or for ten seconds at most.
+    struct Box {
+        std::mutex lock;
+        std::condition_variable released;
+        bool free = false, shown = false;
+    };
+    auto box = std::make_shared<Box>();
+    auto show = [box] {
+        std::unique_lock<std::mutex> hold(box->lock);
+        box->shown = true;
+        box->released.wait_for(hold, std::chrono::seconds(10), [&] { return box->free; });
+        return IDOK;
+    };
+    std::thread signaller([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kill(getpid(), SIGTERM);
+    });
+    int answer = Win32RunBox(show, IDCANCEL);
+    signaller.join();
+    EXPECT_EQ(answer, IDCANCEL);
+    {
+        std::lock_guard<std::mutex> hold(box->lock);
+        EXPECT_TRUE(box->shown);
+        box->free = true;
+        box->released.notify_all();
+    }
+    // The request stays pending: a second box answers at once without showing, and the
+    // pump then asks the top-level window to close.
+    bool shownAgain = false;
+    EXPECT_EQ(Win32RunBox([&] { return shownAgain = true, IDOK; }, IDNO), IDNO);
+    EXPECT_FALSE(shownAgain);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_CLOSE);
+    EXPECT_EQ(m.hwnd, hwnd);
+    EXPECT_FALSE(Win32QuitRequested());
+    // Without a request the box's own answer comes back.
+    EXPECT_EQ(Win32RunBox([] { return IDRETRY; }, IDCANCEL), IDRETRY);
 }
 
 TEST_F(Win32Test, QueueKeepsOrderAndQuitComesLast) {
