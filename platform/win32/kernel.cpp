@@ -16,7 +16,6 @@
 #include <mutex>
 #include <thread>
 #include <unordered_set>
-#include <vector>
 
 namespace {
 thread_local DWORD g_lastError = 0;
@@ -35,22 +34,6 @@ struct MutexObject : Win32Object {
     }
 };
 
-// Where a named lock may live, in the order tried: the runtime folder, the settings folder,
-// then a name in /tmp that carries the user id, so that two users never share a lock.
-std::vector<std::string> LockPaths(const char* name) {
-    std::string file = "marovant-";
-    for (const char* p = name; *p; ++p)
-        file += (*p == '/' || *p == '\\') ? '_' : *p;
-    file += ".lock";
-    std::vector<std::string> paths;
-    const char* runtime = getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) paths.push_back(std::string(runtime) + "/" + file);
-    std::string settings = PlatformSettingsFolder();
-    if (!settings.empty()) paths.push_back(settings + "/" + file);
-    paths.push_back("/tmp/marovant-" + std::to_string(geteuid()) + "-" + file.substr(9));
-    return paths;
-}
-
 // A lock file of our own: a regular file, not reached through a link, owned by this user.
 int OpenLockFile(const std::string& path) {
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -60,6 +43,25 @@ int OpenLockFile(const std::string& path) {
         close(fd);
         return -1;
     }
+    return fd;
+}
+
+// The lock file of a named mutex, opened in the first folder that can hold it: the runtime
+// folder, the settings folder (made when missing, and only when needed), then a name in /tmp
+// that carries the user id, so that two users never share a lock. -1 when none can.
+int OpenNamedLock(const char* name) {
+    std::string file = "marovant-";
+    for (const char* p = name; *p; ++p)
+        file += (*p == '/' || *p == '\\') ? '_' : *p;
+    file += ".lock";
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    int fd = runtime && *runtime ? OpenLockFile(std::string(runtime) + "/" + file) : -1;
+    if (fd < 0) {
+        std::string settings = PlatformSettingsFolder();
+        if (!settings.empty()) fd = OpenLockFile(settings + "/" + file);
+    }
+    if (fd < 0)
+        fd = OpenLockFile("/tmp/marovant-" + std::to_string(geteuid()) + "-" + file.substr(9));
     return fd;
 }
 } // namespace
@@ -92,10 +94,7 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, const char* name) {
     }
     // The lock is held for as long as the handle is open; the kernel drops it when the
     // holder dies, so a crashed copy never blocks the next start.
-    for (const std::string& path : LockPaths(name)) {
-        m->fd = OpenLockFile(path);
-        if (m->fd >= 0) break;
-    }
+    m->fd = OpenNamedLock(name);
     if (m->fd < 0) {
         fprintf(stderr, "Warning: no folder can hold the lock \"%s\"; starting without it\n", name);
         fflush(stderr);
