@@ -138,7 +138,8 @@ void AddKey(Store& store, const std::string& root, const std::string& path) {
 // regular file or is over the size cap gives false, so that it is never written over.
 bool ReadFile(std::string* text) {
     text->clear();
-    int fd = open(PlatformRegistryFile().c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a fifo or device in its place is refused, not waited on.
+    int fd = open(PlatformRegistryFile().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT;
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&

@@ -242,30 +242,39 @@ TEST_F(Registry, FileThatCannotBeUsedIsNeverReplaced) {
         {"unreadable", kept, fs::perms::none},
         {"oversized", kept + std::string((16u << 20) + 1 - kept.size(), '#'), fs::perms::owner_all},
     };
+    // Reads see the defaults and writes fail. Root reads any file, so the checks run in a
+    // child that drops to an ordinary user.
+    auto check = [] {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Game", 0, KEY_READ, &key) != ERROR_FILE_NOT_FOUND)
+            return 1;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Game", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr) != ERROR_ACCESS_DENIED)
+            return 2;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr) != ERROR_ACCESS_DENIED)
+            return 3;
+        return 0;
+    };
+    fs::permissions(dir, fs::perms::all);
+    fs::permissions(fs::path(file).parent_path(), fs::perms::all);
     for (const Case& c : cases) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << c.text;
         fs::permissions(file, c.mode);
-        // Root reads any file, so the checks run in a child that drops to an ordinary user.
-        fs::permissions(dir, fs::perms::all);
-        fs::permissions(fs::path(file).parent_path(), fs::perms::all);
-        Child child([] {
-            if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
-            HKEY key = nullptr;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, "Game", 0, KEY_READ, &key) != ERROR_FILE_NOT_FOUND)
-                return 1; // reads see the defaults
-            if (RegCreateKeyExA(HKEY_CURRENT_USER, "Game", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &key, nullptr) != ERROR_ACCESS_DENIED)
-                return 2; // and writes fail
-            if (RegCreateKeyExA(HKEY_CURRENT_USER, "Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &key, nullptr) != ERROR_ACCESS_DENIED)
-                return 3;
-            return 0;
-        });
+        Child child(check);
         ASSERT_TRUE(child.Started());
         EXPECT_EQ(child.Wait(30s), 0) << c.what;
         fs::permissions(file, fs::perms::owner_all);
         EXPECT_TRUE(ReadAll(file) == c.text) << c.what << ": the file was replaced";
     }
+    // Nor is a fifo in the file's place waited on.
+    fs::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0666), 0);
+    Child child(check);
+    ASSERT_TRUE(child.Started());
+    EXPECT_EQ(child.Wait(30s), 0) << "fifo";
+    EXPECT_TRUE(fs::is_fifo(file));
 }
 
 TEST_F(Registry, TwoWritersAtOnceKeepEveryValue) {
