@@ -249,8 +249,8 @@ TEST_F(Registry, FileThatCannotBeUsedIsNeverReplaced) {
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, "Game", 0, KEY_READ, &key) != ERROR_FILE_NOT_FOUND)
             return 1;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Game", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr) != ERROR_ACCESS_DENIED)
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Game", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_ACCESS_DENIED)
             return 2;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, "Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &key, nullptr) != ERROR_ACCESS_DENIED)
