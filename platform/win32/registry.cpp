@@ -1,7 +1,4 @@
 #include "platform/win32/registry.h"
-
-#include "platform/crt/crt.h"
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +24,8 @@ namespace {
 
 constexpr size_t kMaxFileSize = 16u << 20;
 constexpr size_t kMaxNameSize = 16383;
+// Temporary copies are the file's name, this and six characters mkstemp chooses.
+constexpr char kTemporarySuffix[] = ".tmp-";
 
 struct Value {
     std::string name;
@@ -254,7 +253,7 @@ bool Save(const Store& store) {
         }
     }
     std::string file = PlatformRegistryFile();
-    std::string tmp = file + ".XXXXXX";
+    std::string tmp = file + kTemporarySuffix + "XXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
@@ -273,13 +272,14 @@ bool Save(const Store& store) {
     return ok;
 }
 
-// Temporary copies ("settings.reg.XXXXXX") left by writers that died before their rename.
+// Temporary copies ("settings.reg.tmp-XXXXXX") left by writers that died before their rename.
 // Only called under the lock, when no other writer can have one open.
 void RemoveStaleCopies() {
     std::string file = PlatformRegistryFile();
     size_t slash = file.rfind('/');
     std::string dir = slash == std::string::npos ? "." : file.substr(0, slash ? slash : 1);
-    std::string prefix = (slash == std::string::npos ? file : file.substr(slash + 1)) + ".";
+    std::string prefix =
+        (slash == std::string::npos ? file : file.substr(slash + 1)) + kTemporarySuffix;
     DIR* d = opendir(dir.c_str());
     if (!d) return;
     while (dirent* e = readdir(d)) {

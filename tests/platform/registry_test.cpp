@@ -343,10 +343,13 @@ TEST_F(Registry, KilledWriterLeavesTheOldOrTheNewFile) {
     EXPECT_TRUE(text == oldValue || text == newValue);
 
     // The next write clears every temporary copy a dead writer left, its own or made here.
-    std::ofstream(file + ".Zq09xY") << "stale";
+    std::ofstream(file + ".tmp-Zq09xY") << "stale";
+    std::ofstream(file + ".backup") << "kept"; // not a name the writer makes
     ASSERT_EQ(setBig(oldValue), static_cast<LONG>(ERROR_SUCCESS));
     for (const auto& entry : fs::directory_iterator(fs::path(file).parent_path()))
-        EXPECT_TRUE(entry.path() == file || entry.path() == file + ".lock") << entry.path();
+        EXPECT_TRUE(entry.path() == file || entry.path() == file + ".lock" ||
+                    entry.path() == file + ".backup")
+            << entry.path();
     RegCloseKey(key);
 }
 
