@@ -1,4 +1,5 @@
 #include "platform/win32/registry.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
