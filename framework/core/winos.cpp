@@ -88,8 +88,14 @@ public:
     }
 
     // ---- IVkWinOS ----
+    // Fails only when the buffer is shorter than the folder; a buffer of exactly the
+    // folder's length gets its characters without a terminator.
     VkResult GetApplicationFolder(char* buffer, uint32_t size) override {
-        return CopyFitting(folder_, buffer, size);
+        size_t length = std::strlen(folder_);
+        if (!buffer || size < length) return VK_E_FAIL;
+        size_t copy = length + 1 <= size ? length + 1 : length;
+        std::memcpy(buffer, folder_, copy);
+        return VK_OK;
     }
 
     VkResult Update() override {
@@ -107,6 +113,7 @@ public:
     }
 
     int32_t GetQuitFlag() override { return quit_; }
+    int32_t KeyFlag() const { return keyFlag_; }
 
     VkResult Log(const char* text) override {
         if (!text) return VK_OK;
@@ -263,6 +270,10 @@ public:
             if (hook(hwnd, message, wParam, lParam) == 0) return 0;
         }
         switch (message) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            keyFlag_ = 1; // held until the pump sees a key-up
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_CLOSE: DestroyWindow(hwnd); return 0;
         case WM_DISPLAYCHANGE: return 0;
@@ -433,11 +444,13 @@ private:
             if (msg.message == kWmTimer) continue;
             if (translateKeys && (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP))
                 TranslateMessage(&msg);
+            if (msg.message == WM_KEYUP) keyFlag_ = 0;
             DispatchMessageA(&msg);
         }
     }
 
     int32_t quit_ = 0;
+    int32_t keyFlag_ = 0;
     bool created_ = false;
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
@@ -522,6 +535,10 @@ void VkWinOSRelease() {
 
 IVkWinOSApp* VkWinOSShared() {
     return g_shared;
+}
+
+int32_t VkWinOSKeyFlag() {
+    return g_object ? g_object->KeyFlag() : 0;
 }
 
 VkResult VkWinOSModuleRegister(IVkRegistry* registry) {

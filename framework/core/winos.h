@@ -98,3 +98,6 @@ VkResult VkCreateWinOS(IVkUnknown* outer, IVkUnknown** out);
 VkResult VkWinOSAcquire();
 void VkWinOSRelease();
 IVkWinOSApp* VkWinOSShared();
+// Set while a key is held: by a key-down the window procedure handles, cleared by a key-up
+// the pump takes. For tests; 0 when no object exists.
+int32_t VkWinOSKeyFlag();

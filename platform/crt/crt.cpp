@@ -1,6 +1,8 @@
 #include "platform/crt/crt.h"
 
 #include <dirent.h>
+#include <cerrno>
+#include <cstring>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,9 @@
 namespace {
 uint32_t g_randSeed = 1;
 
-// Finds an entry of `dir` equal to `name` ignoring ASCII case; an exact match wins.
+// Finds an entry of `dir` equal to `name` ignoring ASCII case. An exact match wins; among
+// entries that differ only in case the first in byte order is taken, so the answer never
+// depends on the order the folder lists them in.
 bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found) {
     struct stat st;
     std::string direct = dir.empty() ? name : (dir == "/" ? "/" + name : dir + "/" + name);
@@ -21,18 +25,18 @@ bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std:
     if (!d) return false;
     bool ok = false;
     while (dirent* e = readdir(d)) {
-        if (strcasecmp(e->d_name, name.c_str()) == 0) {
-            found = e->d_name;
-            ok = true;
-            break;
-        }
+        if (strcasecmp(e->d_name, name.c_str()) != 0) continue;
+        if (!ok || std::strcmp(e->d_name, found.c_str()) < 0) found = e->d_name;
+        ok = true;
     }
     closedir(d);
     return ok;
 }
 } // namespace
 
-void PlatformSrand(uint32_t seed) { g_randSeed = seed; }
+void PlatformSrand(uint32_t seed) {
+    g_randSeed = seed;
+}
 
 int PlatformRand() {
     g_randSeed = g_randSeed * 214013u + 2531011u;
@@ -44,7 +48,8 @@ std::string PlatformResolvePath(const char* gameName) {
     std::string path(gameName);
     for (char& c : path)
         if (c == '\\') c = '/';
-    while (path.size() >= 2 && path[0] == '.' && path[1] == '/') path.erase(0, 2);
+    while (path.size() >= 2 && path[0] == '.' && path[1] == '/')
+        path.erase(0, 2);
 
     bool absolute = !path.empty() && path[0] == '/';
     std::vector<std::string> parts;
@@ -79,5 +84,13 @@ FILE* PlatformOpenFile(const char* gameName, const char* mode) {
     if (!gameName || !mode) return nullptr;
     std::string real = PlatformResolvePath(gameName);
     if (real.empty()) return nullptr;
-    return fopen(real.c_str(), mode);
+    FILE* f = fopen(real.c_str(), mode);
+    // A folder is not a file: it opens as a missing one would fail.
+    struct stat st;
+    if (f && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(f);
+        errno = ENOENT;
+        return nullptr;
+    }
+    return f;
 }

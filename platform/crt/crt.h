@@ -13,9 +13,11 @@ void PlatformSrand(uint32_t seed);
 int PlatformRand();
 
 // Translates a game file name to a real path: '\' becomes '/', a leading ".\" is dropped,
-// and each component is matched against the folder's entries ignoring case. Components
-// that do not exist keep the case they were given, so new files are created as named.
+// and each component is matched against the folder's entries ignoring case: an exact match
+// wins, else the first of the matching entries in byte order. Components that do not exist
+// keep the case they were given, so new files are created as named.
 std::string PlatformResolvePath(const char* gameName);
 
-// fopen on the translated path. Every open of a real file goes through here.
+// fopen on the translated path. Every open of a real file goes through here. A folder does
+// not open: null, with errno ENOENT, as for a missing file.
 FILE* PlatformOpenFile(const char* gameName, const char* mode);

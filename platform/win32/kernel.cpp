@@ -1,11 +1,15 @@
 // Last error, named mutexes, handles and sleeping.
 #include "platform/win32/handles.h"
 
+#include "platform/win32/registry.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -30,13 +34,35 @@ struct MutexObject : Win32Object {
     }
 };
 
-std::string LockPath(const char* name) {
-    const char* dir = getenv("XDG_RUNTIME_DIR");
-    std::string path = (dir && *dir) ? dir : "/tmp";
-    path += "/marovant-";
-    for (const char* p = name; *p; ++p) path += (*p == '/' || *p == '\\') ? '_' : *p;
-    path += ".lock";
-    return path;
+// A lock file of our own: a regular file, not reached through a link, owned by this user.
+int OpenLockFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The lock file of a named mutex, opened in the first folder that can hold it: the runtime
+// folder, the settings folder (made when missing, and only when needed), then a name in /tmp
+// that carries the user id, so that two users never share a lock. -1 when none can.
+int OpenNamedLock(const char* name) {
+    std::string file = "marovant-";
+    for (const char* p = name; *p; ++p)
+        file += (*p == '/' || *p == '\\') ? '_' : *p;
+    file += ".lock";
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    int fd = runtime && *runtime ? OpenLockFile(std::string(runtime) + "/" + file) : -1;
+    if (fd < 0) {
+        std::string settings = PlatformSettingsFolder();
+        if (!settings.empty()) fd = OpenLockFile(settings + "/" + file);
+    }
+    if (fd < 0)
+        fd = OpenLockFile("/tmp/marovant-" + std::to_string(geteuid()) + "-" + file.substr(9));
+    return fd;
 }
 } // namespace
 
@@ -52,8 +78,12 @@ Win32Object* Win32LookupHandle(HANDLE handle) {
     return it == Handles().end() ? nullptr : *it;
 }
 
-DWORD GetLastError() { return g_lastError; }
-void SetLastError(DWORD code) { g_lastError = code; }
+DWORD GetLastError() {
+    return g_lastError;
+}
+void SetLastError(DWORD code) {
+    g_lastError = code;
+}
 
 HANDLE CreateMutexA(void*, BOOL initialOwner, const char* name) {
     SetLastError(ERROR_SUCCESS);
@@ -64,11 +94,12 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, const char* name) {
     }
     // The lock is held for as long as the handle is open; the kernel drops it when the
     // holder dies, so a crashed copy never blocks the next start.
-    m->fd = open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m->fd = OpenNamedLock(name);
     if (m->fd < 0) {
-        delete m;
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
+        fprintf(stderr, "Warning: no folder can hold the lock \"%s\"; starting without it\n", name);
+        fflush(stderr);
+        m->owned = initialOwner != 0;
+        return Win32AddHandle(m);
     }
     if (flock(m->fd, LOCK_EX | LOCK_NB) != 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
@@ -106,4 +137,6 @@ BOOL CloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(DWORD ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

@@ -1,15 +1,15 @@
 #include "platform/win32/registry.h"
 
-#include "platform/crt/crt.h"
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -25,6 +25,8 @@ namespace {
 
 constexpr size_t kMaxFileSize = 16u << 20;
 constexpr size_t kMaxNameSize = 16383;
+// Temporary copies are the file's name, this and six characters mkstemp chooses.
+constexpr char kTemporarySuffix[] = ".tmp-";
 
 struct Value {
     std::string name;
@@ -132,20 +134,40 @@ void AddKey(Store& store, const std::string& root, const std::string& path) {
     }
 }
 
-// Malformed lines are skipped; a value line outside any key is ignored.
-Store Load() {
-    Store store;
+// Reads the whole file. No file gives an empty text; a file that cannot be read, is not a
+// regular file or is over the size cap gives false, so that it is never written over.
+bool ReadFile(std::string* text) {
+    text->clear();
+    // Without blocking: a fifo or device in its place is refused, not waited on.
+    int fd = open(PlatformRegistryFile().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<uint64_t>(st.st_size) <= kMaxFileSize;
+    char chunk[4096];
+    while (ok) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text->append(chunk, static_cast<size_t>(n));
+        ok = text->size() <= kMaxFileSize; // it may have grown since fstat
+    }
+    close(fd);
+    return ok;
+}
+
+// The stored keys. Malformed lines are skipped; a value line outside any key is ignored.
+// False, with only the roots, when the file is there but cannot be used.
+bool Load(Store* out) {
+    Store& store = *out;
+    store.clear();
     AddKey(store, "HKCU", "");
     AddKey(store, "HKLM", "");
-    FILE* f = PlatformOpenFile(PlatformRegistryFile().c_str(), "rb");
-    if (!f) return store;
     std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxFileSize)
-        text.append(chunk, n);
-    std::fclose(f);
-    if (text.size() > kMaxFileSize) return store;
+    if (!ReadFile(&text)) return false;
 
     Key* current = nullptr;
     size_t pos = 0;
@@ -196,6 +218,13 @@ Store Load() {
             v.data.push_back(0);
         current->values[Lower(v.name)] = std::move(v);
     }
+    return true;
+}
+
+// Reads give the defaults when the file cannot be used.
+Store Load() {
+    Store store;
+    Load(&store);
     return store;
 }
 
@@ -225,9 +254,7 @@ bool Save(const Store& store) {
         }
     }
     std::string file = PlatformRegistryFile();
-    size_t slash = file.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(file.substr(0, slash))) return false;
-    std::string tmp = file + ".XXXXXX";
+    std::string tmp = file + kTemporarySuffix + "XXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
@@ -235,6 +262,7 @@ bool Save(const Store& store) {
     bool ok = true;
     for (size_t done = 0; ok && done < text.size();) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
         ok = n > 0;
         if (ok) done += static_cast<size_t>(n);
     }
@@ -243,6 +271,68 @@ bool Save(const Store& store) {
     if (ok) ok = std::rename(name.data(), file.c_str()) == 0;
     if (!ok) unlink(name.data());
     return ok;
+}
+
+// Temporary copies ("settings.reg.tmp-XXXXXX") left by writers that died before their rename.
+// Only called under the lock, when no other writer can have one open.
+void RemoveStaleCopies() {
+    std::string file = PlatformRegistryFile();
+    size_t slash = file.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : file.substr(0, slash ? slash : 1);
+    std::string prefix =
+        (slash == std::string::npos ? file : file.substr(slash + 1)) + kTemporarySuffix;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+        std::string entry = e->d_name;
+        if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bool generated = true;
+        for (size_t i = prefix.size(); i < entry.size(); ++i)
+            generated = generated && std::isalnum(static_cast<unsigned char>(entry[i]));
+        if (generated) unlinkat(dirfd(d), e->d_name, 0);
+    }
+    closedir(d);
+}
+
+// An exclusive lock on "settings.reg.lock" beside the file, held while a change reads,
+// alters and writes it, so that writers in other processes never lose each other's values.
+class FileLock {
+public:
+    FileLock() {
+        if (PlatformSettingsFolder().empty()) return;
+        fd_ = open((PlatformRegistryFile() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+            if (errno == EINTR) continue;
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Reads, alters and writes the stored keys under the lock. `change` returns its result and
+// sets its flag when the store must be written. A file that cannot be read or written makes
+// the change fail as a refused write.
+template <typename Change> LONG ChangeStore(Change change) {
+    FileLock lock;
+    if (!lock.Held()) return ERROR_ACCESS_DENIED;
+    Store store;
+    if (!Load(&store)) return ERROR_ACCESS_DENIED;
+    bool write = false;
+    LONG result = change(store, write);
+    if (result != ERROR_SUCCESS || !write) return result;
+    if (!Save(store)) return ERROR_ACCESS_DENIED;
+    RemoveStaleCopies();
+    return ERROR_SUCCESS;
 }
 
 // The root and path a handle stands for; false for an unknown handle.
@@ -278,6 +368,14 @@ std::string PlatformRegistryFile() {
     return g_fileOverride.empty() ? DefaultFile() : g_fileOverride;
 }
 
+std::string PlatformSettingsFolder() {
+    std::string file = PlatformRegistryFile();
+    size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    std::string dir = file.substr(0, slash ? slash : 1);
+    return MakeDirs(dir) ? dir : std::string();
+}
+
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, void*, PHKEY result,
                      DWORD* disposition) {
     if (!result) return ERROR_INVALID_PARAMETER;
@@ -285,12 +383,14 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, 
     std::string root, base;
     if (!Resolve(key, &root, &base)) return ERROR_INVALID_HANDLE;
     std::string path = JoinPath(base, subKey);
-    Store store = Load();
-    bool exists = store.count(KeyId(root, path)) != 0;
-    if (!exists) {
-        AddKey(store, root, path);
-        if (!Save(store)) return ERROR_ACCESS_DENIED;
-    }
+    bool exists = false;
+    LONG res = ChangeStore([&](Store& store, bool& write) {
+        exists = store.count(KeyId(root, path)) != 0;
+        if (!exists) AddKey(store, root, path);
+        write = !exists;
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
+    if (res != ERROR_SUCCESS) return res;
     if (disposition) *disposition = exists ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     *result = NewHandle(root, path);
     return ERROR_SUCCESS;
@@ -358,11 +458,13 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BY
     } else if (size) {
         v.data.assign(data, data + size);
     }
-    Store store = Load();
-    auto k = store.find(KeyId(root, path));
-    if (k == store.end()) return ERROR_FILE_NOT_FOUND;
-    k->second.values[Lower(v.name)] = std::move(v);
-    return Save(store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return ChangeStore([&](Store& store, bool& write) {
+        auto k = store.find(KeyId(root, path));
+        if (k == store.end()) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+        k->second.values[Lower(v.name)] = std::move(v);
+        write = true;
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
 }
 
 namespace {
@@ -405,20 +507,25 @@ LONG RegDeleteKeyA(HKEY key, const char* subKey) {
     if (!subKey || !*subKey) return ERROR_INVALID_PARAMETER;
     std::string path = JoinPath(base, subKey);
     if (path.empty()) return ERROR_ACCESS_DENIED; // the roots stay
-    Store store = Load();
-    auto k = store.find(KeyId(root, path));
-    if (k == store.end()) return ERROR_FILE_NOT_FOUND;
-    if (!SubKeys(store, root, path).empty()) return ERROR_ACCESS_DENIED;
-    store.erase(k);
-    return Save(store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return ChangeStore([&](Store& store, bool& write) {
+        auto k = store.find(KeyId(root, path));
+        if (k == store.end()) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+        if (!SubKeys(store, root, path).empty()) return static_cast<LONG>(ERROR_ACCESS_DENIED);
+        store.erase(k);
+        write = true;
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
 }
 
 LONG RegDeleteValueA(HKEY key, const char* valueName) {
     std::string root, path;
     if (!Resolve(key, &root, &path)) return ERROR_INVALID_HANDLE;
-    Store store = Load();
-    auto k = store.find(KeyId(root, path));
-    if (k == store.end()) return ERROR_FILE_NOT_FOUND;
-    if (!k->second.values.erase(Lower(valueName ? valueName : ""))) return ERROR_FILE_NOT_FOUND;
-    return Save(store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    std::string name = Lower(valueName ? valueName : "");
+    return ChangeStore([&](Store& store, bool& write) {
+        auto k = store.find(KeyId(root, path));
+        if (k == store.end() || !k->second.values.erase(name))
+            return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+        write = true;
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
 }

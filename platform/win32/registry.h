@@ -1,7 +1,10 @@
 // Stand-in for the registry calls in use. Keys and values live in one settings file under
 // $XDG_CONFIG_HOME/marovant/ (else ~/.config/marovant/), with the current-user and the
 // local-machine trees kept apart. Key and value names match ignoring case. The file is read
-// at each call and rewritten whole (temporary file and rename) at each change.
+// at each call and rewritten whole (temporary file and rename) at each change, under an
+// exclusive lock on "settings.reg.lock" beside it. A file that is there but cannot be read,
+// or is over the size cap, is never replaced: reads see no values and changes fail with
+// ERROR_ACCESS_DENIED.
 #pragma once
 
 #include "platform/win32/win32.h"
@@ -63,3 +66,5 @@ LONG RegDeleteValueA(HKEY key, const char* valueName);
 // Test seam: the settings file to use; empty for the default location.
 void PlatformSetRegistryFile(const std::string& path);
 std::string PlatformRegistryFile();
+// The settings file's folder, made with its parents when missing; empty when it cannot be.
+std::string PlatformSettingsFolder();

@@ -200,8 +200,10 @@ inline const char* MAKEINTRESOURCEA(uintptr_t id) { return reinterpret_cast<cons
 DWORD GetLastError();
 void SetLastError(DWORD code);
 
-// Kernel objects. A named mutex is a lock file held with flock under $XDG_RUNTIME_DIR
-// (else /tmp); a name held by a live process gives ERROR_ALREADY_EXISTS.
+// Kernel objects. A named mutex is a lock file held with flock in the first folder that can
+// hold it: $XDG_RUNTIME_DIR, the settings folder, else /tmp under a name with the user id.
+// A name held by a live process gives ERROR_ALREADY_EXISTS. When no folder can hold it, a
+// warning goes to standard error and the mutex is created without a lock.
 HANDLE CreateMutexA(void* attributes, BOOL initialOwner, const char* name);
 BOOL ReleaseMutex(HANDLE mutex);
 BOOL CloseHandle(HANDLE handle);

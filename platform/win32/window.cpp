@@ -272,6 +272,8 @@ bool Win32EnsureVideo() {
     return g_videoOk;
 }
 
+bool Win32QuitRequested() { return g_signalled.load() != 0; }
+
 SDL_Window* Win32SdlWindow(HWND hwnd) { return Live(hwnd) ? hwnd->sdl : nullptr; }
 
 HWND Win32WindowFromSdlId(uint32_t id) {

@@ -104,13 +104,27 @@ TEST_F(WinOSTest, MainWindowPumpAndQuit) {
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(app->CreateMainWindow(GetModuleHandleA(nullptr)), VK_E_FAIL);
 
-    // The application folder: the executable's folder with its separator, terminated.
+    // The application folder: the executable's folder with its separator. A buffer of the
+    // folder's length gets its characters and nothing past them; one longer, a terminator.
     std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
     std::string folder = exe.substr(0, exe.rfind('/') + 1);
-    std::vector<char> buffer(folder.size() + 1, 'x');
-    EXPECT_EQ(winOS->GetApplicationFolder(buffer.data(), folder.size()), VK_E_FAIL);
-    ASSERT_EQ(winOS->GetApplicationFolder(buffer.data(), buffer.size()), VK_OK);
+    std::vector<char> buffer(folder.size() + 2, 'x');
+    EXPECT_EQ(winOS->GetApplicationFolder(buffer.data(), folder.size() - 1), VK_E_FAIL);
+    ASSERT_EQ(winOS->GetApplicationFolder(buffer.data(), folder.size()), VK_OK);
+    EXPECT_EQ(std::string(buffer.data(), folder.size()), folder);
+    EXPECT_EQ(buffer[folder.size()], 'x');
+    ASSERT_EQ(winOS->GetApplicationFolder(buffer.data(), folder.size() + 1), VK_OK);
     EXPECT_EQ(std::string(buffer.data()), folder);
+    EXPECT_EQ(buffer[folder.size() + 1], 'x');
+
+    // A key-down sets the key flag; the pump clears it at the key-up.
+    EXPECT_EQ(VkWinOSKeyFlag(), 0);
+    PostMessageA(hwnd, WM_KEYDOWN, 'A', 0x001E0001);
+    winOS->Update();
+    EXPECT_EQ(VkWinOSKeyFlag(), 1);
+    PostMessageA(hwnd, WM_KEYUP, 'A', static_cast<LPARAM>(0xC01E0001u));
+    winOS->Update();
+    EXPECT_EQ(VkWinOSKeyFlag(), 0);
 
     // Full screen captures the mouse; windowed releases it.
     EXPECT_EQ(GetCapture(), nullptr);

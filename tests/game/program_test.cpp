@@ -49,6 +49,25 @@ int WaitFor(pid_t pid, int seconds) {
     return -1;
 }
 
+// True once the process handles `signal` itself (it has started far enough to end in order),
+// false when it does not within the time or has ended.
+bool WaitUntilCatching(pid_t pid, int signal, int seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::string status = "/proc/" + std::to_string(pid) + "/status";
+    while (std::chrono::steady_clock::now() < end) {
+        std::ifstream in(status);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("SigCgt:", 0) != 0) continue;
+            unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+            if (caught >> (signal - 1) & 1) return true;
+        }
+        if (waitpid(pid, nullptr, WNOHANG) != 0) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
     std::stringstream ss;
@@ -60,27 +79,43 @@ std::string ReadFile(const std::string& path) {
 TEST(Program, SecondCopyIsRefusedAndFirstEndsOnTerminate) {
     char tmpl[] = "/tmp/marovant-run-XXXXXX";
     fs::path dir = mkdtemp(tmpl);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    std::string err1 = (dir / "first.err").string(), err2 = (dir / "second.err").string();
+    const char* config = getenv("XDG_CONFIG_HOME");
+    std::string savedConfig = config ? config : "";
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    // A runtime folder that cannot hold the lock moves it to the settings folder.
+    struct Case {
+        fs::path runtime, lock;
+    } cases[] = {
+        {dir, dir / "marovant-TrevaneSkelClass.lock"},
+        {dir / "missing", dir / "config/marovant/marovant-TrevaneSkelClass.lock"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.runtime.string());
+        setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
+        std::string err1 = (dir / "first.err").string(), err2 = (dir / "second.err").string();
 
-    pid_t first = Start(err1);
-    ASSERT_GT(first, 0);
-    // The first copy has taken the single-instance lock once its lock file exists.
-    fs::path lock = dir / "marovant-TrevaneSkelClass.lock";
-    for (int i = 0; i < 200 && !fs::exists(lock); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    pid_t p = Start(err2);
-    ASSERT_GT(p, 0);
-    int secondCode = WaitFor(p, 20);
-    std::string second = ReadFile(err2);
-    EXPECT_EQ(secondCode, 0);
-    EXPECT_NE(second.find("Error: A copy of this program is already running"), std::string::npos)
-        << second;
+        pid_t first = Start(err1);
+        ASSERT_GT(first, 0);
+        // The first copy holds the single-instance lock before it handles signals.
+        ASSERT_TRUE(WaitUntilCatching(first, SIGTERM, 30)) << ReadFile(err1);
+        EXPECT_TRUE(fs::is_regular_file(c.lock));
+        pid_t p = Start(err2);
+        ASSERT_GT(p, 0);
+        int secondCode = WaitFor(p, 20);
+        std::string second = ReadFile(err2);
+        EXPECT_EQ(secondCode, 0);
+        EXPECT_NE(second.find("Error: A copy of this program is already running"),
+                  std::string::npos)
+            << second;
 
-    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first copy must still run";
-    kill(first, SIGTERM);
-    EXPECT_EQ(WaitFor(first, 20), 0) << ReadFile(err1);
+        EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first copy must still run";
+        kill(first, SIGTERM);
+        EXPECT_EQ(WaitFor(first, 20), 0) << ReadFile(err1);
+    }
+    if (config)
+        setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
     fs::remove_all(dir);
 }
 
@@ -89,15 +124,18 @@ TEST(Program, CrashedHolderDoesNotBlockTheNextStart) {
     fs::path dir = mkdtemp(tmpl);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     std::string err = (dir / "run.err").string();
+    // Each copy holds the lock before it starts handling signals, so waiting for that tells
+    // when it runs, however slow the start.
     pid_t first = Start(err);
     ASSERT_GT(first, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(WaitUntilCatching(first, SIGINT, 30)) << ReadFile(err);
     kill(first, SIGKILL);
     waitpid(first, nullptr, 0);
 
     pid_t next = Start(err);
     ASSERT_GT(next, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(WaitUntilCatching(next, SIGINT, 30)) << ReadFile(err);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(waitpid(next, nullptr, WNOHANG), 0) << ReadFile(err);
     kill(next, SIGINT);
     EXPECT_EQ(WaitFor(next, 20), 0) << ReadFile(err);

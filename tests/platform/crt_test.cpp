@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -46,11 +47,12 @@ TEST_F(GamePath, TranslatesSeparatorsAndCase) {
         {"data\\LEVEL1\\MAP.bsp", "Data/Level1/Map.BSP"},
         {".\\DATA.PAK", "data.pak"},
         {"data/Level1//map.bsp", "Data/Level1/Map.BSP"},
-        {".\\DATA\\new\\Save.000", "Data/new/Save.000"},  // new components keep their case
+        {".\\DATA\\new\\Save.000", "Data/new/Save.000"}, // new components keep their case
         {"MAROVANT.001", "MAROVANT.001"},
         {"", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(PlatformResolvePath(c.in), c.out) << c.in;
+    for (const Case& c : cases)
+        EXPECT_EQ(PlatformResolvePath(c.in), c.out) << c.in;
 }
 
 TEST_F(GamePath, OpensAndCreatesThroughTranslation) {
@@ -65,11 +67,37 @@ TEST_F(GamePath, OpensAndCreatesThroughTranslation) {
     EXPECT_EQ(PlatformOpenFile(nullptr, "rb"), nullptr);
 }
 
+TEST_F(GamePath, FolderOpensAsAMissingFile) {
+    for (const char* name : {"DATA", ".\\data\\level1", "Data\\Level1\\"}) {
+        errno = 0;
+        EXPECT_EQ(PlatformOpenFile(name, "rb"), nullptr) << name;
+        EXPECT_EQ(errno, ENOENT) << name;
+    }
+}
+
+TEST_F(GamePath, CaseVariantsResolveTheSameWhateverTheFolderOrder) {
+    // Created in an order that differs from byte order, so that directory order and
+    // sorted order are unlikely to agree by chance.
+    for (const char* name : {"mixed.txt", "Mixed.txt", "MIXED.TXT", "MiXed.txt"})
+        std::ofstream(name) << name;
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"mixed.txt", "mixed.txt"}, // an exact match wins
+        {"MiXed.txt", "MiXed.txt"},
+        {"mIxEd.TxT", "MIXED.TXT"}, // else the first in byte order
+        {".\\MIXED.txt", "MIXED.TXT"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlatformResolvePath(c.in), c.out) << c.in;
+}
+
 TEST(PlatformClock, ManualClockDrivesTimeGetTime) {
     PlatformUseManualClock(true, 0xFFFFFFF0u);
     EXPECT_EQ(timeGetTime(), 0xFFFFFFF0u);
     PlatformAdvanceClock(0x20);
-    EXPECT_EQ(timeGetTime(), 0x10u);  // wraps as a u32
+    EXPECT_EQ(timeGetTime(), 0x10u); // wraps as a u32
     PlatformUseManualClock(false);
     EXPECT_EQ(timeBeginPeriod(1), TIMERR_NOERROR);
     EXPECT_EQ(PlatformTimerPeriodDepth(), 1);

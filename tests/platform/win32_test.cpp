@@ -2,9 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/registry.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -71,6 +83,58 @@ TEST(Win32Mutex, NamedMutexIsExclusiveUntilClosed) {
     CloseHandle(again);
 }
 
+TEST(Win32Mutex, UnusableFoldersFallBackToPerUserOnes) {
+    char tmpl[] = "/tmp/marovant-mutex-XXXXXX";
+    std::string root = mkdtemp(tmpl);
+    std::string settings = root + "/config/marovant";
+    std::string inTmp = "/tmp/marovant-" + std::to_string(geteuid()) + "-Fallback_Test.lock";
+    std::filesystem::remove_all(inTmp);
+    std::ofstream(root + "/plain") << "x";
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    std::string savedRuntime = runtime ? runtime : "";
+    setenv("XDG_RUNTIME_DIR", (root + "/missing").c_str(), 1);
+    struct Case {
+        const char* what;
+        std::string settingsFile;
+        bool tmpUsable;
+        std::string lockFile; // empty: no lock at all
+    } cases[] = {
+        {"settings folder", settings + "/settings.reg", true,
+         settings + "/marovant-Fallback_Test.lock"},
+        {"per-user name in /tmp", root + "/plain/settings.reg", true, inTmp},
+        {"nowhere", root + "/plain/settings.reg", false, ""},
+    };
+    for (const Case& c : cases) {
+        PlatformSetRegistryFile(c.settingsFile);
+        if (!c.tmpUsable) std::filesystem::create_directory(inTmp); // a folder holds no lock
+        testing::internal::CaptureStderr();
+        HANDLE first = CreateMutexA(nullptr, TRUE, "Fallback\\Test");
+        DWORD firstError = GetLastError();
+        HANDLE second = CreateMutexA(nullptr, TRUE, "Fallback\\Test");
+        DWORD secondError = GetLastError();
+        std::string warnings = testing::internal::GetCapturedStderr();
+        EXPECT_NE(first, nullptr) << c.what;
+        EXPECT_EQ(firstError, ERROR_SUCCESS) << c.what;
+        if (c.lockFile.empty()) {
+            EXPECT_EQ(secondError, ERROR_SUCCESS) << c.what; // both start, with a warning
+            EXPECT_NE(warnings.find("Warning: no folder can hold the lock"), std::string::npos);
+        } else {
+            EXPECT_EQ(secondError, ERROR_ALREADY_EXISTS) << c.what;
+            EXPECT_TRUE(std::filesystem::is_regular_file(c.lockFile)) << c.what;
+            EXPECT_EQ(warnings, "") << c.what;
+        }
+        CloseHandle(second);
+        CloseHandle(first);
+        std::filesystem::remove_all(inTmp);
+    }
+    PlatformSetRegistryFile("");
+    if (runtime)
+        setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::remove_all(root);
+}
+
 TEST(Win32MessageBox, HeadlessBoxesReturnTheirDefaultButton) {
     PlatformClearMessageBoxes();
     struct Case {
@@ -90,6 +154,47 @@ TEST(Win32MessageBox, HeadlessBoxesReturnTheirDefaultButton) {
     EXPECT_EQ(PlatformMessageBoxes()[0].text, "text");
     EXPECT_EQ(PlatformMessageBoxes()[0].caption, "caption");
     EXPECT_TRUE(PlatformIsHeadless());
+}
+
+TEST_F(Win32Test, QuitSignalEndsAnOpenBoxWithItsCancelAnswer) {
+    // A box that stays up until released, or for ten seconds at most.
+    struct Box {
+        std::mutex lock;
+        std::condition_variable released;
+        bool free = false, shown = false;
+    };
+    auto box = std::make_shared<Box>();
+    auto show = [box] {
+        std::unique_lock<std::mutex> hold(box->lock);
+        box->shown = true;
+        box->released.wait_for(hold, std::chrono::seconds(10), [&] { return box->free; });
+        return IDOK;
+    };
+    std::thread signaller([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kill(getpid(), SIGTERM);
+    });
+    int answer = Win32RunBox(show, IDCANCEL);
+    signaller.join();
+    EXPECT_EQ(answer, IDCANCEL);
+    {
+        std::lock_guard<std::mutex> hold(box->lock);
+        EXPECT_TRUE(box->shown);
+        box->free = true;
+        box->released.notify_all();
+    }
+    // The request stays pending: a second box answers at once without showing, and the
+    // pump then asks the top-level window to close.
+    bool shownAgain = false;
+    EXPECT_EQ(Win32RunBox([&] { return shownAgain = true, IDOK; }, IDNO), IDNO);
+    EXPECT_FALSE(shownAgain);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_CLOSE);
+    EXPECT_EQ(m.hwnd, hwnd);
+    EXPECT_FALSE(Win32QuitRequested());
+    // Without a request the box's own answer comes back.
+    EXPECT_EQ(Win32RunBox([] { return IDRETRY; }, IDCANCEL), IDRETRY);
 }
 
 TEST_F(Win32Test, QueueKeepsOrderAndQuitComesLast) {
