@@ -1,6 +1,7 @@
 #include "engine/world/anim.h"
 
 #include <bit>
+#include <cmath>
 
 #include "engine/core/engine.h"
 #include "engine/core/error.h"
@@ -77,6 +78,24 @@ TpAnimKey* CurrentKey(TpAtomic* atomic, TpGeometry* geometry) {
         data->currentKey = g->numKeys > 0 ? g->keys : nullptr;
     }
     return data->currentKey;
+}
+
+// The keys from the current one round its loop (a key without a next key loops on itself):
+// when the position holds whole laps they are removed, leaving less than one lap. True when
+// laps were removed.
+bool SkipWholeLaps(TpAnimAtomicData* data, int32_t numKeys) {
+    if (!std::isfinite(data->position)) return false;
+    const TpAnimKey* start = data->currentKey;
+    double lap = 0;
+    const TpAnimKey* key = start;
+    for (int32_t i = 0; i < numKeys; i++) {
+        lap += key->duration;
+        key = key->next ? key->next : key;
+        if (key == start) break;
+    }
+    if (key != start || !(lap > 0) || data->position < lap) return false;
+    data->position = float(std::fmod(double(data->position), lap));
+    return true;
 }
 
 void* Open(void* instance, int32_t offset, int32_t) {
@@ -305,8 +324,14 @@ TpAtomic* TpAnimSequenceAtomicAddTime(TpAtomic* atomic, float delta) {
     // Keys whose duration is not above 0, or a position too large for a duration to reduce,
     // make no progress: after more such steps than there are keys the position is held at the
     // end of the current key instead of looping for ever.
-    int32_t stalled = 0;
+    int32_t stalled = 0, steps = 0;
     while (data->currentKey && data->position >= data->currentKey->duration) {
+        // With the default callback, once the walk is inside its loop of keys (after as many
+        // steps as there are keys) every lap takes the loop's total duration away: whole laps
+        // go at once, so the steps taken stay within a few times the number of keys read.
+        if (++steps == g->numKeys + 1 && g->callBack == TpAnimSequenceDefaultCallBack &&
+            SkipWholeLaps(data, g->numKeys))
+            continue;
         if (stalled > g->numKeys) {
             data->position = data->currentKey->duration > 0.0f ? data->currentKey->duration : 0.0f;
             break;
