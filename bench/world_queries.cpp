@@ -63,46 +63,43 @@ bool LineHits(const TpLine& line, const TvSphere& s) {
     return proj >= 0 && proj <= length && r2 - (v2 - proj * proj) >= 0;
 }
 
-void SphereQueries(benchmark::State& state) {
+void Put(TpIntersection& in, const TvSphere& q) {
+    in.type = kTpIntersectSphere;
+    in.t.sphere = q;
+}
+void Put(TpIntersection& in, const TpLine& q) {
+    in.type = kTpIntersectLine;
+    in.t.line = q;
+}
+
+// The queries of a world through its sector tree, against every atomic tested in turn.
+template <typename Q>
+void Queries(benchmark::State& state, std::vector<Q> Setup::*queries,
+             bool (*hits)(const Q&, const TvSphere&)) {
     Setup& s = WorldOf(int(state.range(0)));
     double seconds[2];
     MeasureInTurn(
         state,
         [&] {
-            for (const TvSphere& q : s.spheres) {
+            for (const Q& q : s.*queries) {
                 TpIntersection in{};
-                in.type = kTpIntersectSphere;
-                in.t.sphere = q;
+                Put(in, q);
                 TpWorldForAllAtomicIntersections(s.grid.world, &in, CountHit, nullptr);
             }
         },
         [&] {
-            for (const TvSphere& q : s.spheres)
+            for (const Q& q : s.*queries)
                 for (TpAtomic* a : s.grid.atomics)
-                    g_hits += SphereHits(q, *TpAtomicGetWorldBoundingSphere(a));
+                    g_hits += hits(q, *TpAtomicGetWorldBoundingSphere(a));
         },
         [] { benchmark::DoNotOptimize(g_hits); }, "tree ms", "every atomic ms", seconds);
 }
 
+void SphereQueries(benchmark::State& state) {
+    Queries(state, &Setup::spheres, SphereHits);
+}
 void LineQueries(benchmark::State& state) {
-    Setup& s = WorldOf(int(state.range(0)));
-    double seconds[2];
-    MeasureInTurn(
-        state,
-        [&] {
-            for (const TpLine& q : s.lines) {
-                TpIntersection in{};
-                in.type = kTpIntersectLine;
-                in.t.line = q;
-                TpWorldForAllAtomicIntersections(s.grid.world, &in, CountHit, nullptr);
-            }
-        },
-        [&] {
-            for (const TpLine& q : s.lines)
-                for (TpAtomic* a : s.grid.atomics)
-                    g_hits += LineHits(q, *TpAtomicGetWorldBoundingSphere(a));
-        },
-        [] { benchmark::DoNotOptimize(g_hits); }, "tree ms", "every atomic ms", seconds);
+    Queries(state, &Setup::lines, LineHits);
 }
 
 BENCHMARK(SphereQueries)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
