@@ -4,12 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
 #include "engine/core/link.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
-#include "engine/core/bytes.h"
 #include "engine/core/walk_stack.h"
 
 TvPluginRegistry TvFrameRegistry = TvPluginRegistryInitial(sizeof(TvFrame));

@@ -2,10 +2,10 @@
 
 #include <cstddef>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
 #include "engine/core/link.h"
-#include "engine/core/bytes.h"
 
 void* TvResourcesArenaMemory = nullptr;
 

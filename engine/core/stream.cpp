@@ -4,10 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
-#include "engine/core/bytes.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
 #include "engine/core/image.h"
@@ -9,7 +10,6 @@
 #include "engine/core/memory.h"
 #include "engine/core/raster.h"
 #include "engine/core/resample.h"
-#include "engine/core/bytes.h"
 
 TvPluginRegistry TvTextureRegistry = TvPluginRegistryInitial(sizeof(TvTexture));
 TvPluginRegistry TvTexDictionaryRegistry = TvPluginRegistryInitial(sizeof(TvTexDictionary));

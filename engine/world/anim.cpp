@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine.h"
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
@@ -10,7 +11,6 @@
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/world_plugin.h"
-#include "engine/core/bytes.h"
 
 namespace {
 

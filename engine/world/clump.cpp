@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/link.h"
 #include "engine/core/matrix.h"
 #include "engine/core/memory.h"
@@ -14,7 +15,6 @@
 #include "engine/world/geometry.h"
 #include "engine/world/light.h"
 #include "engine/world/world_plugin.h"
-#include "engine/core/bytes.h"
 
 TvModuleGlobals TpAtomicModule;
 TvPluginRegistry TpAtomicRegistry = TvPluginRegistryInitial(sizeof(TpAtomic));

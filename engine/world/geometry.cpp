@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/d3d/tristrip.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
 #include "engine/world/world_plugin.h"
-#include "engine/core/bytes.h"
 
 TvModuleGlobals TpGeometryModule;
 TvModuleGlobals TpMeshModule;

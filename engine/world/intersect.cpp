@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cstddef>
 
+#include "engine/core/bytes.h"
 #include "engine/core/link.h"
 #include "engine/core/matrix.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/world.h"
 #include "engine/world/world_plugin.h"
-#include "engine/core/bytes.h"
 
 namespace {
 

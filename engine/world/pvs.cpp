@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
 #include "engine/world/intersect.h"
 #include "engine/world/world_plugin.h"
-#include "engine/core/bytes.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/camera.h"
 #include "engine/core/d3d/tristrip.h"
 #include "engine/core/link.h"
@@ -14,7 +15,6 @@
 #include "engine/world/d3d_world.h"
 #include "engine/world/light.h"
 #include "engine/world/world_plugin.h"
-#include "engine/core/bytes.h"
 
 TvModuleGlobals TpWorldModule;
 TvModuleGlobals TpWorldObjectsModule;

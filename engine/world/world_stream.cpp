@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/d3d/tristrip.h"
 #include "engine/core/link.h"
 #include "engine/core/memory.h"
@@ -39,18 +40,12 @@ size_t RoundUp(size_t n, size_t to) {
     return (n + to - 1) / to * to;
 }
 
-// Little-endian words of a struct body into native ones.
+// Little-endian words of a struct body.
 uint32_t Word(const uint8_t* body, size_t index) {
-    uint32_t w;
-    std::memcpy(&w, body + 4 * index, sizeof w);
-    TvMemNative32(&w, sizeof w);
-    return w;
+    return TvLoadU32(body + 4 * index);
 }
 float Real(const uint8_t* body, size_t index) {
-    float f;
-    std::memcpy(&f, body + 4 * index, sizeof f);
-    TvMemFloat32ToReal(&f, sizeof f);
-    return f;
+    return TvLoadF32(body + 4 * index);
 }
 
 // The reading state: the block cursor, what the header reserved and is still unclaimed, and
