@@ -90,6 +90,14 @@ void ExpectGeometry(TpGeometry* g) {
     EXPECT_EQ(TpMaterialGetColor(g->materials.materials[0])->alpha, 40);
 }
 
+// Runs `test` for the arrays after their struct chunk and inside it.
+template <typename F> void ForBothLayouts(F test) {
+    for (bool inside : {false, true}) {
+        SCOPED_TRACE(inside ? "struct covers the arrays" : "arrays after the struct");
+        test(inside);
+    }
+}
+
 class ChunkLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(engine_.ok()); }
@@ -108,15 +116,14 @@ protected:
 };
 
 TEST_F(ChunkLayoutTest, GeometryArraysAfterOrInsideTheStructChunk) {
-    for (bool inside : {false, true}) {
-        SCOPED_TRACE(inside ? "struct covers the arrays" : "arrays after the struct");
+    ForBothLayouts([&](bool inside) {
         TvStream* s = Open(Geometry(inside), TV_ID_GEOMETRY);
         ASSERT_NE(s, nullptr);
         TpGeometry* g = TpGeometryStreamRead(s);
         ExpectGeometry(g);
         EXPECT_EQ(TvStreamTell(s), bytes_.size());
         if (g) TpGeometryDestroy(g);
-    }
+    });
 }
 
 // Clump of one frame at (4, 5, 6) and one atomic (flags 5) holding the geometry above.
@@ -139,8 +146,7 @@ Bytes Clump(bool structCoversArrays) {
 }
 
 TEST_F(ChunkLayoutTest, ClumpWithFrameListAtomicAndGeometry) {
-    for (bool inside : {false, true}) {
-        SCOPED_TRACE(inside ? "struct covers the arrays" : "arrays after the struct");
+    ForBothLayouts([&](bool inside) {
         TvStream* s = Open(Clump(inside), TV_ID_CLUMP);
         ASSERT_NE(s, nullptr);
         TpClump* c = TpClumpStreamRead(s);
@@ -154,7 +160,7 @@ TEST_F(ChunkLayoutTest, ClumpWithFrameListAtomicAndGeometry) {
         EXPECT_EQ(a->boundingSphere.radius, 1.5f);
         EXPECT_EQ(TvStreamTell(s), bytes_.size());
         TpClumpDestroy(c);
-    }
+    });
 }
 
 // A world whose root is one leaf of 3 vertices and a triangle of material 0; the leaf's struct
@@ -177,8 +183,7 @@ Bytes World(bool structCoversArrays) {
 }
 
 TEST_F(ChunkLayoutTest, WorldLeafArraysAfterOrInsideTheStructChunk) {
-    for (bool inside : {false, true}) {
-        SCOPED_TRACE(inside ? "struct covers the arrays" : "arrays after the struct");
+    ForBothLayouts([&](bool inside) {
         TpWorld* world = ReadWorldChunk(World(inside).b);
         ASSERT_NE(world, nullptr);
         EXPECT_EQ(world->offset.y, 2.0f);
@@ -189,7 +194,7 @@ TEST_F(ChunkLayoutTest, WorldLeafArraysAfterOrInsideTheStructChunk) {
         EXPECT_EQ(leaf->triangles[0].vertex[2], 2);
         EXPECT_EQ(world->boundingBox.sup.x, 2.0f);
         TpWorldDestroy(world);
-    }
+    });
 }
 
 } // namespace
