@@ -4,11 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
 #include "engine/core/link.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
+#include "engine/core/walk_stack.h"
 
 TvPluginRegistry TvFrameRegistry = TvPluginRegistryInitial(sizeof(TvFrame));
 
@@ -21,13 +23,11 @@ TvFrameModule* FrameModuleData() {
 }
 
 TvFrame* FrameFromDirtyLink(TvLink* link) {
-    return reinterpret_cast<TvFrame*>(reinterpret_cast<uint8_t*>(link) -
-                                      offsetof(TvFrame, inDirtyListLink));
+    return TvContainerOf<TvFrame>(link, offsetof(TvFrame, inDirtyListLink));
 }
 
 TvObjectHasFrame* ObjectFromLink(TvLink* link) {
-    return reinterpret_cast<TvObjectHasFrame*>(reinterpret_cast<uint8_t*>(link) -
-                                               offsetof(TvObjectHasFrame, lFrame));
+    return TvContainerOf<TvObjectHasFrame>(link, offsetof(TvObjectHasFrame, lFrame));
 }
 
 bool QueuedRoot(const TvFrame* f) {
@@ -82,14 +82,14 @@ template <typename Visit> void WalkDescendants(TvFrame* top, uint8_t topMask, Vi
         uint8_t inherited;
     };
     if (!top->child) return;
-    std::vector<Item> stack;
-    stack.push_back({top->child, topMask});
-    while (!stack.empty()) {
-        const Item item = stack.back();
-        stack.pop_back();
-        if (item.frame->next) stack.push_back({item.frame->next, item.inherited});
+    // One pending sibling per level: hierarchies up to 64 deep walk without allocating.
+    TvWalkStack<Item, 64> stack;
+    stack.Push({top->child, topMask});
+    while (!stack.Empty()) {
+        const Item item = stack.Pop();
+        if (item.frame->next) stack.Push({item.frame->next, item.inherited});
         const uint8_t mask = visit(item.frame, item.inherited);
-        if (item.frame->child) stack.push_back({item.frame->child, mask});
+        if (item.frame->child) stack.Push({item.frame->child, mask});
     }
 }
 
@@ -106,17 +106,6 @@ void SetRoots(TvFrame* top, TvFrame* root) {
 
 void FreeBlock(TvFrame* f) {
     TvFreeListFree(FrameModuleData()->freeList, f);
-}
-
-uint32_t ReadLE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-float ReadLEFloat(const uint8_t* p) {
-    const uint32_t bits = ReadLE32(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
 }
 
 // Frames created by a failed read go again, children before parents.
@@ -425,7 +414,7 @@ TvFrameList* TvFrameListStreamRead(TvStream* stream, TvFrameList* list) {
     if (length < sizeof word || TvStreamRead(stream, word, sizeof word) != sizeof word) {
         return nullptr;
     }
-    const uint32_t count = ReadLE32(word);
+    const uint32_t count = TvLoadU32(word);
     // The records must fit in the chunk before anything is allocated for them.
     if (uint64_t(count) * kTvFrameListRecordSize > uint64_t(length) - sizeof word) {
         TvErrorCore(E_TV_ENDOFSTREAM);
@@ -445,7 +434,7 @@ TvFrameList* TvFrameListStreamRead(TvStream* stream, TvFrameList* list) {
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t rec[kTvFrameListRecordSize];
         if (TvStreamRead(stream, rec, sizeof rec) != sizeof rec) return FailRead(list, int32_t(i));
-        const int32_t parentIndex = int32_t(ReadLE32(rec + 48));
+        const int32_t parentIndex = int32_t(TvLoadU32(rec + 48));
         if (parentIndex < -1 || parentIndex >= int32_t(i)) {
             TvErrorCore(E_TV_INVALIDPARAM);
             return FailRead(list, int32_t(i));
@@ -458,7 +447,7 @@ TvFrameList* TvFrameListStreamRead(TvStream* stream, TvFrameList* list) {
         TvV3d* rows[4] = {&m->right, &m->up, &m->at, &m->pos};
         for (int r = 0; r < 4; ++r) {
             const uint8_t* p = rec + 12 * r;
-            *rows[r] = {ReadLEFloat(p), ReadLEFloat(p + 4), ReadLEFloat(p + 8)};
+            *rows[r] = {TvLoadF32(p), TvLoadF32(p + 4), TvLoadF32(p + 8)};
         }
         const bool orthoNormal = TvMatrixNonNormality(m) <= 0.01f &&
                                  TvMatrixNonOrthogonality(m) <= 0.01f &&

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
 #include "engine/core/link.h"
@@ -39,8 +40,7 @@ Block* BlockOf(TvResEntry* e) {
     return reinterpret_cast<Block*>(e) - 1;
 }
 TvResEntry* EntryFromLink(TvLink* l) {
-    return reinterpret_cast<TvResEntry*>(reinterpret_cast<uint8_t*>(l) -
-                                         offsetof(TvResEntry, link));
+    return TvContainerOf<TvResEntry>(l, offsetof(TvResEntry, link));
 }
 
 // The arena's capacity: nothing can be placed without its memory.

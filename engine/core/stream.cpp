@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
@@ -29,16 +30,6 @@ size_t Remaining(const TvStream* s) {
 
 bool IsFile(const TvStream* s) {
     return s->type == TV_STREAM_FILE || s->type == TV_STREAM_FILENAME;
-}
-
-uint32_t ReadLE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void WriteLE32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
 }
 
 void Swap32(void* buffer, uint32_t bytes) {
@@ -123,7 +114,7 @@ TvStream* TvStreamOpen(int32_t type, int32_t accessType, const void* data) {
     TvFreeList* freeList = TvEngineModuleData<TvStreamModule>(g_streamModule)->streamFreeList;
     auto* stream = static_cast<TvStream*>(TvFreeListAlloc(freeList));
     if (!stream) return nullptr;
-    *stream = TvStream{type, accessType, 0, nullptr, 0, 0, nullptr};
+    *stream = TvStream{type, accessType, 0, nullptr, 0, 0, nullptr, nullptr};
 
     bool ok = false;
     switch (type) {
@@ -166,6 +157,7 @@ TvStream* TvStreamOpen(int32_t type, int32_t accessType, const void* data) {
             stream->buffer = memory->start;
             stream->size = memory->length;
             stream->position = accessType == TV_STREAM_READ ? 0 : memory->length;
+            if (accessType == TV_STREAM_APPEND) stream->callerBuffer = memory->start;
             ok = true;
         } else {
             TvErrorCore(E_TV_ACCESSTYPE);
@@ -197,9 +189,10 @@ bool TvStreamClose(TvStream* stream, void* data) {
             memory->length = stream->position;
             result = true;
         } else {
-            // Nobody can take the buffer over: free it rather than lose it.
+            // Nobody takes the buffer over: free it when it is the stream's own, never the
+            // caller's append buffer.
             TvErrorCore(E_TV_NULLP);
-            TvFree(stream->buffer);
+            if (stream->buffer != stream->callerBuffer) TvFree(stream->buffer);
         }
     } else {
         TvErrorCore(E_TV_STREAMTYPE);
@@ -303,14 +296,14 @@ bool TvStreamReadChunkHeader(TvStream* stream, uint32_t* type, uint32_t* length,
                              uint32_t* version) {
     uint8_t header[kTvChunkHeaderSize];
     if (TvStreamRead(stream, header, kTvChunkHeaderSize) != kTvChunkHeaderSize) return false;
-    uint32_t chunkLength = ReadLE32(header + 4);
+    uint32_t chunkLength = TvLoadU32(header + 4);
     if (HasKnownEnd(stream) && chunkLength > Remaining(stream)) {
         TvErrorCore(E_TV_ENDOFSTREAM);
         return false;
     }
-    if (type) *type = ReadLE32(header);
+    if (type) *type = TvLoadU32(header);
     if (length) *length = chunkLength;
-    if (version) *version = ReadLE32(header + 8);
+    if (version) *version = TvLoadU32(header + 8);
     return true;
 }
 
@@ -330,9 +323,9 @@ bool TvStreamFindChunk(TvStream* stream, uint32_t type, uint32_t* length, uint32
 TvStream* TvStreamWriteChunkHeader(TvStream* stream, uint32_t type, uint32_t length,
                                    uint32_t version) {
     uint8_t header[kTvChunkHeaderSize];
-    WriteLE32(header, type);
-    WriteLE32(header + 4, length);
-    WriteLE32(header + 8, version);
+    TvStoreU32(header, type);
+    TvStoreU32(header + 4, length);
+    TvStoreU32(header + 8, version);
     return TvStreamWrite(stream, header, kTvChunkHeaderSize);
 }
 

@@ -34,6 +34,8 @@ struct TvStream {
     size_t position; // bytes from the start (memory; files: bytes moved through this stream)
     size_t size;     // memory: valid bytes (read) or capacity (write); file read by name: length
     uint8_t* buffer; // memory
+    // Memory append: the caller's buffer, which stays the caller's unless a write moved it.
+    uint8_t* callerBuffer;
 };
 
 inline constexpr uint32_t kTvChunkVersion = 0x301;
@@ -63,6 +65,8 @@ struct TvStreamModule {
 };
 
 TvStream* TvStreamOpen(int32_t type, int32_t accessType, const void* data);
+// Memory write and append streams hand their buffer and length to the descriptor `data`; with
+// no descriptor the close fails and frees only a buffer the stream allocated or moved.
 bool TvStreamClose(TvStream* stream, void* data);
 uint32_t TvStreamRead(TvStream* stream, void* buffer, uint32_t length);
 TvStream* TvStreamWrite(TvStream* stream, const void* data, uint32_t length);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine_modules.h"
 #include "engine/core/error.h"
 #include "engine/core/image.h"
@@ -27,12 +28,10 @@ constexpr int32_t kStdTextureSetRaster = 8;
 constexpr size_t kExtensionRoom = 20;
 
 TvTexture* FromLink(TvLink* link) {
-    return reinterpret_cast<TvTexture*>(reinterpret_cast<uint8_t*>(link) -
-                                        offsetof(TvTexture, inDictionary));
+    return TvContainerOf<TvTexture>(link, offsetof(TvTexture, inDictionary));
 }
 TvTexDictionary* DictionaryFromLink(TvLink* link) {
-    return reinterpret_cast<TvTexDictionary*>(reinterpret_cast<uint8_t*>(link) -
-                                              offsetof(TvTexDictionary, inDictionaries));
+    return TvContainerOf<TvTexDictionary>(link, offsetof(TvTexDictionary, inDictionaries));
 }
 
 // Same length and the same characters once "a".."z" are mapped to "A".."Z".

@@ -1,7 +1,9 @@
 #include "engine/world/anim.h"
 
 #include <bit>
+#include <cmath>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine.h"
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
@@ -78,12 +80,22 @@ TpAnimKey* CurrentKey(TpAtomic* atomic, TpGeometry* geometry) {
     return data->currentKey;
 }
 
-uint32_t LoadU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void StoreU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; i++)
-        p[i] = uint8_t(v >> (8 * i));
+// The keys from the current one round its loop (a key without a next key loops on itself):
+// when the position holds whole laps they are removed, leaving less than one lap. True when
+// laps were removed.
+bool SkipWholeLaps(TpAnimAtomicData* data, int32_t numKeys) {
+    if (!std::isfinite(data->position)) return false;
+    const TpAnimKey* start = data->currentKey;
+    double lap = 0;
+    const TpAnimKey* key = start;
+    for (int32_t i = 0; i < numKeys; i++) {
+        lap += key->duration;
+        key = key->next ? key->next : key;
+        if (key == start) break;
+    }
+    if (key != start || !(lap > 0) || data->position < lap) return false;
+    data->position = float(std::fmod(double(data->position), lap));
+    return true;
 }
 
 void* Open(void* instance, int32_t offset, int32_t) {
@@ -128,7 +140,7 @@ TvStream* GeometryRead(TvStream* stream, int32_t length, void* object, int32_t o
         TvErrorCore(E_TV_ENDOFSTREAM);
         return nullptr;
     }
-    const int32_t count = int32_t(LoadU32(word));
+    const int32_t count = int32_t(TvLoadU32(word));
     if (count < 1) return stream;
     if (uint64_t(count) * kStoredKeySize > uint64_t(length) - 4) {
         TvErrorCore(E_TV_ENDOFSTREAM);
@@ -143,17 +155,17 @@ TvStream* GeometryRead(TvStream* stream, int32_t length, void* object, int32_t o
             TvErrorCore(E_TV_ENDOFSTREAM);
             return nullptr;
         }
-        const uint32_t next = LoadU32(record + 16);
+        const uint32_t next = TvLoadU32(record + 16);
         if (next != kNoNextKey && next >= uint32_t(count)) {
             TvFree(keys);
             TvErrorCore(E_TV_INVALIDPARAM, "Animation key names a next key out of range");
             return nullptr;
         }
         TpAnimKey& key = keys[i];
-        key.word = LoadU32(record);
-        key.endMorphTarget = uint16_t(LoadU32(record + 4));
-        key.startMorphTarget = uint16_t(LoadU32(record + 8));
-        key.duration = std::bit_cast<float>(LoadU32(record + 12));
+        key.word = TvLoadU32(record);
+        key.endMorphTarget = uint16_t(TvLoadU32(record + 4));
+        key.startMorphTarget = uint16_t(TvLoadU32(record + 8));
+        key.duration = std::bit_cast<float>(TvLoadU32(record + 12));
         key.recipDuration = 1.0f / key.duration;
         key.next = next == kNoNextKey ? nullptr : keys + next;
     }
@@ -167,16 +179,16 @@ TvStream* GeometryWrite(TvStream* stream, int32_t, const void* object, int32_t o
     const auto* data =
         reinterpret_cast<const TpAnimGeometryData*>(static_cast<const uint8_t*>(object) + offset);
     uint8_t word[4];
-    StoreU32(word, uint32_t(data->numKeys));
+    TvStoreU32(word, uint32_t(data->numKeys));
     if (!TvStreamWrite(stream, word, 4)) return nullptr;
     for (int32_t i = 0; i < data->numKeys; i++) {
         const TpAnimKey& key = data->keys[i];
         uint8_t record[kStoredKeySize];
-        StoreU32(record, key.word);
-        StoreU32(record + 4, key.endMorphTarget);
-        StoreU32(record + 8, key.startMorphTarget);
-        StoreU32(record + 12, std::bit_cast<uint32_t>(key.duration));
-        StoreU32(record + 16, key.next ? uint32_t(key.next - data->keys) : kNoNextKey);
+        TvStoreU32(record, key.word);
+        TvStoreU32(record + 4, key.endMorphTarget);
+        TvStoreU32(record + 8, key.startMorphTarget);
+        TvStoreU32(record + 12, std::bit_cast<uint32_t>(key.duration));
+        TvStoreU32(record + 16, key.next ? uint32_t(key.next - data->keys) : kNoNextKey);
         if (!TvStreamWrite(stream, record, kStoredKeySize)) return nullptr;
     }
     return stream;
@@ -185,7 +197,8 @@ TvStream* GeometryWrite(TvStream* stream, int32_t, const void* object, int32_t o
 int32_t GeometrySize(const void* object, int32_t offset, int32_t) {
     const auto* data =
         reinterpret_cast<const TpAnimGeometryData*>(static_cast<const uint8_t*>(object) + offset);
-    return data->numKeys > 0 ? data->numKeys * int32_t(kStoredKeySize) + 4 : 0;
+    // The count word is written even when there are no keys.
+    return (data->numKeys > 0 ? data->numKeys * int32_t(kStoredKeySize) : 0) + 4;
 }
 
 void* AtomicConstruct(void* object, int32_t offset, int32_t) {
@@ -311,8 +324,14 @@ TpAtomic* TpAnimSequenceAtomicAddTime(TpAtomic* atomic, float delta) {
     // Keys whose duration is not above 0, or a position too large for a duration to reduce,
     // make no progress: after more such steps than there are keys the position is held at the
     // end of the current key instead of looping for ever.
-    int32_t stalled = 0;
+    int32_t stalled = 0, steps = 0;
     while (data->currentKey && data->position >= data->currentKey->duration) {
+        // With the default callback, once the walk is inside its loop of keys (after as many
+        // steps as there are keys) every lap takes the loop's total duration away: whole laps
+        // go at once, so the steps taken stay within a few times the number of keys read.
+        if (++steps == g->numKeys + 1 && g->callBack == TpAnimSequenceDefaultCallBack &&
+            SkipWholeLaps(data, g->numKeys))
+            continue;
         if (stalled > g->numKeys) {
             data->position = data->currentKey->duration > 0.0f ? data->currentKey->duration : 0.0f;
             break;

@@ -1,8 +1,10 @@
 #include "engine/world/clump.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/link.h"
 #include "engine/core/matrix.h"
 #include "engine/core/memory.h"
@@ -33,8 +35,7 @@ bool Check(const void* object) {
 }
 
 TpAtomic* AtomicFromLink(TvLink* link) {
-    return reinterpret_cast<TpAtomic*>(reinterpret_cast<uint8_t*>(link) -
-                                       offsetof(TpAtomic, inClump));
+    return TvContainerOf<TpAtomic>(link, offsetof(TpAtomic, inClump));
 }
 
 TvObjectHasFrame* DefaultSync(TvObjectHasFrame* object) {
@@ -74,6 +75,9 @@ void FreeClump(TpClump* clump) {
         FreeAtomic(atomic);
     }
     if (clump->frame) TvFrameDestroyHierarchy(clump->frame);
+    for (int32_t i = 0; i < clump->numExtraRoots; i++)
+        if (clump->extraRoots[i]) TvFrameDestroyHierarchy(clump->extraRoots[i]);
+    TvFree(clump->extraRoots);
     TvFreeListFree(Data()->clumpFreeList, clump);
 }
 
@@ -114,8 +118,10 @@ TpAtomic* ReadAtomic(TvStream* stream, const TvFrameList* frames) {
         TpWorldError(E_TP_INDEXRANGE);
         return nullptr;
     }
-    if (!TpFindChunk(stream, TV_ID_GEOMETRY, nullptr)) return nullptr;
-    TpGeometry* geometry = TpGeometryStreamRead(stream);
+    uint32_t geometryLength = 0;
+    if (!TpFindChunk(stream, TV_ID_GEOMETRY, &geometryLength)) return nullptr;
+    TpGeometry* geometry = _TpGeometryStreamRead(
+        stream, std::min<uint64_t>(geometryLength, TpStreamRemaining(stream)));
     if (!geometry) return nullptr;
     TpAtomic* atomic = TpAtomicCreate();
     if (atomic) {
@@ -173,7 +179,11 @@ TpAtomic* TpAtomicCreate() {
     atomic->renderCallBack = DefaultRender;
     atomic->interpolator = {kTpInterpolateVertices | kTpInterpolateSphere, 0, 0, 1.0f, 1.0f, 0.0f};
     TvLinkInit(&atomic->sectorTies);
-    TvPluginInitObject(&TpAtomicRegistry, atomic);
+    // A failed constructor has undone the ones before it: nothing is left to destroy.
+    if (!TvPluginInitObject(&TpAtomicRegistry, atomic)) {
+        TvFreeListFree(Data()->atomicFreeList, atomic);
+        return nullptr;
+    }
     return atomic;
 }
 
@@ -203,7 +213,8 @@ TpAtomic* TpAtomicSetGeometry(TpAtomic* atomic, TpGeometry* geometry, uint8_t fl
     if (geometry) TpGeometryAddRef(geometry);
     if (atomic->geometry) TpGeometryDestroy(atomic->geometry);
     atomic->geometry = geometry;
-    if (geometry && !(flags & kTpAtomicSameBoundingSphere)) {
+    // A geometry without morph targets has no sphere to give.
+    if (geometry && !(flags & kTpAtomicSameBoundingSphere) && geometry->numMorphTargets > 0) {
         atomic->boundingSphere = geometry->morphTargets[0].boundingSphere;
         if (atomic->object.frame) TvFrameUpdateObjects(atomic->object.frame);
     }
@@ -356,7 +367,10 @@ TpClump* TpClumpCreate() {
     TvLinkInit(&clump->atomics);
     TvLinkInit(&clump->inWorld);
     clump->callBack = TvIdentityCallBack;
-    TvPluginInitObject(&TpClumpRegistry, clump);
+    if (!TvPluginInitObject(&TpClumpRegistry, clump)) {
+        TvFreeListFree(Data()->clumpFreeList, clump);
+        return nullptr;
+    }
     return clump;
 }
 
@@ -420,21 +434,32 @@ TpClump* TpClumpClone(TpClump* clump) {
     if (!Check(clump)) return nullptr;
     TpClump* copy = TpClumpCreate();
     if (!copy) return nullptr;
-    TvFrame* top = nullptr;
-    if (clump->frame) {
-        top = TvFrameCloneHierarchy(clump->frame);
-        if (!top) {
-            TpClumpDestroy(copy);
-            return nullptr;
-        }
-        TpClumpSetFrame(copy, top);
-    }
-    // While the source hierarchy is cloned, each of its frames' root names the frame's copy.
     bool ok = true;
+    if (clump->frame) {
+        TvFrame* top = TvFrameCloneHierarchy(clump->frame);
+        ok = top != nullptr;
+        if (ok) TpClumpSetFrame(copy, top);
+    }
+    if (ok && clump->numExtraRoots > 0) {
+        copy->extraRoots = static_cast<TvFrame**>(
+            TvCalloc(size_t(clump->numExtraRoots), sizeof(TvFrame*)));
+        ok = copy->extraRoots != nullptr;
+        if (ok) copy->numExtraRoots = clump->numExtraRoots;
+        for (int32_t i = 0; ok && i < clump->numExtraRoots; i++)
+            ok = (copy->extraRoots[i] = TvFrameCloneHierarchy(clump->extraRoots[i])) != nullptr;
+    }
+    // While the source hierarchies are cloned, each of their frames' root names the frame's
+    // copy, whose own root is the top of a copied hierarchy.
+    auto copied = [&](const TvFrame* top) {
+        if (top == copy->frame && top) return true;
+        for (int32_t i = 0; i < copy->numExtraRoots; i++)
+            if (top == copy->extraRoots[i] && top) return true;
+        return false;
+    };
     for (TvLink* l = clump->atomics.next; ok && l != &clump->atomics; l = l->next) {
         TpAtomic* atomic = AtomicFromLink(l);
         TvFrame* frame = atomic->object.frame;
-        if (!top || !frame || frame->root->root != top) {
+        if (!frame || !copied(frame->root->root)) {
             TpWorldError(E_TP_ATOMICNOFRAME);
             ok = false;
             break;
@@ -447,6 +472,8 @@ TpClump* TpClumpClone(TpClump* clump) {
         }
     }
     if (clump->frame) TvFrameUpdateRoot(clump->frame);
+    for (int32_t i = 0; i < clump->numExtraRoots; i++)
+        TvFrameUpdateRoot(clump->extraRoots[i]);
     if (!ok) {
         TpClumpDestroy(copy);
         return nullptr;
@@ -454,6 +481,13 @@ TpClump* TpClumpClone(TpClump* clump) {
     copy->callBack = clump->callBack;
     TvPluginCopyObject(&TpClumpRegistry, copy, clump);
     return copy;
+}
+
+void _TpAtomicClearQueryStamps() {
+    if (!TvModuleIsOpen(TpAtomicModule)) return;
+    TvFreeListForAllUsed(
+        Data()->atomicFreeList,
+        [](void* block, void*) { static_cast<TpAtomic*>(block)->queryStamp = 0; }, nullptr);
 }
 
 TpClump* TpClumpStreamRead(TvStream* stream) {
@@ -465,24 +499,34 @@ TpClump* TpClumpStreamRead(TvStream* stream) {
     TvFrameList frames{nullptr, 0};
     if (!TpFindChunk(stream, TV_ID_FRAMELIST, nullptr) || !TvFrameListStreamRead(stream, &frames))
         return nullptr;
-    // The clump owns one hierarchy, rooted at element 0: frames outside it would never be freed.
-    bool ok = frames.numFrames > 0;
-    for (int32_t i = 0; ok && i < frames.numFrames; i++)
-        ok = TvFrameGetRoot(frames.frames[i]) == frames.frames[0];
-    if (!ok) {
-        TpCommonError(E_TV_INVALIDPARAM);
+    // Element 0 roots the clump's hierarchy; further roots are kept and destroyed with it.
+    int32_t extra = 0;
+    for (int32_t i = 1; i < frames.numFrames; i++)
+        extra += frames.frames[i]->parent ? 0 : 1;
+    auto releaseFrames = [&frames]() {
         for (int32_t i = 0; i < frames.numFrames; i++)
             if (!frames.frames[i]->parent) TvFrameDestroyHierarchy(frames.frames[i]);
         TvFrameListDeinit(&frames);
+    };
+    if (frames.numFrames < 1) {
+        TpCommonError(E_TV_INVALIDPARAM);
+        releaseFrames();
         return nullptr;
     }
     TpClump* clump = TpClumpCreate();
-    if (!clump) {
-        TvFrameDestroyHierarchy(frames.frames[0]);
-        TvFrameListDeinit(&frames);
+    TvFrame** roots =
+        extra > 0 ? static_cast<TvFrame**>(TvCalloc(size_t(extra), sizeof(TvFrame*))) : nullptr;
+    if (!clump || (extra > 0 && !roots)) {
+        if (clump) TpClumpDestroy(clump);
+        TvFree(roots);
+        releaseFrames();
         return nullptr;
     }
     TpClumpSetFrame(clump, frames.frames[0]);
+    for (int32_t i = 1; i < frames.numFrames; i++)
+        if (!frames.frames[i]->parent) roots[clump->numExtraRoots++] = frames.frames[i];
+    clump->extraRoots = roots;
+    bool ok = true;
     for (int32_t i = 0; ok && i < numAtomics; i++) {
         TpAtomic* atomic =
             TpFindChunk(stream, TV_ID_ATOMIC, nullptr) ? ReadAtomic(stream, &frames) : nullptr;

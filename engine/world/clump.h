@@ -55,6 +55,7 @@ struct TpAtomic {
     TpAtomicRenderCallBack renderCallBack;
     TpInterpolator interpolator;
     uint16_t renderFrame;
+    uint16_t queryStamp; // the last intersection query that tested the atomic
     TvLink sectorTies;
     // atomic plug-in data follows
 };
@@ -67,6 +68,10 @@ struct TpClump {
     uint8_t counter;
     TvLink inWorld;
     TpClumpCallBack callBack;
+    // Roots of further hierarchies in the clump's frame list (atomics may hang on them); they
+    // are cloned and destroyed with the clump.
+    TvFrame** extraRoots;
+    int32_t numExtraRoots;
     // clump plug-in data follows
 };
 
@@ -114,4 +119,6 @@ TpClump* TpClumpSetCallBack(TpClump* clump, TpClumpCallBack callBack);
 TpClumpCallBack TpClumpGetCallBack(const TpClump* clump);
 
 // Reads the body of a clump chunk (16); the caller has found the chunk.
+// Sets every atomic's query stamp to 0 (when the 16-bit query counter wraps).
+void _TpAtomicClearQueryStamps();
 TpClump* TpClumpStreamRead(TvStream* stream);

@@ -408,10 +408,6 @@ TvPipe* Setup(TvPipe* pipe, TvPipeStartFn instance) {
     return pipe;
 }
 
-template <typename T> T* Container(TvLink* link, size_t offset) {
-    return reinterpret_cast<T*>(reinterpret_cast<uint8_t*>(link) - offset);
-}
-
 } // namespace
 
 TvPipe* TpD3DWorldAtomicSetup(TvPipe* pipe) {
@@ -451,14 +447,15 @@ void* TpAtomicLightingStage(void* work, intptr_t param) {
                              atomic->geometry->surfaceProps};
     const uint16_t stamp = TpWorldAdvanceLightingStamp();
     for (TvLink* l = world->globalLights.next; l != &world->globalLights; l = l->next) {
-        TpLight* lt = Container<TpLight>(l, offsetof(TpLight, inWorld));
+        TpLight* lt = TvContainerOf<TpLight>(l, offsetof(TpLight, inWorld));
         if (lt->object.object.flags & kTpLightAtomics) light(lt, &batch);
     }
     for (TvLink* s = atomic->sectorTies.next; s != &atomic->sectorTies; s = s->next) {
-        TpWorldSector* sector = Container<TpSectorTie>(s, offsetof(TpSectorTie, inObject))->sector;
+        TpWorldSector* sector =
+            TvContainerOf<TpSectorTie>(s, offsetof(TpSectorTie, inObject))->sector;
         for (TvLink* t = sector->lights.next; t != &sector->lights; t = t->next) {
             auto* lt = static_cast<TpLight*>(
-                Container<TpSectorTie>(t, offsetof(TpSectorTie, inSector))->object);
+                TvContainerOf<TpSectorTie>(t, offsetof(TpSectorTie, inSector))->object);
             if (lt->lightingStamp == stamp) continue;
             if (lt->object.object.flags & kTpLightAtomics) light(lt, &batch);
             lt->lightingStamp = stamp;
@@ -480,12 +477,12 @@ void* TpWorldSectorLightingStage(void* work, intptr_t param) {
                              1.0f,
                              world->surfaceProps};
     for (TvLink* l = world->globalLights.next; l != &world->globalLights; l = l->next) {
-        TpLight* lt = Container<TpLight>(l, offsetof(TpLight, inWorld));
+        TpLight* lt = TvContainerOf<TpLight>(l, offsetof(TpLight, inWorld));
         if (lt->object.object.flags & kTpLightWorld) light(lt, &batch);
     }
     for (TvLink* t = sector->lights.next; t != &sector->lights; t = t->next) {
         auto* lt = static_cast<TpLight*>(
-            Container<TpSectorTie>(t, offsetof(TpSectorTie, inSector))->object);
+            TvContainerOf<TpSectorTie>(t, offsetof(TpSectorTie, inSector))->object);
         if (lt->object.object.flags & kTpLightWorld) light(lt, &batch);
     }
     return work;

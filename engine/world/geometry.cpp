@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/d3d/tristrip.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
@@ -61,12 +62,20 @@ void DestroyNow(TpGeometry* geometry) {
     TvFreeListFree(Data()->freeList, geometry);
 }
 
-void DestroyStillAllocated(void* block, void*) {
-    DestroyNow(static_cast<TpGeometry*>(block));
+// What a new geometry holds before its plug-in data is made (no materials yet).
+void FreeArrays(TpGeometry* geometry) {
+    TvFree(geometry->preLight);
+    TvFree(geometry->texCoords);
+    TvFree(geometry->modulation);
+    TvFree(geometry->triangles);
+    for (int32_t i = 0; i < geometry->numMorphTargets; i++)
+        TvFree(geometry->morphTargets[i].vertices);
+    TvFree(geometry->morphTargets);
+    TvFreeListFree(Data()->freeList, geometry);
 }
 
-uint32_t LE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+void DestroyStillAllocated(void* block, void*) {
+    DestroyNow(static_cast<TpGeometry*>(block));
 }
 
 // Reads of a chunk body that never run past its length.
@@ -100,7 +109,7 @@ bool ReadTriangles(BodyReader& in, TpGeometry* geometry) {
     uint8_t raw[kTriangleBytes];
     for (int32_t i = 0; i < geometry->numTriangles; i++) {
         if (!in.Bytes(raw, sizeof raw)) return false;
-        const uint32_t w0 = LE32(raw), w1 = LE32(raw + 4);
+        const uint32_t w0 = TvLoadU32(raw), w1 = TvLoadU32(raw + 4);
         TpTriangle& t = geometry->triangles[i];
         t.vertex[0] = uint16_t(w0 >> 16);
         t.vertex[1] = uint16_t(w0 & 0xFFFF);
@@ -117,27 +126,36 @@ bool ReadTriangles(BodyReader& in, TpGeometry* geometry) {
     return true;
 }
 
-bool ReadMorphTarget(BodyReader& in, TpGeometry* geometry, TpMorphTarget* target) {
-    uint8_t raw[kMorphHeaderBytes];
-    if (!in.Bytes(raw, sizeof raw)) return false;
-    float sphere[4];
-    std::memcpy(sphere, raw, sizeof sphere);
-    TvMemFloat32ToReal(sphere, sizeof sphere);
-    target->boundingSphere = {{sphere[0], sphere[1], sphere[2]}, sphere[3]};
-    const bool hasVertices = LE32(raw + 16) != 0;
-    const bool hasNormals = LE32(raw + 20) != 0;
+// Reads a morph target's sphere and arrays. Arrays it does not store are zeroed, so drawing
+// and intersection never read uninitialised vertices.
+bool ReadMorphTarget(BodyReader& in, TpGeometry* geometry, TpMorphTarget* target,
+                     const uint8_t* raw) {
+    target->boundingSphere = {{TvLoadF32(raw), TvLoadF32(raw + 4), TvLoadF32(raw + 8)},
+                              TvLoadF32(raw + 12)};
+    const bool hasVertices = TvLoadU32(raw + 16) != 0;
+    const bool hasNormals = TvLoadU32(raw + 20) != 0;
     const uint64_t arrayBytes = uint64_t(sizeof(TvV3d)) * uint64_t(geometry->numVertices);
     const bool together = hasVertices && hasNormals && target->normals &&
                           target->normals == target->vertices + geometry->numVertices;
     if (hasVertices) {
         if (!in.Reals(&target->vertices->x, together ? 2 * arrayBytes : arrayBytes)) return false;
+    } else if (target->vertices) {
+        std::memset(target->vertices, 0, size_t(arrayBytes));
     }
     if (hasNormals && !together) {
         // Normals stored for a geometry made without them have nowhere to go: skipped.
         if (target->normals ? !in.Reals(&target->normals->x, arrayBytes) : !in.Skip(arrayBytes))
             return false;
+    } else if (!hasNormals && target->normals) {
+        std::memset(target->normals, 0, size_t(arrayBytes));
     }
     return true;
+}
+
+// Bytes a morph target stores after its 24-byte header, from the header's two words.
+uint64_t MorphArrayBytes(const uint8_t* header, const TpGeometry* geometry) {
+    const uint64_t arrayBytes = uint64_t(sizeof(TvV3d)) * uint64_t(geometry->numVertices);
+    return (TvLoadU32(header + 16) ? arrayBytes : 0) + (TvLoadU32(header + 20) ? arrayBytes : 0);
 }
 
 } // namespace
@@ -212,17 +230,16 @@ TpGeometry* TpGeometryCreate(int32_t numVertices, int32_t numTriangles, uint8_t 
     if (ok) geometry->numTriangles = numTriangles;
     if (ok) ok = TpGeometryAddMorphTarget(geometry) >= 0;
     if (!ok) {
-        TvFree(geometry->preLight);
-        TvFree(geometry->texCoords);
-        TvFree(geometry->modulation);
-        TvFree(geometry->triangles);
-        TvFree(geometry->morphTargets);
-        TvFreeListFree(Data()->freeList, geometry);
+        FreeArrays(geometry);
         TpCommonError(E_TV_NOMEM);
         return nullptr;
     }
     geometry->surfaceProps[0] = geometry->surfaceProps[1] = geometry->surfaceProps[2] = 1.0f;
-    TvPluginInitObject(&TpGeometryRegistry, geometry);
+    // A failed constructor has undone the ones before it; only the arrays are left to free.
+    if (!TvPluginInitObject(&TpGeometryRegistry, geometry)) {
+        FreeArrays(geometry);
+        return nullptr;
+    }
     return geometry;
 }
 
@@ -430,20 +447,38 @@ TpMorphTarget* TpMorphTargetCalculateBoundingSphere(TpMorphTarget* target, TvSph
 }
 
 TpGeometry* TpGeometryStreamRead(TvStream* stream) {
+    return _TpGeometryStreamRead(stream, TpStreamRemaining(stream));
+}
+
+TpGeometry* _TpGeometryStreamRead(TvStream* stream, uint64_t limit) {
+    // The struct chunk holds a 28-byte body; the arrays follow it, inside the struct chunk when
+    // its length covers them too. Either way they are read in sequence, bounded by the
+    // enclosing chunk.
+    const size_t chunkStart = TvStreamTell(stream);
     uint32_t length = 0;
     if (!TpFindChunk(stream, TV_ID_STRUCT, &length)) return nullptr;
-    BodyReader in{stream, length};
+    const uint64_t used = TvStreamTell(stream) - chunkStart;
+    if (length < kStructHeaderBytes || used > limit) {
+        TvErrorCore(E_TV_ENDOFSTREAM);
+        return nullptr;
+    }
+    const size_t structEnd = TvStreamTell(stream) + length;
+    const uint64_t left = limit - used;
+    BodyReader in{stream, uint32_t(std::min<uint64_t>(left, UINT32_MAX))};
     uint8_t raw[kStructHeaderBytes];
     if (!in.Bytes(raw, sizeof raw)) return nullptr;
-    const uint8_t flags = uint8_t(LE32(raw));
-    const int32_t numTriangles = int32_t(LE32(raw + 4));
-    const int32_t numVertices = int32_t(LE32(raw + 8));
-    const int32_t numMorphs = int32_t(LE32(raw + 12));
-    float props[3];
-    std::memcpy(props, raw + 16, sizeof props);
-    TvMemFloat32ToReal(props, sizeof props);
+    const uint8_t flags = uint8_t(TvLoadU32(raw));
+    const int32_t numTriangles = int32_t(TvLoadU32(raw + 4));
+    const int32_t numVertices = int32_t(TvLoadU32(raw + 8));
+    const int32_t numMorphs = int32_t(TvLoadU32(raw + 12));
+    const float props[3] = {TvLoadF32(raw + 16), TvLoadF32(raw + 20), TvLoadF32(raw + 24)};
     if (numTriangles < 0 || numVertices < 0 || numMorphs < 0) {
         TpCommonError(E_TV_INVALIDPARAM, "negative parameter passed");
+        return nullptr;
+    }
+    // Morph targets are counted in 8 bits by the type records that use them.
+    if (numMorphs > kTpMaxMorphTargets) {
+        TpCommonError(E_TV_INVALIDPARAM);
         return nullptr;
     }
     // Everything the counts promise must lie in the chunk before anything is allocated.
@@ -465,18 +500,33 @@ TpGeometry* TpGeometryStreamRead(TvStream* stream) {
     if (!geometry) return nullptr;
     TpGeometrySetSurfaceProperties(geometry, props[0], props[1], props[2]);
     bool ok = true;
-    while (ok && geometry->numMorphTargets < numMorphs)
-        ok = TpGeometryAddMorphTarget(geometry) >= 0;
-    if (ok && n) {
+    if (n) {
         if (flags & kTpGeometryPreLit) ok = in.Bytes(geometry->preLight, 4 * n);
         if (ok && (flags & kTpGeometryTextured))
             ok = in.Reals(&geometry->texCoords->u, sizeof(TpTexCoords) * n);
         if (ok && (flags & kTpGeometryModulate)) ok = in.Bytes(geometry->modulation, 4 * n);
         if (ok) ok = ReadTriangles(in, geometry);
     }
-    for (int32_t i = 0; ok && i < numMorphs; i++)
-        ok = ReadMorphTarget(in, geometry, &geometry->morphTargets[i]);
-    if (ok) ok = in.Skip(in.remaining);
+    // Each target after the first is made only once its header shows that the arrays it
+    // stores are in the chunk, so a count cannot reserve blocks the file does not fill.
+    for (int32_t i = 0; ok && i < numMorphs; i++) {
+        uint8_t header[kMorphHeaderBytes];
+        ok = in.Bytes(header, sizeof header);
+        if (ok && MorphArrayBytes(header, geometry) > in.remaining) {
+            TvErrorCore(E_TV_ENDOFSTREAM);
+            ok = false;
+        }
+        if (ok && i > 0) ok = TpGeometryAddMorphTarget(geometry) >= 0;
+        if (ok) ok = ReadMorphTarget(in, geometry, &geometry->morphTargets[i], header);
+    }
+    if (ok && numMorphs == 0) {
+        // The target made with the geometry stores nothing.
+        TpMorphTarget& target = geometry->morphTargets[0];
+        if (target.vertices)
+            std::memset(target.vertices, 0, sizeof(TvV3d) * n * (target.normals ? 2 : 1));
+    }
+    // A struct chunk whose length covers more than was read is left at its end.
+    if (ok && TvStreamTell(stream) < structEnd) ok = in.Skip(structEnd - TvStreamTell(stream));
     if (ok) {
         ok = TpFindChunk(stream, TV_ID_MATLIST, nullptr) &&
              TpMaterialListStreamRead(stream, &geometry->materials);

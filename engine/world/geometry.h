@@ -32,6 +32,8 @@ inline constexpr uint16_t kTpLockPreLight = 0x20;
 inline constexpr uint16_t kTpLockAll = 0x3F;
 
 inline constexpr int32_t kTpMaxVertices = 65535;
+// Most morph targets a geometry read from a file may have.
+inline constexpr int32_t kTpMaxMorphTargets = 256;
 inline constexpr uint16_t kTpNoMaterial = 0xFFFF;
 
 struct TpTriangle {
@@ -116,3 +118,5 @@ TvD3DMeshHeader* _TpBuildMeshHeader(const TvD3DMeshTriangle* triangles, int32_t 
 
 // Reads the body of a geometry chunk (15); the caller has found the chunk.
 TpGeometry* TpGeometryStreamRead(TvStream* stream);
+// The same, reading no more than `limit` bytes (what is left of the enclosing geometry chunk).
+TpGeometry* _TpGeometryStreamRead(TvStream* stream, uint64_t limit);

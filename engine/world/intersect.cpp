@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/link.h"
 #include "engine/core/matrix.h"
 #include "engine/world/clump.h"
@@ -163,11 +163,10 @@ template <typename F> void ForLineLeaves(TpSector* root, const TpLine& line, F v
         TpSector* node;
         TvV3d a, b;
     };
-    std::vector<Piece> pending;
-    if (root) pending.push_back({root, line.start, line.end});
-    while (!pending.empty()) {
-        Piece piece = pending.back();
-        pending.pop_back();
+    TpSectorWalk<Piece> pending;
+    if (root) pending.Push({root, line.start, line.end});
+    while (!pending.Empty()) {
+        Piece piece = pending.Pop();
         if (IsLeaf(piece.node)) {
             if (!visit(reinterpret_cast<TpWorldSector*>(piece.node))) return;
             continue;
@@ -176,9 +175,9 @@ template <typename F> void ForLineLeaves(TpSector* root, const TpLine& line, F v
         const int k = PlaneAxis(p);
         const float sa = At(piece.a, k), sb = At(piece.b, k);
         if (sa < p->rightValue && sb < p->rightValue) {
-            pending.push_back({p->leftChild, piece.a, piece.b});
+            pending.Push({p->leftChild, piece.a, piece.b});
         } else if (sa > p->leftValue && sb > p->leftValue) {
-            pending.push_back({p->rightChild, piece.a, piece.b});
+            pending.Push({p->rightChild, piece.a, piece.b});
         } else {
             Piece low{p->leftChild, piece.a, piece.b}, high{p->rightChild, piece.a, piece.b};
             const bool hasLow = Clip(low.a, low.b, k, p->leftValue, true);
@@ -186,11 +185,11 @@ template <typename F> void ForLineLeaves(TpSector* root, const TpLine& line, F v
             const bool startLow = sa < p->value || (sa == p->value && sb >= sa);
             // The child on the start's side is visited first, so it is pushed last.
             if (startLow) {
-                if (hasHigh) pending.push_back(high);
-                if (hasLow) pending.push_back(low);
+                if (hasHigh) pending.Push(high);
+                if (hasLow) pending.Push(low);
             } else {
-                if (hasLow) pending.push_back(low);
-                if (hasHigh) pending.push_back(high);
+                if (hasLow) pending.Push(low);
+                if (hasHigh) pending.Push(high);
             }
         }
     }
@@ -212,6 +211,10 @@ TvBBox SphereBox(const TvSphere& s) {
 }
 
 // ---- Collision trees of leaves --------------------------------------------------------------
+
+// A collision tree is stored in 384 bytes: nodes 1 to 127, at most 7 levels.
+constexpr size_t kMaxTreeNode = 127;
+template <typename T> using TreeWalk = TvWalkStack<T, 16>;
 
 struct TreeNode {
     bool split;
@@ -246,10 +249,11 @@ template <typename Test> bool LineThroughTree(TpWorldSector* leaf, const TpLine&
         size_t node;
         TvV3d a, b;
     };
-    std::vector<Piece> pending{{1, line.start, line.end}};
-    while (!pending.empty()) {
-        Piece piece = pending.back();
-        pending.pop_back();
+    TreeWalk<Piece> pending;
+    pending.Push({1, line.start, line.end});
+    while (!pending.Empty()) {
+        Piece piece = pending.Pop();
+        if (piece.node > kMaxTreeNode) continue;
         const TreeNode n = Node(leaf, piece.node);
         if (!TestNode(leaf, n, test)) return false;
         if (!n.split) continue;
@@ -259,10 +263,10 @@ template <typename Test> bool LineThroughTree(TpWorldSector* leaf, const TpLine&
         if ((da < 0) != (db < 0) && da != db) {
             const TvV3d cut =
                 TvV3dAdd(piece.a, TvV3dScale(TvV3dSub(piece.b, piece.a), da / (da - db)));
-            pending.push_back({farChild, cut, piece.b});
-            pending.push_back({nearChild, piece.a, cut});
+            pending.Push({farChild, cut, piece.b});
+            pending.Push({nearChild, piece.a, cut});
         } else {
-            pending.push_back({nearChild, piece.a, piece.b});
+            pending.Push({nearChild, piece.a, piece.b});
         }
     }
     return true;
@@ -270,15 +274,16 @@ template <typename Test> bool LineThroughTree(TpWorldSector* leaf, const TpLine&
 
 // A box through a leaf's collision tree: lower child below the split, upper above it.
 template <typename Test> bool BoxThroughTree(TpWorldSector* leaf, const TvBBox& box, Test test) {
-    std::vector<size_t> pending{1};
-    while (!pending.empty()) {
-        const size_t i = pending.back();
-        pending.pop_back();
+    TreeWalk<size_t> pending;
+    pending.Push(1);
+    while (!pending.Empty()) {
+        const size_t i = pending.Pop();
+        if (i > kMaxTreeNode) continue;
         const TreeNode n = Node(leaf, i);
         if (!TestNode(leaf, n, test)) return false;
         if (!n.split) continue;
-        if (At(box.sup, n.axis) > n.value) pending.push_back(2 * i + 1);
-        if (At(box.inf, n.axis) < n.value) pending.push_back(2 * i);
+        if (At(box.sup, n.axis) > n.value) pending.Push(2 * i + 1);
+        if (At(box.inf, n.axis) < n.value) pending.Push(2 * i);
     }
     return true;
 }
@@ -286,11 +291,6 @@ template <typename Test> bool BoxThroughTree(TpWorldSector* leaf, const TvBBox& 
 bool WorldQueryReady(TpWorld* world, TpIntersection* intersection, const void* callback) {
     return TpCheck(TpWorldModule, world) && TpCheck(TpWorldModule, intersection) &&
            TpCheck(TpWorldModule, callback);
-}
-
-TpSectorTie* TieFromSectorLink(TvLink* link) {
-    return reinterpret_cast<TpSectorTie*>(reinterpret_cast<uint8_t*>(link) -
-                                          offsetof(TpSectorTie, inSector));
 }
 
 } // namespace
@@ -390,16 +390,17 @@ TpWorld* TpWorldForAllAtomicIntersections(TpWorld* world, TpIntersection* inters
                                           TpWorldAtomicIntersectionCallBack callback, void* data) {
     if (!WorldQueryReady(world, intersection, reinterpret_cast<const void*>(callback)))
         return nullptr;
-    // Atomics tied to several sectors are tested once per query.
-    std::vector<const TpAtomic*> tested;
+    // Atomics tied to several sectors are tested once per query: each keeps the stamp of the
+    // last query that tested it.
+    const uint16_t stamp = _TpWorldAdvanceQueryStamp();
     bool stopped = false;
     auto forAtomics = [&](TpWorldSector* leaf, auto test) {
         TvLink* head = &leaf->collisionAtomics;
         for (TvLink* l = head->next; l != head && !stopped;) {
-            auto* atomic = static_cast<TpAtomic*>(TieFromSectorLink(l)->object);
+            auto* atomic = static_cast<TpAtomic*>(TpTieInSector(l)->object);
             l = l->next; // the callback may move the atomic
-            if (std::find(tested.begin(), tested.end(), atomic) != tested.end()) continue;
-            tested.push_back(atomic);
+            if (atomic->queryStamp == stamp) continue;
+            atomic->queryStamp = stamp;
             float distance = 0;
             if (test(atomic, &distance))
                 stopped = callback(intersection, leaf, atomic, distance, data) == nullptr;
@@ -512,16 +513,10 @@ TpAtomic* TpAtomicForAllTriangleIntersections(TpAtomic* atomic, TpIntersection* 
     const int32_t base = s >= 0 && s < count ? s : 0;
     TvV3d* vertices = g->morphTargets[base].vertices;
     if (!vertices) return atomic;
-    std::vector<TvV3d> blended;
-    if (between && g->morphTargets[e].vertices) {
-        const float f = in.position * in.recipTime;
-        blended.resize(size_t(g->numVertices));
-        for (size_t i = 0; i < blended.size(); i++) {
-            const TvV3d& a = g->morphTargets[s].vertices[i];
-            blended[i] = TvV3dAdd(a, TvV3dScale(TvV3dSub(g->morphTargets[e].vertices[i], a), f));
-        }
-        vertices = blended.data();
-    }
+    // Between two targets each triangle's corners are blended into local storage.
+    const TvV3d* endVertices = between ? g->morphTargets[e].vertices : nullptr;
+    const float f = in.position * in.recipTime;
+    TvV3d corners[3];
     for (int32_t i = 0; i < g->numTriangles; i++) {
         const TpTriangle& t = g->triangles[i];
         if (t.vertex[0] >= g->numVertices || t.vertex[1] >= g->numVertices ||
@@ -530,6 +525,18 @@ TpAtomic* TpAtomicForAllTriangleIntersections(TpAtomic* atomic, TpIntersection* 
         TvV3d* a = &vertices[t.vertex[0]];
         TvV3d* b = &vertices[t.vertex[1]];
         TvV3d* c = &vertices[t.vertex[2]];
+        if (endVertices) {
+            TvV3d* ends[3] = {a, b, c};
+            for (int k = 0; k < 3; k++) {
+                const TvV3d& from = g->morphTargets[s].vertices[t.vertex[k]];
+                const TvV3d& to = endVertices[t.vertex[k]];
+                corners[k] = TvV3dAdd(from, TvV3dScale(TvV3dSub(to, from), f));
+                ends[k] = &corners[k];
+            }
+            a = ends[0];
+            b = ends[1];
+            c = ends[2];
+        }
         TpCollisionTriangle tri = MakeTriangle(a, b, c, i);
         if (TvV3dDot(tri.normal, tri.normal) == 0) continue;
         float distance = 0;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/memory.h"
 #include "engine/core/raster.h"
 #include "engine/core/stream.h"
@@ -143,8 +144,7 @@ TpMaterial* TpMaterialStreamRead(TvStream* stream) {
     TpMaterial* material = TpMaterialCreate();
     if (!material) return nullptr;
     std::memcpy(&material->color, body + 4, sizeof material->color);
-    const uint32_t textured = uint32_t(body[12]) | uint32_t(body[13]) << 8 |
-                              uint32_t(body[14]) << 16 | uint32_t(body[15]) << 24;
+    const uint32_t textured = TvLoadU32(body + 12);
     bool ok = true;
     if (textured) {
         TvTexture* texture = nullptr;

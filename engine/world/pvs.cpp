@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
@@ -23,14 +24,6 @@ template <typename T> T* At(const void* object, int32_t offset) {
 }
 TpPVSSectorData* SectorData(const TpWorldSector* sector) {
     return At<TpPVSSectorData>(sector, g_sectorOffset);
-}
-
-uint32_t LoadU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void StoreU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; i++)
-        p[i] = uint8_t(v >> (8 * i));
 }
 
 float Coordinate(const TvV3d& v, uint32_t byteOffset) {
@@ -101,7 +94,7 @@ TpWorldSector* Filter(TpWorldSector* sector) {
     const uint8_t* block = SectorData(sector)->data;
     if (sector->numTriangles && data->block && data->set && block) {
         data->trianglesConsidered += sector->numTriangles;
-        const uint32_t bit = LoadU32(block);
+        const uint32_t bit = TvLoadU32(block);
         // A bit number outside the set leaves the sector visible.
         if (bit / 8 < data->bytesPerCellSet && !(data->set[bit / 8] & (1u << (bit % 8))))
             return nullptr;
@@ -172,11 +165,11 @@ TvStream* WorldRead(TvStream* stream, int32_t length, void* object, int32_t offs
     }
     TvFree(data->block);
     data->block = nullptr;
-    data->numSectors = LoadU32(header);
-    data->bytesPerCellSet = LoadU32(header + 4);
-    data->bytesPerSector = LoadU32(header + 8);
-    data->cellDepth = LoadU32(header + 12);
-    data->numCells = LoadU32(header + 16);
+    data->numSectors = TvLoadU32(header);
+    data->bytesPerCellSet = TvLoadU32(header + 4);
+    data->bytesPerSector = TvLoadU32(header + 8);
+    data->cellDepth = TvLoadU32(header + 12);
+    data->numCells = TvLoadU32(header + 16);
     data->cursor = 0;
     const uint64_t expected =
         (uint64_t(data->bytesPerCellSet) * data->numCells + 11) & ~uint64_t(3);
@@ -204,7 +197,7 @@ TvStream* WorldWrite(TvStream* stream, int32_t, const void* object, int32_t offs
     const uint32_t words[] = {data->numSectors, data->bytesPerCellSet, data->bytesPerSector,
                               data->cellDepth, data->numCells};
     for (int i = 0; i < 5; i++)
-        StoreU32(header + 4 * i, words[i]);
+        TvStoreU32(header + 4 * i, words[i]);
     return TvStreamWrite(stream, header, kTpPVSHeaderSize);
 }
 

@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/camera.h"
 #include "engine/core/d3d/tristrip.h"
 #include "engine/core/link.h"
@@ -78,12 +79,6 @@ LightExtension* LightExt(const TpLight* l) {
     return Ext<LightExtension>(l, g_lightExt);
 }
 
-template <typename T, typename M> T* FromLink(TvLink* link, M T::*member) {
-    const T* probe = nullptr;
-    const auto offset = reinterpret_cast<uintptr_t>(&(probe->*member));
-    return reinterpret_cast<T*>(reinterpret_cast<uintptr_t>(link) - offset);
-}
-
 TpWorldModuleData* WorldData() {
     return TvEngineModuleData<TpWorldModuleData>(TpWorldModule);
 }
@@ -113,17 +108,17 @@ float Coord(const TvV3d& v, int axis) {
 // Leaves from left to right; the walk stops when `visit` returns false.
 template <typename F> void ForLeaves(TpSector* root, F visit) {
     if (!root) return;
-    std::vector<TpSector*> pending{root};
-    while (!pending.empty()) {
-        TpSector* s = pending.back();
-        pending.pop_back();
+    TpSectorWalk<TpSector*> pending;
+    pending.Push(root);
+    while (!pending.Empty()) {
+        TpSector* s = pending.Pop();
         if (IsLeaf(s)) {
             if (!visit(reinterpret_cast<TpWorldSector*>(s))) return;
             continue;
         }
         auto* p = reinterpret_cast<TpPlaneSector*>(s);
-        pending.push_back(p->rightChild);
-        pending.push_back(p->leftChild);
+        pending.Push(p->rightChild);
+        pending.Push(p->leftChild);
     }
 }
 
@@ -135,7 +130,7 @@ void FreeTie(TvFreeList* list, TpSectorTie* tie) {
 
 void FreeTies(TvLink* head, TvFreeList* list) {
     while (!TvLinkEmpty(head))
-        FreeTie(list, FromLink(head->next, &TpSectorTie::inObject));
+        FreeTie(list, TpTieInObject(head->next));
 }
 
 bool Tie(TvFreeList* list, void* object, TvLink* objectTies, TpWorldSector* sector,
@@ -242,11 +237,10 @@ void BuildVisibleList(TvCamera* camera, CameraExtension* ext) {
     TpWorld* world = ext->world;
     const TvBBox& frustum = camera->frustumBoundBox;
     const TvV3d p = camera->object.frame ? TvFrameGetLTM(camera->object.frame)->pos : TvV3d{};
-    std::vector<TpSector*> pending;
-    if (world->root) pending.push_back(world->root);
-    while (!pending.empty()) {
-        TpSector* s = pending.back();
-        pending.pop_back();
+    TpSectorWalk<TpSector*> pending;
+    if (world->root) pending.Push(world->root);
+    while (!pending.Empty()) {
+        TpSector* s = pending.Pop();
         if (IsLeaf(s)) {
             auto* leaf = reinterpret_cast<TpWorldSector*>(s);
             if (!LeafOutside(camera, leaf) && !AppendVisible(ext, leaf)) break;
@@ -255,17 +249,17 @@ void BuildVisibleList(TvCamera* camera, CameraExtension* ext) {
         auto* plane = reinterpret_cast<TpPlaneSector*>(s);
         const int a = Axis(plane);
         if (Coord(frustum.inf, a) - plane->leftValue >= 0) {
-            pending.push_back(plane->rightChild);
+            pending.Push(plane->rightChild);
         } else if (plane->rightValue - Coord(frustum.sup, a) >= 0) {
-            pending.push_back(plane->leftChild);
+            pending.Push(plane->leftChild);
         } else {
             const bool onRight = Coord(p, a) > plane->value;
             TpSector* near = onRight ? plane->rightChild : plane->leftChild;
             TpSector* far = onRight ? plane->leftChild : plane->rightChild;
             // The child visited first is pushed last.
             const bool farFirst = world->renderOrder == kTpWorldBackToFront;
-            pending.push_back(farFirst ? near : far);
-            pending.push_back(farFirst ? far : near);
+            pending.Push(farFirst ? near : far);
+            pending.Push(farFirst ? far : near);
         }
     }
     if (TvStandardFn fn = TV_ENGINE->standardFunctions[kSetReplayOrderFunction])
@@ -411,12 +405,11 @@ void ReleaseLeaf(TpWorldSector* leaf) {
     leaf->instancedData = nullptr;
     if (TpWorldObjectsModuleData* data = ObjectsData()) {
         while (!TvLinkEmpty(&leaf->collisionAtomics))
-            FreeTie(data->atomicTies,
-                    FromLink(leaf->collisionAtomics.next, &TpSectorTie::inSector));
+            FreeTie(data->atomicTies, TpTieInSector(leaf->collisionAtomics.next));
         while (!TvLinkEmpty(&leaf->otherAtomics))
-            FreeTie(data->atomicTies, FromLink(leaf->otherAtomics.next, &TpSectorTie::inSector));
+            FreeTie(data->atomicTies, TpTieInSector(leaf->otherAtomics.next));
         while (!TvLinkEmpty(&leaf->lights))
-            FreeTie(data->lightTies, FromLink(leaf->lights.next, &TpSectorTie::inSector));
+            FreeTie(data->lightTies, TpTieInSector(leaf->lights.next));
     }
     TvPluginDeinitObject(&TpWorldSectorRegistry, leaf);
 }
@@ -432,7 +425,7 @@ TpWorld* Enter(TpWorld* world, TpWorld** slot, TvFrame* frame) {
 WorldEntry* FindEntry(const TpWorld* world) {
     TvLink* head = &WorldData()->worlds;
     for (TvLink* l = head->next; l != head; l = l->next) {
-        WorldEntry* e = FromLink(l, &WorldEntry::link);
+        WorldEntry* e = TvContainerOf<WorldEntry>(l, offsetof(WorldEntry, link));
         if (e->world == world) return e;
     }
     return nullptr;
@@ -503,11 +496,21 @@ uint16_t TpWorldAdvanceLightingStamp() {
     return data ? ++data->lightingStamp : 0;
 }
 
+uint16_t _TpWorldAdvanceQueryStamp() {
+    TpWorldObjectsModuleData* data = ObjectsData();
+    if (!data) return 0;
+    if (++data->queryStamp == 0) {
+        _TpAtomicClearQueryStamps();
+        data->queryStamp = 1;
+    }
+    return data->queryStamp;
+}
+
 TpWorld* TpWorldGetCurrent() {
     return static_cast<TpWorld*>(TV_ENGINE->worldLibrary);
 }
 
-TpWorld* _TpWorldInitialise(TpWorld* world) {
+TpWorld* _TpWorldInitialise(TpWorld* world, bool constructPlugins) {
     std::memset(world, 0, sizeof *world);
     world->object.type = kTpWorldObjectType;
     world->renderOrder = kTpWorldBackToFront;
@@ -518,7 +521,7 @@ TpWorld* _TpWorldInitialise(TpWorld* world) {
     TvLinkInit(&world->globalLights);
     world->surfaceProps[0] = world->surfaceProps[1] = world->surfaceProps[2] = 1.0f;
     world->renderCallBack = DefaultSectorRender;
-    TvPluginInitObject(&TpWorldRegistry, world);
+    if (constructPlugins) TvPluginInitObject(&TpWorldRegistry, world);
     return world;
 }
 
@@ -543,6 +546,10 @@ bool _TpWorldEnter(TpWorld* world, size_t blockSize) {
 }
 
 int32_t TpWorldDestroy(TpWorld* world) {
+    return _TpWorldDestroy(world, true);
+}
+
+int32_t _TpWorldDestroy(TpWorld* world, bool pluginData) {
     if (!CheckWorld(world)) return 0;
     if (WorldEntry* entry = FindEntry(world)) {
         TvLinkRemove(&entry->link);
@@ -558,7 +565,7 @@ int32_t TpWorldDestroy(TpWorld* world) {
         ReleaseLeaf(leaf);
         return true;
     });
-    TvPluginDeinitObject(&TpWorldRegistry, world);
+    if (pluginData) TvPluginDeinitObject(&TpWorldRegistry, world);
     if (world->object.privateFlags & kTpWorldSingleBlock) {
         TvFree(world);
         return 1;
@@ -638,7 +645,7 @@ TpWorld* TpWorldForAllClumps(TpWorld* world, TpClumpCallBack callback, void* dat
     if (!CheckWorld(world) || !CheckWorld(reinterpret_cast<void*>(callback))) return nullptr;
     for (TvLink* l = world->clumps.next; l != &world->clumps;) {
         TvLink* next = l->next;
-        if (!callback(FromLink(l, &TpClump::inWorld), data)) break;
+        if (!callback(TvContainerOf<TpClump>(l, offsetof(TpClump, inWorld)), data)) break;
         l = next;
     }
     return world;
@@ -656,7 +663,8 @@ TpWorld* TpWorldForAllLights(TpWorld* world, TpLightCallBack callback, void* dat
     for (TvLink* head : {&world->globalLights, &world->localLights}) {
         for (TvLink* l = head->next; l != head;) {
             TvLink* next = l->next;
-            if (!callback(FromLink(l, &TpLight::inWorld), data)) return world;
+            if (!callback(TvContainerOf<TpLight>(l, offsetof(TpLight, inWorld)), data))
+                return world;
             l = next;
         }
     }
@@ -673,7 +681,7 @@ TpWorld* TpWorldSectorGetWorld(const TpWorldSector* sector) {
     if (!CheckWorld(sector)) return nullptr;
     TvLink* head = &WorldData()->worlds;
     for (TvLink* l = head->next; l != head; l = l->next) {
-        const WorldEntry* e = FromLink(l, &WorldEntry::link);
+        const WorldEntry* e = TvContainerOf<WorldEntry>(l, offsetof(WorldEntry, link));
         if (e->world->object.privateFlags & kTpWorldSingleBlock) {
             const auto at = reinterpret_cast<uintptr_t>(sector);
             const auto start = reinterpret_cast<uintptr_t>(e->world);
@@ -703,7 +711,7 @@ TpWorld* TpWorldAddClump(TpWorld* world, TpClump* clump) {
     world->numClumps++;
     ClumpExt(clump)->world = world;
     for (TvLink* l = clump->atomics.next; l != &clump->atomics; l = l->next) {
-        TpAtomic* atomic = FromLink(l, &TpAtomic::inClump);
+        TpAtomic* atomic = TvContainerOf<TpAtomic>(l, offsetof(TpAtomic, inClump));
         AtomicExt(atomic)->world = world;
         if (atomic->object.frame) TvFrameUpdateObjects(atomic->object.frame);
     }
@@ -725,7 +733,7 @@ TpWorld* TpWorldRemoveClump(TpWorld* world, TpClump* clump) {
     if (world->clumpCursor == &clump->inWorld) world->clumpCursor = clump->inWorld.next;
     TvLinkRemove(&clump->inWorld);
     for (TvLink* l = clump->atomics.next; l != &clump->atomics; l = l->next)
-        FreeAtomicWorldState(FromLink(l, &TpAtomic::inClump));
+        FreeAtomicWorldState(TvContainerOf<TpAtomic>(l, offsetof(TpAtomic, inClump)));
     ClumpExt(clump)->world = nullptr;
     world->counter++;
     return world;
@@ -819,7 +827,7 @@ TvCamera* TpCameraForAllVisibleClumps(TvCamera* camera, void* data) {
             TvLink sentinel;
             for (TvLink* l = head->next; l != head;) {
                 TvLinkInsertHead(l, &sentinel); // right after l
-                auto* atomic = static_cast<TpAtomic*>(FromLink(l, &TpSectorTie::inSector)->object);
+                auto* atomic = static_cast<TpAtomic*>(TpTieInSector(l)->object);
                 TpClump* clump = atomic->clump;
                 // Atomics added to a world without a clump have no clump callback to run.
                 if (clump && clump->renderFrame != stamp) {
@@ -849,7 +857,7 @@ TvCamera* TpCameraForNextUnvisitedClumps(TvCamera* camera, int32_t maximum, void
             l = l->next;
             continue;
         }
-        TpClump* clump = FromLink(l, &TpClump::inWorld);
+        TpClump* clump = TvContainerOf<TpClump>(l, offsetof(TpClump, inWorld));
         TvLink* next = l->next;
         if (clump->renderFrame != ext->renderFrame) {
             world->clumpCursor = l;
@@ -868,7 +876,7 @@ TpAtomic* TpAtomicForAllWorldSectors(TpAtomic* atomic, TpWorldSectorCallBack cal
     if (!CheckObjects(atomic) || !CheckObjects(reinterpret_cast<void*>(callback))) return nullptr;
     for (TvLink* l = atomic->sectorTies.next; l != &atomic->sectorTies;) {
         TvLink* next = l->next;
-        if (!callback(FromLink(l, &TpSectorTie::inObject)->sector, data)) break;
+        if (!callback(TpTieInObject(l)->sector, data)) break;
         l = next;
     }
     return atomic;
@@ -879,14 +887,14 @@ TpWorldSector* TpWorldSectorForAllLights(TpWorldSector* sector, TpLightCallBack 
     if (!CheckObjects(sector) || !CheckObjects(reinterpret_cast<void*>(callback))) return nullptr;
     for (TvLink* l = sector->lights.next; l != &sector->lights;) {
         TvLink* next = l->next;
-        if (!callback(static_cast<TpLight*>(FromLink(l, &TpSectorTie::inSector)->object), data))
-            return sector;
+        if (!callback(static_cast<TpLight*>(TpTieInSector(l)->object), data)) return sector;
         l = next;
     }
     if (TpWorld* world = TpWorldSectorGetWorld(sector)) {
         for (TvLink* l = world->globalLights.next; l != &world->globalLights;) {
             TvLink* next = l->next;
-            if (!callback(FromLink(l, &TpLight::inWorld), data)) return sector;
+            if (!callback(TvContainerOf<TpLight>(l, offsetof(TpLight, inWorld)), data))
+                return sector;
             l = next;
         }
     }
@@ -908,7 +916,7 @@ TpWorld* TpWorldRender(TpWorld* world) {
         for (TvLink* head : {&leaf->collisionAtomics, &leaf->otherAtomics}) {
             for (TvLink* l = head->next; l != head;) {
                 TvLink* next = l->next;
-                auto* atomic = static_cast<TpAtomic*>(FromLink(l, &TpSectorTie::inSector)->object);
+                auto* atomic = static_cast<TpAtomic*>(TpTieInSector(l)->object);
                 if ((atomic->object.object.flags & kTpAtomicRender) &&
                     atomic->renderFrame != stamp) {
                     if (TvCameraFrustumTestSphere(camera, TpAtomicGetWorldBoundingSphere(atomic)) !=

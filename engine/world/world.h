@@ -5,11 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/engine.h"
 #include "engine/core/frame.h"
 #include "engine/core/vector.h"
+#include "engine/core/walk_stack.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/material.h"
@@ -100,14 +101,23 @@ struct TpSectorTie {
     TvLink inObject;
     TpWorldSector* sector;
 };
+inline TpSectorTie* TpTieInSector(TvLink* link) {
+    return TvContainerOf<TpSectorTie>(link, offsetof(TpSectorTie, inSector));
+}
+inline TpSectorTie* TpTieInObject(TvLink* link) {
+    return TvContainerOf<TpSectorTie>(link, offsetof(TpSectorTie, inObject));
+}
 
 // Set-up of worlds made by readers: fields, lists and plug-in data of a new world and sector,
 // and entry into the world module's list of worlds.
-TpWorld* _TpWorldInitialise(TpWorld* world);
+// A reader constructs the world's plug-in data itself once the sector tree is read.
+TpWorld* _TpWorldInitialise(TpWorld* world, bool constructPlugins = true);
 TpWorldSector* _TpWorldSectorInitialise(TpWorldSector* sector);
 bool _TpWorldEnter(TpWorld* world, size_t blockSize);
 
 int32_t TpWorldDestroy(TpWorld* world);
+// Destroys a world whose plug-in data has (`pluginData`) or has not been constructed yet.
+int32_t _TpWorldDestroy(TpWorld* world, bool pluginData);
 TvBBox* TpWorldGetBBox(TpWorld* world);
 TvV3d* TpWorldGetOffset(TpWorld* world);
 TpWorld* TpWorldSetSurfaceProperties(TpWorld* world, float ambient, float specular, float diffuse);
@@ -146,22 +156,27 @@ TpWorldSector* TpWorldSectorForAllLights(TpWorldSector* sector, TpLightCallBack 
                                          void* data);
 TpWorld* TpWorldRender(TpWorld* world);
 
+// Deepest sector tree the world reader takes (planes from the root to a leaf).
+inline constexpr int32_t kTpMaxSectorDepth = 256;
+// Pending nodes of a sector-tree walk that pushes both children of a node: one per level at
+// most, so walks of trees the reader takes never allocate.
+template <typename T> using TpSectorWalk = TvWalkStack<T, kTpMaxSectorDepth + 2>;
+
 // Leaves whose subtree extents a box reaches (min below a node's left extent: left side; max
 // above its right extent: right side), left first; the walk stops when `visit` returns false.
 template <typename F> void TpWorldForLeavesReached(TpSector* root, const TvBBox& box, F visit) {
-    std::vector<TpSector*> pending;
-    if (root) pending.push_back(root);
-    while (!pending.empty()) {
-        TpSector* s = pending.back();
-        pending.pop_back();
+    TpSectorWalk<TpSector*> pending;
+    if (root) pending.Push(root);
+    while (!pending.Empty()) {
+        TpSector* s = pending.Pop();
         if (s->type < 0) {
             if (!visit(reinterpret_cast<TpWorldSector*>(s))) return;
             continue;
         }
         auto* p = reinterpret_cast<TpPlaneSector*>(s);
         const int axis = (p->type >> 2) % 3;
-        if ((&box.sup.x)[axis] > p->rightValue) pending.push_back(p->rightChild);
-        if ((&box.inf.x)[axis] < p->leftValue) pending.push_back(p->leftChild);
+        if ((&box.sup.x)[axis] > p->rightValue) pending.Push(p->rightChild);
+        if ((&box.inf.x)[axis] < p->leftValue) pending.Push(p->leftChild);
     }
 }
 

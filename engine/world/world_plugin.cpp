@@ -151,10 +151,18 @@ bool TpReadStructBody(TvStream* stream, void* out, uint32_t bytes, uint32_t* len
     if (!TpFindChunk(stream, TV_ID_STRUCT, &found)) return false;
     std::memset(out, 0, bytes);
     const uint32_t take = found < bytes ? found : bytes;
-    if (TvStreamRead(stream, out, take) != take || !TvStreamSkip(stream, found - take)) {
+    // An empty body reads nothing (a read of 0 bytes would record an error of its own).
+    if ((take && TvStreamRead(stream, out, take) != take) || !TvStreamSkip(stream, found - take)) {
         TvErrorCore(E_TV_ENDOFSTREAM);
         return false;
     }
     if (length) *length = found;
     return true;
+}
+
+uint64_t TpStreamRemaining(const TvStream* stream) {
+    const bool sized = stream->type == TV_STREAM_MEMORY ||
+                       (stream->type == TV_STREAM_FILENAME && stream->size > 0);
+    if (!sized) return UINT64_MAX;
+    return stream->size > stream->position ? stream->size - stream->position : 0;
 }

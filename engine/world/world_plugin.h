@@ -83,6 +83,7 @@ struct TpWorldObjectsModuleData {
     TvFreeList* lightTies;
     uint16_t renderFrame;
     uint16_t lightingStamp;
+    uint16_t queryStamp; // advanced by every atomic intersection query
 };
 
 // Stamps of the world objects module (0 while it is closed).
@@ -90,6 +91,8 @@ uint16_t TpWorldGetRenderFrame();
 uint16_t TpWorldAdvanceRenderFrame();
 uint16_t TpWorldGetLightingStamp();
 uint16_t TpWorldAdvanceLightingStamp();
+// Advances the query stamp, never to 0: when it wraps every atomic's stamp is cleared first.
+uint16_t _TpWorldAdvanceQueryStamp();
 
 // Registers every world-library module; 1 on success, 0 when a registration was refused.
 int32_t TpWorldPluginAttach();
@@ -142,5 +145,8 @@ extern const int32_t _TpLightModuleDataSize;
 // Reads the struct chunk that comes next into a zero-filled record of `bytes`: a shorter body
 // leaves the rest zero, a longer one is skipped past. Bad versions report 0x80000014.
 bool TpReadStructBody(struct TvStream* stream, void* out, uint32_t bytes, uint32_t* length);
+// Bytes left in a stream whose size is known (memory, or a file read by name); the largest
+// value otherwise.
+uint64_t TpStreamRemaining(const struct TvStream* stream);
 // Finds a chunk of `type` whose version lies in 0x300 to 0x301 (else 0x80000014).
 bool TpFindChunk(struct TvStream* stream, uint32_t type, uint32_t* length);

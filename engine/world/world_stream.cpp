@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core/bytes.h"
 #include "engine/core/d3d/tristrip.h"
 #include "engine/core/link.h"
 #include "engine/core/memory.h"
@@ -19,8 +20,6 @@ constexpr uint32_t kPlaneSeparateExtents = 1u << 30;
 constexpr uint32_t kLeafStructBytes = 44;
 constexpr uint32_t kCollisionTreeBytes = 384;
 constexpr size_t kAlign = alignof(std::max_align_t);
-// Deepest sector tree read; deeper trees are refused rather than recursed into.
-constexpr int kMaxTreeDepth = 256;
 // Least bytes a sector takes in a file: chunk headers and struct bodies.
 constexpr uint64_t kMinLeafBytes = 3 * kTvChunkHeaderSize + kLeafStructBytes;
 constexpr uint64_t kMinPlaneBytes = 2 * kTvChunkHeaderSize + 24;
@@ -41,26 +40,12 @@ size_t RoundUp(size_t n, size_t to) {
     return (n + to - 1) / to * to;
 }
 
-// Little-endian words of a struct body into native ones.
+// Little-endian words of a struct body.
 uint32_t Word(const uint8_t* body, size_t index) {
-    uint32_t w;
-    std::memcpy(&w, body + 4 * index, sizeof w);
-    TvMemNative32(&w, sizeof w);
-    return w;
+    return TvLoadU32(body + 4 * index);
 }
 float Real(const uint8_t* body, size_t index) {
-    float f;
-    std::memcpy(&f, body + 4 * index, sizeof f);
-    TvMemFloat32ToReal(&f, sizeof f);
-    return f;
-}
-
-// Bytes left in a stream whose size is known; the largest value otherwise.
-uint64_t StreamRemaining(const TvStream* stream) {
-    const bool sized = stream->type == TV_STREAM_MEMORY ||
-                       (stream->type == TV_STREAM_FILENAME && stream->size > 0);
-    if (!sized) return UINT64_MAX;
-    return stream->size > stream->position ? stream->size - stream->position : 0;
+    return TvLoadF32(body + 4 * index);
 }
 
 // The reading state: the block cursor, what the header reserved and is still unclaimed, and
@@ -137,10 +122,14 @@ template <typename F> void ForLeaves(TpWorld* world, F visit) {
 }
 
 TpSector* ReadLeaf(Reader& r) {
+    // A 44-byte struct body, then the arrays in sequence; a struct chunk whose length also
+    // covers the arrays is read the same way and left at its end.
     uint8_t body[kLeafStructBytes];
     uint32_t length = 0;
-    if (!TpReadStructBody(r.stream, body, sizeof body, &length)) return nullptr;
-    if (length != kLeafStructBytes) return Invalid(), nullptr;
+    if (!TpFindChunk(r.stream, TV_ID_STRUCT, &length)) return nullptr;
+    if (length < kLeafStructBytes) return Invalid(), nullptr;
+    const size_t structEnd = TvStreamTell(r.stream) + length;
+    if (!ReadBytes(r.stream, body, sizeof body)) return nullptr;
     const uint32_t firstMaterial = Word(body, 0);
     const uint32_t numTriangles = Word(body, 1);
     const uint32_t numVertices = Word(body, 2);
@@ -212,7 +201,12 @@ TpSector* ReadLeaf(Reader& r) {
         std::memset(sector->collisionTree, 0, kept);
         std::memcpy(sector->collisionTree, tree, used);
     }
-    TvPluginInitObject(&TpWorldSectorRegistry, sector);
+    if (TvStreamTell(r.stream) < structEnd &&
+        !TvStreamSkip(r.stream, uint32_t(structEnd - TvStreamTell(r.stream)))) {
+        TvErrorCore(E_TV_ENDOFSTREAM);
+        return nullptr;
+    }
+    if (!TvPluginInitObject(&TpWorldSectorRegistry, sector)) return nullptr;
     r.built.push_back(sector);
     if (!TvPluginStreamRead(&TpWorldSectorRegistry, r.stream, sector)) return nullptr;
     return reinterpret_cast<TpSector*>(sector);
@@ -236,7 +230,7 @@ TpSector* ReadPlane(Reader& r, int depth) {
 }
 
 TpSector* ReadSector(Reader& r, bool leaf, int depth) {
-    if (depth > kMaxTreeDepth) return Invalid(), nullptr;
+    if (depth > kTpMaxSectorDepth) return Invalid(), nullptr;
     if (!TpFindChunk(r.stream, leaf ? TV_ID_ATOMICSECT : TV_ID_PLANESECT, nullptr)) return nullptr;
     return leaf ? ReadLeaf(r) : ReadPlane(r, depth);
 }
@@ -299,7 +293,7 @@ TpWorld* TpWorldStreamRead(TvStream* stream) {
     const uint64_t least = h.numLeaves * kMinLeafBytes + h.numPlanes * kMinPlaneBytes +
                            uint64_t(h.numVertices) * sizeof(TvV3d) +
                            uint64_t(h.numTriangles) * sizeof(TpSectorTriangle);
-    if (h.numLeaves == 0 || least > StreamRemaining(stream) ||
+    if (h.numLeaves == 0 || least > TpStreamRemaining(stream) ||
         h.collisionBytes > uint64_t(h.numLeaves) * kCollisionTreeBytes) {
         TpCommonError(E_TV_INVALIDPARAM);
         return nullptr;
@@ -328,7 +322,7 @@ TpWorld* TpWorldStreamRead(TvStream* stream) {
     Reader r{stream,         nullptr,     block,       block + size,     h.format, h.numVertices,
              h.numTriangles, h.numPlanes, h.numLeaves, h.collisionBytes, {}};
     auto* world = static_cast<TpWorld*>(r.Take(size_t(TpWorldRegistry.sizeOfStruct)));
-    _TpWorldInitialise(world);
+    _TpWorldInitialise(world, false);
     r.world = world;
     world->object.privateFlags = kTpWorldSingleBlock;
     world->object.flags = uint8_t(h.format);
@@ -336,7 +330,6 @@ TpWorld* TpWorldStreamRead(TvStream* stream) {
     std::copy(h.surface, h.surface + 3, world->surfaceProps);
     world->offset = {-h.origin[0], -h.origin[1], -h.origin[2]};
     if (!_TpWorldEnter(world, size_t(size))) {
-        TvPluginDeinitObject(&TpWorldRegistry, world);
         TvFree(block);
         return nullptr;
     }
@@ -347,16 +340,19 @@ TpWorld* TpWorldStreamRead(TvStream* stream) {
         world->root = ReadSector(r, h.rootIsLeaf != 0, 0);
         ok = world->root != nullptr;
     }
+    // The world's plug-in data is made once the tree is read, just before its extension chunk.
+    bool pluginData = false;
     if (ok) {
         ComputeBoundingBox(world);
-        ok = TvPluginStreamRead(&TpWorldRegistry, stream, world) != nullptr;
+        ok = pluginData = TvPluginInitObject(&TpWorldRegistry, world) != nullptr;
     }
+    if (ok) ok = TvPluginStreamRead(&TpWorldRegistry, stream, world) != nullptr;
     if (!ok) {
         // The tree may be partial: release the leaves made so far, then the rest.
         for (TpWorldSector* leaf : r.built)
             TvPluginDeinitObject(&TpWorldSectorRegistry, leaf);
         world->root = nullptr;
-        TpWorldDestroy(world);
+        _TpWorldDestroy(world, pluginData);
         return nullptr;
     }
     if (!BuildLeafMeshes(world)) {

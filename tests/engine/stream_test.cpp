@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "engine/core/error.h"
 #include "engine/core/stream.h"
@@ -91,6 +92,30 @@ TEST_F(StreamTest, ClosingAWriteStreamWithoutADescriptorFreesItsBuffer) {
     ASSERT_EQ(TvStreamWrite(s, &word, 4), s);
     EXPECT_FALSE(TvStreamClose(s, nullptr)); // the leak checker sees the buffer freed
     ExpectError(0, E_TV_NULLP);
+}
+
+// An append stream closed without a descriptor leaves the caller's buffer to the caller (the
+// sanitizer reports a double free otherwise); one that had to grow frees its moved buffer.
+TEST_F(StreamTest, ClosingAnAppendStreamWithoutADescriptorKeepsTheCallersBuffer) {
+    TvMemory memory{static_cast<uint8_t*>(TvMalloc(16)), 16};
+    ASSERT_NE(memory.start, nullptr);
+    TvStream* s = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_APPEND, &memory);
+    ASSERT_NE(s, nullptr);
+    EXPECT_FALSE(TvStreamClose(s, nullptr));
+    ExpectError(0, E_TV_NULLP);
+    TvFree(memory.start);
+
+    // A write moves the buffer (a new block of 16 + 512 bytes): the stream's own to free.
+    memory = TvMemory{static_cast<uint8_t*>(TvMalloc(16)), 16};
+    s = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_APPEND, &memory);
+    std::vector<uint8_t> big(4096, 1);
+    ASSERT_EQ(TvStreamWrite(s, big.data(), uint32_t(big.size())), s);
+    if (s->buffer != memory.start) {
+        EXPECT_FALSE(TvStreamClose(s, nullptr)); // freed by the close, not by the caller
+    } else {
+        EXPECT_FALSE(TvStreamClose(s, nullptr)); // grown in place: still the caller's
+        TvFree(memory.start);
+    }
 }
 
 TEST_F(StreamTest, ChunkSearchSkipsOtherChunksAndFailsAtTheEnd) {

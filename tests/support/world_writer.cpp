@@ -41,6 +41,7 @@ ChunkWriter& WriteGeometryBody(ChunkWriter& writer, const GeometryRecord& g) {
     writer.I32(int32_t(g.morphs.size()));
     for (float s : g.surface)
         writer.F32(s);
+    writer.End(); // a 28-byte body; the arrays follow the struct chunk
     writer.Bytes(g.preLight.data(), g.preLight.size());
     for (float t : g.texCoords)
         writer.F32(t);
@@ -56,7 +57,6 @@ ChunkWriter& WriteGeometryBody(ChunkWriter& writer, const GeometryRecord& g) {
         for (const auto& v : m.normals)
             writer.F32(v[0]).F32(v[1]).F32(v[2]);
     }
-    writer.End();
     WriteMaterialList(writer, g.materials);
     return WriteExtension(writer, {});
 }

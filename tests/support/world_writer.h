@@ -49,7 +49,8 @@ struct AtomicRecord {
     GeometryRecord geometry;
 };
 
-// Bodies and whole chunks. The geometry struct chunk holds the 28-byte header and every array.
+// Bodies and whole chunks. The geometry struct chunk holds the 28-byte header; the arrays
+// follow it inside the geometry chunk.
 ChunkWriter& WriteMaterialList(ChunkWriter& writer, const std::vector<MaterialRecord>& materials);
 ChunkWriter& WriteGeometryBody(ChunkWriter& writer, const GeometryRecord& geometry);
 ChunkWriter& WriteGeometry(ChunkWriter& writer, const GeometryRecord& geometry);

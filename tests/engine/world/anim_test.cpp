@@ -82,6 +82,25 @@ TEST_F(AnimTest, AddingTimeWalksTheLoopOfKeys) {
     }
 }
 
+// Time of many laps of tiny keys goes whole laps at once (without that the loop below would
+// run 10^9 times); the key and position reached are those of walking key by key.
+TEST_F(AnimTest, ManyLapsInOneStepEndWhereWalkingWould) {
+    ASSERT_TRUE(TpAnimSequenceGeometryCreateKeys(geometry_, 3));
+    const float durations[] = {0.5f, 0.25f, 0.25f}; // a lap of 1.0
+    for (int i = 0; i < 3; i++)
+        TpAnimSequenceGeometrySetKey(geometry_, i, 0, 0, durations[i]);
+    ASSERT_EQ(TpAnimSequenceAtomicAddTime(atomic_, 1000.3f), atomic_);
+    EXPECT_EQ(TpAnimSequenceAtomicGetCurrentKeyIndex(atomic_), 0);
+    EXPECT_NEAR(Position(), 0.3f, 1e-3f);
+
+    TpAnimSequenceGeometrySetKey(geometry_, 0, 0, 0, 1e-6f);
+    TpAnimSequenceGeometrySetKey(geometry_, 1, 0, 0, 1e-6f);
+    TpAnimSequenceGeometrySetKey(geometry_, 2, 0, 0, 1e-6f);
+    TpAnimSequenceAtomicSetCurrentKey(atomic_, 0);
+    ASSERT_EQ(TpAnimSequenceAtomicAddTime(atomic_, 1000.0f), atomic_);
+    EXPECT_LE(Position(), 1e-6f);
+}
+
 TEST_F(AnimTest, KeyNextAndCustomCallBackSteerTheSequence) {
     ThreeKeys();
     TpAnimSequenceGeometrySetKeyNext(geometry_, 0, 2);
@@ -210,6 +229,38 @@ TEST_F(AnimChunkTest, KeysWrittenReadBack) {
     }
     EXPECT_EQ(TpAnimSequenceGeometryGetKey(g, 3), nullptr);
     TpGeometryDestroy(g);
+}
+
+// Key records as stored: word 0, end target, start target, duration, next key index.
+TEST_F(AnimChunkTest, KeysFromHandWrittenBytes) {
+    const std::vector<uint8_t> body = {
+        2, 0, 0, 0,                                                       // two keys
+        7, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0x00, 0x3F, 1, 0, 0, 0, // 0.5 s, next 1
+        0, 0, 0, 0, 4, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0x80, 0x3E, 0, 0, 0, 0, // 0.25 s, next 0
+    };
+    TpGeometry* g = ReadInto(body);
+    ASSERT_NE(g, nullptr);
+    const TpAnimKey* first = TpAnimSequenceGeometryGetKey(g, 0);
+    const TpAnimKey* second = TpAnimSequenceGeometryGetKey(g, 1);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(first->word, 7u);
+    EXPECT_EQ(first->endMorphTarget, 3);
+    EXPECT_EQ(first->startMorphTarget, 2);
+    EXPECT_EQ(first->duration, 0.5f);
+    EXPECT_EQ(first->recipDuration, 2.0f);
+    EXPECT_EQ(first->next, second);
+    EXPECT_EQ(second->endMorphTarget, 4);
+    EXPECT_EQ(second->duration, 0.25f);
+    EXPECT_EQ(second->next, first);
+    TpGeometryDestroy(g);
+}
+
+// A table without keys still writes its count word: the size says 4 bytes.
+TEST_F(AnimChunkTest, SizeOfNoKeysIsTheCountWord) {
+    TvPluginEntry* entry = AnimEntry();
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->getSizeCB(geometry_, entry->offset, entry->size), 4);
 }
 
 TEST_F(AnimChunkTest, DamagedKeyTablesAreRefused) {

@@ -218,7 +218,6 @@ TEST_F(ClumpTest, DamagedClumpsLeaveNothingBehind) {
     const Case cases[] = {
         {"frame index", one, {good, badFrame}, E_TP_INDEXRANGE},
         {"geometry", one, {good, badGeometry}, E_TV_INVALIDPARAM},
-        {"second root", {FrameAt(0, 0, 0, -1), FrameAt(1, 0, 0, -1)}, {good}, E_TV_INVALIDPARAM},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,6 +242,96 @@ TEST_F(ClumpTest, DamagedClumpsLeaveNothingBehind) {
     v.Begin(TV_ID_CLUMP).Begin(TV_ID_STRUCT, 0x2FF).I32(0).End().End();
     EXPECT_EQ(ReadBytes(v.data()), nullptr);
     EXPECT_EQ(LastErrorCode(), E_TV_BADVERSION);
+}
+
+// A frame list with a second root loads: an atomic may hang on it, clones copy it, and the
+// clump's destruction takes it along (the frame counter returns to 0 in TearDown).
+TEST_F(ClumpTest, SecondRootLoadsClonesAndGoesWithTheClump) {
+    TpClump* c = Read({FrameAt(0, 0, 0, -1), FrameAt(5, 0, 0, -1), FrameAt(0, 1, 0, 1)},
+                      {{2, 5, LineGeometry(3, 1)}});
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(g_frames, 3);
+    ASSERT_EQ(c->numExtraRoots, 1);
+    const std::vector<TpAtomic*> atomics = Atomics(c);
+    ASSERT_EQ(atomics.size(), 1u);
+    EXPECT_EQ(TvObjectGetFrame(atomics[0])->root, c->extraRoots[0]);
+    TpClump* copy = TpClumpClone(c);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(g_frames, 6);
+    ASSERT_EQ(copy->numExtraRoots, 1);
+    EXPECT_EQ(TvObjectGetFrame(Atomics(copy)[0])->root, copy->extraRoots[0]);
+    TpClumpDestroy(copy);
+    TpClumpDestroy(c);
+    EXPECT_EQ(g_frames, 0);
+}
+
+// A zero-length struct chunk reads as zeros and records nothing of its own: the error left is
+// the one that ends the read (here the missing frame list).
+TEST_F(ClumpTest, EmptyStructBodyLeavesTheRealError) {
+    ChunkWriter w;
+    w.Begin(TV_ID_CLUMP).Begin(TV_ID_STRUCT).End().End();
+    EXPECT_EQ(ReadBytes(w.data()), nullptr);
+    EXPECT_EQ(LastErrorCode(), E_TV_ENDOFSTREAM);
+}
+
+TEST_F(ClumpTest, GeometryWithoutMorphTargetsKeepsTheAtomicSphere) {
+    TpGeometry* g = TpGeometryCreate(1, 0, 0);
+    ASSERT_NE(TpGeometryRemoveMorphTarget(g, 0), nullptr);
+    TpAtomic* a = TpAtomicCreate();
+    const TvSphere before = a->boundingSphere;
+    EXPECT_EQ(TpAtomicSetGeometry(a, g, 0), a);
+    EXPECT_EQ(a->boundingSphere.radius, before.radius);
+    TpGeometryDestroy(g);
+    TpAtomicDestroy(a);
+}
+
+// Plug-ins whose second constructor refuses while g_refuse is set; the first counts its
+// constructions and destructions.
+int g_made = 0, g_undone = 0;
+bool g_refuse = false;
+void* Made(void* o, int32_t, int32_t) {
+    g_made++;
+    return o;
+}
+void* Undone(void* o, int32_t, int32_t) {
+    g_undone++;
+    return o;
+}
+void* Refuse(void* o, int32_t, int32_t) {
+    return g_refuse ? nullptr : o;
+}
+bool AttachRefusing() {
+    return TpAtomicRegisterPlugin(4, 0x7E10, Made, Undone, nullptr) >= 0 &&
+           TpAtomicRegisterPlugin(4, 0x7E11, Refuse, nullptr, nullptr) >= 0 &&
+           TpClumpRegisterPlugin(4, 0x7E10, Made, Undone, nullptr) >= 0 &&
+           TpClumpRegisterPlugin(4, 0x7E11, Refuse, nullptr, nullptr) >= 0 &&
+           TpGeometryRegisterPlugin(4, 0x7E10, Made, Undone, nullptr) >= 0 &&
+           TpGeometryRegisterPlugin(4, 0x7E11, Refuse, nullptr, nullptr) >= 0;
+}
+
+// A refused constructor fails the create with null; the earlier constructor is undone once,
+// and nothing is left for the engine's close to destroy a second time.
+TEST(CreateFailureTest, RefusedPluginConstructorFailsTheCreate) {
+    {
+        WorldEngine engine(AttachRefusing);
+        ASSERT_TRUE(engine.ok());
+        g_refuse = true;
+        const std::pair<const char*, void* (*)()> creates[] = {
+            {"atomic", [] { return static_cast<void*>(TpAtomicCreate()); }},
+            {"clump", [] { return static_cast<void*>(TpClumpCreate()); }},
+            {"geometry", [] { return static_cast<void*>(TpGeometryCreate(3, 1, 28)); }},
+        };
+        for (const auto& [name, create] : creates) {
+            SCOPED_TRACE(name);
+            g_made = g_undone = 0;
+            EXPECT_EQ(create(), nullptr);
+            EXPECT_EQ(g_made, 1);
+            EXPECT_EQ(g_undone, 1);
+        }
+        g_refuse = false;
+        g_made = g_undone = 0;
+    }
+    EXPECT_EQ(g_undone, 0);
 }
 
 TEST_F(ClumpTest, EngineCloseFreesClumpsAtomicsAndFrames) {

@@ -238,6 +238,36 @@ TEST_F(GeometryTest, NormalsStoredWithoutTheNormalsFlagAreSkipped) {
     TpGeometryDestroy(g);
 }
 
+// Morph-target counts reserve nothing the chunk does not hold: more than 256 targets are
+// refused, a target must have its stored vertices in the chunk before its block is made, and
+// a target that stores none gets a zeroed block.
+TEST_F(GeometryTest, MorphTargetsAreBoundedByTheChunk) {
+    auto declared = [](int32_t targets, uint32_t hasVertices) {
+        ChunkWriter w;
+        w.Begin(TV_ID_GEOMETRY).Begin(TV_ID_STRUCT).U32(0).I32(0).I32(65535).I32(targets);
+        w.F32(1).F32(1).F32(1).End();
+        for (int32_t i = 0; i < targets; i++)
+            w.F32(0).F32(0).F32(0).F32(1).U32(hasVertices).U32(0);
+        return w.End().data();
+    };
+    EXPECT_EQ(ReadBytes(declared(3000, 0)), nullptr);
+    EXPECT_EQ(LastErrorCode(), E_TV_INVALIDPARAM);
+    Restart();
+    EXPECT_EQ(ReadBytes(declared(256, 1)), nullptr);
+    EXPECT_EQ(LastErrorCode(), E_TV_ENDOFSTREAM);
+
+    Restart();
+    GeometryRecord r = LineGeometry(3, 1);
+    r.morphs.push_back({{0, 0, 0, 2}, {}, {}});
+    TpGeometry* g = Read(r);
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(TpGeometryGetNumMorphTargets(g), 2);
+    const TvV3d* v = TpMorphTargetGetVertices(TpGeometryGetMorphTarget(g, 1));
+    for (int i = 0; i < 3; i++)
+        EXPECT_TRUE(v[i].x == 0 && v[i].y == 0 && v[i].z == 0) << i;
+    TpGeometryDestroy(g);
+}
+
 TEST_F(GeometryTest, DamagedChunksReadNothing) {
     struct Case {
         const char* name;

@@ -2,6 +2,7 @@
 // the leaves' triangles, sector walks, atomics tied to several sectors, and atomic triangles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -182,6 +183,49 @@ TEST_F(IntersectTest, SphereAndBoxAgainstTriangles) {
     EXPECT_EQ(boxed.hits[0].index, 0);
 }
 
+// One leaf holding a strip of four quads along x (x 0 to 20, y 0 to 10, at z = 1) whose
+// collision tree splits on x at 10, then at 5 and at 15, each quad's two triangles held at one
+// of the four end nodes: queries must walk down through the split nodes to find them.
+TEST(IntersectTreeTest, LinesAndSpheresWalkThroughSplitNodes) {
+    WorldEngine engine;
+    ASSERT_TRUE(engine.ok());
+    LeafRecord strip;
+    for (int i = 0; i <= 4; i++) {
+        strip.vertices.push_back({5.0f * float(i), 0, 1});  // vertex 2i
+        strip.vertices.push_back({5.0f * float(i), 10, 1}); // vertex 2i + 1
+    }
+    for (uint8_t k = 0; k < 4; k++) {
+        const uint8_t a = uint8_t(2 * k), b = uint8_t(2 * k + 2), c = uint8_t(2 * k + 3),
+                      d = uint8_t(2 * k + 1);
+        strip.triangles.push_back({0, a, b, c}); // triangle 2k: below the diagonal
+        strip.triangles.push_back({0, a, c, d}); // triangle 2k + 1
+    }
+    // Nodes 1 to 7 (node 0 unused): split nodes name the vertex whose x is the split value.
+    strip.collisionTree = {0, 0, 0, 0x80, 4, 0, 0x80, 2, 0, 0x80, 6, 0,
+                           2, 0, 0, 2,    0, 2, 2,    0, 4, 2,    0, 6};
+    WorldRecord w;
+    w.root = LeafNode(strip);
+    TpWorld* world = ReadWorldChunk(WorldBytes(w));
+    ASSERT_NE(world, nullptr);
+
+    auto indices = [&](TpIntersection query) {
+        Hits h;
+        EXPECT_EQ(TpWorldForAllTriangleIntersections(world, &query, OnTriangle, &h), world);
+        std::vector<int32_t> out;
+        for (const Hit& hit : h.hits)
+            out.push_back(hit.index);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // Down across the whole strip, meeting z = 1 at x 12.67 (third quad, lower triangle).
+    EXPECT_EQ(indices(Line({2, 5, 3}, {18, 5, 0})), std::vector<int32_t>{4});
+    EXPECT_EQ(indices(Line({1, 5, 3}, {4, 5, 0})), std::vector<int32_t>{0});
+    // Inside the third quad; across the split at 10 (both sides of the first split node).
+    EXPECT_EQ(indices(Sphere({12, 5, 1.5f}, 1)), (std::vector<int32_t>{4, 5}));
+    EXPECT_EQ(indices(Sphere({10, 5, 1.5f}, 1)), (std::vector<int32_t>{2, 5}));
+    TpWorldDestroy(world);
+}
+
 TEST(IntersectRefusalTest, RefusedQueriesReportTheirError) {
     struct Case {
         const char* name;
@@ -273,6 +317,17 @@ TEST_F(IntersectTest, AtomicsReportedOnceWithTheirDistance) {
     TpWorldForAllAtomicIntersections(world_, &query, OnAtomic, &byAtomic);
     ASSERT_EQ(byAtomic.hits.size(), 1u);
     EXPECT_EQ(byAtomic.hits[0].object, straddling);
+
+    // After 65536 more queries the 16-bit query stamp comes round to the one the atomics
+    // keep from the last query that met them: they are met all the same.
+    Hits before, after;
+    TpWorldForAllAtomicIntersections(world_, &sphere, OnAtomic, &before);
+    TpIntersection far = Sphere({1, 1, 20}, 0.5f);
+    for (int i = 0; i < 65536; i++)
+        TpWorldForAllAtomicIntersections(world_, &far, OnAtomic, &after);
+    TpWorldForAllAtomicIntersections(world_, &sphere, OnAtomic, &after);
+    EXPECT_EQ(before.hits.size(), 2u);
+    EXPECT_EQ(after.hits.size(), 2u);
 }
 
 TEST_F(IntersectTest, AtomicTrianglesInTheAtomicsFrame) {

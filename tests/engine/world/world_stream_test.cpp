@@ -228,3 +228,44 @@ TEST(WorldStreamTest, FailureAfterTheLeavesReleasesTheirPluginData) {
 }
 
 } // namespace
+
+namespace {
+
+// What the world's plug-in constructor saw: the material list and sector tree are read first.
+int32_t g_materialsAtConstruct = -1;
+bool g_rootAtConstruct = false;
+int g_worldDestructs = 0;
+void* WorldConstruct(void* object, int32_t, int32_t) {
+    auto* world = static_cast<TpWorld*>(object);
+    g_materialsAtConstruct = world->materials.count;
+    g_rootAtConstruct = world->root != nullptr;
+    return object;
+}
+void* WorldDestruct(void* object, int32_t, int32_t) {
+    g_worldDestructs++;
+    return object;
+}
+bool AttachWorldData() {
+    return TpWorldRegisterPlugin(4, 0xF0F1, WorldConstruct, WorldDestruct, nullptr) >= 0;
+}
+
+TEST(WorldStreamTest, WorldPluginDataIsMadeAfterTheTree) {
+    WorldEngine engine(AttachWorldData);
+    ASSERT_TRUE(engine.ok());
+    g_worldDestructs = 0;
+    TpWorld* world = ReadWorldChunk(WorldBytes(TwoLeafWorld()));
+    ASSERT_NE(world, nullptr);
+    EXPECT_EQ(g_materialsAtConstruct, 2);
+    EXPECT_TRUE(g_rootAtConstruct);
+    TpWorldDestroy(world);
+    EXPECT_EQ(g_worldDestructs, 1);
+
+    // A tree that fails to read never made the world's data, so nothing destroys it.
+    g_worldDestructs = 0;
+    std::vector<uint8_t> bytes = WorldBytes(TwoLeafWorld());
+    bytes.resize(bytes.size() - 100);
+    EXPECT_EQ(ReadWorldChunk(bytes), nullptr);
+    EXPECT_EQ(g_worldDestructs, 0);
+}
+
+} // namespace
