@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,14 +47,23 @@ protected:
         ASSERT_EQ(guest->CreatePlayer(&g), VK_OK);
         EXPECT_NE(g, h);
     }
-    // Receives with a few retries: the bytes may still be on their way through the socket.
+    // Receives with retries for up to a few seconds: the message may still be on its way.
     VkResult Take(IVkTransport* t, VkTransportRecord* r) {
         VkResult res = VK_E_TRANSPORT_NOMESSAGE;
-        for (int i = 0; i < 200 && res == VK_E_TRANSPORT_NOMESSAGE; ++i) {
+        for (int i = 0; i < 3000 && res == VK_E_TRANSPORT_NOMESSAGE; ++i) {
             res = t->Receive(r, 0);
             if (res == VK_E_TRANSPORT_NOMESSAGE) usleep(1000);
         }
         return res;
+    }
+    // Takes what has arrived and what follows within a short while.
+    void Drain(IVkTransport* t) {
+        VkTransportRecord r;
+        for (int idle = 0; idle < 100; ++idle)
+            if (t->Receive(&r, 0) == VK_OK)
+                idle = 0;
+            else
+                usleep(1000);
     }
     VkResult SendBytes(IVkTransport* t, uint32_t from, uint32_t to, std::vector<uint8_t> bytes) {
         VkNetMessage m = {kVkNetHeaderWord, from, to, static_cast<uint32_t>(bytes.size()),
@@ -83,6 +93,11 @@ TEST_F(DpTransport, OnlyUsableConnectionsAreServices) {
     for (const Case& c : cases)
         EXPECT_EQ(host->SelectService(c.service), c.result) << c.service;
     EXPECT_EQ(host->SetOption(2, const_cast<char*>("modem")), VK_E_FAIL); // no modem connection
+    // An address text is at most 255 characters, sent whole with its terminating zero.
+    std::string address(255, 'a');
+    EXPECT_EQ(host->SetOption(1, address.data()), VK_OK);
+    address += 'a';
+    EXPECT_EQ(host->SetOption(1, address.data()), VK_E_FAIL);
     EXPECT_EQ(host->Disconnect(), VK_E_TRANSPORT_NOSERVICE);
     EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_OK);
     EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_E_FAIL);
@@ -131,6 +146,17 @@ TEST_F(DpTransport, MachinesMeetAndExchangeMessagesOverLoopback) {
     EXPECT_EQ(r.length, 3u);
     EXPECT_EQ(SendBytes(host, 999, g, {1}), VK_E_TRANSPORT_INVALIDPLAYER);
 
+    // A message is at most 1 MiB and always arrives as one.
+    std::vector<uint8_t> largest(1u << 20);
+    for (size_t i = 0; i < largest.size(); ++i)
+        largest[i] = static_cast<uint8_t>(i * 13 + (i >> 12));
+    EXPECT_EQ(SendBytes(host, h, g, std::vector<uint8_t>(largest.size() + 1)),
+              VK_E_TRANSPORT_TOOBIG);
+    ASSERT_EQ(SendBytes(host, h, g, largest), VK_OK);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    ASSERT_EQ(r.length, largest.size());
+    EXPECT_EQ(std::memcmp(r.data, largest.data(), largest.size()), 0);
+
     // A player that goes is reported; when the host goes, the one machine left takes over.
     ASSERT_EQ(guest->DestroyPlayer(g), VK_OK);
     ASSERT_EQ(Take(host, &r), VK_OK);
@@ -156,8 +182,7 @@ TEST_F(DpTransport, HostThatLeavesIsReplacedByTheFirstMachineToHaveJoined) {
     ASSERT_EQ(third->CreatePlayer(&t), VK_OK);
     VkTransportRecord r;
     for (IVkTransport* each : {host, guest, third})
-        while (Take(each, &r) == VK_OK) {
-        }
+        Drain(each);
 
     ASSERT_EQ(host->CloseSession(), VK_OK);
     ASSERT_EQ(Take(guest, &r), VK_OK);
