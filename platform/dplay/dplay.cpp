@@ -83,6 +83,8 @@ constexpr size_t kChannels = 2; // 0: reliable ordered; 1: unreliable sequenced
 constexpr enet_uint32 kConnectQuery = 0x51555259;
 constexpr enet_uint32 kConnectJoin = 0x4A4F494E;
 constexpr enet_uint32 kConnectRejoin = 0x524A4E53;
+// Why a host disconnects a machine, in the disconnect data.
+constexpr enet_uint32 kDisconnectDropped = 0x44524F50;
 
 constexpr int kLocal = -1;   // owner of a player of this machine
 constexpr int kPending = -2; // owner of a player whose machine has not come back to a new host
@@ -516,6 +518,7 @@ private:
         std::unique_lock lock(mu_);
         mode_ = kJoining;
         instance_ = desc.guidInstance;
+        application_ = desc.guidApplication; // described by this machine should it take over
         sessionPort_ = Port();
         server_ = peer;
         serverAddress_ = address.host;
@@ -618,7 +621,7 @@ private:
             const int index = static_cast<int>(ev.peer - enet_->peers);
             switch (ev.type) {
             case ENET_EVENT_TYPE_CONNECT: Connected(ev.peer, index, ev.data); break;
-            case ENET_EVENT_TYPE_DISCONNECT: Disconnected(ev.peer, index); break;
+            case ENET_EVENT_TYPE_DISCONNECT: Disconnected(ev.peer, index, ev.data); break;
             case ENET_EVENT_TYPE_RECEIVE: {
                 DplayPacket p;
                 if (DplayDecodePacket(ev.packet->data, ev.packet->dataLength, &p))
@@ -732,7 +735,7 @@ private:
             SessionLost();
             return;
         }
-        enet_peer_disconnect_now(peer, 0);
+        enet_peer_disconnect_now(peer, kDisconnectDropped);
         Lost(index);
     }
 
@@ -883,7 +886,7 @@ private:
         }
     }
 
-    void Disconnected(ENetPeer* peer, int index) {
+    void Disconnected(ENetPeer* peer, int index, uint32_t data) {
         if (mode_ == kHost) {
             Lost(index);
             return;
@@ -899,7 +902,11 @@ private:
             }
             return;
         }
-        if (mode_ == kClient) TakeOver();
+        // A host that dropped this machine is still there: nothing to take over.
+        if (mode_ == kClient && data == kDisconnectDropped)
+            SessionLost();
+        else if (mode_ == kClient)
+            TakeOver();
     }
 
     ENetPacket* MakeSessionInfo() {
