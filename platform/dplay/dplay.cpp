@@ -73,6 +73,9 @@ constexpr size_t kHostPeers = kMaxMachines - 1 + kSparePeers;
 constexpr uint32_t kEnumWaitMs = 1000;
 constexpr uint32_t kReplyWaitMs = kPeerTimeoutMs + 1000;
 constexpr uint32_t kRejoinWaitMs = kPeerTimeoutMs + 1000;
+// The machines of a session see their host go at slightly different times, so a new host keeps
+// the others' players longer than they try to reach it.
+constexpr uint32_t kHoldForRejoinMs = kRejoinWaitMs + 3000;
 constexpr uint32_t kRejoinRetryMs = 100;
 // A machine that leaves lets its peers hear so for at most this long.
 constexpr uint32_t kLeaveWaitMs = 500;
@@ -291,11 +294,13 @@ public:
         for (Incoming& m : inbox_)
             if (m.packet) enet_packet_destroy(m.packet);
         inbox_.clear();
+        inboxSize_ = 0;
         for (Command& c : outbox_)
             if (c.packet) enet_packet_destroy(c.packet);
         outbox_.clear();
         players_.clear();
         mode_ = kNone;
+        open_ = false;
         stop_ = false;
         return DP_OK;
     }
@@ -363,6 +368,7 @@ public:
             Forget(m);
             return true;
         });
+        inboxSize_ = inbox_.size();
         outbox_.push_back({kCommandDestroyed, nullptr, id});
         lock.unlock();
         Wake();
@@ -392,6 +398,8 @@ public:
 
     HRESULT Receive(DPID* from, DPID* to, uint32_t flags, void* data, uint32_t* size) override {
         if (!from || !to || !size) return DPERR_INVALIDPARAMS;
+        // A game that polls an empty queue does not hold up the service thread.
+        if (inboxSize_.load(std::memory_order_acquire) == 0 && open_.load()) return DPERR_NOMESSAGES;
         std::lock_guard lock(mu_);
         if (mode_ == kNone) return DPERR_INVALIDOBJECT;
         if (inbox_.empty()) return DPERR_NOMESSAGES;
@@ -414,6 +422,7 @@ public:
         if (!(flags & DPRECEIVE_PEEK)) {
             Forget(m);
             inbox_.pop_front();
+            inboxSize_ = inbox_.size();
         }
         return DP_OK;
     }
@@ -543,13 +552,15 @@ private:
             return false;
         }
         enet_ = h;
+        open_ = true;
         thread_ = std::thread([this] { Serve(); });
         return true;
     }
 
+    // Signals the service thread, once until it has looked at the queue.
     void Wake() {
         const uint64_t one = 1;
-        if (wake_ >= 0) (void)!write(wake_, &one, sizeof one);
+        if (wake_ >= 0 && !woken_.exchange(true)) (void)!write(wake_, &one, sizeof one);
     }
 
     // The service thread: waits on the socket and on the game thread's signal, sends what was
@@ -564,10 +575,11 @@ private:
             std::unique_lock lock(mu_);
             if (stop_) break;
             commands.swap(outbox_);
+            woken_ = false;
             for (Command& c : commands)
                 Perform(c);
             commands.clear();
-            ServiceEvents();
+            ServiceEvents(lock);
             Timers();
             lock.unlock();
             if (enet_) enet_host_flush(enet_);
@@ -593,9 +605,10 @@ private:
             const auto deadline = Clock::now() + std::chrono::milliseconds(kLeaveWaitMs);
             ENetEvent ev;
             while (Clock::now() < deadline && !gone()) {
-                if (enet_host_service(enet_, &ev, kServiceTickMs) > 0 &&
-                    ev.type == ENET_EVENT_TYPE_RECEIVE)
-                    enet_packet_destroy(ev.packet);
+                if (enet_host_service(enet_, &ev, kServiceTickMs) <= 0) continue;
+                if (ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
+                // A machine looking for the next host finds this one gone.
+                if (ev.type == ENET_EVENT_TYPE_CONNECT) enet_peer_disconnect_now(ev.peer, 0);
             }
         }
         DropHost();
@@ -615,9 +628,14 @@ private:
         }
     }
 
-    void ServiceEvents() {
+    // Handles what ENet has for this machine; the lock is let go while ENet reads the socket.
+    void ServiceEvents(std::unique_lock<std::mutex>& lock) {
         ENetEvent ev;
-        while (enet_ && !replace_ && enet_host_service(enet_, &ev, 0) > 0) {
+        while (enet_ && !replace_) {
+            lock.unlock();
+            const int r = enet_host_service(enet_, &ev, 0);
+            lock.lock();
+            if (r <= 0) break;
             const int index = static_cast<int>(ev.peer - enet_->peers);
             switch (ev.type) {
             case ENET_EVENT_TYPE_CONNECT: Connected(ev.peer, index, ev.data); break;
@@ -647,6 +665,7 @@ private:
     }
 
     void Timers() {
+        if (mode_ == kRejoining) Reconnect();
         if (mode_ == kHost && !enet_) Bind();
         if (mode_ == kHost && waiting_ && Clock::now() > rejoinDeadline_) {
             waiting_ = false;
@@ -748,6 +767,7 @@ private:
             conns_[origin].untaken += packet->dataLength;
         }
         inbox_.push_back(m);
+        inboxSize_ = inbox_.size();
         if (origin >= 0 && conns_[origin].untaken > kMaxUntaken) Drop(origin);
     }
 
@@ -801,6 +821,7 @@ private:
 
     void QueueSystem(uint32_t type, DPID id) {
         inbox_.push_back({DPID_SYSMSG, FirstLocal(), nullptr, type, id, -1, 0});
+        inboxSize_ = inbox_.size();
     }
 
     // Host: tells this machine (unless it made the change) and every joined machine except the
@@ -879,10 +900,6 @@ private:
             }
             DplayPutU32(body.data() + sizeof(GUID), n);
             SendTo(index, MakePacket(kDplayRejoin, order_, 0, body.data(), body.size(), true));
-            mode_ = kClient;
-            for (Held& h : held_)
-                SendServer(h.packet);
-            held_.clear();
         }
     }
 
@@ -892,14 +909,16 @@ private:
             return;
         }
         if (peer != server_) return;
-        if (mode_ == kJoining || mode_ == kRejoining) {
-            if (mode_ == kJoining) {
-                mode_ = kLost;
-                replace_ = true;
-                changed_.notify_all();
-            } else {
-                SessionLost();
-            }
+        if (mode_ == kRejoining) {
+            // The new host is not up yet, or the old one was still on the port: the timers
+            // try again.
+            server_ = nullptr;
+            return;
+        }
+        if (mode_ == kJoining) {
+            mode_ = kLost;
+            replace_ = true;
+            changed_.notify_all();
             return;
         }
         // A host that dropped this machine is still there: nothing to take over.
@@ -938,7 +957,7 @@ private:
             lastOrder_ = order_;
             waiting_ = std::any_of(players_.begin(), players_.end(),
                                    [](const Player& p) { return p.owner == kPending; });
-            rejoinDeadline_ = Clock::now() + std::chrono::milliseconds(kRejoinWaitMs);
+            rejoinDeadline_ = Clock::now() + std::chrono::milliseconds(kHoldForRejoinMs);
             roster_.clear();
             replace_ = true; // the new host's socket is bound by the timers
             QueueSystem(DPSYS_HOST, 0);
@@ -956,16 +975,44 @@ private:
             SessionLost();
             return;
         }
+        mode_ = kRejoining;
+        rejoinAddress_ = address;
+        rejoinDeadline_ = Clock::now() + std::chrono::milliseconds(kRejoinWaitMs);
+        rejoinTries_ = 0;
+        serverAddress_ = address.host;
+        Rejoining(peer);
+        replace_ = true;
+        next_ = h;
+        nextServer_ = peer;
+    }
+
+    // Survivor: a new host that does not answer yet is asked again, afresh, after a wait that
+    // grows from kRejoinRetryMs, so it is found soon after it binds its port; past the deadline
+    // the session is lost.
+    void Reconnect() {
+        const auto now = Clock::now();
+        if (now > rejoinDeadline_) {
+            SessionLost();
+            return;
+        }
+        if (!enet_ || (server_ && server_->state == ENET_PEER_STATE_CONNECTED) ||
+            now - rejoinAttempt_ < std::chrono::milliseconds(kRejoinRetryMs * rejoinTries_))
+            return;
+        if (server_) enet_peer_reset(server_);
+        server_ = nullptr;
+        if (ENetPeer* again = enet_host_connect(enet_, &rejoinAddress_, kChannels, kConnectRejoin))
+            Rejoining(again);
+    }
+
+    void Rejoining(ENetPeer* peer) {
+        rejoinAttempt_ = Clock::now();
+        rejoinTries_ = std::min(rejoinTries_ + 1, 8u);
         SetPeerTimeout(peer);
         // The new host may bind its port a little later: try again soon rather than after
         // the half second a fresh connection starts with.
         peer->roundTripTime = kRejoinRetryMs;
         peer->roundTripTimeVariance = 0;
-        mode_ = kRejoining;
-        serverAddress_ = address.host;
-        replace_ = true;
-        next_ = h;
-        nextServer_ = peer;
+        server_ = peer;
     }
 
     // Host: tells every joined machine who takes over should this one leave, with the roster.
@@ -1019,7 +1066,17 @@ private:
     void HandleAtClient(int index, const DplayPacket& p, ENetPacket* packet) {
         switch (p.type) {
         case kDplayJoinReply:
-            if (mode_ == kJoining) {
+            if (mode_ == kRejoining) {
+                // The new host has this machine back; what waited for it goes out.
+                if (p.a != 1) {
+                    SessionLost();
+                    break;
+                }
+                mode_ = kClient;
+                for (Held& h : held_)
+                    SendServer(h.packet);
+                held_.clear();
+            } else if (mode_ == kJoining) {
                 mode_ = p.a == 1 ? kClient : kLost;
                 if (mode_ == kLost) replace_ = true;
                 changed_.notify_all();
@@ -1072,14 +1129,18 @@ private:
             // A machine of the session whose host has gone, coming back with its players.
             GUID asked = {};
             if (c.joined || !DplayReadRejoin(p, &asked, &ids_) || !(asked == instance_) ||
-                Joined() >= kMaxMachines - 1)
+                Joined() >= kMaxMachines - 1) {
+                SendTo(index, MakePacket(kDplayJoinReply, 0, 0, nullptr, 0, true));
+                enet_peer_disconnect_later(peer, 0);
                 break;
+            }
             c.joined = true;
             c.order = p.a;
             lastOrder_ = std::max(lastOrder_, p.a);
             for (DPID id : ids_)
                 for (Player& each : players_)
                     if (each.id == id && each.owner == kPending) each.owner = index;
+            SendTo(index, MakePacket(kDplayJoinReply, 1, 0, nullptr, 0, true));
             // What was sent to its players meanwhile follows them now.
             for (auto it = held_.begin(); it != held_.end();) {
                 if (OwnedBy(it->to, index)) {
@@ -1174,6 +1235,9 @@ private:
     bool stop_ = false;
     std::vector<Player> players_;
     std::deque<Incoming> inbox_;
+    std::atomic<size_t> inboxSize_{0};
+    std::atomic<bool> open_{false}; // a session is open (or lost, with its notice queued)
+    std::atomic<bool> woken_{false};
     std::vector<Command> outbox_;
     bool awaitingGrant_ = false;
     DPID granted_ = 0;
@@ -1190,6 +1254,7 @@ private:
     ENetHost* enet_ = nullptr;
     ENetPeer* server_ = nullptr; // client: the connection to the host
     uint32_t serverAddress_ = 0;
+    ENetAddress rejoinAddress_ = {}; // client: where the next host is
     bool replace_ = false;       // the ENet host is replaced once the events in hand are done
     ENetHost* next_ = nullptr;
     ENetPeer* nextServer_ = nullptr;
@@ -1202,6 +1267,8 @@ private:
     uint32_t lastOrder_ = 0; // host: order given to the last machine that joined
     bool waiting_ = false;   // host after a take-over: players are still away
     Clock::time_point rejoinDeadline_;
+    Clock::time_point rejoinAttempt_;
+    uint32_t rejoinTries_ = 0;
     std::vector<DPID> ids_; // scratch
 };
 

@@ -284,6 +284,17 @@ TEST_F(DpTransport, JoiningGivesUpWhenNoHostAnnouncesItself) {
     EXPECT_EQ(net->Release(), 0u);
 }
 
+TEST_F(DpTransport, MachineGetsAtMostSixteenPlayers) {
+    Meet();
+    uint32_t id = 0;
+    for (int i = 1; i < 16; ++i)
+        ASSERT_EQ(guest->CreatePlayer(&id), VK_OK) << i;
+    EXPECT_EQ(guest->CreatePlayer(&id), VK_E_TRANSPORT_CANTADDPLAYER);
+    EXPECT_EQ(id, 0u);
+    ASSERT_EQ(guest->DestroyPlayer(g), VK_OK); // a place freed is given again
+    EXPECT_EQ(guest->CreatePlayer(&id), VK_OK);
+}
+
 TEST_F(DpTransport, LastWordsOfALeavingMachineArrive) {
     Meet();
     VkTransportRecord r;
