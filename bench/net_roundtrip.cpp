@@ -25,20 +25,6 @@ namespace {
 constexpr uint32_t kEchoType = 20;
 constexpr int kBurst = 32; // messages in flight for the throughput figure
 
-uint16_t FreePort(int type) {
-    int fd = socket(AF_INET, type, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    uint16_t port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
-        port = ntohs(a.sin_port);
-    if (fd >= 0) close(fd);
-    return port;
-}
-
 // --- The session: a host and a joiner whose callback echoes every message back.
 IVkNetwork* g_host = nullptr;
 IVkNetwork* g_guest = nullptr;
@@ -80,7 +66,7 @@ bool StartSession() {
     VkGetRegistries(nullptr, &registry);
     VkRegisterStandardComponents(registry);
     VkRegisterMediaComponents(registry);
-    PlatformDplaySetPort(FreePort(SOCK_DGRAM));
+    PlatformDplaySetPort(PlatformDplayFreePort());
     g_host = NewNetwork(HostHears);
     g_guest = NewNetwork(GuestEchoes);
     uint32_t player = 0, count = 0;
@@ -152,7 +138,7 @@ ENetPeer* g_toServer = nullptr;
 bool StartEnet() {
     ENetAddress address = {};
     address.host = htonl(INADDR_LOOPBACK);
-    address.port = FreePort(SOCK_DGRAM);
+    address.port = PlatformDplayFreePort();
     g_server = enet_host_create(&address, 1, 2, 0, 0);
     g_client = enet_host_create(nullptr, 1, 2, 0, 0);
     if (!g_server || !g_client) return false;

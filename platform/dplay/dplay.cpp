@@ -4,7 +4,9 @@
 
 #include <arpa/inet.h>
 #include <enet/enet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -1337,4 +1339,18 @@ void PlatformDplaySetPort(uint16_t port) {
 
 uint32_t PlatformDplayWaitCount() {
     return g_waits.load();
+}
+
+uint16_t PlatformDplayFreePort() {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    uint16_t port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0) close(fd);
+    return port;
 }

@@ -152,3 +152,6 @@ HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t context
 // game thread has waited for an answer from the network.
 void PlatformDplaySetPort(uint16_t port);
 uint32_t PlatformDplayWaitCount();
+// A UDP port on the loopback address that no socket holds at the moment (0 if none is found),
+// for tests that run sessions side by side.
+uint16_t PlatformDplayFreePort();

@@ -10,13 +10,12 @@
 
 namespace {
 
-// Two transports in one process, meeting over loopback on a port of this process's own, below
-// the range the system hands out to outgoing connections.
+// Two transports in one process, meeting over loopback on a port that was free a moment ago.
 class DpTransport : public FrameworkTest {
 protected:
     void SetUp() override {
         FrameworkTest::SetUp();
-        PlatformDplaySetPort(static_cast<uint16_t>(10000 + getpid() % 20000));
+        PlatformDplaySetPort(PlatformDplayFreePort());
         host = Create<IVkTransport>(CLSID_VkDx6Transport, IID_IVkTransport);
         guest = Create<IVkTransport>(CLSID_VkDx5Transport, IID_IVkTransport);
         ASSERT_TRUE(host && guest);

@@ -7,10 +7,7 @@
 #include "framework/network/network.h"
 #include "platform/dplay/dplay.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -58,20 +55,6 @@ int32_t OnMessage(VkNetMessage* m) {
     return 0;
 }
 
-uint16_t FreePort() {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    uint16_t port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
-        port = ntohs(a.sin_port);
-    if (fd >= 0) close(fd);
-    return port;
-}
-
 bool OpenNetwork() {
     void* object = nullptr;
     if (VkCreateInstance(CLSID_VkNetwork, nullptr, 0, IID_IVkNetwork, &object) < 0) return false;
@@ -85,7 +68,7 @@ bool OpenNetwork() {
 }
 
 std::string Host(uint16_t port) {
-    if (port == 0) port = FreePort();
+    if (port == 0) port = PlatformDplayFreePort();
     PlatformDplaySetPort(port);
     uint32_t player = 0;
     if (!OpenNetwork() || g_net->HostSession("reef", &g_local) != VK_OK ||
