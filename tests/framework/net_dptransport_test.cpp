@@ -294,6 +294,25 @@ TEST_F(DpTransport, MachineGetsAtMostSixteenPlayers) {
     EXPECT_EQ(guest->CreatePlayer(&id), VK_OK);
 }
 
+TEST_F(DpTransport, HostTakesAtMostThirtyTwoMachines) {
+    Meet(); // the host and the guest: two machines
+    std::vector<IVkTransport*> more;
+    for (int i = 0; i < 31; ++i) {
+        IVkTransport* t = Create<IVkTransport>(CLSID_VkDx6Transport, IID_IVkTransport);
+        ASSERT_TRUE(t);
+        more.push_back(t);
+        uint32_t count = 0;
+        ASSERT_EQ(t->Start(), VK_OK);
+        ASSERT_EQ(t->SetOption(1, const_cast<char*>("127.0.0.1")), VK_OK);
+        ASSERT_EQ(t->OpenService(kVkServiceTcpIp), VK_OK);
+        ASSERT_EQ(t->EnumSessions(&count), VK_OK);
+        ASSERT_EQ(count, 1u);
+        EXPECT_EQ(t->JoinSession("reef"), i < 30 ? VK_OK : VK_E_FAIL) << i;
+    }
+    for (IVkTransport* t : more)
+        EXPECT_EQ(t->Release(), 0u);
+}
+
 TEST_F(DpTransport, LastWordsOfALeavingMachineArrive) {
     Meet();
     VkTransportRecord r;
