@@ -18,6 +18,7 @@ namespace {
 
 constexpr uint32_t kNameSize = 80;
 constexpr uint32_t kBlocksPerChunk = 4;
+constexpr size_t kMaxAddressText = 255;
 
 // The first field of each record is its name, so a record can be handed out as its name.
 struct ConnectionRecord {
@@ -88,8 +89,11 @@ public:
         switch (kind) {
         case 1: {
             provider = &DPSPGUID_TCPIP;
+            // A longer address would be sent cut and without its terminating zero.
             auto* text = static_cast<const char*>(argument);
-            e[1] = {DPAID_INet, static_cast<uint32_t>(strnlen(text, 255) + 1), text};
+            const size_t length = strnlen(text, kMaxAddressText + 1);
+            if (length > kMaxAddressText) return VK_E_FAIL;
+            e[1] = {DPAID_INet, static_cast<uint32_t>(length + 1), text};
             break;
         }
         case 2: {

@@ -20,6 +20,7 @@ constexpr uint32_t kLatencyDeadlineMs = 20000;
 constexpr uint32_t kProbeWaitMs = 2000;
 constexpr uint32_t kBlocksPerChunk = 4;
 constexpr size_t kSessionNameSize = 80; // as long as a transport's session entry name
+constexpr uint32_t kMaxListedPlayers = 64; // the game has at most 8; a list beyond is refused
 
 struct PlayerNode {
     PlayerNode* next;
@@ -175,6 +176,7 @@ public:
         }
         // Wait for the host to name itself, no longer than a player request may wait.
         hostId_ = 0;
+        hostGone_ = 0;
         isHost_ = 0;
         const uint32_t start = VkGetTime();
         while (hostId_ == 0) {
@@ -231,8 +233,9 @@ public:
                 result = VK_E_FAIL;
             }
             PlayerNode* found = nullptr;
+            // Only a newcomer asked for by this requester is its answer.
             for (PlayerNode* p = players_.next; p != &players_ && !found; p = p->next)
-                if (p->id > largest && !p->removing) found = p;
+                if (p->id > largest && p->owner == owner && !p->removing) found = p;
             if (found) {
                 *outId = found->id;
                 VkMemFree(found->data);
@@ -386,7 +389,7 @@ public:
 
     VkResult Send(VkNetMessage* message, uint32_t flags) override {
         if (!Prepare(message)) return VK_E_FAIL;
-        if (message->receiver == message->sender) return Dispatch(message);
+        if (message->receiver == message->sender) return Dispatch(message, false);
         return transport_ ? transport_->Send(message, flags) : VK_E_FAIL;
     }
 
@@ -405,13 +408,18 @@ public:
                 if (isHost_ && record.to == hostId_) {
                     SmallMessage m;
                     BuildSmall(&m, record.from, hostId_, kVkNetHeaderSize + 8, {kVkNetNewcomer, 0});
-                    Dispatch(&m.header);
+                    Dispatch(&m.header, false);
                 }
                 break;
-            case kVkTransportPlayerDestroyed: DestroyOwnedBy(record.from); break;
+            case kVkTransportPlayerDestroyed:
+                // With the host's machine gone, the next host may announce itself.
+                if (record.from == hostId_) hostGone_ = 1;
+                DestroyOwnedBy(record.from);
+                break;
             case kVkTransportBecameHost:
                 if (!hostTakenOver_) {
                     hostId_ = record.to;
+                    hostGone_ = 0;
                     isHost_ = 1;
                     hostTakenOver_ = 1;
                     SmallMessage m;
@@ -565,7 +573,7 @@ private:
         *message = {kVkNetHeaderWord, record.from, record.to, record.length,
                     block + kVkNetHeaderSize};
         if (record.length) std::memcpy(message->payload, record.data, record.length);
-        Dispatch(message);
+        Dispatch(message, true);
         VkMemFree(block);
     }
 
@@ -595,10 +603,11 @@ private:
         return res;
     }
 
-    // Handles one message that arrived or was sent to this machine. Every field is read only
-    // after the payload size shows it is there; a layer message too short for its fields is
-    // refused like an empty one.
-    VkResult Dispatch(VkNetMessage* m) {
+    // Handles one message that arrived (fromWire) or was sent to this machine. Every field is
+    // read only after the payload size shows it is there; a layer message too short for its
+    // fields is refused like an empty one. The session's tables change only on the word of the
+    // machine entitled to change them: the host, or a player's owner for its removal.
+    VkResult Dispatch(VkNetMessage* m, bool fromWire) {
         const uint32_t size = m->length;
         if (size < 4 || !m->payload) return VK_E_FAIL;
         const uint8_t* p = m->payload;
@@ -613,6 +622,8 @@ private:
             return VK_OK;
         case kVkNetHostAnnounce:
             if (!needs(2)) return VK_E_FAIL;
+            if (hostId_ != 0 && m->sender != hostId_ && !hostGone_) return VK_E_FAIL;
+            hostGone_ = 0;
             hostId_ = m->sender;
             nextPlayerId_ = word(1);
             hostTakenOver_ = 0;
@@ -621,12 +632,16 @@ private:
         case kVkNetPlayerRequest:
             if (isHost_ && m->receiver == hostId_) AnswerRequest(m);
             return VK_OK;
-        case kVkNetPlayerRemoved:
+        case kVkNetPlayerRemoved: {
             if (!needs(2)) return VK_E_FAIL;
+            const PlayerNode* target = Find(word(1));
+            if (target && m->sender != hostId_ && m->sender != target->owner) return VK_E_FAIL;
             DestroyPlayer(word(1));
             return VK_OK;
+        }
         case kVkNetPlayerAdded: {
             if (!needs(3)) return VK_E_FAIL;
+            if (m->sender != hostId_) return VK_E_FAIL;
             const uint32_t id = word(1);
             if (Find(id)) return VK_OK;
             nextPlayerId_ = id;
@@ -649,9 +664,13 @@ private:
                 probeAnswerTime_ = VkGetTime();
             }
             return VK_OK;
-        case kVkNetPlayerList: ReplacePlayers(p + 4, (size - 4) / 8); return VK_OK;
+        case kVkNetPlayerList:
+            if (m->sender != hostId_ || !ValidPlayerList(p + 4, size - 4)) return VK_E_FAIL;
+            ReplacePlayers(p + 4, (size - 4) / 8);
+            return VK_OK;
         case kVkNetNewcomer:
-            if (isHost_ && m->receiver == hostId_) WelcomeNewcomer(m->sender);
+            // Made only by this machine from its transport's notice; no peer sends it.
+            if (!fromWire && isHost_ && m->receiver == hostId_) WelcomeNewcomer(m->sender);
             return VK_OK;
         case kVkNetPlayerData: {
             if (!needs(3)) return VK_E_FAIL;
@@ -680,6 +699,20 @@ private:
                    {kVkNetPlayerAdded, id, m->sender});
         callBack_(&added.header);
         SendToAll(&added.header, kVkSendGuaranteed);
+    }
+
+    // A player list holds 1 to kMaxListedPlayers whole pairs, each with a real id and owner,
+    // and no id twice.
+    static bool ValidPlayerList(const uint8_t* pairs, uint32_t size) {
+        if (size % 8 != 0 || size == 0 || size / 8 > kMaxListedPlayers) return false;
+        const uint32_t count = size / 8;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t id = VkNetGetU32(pairs + 8 * i);
+            if (id == 0 || VkNetGetU32(pairs + 8 * i + 4) == 0) return false;
+            for (uint32_t j = 0; j < i; ++j)
+                if (VkNetGetU32(pairs + 8 * j) == id) return false;
+        }
+        return true;
     }
 
     void ReplacePlayers(const uint8_t* pairs, uint32_t count) {
@@ -728,6 +761,7 @@ private:
     uint32_t nextPlayerId_ = 1;
     uint32_t isHost_ = 0;
     uint32_t hostTakenOver_ = 0;
+    uint32_t hostGone_ = 0; // the transport reported the host's machine gone
     uint32_t timeoutMs_ = kDefaultTimeoutMs;
     uint32_t probeSequence_ = 0;
     uint32_t probeAnswered_ = 0;

@@ -1,8 +1,10 @@
 // Stand-in for the peer-to-peer session service and its lobby's address building, as the
-// network transports call them. Only the TCP/IP service provider works: the host of a session
-// listens on a TCP port and relays between the machines that join it; IPX, modem and serial
-// answer as when their device is absent. Messages are fetched by polling Receive; nothing runs
-// on a thread of its own.
+// network transports call them, over ENet. Only the TCP/IP service provider works: the host of
+// a session binds the session's UDP port and relays between the machines that join it; IPX,
+// modem and serial answer as when their device is absent. Each open session has a service
+// thread that alone uses its ENet host: it acknowledges, sends what the game queued and queues
+// what arrives, so no call of the game thread waits on the network, except the few that need
+// an answer (enumerating, joining, asking for a player), which wait a bounded time.
 #pragma once
 
 #include "platform/com/com.h"
@@ -145,6 +147,11 @@ protected:
 HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t context, REFIID iid,
                                    void** out);
 
-// Test seam: the TCP port sessions are hosted on and looked for (the default when 0). While a
-// port is set, sessions are hosted on the loopback address only.
+// Test seams: the UDP port sessions are hosted on and looked for (the default when 0; while a
+// port is set, sessions are hosted on the loopback address only), and the number of times a
+// game thread has waited for an answer from the network.
 void PlatformDplaySetPort(uint16_t port);
+uint32_t PlatformDplayWaitCount();
+// A UDP port on the loopback address that no socket holds at the moment (0 if none is found),
+// for tests that run sessions side by side.
+uint16_t PlatformDplayFreePort();

@@ -5,17 +5,17 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
-// Two transports in one process, meeting over loopback on a port of this process's own, below
-// the range the system hands out to outgoing connections.
+// Two transports in one process, meeting over loopback on a port that was free a moment ago.
 class DpTransport : public FrameworkTest {
 protected:
     void SetUp() override {
         FrameworkTest::SetUp();
-        PlatformDplaySetPort(static_cast<uint16_t>(10000 + getpid() % 20000));
+        PlatformDplaySetPort(PlatformDplayFreePort());
         host = Create<IVkTransport>(CLSID_VkDx6Transport, IID_IVkTransport);
         guest = Create<IVkTransport>(CLSID_VkDx5Transport, IID_IVkTransport);
         ASSERT_TRUE(host && guest);
@@ -46,14 +46,23 @@ protected:
         ASSERT_EQ(guest->CreatePlayer(&g), VK_OK);
         EXPECT_NE(g, h);
     }
-    // Receives with a few retries: the bytes may still be on their way through the socket.
+    // Receives with retries for up to a few seconds: the message may still be on its way.
     VkResult Take(IVkTransport* t, VkTransportRecord* r) {
         VkResult res = VK_E_TRANSPORT_NOMESSAGE;
-        for (int i = 0; i < 200 && res == VK_E_TRANSPORT_NOMESSAGE; ++i) {
+        for (int i = 0; i < 3000 && res == VK_E_TRANSPORT_NOMESSAGE; ++i) {
             res = t->Receive(r, 0);
             if (res == VK_E_TRANSPORT_NOMESSAGE) usleep(1000);
         }
         return res;
+    }
+    // Takes what has arrived and what follows within a short while.
+    void Drain(IVkTransport* t) {
+        VkTransportRecord r;
+        for (int idle = 0; idle < 100; ++idle)
+            if (t->Receive(&r, 0) == VK_OK)
+                idle = 0;
+            else
+                usleep(1000);
     }
     VkResult SendBytes(IVkTransport* t, uint32_t from, uint32_t to, std::vector<uint8_t> bytes) {
         VkNetMessage m = {kVkNetHeaderWord, from, to, static_cast<uint32_t>(bytes.size()),
@@ -83,6 +92,11 @@ TEST_F(DpTransport, OnlyUsableConnectionsAreServices) {
     for (const Case& c : cases)
         EXPECT_EQ(host->SelectService(c.service), c.result) << c.service;
     EXPECT_EQ(host->SetOption(2, const_cast<char*>("modem")), VK_E_FAIL); // no modem connection
+    // An address text is at most 255 characters, sent whole with its terminating zero.
+    std::string address(255, 'a');
+    EXPECT_EQ(host->SetOption(1, address.data()), VK_OK);
+    address += 'a';
+    EXPECT_EQ(host->SetOption(1, address.data()), VK_E_FAIL);
     EXPECT_EQ(host->Disconnect(), VK_E_TRANSPORT_NOSERVICE);
     EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_OK);
     EXPECT_EQ(host->OpenService(kVkServiceTcpIp), VK_E_FAIL);
@@ -131,6 +145,17 @@ TEST_F(DpTransport, MachinesMeetAndExchangeMessagesOverLoopback) {
     EXPECT_EQ(r.length, 3u);
     EXPECT_EQ(SendBytes(host, 999, g, {1}), VK_E_TRANSPORT_INVALIDPLAYER);
 
+    // A message is at most 1 MiB and always arrives as one.
+    std::vector<uint8_t> largest(1u << 20);
+    for (size_t i = 0; i < largest.size(); ++i)
+        largest[i] = static_cast<uint8_t>(i * 13 + (i >> 12));
+    EXPECT_EQ(SendBytes(host, h, g, std::vector<uint8_t>(largest.size() + 1)),
+              VK_E_TRANSPORT_TOOBIG);
+    ASSERT_EQ(SendBytes(host, h, g, largest), VK_OK);
+    ASSERT_EQ(Take(guest, &r), VK_OK);
+    ASSERT_EQ(r.length, largest.size());
+    EXPECT_EQ(std::memcmp(r.data, largest.data(), largest.size()), 0);
+
     // A player that goes is reported; when the host goes, the one machine left takes over.
     ASSERT_EQ(guest->DestroyPlayer(g), VK_OK);
     ASSERT_EQ(Take(host, &r), VK_OK);
@@ -156,8 +181,7 @@ TEST_F(DpTransport, HostThatLeavesIsReplacedByTheFirstMachineToHaveJoined) {
     ASSERT_EQ(third->CreatePlayer(&t), VK_OK);
     VkTransportRecord r;
     for (IVkTransport* each : {host, guest, third})
-        while (Take(each, &r) == VK_OK) {
-        }
+        Drain(each);
 
     ASSERT_EQ(host->CloseSession(), VK_OK);
     ASSERT_EQ(Take(guest, &r), VK_OK);
@@ -257,6 +281,36 @@ TEST_F(DpTransport, JoiningGivesUpWhenNoHostAnnouncesItself) {
     EXPECT_EQ(r.kind, kVkTransportPlayerCreated);
     EXPECT_EQ(r.from, g);
     EXPECT_EQ(net->Release(), 0u);
+}
+
+TEST_F(DpTransport, MachineGetsAtMostSixteenPlayers) {
+    Meet();
+    uint32_t id = 0;
+    for (int i = 1; i < 16; ++i)
+        ASSERT_EQ(guest->CreatePlayer(&id), VK_OK) << i;
+    EXPECT_EQ(guest->CreatePlayer(&id), VK_E_TRANSPORT_CANTADDPLAYER);
+    EXPECT_EQ(id, 0u);
+    ASSERT_EQ(guest->DestroyPlayer(g), VK_OK); // a place freed is given again
+    EXPECT_EQ(guest->CreatePlayer(&id), VK_OK);
+}
+
+TEST_F(DpTransport, HostTakesAtMostThirtyTwoMachines) {
+    Meet(); // the host and the guest: two machines
+    std::vector<IVkTransport*> more;
+    for (int i = 0; i < 31; ++i) {
+        IVkTransport* t = Create<IVkTransport>(CLSID_VkDx6Transport, IID_IVkTransport);
+        ASSERT_TRUE(t);
+        more.push_back(t);
+        uint32_t count = 0;
+        ASSERT_EQ(t->Start(), VK_OK);
+        ASSERT_EQ(t->SetOption(1, const_cast<char*>("127.0.0.1")), VK_OK);
+        ASSERT_EQ(t->OpenService(kVkServiceTcpIp), VK_OK);
+        ASSERT_EQ(t->EnumSessions(&count), VK_OK);
+        ASSERT_EQ(count, 1u);
+        EXPECT_EQ(t->JoinSession("reef"), i < 30 ? VK_OK : VK_E_FAIL) << i;
+    }
+    for (IVkTransport* t : more)
+        EXPECT_EQ(t->Release(), 0u);
 }
 
 TEST_F(DpTransport, LastWordsOfALeavingMachineArrive) {

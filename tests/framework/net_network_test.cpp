@@ -164,33 +164,38 @@ TEST_F(Network, MessageToItsSenderIsHandledLocally) {
 TEST_F(Network, PeerMessagesAreCheckedBeforeTheirFieldsAreRead) {
     const uint32_t first = NewPlayer();
     g_seen.clear();
+    // The peer (11) is a joined machine, not the host: it may not change the session's tables.
     struct Case {
         const char* what;
         std::vector<uint8_t> payload;
-        uint32_t players; // afterwards
         bool reachesGame;
     } cases[] = {
-        {"game type, passed on", Words({12, 1}), 1, true},
-        {"three bytes", {12, 0, 0}, 1, false},
-        {"player added without its owner", Words({4, 9}), 1, false},
-        {"player added twice", Words({4, first, 11}), 1, false},
-        {"player data longer than sent", Words({16, first, 9, 0}), 1, false},
-        {"player removed without an id", Words({3}), 1, false},
-        {"player list of 8 bytes holds no pair", Words({8, 5}), 0, false},
-        {"player list", Words({8, 5, 11, 6, 11, 7}), 2, false},
-        {"player added", Words({4, 9, 11}), 3, true},
+        {"game type, passed on", Words({12, 1}), true},
+        {"three bytes", {12, 0, 0}, false},
+        {"player added without its owner", Words({4, 9}), false},
+        {"player added by a machine that is not the host", Words({4, 9, 11}), false},
+        {"player data longer than sent", Words({16, first, 9, 0}), false},
+        {"player removed without an id", Words({3}), false},
+        {"player removed by a machine that does not own it", Words({3, first}), false},
+        {"player list of 6 bytes", {8, 0, 0, 0, 5, 0}, false},
+        {"player list from a machine that is not the host", Words({8, 5, 11, 6, 11}), false},
+        {"host announcement from a machine that is not the host", Words({1, 40}), false},
+        {"newcomer notice from the wire", Words({9, 0}), false},
     };
     for (const Case& c : cases) {
         g_seen.clear();
         FromPeer(c.payload);
-        EXPECT_EQ(Count(), c.players) << c.what;
+        EXPECT_EQ(Count(), 1u) << c.what;
         EXPECT_EQ(!g_seen.empty(), c.reachesGame) << c.what;
+        uint32_t hostId = 0;
+        net->GetHostId(&hostId);
+        EXPECT_EQ(hostId, host) << c.what;
     }
-    // The list's records are marked changed; the counter follows the last id added.
-    EXPECT_EQ(net->HasPlayerDataChanged(5), 1u);
-    EXPECT_EQ(net->HasPlayerDataChanged(5), 0u);
-    EXPECT_EQ(net->HasPlayerDataChanged(9), 0u);
-    EXPECT_EQ(NewPlayer(), 10u);
+    // Nothing was sent back to the peer (the newcomer notice is not answered), and the host's
+    // counter still hands out the next id.
+    VkTransportRecord r;
+    EXPECT_EQ(t->Peek(peer, &r, 0), VK_E_TRANSPORT_NOMESSAGE);
+    EXPECT_EQ(NewPlayer(), first + 1);
 }
 
 TEST_F(Network, PlayerDataArrivesAndIsSentOn) {
@@ -363,6 +368,7 @@ public:
         std::vector<uint8_t> payload;
     };
     std::vector<VkTransportRecord> script;
+    std::vector<VkTransportRecord> answers; // join the script on the next send
     std::vector<Sent> sent;
 
     VkResult QueryInterface(const VkGuid&, void** out) override {
@@ -386,6 +392,8 @@ public:
     }
     VkResult Send(VkNetMessage* m, uint32_t) override {
         sent.push_back({m->sender, m->receiver, {m->payload, m->payload + m->length}});
+        script.insert(script.end(), answers.begin(), answers.end()); // the peers answer
+        answers.clear();
         return VK_OK;
     }
     VkResult Peek(uint32_t, VkTransportRecord*, uint32_t) override { return VK_E_FAIL; }
@@ -440,9 +448,12 @@ protected:
 };
 
 TEST_F(NetworkScripted, MachineNamedHostTakesOverOnceUntilAnotherAnnounces) {
-    const uint8_t announce[] = {1, 0, 0, 0, 9, 0, 0, 0}; // {1, next id 9} from machine 60
+    // {1, next id 9} from machine 60, taken only once the host's machine (51) is reported gone.
+    const uint8_t announce[] = {1, 0, 0, 0, 9, 0, 0, 0};
     t.script = {{kVkTransportBecameHost, 0, 51, 0, nullptr},
                 {kVkTransportBecameHost, 0, 52, 0, nullptr},
+                {kVkTransportData, 60, 51, sizeof announce, announce},
+                {kVkTransportPlayerDestroyed, 51, 51, 0, nullptr},
                 {kVkTransportData, 60, 51, sizeof announce, announce},
                 {kVkTransportBecameHost, 0, 53, 0, nullptr}};
     ASSERT_EQ(net->Poll(), VK_OK);
@@ -490,6 +501,77 @@ TEST_F(NetworkScripted, NewcomerGetsThePlayerListAndEachPlayersData) {
     withData.push_back('x');
     withData.push_back('y');
     EXPECT_EQ(t.sent[3].payload, withData);
+}
+
+// A joiner whose host is machine 60, with one player of the host's and one of machine 61.
+TEST_F(NetworkScripted, OnlyTheHostOrAnOwnerChangesAJoinersTables) {
+    std::vector<std::vector<uint8_t>> bytes = {Words({1, 1}), Words({4, 2, 60}),
+                                               Words({4, 3, 61})};
+    for (const auto& b : bytes)
+        t.script.push_back({kVkTransportData, 60, 50, static_cast<uint32_t>(b.size()), b.data()});
+    uint32_t local = 0;
+    ASSERT_EQ(net->JoinSession("reef", &local), VK_OK);
+    ASSERT_EQ(net->Poll(), VK_OK);
+    auto state = [this] {
+        uint32_t hostId = 0, n = 0, owner2 = 0, owner3 = 0;
+        net->GetHostId(&hostId);
+        net->GetNumPlayers(&n);
+        net->GetPlayerOwner(2, &owner2);
+        net->GetPlayerOwner(3, &owner3);
+        return std::vector<uint32_t>{hostId, n, owner2, owner3};
+    };
+    const std::vector<uint32_t> before = {60, 2, 60, 61};
+    ASSERT_EQ(state(), before);
+
+    struct Case {
+        const char* what;
+        uint32_t from;
+        std::vector<uint8_t> payload;
+    } forged[] = {
+        {"announcement", 61, Words({1, 40})},
+        {"removal of another's player", 61, Words({3, 2})},
+        {"player added", 61, Words({4, 7, 61})},
+        {"player list of 6 bytes", 61, {8, 0, 0, 0, 0, 0}},
+        {"player list", 61, Words({8, 7, 61})},
+        {"newcomer", 61, Words({9, 0})},
+        {"host's list of 65 players", 60, {}},
+        {"host's list with an id twice", 60, Words({8, 2, 60, 2, 61})},
+        {"host's list with a zero owner", 60, Words({8, 2, 0})},
+    };
+    std::vector<uint8_t>& big = forged[6].payload;
+    big = Words({8});
+    for (uint32_t i = 0; i < 65; ++i) {
+        const std::vector<uint8_t> pair = Words({100 + i, 60});
+        big.insert(big.end(), pair.begin(), pair.end());
+    }
+    for (const Case& c : forged) {
+        t.script.push_back({kVkTransportData, c.from, 50, static_cast<uint32_t>(c.payload.size()),
+                            c.payload.data()});
+        t.sent.clear();
+        net->Poll();
+        EXPECT_EQ(state(), before) << c.what;
+        EXPECT_TRUE(t.sent.empty()) << c.what;
+    }
+
+    // The owner may remove its own player, and the host any.
+    const std::vector<uint8_t> own = Words({3, 3}), host = Words({3, 2});
+    t.script.push_back({kVkTransportData, 61, 50, static_cast<uint32_t>(own.size()), own.data()});
+    t.script.push_back({kVkTransportData, 60, 50, static_cast<uint32_t>(host.size()), host.data()});
+    net->Poll();
+    EXPECT_EQ(state(), (std::vector<uint32_t>{60, 0, 0, 0}));
+}
+
+TEST_F(NetworkScripted, CreatePlayerTakesOnlyANewcomerOfItsOwnRequester) {
+    const std::vector<uint8_t> announce = Words({1, 1}), other = Words({4, 2, 61}),
+                               mine = Words({4, 3, 50});
+    t.script = {{kVkTransportData, 60, 50, 8, announce.data()}};
+    uint32_t local = 0, id = 0;
+    ASSERT_EQ(net->JoinSession("reef", &local), VK_OK);
+    ASSERT_EQ(local, 50u);
+    t.answers = {{kVkTransportData, 60, 0, 12, other.data()},
+                 {kVkTransportData, 60, 0, 12, mine.data()}};
+    ASSERT_EQ(net->CreatePlayer(local, &id, 0), VK_OK);
+    EXPECT_EQ(id, 3u);
 }
 
 } // namespace
