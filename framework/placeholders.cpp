@@ -5,8 +5,6 @@
 
 namespace {
 
-const VkCategoryRef kSoundControl[] = {{&CATID_VkSoundControl, "Vesk SoundControl"}};
-
 // Placeholder: the class cannot be created yet.
 VkResult Unavailable(IVkUnknown*, IVkUnknown** out) {
     *out = nullptr;
@@ -30,19 +28,8 @@ const VkComponentRecord kStreamedSoundRecords[] = {
     {&kClsidStreamedSound0, 0, nullptr, 0, nullptr, Unavailable, "Vesk - Streamed Sound Player",
      "Vesk.StreamedSoundPlayer.5.1", "Vesk.StreamedSoundPlayer", nullptr},
 };
-const VkGuid kClsidDxSoundControl0 = {
-    0x3B761161, 0xDB91, 0x11D2, {0xBE, 0x85, 0x08, 0x00, 0x09, 0xD7, 0xC1, 0xD3}};
-const VkComponentRecord kDxSoundControlRecords[] = {
-    {&kClsidDxSoundControl0, 1, kSoundControl, 0, nullptr, Unavailable, "Vesk - DX Sound Control",
-     "Vesk.DXSoundControl.5.0", "Vesk.DXSoundControl", nullptr},
-};
-
 } // namespace
 
 VkResult VkStreamedSoundModuleRegister(IVkRegistry* registry) {
     return RegisterUnavailable<kStreamedSoundRecords>(registry);
-}
-
-VkResult VkDxSoundControlModuleRegister(IVkRegistry* registry) {
-    return RegisterUnavailable<kDxSoundControlRecords>(registry);
 }
