@@ -181,7 +181,7 @@ int32_t MV2ParseBaseVolumes(const char* text, size_t size, MV2BaseVolume* table)
 int32_t MV2AudioReadBaseVolumes() {
     g_layer.volumeCount = 0;
     TvFileInterface* files = TvEngineGetFileInterface();
-    void* f = files->open(".\\SOUND\\BASEVOL.TXT", "r");
+    void* f = files->open ? files->open(".\\SOUND\\BASEVOL.TXT", "r") : nullptr;
     if (!f) return 0;
     std::vector<char> text;
     char buffer[512];

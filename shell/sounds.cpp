@@ -110,7 +110,7 @@ MV2SoundChannel* ChannelOf(int32_t slot, int32_t channel) {
 bool ReadList() {
     const char* failure = nullptr;
     TvFileInterface* files = TvEngineGetFileInterface();
-    void* f = files->open(".\\DATA\\sounds.dat", "rb");
+    void* f = files->open ? files->open(".\\DATA\\sounds.dat", "rb") : nullptr;
     if (!f) {
         failure = "Could not open SOUNDS.DAT file\n";
     } else {
