@@ -7,10 +7,9 @@
 #include "framework/streams/storage.h"
 #include "framework/streams/stream.h"
 #include "fuzz/framework_start.h"
+#include "tests/support/fake_sound_ring.h"
 
 #include <cstdint>
-#include <cstring>
-#include <vector>
 
 namespace {
 
@@ -38,124 +37,6 @@ public:
     }
 };
 
-struct Ring;
-
-struct RingVoice final : IVkSoundVoice {
-    explicit RingVoice(Ring* ring) : ring(ring) {}
-    VkResult QueryInterface(const VkGuid&, void** out) override {
-        *out = nullptr;
-        return VK_E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++count; }
-    uint32_t Release() override;
-    IVkSoundBuffer* GetOwner() override;
-    VkResult Play() override { return VK_OK; }
-    VkResult Stop() override { return VK_OK; }
-    VkResult Pause() override { return VK_OK; }
-    VkResult Rewind() override { return VK_OK; }
-    VkResult SetFrame(const float*, const float*) override { return VK_OK; }
-    VkResult GetFrame(float*, float*) override { return VK_OK; }
-    VkResult SetInt(uint32_t, uintptr_t) override { return VK_OK; }
-    VkResult GetInt(uint32_t id, uint32_t* value) override {
-        *value = id == VK_SOUND_PLAYING ? 1 : 0;
-        return VK_OK;
-    }
-    VkResult SetFloat(uint32_t, float) override { return VK_OK; }
-    VkResult GetFloat(uint32_t, float*) override { return VK_OK; }
-    VkResult SetPlayPosition(uint32_t) override { return VK_OK; }
-    VkResult GetPlayPosition(uint32_t* play, uint32_t*) override {
-        *play = position;
-        return VK_OK;
-    }
-    Ring* ring;
-    uint32_t count = 1, position = 0;
-};
-
-struct Ring final : IVkSoundBuffer {
-    Ring(uint32_t length, uint32_t format, uint32_t channels)
-        : length(length), format(format), channels(channels),
-          data(size_t(length) * channels * ((format >> 8) & 0x1F) / 8) {}
-    VkResult QueryInterface(const VkGuid&, void** out) override {
-        *out = nullptr;
-        return VK_E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return ++count; }
-    uint32_t Release() override {
-        if (--count) return count;
-        delete this;
-        return 0;
-    }
-    uint32_t GetLength() override { return length; }
-    uint32_t GetFormat() override { return format; }
-    uint32_t GetChannels() override { return channels; }
-    VkResult Lock(uint32_t, void**) override { return VK_E_FAIL; }
-    VkResult Unlock() override { return VK_OK; }
-    VkResult LockRange(uint32_t, uint32_t start, uint32_t n, void** first, uint32_t* firstCount,
-                       void**, uint32_t*) override {
-        if (start >= length || n > length - start) __builtin_trap();
-        *first = data.data() + size_t(start) * channels * ((format >> 8) & 0x1F) / 8;
-        *firstCount = n;
-        return VK_OK;
-    }
-    VkResult SetInt(uint32_t, uint32_t) override { return VK_OK; }
-    VkResult GetInt(uint32_t id, uint32_t* value) override {
-        *value = id == VK_SOUND_LENGTH ? length : 0;
-        return VK_OK;
-    }
-    VkResult SetFloat(uint32_t, float) override { return VK_OK; }
-    VkResult GetFloat(uint32_t, float*) override { return VK_OK; }
-    VkResult CreateVoice(IVkSoundVoice** out) override {
-        voice = new RingVoice(this);
-        AddRef();
-        *out = voice;
-        return VK_OK;
-    }
-    uint32_t length, format, channels, count = 1;
-    std::vector<uint8_t> data;
-    RingVoice* voice = nullptr;
-};
-
-uint32_t RingVoice::Release() {
-    if (--count) return count;
-    Ring* r = ring;
-    delete this;
-    r->Release();
-    return 0;
-}
-
-IVkSoundBuffer* RingVoice::GetOwner() {
-    return ring;
-}
-
-struct RingFormat final : IVkSoundFormat {
-    VkResult QueryInterface(const VkGuid&, void** out) override {
-        *out = nullptr;
-        return VK_E_NOINTERFACE;
-    }
-    uint32_t AddRef() override { return 1; }
-    uint32_t Release() override { return 1; }
-    VkResult Validate() override { return VK_OK; }
-    VkResult CreateBuffer(IVkSoundBuffer** out) override {
-        uint32_t bits = (format >> 8) & 0x1F;
-        if ((bits != 8 && bits != 16) || channels == 0 || channels > 8) return VK_E_FAIL;
-        last = new Ring(256, format, channels);
-        *out = last;
-        return VK_OK;
-    }
-    VkResult SetInt(uint32_t id, uint32_t value) override {
-        if (id == VK_SOUND_FORMAT) format = value;
-        if (id == VK_SOUND_CHANNELS) channels = value;
-        return VK_OK;
-    }
-    VkResult GetInt(uint32_t, uint32_t*) override { return VK_OK; }
-    VkResult SetFloat(uint32_t, float) override { return VK_OK; }
-    VkResult GetFloat(uint32_t, float*) override { return VK_OK; }
-    VkResult Reset() override { return VK_OK; }
-    VkResult Clone(IVkSoundFormat**) override { return VK_E_FAIL; }
-    uint32_t format = 0, channels = 0;
-    Ring* last = nullptr;
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -172,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          &made) < 0)
         __builtin_trap();
     IVkStreamedSoundPlayer* player = static_cast<IVkStreamedSoundPlayer*>(made);
-    RingFormat format;
+    FakeFormat format;
+    format.length = 256;
     InputStorage storage;
     player->Initialise(&format);
     IVkSoundBuffer* stream = nullptr;
@@ -186,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 format.last->voice->position = p;
                 player->Update();
             }
+            if (format.last->outside) __builtin_trap();
             voice->SetPlayPosition(size & 0xFF);
             voice->Rewind();
             voice->Stop();

@@ -351,6 +351,52 @@ bool FrameBytes(uint32_t start, uint32_t count, uint32_t bytesPerFrame, DWORD* o
     return true;
 }
 
+// The regions of a DirectSound buffer locked by a sound's Lock or LockRange, kept until its
+// Unlock; one lock at a time.
+struct RegionLock {
+    bool locked = false;
+    void* ptr[2] = {nullptr, nullptr};
+    DWORD bytes[2] = {0, 0};
+
+    template <class B> VkResult Take(B* buffer, DWORD offset, DWORD size, DWORD flags) {
+        if (locked || !buffer) return VK_E_FAIL;
+        void* second = nullptr;
+        VkResult res = buffer->Lock(offset, size, &ptr[0], &bytes[0], &second, &bytes[1], flags);
+        if (res < 0) return res;
+        ptr[1] = second;
+        locked = true;
+        return VK_OK;
+    }
+    // The whole buffer; the first region comes out.
+    template <class B> VkResult Whole(B* buffer, DWORD size, void** data) {
+        if (!data) return VK_E_FAIL;
+        *data = nullptr;
+        VkResult res = Take(buffer, 0, size, 0);
+        if (res >= 0) *data = ptr[0];
+        return res;
+    }
+    // Frames from start; the counts come out in frames.
+    template <class B>
+    VkResult Frames(B* buffer, uint32_t start, uint32_t count, uint32_t frameBytes, void** first,
+                    uint32_t* firstCount, void** second, uint32_t* secondCount) {
+        if (!first || !firstCount || frameBytes == 0) return VK_E_FAIL;
+        DWORD offset = 0, size = 0;
+        if (!FrameBytes(start, count, frameBytes, &offset, &size)) return VK_E_FAIL;
+        VkResult res = Take(buffer, offset, size, 0);
+        if (res < 0) return res;
+        *first = ptr[0];
+        *firstCount = bytes[0] / frameBytes;
+        if (second) *second = ptr[1];
+        if (secondCount) *secondCount = bytes[1] / frameBytes;
+        return VK_OK;
+    }
+    template <class B> void Give(B* buffer) {
+        if (!locked) return;
+        buffer->Unlock(ptr[0], bytes[0], ptr[1], bytes[1]);
+        locked = false;
+    }
+};
+
 // Sample (kind 1) -------------------------------------------------------------------------
 
 class Voice;
@@ -365,58 +411,28 @@ public:
     uint32_t GetFormat() override { return format; }
     uint32_t GetChannels() override { return channels; }
     VkResult Lock(uint32_t, void** data) override {
-        if (!data) return VK_E_FAIL;
-        *data = nullptr;
-        if (locked_) return VK_E_FAIL;
-        IDirectSoundBuffer* b = LockTarget();
-        DWORD n1 = 0, n2 = 0;
-        void* p2 = nullptr;
-        VkResult res = b->Lock(0, bytesPerFrame * length, &lockPtr_[0], &n1, &p2, &n2, 0);
-        if (res < 0) return res;
-        lockPtr_[1] = p2;
-        lockBytes_[0] = n1;
-        lockBytes_[1] = n2;
-        locked_ = true;
-        *data = lockPtr_[0];
-        return VK_OK;
+        return lock_.Whole(LockTarget(), bytesPerFrame * length, data);
     }
     VkResult Unlock() override {
-        if (!locked_) return VK_OK;
-        IDirectSoundBuffer* b = LockTarget();
+        if (!lock_.locked) return VK_OK;
         if (hardware && software) {
             // The bytes written reach the hardware buffer too.
-            DWORD offset = static_cast<DWORD>(static_cast<uint8_t*>(lockPtr_[0]) - lockBase_);
+            DWORD offset = static_cast<DWORD>(static_cast<uint8_t*>(lock_.ptr[0]) - lockBase_);
             void *h1 = nullptr, *h2 = nullptr;
             DWORD n1 = 0, n2 = 0;
-            if (hardware->Lock(offset, lockBytes_[0] + lockBytes_[1], &h1, &n1, &h2, &n2, 0) >= 0) {
+            if (hardware->Lock(offset, lock_.bytes[0] + lock_.bytes[1], &h1, &n1, &h2, &n2, 0) >=
+                0) {
                 CopyRegions(h1, n1, h2, n2);
                 hardware->Unlock(h1, n1, h2, n2);
             }
         }
-        b->Unlock(lockPtr_[0], lockBytes_[0], lockPtr_[1], lockBytes_[1]);
-        locked_ = false;
+        lock_.Give(LockTarget());
         return VK_OK;
     }
     VkResult LockRange(uint32_t, uint32_t start, uint32_t count, void** first, uint32_t* firstCount,
                        void** second, uint32_t* secondCount) override {
-        if (!first || !firstCount) return VK_E_FAIL;
-        if (locked_) return VK_E_FAIL;
-        DWORD offset = 0, bytes = 0;
-        if (!FrameBytes(start, count, bytesPerFrame, &offset, &bytes)) return VK_E_FAIL;
-        IDirectSoundBuffer* b = LockTarget();
-        void* p2 = nullptr;
-        DWORD n1 = 0, n2 = 0;
-        VkResult res = b->Lock(offset, bytes, &lockPtr_[0], &n1, &p2, &n2, 0);
-        if (res < 0) return res;
-        lockPtr_[1] = p2;
-        lockBytes_[0] = n1;
-        lockBytes_[1] = n2;
-        locked_ = true;
-        *first = lockPtr_[0];
-        *firstCount = n1 / bytesPerFrame;
-        if (second) *second = p2;
-        if (secondCount) *secondCount = n2 / bytesPerFrame;
-        return VK_OK;
+        return lock_.Frames(LockTarget(), start, count, bytesPerFrame, first, firstCount, second,
+                            secondCount);
     }
     VkResult SetInt(uint32_t id, uint32_t value) override {
         switch (id) {
@@ -487,9 +503,9 @@ private:
     IDirectSoundBuffer* LockTarget() const { return software ? software : hardware; }
     void CopyRegions(void* h1, DWORD n1, void* h2, DWORD n2) {
         // Copies the locked bytes, in order, into the two hardware regions.
-        const uint8_t* parts[2] = {static_cast<uint8_t*>(lockPtr_[0]),
-                                   static_cast<uint8_t*>(lockPtr_[1])};
-        DWORD sizes[2] = {lockBytes_[0], lockBytes_[1]};
+        const uint8_t* parts[2] = {static_cast<uint8_t*>(lock_.ptr[0]),
+                                   static_cast<uint8_t*>(lock_.ptr[1])};
+        DWORD sizes[2] = {lock_.bytes[0], lock_.bytes[1]};
         uint8_t* outs[2] = {static_cast<uint8_t*>(h1), static_cast<uint8_t*>(h2)};
         DWORD room[2] = {n1, n2};
         int pi = 0, oi = 0;
@@ -512,9 +528,7 @@ private:
         }
     }
 
-    bool locked_ = false;
-    void* lockPtr_[2] = {nullptr, nullptr};
-    DWORD lockBytes_[2] = {0, 0};
+    RegionLock lock_;
     uint8_t* lockBase_ = nullptr;
 
 public:
@@ -1111,37 +1125,16 @@ public:
     uint32_t GetFormat() override { return format; }
     uint32_t GetChannels() override { return channels; }
     VkResult Lock(uint32_t, void** data) override {
-        if (!data) return VK_E_FAIL;
-        *data = nullptr;
-        if (!buffer) return VK_E_FAIL;
-        void* p2;
-        VkResult res = buffer->Lock(0, 0, &lock_[0], &bytes_[0], &p2, &bytes_[1],
-                                    DSBLOCK_ENTIREBUFFER);
-        if (res < 0) return res;
-        lock_[1] = p2;
-        *data = lock_[0];
-        return VK_OK;
+        return lock_.Whole(buffer, bytesPerFrame * length, data);
     }
     VkResult Unlock() override {
-        if (!buffer || !lock_[0]) return VK_OK;
-        buffer->Unlock(lock_[0], bytes_[0], lock_[1], bytes_[1]);
-        lock_[0] = lock_[1] = nullptr;
+        lock_.Give(buffer);
         return VK_OK;
     }
     VkResult LockRange(uint32_t, uint32_t start, uint32_t count, void** first, uint32_t* firstCount,
                        void** second, uint32_t* secondCount) override {
-        if (!buffer || !first || !firstCount || !bytesPerFrame) return VK_E_FAIL;
-        DWORD offset = 0, bytes = 0;
-        if (!FrameBytes(start, count, bytesPerFrame, &offset, &bytes)) return VK_E_FAIL;
-        void* p2 = nullptr;
-        VkResult res = buffer->Lock(offset, bytes, &lock_[0], &bytes_[0], &p2, &bytes_[1], 0);
-        if (res < 0) return res;
-        lock_[1] = p2;
-        *first = lock_[0];
-        *firstCount = bytes_[0] / bytesPerFrame;
-        if (second) *second = p2;
-        if (secondCount) *secondCount = bytes_[1] / bytesPerFrame;
-        return VK_OK;
+        return lock_.Frames(buffer, start, count, bytesPerFrame, first, firstCount, second,
+                            secondCount);
     }
     VkResult SetInt(uint32_t id, uint32_t value) override {
         if (id != VK_SOUND_PLAYING || !buffer) return VK_E_FAIL;
@@ -1179,8 +1172,7 @@ private:
         if (buffer) buffer->Release();
         VkMemDestroyObject(this);
     }
-    void* lock_[2] = {nullptr, nullptr};
-    DWORD bytes_[2] = {0, 0};
+    RegionLock lock_;
 };
 
 // Capture sound (kind 3) ------------------------------------------------------------------
@@ -1256,39 +1248,16 @@ public:
     uint32_t GetFormat() override { return format; }
     uint32_t GetChannels() override { return channels; }
     VkResult Lock(uint32_t, void** data) override {
-        if (!data) return VK_E_FAIL;
-        *data = nullptr;
-        if (locked_) return VK_E_FAIL;
-        void* p2;
-        VkResult res = buffer->Lock(0, bytesPerFrame * length, &lock_[0], &bytes_[0], &p2,
-                                    &bytes_[1], 0);
-        if (res < 0) return res;
-        lock_[1] = p2;
-        locked_ = true;
-        *data = lock_[0];
-        return VK_OK;
+        return lock_.Whole(buffer, bytesPerFrame * length, data);
     }
     VkResult Unlock() override {
-        if (!locked_) return VK_OK;
-        buffer->Unlock(lock_[0], bytes_[0], lock_[1], bytes_[1]);
-        locked_ = false;
+        lock_.Give(buffer);
         return VK_OK;
     }
     VkResult LockRange(uint32_t, uint32_t start, uint32_t count, void** first, uint32_t* firstCount,
                        void** second, uint32_t* secondCount) override {
-        if (!first || !firstCount || locked_) return VK_E_FAIL;
-        DWORD offset = 0, bytes = 0;
-        if (!FrameBytes(start, count, bytesPerFrame, &offset, &bytes)) return VK_E_FAIL;
-        void* p2 = nullptr;
-        VkResult res = buffer->Lock(offset, bytes, &lock_[0], &bytes_[0], &p2, &bytes_[1], 0);
-        if (res < 0) return res;
-        lock_[1] = p2;
-        locked_ = true;
-        *first = lock_[0];
-        *firstCount = bytes_[0] / bytesPerFrame;
-        if (second) *second = p2;
-        if (secondCount) *secondCount = bytes_[1] / bytesPerFrame;
-        return VK_OK;
+        return lock_.Frames(buffer, start, count, bytesPerFrame, first, firstCount, second,
+                            secondCount);
     }
     VkResult SetInt(uint32_t, uint32_t) override { return VK_E_FAIL; }
     VkResult GetInt(uint32_t id, uint32_t* value) override {
@@ -1330,9 +1299,7 @@ private:
         VkMemDestroyObject(this);
     }
     Control* control_ = nullptr;
-    bool locked_ = false;
-    void* lock_[2] = {nullptr, nullptr};
-    DWORD bytes_[2] = {0, 0};
+    RegionLock lock_;
 };
 
 IVkSoundBuffer* CaptureVoice::GetOwner() {

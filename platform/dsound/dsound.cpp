@@ -94,6 +94,30 @@ template <class T> ULONG Drop(T* self, ULONG& count) {
     return left;
 }
 
+// QueryInterface of an object with a main face and, where `second` is given, one more face.
+HRESULT Answer(REFIID iid, void** out, ULONG& count, const IID& mainIid, void* main,
+               const IID& secondIid = IID_IUnknown, void* second = nullptr) {
+    if (!out) return DSERR_INVALIDPARAM;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == mainIid)
+        *out = main;
+    else if (second && iid == secondIid)
+        *out = second;
+    else
+        return DSERR_NOINTERFACE;
+    ++count;
+    return DS_OK;
+}
+
+HRESULT FillCaps(DSBCAPS* caps, DWORD flags, size_t bytes) {
+    if (!caps) return DSERR_INVALIDPARAM;
+    caps->dwFlags = flags;
+    caps->dwBufferBytes = static_cast<DWORD>(bytes);
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
 class Buffer final : public IDirectSoundBuffer, public IDirectSound3DBuffer {
 public:
     Buffer(SharedData* shared, DWORD flags) : shared_(shared), flags_(flags) {
@@ -130,28 +154,14 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DSERR_INVALIDPARAM;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer)
-            *out = static_cast<IDirectSoundBuffer*>(this);
-        else if (iid == IID_IDirectSound3DBuffer && (flags_ & DSBCAPS_CTRL3D))
-            *out = static_cast<IDirectSound3DBuffer*>(this);
-        else
-            return DSERR_NOINTERFACE;
-        ++count_;
-        return DS_OK;
+        IDirectSound3DBuffer* face3d = flags_ & DSBCAPS_CTRL3D ? this : nullptr;
+        return Answer(iid, out, count_, IID_IDirectSoundBuffer,
+                      static_cast<IDirectSoundBuffer*>(this), IID_IDirectSound3DBuffer, face3d);
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
 
-    HRESULT GetCaps(DSBCAPS* caps) override {
-        if (!caps) return DSERR_INVALIDPARAM;
-        caps->dwFlags = flags_;
-        caps->dwBufferBytes = static_cast<DWORD>(shared_->bytes.size());
-        caps->dwUnlockTransferRate = 0;
-        caps->dwPlayCpuOverhead = 0;
-        return DS_OK;
-    }
+    HRESULT GetCaps(DSBCAPS* caps) override { return FillCaps(caps, flags_, shared_->bytes.size()); }
     HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override {
         DWORD at = position_;
         if (voiceOpen_ && (AlVoicePlaying(&voice_) || AlVoicePaused(&voice_))) {
@@ -396,28 +406,15 @@ public:
     ~Primary();
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DSERR_INVALIDPARAM;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer)
-            *out = static_cast<IDirectSoundBuffer*>(this);
-        else if (iid == IID_IDirectSound3DListener && (flags_ & DSBCAPS_CTRL3D))
-            *out = static_cast<IDirectSound3DListener*>(this);
-        else
-            return DSERR_NOINTERFACE;
-        ++count_;
-        return DS_OK;
+        IDirectSound3DListener* listener = flags_ & DSBCAPS_CTRL3D ? this : nullptr;
+        return Answer(iid, out, count_, IID_IDirectSoundBuffer,
+                      static_cast<IDirectSoundBuffer*>(this), IID_IDirectSound3DListener,
+                      listener);
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
 
-    HRESULT GetCaps(DSBCAPS* caps) override {
-        if (!caps) return DSERR_INVALIDPARAM;
-        caps->dwFlags = flags_;
-        caps->dwBufferBytes = static_cast<DWORD>(bytes_.size());
-        caps->dwUnlockTransferRate = 0;
-        caps->dwPlayCpuOverhead = 0;
-        return DS_OK;
-    }
+    HRESULT GetCaps(DSBCAPS* caps) override { return FillCaps(caps, flags_, bytes_.size()); }
     HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override {
         if (play) *play = 0;
         if (write) *write = 0;
@@ -543,12 +540,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DSERR_INVALIDPARAM;
-        *out = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IDirectSound)) return DSERR_NOINTERFACE;
-        *out = static_cast<IDirectSound*>(this);
-        ++count_;
-        return DS_OK;
+        return Answer(iid, out, count_, IID_IDirectSound, static_cast<IDirectSound*>(this));
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
@@ -682,13 +674,7 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DSERR_INVALIDPARAM;
-        *out = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IDirectSoundCaptureBuffer))
-            return DSERR_NOINTERFACE;
-        *out = static_cast<IDirectSoundCaptureBuffer*>(this);
-        ++count_;
-        return DS_OK;
+        return Answer(iid, out, count_, IID_IDirectSoundCaptureBuffer, static_cast<IDirectSoundCaptureBuffer*>(this));
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
@@ -783,12 +769,7 @@ ALenum CaptureFormat(const WAVEFORMATEX& f) {
 class Capture final : public IDirectSoundCapture {
 public:
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DSERR_INVALIDPARAM;
-        *out = nullptr;
-        if (!(iid == IID_IUnknown || iid == IID_IDirectSoundCapture)) return DSERR_NOINTERFACE;
-        *out = static_cast<IDirectSoundCapture*>(this);
-        ++count_;
-        return DS_OK;
+        return Answer(iid, out, count_, IID_IDirectSoundCapture, static_cast<IDirectSoundCapture*>(this));
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
