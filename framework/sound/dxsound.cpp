@@ -1086,7 +1086,34 @@ void Sample::Destroy() {
 
 // Primary sound (kind 2) ------------------------------------------------------------------
 
-class PrimarySound final : public VkObject<IVkSoundBuffer, IID_IVkSoundBuffer> {
+// A sound over one DirectSound buffer of the device (the primary or a capture buffer): its
+// size and format, and locks of its bytes.
+template <class B> class DeviceSound : public VkObject<IVkSoundBuffer, IID_IVkSoundBuffer> {
+public:
+    uint32_t GetLength() override { return length; }
+    uint32_t GetFormat() override { return format; }
+    uint32_t GetChannels() override { return channels; }
+    VkResult Lock(uint32_t, void** data) override {
+        return lock_.Whole(buffer, bytesPerFrame * length, data);
+    }
+    VkResult Unlock() override {
+        lock_.Give(buffer);
+        return VK_OK;
+    }
+    VkResult LockRange(uint32_t, uint32_t start, uint32_t count, void** first, uint32_t* firstCount,
+                       void** second, uint32_t* secondCount) override {
+        return lock_.Frames(buffer, start, count, bytesPerFrame, first, firstCount, second,
+                            secondCount);
+    }
+
+    B* buffer = nullptr;
+    uint32_t channels = 0, format = 0, frequency = 0, length = 0, bytesPerFrame = 0;
+
+protected:
+    RegionLock lock_;
+};
+
+class PrimarySound final : public DeviceSound<IDirectSoundBuffer> {
 public:
     VkResult Make(Control* control, Format* f) {
         HWND window = AppWindow();
@@ -1121,21 +1148,6 @@ public:
         return VK_OK;
     }
 
-    uint32_t GetLength() override { return length; }
-    uint32_t GetFormat() override { return format; }
-    uint32_t GetChannels() override { return channels; }
-    VkResult Lock(uint32_t, void** data) override {
-        return lock_.Whole(buffer, bytesPerFrame * length, data);
-    }
-    VkResult Unlock() override {
-        lock_.Give(buffer);
-        return VK_OK;
-    }
-    VkResult LockRange(uint32_t, uint32_t start, uint32_t count, void** first, uint32_t* firstCount,
-                       void** second, uint32_t* secondCount) override {
-        return lock_.Frames(buffer, start, count, bytesPerFrame, first, firstCount, second,
-                            secondCount);
-    }
     VkResult SetInt(uint32_t id, uint32_t value) override {
         if (id != VK_SOUND_PLAYING || !buffer) return VK_E_FAIL;
         return value ? buffer->Play(0, 0, DSBPLAY_LOOPING) : buffer->Stop();
@@ -1162,8 +1174,6 @@ public:
         return VK_E_FAIL;
     }
 
-    IDirectSoundBuffer* buffer = nullptr;
-    uint32_t channels = 0, format = 0, frequency = 0, length = 0, bytesPerFrame = 0;
     float volume = 1.0f;
     uint8_t inForce[16] = {};
 
@@ -1172,7 +1182,6 @@ private:
         if (buffer) buffer->Release();
         VkMemDestroyObject(this);
     }
-    RegionLock lock_;
 };
 
 // Capture sound (kind 3) ------------------------------------------------------------------
@@ -1226,7 +1235,7 @@ private:
     uint32_t looping_ = 0, capturing_ = 0;
 };
 
-class CaptureSound final : public VkObject<IVkSoundBuffer, IID_IVkSoundBuffer> {
+class CaptureSound final : public DeviceSound<IDirectSoundCaptureBuffer> {
 public:
     VkResult Make(Control* control, Format* f) {
         control_ = control;
@@ -1244,21 +1253,6 @@ public:
         return res;
     }
 
-    uint32_t GetLength() override { return length; }
-    uint32_t GetFormat() override { return format; }
-    uint32_t GetChannels() override { return channels; }
-    VkResult Lock(uint32_t, void** data) override {
-        return lock_.Whole(buffer, bytesPerFrame * length, data);
-    }
-    VkResult Unlock() override {
-        lock_.Give(buffer);
-        return VK_OK;
-    }
-    VkResult LockRange(uint32_t, uint32_t start, uint32_t count, void** first, uint32_t* firstCount,
-                       void** second, uint32_t* secondCount) override {
-        return lock_.Frames(buffer, start, count, bytesPerFrame, first, firstCount, second,
-                            secondCount);
-    }
     VkResult SetInt(uint32_t, uint32_t) override { return VK_E_FAIL; }
     VkResult GetInt(uint32_t id, uint32_t* value) override {
         if (!value) return VK_E_FAIL;
@@ -1288,9 +1282,7 @@ public:
         return VK_OK;
     }
 
-    IDirectSoundCaptureBuffer* buffer = nullptr;
     CaptureVoice* voice = nullptr;
-    uint32_t channels = 0, format = 0, length = 0, frequency = 0, bytesPerFrame = 0;
 
 private:
     void Destroy() override {
@@ -1299,7 +1291,6 @@ private:
         VkMemDestroyObject(this);
     }
     Control* control_ = nullptr;
-    RegionLock lock_;
 };
 
 IVkSoundBuffer* CaptureVoice::GetOwner() {

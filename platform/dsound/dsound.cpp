@@ -109,6 +109,13 @@ HRESULT Answer(REFIID iid, void** out, ULONG& count, const IID& mainIid, void* m
     return DS_OK;
 }
 
+// A value handed out through an out pointer that must be given.
+template <class T> HRESULT Hand(T* out, T value) {
+    if (!out) return DSERR_INVALIDPARAM;
+    *out = value;
+    return DS_OK;
+}
+
 HRESULT FillCaps(DSBCAPS* caps, DWORD flags, size_t bytes) {
     if (!caps) return DSERR_INVALIDPARAM;
     caps->dwFlags = flags;
@@ -176,21 +183,9 @@ public:
     HRESULT GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* written) override {
         return CopyFormat(shared_->format, format, size, written);
     }
-    HRESULT GetVolume(LONG* volume) override {
-        if (!volume) return DSERR_INVALIDPARAM;
-        *volume = volume_;
-        return DS_OK;
-    }
-    HRESULT GetPan(LONG* pan) override {
-        if (!pan) return DSERR_INVALIDPARAM;
-        *pan = pan_;
-        return DS_OK;
-    }
-    HRESULT GetFrequency(DWORD* frequency) override {
-        if (!frequency) return DSERR_INVALIDPARAM;
-        *frequency = frequency_ ? frequency_ : shared_->format.nSamplesPerSec;
-        return DS_OK;
-    }
+    HRESULT GetVolume(LONG* volume) override { return Hand<LONG>(volume, volume_); }
+    HRESULT GetPan(LONG* pan) override { return Hand<LONG>(pan, pan_); }
+    HRESULT GetFrequency(DWORD* frequency) override { return Hand<DWORD>(frequency, frequency_ ? frequency_ : shared_->format.nSamplesPerSec); }
     HRESULT GetStatus(DWORD* status) override {
         if (!status) return DSERR_INVALIDPARAM;
         *status = 0;
@@ -423,21 +418,9 @@ public:
     HRESULT GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* written) override {
         return Buffer::CopyFormat(format_, format, size, written);
     }
-    HRESULT GetVolume(LONG* volume) override {
-        if (!volume) return DSERR_INVALIDPARAM;
-        *volume = 0;
-        return DS_OK;
-    }
-    HRESULT GetPan(LONG* pan) override {
-        if (!pan) return DSERR_INVALIDPARAM;
-        *pan = 0;
-        return DS_OK;
-    }
-    HRESULT GetFrequency(DWORD* frequency) override {
-        if (!frequency) return DSERR_INVALIDPARAM;
-        *frequency = format_.nSamplesPerSec;
-        return DS_OK;
-    }
+    HRESULT GetVolume(LONG* volume) override { return Hand<LONG>(volume, 0); }
+    HRESULT GetPan(LONG* pan) override { return Hand<LONG>(pan, 0); }
+    HRESULT GetFrequency(DWORD* frequency) override { return Hand<DWORD>(frequency, format_.nSamplesPerSec); }
     HRESULT GetStatus(DWORD* status) override {
         if (!status) return DSERR_INVALIDPARAM;
         *status = playing_ ? DSBSTATUS_PLAYING | DSBSTATUS_LOOPING : 0;
