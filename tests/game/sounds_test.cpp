@@ -126,6 +126,32 @@ TEST_F(SoundListTest, ToneThroughTheLayerAtItsLevelAndRate) {
     EXPECT_FALSE(MV2IsVoiceBusy(MV2GetSoundSlotRecord(1)->channel[0].voice));
 }
 
+TEST_F(SoundListTest, MuffleAttenuatesMoreAtALowerCutoff) {
+    WavTone high;
+    high.frequency = 5000.0f;
+    folder.Write("SOUND/high.wav", WavToneBytes(high));
+    Start({{"EXPLOSION", "high", 1, 0}});
+    MV2PlaySound(1, 0, 1);
+    MV2SetSoundLowPass(1, 1, 1);
+    MV2UpdateSounds();
+    struct Case {
+        float value, hz;
+    } cases[] = {{0.0f, 20000.3f}, {0.5f, 10050.3f}, {0.9f, 2090.3f}, {1.0f, 100.3f}};
+    double previous = 1.0;
+    for (const Case& c : cases) {
+        ASSERT_EQ(MV2AudioSetCutoff(c.value), 1);
+        EXPECT_NEAR(MV2AudioCutoffHz(), c.hz, 0.01f);
+        RenderFrames(2048);
+        double level = Rms(RenderFrames(8192).left);
+        EXPECT_LT(level, previous) << c.value;
+        previous = level;
+    }
+    // Value 0 takes the filter off: the full level again.
+    MV2AudioSetCutoff(0.0f);
+    RenderFrames(2048);
+    EXPECT_NEAR(Rms(RenderFrames(8192).left), kToneRms * 63.0 / 63.5 * 126.0 / 127.0, 0.02);
+}
+
 TEST_F(SoundListTest, PlacingAtTheCamera) {
     Start({{"EXPLOSION", "tone", 1, 0}});
     TvFrame frame{};
