@@ -4,8 +4,8 @@
 #include "platform/sound/mss.h"
 
 const MV2CdCalls kMV2LibraryCdCalls = {
-    AIL_redbook_open,   AIL_redbook_close, AIL_redbook_tracks, AIL_redbook_track_info,
-    AIL_redbook_play,   AIL_redbook_stop,  AIL_redbook_pause,  AIL_redbook_resume,
+    AIL_redbook_open,   AIL_redbook_close,      AIL_redbook_tracks, AIL_redbook_track_info,
+    AIL_redbook_play,   AIL_redbook_stop,       AIL_redbook_pause,  AIL_redbook_resume,
     AIL_redbook_status, AIL_redbook_set_volume, AIL_ms_count,
 };
 MV2CdCalls gMV2CdCalls = kMV2LibraryCdCalls;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+// clang-format off
 const char* const MV2SoundNames[kMV2SoundNames] = {
     "WATERSURFACE", "GP1ENGINE", "GP2ENGINE", "GROUNDCOLLISION", "METALCOLLISION", "BOLTFIRING",
     "EXPLOSION", "BOLTMOVING", "SPLASH1", "COMMS", "FAN", "DRILL", "PROCESS", "TANK", "SKID",
@@ -52,6 +53,7 @@ const char* const MV2SoundNames[kMV2SoundNames] = {
     "SILMUMCHARGE", "SILMUMLASER", "SILMUMDIE", "SILMUMBEAM", "MPPICKUP", "MPSPAWNPLAYER",
     "MPSPAWNWEAPON", "MPSPAWNAMMO", "MPSPAWNPOWERUP", "MPTELEPORT",
 };
+// clang-format on
 
 namespace {
 
@@ -173,10 +175,10 @@ void MV2ReadSoundListRecord(const uint8_t* bytes, uint32_t size, int32_t index,
     out->name[40] = 0;
     std::memcpy(out->file, r + 40, 16);
     out->file[16] = 0;
-    out->channels = uint32_t(r[56]) | uint32_t(r[57]) << 8 | uint32_t(r[58]) << 16 |
-                    uint32_t(r[59]) << 24;
-    out->priority = uint32_t(r[60]) | uint32_t(r[61]) << 8 | uint32_t(r[62]) << 16 |
-                    uint32_t(r[63]) << 24;
+    out->channels =
+        uint32_t(r[56]) | uint32_t(r[57]) << 8 | uint32_t(r[58]) << 16 | uint32_t(r[59]) << 24;
+    out->priority =
+        uint32_t(r[60]) | uint32_t(r[61]) << 8 | uint32_t(r[62]) << 16 | uint32_t(r[63]) << 24;
 }
 
 int32_t MV2StartSounds(int32_t bits, int32_t rate) {
@@ -210,7 +212,8 @@ int32_t MV2LoadSounds() {
         char file[64];
         std::snprintf(file, sizeof file, ".\\%s%s.WAV", "SOUND\\", record.file);
         int32_t slot = MV2LoadSoundSample(file, record.channels, record.priority);
-        if (!slot) slot = MV2LoadSoundSample(".\\SOUND\\null.wav", record.channels, record.priority);
+        if (!slot)
+            slot = MV2LoadSoundSample(".\\SOUND\\null.wav", record.channels, record.priority);
         if (!slot) {
             MV2ErrorBox("Could not load null.wav\n");
             return 0;

@@ -284,8 +284,7 @@ void MV2UpdateSoundVoices() {
                 MV2AudioSetVolume(v->sample, v->volume * g_voices.master);
                 MV2AudioSetRate(v->sample, v->rate);
                 MV2AudioSetPan(v->sample, MV2GetSoundMono() ? 0.0f : v->pan);
-                if (MV2AudioStartSample(v->sample, int32_t(v->loop)))
-                    v->state = kMV2VoicePlaying;
+                if (MV2AudioStartSample(v->sample, int32_t(v->loop))) v->state = kMV2VoicePlaying;
             } else if (v->state == kMV2VoiceStopAsked) {
                 v->state = kMV2VoicePlaying;
             } else if (v->state == kMV2VoicePlaying) {

@@ -24,7 +24,7 @@ struct MV2SoundVoice {
     uint32_t state;
     uint32_t is3d;
     uint32_t loop;
-    float volume; // 0..1
+    float volume;  // 0..1
     uint32_t rate; // 0: the sample's own
     uint32_t lowPass;
     float pan; // -1..1; the loudness used for ordering for a 3-D voice

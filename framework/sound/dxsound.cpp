@@ -131,8 +131,7 @@ public:
         case VK_SOUND_LISTENER_DOPPLER:
             doppler = *value;
             return listener->SetDopplerFactor(*value, DS3D_DEFERRED);
-        case VK_SOUND_LISTENER_DISTANCE:
-            return listener->SetDistanceFactor(*value, DS3D_DEFERRED);
+        case VK_SOUND_LISTENER_DISTANCE: return listener->SetDistanceFactor(*value, DS3D_DEFERRED);
         default: return VK_E_FAIL;
         }
     }
@@ -610,7 +609,8 @@ public:
             at_ = {frame[6], frame[7], frame[8]};
         }
         if (velocity) {
-            if (buffer3d_) buffer3d_->SetVelocity(velocity[0], velocity[1], velocity[2], DS3D_DEFERRED);
+            if (buffer3d_)
+                buffer3d_->SetVelocity(velocity[0], velocity[1], velocity[2], DS3D_DEFERRED);
             velocity3_ = {velocity[0], velocity[1], velocity[2]};
         }
         return VK_OK;
@@ -626,8 +626,9 @@ public:
             if (maths) maths->Normalise(&right, &right);
             VkVector up = {at.y * right.z - at.z * right.y, at.z * right.x - at.x * right.z,
                            at.x * right.y - at.y * right.x};
-            const float values[12] = {right.x, right.y, right.z, up.x, up.y, up.z,
-                                      at.x, at.y, at.z, position3_.x, position3_.y, position3_.z};
+            const float values[12] = {right.x, right.y,      right.z,      up.x,
+                                      up.y,    up.z,         at.x,         at.y,
+                                      at.z,    position3_.x, position3_.y, position3_.z};
             std::memcpy(frame, values, sizeof values);
         }
         if (velocity) {
@@ -843,7 +844,8 @@ VkResult Voice::Acquire() {
         }
     }
     if (!(twoD_ && !sample_->is3d) && !sample_->soft3d) {
-        res = buffer_->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&buffer3d_));
+        res =
+            buffer_->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&buffer3d_));
         if (res < 0) {
             buffer3d_ = nullptr;
             return res;
@@ -1118,8 +1120,8 @@ public:
     VkResult Make(Control* control, Format* f) {
         HWND window = AppWindow();
         if (!window) return VK_E_FAIL;
-        VkResult res = control->ds->SetCooperativeLevel(
-            window, f->writePrimary ? DSSCL_WRITEPRIMARY : DSSCL_EXCLUSIVE);
+        VkResult res = control->ds->SetCooperativeLevel(window, f->writePrimary ? DSSCL_WRITEPRIMARY
+                                                                                : DSSCL_EXCLUSIVE);
         if (res < 0) return res;
         DSBUFFERDESC desc{sizeof(DSBUFFERDESC), DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRL3D, 0, 0,
                           nullptr};
@@ -1444,8 +1446,8 @@ VkResult Control::SetListener(const float* frame, const float* velocity) {
         std::memcpy(frame_, frame, sizeof frame_);
     }
     if (velocity) {
-        if (listener && listener->SetVelocity(velocity[0], velocity[1], velocity[2],
-                                              DS3D_DEFERRED) < 0)
+        if (listener &&
+            listener->SetVelocity(velocity[0], velocity[1], velocity[2], DS3D_DEFERRED) < 0)
             return VK_OK;
         std::memcpy(velocity_, velocity, sizeof velocity_);
     }

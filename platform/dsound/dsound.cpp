@@ -7,7 +7,8 @@
 #include <new>
 #include <vector>
 
-const IID IID_IDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const IID IID_IDirectSound = {
+    0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const IID IID_IDirectSoundBuffer = {
     0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const IID IID_IDirectSound3DBuffer = {
@@ -168,7 +169,9 @@ public:
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
 
-    HRESULT GetCaps(DSBCAPS* caps) override { return FillCaps(caps, flags_, shared_->bytes.size()); }
+    HRESULT GetCaps(DSBCAPS* caps) override {
+        return FillCaps(caps, flags_, shared_->bytes.size());
+    }
     HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override {
         DWORD at = position_;
         if (voiceOpen_ && (AlVoicePlaying(&voice_) || AlVoicePaused(&voice_))) {
@@ -185,7 +188,9 @@ public:
     }
     HRESULT GetVolume(LONG* volume) override { return Hand<LONG>(volume, volume_); }
     HRESULT GetPan(LONG* pan) override { return Hand<LONG>(pan, pan_); }
-    HRESULT GetFrequency(DWORD* frequency) override { return Hand<DWORD>(frequency, frequency_ ? frequency_ : shared_->format.nSamplesPerSec); }
+    HRESULT GetFrequency(DWORD* frequency) override {
+        return Hand<DWORD>(frequency, frequency_ ? frequency_ : shared_->format.nSamplesPerSec);
+    }
     HRESULT GetStatus(DWORD* status) override {
         if (!status) return DSERR_INVALIDPARAM;
         *status = 0;
@@ -349,7 +354,8 @@ private:
         if (!voiceOpen_) return;
         float left = pan_ > 0 ? Attenuation(-pan_) : 1.0f;
         float right = pan_ < 0 ? Attenuation(pan_) : 1.0f;
-        AlVoiceSetGain(&voice_, volume_ <= DSBVOLUME_MIN ? 0.0f : Attenuation(volume_), left, right);
+        AlVoiceSetGain(&voice_, volume_ <= DSBVOLUME_MIN ? 0.0f : Attenuation(volume_), left,
+                       right);
         DWORD rate = shared_->format.nSamplesPerSec;
         AlVoiceSetPitch(&voice_, frequency_ ? float(frequency_) / float(rate) : 1.0f);
     }
@@ -403,8 +409,7 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override {
         IDirectSound3DListener* listener = flags_ & DSBCAPS_CTRL3D ? this : nullptr;
         return Answer(iid, out, count_, IID_IDirectSoundBuffer,
-                      static_cast<IDirectSoundBuffer*>(this), IID_IDirectSound3DListener,
-                      listener);
+                      static_cast<IDirectSoundBuffer*>(this), IID_IDirectSound3DListener, listener);
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
@@ -420,7 +425,9 @@ public:
     }
     HRESULT GetVolume(LONG* volume) override { return Hand<LONG>(volume, 0); }
     HRESULT GetPan(LONG* pan) override { return Hand<LONG>(pan, 0); }
-    HRESULT GetFrequency(DWORD* frequency) override { return Hand<DWORD>(frequency, format_.nSamplesPerSec); }
+    HRESULT GetFrequency(DWORD* frequency) override {
+        return Hand<DWORD>(frequency, format_.nSamplesPerSec);
+    }
     HRESULT GetStatus(DWORD* status) override {
         if (!status) return DSERR_INVALIDPARAM;
         *status = playing_ ? DSBSTATUS_PLAYING | DSBSTATUS_LOOPING : 0;
@@ -503,7 +510,9 @@ public:
     }
 
 private:
-    HRESULT Settle(DWORD apply) { return apply == DS3D_IMMEDIATE ? CommitDeferredSettings() : DS_OK; }
+    HRESULT Settle(DWORD apply) {
+        return apply == DS3D_IMMEDIATE ? CommitDeferredSettings() : DS_OK;
+    }
 
     ULONG count_ = 1;
     Device* device_;
@@ -657,7 +666,8 @@ public:
     }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        return Answer(iid, out, count_, IID_IDirectSoundCaptureBuffer, static_cast<IDirectSoundCaptureBuffer*>(this));
+        return Answer(iid, out, count_, IID_IDirectSoundCaptureBuffer,
+                      static_cast<IDirectSoundCaptureBuffer*>(this));
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }
@@ -752,7 +762,8 @@ ALenum CaptureFormat(const WAVEFORMATEX& f) {
 class Capture final : public IDirectSoundCapture {
 public:
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        return Answer(iid, out, count_, IID_IDirectSoundCapture, static_cast<IDirectSoundCapture*>(this));
+        return Answer(iid, out, count_, IID_IDirectSoundCapture,
+                      static_cast<IDirectSoundCapture*>(this));
     }
     ULONG AddRef() override { return ++count_; }
     ULONG Release() override { return Drop(this, count_); }

@@ -174,8 +174,8 @@ public:
     virtual HRESULT GetRolloffFactor(D3DVALUE* factor) = 0;
     virtual HRESULT SetDistanceFactor(D3DVALUE factor, DWORD apply) = 0;
     virtual HRESULT SetDopplerFactor(D3DVALUE factor, DWORD apply) = 0;
-    virtual HRESULT SetOrientation(D3DVALUE frontX, D3DVALUE frontY, D3DVALUE frontZ,
-                                   D3DVALUE topX, D3DVALUE topY, D3DVALUE topZ, DWORD apply) = 0;
+    virtual HRESULT SetOrientation(D3DVALUE frontX, D3DVALUE frontY, D3DVALUE frontZ, D3DVALUE topX,
+                                   D3DVALUE topY, D3DVALUE topZ, DWORD apply) = 0;
     virtual HRESULT SetPosition(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) = 0;
     virtual HRESULT SetRolloffFactor(D3DVALUE factor, DWORD apply) = 0;
     virtual HRESULT SetVelocity(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) = 0;
@@ -238,8 +238,8 @@ HRESULT DirectSoundCaptureCreate(const GUID* device, IDirectSoundCapture** out, 
 // frames that the generator writes (16-bit, interleaved, at the capture format's rate and
 // channels; firstFrame counts frames from the start of capturing). Null makes capture use the
 // system's capture device, if any.
-using DSCaptureGenerator = void (*)(int16_t* out, uint32_t frames, uint32_t channels,
-                                    uint32_t rate, uint64_t firstFrame);
+using DSCaptureGenerator = void (*)(int16_t* out, uint32_t frames, uint32_t channels, uint32_t rate,
+                                    uint64_t firstFrame);
 void DSoundSetCaptureGenerator(DSCaptureGenerator generator);
 // Test seam for capture: fed capture buffers that are capturing take in frames more, as if that
 // much time had passed.

@@ -20,8 +20,7 @@ uint32_t g_loopbackRate = 0;
 LPALCLOOPBACKOPENDEVICESOFT g_loopbackOpen = nullptr;
 LPALCRENDERSAMPLESSOFT g_render = nullptr;
 
-using BufferStorageFn = void(AL_APIENTRY*)(ALuint, ALenum, const ALvoid*, ALsizei, ALsizei,
-                                           ALuint);
+using BufferStorageFn = void(AL_APIENTRY*)(ALuint, ALenum, const ALvoid*, ALsizei, ALsizei, ALuint);
 using MapBufferFn = void*(AL_APIENTRY*)(ALuint, ALsizei, ALsizei, ALuint);
 using UnmapBufferFn = void(AL_APIENTRY*)(ALuint);
 BufferStorageFn g_bufferStorage = nullptr;
@@ -181,8 +180,7 @@ bool AlSamplesUpload(AlSamples* samples, const void* data, uint32_t frames, uint
         for (uint32_t f = 0; f < frames; ++f)
             std::memcpy(&side[size_t(f) * bytesPerSample],
                         in + (size_t(f) * 2 + c) * bytesPerSample, bytesPerSample);
-        alBufferData(samples->buffers[c], format, side.data(), ALsizei(side.size()),
-                     ALsizei(rate));
+        alBufferData(samples->buffers[c], format, side.data(), ALsizei(side.size()), ALsizei(rate));
     }
     return alGetError() == AL_NO_ERROR;
 }
@@ -207,8 +205,8 @@ bool AlSamplesCreateMapped(AlSamples* samples, uint32_t frames, uint32_t channel
     for (uint32_t i = 0; i < count; ++i) {
         g_bufferStorage(samples->buffers[i], format, silence.data(), ALsizei(bytes), ALsizei(rate),
                         kMapWrite | kMapPersistent);
-        samples->maps[i] = g_mapBuffer(samples->buffers[i], 0, ALsizei(bytes),
-                                       kMapWrite | kMapPersistent);
+        samples->maps[i] =
+            g_mapBuffer(samples->buffers[i], 0, ALsizei(bytes), kMapWrite | kMapPersistent);
     }
     if (count == 1) samples->maps[1] = samples->maps[0];
     if (alGetError() != AL_NO_ERROR || !samples->maps[0] || !samples->maps[1]) {

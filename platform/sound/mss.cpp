@@ -141,9 +141,9 @@ const AlSamples* SamplesOf(const void* image, uint32_t* rate) {
         MemorySource source(static_cast<const uint8_t*>(image), b.size);
         if (ParseWav(source, &b.info)) {
             uint32_t frames = uint32_t(b.info.dataBytes / (b.info.channels * b.info.bits / 8));
-            b.playable = AlSamplesUpload(&b.samples,
-                                         static_cast<const uint8_t*>(image) + b.info.dataOffset,
-                                         frames, b.info.channels, b.info.bits, b.info.rate);
+            b.playable =
+                AlSamplesUpload(&b.samples, static_cast<const uint8_t*>(image) + b.info.dataOffset,
+                                frames, b.info.channels, b.info.bits, b.info.rate);
         }
     }
     if (!b.playable) return nullptr;

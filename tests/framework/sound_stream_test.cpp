@@ -31,8 +31,8 @@ class StreamTest : public DxSoundTest {
 protected:
     void SetUp() override {
         DxSoundTest::SetUp();
-        player = Create<IVkStreamedSoundPlayer>(CLSID_VkStreamedSoundPlayer,
-                                                IID_IVkStreamedSoundPlayer);
+        player =
+            Create<IVkStreamedSoundPlayer>(CLSID_VkStreamedSoundPlayer, IID_IVkStreamedSoundPlayer);
         ASSERT_NE(player, nullptr);
     }
     void TearDown() override {

@@ -21,11 +21,10 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
 
 TEST(SoundFiles, WavToneBytes) {
     // Four frames of an 8-bit stereo tone at a quarter of the rate: 0, +1, 0, -1 of amplitude.
-    std::vector<uint8_t> expected = Bytes({'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                           'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-                                           0x10, 0x27, 0, 0, 0x20, 0x4E, 0, 0, 2, 0, 8, 0,
-                                           'd', 'a', 't', 'a', 8, 0, 0, 0,
-                                           128, 128, 255, 255, 128, 128, 1, 1});
+    std::vector<uint8_t> expected = Bytes(
+        {'R', 'I', 'F', 'F', 44, 0, 0,    0,    'W', 'A', 'V',  'E',  'f', 'm', 't', ' ', 16, 0,
+         0,   0,   1,   0,   2,  0, 0x10, 0x27, 0,   0,   0x20, 0x4E, 0,   0,   2,   0,   8,  0,
+         'd', 'a', 't', 'a', 8,  0, 0,    0,    128, 128, 255,  255,  128, 128, 1,   1});
     WavTone tone{2, 8, 10000, 4, 2500.0f, 1.0f};
     EXPECT_EQ(WavToneBytes(tone), expected);
     // 16-bit mono: 0, 16383 (half of 32767, rounded), 0, -16383.
@@ -69,8 +68,8 @@ TEST(SoundFiles, BaseVolumeText) {
 TEST(SoundFiles, BaseVolumeBadLines) {
     std::string text = "#COMMENT 0.1\n"
                        "NOVALUE\n"
-                       "ABCDEFGHIJKLMNOPQRSTUVWXYZ 0.5\n" // a name longer than 15 characters
-                       + std::string(300, 'L') + " 0.7\n" +  // a line over 256 characters
+                       "ABCDEFGHIJKLMNOPQRSTUVWXYZ 0.5\n"   // a name longer than 15 characters
+                       + std::string(300, 'L') + " 0.7\n" + // a line over 256 characters
                        "TAIL 0.9";
     MV2BaseVolume table[kMV2BaseVolumeEntries];
     int32_t n = MV2ParseBaseVolumes(text.data(), text.size(), table);

@@ -273,11 +273,11 @@ TEST_F(SoundListTest, DepthFilterValues) {
     struct Case {
         float y, w, b, value;
     } cases[] = {
-        {10, 10, 0, 0.0f},     // at the surface
-        {12, 10, 0, 0.0f},     // above
+        {10, 10, 0, 0.0f}, // at the surface
+        {12, 10, 0, 0.0f}, // above
         {9, 10, 0, 0.95f + 0.05f * 0.2f},
-        {0, 10, 0, 0.975f},    // u capped at 0.5
-        {5, 10, 10, 0.0f},     // depth reference at the surface: no division by zero
+        {0, 10, 0, 0.975f}, // u capped at 0.5
+        {5, 10, 10, 0.0f},  // depth reference at the surface: no division by zero
     };
     for (const Case& c : cases)
         EXPECT_NEAR(MV2DepthFilterValue(c.y, c.w, c.b), c.value, 1e-5) << c.y << " " << c.b;

@@ -45,8 +45,13 @@ protected:
         tone.frames = frames;
         tone.frequency = hz;
         std::vector<uint8_t> samples = WavToneSamples(tone);
-        WAVEFORMATEX f{WAVE_FORMAT_PCM, uint16_t(channels), 22050, 0, uint16_t(channels * bits / 8),
-                       uint16_t(bits), 0};
+        WAVEFORMATEX f{WAVE_FORMAT_PCM,
+                       uint16_t(channels),
+                       22050,
+                       0,
+                       uint16_t(channels * bits / 8),
+                       uint16_t(bits),
+                       0};
         f.nAvgBytesPerSec = 22050 * f.nBlockAlign;
         DSBUFFERDESC desc{sizeof(DSBUFFERDESC), flags, DWORD(samples.size()), 0, &f};
         IDirectSoundBuffer* b = nullptr;
@@ -201,9 +206,9 @@ TEST_F(DSoundTest, PrimaryKeepsItsFormatAndListenerSettingsWaitForCommit) {
     EXPECT_TRUE(status & DSBSTATUS_PLAYING);
 
     IDirectSound3DListener* listener = nullptr;
-    ASSERT_EQ(primary->QueryInterface(IID_IDirectSound3DListener,
-                                      reinterpret_cast<void**>(&listener)),
-              DS_OK);
+    ASSERT_EQ(
+        primary->QueryInterface(IID_IDirectSound3DListener, reinterpret_cast<void**>(&listener)),
+        DS_OK);
     // A 3-D tone two units in front (DirectSound's +z), minimum distance 1: half the level
     // once committed, full level before.
     IDirectSoundBuffer* b = Tone(1, 16, 22050, kCtrl | DSBCAPS_CTRL3D);

@@ -54,8 +54,7 @@ std::vector<uint8_t> WavToneSamples(const WavTone& tone) {
             if (tone.bits == 8)
                 out.push_back(static_cast<uint8_t>(std::lround(128.0 + v * 127.0)));
             else
-                Put(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767.0))),
-                    2);
+                Put(out, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767.0))), 2);
         }
     }
     return out;
