@@ -173,8 +173,9 @@ bool AlSamplesUpload(AlSamples* samples, const void* data, uint32_t frames, uint
                      ALsizei(rate));
         return alGetError() == AL_NO_ERROR;
     }
-    // Split the interleaved frames into one buffer per side.
-    std::vector<uint8_t> side(size_t(frames) * bytesPerSample);
+    // Split the interleaved frames into one buffer per side, through scratch that is kept.
+    static std::vector<uint8_t> side;
+    side.resize(size_t(frames) * bytesPerSample);
     const uint8_t* in = static_cast<const uint8_t*>(data);
     for (uint32_t c = 0; c < 2; ++c) {
         for (uint32_t f = 0; f < frames; ++f)

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -714,16 +715,16 @@ struct MssPcmStream {
     uint32_t rate = 0;
     uint32_t channels = 0;
     std::vector<AlSamples> free;
-    std::vector<AlSamples> busy; // in queue order
-    std::vector<uint32_t> busyFrames;
+    std::deque<AlSamples> busy; // in queue order
+    std::deque<uint32_t> busyFrames;
     bool playing = false;
 
     void Reclaim() {
         uint32_t done = AlVoiceUnqueue(&voice);
         for (uint32_t i = 0; i < done && !busy.empty(); ++i) {
             free.push_back(busy.front());
-            busy.erase(busy.begin());
-            busyFrames.erase(busyFrames.begin());
+            busy.pop_front();
+            busyFrames.pop_front();
         }
     }
 };
