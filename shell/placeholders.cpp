@@ -1,5 +1,4 @@
 // Entry points of shell modules that are not built yet, each doing the least its callers need.
-#include "shell/cdaudio.h"
 #include "shell/controls.h"
 #include "shell/enginestart.h"
 #include "shell/errors.h"
@@ -9,7 +8,6 @@
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/input.h"
-#include "shell/voices.h"
 #include "shell/window.h"
 
 // Placeholder: the engine is not started yet; start-up reports success.
@@ -41,27 +39,6 @@ void MV2ClearInputTable() {}
 
 // Placeholder: the error screens are not built; the box is shown through the platform.
 int MV2ErrorBox(const char* text) { return MessageBoxA(nullptr, text, "Marovant Error !", MB_OK); }
-
-static int32_t g_sfxVolume = 100, g_speechVolume = 75, g_cdVolume = 100;
-static int32_t Percent(int32_t value) { return value < 0 ? 0 : value > 100 ? 100 : value; }
-
-// Placeholder: the sound module is not built; the effects volume is only remembered.
-void MV2SetSfxVolume(int32_t percent) { g_sfxVolume = Percent(percent); }
-
-// Placeholder: the remembered effects volume.
-int32_t MV2GetSfxVolume() { return g_sfxVolume; }
-
-// Placeholder: the speech volume is only remembered.
-void MV2SetSpeechVolume(int32_t percent) { g_speechVolume = Percent(percent); }
-
-// Placeholder: the remembered speech volume.
-int32_t MV2GetSpeechVolume() { return g_speechVolume; }
-
-// Placeholder: CD audio is not built; the music volume is only remembered.
-void MV2SetCdVolume(int32_t percent) { g_cdVolume = Percent(percent); }
-
-// Placeholder: the remembered music volume.
-int32_t MV2GetCdVolume() { return g_cdVolume; }
 
 // Placeholder: the game-state machine is not built; the game-state word is kept here.
 MV2GameStateWord gMV2GameState = {0, 0, 0};

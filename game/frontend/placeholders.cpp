@@ -30,5 +30,12 @@ int32_t MV2GetSubtitles() {
     return g_subtitles;
 }
 
+static MssDriver* g_movieSound = nullptr;
+
+// Placeholder: movies are not built; the driver is only remembered for them.
+void MV2MovieSetSoundSystem(MssDriver* driver) {
+    g_movieSound = driver;
+}
+
 // Placeholder: the HUD font is not built; nothing is drawn.
 void MV2FontDrawTextAnchored(const char*, int32_t, int32_t, uint32_t, int32_t, int32_t) {}

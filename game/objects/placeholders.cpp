@@ -2,6 +2,8 @@
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/levelswitch.h"
+#include "game/objects/objectsounds.h"
+#include "game/objects/water.h"
 
 static int32_t g_worldCaustics = 0;
 static int32_t g_atomicCaustics = 0;
@@ -50,3 +52,27 @@ void MV2SetCameraMode(int32_t mode) {
 int32_t MV2GetCameraMode() {
     return g_cameraMode;
 }
+
+// Placeholder: the camera module does not own the main camera yet; whoever makes it sets this.
+TvCamera* MV2MainCamera = nullptr;
+
+// Placeholder: the level module does not load worlds yet.
+TpWorld* MV2World = nullptr;
+
+// Placeholder: the water module is not built; the surface lies at height 0 everywhere.
+float MV2GetWaterHeight(const TvV3d*) {
+    return 0.0f;
+}
+
+// Placeholder: the world record's depth reference is not read yet; it lies at height 0.
+float MV2GetWorldDepthReference() {
+    return 0.0f;
+}
+
+// Placeholder: objects carry no looped sounds yet; there is nothing to update.
+int32_t MV2UpdateObjectSounds() {
+    return 0;
+}
+
+// Placeholder: objects carry no looped sounds yet; there is nothing to release.
+void MV2StopAllObjectSounds() {}
