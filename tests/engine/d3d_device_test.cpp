@@ -249,6 +249,17 @@ TEST_F(D3DTest, ClearInsideAnUpdateKeepsItsExactColour) {
     EXPECT_EQ(PixelAt(TvCameraGetRaster(camera), 639, 479), 0x2104u);
 }
 
+// The sub-system is chosen before start: once started a change is refused and the mode stays.
+TEST_F(D3DTest, SubSystemChangeIsRefusedOnceStarted) {
+    int32_t mode = -1;
+    ASSERT_TRUE(TvDeviceControl(TV_DEVICE_GET_CURRENT_VIDEO_MODE, &mode, nullptr, 0));
+    EXPECT_EQ(TvDeviceControl(TV_DEVICE_SET_SUBSYSTEM, nullptr, nullptr, 0), 0);
+    int32_t after = -1;
+    ASSERT_TRUE(TvDeviceControl(TV_DEVICE_GET_CURRENT_VIDEO_MODE, &after, nullptr, 0));
+    EXPECT_EQ(after, mode);
+    EXPECT_EQ(mode, 1);
+}
+
 TEST_F(D3DTest, FocusLeavesAndRetakesTheDisplay) {
     EXPECT_TRUE(TvDeviceControl(TV_DEVICE_FOCUS, nullptr, nullptr, 0));
     EXPECT_FALSE(TvD3DDriver.modeSet);
