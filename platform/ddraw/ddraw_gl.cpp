@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_sdl.h"
 
+#include <EGL/egl.h>
 #include <GL/glcorearb.h>
 
 #include <algorithm>
@@ -567,6 +568,30 @@ void Stream(GLenum target, const void* data, GLsizeiptr size) {
     G().glBufferData(target, size, data, GL_STREAM_DRAW);
 }
 
+// The size of the window's drawable as OpenGL draws into it. SDL answers for most drivers; the
+// offscreen driver's drawable is an EGL surface that keeps the size its window was made with,
+// whatever size the window takes later, so that one is asked of EGL itself.
+void DrawableSize(SDL_Window* sdl, int* width, int* height) {
+    SDL_GL_GetDrawableSize(sdl, width, height);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || strcmp(driver, "offscreen") != 0) return;
+    using GetDisplay = EGLDisplay (*)();
+    using GetSurface = EGLSurface (*)(EGLint);
+    using Query = EGLBoolean (*)(EGLDisplay, EGLSurface, EGLint, EGLint*);
+    auto getDisplay = reinterpret_cast<GetDisplay>(SDL_GL_GetProcAddress("eglGetCurrentDisplay"));
+    auto getSurface = reinterpret_cast<GetSurface>(SDL_GL_GetProcAddress("eglGetCurrentSurface"));
+    auto query = reinterpret_cast<Query>(SDL_GL_GetProcAddress("eglQuerySurface"));
+    if (!getDisplay || !getSurface || !query) return;
+    EGLDisplay display = getDisplay();
+    EGLSurface surface = getSurface(EGL_DRAW);
+    EGLint w = 0, h = 0;
+    if (display && surface && query(display, surface, EGL_WIDTH, &w) &&
+        query(display, surface, EGL_HEIGHT, &h) && w > 0 && h > 0) {
+        *width = w;
+        *height = h;
+    }
+}
+
 // The largest picture of a source's aspect that fits a drawable, centred.
 struct Letterbox {
     int x, y, width, height;
@@ -792,7 +817,7 @@ bool DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RE
     Gl& gl = G();
     // The drawable's size now, not the window's: a mode change may still be on its way.
     int ww = 0, wh = 0;
-    SDL_GL_GetDrawableSize(sdl, &ww, &wh);
+    DrawableSize(sdl, &ww, &wh);
     const int sw = source.right - source.left, sh = source.bottom - source.top;
     if (ww <= 0 || wh <= 0 || sw <= 0 || sh <= 0 || source.left < 0 || source.top < 0 ||
         source.right > width || source.bottom > height)
@@ -820,7 +845,7 @@ bool DDrawGlReadWindow(HWND window, int* width, int* height, std::vector<uint8_t
     DDrawNearestRounding nearest;
     SDL_Window* sdl = window && Win32EnsureVideo() ? Win32SdlWindow(window) : nullptr;
     if (!sdl || !DDrawGlAcquire(window)) return false;
-    SDL_GL_GetDrawableSize(sdl, width, height);
+    DrawableSize(sdl, width, height);
     if (*width <= 0 || *height <= 0) return false;
     rgba->resize(static_cast<size_t>(*width) * static_cast<size_t>(*height) * 4);
     Gl& gl = G();

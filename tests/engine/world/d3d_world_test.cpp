@@ -85,6 +85,10 @@ protected:
         TpMaterialDestroy(m);
         g->triangles[0] = {{0, 1, 2}, 0};
         g->triangles[1] = {{0, 2, 1}, 0};
+        Adopt(g);
+    }
+    // The atomic of a finished geometry, on a frame of its own.
+    void Adopt(TpGeometry* g) {
         TpGeometryUnlock(g);
         atomic_ = TpAtomicCreate();
         TpAtomicSetGeometry(atomic_, g, 0);
@@ -201,12 +205,7 @@ TEST_F(D3DWorldTest, WhiteGroupSharingVerticesWithAColouredOneKeepsItsOwnColour)
     g->triangles[1] = {{0, 2, 1}, 0};
     g->triangles[2] = {{0, 1, 2}, 1};
     g->triangles[3] = {{0, 2, 1}, 1};
-    TpGeometryUnlock(g);
-    atomic_ = TpAtomicCreate();
-    TpAtomicSetGeometry(atomic_, g, 0);
-    TpGeometryDestroy(g);
-    atomicFrame_ = TvFrameCreate();
-    TpAtomicSetFrame(atomic_, atomicFrame_);
+    Adopt(g);
     Render();
     ASSERT_EQ(g_triangles.size(), 2u);
     const uint32_t expected[2] = {0xFF000032u, 0xFFC86432u}; // blue group, then white
