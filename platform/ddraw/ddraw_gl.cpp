@@ -568,13 +568,42 @@ void Stream(GLenum target, const void* data, GLsizeiptr size) {
     G().glBufferData(target, size, data, GL_STREAM_DRAW);
 }
 
-// The size of the window's drawable as OpenGL draws into it. SDL answers for most drivers; the
-// offscreen driver's drawable is an EGL surface that keeps the size its window was made with,
-// whatever size the window takes later, so that one is asked of EGL itself.
+// The size of the window's drawable as OpenGL draws into it, asked of GLX or EGL. SDL's answer
+// is the size it last asked for, which the drawable may not have (yet): the offscreen driver's
+// EGL surface keeps the size its window was made with, and an X server without a window
+// manager never grants a full-screen request.
 void DrawableSize(SDL_Window* sdl, int* width, int* height) {
     SDL_GL_GetDrawableSize(sdl, width, height);
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || strcmp(driver, "offscreen") != 0) return;
+    if (!driver) return;
+    const char* forceEgl = SDL_GetHint(SDL_HINT_VIDEO_X11_FORCE_EGL);
+    if (strcmp(driver, "x11") == 0 && !(forceEgl && strcmp(forceEgl, "1") == 0)) {
+        // GLX: display and drawable are opaque here (X11 headers stay out of this file).
+        using GetDisplay = void* (*)();
+        using GetDrawable = unsigned long (*)();
+        using Query = void (*)(void*, unsigned long, int, unsigned int*);
+        constexpr int kGlxWidth = 0x801D, kGlxHeight = 0x801E;
+        auto getDisplay =
+            reinterpret_cast<GetDisplay>(SDL_GL_GetProcAddress("glXGetCurrentDisplay"));
+        auto getDrawable =
+            reinterpret_cast<GetDrawable>(SDL_GL_GetProcAddress("glXGetCurrentDrawable"));
+        auto query = reinterpret_cast<Query>(SDL_GL_GetProcAddress("glXQueryDrawable"));
+        if (!getDisplay || !getDrawable || !query) return;
+        void* display = getDisplay();
+        const unsigned long drawable = getDrawable();
+        if (!display || !drawable) return;
+        unsigned int w = 0, h = 0;
+        query(display, drawable, kGlxWidth, &w);
+        query(display, drawable, kGlxHeight, &h);
+        if (w > 0 && h > 0 && w <= 16384 && h <= 16384) {
+            *width = static_cast<int>(w);
+            *height = static_cast<int>(h);
+        }
+        return;
+    }
+    if (strcmp(driver, "offscreen") != 0 && strcmp(driver, "wayland") != 0 &&
+        strcmp(driver, "kmsdrm") != 0 && strcmp(driver, "x11") != 0)
+        return;
     using GetDisplay = EGLDisplay (*)();
     using GetSurface = EGLSurface (*)(EGLint);
     using Query = EGLBoolean (*)(EGLDisplay, EGLSurface, EGLint, EGLint*);
