@@ -1,7 +1,8 @@
 // 100,000 immediate-mode 3-D triangles a frame at 640 x 480 through the whole engine path
 // (transform, clip, submit through the driver onto the Direct3D stand-in), against the same
 // screen triangles drawn directly with the stand-in's DrawIndexedPrimitive, reported as a ratio
-// (engine / direct).
+// (engine / direct). Then 10,000 textured triangles submitted one call per triangle against one
+// call per batch, at batches of 100, 1,000 and 3,000 triangles (per triangle / per batch).
 #include "bench/ratio_reporter.h"
 #include "engine/core/camera.h"
 #include "engine/core/d3d/device.h"
@@ -14,6 +15,7 @@
 #include <GL/glcorearb.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -22,6 +24,7 @@ namespace {
 
 constexpr int kTriangles = 100000;
 constexpr int kPerBatch = 1000; // triangles per transform: 3000 vertices
+constexpr int kTexturedTriangles = 10000;
 
 // Camera at the origin looking along +z with a 90-degree view: depth z, screen fractions
 // (sx, sy) lie at x = (1 - 2 sx) z, y = (1 - 2 sy) z.
@@ -62,6 +65,7 @@ struct Engine {
     TvFrame* frame = nullptr;
     TvRaster* fb = nullptr;
     TvRaster* zb = nullptr;
+    TvRaster* texture = nullptr;
     HWND window = nullptr;
     bool ok = false;
     std::vector<TvIm3DVertex> scene = MakeScene();
@@ -78,7 +82,15 @@ struct Engine {
         frame = TvFrameCreate();
         fb = TvRasterCreate(640, 480, 0, kTvRasterTypeCamera);
         zb = TvRasterCreate(640, 480, 0, kTvRasterTypeZBuffer);
-        if (!camera || !frame || !fb || !zb) return;
+        texture = TvRasterCreate(4, 4, 0, kTvRasterTypeTexture | 0x200);
+        if (!camera || !frame || !fb || !zb || !texture) return;
+        if (uint8_t* texels = TvRasterLock(texture, 1)) {
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x)
+                    reinterpret_cast<uint16_t*>(texels + y * texture->stride)[x] =
+                        (x + y) & 1 ? 0xFFFF : 0x7BEF;
+            TvRasterUnlock(texture);
+        }
         TvCameraSetFrame(camera, frame);
         TvCameraSetRaster(camera, fb);
         TvCameraSetZRaster(camera, zb);
@@ -93,6 +105,7 @@ struct Engine {
         }
         if (frame) TvFrameDestroy(frame);
         if (zb) TvRasterDestroy(zb);
+        if (texture) TvRasterDestroy(texture);
         if (fb) TvRasterDestroy(fb);
         TvEngineStop();
         TvEngineClose();
@@ -112,6 +125,27 @@ struct Engine {
                 TvIm3DEnd();
             }
         }
+        TvCameraEndUpdate(camera);
+    }
+
+    // 10,000 textured triangles in batches of perBatch, drawn with one call per triangle or
+    // one per batch.
+    void TexturedFrame(int perBatch, bool perTriangle) {
+        Begin();
+        TvRenderStateSet(kTvRenderStateTextureRaster, reinterpret_cast<intptr_t>(texture));
+        for (int first = 0; first < kTexturedTriangles; first += perBatch) {
+            const int n = std::min(perBatch, kTexturedTriangles - first);
+            if (!TvIm3DTransform(&scene[size_t(first) * 3], n * 3, nullptr, kTvIm3DVertexUV))
+                continue;
+            if (perTriangle) {
+                for (int t = 0; t < n; ++t)
+                    TvIm3DRenderTriangle(3 * t, 3 * t + 1, 3 * t + 2);
+            } else {
+                TvIm3DRenderPrimitive(kTvPrimitiveTriangleList);
+            }
+            TvIm3DEnd();
+        }
+        TvRenderStateSet(kTvRenderStateTextureRaster, 0);
         TvCameraEndUpdate(camera);
     }
 
@@ -195,6 +229,28 @@ void BM_EngineAgainstDirectInTurn(benchmark::State& state) {
         "direct ms", g_seconds);
 }
 
+// One call per triangle against one call per batch, in turn; the batch size is the argument.
+double g_perCall[3][2] = {};
+void BM_PerTriangleAgainstPerBatch(benchmark::State& state) {
+    if (!g_engine || !g_engine->ok) {
+        state.SkipWithError("engine did not start on the stand-in");
+        return;
+    }
+    const int perBatch = int(state.range(0));
+    const int slot = perBatch == 100 ? 0 : perBatch == 1000 ? 1 : 2;
+    MeasureInTurn(
+        state, [perBatch] { g_engine->TexturedFrame(perBatch, true); },
+        [perBatch] { g_engine->TexturedFrame(perBatch, false); }, [] { Finish(); },
+        "per triangle ms", "per batch ms", g_perCall[slot]);
+}
+
+BENCHMARK(BM_PerTriangleAgainstPerBatch)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(3000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 BENCHMARK(BM_EngineImmediate3D)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_StandInDirect)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_EngineAgainstDirectInTurn)->Unit(benchmark::kMillisecond)->MinTime(4.0)->UseRealTime();
@@ -213,6 +269,12 @@ int main(int argc, char** argv) {
     if (g_seconds[0] > 0 && g_seconds[1] > 0)
         std::printf("ratio in turn, engine / direct: %.2f (%.2f ms / %.2f ms a frame)\n",
                     g_seconds[0] / g_seconds[1], g_seconds[0] * 1e3, g_seconds[1] * 1e3);
+    const int batches[3] = {100, 1000, 3000};
+    for (int i = 0; i < 3; ++i)
+        if (g_perCall[i][0] > 0 && g_perCall[i][1] > 0)
+            std::printf("batch %d, per triangle / per batch: %.2f (%.2f ms / %.2f ms a frame)\n",
+                        batches[i], g_perCall[i][0] / g_perCall[i][1], g_perCall[i][0] * 1e3,
+                        g_perCall[i][1] * 1e3);
     benchmark::Shutdown();
     delete engine;
     return 0;

@@ -296,14 +296,18 @@ void Visit(int32_t i) {
 bool ColourGroup(const uint16_t* indices, uint32_t count, const TpMaterial* m) {
     const TpD3DWorldInstance* in = g_work.instance;
     const TpRGBA mc = m ? m->color : TpRGBA{255, 255, 255, 255};
-    if (!g_work.modulated && OpaqueWhite(m)) return false;
+    // An opaque white group takes the plain packing: a vertex it shares with a group drawn
+    // earlier still holds that group's colour.
+    const bool plain = !g_work.modulated && OpaqueWhite(m);
     uint8_t alphaAnd = 255;
     for (uint32_t k = 0; k < count; k++) {
         const int32_t i = indices[k];
         if (i >= in->numVertices || Visited(i)) continue;
         Visit(i);
         const auto& c = g_colours[size_t(i)];
-        if (g_work.modulated) {
+        if (plain) {
+            SetColour(i, Pack(c[0], c[1], c[2], c[3]));
+        } else if (g_work.modulated) {
             const uint8_t* mod = in->vertices[i].modulation;
             alphaAnd &= mod[3];
             SetColour(i, Pack(mod[0] * c[0] / 255.0f, mod[1] * c[1] / 255.0f,
@@ -313,6 +317,7 @@ bool ColourGroup(const uint16_t* indices, uint32_t count, const TpMaterial* m) {
                               c[2] * mc.blue / 255.0f, mc.alpha));
         }
     }
+    if (plain) return false;
     return g_work.modulated ? alphaAnd != 255 : mc.alpha != 255;
 }
 

@@ -265,8 +265,9 @@ private:
         s.magFilter = stage_[D3DTSS_MAGFILTER];
         s.minFilter = stage_[D3DTSS_MINFILTER];
         s.mipFilter = stage_[D3DTSS_MIPFILTER];
-        DDrawGlDraw(s, type, static_cast<const D3DTLVERTEX*>(vertices), vertexCount, indices,
-                    indexCount);
+        if (!DDrawGlDraw(s, type, static_cast<const D3DTLVERTEX*>(vertices), vertexCount,
+                         indices, indexCount))
+            return DDERR_GENERIC;
         target_->GpuWritten();
         if (z && s.zEnable && s.zWrite) z->GpuWritten();
         return D3D_OK;

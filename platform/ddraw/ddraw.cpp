@@ -42,8 +42,16 @@ void DesktopSize(DWORD* width, DWORD* height) {
 // presented); MAROVANT_WINDOWED=1 asks for a window of the mode's size instead.
 void ShowMode(HWND hwnd, DWORD width, DWORD height, bool fullScreen) {
     SDL_Window* sdl = hwnd && Win32EnsureVideo() ? Win32SdlWindow(hwnd) : nullptr;
-    if (!sdl || PlatformIsHeadless()) return;
+    if (!sdl) return;
     if (fullScreen && !Windowed()) {
+        // The window covers the desktop before asking for the full screen, so that it does so
+        // where nothing grants the request (an X server without a window manager).
+        SDL_DisplayMode desktop;
+        if (SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(sdl), &desktop) == 0) {
+            SDL_SetWindowBordered(sdl, SDL_FALSE);
+            SDL_SetWindowPosition(sdl, 0, 0);
+            SDL_SetWindowSize(sdl, desktop.w, desktop.h);
+        }
         SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         SDL_SetWindowFullscreen(sdl, 0);
@@ -54,7 +62,7 @@ void ShowMode(HWND hwnd, DWORD width, DWORD height, bool fullScreen) {
 // Back from a display mode: the window leaves the full screen and keeps its size.
 void LeaveMode(HWND hwnd) {
     SDL_Window* sdl = hwnd && Win32EnsureVideo() ? Win32SdlWindow(hwnd) : nullptr;
-    if (sdl && !PlatformIsHeadless()) SDL_SetWindowFullscreen(sdl, 0);
+    if (sdl) SDL_SetWindowFullscreen(sdl, 0);
 }
 
 class DirectDraw final : public DDrawCounted<IDirectDraw, IDirectDraw2, IDirectDraw4> {

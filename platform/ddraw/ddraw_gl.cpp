@@ -2,8 +2,11 @@
 
 #include "platform/win32/win32_sdl.h"
 
+#include <EGL/egl.h>
 #include <GL/glcorearb.h>
 
+#include <algorithm>
+#include <cfenv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,13 +80,25 @@ namespace {
     X(PFNGLBINDSAMPLERPROC, glBindSampler)                                                         \
     X(PFNGLSAMPLERPARAMETERIPROC, glSamplerParameteri)                                             \
     X(PFNGLSAMPLERPARAMETERFVPROC, glSamplerParameterfv)                                           \
-    X(PFNGLPROVOKINGVERTEXPROC, glProvokingVertex)
+    X(PFNGLPROVOKINGVERTEXPROC, glProvokingVertex)                                               \
+    X(PFNGLDRAWELEMENTSBASEVERTEXPROC, glDrawElementsBaseVertex)                                   \
+    X(PFNGLGETERRORPROC, glGetError)                                                               \
+    X(PFNGLDELETEBUFFERSPROC, glDeleteBuffers)                                                     \
+    X(PFNGLDELETEVERTEXARRAYSPROC, glDeleteVertexArrays)                                           \
+    X(PFNGLDELETESAMPLERSPROC, glDeleteSamplers)                                                   \
+    X(PFNGLDELETESHADERPROC, glDeleteShader)                                                       \
+    X(PFNGLDELETEPROGRAMPROC, glDeleteProgram)
 
 struct Gl {
 #define DDRAW_GL_DECLARE(type, name) type name = nullptr;
     DDRAW_GL_FUNCTIONS(DDRAW_GL_DECLARE)
 #undef DDRAW_GL_DECLARE
+    // Offered by contexts with debug output (OpenGL 4.3 or KHR_debug); may be missing.
+    PFNGLDEBUGMESSAGECALLBACKPROC glDebugMessageCallback = nullptr;
 };
+
+// Where OpenGL errors are reported (the test build fails the test on one); null: not checked.
+DDrawGlErrorHandler g_errorHandler = nullptr;
 
 // The drawing program comes in variants, one per combination of the states that change
 // its code (texture, operations, alpha test, fog, shading); each is built on first use with
@@ -233,6 +248,7 @@ GLuint CompileShader(Gl& gl, GLenum type, const char* source) {
         char log[1024] = {};
         gl.glGetShaderInfoLog(shader, sizeof log, nullptr, log);
         fprintf(stderr, "ddraw: shader compile failed: %s\n", log);
+        gl.glDeleteShader(shader);
         return 0;
     }
     return shader;
@@ -253,19 +269,25 @@ GLuint BuildVariant(Gl& gl, const VariantState& v) {
     std::string fsSource = std::string(header) + kFragmentShader;
     GLuint vs = CompileShader(gl, GL_VERTEX_SHADER, vsSource.c_str());
     GLuint fs = CompileShader(gl, GL_FRAGMENT_SHADER, fsSource.c_str());
-    if (!vs || !fs) return 0;
-    GLuint program = gl.glCreateProgram();
-    gl.glAttachShader(program, vs);
-    gl.glAttachShader(program, fs);
-    gl.glLinkProgram(program);
-    GLint ok = 0;
-    gl.glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = {};
-        gl.glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        fprintf(stderr, "ddraw: program link failed: %s\n", log);
-        return 0;
+    GLuint program = 0;
+    if (vs && fs) {
+        program = gl.glCreateProgram();
+        gl.glAttachShader(program, vs);
+        gl.glAttachShader(program, fs);
+        gl.glLinkProgram(program);
+        GLint ok = 0;
+        gl.glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            char log[1024] = {};
+            gl.glGetProgramInfoLog(program, sizeof log, nullptr, log);
+            fprintf(stderr, "ddraw: program link failed: %s\n", log);
+            gl.glDeleteProgram(program);
+            program = 0;
+        }
     }
+    // The program keeps what it needs; the shaders go now.
+    if (vs) gl.glDeleteShader(vs);
+    if (fs) gl.glDeleteShader(fs);
     return program;
 }
 
@@ -309,12 +331,30 @@ SDL_Window* OwnWindow() {
     return c.ownWindow;
 }
 
+void APIENTRY DebugMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei, const GLchar* message,
+                             const void*) {
+    if (type == GL_DEBUG_TYPE_ERROR && g_errorHandler) g_errorHandler(message);
+}
+
+// Without debug output the error flag is polled after each operation that draws.
+void CheckErrors(const char* where) {
+    if (!g_errorHandler || g_ctx.gl.glDebugMessageCallback) return;
+    for (GLenum e = g_ctx.gl.glGetError(); e != GL_NO_ERROR; e = g_ctx.gl.glGetError()) {
+        char text[96];
+        snprintf(text, sizeof text, "%s: OpenGL error 0x%04X", where, e);
+        g_errorHandler(text);
+    }
+}
+
 bool CreateContext(SDL_Window* gameWindow) {
     Context& c = g_ctx;
     if (!Win32EnsureVideo()) return false;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    // Errors are checked only where someone listens (the test build); a debug context then
+    // reports them as they happen.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, g_errorHandler ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     // The buffer attributes stay SDL's defaults, which the game's window was made with, so
     // that a context made on a hidden window can be made current on the game's.
     SDL_Window* window = gameWindow ? gameWindow : OwnWindow();
@@ -335,9 +375,19 @@ bool CreateContext(SDL_Window* gameWindow) {
 #undef DDRAW_GL_LOAD
     GLint count = 0;
     c.gl.glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    bool debug = false;
     for (GLint i = 0; i < count; ++i) {
         const char* name = reinterpret_cast<const char*>(c.gl.glGetStringi(GL_EXTENSIONS, i));
         if (name && strcmp(name, "GL_EXT_texture_compression_s3tc") == 0) c.s3tc = true;
+        if (name && strcmp(name, "GL_KHR_debug") == 0) debug = true;
+    }
+    if (g_errorHandler && debug) {
+        c.gl.glDebugMessageCallback = reinterpret_cast<PFNGLDEBUGMESSAGECALLBACKPROC>(
+            SDL_GL_GetProcAddress("glDebugMessageCallback"));
+        if (c.gl.glDebugMessageCallback) {
+            c.gl.glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+            c.gl.glDebugMessageCallback(DebugMessage, nullptr);
+        }
     }
     return SetUpPipeline(c);
 }
@@ -512,13 +562,118 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
     return GL_TRIANGLES;
 }
 
-// Uploads into a stream buffer, growing it (and orphaning the old storage) as needed.
-// Gives the buffer new storage holding the data, so no earlier draw has to finish first.
+// Gives a stream buffer new storage holding the data (orphaning the old), so that no earlier
+// draw has to finish first.
 void Stream(GLenum target, const void* data, GLsizeiptr size) {
     G().glBufferData(target, size, data, GL_STREAM_DRAW);
 }
 
+// The size of the window's drawable as OpenGL draws into it, asked of GLX or EGL. SDL's answer
+// is the size it last asked for, which the drawable may not have (yet): the offscreen driver's
+// EGL surface keeps the size its window was made with, and an X server without a window
+// manager never grants a full-screen request.
+void DrawableSize(SDL_Window* sdl, int* width, int* height) {
+    SDL_GL_GetDrawableSize(sdl, width, height);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver) return;
+    const char* forceEgl = SDL_GetHint(SDL_HINT_VIDEO_X11_FORCE_EGL);
+    if (strcmp(driver, "x11") == 0 && !(forceEgl && strcmp(forceEgl, "1") == 0)) {
+        // GLX: display and drawable are opaque here (X11 headers stay out of this file).
+        using GetDisplay = void* (*)();
+        using GetDrawable = unsigned long (*)();
+        using Query = void (*)(void*, unsigned long, int, unsigned int*);
+        constexpr int kGlxWidth = 0x801D, kGlxHeight = 0x801E;
+        auto getDisplay =
+            reinterpret_cast<GetDisplay>(SDL_GL_GetProcAddress("glXGetCurrentDisplay"));
+        auto getDrawable =
+            reinterpret_cast<GetDrawable>(SDL_GL_GetProcAddress("glXGetCurrentDrawable"));
+        auto query = reinterpret_cast<Query>(SDL_GL_GetProcAddress("glXQueryDrawable"));
+        if (!getDisplay || !getDrawable || !query) return;
+        void* display = getDisplay();
+        const unsigned long drawable = getDrawable();
+        if (!display || !drawable) return;
+        unsigned int w = 0, h = 0;
+        query(display, drawable, kGlxWidth, &w);
+        query(display, drawable, kGlxHeight, &h);
+        if (w > 0 && h > 0 && w <= 16384 && h <= 16384) {
+            *width = static_cast<int>(w);
+            *height = static_cast<int>(h);
+        }
+        return;
+    }
+    if (strcmp(driver, "offscreen") != 0 && strcmp(driver, "wayland") != 0 &&
+        strcmp(driver, "kmsdrm") != 0 && strcmp(driver, "x11") != 0)
+        return;
+    using GetDisplay = EGLDisplay (*)();
+    using GetSurface = EGLSurface (*)(EGLint);
+    using Query = EGLBoolean (*)(EGLDisplay, EGLSurface, EGLint, EGLint*);
+    auto getDisplay = reinterpret_cast<GetDisplay>(SDL_GL_GetProcAddress("eglGetCurrentDisplay"));
+    auto getSurface = reinterpret_cast<GetSurface>(SDL_GL_GetProcAddress("eglGetCurrentSurface"));
+    auto query = reinterpret_cast<Query>(SDL_GL_GetProcAddress("eglQuerySurface"));
+    if (!getDisplay || !getSurface || !query) return;
+    EGLDisplay display = getDisplay();
+    EGLSurface surface = getSurface(EGL_DRAW);
+    EGLint w = 0, h = 0;
+    if (display && surface && query(display, surface, EGL_WIDTH, &w) &&
+        query(display, surface, EGL_HEIGHT, &h) && w > 0 && h > 0) {
+        *width = w;
+        *height = h;
+    }
+}
+
+// The largest picture of a source's aspect that fits a drawable, centred.
+struct Letterbox {
+    int x, y, width, height;
+};
+Letterbox Fit(int drawableWidth, int drawableHeight, int sourceWidth, int sourceHeight) {
+    int dw = drawableWidth;
+    int dh = static_cast<int>(static_cast<int64_t>(drawableWidth) * sourceHeight / sourceWidth);
+    if (dh > drawableHeight) {
+        dh = drawableHeight;
+        dw = static_cast<int>(static_cast<int64_t>(drawableHeight) * sourceWidth / sourceHeight);
+    }
+    return {(drawableWidth - dw) / 2, (drawableHeight - dh) / 2, dw, dh};
+}
+
 } // namespace
+
+DDrawNearestRounding::DDrawNearestRounding() : saved_(fegetround()) {
+    if (saved_ != FE_TONEAREST) fesetround(FE_TONEAREST);
+}
+
+DDrawNearestRounding::~DDrawNearestRounding() {
+    if (saved_ != FE_TONEAREST) fesetround(saved_);
+}
+
+void DDrawGlSetErrorHandler(DDrawGlErrorHandler handler) {
+    g_errorHandler = handler;
+}
+
+void DDrawGlRelease() {
+    Context& c = g_ctx;
+    if (c.ok && c.context) {
+        DDrawNearestRounding nearest;
+        SDL_Window* current = c.currentId ? SDL_GetWindowFromID(c.currentId) : nullptr;
+        if (!current) current = c.ownWindow;
+        if (current && SDL_GL_MakeCurrent(current, c.context) == 0) {
+            Gl& gl = c.gl;
+            gl.glUseProgram(0);
+            for (auto& entry : c.programs)
+                if (entry.second.id) gl.glDeleteProgram(entry.second.id);
+            for (auto& entry : c.framebuffers)
+                gl.glDeleteFramebuffers(1, &entry.second);
+            GLuint buffers[2] = {c.vbo, c.ibo};
+            gl.glDeleteBuffers(2, buffers);
+            gl.glDeleteVertexArrays(1, &c.vao);
+            gl.glDeleteSamplers(1, &c.sampler);
+            if (c.scratch) gl.glDeleteTextures(1, &c.scratch);
+        }
+        SDL_GL_MakeCurrent(nullptr, nullptr);
+    }
+    if (c.context) SDL_GL_DeleteContext(c.context);
+    if (c.ownWindow) SDL_DestroyWindow(c.ownWindow);
+    c = Context{};
+}
 
 bool DDrawGlAcquire(HWND window) {
     Context& c = g_ctx;
@@ -539,10 +694,12 @@ bool DDrawGlAcquire(HWND window) {
 }
 
 bool DDrawGlHasS3tc() {
+    DDrawNearestRounding nearest;
     return DDrawGlAcquire(nullptr) && g_ctx.s3tc;
 }
 
 uint32_t DDrawGlCreateTexture(DDrawGlTextureKind kind, int width, int height, int levels) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr) || width <= 0 || height <= 0) return 0;
     Gl& gl = G();
     GLuint tex = 0;
@@ -575,6 +732,7 @@ uint32_t DDrawGlCreateTexture(DDrawGlTextureKind kind, int width, int height, in
 }
 
 void DDrawGlDeleteTexture(uint32_t texture) {
+    DDrawNearestRounding nearest;
     if (!texture || !g_ctx.ok) return;
     DDrawGlAcquire(nullptr);
     Gl& gl = G();
@@ -591,6 +749,7 @@ void DDrawGlDeleteTexture(uint32_t texture) {
 }
 
 void DDrawGlUploadRgba(uint32_t texture, int level, int width, int height, const uint8_t* rgba) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr)) return;
     Gl& gl = G();
     gl.glBindTexture(GL_TEXTURE_2D, texture);
@@ -600,6 +759,7 @@ void DDrawGlUploadRgba(uint32_t texture, int level, int width, int height, const
 
 bool DDrawGlUploadDxt(uint32_t texture, int level, DWORD fourCC, int width, int height,
                       const uint8_t* blocks, int size) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlHasS3tc()) return false;
     GLenum format = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
     if (fourCC == FOURCC_DXT1)
@@ -613,18 +773,21 @@ bool DDrawGlUploadDxt(uint32_t texture, int level, DWORD fourCC, int width, int 
 }
 
 void DDrawGlReadRgba(uint32_t texture, int width, int height, uint8_t* rgba) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr)) return;
     BindTarget(texture, 0, width, height);
     G().glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
 void DDrawGlReadDepth(uint32_t texture, int width, int height, float* depth) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr)) return;
     BindTarget(0, texture, width, height);
     G().glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth);
 }
 
 void DDrawGlWriteDepth(uint32_t texture, int width, int height, const float* depth) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr)) return;
     Gl& gl = G();
     gl.glBindTexture(GL_TEXTURE_2D, texture);
@@ -634,6 +797,7 @@ void DDrawGlWriteDepth(uint32_t texture, int width, int height, const float* dep
 void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHeight,
                   const RECT& rect, bool clearColor, const uint8_t rgba[4], bool clearDepth,
                   float depthValue) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr)) return;
     Gl& gl = G();
     // The same framebuffer as drawing uses, so that the renderer need not switch targets.
@@ -657,9 +821,11 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
     }
     if (mask) gl.glClear(mask);
     if (!whole) gl.glDisable(GL_SCISSOR_TEST);
+    CheckErrors("clear");
 }
 
 void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, const RECT& to) {
+    DDrawNearestRounding nearest;
     if (!DDrawGlAcquire(nullptr)) return;
     Gl& gl = G();
     // Framebuffer() may bind a new framebuffer to both slots: take both before binding.
@@ -669,26 +835,23 @@ void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, c
     gl.glBlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right,
                          to.bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    CheckErrors("copy");
 }
 
-void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
+bool DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
                     bool vsync) {
+    DDrawNearestRounding nearest;
     SDL_Window* sdl = window && Win32EnsureVideo() ? Win32SdlWindow(window) : nullptr;
-    if (!sdl || PlatformIsHeadless() || !DDrawGlAcquire(window)) return;
+    if (!sdl || !DDrawGlAcquire(window)) return false;
     Gl& gl = G();
+    // The drawable's size now, not the window's: a mode change may still be on its way.
     int ww = 0, wh = 0;
-    SDL_GL_GetDrawableSize(sdl, &ww, &wh);
+    DrawableSize(sdl, &ww, &wh);
     const int sw = source.right - source.left, sh = source.bottom - source.top;
     if (ww <= 0 || wh <= 0 || sw <= 0 || sh <= 0 || source.left < 0 || source.top < 0 ||
         source.right > width || source.bottom > height)
-        return;
-    // Largest picture of the source's aspect that fits, centred; the rest black.
-    int dw = ww, dh = static_cast<int>(static_cast<int64_t>(ww) * sh / sw);
-    if (dh > wh) {
-        dh = wh;
-        dw = static_cast<int>(static_cast<int64_t>(wh) * sw / sh);
-    }
-    int dx = (ww - dw) / 2, dy = (wh - dh) / 2;
+        return false;
+    const Letterbox box = Fit(ww, wh, sw, sh);
     GLuint from = Framebuffer(color, 0);
     gl.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.glViewport(0, 0, ww, wh);
@@ -696,21 +859,49 @@ void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RE
     gl.glClearColor(0, 0, 0, 1);
     gl.glClear(GL_COLOR_BUFFER_BIT);
     gl.glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
-    // Target rows run top-down; the window's run bottom-up.
-    gl.glBlitFramebuffer(source.left, source.top, source.right, source.bottom, dx, dy + dh, dx + dw,
-                         dy, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    // Target rows run top-down; the window's run bottom-up. 1:1 pictures copy exactly.
+    gl.glBlitFramebuffer(source.left, source.top, source.right, source.bottom, box.x,
+                         box.y + box.height, box.x + box.width, box.y, GL_COLOR_BUFFER_BIT,
+                         box.width == sw && box.height == sh ? GL_NEAREST : GL_LINEAR);
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    CheckErrors("present");
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     SDL_GL_SwapWindow(sdl);
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return true;
 }
 
-void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVERTEX* vertices,
+bool DDrawGlReadWindow(HWND window, int* width, int* height, std::vector<uint8_t>* rgba) {
+    DDrawNearestRounding nearest;
+    SDL_Window* sdl = window && Win32EnsureVideo() ? Win32SdlWindow(window) : nullptr;
+    if (!sdl || !DDrawGlAcquire(window)) return false;
+    DrawableSize(sdl, width, height);
+    if (*width <= 0 || *height <= 0) return false;
+    rgba->resize(static_cast<size_t>(*width) * static_cast<size_t>(*height) * 4);
+    Gl& gl = G();
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    // The buffer presents draw into: the only one of a single-buffered drawable (offscreen).
+    GLint buffer = GL_BACK;
+    gl.glGetIntegerv(GL_DRAW_BUFFER, &buffer);
+    gl.glReadBuffer(static_cast<GLenum>(buffer));
+    gl.glReadPixels(0, 0, *width, *height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
+    // Rows bottom-up to top-down.
+    const size_t row = static_cast<size_t>(*width) * 4;
+    for (int y = 0; y < *height / 2; ++y)
+        std::swap_ranges(rgba->begin() + static_cast<std::ptrdiff_t>(y * row),
+                         rgba->begin() + static_cast<std::ptrdiff_t>((y + 1) * row),
+                         rgba->begin() + static_cast<std::ptrdiff_t>((*height - 1 - y) * row));
+    CheckErrors("read window");
+    return true;
+}
+
+bool DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVERTEX* vertices,
                  DWORD vertexCount, const WORD* indices, DWORD indexCount) {
-    if (!DDrawGlAcquire(nullptr) || !s.colorTarget) return;
+    DDrawNearestRounding nearest;
+    if (!DDrawGlAcquire(nullptr) || !s.colorTarget) return false;
     Context& c = g_ctx;
     Gl& gl = G();
     BindTarget(s.colorTarget, s.depthTarget, s.targetWidth, s.targetHeight);
-    if (!UseProgram(s)) return;
+    if (!UseProgram(s)) return false;
     gl.glBindVertexArray(c.vao);
     gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, s.targetHasAlpha ? GL_TRUE : GL_FALSE);
     if (s.zEnable && s.depthTarget) {
@@ -733,21 +924,33 @@ void DDrawGlDraw(const DDrawGlDrawState& s, D3DPRIMITIVETYPE type, const D3DTLVE
         SetSampler(s);
     }
     gl.glBindBuffer(GL_ARRAY_BUFFER, c.vbo);
-    Stream(GL_ARRAY_BUFFER, vertices,
-           static_cast<GLsizeiptr>(vertexCount) * static_cast<GLsizeiptr>(sizeof(D3DTLVERTEX)));
+    const GLsizeiptr stride = static_cast<GLsizeiptr>(sizeof(D3DTLVERTEX));
     if (indices) {
+        // Only the vertices the indices reach go up: a draw over part of a large array costs
+        // what it uses, not the whole array.
+        WORD low = 0xFFFF, high = 0;
+        for (DWORD i = 0; i < indexCount; ++i) {
+            low = std::min(low, indices[i]);
+            high = std::max(high, indices[i]);
+        }
+        Stream(GL_ARRAY_BUFFER, vertices + low, (static_cast<GLsizeiptr>(high) - low + 1) * stride);
         Stream(GL_ELEMENT_ARRAY_BUFFER, indices,
                static_cast<GLsizeiptr>(indexCount) * static_cast<GLsizeiptr>(sizeof(WORD)));
-        gl.glDrawElements(PrimitiveMode(type), static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
-                          nullptr);
+        gl.glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(indexCount),
+                                    GL_UNSIGNED_SHORT, nullptr, -static_cast<GLint>(low));
     } else {
+        Stream(GL_ARRAY_BUFFER, vertices, static_cast<GLsizeiptr>(vertexCount) * stride);
         gl.glDrawArrays(PrimitiveMode(type), 0, static_cast<GLsizei>(vertexCount));
     }
+    CheckErrors("draw");
+    return true;
 }
 
-void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool targetHasAlpha,
-                     const uint8_t* rgba, int width, int height, const RECT& to, bool keyed) {
-    if (!DDrawGlAcquire(nullptr)) return;
+bool DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool targetHasAlpha,
+                     const uint8_t* rgba, int width, int height, int x, int y,
+                     DDrawGlRgbaAlpha alpha) {
+    DDrawNearestRounding nearest;
+    if (!DDrawGlAcquire(nullptr)) return false;
     Context& c = g_ctx;
     Gl& gl = G();
     if (!c.scratch) gl.glGenTextures(1, &c.scratch);
@@ -764,18 +967,18 @@ void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool ta
     s.colorOp = s.alphaOp = D3DTOP_SELECTARG1;
     s.colorArg1 = s.alphaArg1 = D3DTA_TEXTURE;
     s.texture = c.scratch;
-    s.colorKey = keyed;
+    s.colorKey = alpha == DDRAW_GL_ALPHA_IS_KEY;
+    s.textureHasAlpha = alpha == DDRAW_GL_ALPHA_IS_ALPHA;
     s.address = D3DTADDRESS_CLAMP;
     s.magFilter = D3DTFG_POINT;
     s.minFilter = D3DTFN_POINT;
     s.mipFilter = D3DTFP_NONE;
-    // Edges half a pixel out, so that destination pixel x samples source texel
-    // (x - left + 0.5) * width / (right - left).
-    const float l = static_cast<float>(to.left) - 0.5f, t = static_cast<float>(to.top) - 0.5f;
-    const float r = static_cast<float>(to.right) - 0.5f, b = static_cast<float>(to.bottom) - 0.5f;
+    // Drawn 1:1 with edges half a pixel out, so that each pixel samples its own texel's centre.
+    const float l = static_cast<float>(x) - 0.5f, t = static_cast<float>(y) - 0.5f;
+    const float r = l + static_cast<float>(width), b = t + static_cast<float>(height);
     const D3DTLVERTEX quad[4] = {{l, t, 0, 1, 0xFFFFFFFF, 0xFF000000, 0, 0},
                                  {r, t, 0, 1, 0xFFFFFFFF, 0xFF000000, 1, 0},
                                  {l, b, 0, 1, 0xFFFFFFFF, 0xFF000000, 0, 1},
                                  {r, b, 0, 1, 0xFFFFFFFF, 0xFF000000, 1, 1}};
-    DDrawGlDraw(s, D3DPT_TRIANGLESTRIP, quad, 4, nullptr, 0);
+    return DDrawGlDraw(s, D3DPT_TRIANGLESTRIP, quad, 4, nullptr, 0);
 }

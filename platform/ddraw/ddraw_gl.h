@@ -8,6 +8,20 @@
 #include "platform/ddraw/d3d.h"
 
 #include <cstdint>
+#include <vector>
+
+// The caller's rounding mode kept aside while the layer works: OpenGL converts colours and
+// coordinates under round-to-nearest, whatever mode the game's own arithmetic runs under.
+class DDrawNearestRounding {
+public:
+    DDrawNearestRounding();
+    ~DDrawNearestRounding();
+    DDrawNearestRounding(const DDrawNearestRounding&) = delete;
+    DDrawNearestRounding& operator=(const DDrawNearestRounding&) = delete;
+
+private:
+    int saved_;
+};
 
 // Makes the context current, creating it on first use (on the given window when it has an
 // SDL window). False when no OpenGL 3.3 core context can be had.
@@ -38,14 +52,31 @@ void DDrawGlClear(uint32_t color, uint32_t depth, int targetWidth, int targetHei
                   float depthValue);
 // Copies a rectangle of a colour target into a rectangle of another, stretching (nearest).
 void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, const RECT& to);
-// Draws width x height RGBA pixels into a rectangle of a colour target, stretched with
-// nearest sampling; keyed drops the pixels whose alpha is 0. targetHasAlpha as for draws.
-void DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool targetHasAlpha,
-                     const uint8_t* rgba, int width, int height, const RECT& to, bool keyed);
-// Shows a rectangle of a colour target in the window, scaled to its client area with the
-// aspect kept, waiting for the vertical blank when asked. Does nothing without a real window.
-void DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
+// What the alpha bytes of pixels drawn by DDrawGlDrawRgba mean.
+enum DDrawGlRgbaAlpha {
+    DDRAW_GL_ALPHA_NONE,     // ignored: the pixels are opaque
+    DDRAW_GL_ALPHA_IS_ALPHA, // the pixels' own alpha, written to targets with alpha
+    DDRAW_GL_ALPHA_IS_KEY,   // 0 marks a keyed pixel, which is not drawn; the rest are opaque
+};
+// Draws width x height RGBA pixels 1:1 into a colour target at (x, y). targetHasAlpha as for
+// draws. False when nothing could be drawn.
+bool DDrawGlDrawRgba(uint32_t target, int targetWidth, int targetHeight, bool targetHasAlpha,
+                     const uint8_t* rgba, int width, int height, int x, int y,
+                     DDrawGlRgbaAlpha alpha);
+// Shows a rectangle of a colour target in the window, scaled to its drawable with the aspect
+// kept and centred (the rest black), waiting for the vertical blank when asked. Every video
+// driver presents, the offscreen one included. False when there is nothing to present into.
+bool DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
                     bool vsync);
+// Reads the window's own framebuffer (what the last present drew) as top-down RGBA rows.
+bool DDrawGlReadWindow(HWND window, int* width, int* height, std::vector<uint8_t>* rgba);
+
+// OpenGL errors go to the handler once one is set (before the context is made: it is then a
+// debug context where the driver offers one). The test build fails the running test.
+using DDrawGlErrorHandler = void (*)(const char* message);
+void DDrawGlSetErrorHandler(DDrawGlErrorHandler handler);
+// Releases the programs, buffers, framebuffers and the context; the next use makes them anew.
+void DDrawGlRelease();
 
 // Everything one draw call needs to know.
 struct DDrawGlDrawState {
@@ -71,6 +102,8 @@ struct DDrawGlDrawState {
     DWORD magFilter, minFilter, mipFilter;
 };
 
-// Draws vertices, indexed when indices is not null. The caller has checked the counts.
-void DDrawGlDraw(const DDrawGlDrawState& state, D3DPRIMITIVETYPE type, const D3DTLVERTEX* vertices,
+// Draws vertices, indexed when indices is not null (only the range of vertices the indices
+// reach is uploaded). The caller has checked the counts. False when the draw could not be made
+// (no context or target, a program variant that does not build).
+bool DDrawGlDraw(const DDrawGlDrawState& state, D3DPRIMITIVETYPE type, const D3DTLVERTEX* vertices,
                  DWORD vertexCount, const WORD* indices, DWORD indexCount);

@@ -39,6 +39,8 @@ bool VideoMemory(const DDSURFACEDESC2& d) {
 
 void DDrawCountObject(int delta) {
     g_liveObjects += delta;
+    // With the last object gone the OpenGL side lets go of everything it holds.
+    if (delta < 0 && g_liveObjects == 0) DDrawGlRelease();
 }
 int DDrawLiveObjects() {
     return g_liveObjects;
@@ -341,6 +343,7 @@ DWORD DDrawSurface::ZMax() const {
 bool DDrawSurface::EnsureCpu() {
     if (cpuValid_) return true;
     if (!gl_) return false;
+    DDrawNearestRounding nearest;
     const DWORD w = Width(), h = Height();
     const size_t pitch = static_cast<size_t>(desc_.lPitch);
     if (role_ == DDrawRole::ZBuffer) {
@@ -365,6 +368,7 @@ bool DDrawSurface::EnsureCpu() {
 }
 
 bool DDrawSurface::EnsureGpu() {
+    DDrawNearestRounding nearest;
     const DWORD w = Width(), h = Height();
     if (!gl_) {
         gl_ = DDrawGlCreateTexture(role_ == DDrawRole::ZBuffer ? DDRAW_GL_DEPTH
@@ -504,39 +508,16 @@ HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool
             return DD_OK;
         }
     }
-    if (IsColorTarget() && gpuValid_ && !cpuValid_ && !src->IsColorTarget() && src->cpuValid_) {
-        // Into a target whose pixels are in OpenGL (2-D drawing during a frame): the source
-        // rectangle goes up as a texture and is drawn, rather than reading the target back.
-        const DWORD sw = static_cast<DWORD>(s.right - s.left);
-        const DWORD sh = static_cast<DWORD>(s.bottom - s.top);
-        std::vector<uint8_t> rgba(static_cast<size_t>(sw) * sh * 4);
-        const DDPIXELFORMAT& sf = src->Format();
-        if (DDrawIsDxt(sf)) {
-            std::vector<uint8_t> all(static_cast<size_t>(src->Width()) * src->Height() * 4);
-            DDrawDecodeDxt(sf.dwFourCC, src->memory_.data(), src->Width(), src->Height(),
-                           all.data());
-            for (DWORD y = 0; y < sh; ++y)
-                memcpy(&rgba[static_cast<size_t>(y) * sw * 4],
-                       &all[(static_cast<size_t>(s.top + static_cast<LONG>(y)) * src->Width() +
-                             static_cast<size_t>(s.left)) *
-                            4],
-                       static_cast<size_t>(sw) * 4);
-            keyed = false;
-        } else {
-            const int bpp = DDrawBytesPerPixel(sf);
-            for (DWORD y = 0; y < sh; ++y)
-                DDrawDecodeRow(
-                    sf,
-                    &src->memory_[static_cast<size_t>(s.top + static_cast<LONG>(y)) *
-                                      static_cast<size_t>(src->desc_.lPitch) +
-                                  static_cast<size_t>(s.left) * static_cast<size_t>(bpp)],
-                    sw, &rgba[static_cast<size_t>(y) * sw * 4], keyed,
-                    src->desc_.ddckCKSrcBlt.dwColorSpaceLowValue);
+    if (IsColorTarget() && gpuValid_ && !cpuValid_ && !src->IsColorTarget() && src->cpuValid_ &&
+        !(keyed && src->HasAlpha())) {
+        // Into a target whose pixels are in OpenGL (2-D drawing during a frame): the pixels the
+        // memory path below would write go up as a texture and are drawn 1:1, rather than
+        // reading the target back. A keyed source with alpha of its own has no byte left to
+        // carry the key and takes the memory path.
+        if (DrawThroughGl(d, src, s, keyed)) {
+            PresentIfVisible(d);
+            return DD_OK;
         }
-        DDrawGlDrawRgba(gl_, static_cast<int>(Width()), static_cast<int>(Height()), HasAlpha(),
-                        rgba.data(), static_cast<int>(sw), static_cast<int>(sh), d, keyed);
-        PresentIfVisible(d);
-        return DD_OK;
     }
     if (!src->EnsureCpu() || !EnsureCpu()) return DDERR_GENERIC;
     const DDPIXELFORMAT& sf = src->Format();
@@ -613,6 +594,55 @@ HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool
     gpuValid_ = false;
     PresentIfVisible(d);
     return DD_OK;
+}
+
+bool DDrawSurface::DrawThroughGl(const RECT& d, DDrawSurface* src, const RECT& s, bool keyed) {
+    const LONG dw = d.right - d.left, dh = d.bottom - d.top;
+    const LONG sw = s.right - s.left, sh = s.bottom - s.top;
+    const DDPIXELFORMAT& sf = src->Format();
+    std::vector<uint8_t> decoded;
+    if (DDrawIsDxt(sf)) {
+        decoded.resize(static_cast<size_t>(src->Width()) * src->Height() * 4);
+        DDrawDecodeDxt(sf.dwFourCC, src->memory_.data(), src->Width(), src->Height(),
+                       decoded.data());
+        keyed = false;
+    }
+    const int sbpp = DDrawBytesPerPixel(sf);
+    const uint32_t keyLow = src->desc_.ddckCKSrcBlt.dwColorSpaceLowValue;
+    const uint32_t keyHigh = std::max(keyLow, src->desc_.ddckCKSrcBlt.dwColorSpaceHighValue);
+    // The same source pixel for each destination pixel as the memory path takes.
+    std::vector<uint8_t> rgba(static_cast<size_t>(dw) * static_cast<size_t>(dh) * 4);
+    for (LONG y = 0; y < dh; ++y) {
+        const LONG sy = s.top + static_cast<LONG>(static_cast<int64_t>(y) * sh / dh);
+        for (LONG x = 0; x < dw; ++x) {
+            const LONG sx = s.left + static_cast<LONG>(static_cast<int64_t>(x) * sw / dw);
+            uint8_t* out = &rgba[(static_cast<size_t>(y) * static_cast<size_t>(dw) +
+                                  static_cast<size_t>(x)) *
+                                 4];
+            if (!decoded.empty()) {
+                memcpy(out,
+                       &decoded[(static_cast<size_t>(sy) * src->Width() + static_cast<size_t>(sx)) *
+                                4],
+                       4);
+                continue;
+            }
+            const uint32_t p = DDrawLoadPixel(
+                &src->memory_[static_cast<size_t>(sy) * static_cast<size_t>(src->desc_.lPitch) +
+                              static_cast<size_t>(sx) * static_cast<size_t>(sbpp)],
+                sbpp);
+            DDrawPixelToRgba(sf, p, out);
+            if (keyed) out[3] = p >= keyLow && p <= keyHigh ? 0 : 255;
+        }
+    }
+    const DDrawGlRgbaAlpha alpha = keyed            ? DDRAW_GL_ALPHA_IS_KEY
+                                   : src->HasAlpha() ? DDRAW_GL_ALPHA_IS_ALPHA
+                                                     : DDRAW_GL_ALPHA_NONE;
+    if (!DDrawGlDrawRgba(gl_, static_cast<int>(Width()), static_cast<int>(Height()), HasAlpha(),
+                         rgba.data(), static_cast<int>(dw), static_cast<int>(dh), d.left, d.top,
+                         alpha))
+        return false;
+    cpuValid_ = false;
+    return true;
 }
 
 bool DDrawSurface::ClipToSurface(const RECT& dst, DDrawSurface* src, const RECT* srcRect,

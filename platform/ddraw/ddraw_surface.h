@@ -114,6 +114,8 @@ private:
     bool ValidRect(const RECT* rect, RECT* out) const;
     // Clips a copy's destination to this surface and its source in proportion; false when
     // nothing is left.
+    // Blt into a target whose pixels are in OpenGL, with the memory path's pixels.
+    bool DrawThroughGl(const RECT& d, DDrawSurface* src, const RECT& s, bool keyed);
     bool ClipToSurface(const RECT& dst, DDrawSurface* src, const RECT* srcRect, RECT* outDst,
                        RECT* outSrc) const;
     HRESULT Fill(const RECT& rect, DWORD value, bool depth);

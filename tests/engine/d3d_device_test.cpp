@@ -36,7 +36,7 @@ TEST(D3DDevice, OpensStartsAndStopsInTheEngineOrder) {
     EXPECT_EQ(TV_ENGINE->standardFunctions[0](nullptr, nullptr, 0), 0);
     for (const TvD3DStandardPair* p = TvD3DStandardPairs;
          p < TvD3DStandardPairs + TvD3DNumStandardPairs; ++p)
-        EXPECT_EQ(TV_ENGINE->standardFunctions[p->index], p->function) << p->index;
+        EXPECT_EQ(TvD3DStandardFunction(p->index), p->function) << p->index;
     for (int index = 1; index <= 28; ++index)
         EXPECT_NE(TV_ENGINE->standardFunctions[index], TV_ENGINE->standardFunctions[0]) << index;
 
@@ -233,6 +233,31 @@ TEST_F(D3DTest, CameraUpdatesRoundDownUntilEndUpdateRestoresTheMode) {
     EXPECT_EQ(TvCameraEndUpdate(camera), nullptr);
     EXPECT_EQ(fegetround(), FE_TONEAREST);
     fesetround(FE_TONEAREST);
+}
+
+// The stand-in draws under round-to-nearest whatever mode the driver's update set: a grey of 32
+// is 565 0x2104, not one step darker.
+TEST_F(D3DTest, ClearInsideAnUpdateKeepsItsExactColour) {
+    TvCamera* camera = Camera(640, 480);
+    ASSERT_NE(camera, nullptr);
+    const TvRGBA grey = {32, 32, 32, 255};
+    ASSERT_NE(TvCameraBeginUpdate(camera), nullptr);
+    ASSERT_NE(TvCameraClear(camera, &grey, 3), nullptr);
+    EXPECT_EQ(fegetround(), FE_DOWNWARD); // the driver's own arithmetic keeps its mode
+    ASSERT_NE(TvCameraEndUpdate(camera), nullptr);
+    EXPECT_EQ(PixelAt(TvCameraGetRaster(camera), 320, 240), 0x2104u);
+    EXPECT_EQ(PixelAt(TvCameraGetRaster(camera), 639, 479), 0x2104u);
+}
+
+// The sub-system is chosen before start: once started a change is refused and the mode stays.
+TEST_F(D3DTest, SubSystemChangeIsRefusedOnceStarted) {
+    int32_t mode = -1;
+    ASSERT_TRUE(TvDeviceControl(TV_DEVICE_GET_CURRENT_VIDEO_MODE, &mode, nullptr, 0));
+    EXPECT_EQ(TvDeviceControl(TV_DEVICE_SET_SUBSYSTEM, nullptr, nullptr, 0), 0);
+    int32_t after = -1;
+    ASSERT_TRUE(TvDeviceControl(TV_DEVICE_GET_CURRENT_VIDEO_MODE, &after, nullptr, 0));
+    EXPECT_EQ(after, mode);
+    EXPECT_EQ(mode, 1);
 }
 
 TEST_F(D3DTest, FocusLeavesAndRetakesTheDisplay) {

@@ -150,6 +150,32 @@ protected:
     TvRaster* target = nullptr;
 };
 
+// A raster the driver refuses as a context is not pushed, and drawing still reaches the raster
+// on top of the stack.
+TEST_F(D3DDrawTest, RefusedPushKeepsDrawingIntoTheTopRaster) {
+    TvRaster* empty = Raster(4, 4, 0, kTvRasterTypeNormal | kTvRasterDontAllocate);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(TvRasterPushContext(empty), nullptr);
+    TvRaster* src = Source(0x0200, 0xA, 0xB, 0xC, 0xD);
+    ASSERT_NE(TvRasterRenderFast(src, 0, 0), nullptr);
+    EXPECT_EQ(PixelAt(target, 0, 0), 0xAu);
+    EXPECT_EQ(PixelAt(target, 1, 1), 0xDu);
+}
+
+// A mip level that cannot be filled (here: held locked) fails the image upload.
+TEST_F(D3DTest, ImageUploadFailsWhenALowerMipLevelCannotBeLocked) {
+    Image32 source(8, 8, [](int32_t, int32_t) { return TvRGBA{255, 0, 0, 255}; });
+    TvRaster* r = Raster(8, 8, 0, kTvRasterTypeTexture | 0x0500 | kTvRasterFormatMipMap);
+    ASSERT_NE(r, nullptr);
+    IDirectDrawSurface4* second = TvD3DSurfaceNextMipLevel(TvD3DGetRasterData(r)->surface);
+    ASSERT_NE(second, nullptr);
+    DDSURFACEDESC2 desc;
+    ASSERT_NE(TvD3DSurfaceLock(second, &desc), nullptr);
+    EXPECT_EQ(Std(7, r, &source.image, 0), 0);
+    TvD3DSurfaceUnlock(second);
+    EXPECT_EQ(Std(7, r, &source.image, 0), 1);
+}
+
 TEST_F(D3DDrawTest, PlainDrawingClipsAtTheContextEdges) {
     TvRaster* src = Source(0x0200, 0xA, 0xB, 0xC, 0xD);
     ASSERT_NE(TvRasterRenderFast(src, -1, 0), nullptr); // only the right column shows

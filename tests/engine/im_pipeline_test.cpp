@@ -238,11 +238,11 @@ TEST_F(ImPipelineTest, BackFacesAreCulledAndStripsAlternateWinding) {
     ASSERT_NE(TvIm3DTransform(v, 5, nullptr, 0), nullptr);
     EXPECT_EQ(TvIm3DRenderTriangle(0, 2, 1), 1); // screen-clockwise: drawn
     EXPECT_EQ(TvIm3DRenderTriangle(0, 1, 2), 1); // facing away
-    EXPECT_EQ(Triangles().size(), 1u);
-    g_submitted.clear();
+    EXPECT_EQ(Triangles().size(), 0u) << "triangle calls gather until something else comes";
     uint16_t strip[5] = {0, 2, 1, 3, 4};
     EXPECT_EQ(TvIm3DRenderIndexedPrimitive(kTvPrimitiveTriangleStrip, strip, 5), 1);
-    EXPECT_EQ(Triangles().size(), 2u) << "(0 2 1) and (1 2 3) face the viewer, (1 3 4) does not";
+    EXPECT_EQ(Triangles().size(), 3u)
+        << "the gathered (0 2 1), then (0 2 1) and (1 2 3) of the strip; (1 3 4) faces away";
     EXPECT_TRUE(TvIm3DEnd());
 }
 
@@ -330,6 +330,43 @@ TEST_F(ImPipelineTest, RenderStatesNeedACurrentCameraToBeSet) {
     EXPECT_TRUE(TvRenderStateGet(kTvRenderStateShadeMode, &shade));
     EXPECT_EQ(shade, 2);
     TvCameraBeginUpdate(camera);
+}
+
+} // namespace
+
+namespace {
+
+// Triangle calls of one batch reach the device as one draw when the batch ends.
+TEST_F(ImPipelineTest, TriangleCallsOfABatchBecomeOneDraw) {
+    TvIm3DVertex v[6] = {At(0.1f, 0.1f, 2), At(0.5f, 0.1f, 2), At(0.1f, 0.9f, 2),
+                         At(0.5f, 0.1f, 3), At(0.9f, 0.1f, 3), At(0.5f, 0.9f, 3)};
+    ASSERT_NE(TvIm3DTransform(v, 6, nullptr, 0), nullptr);
+    EXPECT_EQ(TvIm3DRenderTriangle(0, 1, 2), 1);
+    EXPECT_EQ(TvIm3DRenderTriangle(3, 4, 5), 1);
+    EXPECT_TRUE(g_submitted.empty());
+    EXPECT_TRUE(TvIm3DEnd());
+    ASSERT_EQ(g_submitted.size(), 1u);
+    EXPECT_EQ(g_submitted[0].indices, (std::vector<uint16_t>{0, 1, 2, 3, 4, 5}));
+}
+
+// The plain UV stage copies every unclipped vertex's u and v, whatever per-vertex bits an
+// earlier batch (a world batch with drawing skipped) left set.
+TEST_F(ImPipelineTest, TexturedBatchTakesItsOwnCoordinatesWithVertexBitsLeftSet) {
+    TvIm3DVertex v[3] = {At(0.1f, 0.1f, 2), At(0.5f, 0.1f, 2), At(0.1f, 0.9f, 2)};
+    for (TvIm3DVertex& x : v)
+        x.u = x.v = 0.25f;
+    ASSERT_NE(TvIm3DTransform(v, 3, nullptr, kTvIm3DVertexUV), nullptr);
+    EXPECT_TRUE(TvIm3DEnd());
+    ASSERT_TRUE(TvD3DReserveVertexBits(3));
+    TvD3DIm3D.vertexBits[0] = 0x7; // left set
+    for (TvIm3DVertex& x : v)
+        x.u = x.v = 0.1f;
+    ASSERT_NE(TvIm3DTransform(v, 3, nullptr, kTvIm3DVertexUV), nullptr);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_FLOAT_EQ(TvD3DIm3D.device[i].u, 0.1f) << i;
+        EXPECT_FLOAT_EQ(TvD3DIm3D.device[i].v, 0.1f) << i;
+    }
+    EXPECT_TRUE(TvIm3DEnd());
 }
 
 } // namespace

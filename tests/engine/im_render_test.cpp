@@ -80,7 +80,7 @@ TEST_F(D3DTest, ImmediateTrianglesOpaqueFirstThenTranslucentFarthestFirst) {
         {600, 440, 255, 255, 0},  // yellow alone
         {128, 240, 64, 64, 128},  // bands over red
         {544, 240, 64, 128, 128}, // bands over yellow
-        {320, 240, 0, 64, 128},   // bands over the cleared background
+        {330, 250, 0, 64, 128},   // bands over the cleared background (off the red edge)
         {2, 240, 64, 64, 128},    // clipped at the left edge
     };
     for (const auto& p : points)

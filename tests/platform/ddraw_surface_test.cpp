@@ -431,3 +431,137 @@ TEST_F(DDrawSurfaceTest, CooperativeLevelAndDisplayModeBookkeeping) {
 }
 
 } // namespace
+
+namespace {
+
+// The expected result of a Blt, written from the rules: destination pixel x of a stretch takes
+// source pixel floor(x * sw / dw); keyed source values in the key range leave the destination
+// alone; channels widen by repeating their bits and narrow by dropping the low ones.
+struct Channel {
+    uint32_t shift, bits;
+};
+struct Layout {
+    int bytes;
+    Channel c[4]; // r, g, b, a (a.bits 0: none)
+};
+Layout LayoutOf(int which) {
+    switch (which) {
+    case 0: return {2, {{11, 5}, {5, 6}, {0, 5}, {0, 0}}};
+    case 1: return {2, {{10, 5}, {5, 5}, {0, 5}, {15, 1}}};
+    case 2: return {2, {{8, 4}, {4, 4}, {0, 4}, {12, 4}}};
+    default: return {4, {{16, 8}, {8, 8}, {0, 8}, {24, 8}}};
+    }
+}
+DDPIXELFORMAT FormatOf(int which) {
+    switch (which) {
+    case 0: return Format565();
+    case 1: return Format1555();
+    case 2: return Format4444();
+    default: return Format8888();
+    }
+}
+uint32_t Convert(uint32_t p, const Layout& from, const Layout& to) {
+    uint32_t out = 0;
+    for (int k = 0; k < 4; ++k) {
+        uint32_t wide = 255; // a format without alpha is opaque
+        if (from.c[k].bits) {
+            const uint32_t bits = from.c[k].bits, v = (p >> from.c[k].shift) & ((1u << bits) - 1);
+            wide = 0;
+            uint32_t have = 0;
+            while (have < 8) {
+                wide = wide << bits | v;
+                have += bits;
+            }
+            wide >>= have - 8;
+        }
+        if (to.c[k].bits) out |= (wide >> (8 - to.c[k].bits)) << to.c[k].shift;
+    }
+    return out;
+}
+
+// Random Blt cases (formats, keys, stretches, rectangles) into a memory surface and into a render
+// target whose pixels are in OpenGL: both give the expected pixels.
+TEST_F(DDrawSurfaceTest, RandomBltCasesGiveTheSamePixelsInMemoryAndInOpenGl) {
+    uint32_t seed = 20261210;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    constexpr DWORD kSide = 16;
+    int mismatches = 0;
+    for (int round = 0; round < 120 && mismatches < 5; ++round) {
+        const int sformat = int(next(4)), dformat = next(2) ? 3 : 0;
+        const Layout sl = LayoutOf(sformat), dl = LayoutOf(dformat);
+        const DWORD sw = 1 + next(12), sh = 1 + next(12);
+        const bool keyed = next(2) != 0;
+        DDSURFACEDESC2 sd = Describe(0x1007 | DDSD_CKSRCBLT, DDSCAPS_SYSTEMMEMORY, sw, sh);
+        sd.ddpfPixelFormat = FormatOf(sformat);
+        std::vector<uint32_t> source(sw * sh);
+        const uint32_t mask = sl.bytes == 2 ? 0xFFFF : 0xFFFFFFFF;
+        // Few distinct values, so that keys hit.
+        uint32_t palette[4];
+        for (uint32_t& p : palette)
+            p = (next(0x10000) | next(0x10000) << 16) & mask;
+        for (uint32_t& p : source)
+            p = palette[next(4)];
+        const uint32_t keyLow = palette[next(4)];
+        const uint32_t keyHigh = next(2) ? keyLow : std::min<uint32_t>(mask, keyLow + next(0x800));
+        sd.ddckCKSrcBlt = {keyLow, keyHigh};
+        IDirectDrawSurface4* src = nullptr;
+        ASSERT_EQ(dd_->CreateSurface(&sd, &src, nullptr), DD_OK);
+        Keep(src);
+        DDSURFACEDESC2 lock = {};
+        lock.dwSize = sizeof lock;
+        ASSERT_EQ(src->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+        for (DWORD y = 0; y < sh; ++y)
+            for (DWORD x = 0; x < sw; ++x)
+                memcpy(static_cast<uint8_t*>(lock.lpSurface) + y * lock.lPitch + x * sl.bytes,
+                       &source[y * sw + x], size_t(sl.bytes));
+        src->Unlock(nullptr);
+
+        const LONG sx0 = LONG(next(sw)), sy0 = LONG(next(sh));
+        RECT s = {sx0, sy0, sx0 + 1 + LONG(next(sw - sx0)), sy0 + 1 + LONG(next(sh - sy0))};
+        const LONG dx0 = LONG(next(kSide)), dy0 = LONG(next(kSide));
+        RECT d = {dx0, dy0, dx0 + 1 + LONG(next(kSide - dx0)), dy0 + 1 + LONG(next(kSide - dy0))};
+        const uint32_t background = (next(0x10000) | next(0x10000) << 16) &
+                                    (dl.bytes == 2 ? 0xFFFF : 0xFFFFFFFF);
+        std::vector<uint32_t> expected(kSide * kSide, background);
+        const LONG dw = d.right - d.left, dh = d.bottom - d.top;
+        for (LONG y = 0; y < dh; ++y)
+            for (LONG x = 0; x < dw; ++x) {
+                const uint32_t p = source[size_t(s.top + y * (s.bottom - s.top) / dh) * sw +
+                                          size_t(s.left + x * (s.right - s.left) / dw)];
+                if (keyed && p >= keyLow && p <= keyHigh) continue;
+                expected[size_t(d.top + y) * kSide + size_t(d.left + x)] = Convert(p, sl, dl);
+            }
+
+        for (bool inOpenGl : {false, true}) {
+            DDSURFACEDESC2 dd = Describe(0x1007, inOpenGl ? 0x6040 : DDSCAPS_SYSTEMMEMORY, kSide,
+                                         kSide);
+            dd.ddpfPixelFormat = FormatOf(dformat);
+            IDirectDrawSurface4* dst = nullptr;
+            ASSERT_EQ(dd_->CreateSurface(&dd, &dst, nullptr), DD_OK);
+            Keep(dst);
+            ASSERT_EQ(Fill(dst, nullptr, background), DD_OK);
+            ASSERT_EQ(dst->Blt(&d, src, &s, DDBLT_WAIT | (keyed ? DDBLT_KEYSRC : 0), nullptr),
+                      DD_OK);
+            for (DWORD y = 0; y < kSide && mismatches < 5; ++y)
+                for (DWORD x = 0; x < kSide && mismatches < 5; ++x) {
+                    const uint32_t got = Pixel(dst, int(x), int(y));
+                    if (got != expected[y * kSide + x]) {
+                        ++mismatches;
+                        ADD_FAILURE() << (inOpenGl ? "OpenGL" : "memory") << " round " << round
+                                      << " pixel " << x << ", " << y << ": " << std::hex << got
+                                      << " want " << expected[y * kSide + x] << std::dec
+                                      << " formats " << sformat << " -> " << dformat
+                                      << (keyed ? " keyed" : "") << " source " << s.left << ","
+                                      << s.top << "-" << s.right << "," << s.bottom
+                                      << " destination " << d.left << "," << d.top << "-"
+                                      << d.right << "," << d.bottom;
+                    }
+                }
+        }
+    }
+}
+
+} // namespace

@@ -17,6 +17,8 @@ namespace {
 
 TvModuleGlobals g_module;
 TvD3DIm3DState& S = TvD3DIm3D;
+// Triangles of the current batch gathered and not yet drawn.
+bool g_pending = false;
 
 constexpr int32_t kInitialVertices = 256;
 constexpr int32_t kInitialTriangleIndices = 66;
@@ -306,6 +308,7 @@ template <class At> bool Submit(int32_t type, int32_t n, At at) {
 
 // A batch to draw into: one is current and not wholly outside the view.
 bool Open() {
+    TvD3DIm3DFlushPending();
     if (!S.current || !S.drawn) return false;
     S.triangles.count = 0;
     S.lines.count = 0;
@@ -371,7 +374,9 @@ void* TransformAndClip(void* work) {
     return work;
 }
 
-void* CopyUV(void* work) {
+// Copies u and v into the working records and into the device records of unclipped
+// vertices; the flag variant skips vertices whose per-vertex bit is set.
+template <bool skipFlagged> void* CopyUVStage(void* work) {
     if (!S.textured) return work;
     auto* sw = static_cast<StageWork*>(work);
     const TvIm3DVertex* src = sw->data->vertices;
@@ -380,7 +385,7 @@ void* CopyUV(void* work) {
         TvD3DIm3DWorkVertex& w = *Work(i);
         w.u = src[i].u;
         w.v = src[i].v;
-        const bool flagged = first + i < S.numVertexBits &&
+        const bool flagged = skipFlagged && first + i < S.numVertexBits &&
                              (S.vertexBits[(first + i) >> 3] >> ((first + i) & 7)) & 1;
         if (!w.clip && !flagged) {
             Dev(i)->u = w.u;
@@ -388,6 +393,12 @@ void* CopyUV(void* work) {
         }
     }
     return work;
+}
+
+// The plain variant: bits left set by an earlier batch (one whose drawing was skipped) do not
+// keep that batch's coordinates.
+void* CopyUV(void* work) {
+    return CopyUVStage<false>(work);
 }
 
 void* Colour(void* work) {
@@ -414,6 +425,7 @@ void* NothingParam(void* work, intptr_t) {
 // ---- Contexts ----
 
 int32_t ContextPush(TvPipe*) {
+    TvD3DIm3DFlushPending();
     if (S.depth >= kTvD3DIm3DMaxContexts) return 0;
     const TvD3DIm3DContext* prev = S.depth ? &S.contexts[S.depth - 1] : nullptr;
     TvD3DIm3DContext& ctx = S.contexts[S.depth];
@@ -428,6 +440,7 @@ int32_t ContextPush(TvPipe*) {
 }
 
 int32_t ContextPop() {
+    TvD3DIm3DFlushPending();
     if (S.depth <= 0) return 0;
     S.depth--;
     S.current = S.depth ? &S.contexts[S.depth - 1] : nullptr;
@@ -438,6 +451,7 @@ int32_t ContextPop() {
 }
 
 void FreeAll() {
+    g_pending = false;
     TvFree(S.vertexBits);
     TvFree(S.device);
     TvFree(S.work);
@@ -521,6 +535,16 @@ void TvD3DIm3DFlush() {
     S.lines.count = 0;
 }
 
+void TvD3DIm3DFlushPending() {
+    if (!g_pending) return;
+    g_pending = false;
+    TvD3DIm3DFlush();
+}
+
+void* TvD3DIm3DCopyUVUnflagged(void* work) {
+    return CopyUVStage<true>(work);
+}
+
 void TvD3DIm3DSelectUVStage(uint32_t flags) {
     S.textured = (flags & kTvIm3DVertexUV) != 0;
     if (S.current) S.current->textured = S.textured;
@@ -564,10 +588,11 @@ int32_t TvD3DIm3DLine(int32_t i1, int32_t i2) {
 }
 
 int32_t TvD3DIm3DTriangle(int32_t i1, int32_t i2, int32_t i3) {
-    if (!Open()) return 1;
+    // Gathered with the batch's earlier triangles; drawn when something else comes.
+    if (!g_pending && !Open()) return 1;
     if (!Inside(i1) || !Inside(i2) || !Inside(i3)) return 0;
     SubmitTriangle(i1, i2, i3);
-    TvD3DIm3DFlush();
+    g_pending = S.triangles.count > 0;
     return 1;
 }
 

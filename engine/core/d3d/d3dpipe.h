@@ -103,8 +103,15 @@ void TvD3DIm3DAddTriangle(uint16_t a, uint16_t b, uint16_t c);
 void TvD3DIm3DAddLine(uint16_t a, uint16_t b);
 // Draws and empties the index lists over the current batch's screen vertices.
 void TvD3DIm3DFlush();
+// Triangle calls of one batch gather into one draw: the triangles gathered so far are drawn
+// before anything else reaches the device (a state change, another draw, a raster operation,
+// the batch's end).
+void TvD3DIm3DFlushPending();
 // Bit 0 of the flags: texture coordinates are copied (the UV stage) and clipped.
 void TvD3DIm3DSelectUVStage(uint32_t flags);
+// The UV stage's variant that leaves the vertices flagged in the per-vertex bits alone, for a
+// pipe that installs it in place of the plain one.
+void* TvD3DIm3DCopyUVUnflagged(void* work);
 // Per-camera function of camera begin update: takes the camera's transform parameters.
 void TvD3DIm3DCameraUpdate(TvCamera* camera);
 // Fills a new pipe's stages (device request 9).

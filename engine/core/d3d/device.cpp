@@ -1,9 +1,12 @@
 #include "engine/core/d3d/device.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 
+#include "engine/core/d3d/d3dpipe.h"
 #include "engine/core/d3d/renderstate.h"
 #include "engine/core/d3d/surface.h"
 #include "engine/core/error.h"
@@ -58,6 +61,20 @@ TvDeviceRecord g_deviceRecord = {1.0f,
                                  nullptr,
                                  nullptr,
                                  nullptr};
+
+// The driver's standard functions, each reached through a wrapper that first draws the
+// gathered immediate-mode triangles.
+TvStandardFn g_standard[kTvNumStandardFunctions];
+template <int N> int32_t Flushing(void* out, void* in, int32_t number) {
+    TvD3DIm3DFlushPending();
+    return g_standard[N](out, in, number);
+}
+template <int... N>
+constexpr std::array<TvStandardFn, sizeof...(N)> MakeFlushing(std::integer_sequence<int, N...>) {
+    return {Flushing<N>...};
+}
+constexpr auto kFlushingStandard =
+    MakeFlushing(std::make_integer_sequence<int, kTvNumStandardFunctions>());
 
 int32_t ReturnZero(void*, void*, int32_t) {
     return 0;
@@ -511,6 +528,10 @@ TvDeviceRecord* TvD3DGetDeviceRecord() {
     return &g_deviceRecord;
 }
 
+TvStandardFn TvD3DStandardFunction(int32_t index) {
+    return index >= 0 && index < kTvNumStandardFunctions ? g_standard[index] : nullptr;
+}
+
 void TvD3DFillStandardFunctions(TvStandardFn* table, int32_t slots, const TvD3DStandardPair* pairs,
                                 int32_t count) {
     for (int32_t i = 0; i < slots; ++i)
@@ -518,6 +539,11 @@ void TvD3DFillStandardFunctions(TvStandardFn* table, int32_t slots, const TvD3DS
     for (int32_t k = 0; k < count; ++k)
         if (pairs[k].index >= 0 && pairs[k].index < slots)
             table[pairs[k].index] = pairs[k].function;
+    // Every standard function first draws the immediate-mode triangles gathered so far.
+    for (int32_t i = 0; i < std::min(slots, kTvNumStandardFunctions); ++i) {
+        g_standard[i] = table[i];
+        table[i] = kFlushingStandard[size_t(i)];
+    }
 }
 
 void TvD3DSelectSubSystem() {
@@ -817,6 +843,9 @@ int32_t TvDeviceControl(int32_t request, void* out, void* in, int32_t number) {
         if (out) *static_cast<int32_t*>(out) = d.curSubSystem;
         return 1;
     case TV_DEVICE_SET_SUBSYSTEM:
+        // The sub-system is chosen before start; changing it later would reset the mode of a
+        // running display.
+        if (d.dd) return 0;
         if (number < 0 || number >= d.numSubSystems) {
             TvD3DError("Invalid Subsystem number");
             return 0;

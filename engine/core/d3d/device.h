@@ -136,6 +136,9 @@ struct TvD3DStandardPair {
     TvStandardFn function;
 };
 // Every slot first answers 0, then each pair whose index is inside the table sets its slot.
+// The driver function behind a standard-function slot (the table holds wrappers that first
+// draw gathered immediate-mode triangles); null outside the table.
+TvStandardFn TvD3DStandardFunction(int32_t index);
 void TvD3DFillStandardFunctions(TvStandardFn* table, int32_t slots, const TvD3DStandardPair* pairs,
                                 int32_t count);
 // The driver's standard functions (1-25).

@@ -407,10 +407,13 @@ int32_t TvD3DPixelToColour(void* out, void* in, int32_t format) {
 int32_t TvD3DSetContext(void*, void* in, int32_t) {
     auto* r = static_cast<TvRaster*>(in);
     TvD3DDriverState& d = TvD3DDriver;
-    if (!r || !Data(r)->surface) {
-        d.context = nullptr; // nothing to draw into until a raster with pixels is set
+    if (!r) {
+        d.context = nullptr; // the last raster popped: nothing to draw into
         return 0;
     }
+    // A raster without pixels is refused and the context stays as it was, as the raster
+    // module's stack keeps its top.
+    if (!Data(r)->surface) return 0;
     d.context = r;
     d.contextX = r->offsetX;
     d.contextY = r->offsetY;
@@ -529,7 +532,7 @@ int32_t TvD3DRasterFromImage(void* out, void* in, int32_t) {
         const int32_t w = r->width >> k, h = r->height >> k;
         if (!FillLevel(level, w, h, depth, &search,
                        [&](int32_t x, int32_t y) { return BoxAverage(image, x, y, k); }))
-            return k > 0 ? 1 : 0;
+            return 0; // a level that cannot be filled fails the whole raster, first or not
         level = TvD3DSurfaceNextMipLevel(level);
     }
     if (depth == 8) SetPalette(rd, search.palette);

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/core/d3d/d3dpipe.h"
 #include "engine/core/d3d/device.h"
 #include "engine/core/error.h"
 #include "engine/core/memory.h"
@@ -199,6 +200,7 @@ void TvD3DPublishFog(float fogStart, float farDistance) {
 }
 
 int32_t TvRenderStateSetD3D(int32_t state, intptr_t value) {
+    TvD3DIm3DFlushPending(); // gathered triangles are drawn with the states they were given
     IDirect3DDevice3* dev = CurrentDevice();
     if (!dev) return 0;
     TvD3DRenderStateCache& c = C();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/d3d/d3dpipe.h"
 #include "engine/core/d3d/device.h"
 #include "engine/core/error.h"
 
@@ -172,6 +173,7 @@ int32_t DrawIndexed(int32_t d3dType, TvIm2DVertex* vertices, int32_t count, uint
 // A line or triangle over chosen vertices: deferred with only those vertices.
 int32_t Single(int32_t d3dType, TvIm2DVertex* vertices, int32_t count, uint16_t* indices,
                int32_t n) {
+    TvD3DIm3DFlushPending();
     if (!Valid(vertices, count) || !IndicesInside(indices, n, count)) return 0;
     if (Deferring()) {
         TvIm2DVertex copy[3];
@@ -214,6 +216,7 @@ int32_t TvD3DIm2DTriangle(TvIm2DVertex* vertices, int32_t count, int32_t i1, int
 }
 
 int32_t TvD3DIm2DPrimitive(int32_t type, TvIm2DVertex* vertices, int32_t count) {
+    TvD3DIm3DFlushPending();
     int32_t d3dType = TvD3DPrimitiveType(type);
     if (!d3dType || !Valid(vertices, count)) return 0;
     if (count == 0) return 1;
@@ -229,6 +232,7 @@ int32_t TvD3DIm2DPrimitive(int32_t type, TvIm2DVertex* vertices, int32_t count) 
 
 int32_t TvD3DIm2DIndexedPrimitive(int32_t type, TvIm2DVertex* vertices, int32_t count,
                                   uint16_t* indices, int32_t indexCount) {
+    TvD3DIm3DFlushPending(); // does nothing when this draw is the flush itself
     int32_t d3dType = TvD3DPrimitiveType(type);
     if (!d3dType || !Valid(vertices, count)) return 0;
     if (indexCount < 0 || (indexCount > 0 && !indices) ||

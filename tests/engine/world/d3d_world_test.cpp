@@ -85,6 +85,10 @@ protected:
         TpMaterialDestroy(m);
         g->triangles[0] = {{0, 1, 2}, 0};
         g->triangles[1] = {{0, 2, 1}, 0};
+        Adopt(g);
+    }
+    // The atomic of a finished geometry, on a frame of its own.
+    void Adopt(TpGeometry* g) {
         TpGeometryUnlock(g);
         atomic_ = TpAtomicCreate();
         TpAtomicSetGeometry(atomic_, g, 0);
@@ -179,6 +183,35 @@ TEST_F(D3DWorldTest, VertexColoursComeFromPreLightAndMaterial) {
         atomic_ = nullptr;
         atomicFrame_ = nullptr;
     }
+}
+
+// A white group sharing its vertices with a coloured group drawn before it gives them back their
+// plain colour (a white and blue checker floor).
+TEST_F(D3DWorldTest, WhiteGroupSharingVerticesWithAColouredOneKeepsItsOwnColour) {
+    TpGeometry* g = TpGeometryCreate(3, 4, kTpGeometryPreLit);
+    const TvV3d v[3] = {{-1, -1, 10}, {1, -1, 10}, {0, 1, 10}};
+    std::copy(v, v + 3, TpGeometryGetMorphTarget(g, 0)->vertices);
+    const uint8_t pre[4] = {200, 100, 50, 255};
+    for (int i = 0; i < 3; i++)
+        std::copy(pre, pre + 4, TpGeometryGetPreLightColors(g) + 4 * i);
+    for (TpRGBA colour : {TpRGBA{0, 0, 255, 255}, TpRGBA{255, 255, 255, 255}}) {
+        TpMaterial* m = TpMaterialCreate();
+        TpMaterialSetColor(m, &colour);
+        TpMaterialListAppendMaterial(&g->materials, m);
+        TpMaterialDestroy(m);
+    }
+    // Each material's triangle in both windings, over the same three vertices.
+    g->triangles[0] = {{0, 1, 2}, 0};
+    g->triangles[1] = {{0, 2, 1}, 0};
+    g->triangles[2] = {{0, 1, 2}, 1};
+    g->triangles[3] = {{0, 2, 1}, 1};
+    Adopt(g);
+    Render();
+    ASSERT_EQ(g_triangles.size(), 2u);
+    const uint32_t expected[2] = {0xFF000032u, 0xFFC86432u}; // blue group, then white
+    for (int t = 0; t < 2; t++)
+        for (const TvIm2DVertex& vertex : g_triangles[size_t(t)])
+            EXPECT_EQ(vertex.colour, expected[t]) << "group " << t;
 }
 
 // Modulation colours replace the material's: each channel scales the vertex colour.
