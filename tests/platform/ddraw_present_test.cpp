@@ -107,8 +107,12 @@ void CheckPicture(const PresentCase& c, int ww, int wh, const std::function<Rgb(
         EXPECT_TRUE(Near(at(bx, by + bh / 4), {255, 255, 255}, 100)) << "left border";
     }
     // Outside the box: black.
-    if (bx > 0) EXPECT_TRUE(Near(at(bx - 1, wh / 2), {0, 0, 0}, 0)) << "left of the box";
-    if (by > 0) EXPECT_TRUE(Near(at(ww / 2, by - 1), {0, 0, 0}, 0)) << "above the box";
+    if (bx > 0) {
+        EXPECT_TRUE(Near(at(bx - 1, wh / 2), {0, 0, 0}, 0)) << "left of the box";
+    }
+    if (by > 0) {
+        EXPECT_TRUE(Near(at(ww / 2, by - 1), {0, 0, 0}, 0)) << "above the box";
+    }
 }
 
 class DDrawPresentModeTest : public DDrawPresentTest,
