@@ -3,4 +3,9 @@
 
 #include <cstdint>
 
+struct TvCamera;
+
+extern TvCamera* gMV2MainCamera;
+extern TvCamera* gMV2SubCamera;
+
 int32_t MV2GameMain();

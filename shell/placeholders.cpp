@@ -24,20 +24,8 @@ int32_t MV2GameMain() {
     return 0;
 }
 
-// Placeholder: no input devices are opened, so no joystick is reported.
-int32_t MV2OpenInputDevices(HINSTANCE) { return 0; }
-
-// Placeholder: nothing is open.
-void MV2CloseInputDevices() {}
-
-// Placeholder: every device slot is empty, so acquiring fails.
-int32_t MV2AcquireInputDevice(int32_t) { return 0; }
-
-// Placeholder: no joystick can be read.
-int32_t MV2ReadJoystick(int32_t, MV2JoystickState*) { return 0; }
-
-// Placeholder: the controls keep no input table yet.
-void MV2ClearInputTable() {}
+// Placeholder: the sound list is not built; interface sounds are not played.
+void MV2PlayInterfaceSound(int32_t) {}
 
 // Placeholder: the error screens are not built; the box is shown through the platform.
 int MV2ErrorBox(const char* text) { return MessageBoxA(nullptr, text, "Marovant Error !", MB_OK); }
@@ -64,13 +52,11 @@ void MV2SetCdVolume(int32_t percent) { g_cdVolume = Percent(percent); }
 int32_t MV2GetCdVolume() { return g_cdVolume; }
 
 // Placeholder: the game-state machine is not built; the game-state word is kept here.
-MV2GameStateWord gMV2GameState = {0, 0, 0};
+MV2GameStateWord gMV2GameState = {0, 0, 0, -1};
+MV2GameStateCompanion gMV2GameStateCompanion = {};
 
 // Placeholder: entering a mode only makes the requested mode current.
 void MV2SetGameMode() { gMV2GameState.current = gMV2GameState.requested; }
 
 // Placeholder: levels cannot be started before the object system exists.
 int32_t MV2StartLevel() { return 0; }
-
-// Placeholder: the frame timer is not built; no time passes.
-uint32_t MV2GetFrameMilliseconds() { return 0; }

@@ -1,4 +1,5 @@
 // Entry points of front-end modules not built yet, each doing the least its callers need.
+#include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
@@ -32,3 +33,42 @@ int32_t MV2GetSubtitles() {
 
 // Placeholder: the HUD font is not built; nothing is drawn.
 void MV2FontDrawTextAnchored(const char*, int32_t, int32_t, uint32_t, int32_t, int32_t) {}
+
+static float g_screenScaleX = 1.0f, g_screenScaleY = 1.0f;
+
+// Placeholder: the scale is only remembered until the 2-D drawing is built.
+void MV2SetScreenScale(int32_t width, int32_t height) {
+    g_screenScaleX = float(width) * 0.0015625f;
+    g_screenScaleY = float(height) * 0.0020833334f;
+}
+
+// Placeholder: the remembered scale (1.0 before a display request).
+void MV2GetScreenScale(float* x, float* y) {
+    *x = g_screenScaleX;
+    *y = g_screenScaleY;
+}
+
+// Placeholder: there is no sprite table yet; nothing is drawn.
+void MV2Draw2DSprite(const MV2SpriteRecord*, int32_t, int32_t) {}
+
+// Placeholder: there are no menus yet; none opens.
+int32_t MV2MenuOpenTop() {
+    return 0;
+}
+
+// Placeholder: there are no menus to take input.
+void MV2MenuHandleInput() {}
+
+// Placeholder: no menu is open, so none closes.
+void MV2MenuClose() {}
+
+// Placeholder: no menu is open, so none steps.
+void MV2MenuUpdate() {}
+
+// Placeholder: no game-over sequence runs.
+int32_t MV2GetGameOverState() {
+    return 0;
+}
+
+// Placeholder: there is no map yet.
+void MV2MapSetFreeScroll(int32_t) {}

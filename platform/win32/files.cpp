@@ -79,6 +79,17 @@ BOOL DeleteFileA(const char* path) {
     return Done(ok, ok ? 0 : ErrorFromErrno());
 }
 
+BOOL SetFileAttributesA(const char* path, DWORD attributes) {
+    if (!path) return Done(false, ERROR_INVALID_PARAMETER);
+    std::string name = PlatformResolvePath(path);
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0) return Done(false, ErrorFromErrno());
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? mode & ~mode_t(0222) : mode | S_IWUSR;
+    bool ok = chmod(name.c_str(), mode) == 0;
+    return Done(ok, ok ? 0 : ErrorFromErrno());
+}
+
 std::string PlatformTempFileName() {
     const char* dir = std::getenv("TMPDIR");
     std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/vkXXXXXX";

@@ -11,5 +11,9 @@ BOOL MoveFileA(const char* existingName, const char* newName);
 // Makes one folder (its parent must exist); the security attributes are ignored.
 BOOL CreateDirectoryA(const char* path, void* security);
 BOOL DeleteFileA(const char* path);
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+// Only the read-only attribute has an effect: it takes away or gives back the write bits.
+BOOL SetFileAttributesA(const char* path, DWORD attributes);
 // A name in the temporary folder that no file holds yet; empty when none can be made.
 std::string PlatformTempFileName();

@@ -285,6 +285,8 @@ struct PlatformMessageBoxRecord {
 // Message boxes shown so far, oldest first.
 const std::vector<PlatformMessageBoxRecord>& PlatformMessageBoxes();
 void PlatformClearMessageBoxes();
+// Headless boxes answer this button when they have it (0: the default button).
+void PlatformSetMessageBoxAnswer(int answer);
 // True when no display is there (offscreen or dummy video driver, or no video at all).
 bool PlatformIsHeadless();
 // Number of palettes realised so far.

@@ -1,0 +1,16 @@
+// 2-D drawing of the front end: the screen scale and HUD sprites.
+#pragma once
+
+#include <cstdint>
+
+struct MV2SpriteRecord {
+    float x, y;
+    int32_t sprite; // 0..319; others draw nothing
+    int32_t reserved;
+    float scaleX, scaleY;
+};
+
+// Sets the 2-D scale factors width x 0.0015625 and height x 0.0020833334.
+void MV2SetScreenScale(int32_t width, int32_t height);
+void MV2GetScreenScale(float* x, float* y);
+void MV2Draw2DSprite(const MV2SpriteRecord* record, int32_t colour0, int32_t colour1);

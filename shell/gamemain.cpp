@@ -1,0 +1,4 @@
+#include "shell/gamemain.h"
+
+TvCamera* gMV2MainCamera = nullptr;
+TvCamera* gMV2SubCamera = nullptr;
