@@ -396,22 +396,17 @@ int32_t MV2ControlsEventHandler(uint32_t event, intptr_t a, intptr_t b, int32_t 
     }
 }
 
-int32_t MV2ReadControlFile(const char* path) {
-    if (!EnsureLists()) return 0;
-    TvStream* s = TvStreamOpen(TV_STREAM_FILENAME, TV_STREAM_READ, path);
-    if (!s) return 0;
+int32_t MV2ReadControlStream(TvStream* s) {
+    if (!s || !EnsureLists()) return 0;
     uint32_t version = 0;
     if (!ReadU32(s, &version) || version != kMV2ControlsVersion) {
-        TvStreamClose(s, nullptr);
         MV2ErrorBox("Control File out of date");
         return 0;
     }
     // Read into new lists; a bad file leaves the bindings as they were.
     MV2ControlSection sections[kMV2ControlSections] = {};
     static float curves[kMV2ControlAxes][kMV2CurveSize];
-    bool ok = ReadBody(s, sections, curves);
-    TvStreamClose(s, nullptr);
-    if (!ok) {
+    if (!ReadBody(s, sections, curves)) {
         for (MV2ControlSection& section : sections)
             FreeBindingChain(section.first);
         return 0;
@@ -424,6 +419,14 @@ int32_t MV2ReadControlFile(const char* path) {
     }
     std::memcpy(c.curves, curves, sizeof curves);
     return 1;
+}
+
+int32_t MV2ReadControlFile(const char* path) {
+    TvStream* s = TvStreamOpen(TV_STREAM_FILENAME, TV_STREAM_READ, path);
+    if (!s) return 0;
+    int32_t result = MV2ReadControlStream(s);
+    TvStreamClose(s, nullptr);
+    return result;
 }
 
 int32_t MV2WriteControlFile(const char* path) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct TvFreeList;
+struct TvStream;
 
 inline constexpr uint32_t kMV2ControlsVersion = 0x10004;
 inline constexpr int32_t kMV2ControlSections = 18;
@@ -85,6 +86,8 @@ void MV2ShutdownControls();
 int32_t MV2ControlsEventHandler(uint32_t event, intptr_t a, intptr_t b, int32_t c);
 
 int32_t MV2ReadControlFile(const char* path);
+// The body of the reader, on an open stream (the caller closes it).
+int32_t MV2ReadControlStream(TvStream* stream);
 int32_t MV2WriteControlFile(const char* path);
 // Disables every input until it is released and `time` (a ms clock value) has passed.
 void MV2ResetControls(uint32_t time);
