@@ -2,3 +2,4 @@
 
 TvCamera* gMV2MainCamera = nullptr;
 TvCamera* gMV2SubCamera = nullptr;
+MV2MainLoop gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0};

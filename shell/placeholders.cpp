@@ -9,6 +9,7 @@
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/input.h"
+#include "shell/soundcalls.h"
 #include "shell/voices.h"
 #include "shell/window.h"
 
@@ -27,8 +28,6 @@ int32_t MV2GameMain() {
 // Placeholder: the sound list is not built; interface sounds are not played.
 void MV2PlayInterfaceSound(int32_t) {}
 
-// Placeholder: the error screens are not built; the box is shown through the platform.
-int MV2ErrorBox(const char* text) { return MessageBoxA(nullptr, text, "Marovant Error !", MB_OK); }
 
 static int32_t g_sfxVolume = 100, g_speechVolume = 75, g_cdVolume = 100;
 static int32_t Percent(int32_t value) { return value < 0 ? 0 : value > 100 ? 100 : value; }
@@ -60,3 +59,45 @@ void MV2SetGameMode() { gMV2GameState.current = gMV2GameState.requested; }
 
 // Placeholder: levels cannot be started before the object system exists.
 int32_t MV2StartLevel() { return 0; }
+
+// Placeholder: the sound list is not built; starting sound succeeds with sound off.
+int32_t MV2StartSounds(int32_t, int32_t) { return 1; }
+
+// Placeholder: no list is loaded, so there is nothing to load.
+int32_t MV2LoadSounds() { return 1; }
+
+// Placeholder: nothing was started.
+void MV2ShutdownSounds() {}
+
+// Placeholder: there are no channels to reset.
+void MV2ResetSounds() {}
+
+// Placeholder: sound is off.
+int32_t MV2RequestSoundPause(int32_t) { return 0; }
+
+// Placeholder: there are no voices to update.
+void MV2UpdateSounds() {}
+
+// Placeholder: no speech plays.
+void MV2StopSpeech() {}
+
+// Placeholder: no speech plays.
+void MV2PauseSpeech() {}
+
+// Placeholder: no speech plays.
+void MV2ResumeSpeech() {}
+
+// Placeholder: the music queue is not built; nothing plays.
+void MV2ResetMusic() {}
+
+// Placeholder: the music queue is not built; nothing starts.
+int32_t MV2StartMusic() { return 0; }
+
+// Placeholder: no music plays.
+void MV2PauseMusic() {}
+
+// Placeholder: no music plays.
+void MV2ResumeMusic() {}
+
+// Placeholder: no music plays.
+void MV2MusicStop() {}

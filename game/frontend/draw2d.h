@@ -14,3 +14,9 @@ struct MV2SpriteRecord {
 void MV2SetScreenScale(int32_t width, int32_t height);
 void MV2GetScreenScale(float* x, float* y);
 void MV2Draw2DSprite(const MV2SpriteRecord* record, int32_t colour0, int32_t colour1);
+
+// A filled 2-D rectangle at a depth, in the current 2-D colour.
+void MV2Draw2DRectAtDepth(float x0, float y0, float x1, float y1, float depth, float rhw,
+                          int32_t gradient);
+// Sets the colour of the 2-D quad.
+void MV2Set2DColour(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha);

@@ -5,3 +5,6 @@
 
 void MV2SetSubtitles(int32_t setting);
 int32_t MV2GetSubtitles();
+
+// Resumes the sound of a paused movie.
+void MV2MovieResumeSound();

@@ -72,3 +72,20 @@ int32_t MV2GetGameOverState() {
 
 // Placeholder: there is no map yet.
 void MV2MapSetFreeScroll(int32_t) {}
+
+// Placeholder: the small HUD font is drawn by the front end; until then its table is empty.
+const MV2FontGlyph gMV2SmallFontGlyphs[kMV2SmallFontGlyphs] = {};
+
+// Placeholder: the text drawing is not built; nothing is drawn and no height used.
+int32_t MV2DrawTextWrapped(uint32_t, int32_t, int32_t, int32_t, float, int32_t) {
+    return 0;
+}
+
+// Placeholder: the 2-D drawing is not built; nothing is drawn.
+void MV2Draw2DRectAtDepth(float, float, float, float, float, float, int32_t) {}
+
+// Placeholder: the 2-D colour is not kept yet.
+void MV2Set2DColour(uint8_t, uint8_t, uint8_t, uint8_t) {}
+
+// Placeholder: no movie plays, so no sound resumes.
+void MV2MovieResumeSound() {}
