@@ -26,6 +26,7 @@ void Setup() {
     done = true;
     TvEngineInit(nullptr);
     std::memset(gMV2Controls.enabled, 1, sizeof gMV2Controls.enabled);
+    gMV2Controls.disabledCount = 0;
     for (int32_t a = 0; a < kMV2Actions; ++a) {
         // Actions whose handlers act (screen dumps, menus, commands) never hold.
         bool holds = !(a == 14 || a == 40 || a == 41 || a == 50 || (a >= 42 && a <= 47) || a == 52);

@@ -197,7 +197,7 @@ bool WriteBody(TvStream* s, uint32_t numSections) {
 // The state of an input code now: keys from the key-state table, the rest as the event
 // handler keeps them.
 int32_t InputState(int32_t code) {
-    if (code < 256) return MV2TestKeyState(uint32_t(code), MV2_KEY_HELD);
+    if (code < 256) return gMV2KeyStates[code] & MV2_KEY_HELD;
     return gMV2Controls.state[code];
 }
 
@@ -321,6 +321,7 @@ void MV2InitialiseControls() {
         c.sections[i].id = i;
     SetCurvesToOne(c.curves);
     std::memset(c.enabled, 1, sizeof c.enabled);
+    c.disabledCount = 0;
     HKL layout = GetKeyboardLayout(0);
     c.layout = LayoutForLanguage(uint16_t(uintptr_t(layout) & 0xFFFF));
     MV2PlatformRequest(172, 0, 0, c.layout);
@@ -450,6 +451,7 @@ int32_t MV2WriteControlFile(const char* path) {
 void MV2ResetControls(uint32_t time) {
     MV2Controls& c = gMV2Controls;
     std::memset(c.enabled, 0, sizeof c.enabled);
+    c.disabledCount = kMV2InputCodes;
     std::memset(c.actions, 0, sizeof c.actions);
     c.enableTime = time;
 }
@@ -489,12 +491,15 @@ void MV2ProcessControls(int32_t section) {
             }
         }
     }
-    bool timePassed = TimePassed(c.enableTime);
-    for (int32_t code = 0; code < kMV2InputCodes; ++code) {
-        if (!c.enabled[code] && timePassed && !c.edge[code] && !InputState(code))
-            c.enabled[code] = 1;
-        c.edge[code] = 0;
+    if (c.disabledCount > 0 && TimePassed(c.enableTime)) {
+        for (int32_t code = 0; code < kMV2InputCodes; ++code) {
+            if (!c.enabled[code] && !c.edge[code] && !InputState(code)) {
+                c.enabled[code] = 1;
+                --c.disabledCount;
+            }
+        }
     }
+    std::memset(c.edge, 0, sizeof c.edge);
     std::memset(c.axisActive, 0, sizeof c.axisActive);
     if (c.consoleFlag) return;
     if (section < 0 || section >= kMV2ControlSections) {

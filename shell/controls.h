@@ -67,6 +67,7 @@ struct MV2Controls {
     uint8_t axisActive[kMV2ControlAxes];
     float curves[kMV2ControlAxes][kMV2CurveSize];
     uint32_t enableTime; // ms clock value before which disabled inputs stay disabled
+    int32_t disabledCount; // inputs not enabled yet; the enabling pass runs only while > 0
     int32_t layout;
     TvFreeList* bindingList;
     TvFreeList* itemList;

@@ -27,6 +27,7 @@ protected:
         MV2ClearBindings();
         MV2ClearInputTable();
         std::memset(gMV2Controls.enabled, 1, sizeof gMV2Controls.enabled);
+        gMV2Controls.disabledCount = 0;
         std::memset(gMV2Controls.actions, 0, sizeof gMV2Controls.actions);
         for (auto& curve : gMV2Controls.curves)
             for (float& v : curve)
