@@ -2,7 +2,14 @@
 
 #include "game/frontend/menus.h"
 #include "platform/winmm/winmm.h"
+#include "game/effects/effects.h"
+#include "game/missions/missions.h"
+#include "game/multiplayer/multiplayer.h"
+#include "shell/errors.h"
 #include "shell/gameinit.h"
+#include "shell/gamestate.h"
+#include "shell/savegame.h"
+#include "shell/soundcalls.h"
 
 #include <cmath>
 
@@ -51,4 +58,53 @@ int32_t MV2UpdateFrameTimer(int32_t modeChanged) {
 
 uint32_t MV2GetFrameMilliseconds() {
     return uint32_t(gMV2FrameTimer.milliseconds);
+}
+
+void MV2UpdateGameFrame() {
+    MV2UpdateGameOver();
+    if (gMV2Messages.showing && gMV2Messages.current == kMV2FatalSlot) return;
+    MV2UpdateSounds();
+    bool menu = MV2MenuGetCurrentInstance() != nullptr;
+    if (menu && gMV2GameType != 4 && gMV2GameType != 3) {
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    }
+    MV2RefreshArcJitter();
+    switch (gMV2GameState.current) {
+    case 7:
+    case 12: MV2UpdateCutScene(); break;
+    case 13: break;
+    case 8:
+    case 11:
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    case 9:
+        ++gMV2FrameTimer.updateCounter;
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    case 10:
+        MV2UpdateInterfaceScreens();
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    case 17:
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    default:
+        if (gMV2Paused) {
+            MV2MenuUpdate();
+            MV2UpdateSaveClock();
+            return;
+        }
+        ++gMV2FrameTimer.updateCounter;
+        MV2NetUpdate();
+        break;
+    }
+    MV2UpdateHudMessages();
+    MV2MenuUpdate();
+    MV2UpdateSaveClock();
 }

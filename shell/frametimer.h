@@ -20,3 +20,6 @@ int32_t MV2UpdateFrameTimer(int32_t modeChanged);
 // Sets the frame clock and the previous frame clock to now.
 void MV2ResetFrameClocks();
 uint32_t MV2GetFrameMilliseconds();
+
+// The per-frame update, by game mode.
+void MV2UpdateGameFrame();

@@ -28,3 +28,38 @@ inline void MV2RequestModeAndSequence(int8_t mode, int8_t sequence) {
 
 // Leaves the current mode and enters the requested one.
 void MV2SetGameMode();
+
+struct TvRaster;
+struct TvTexture;
+struct MV2Object;
+
+// A mission-designated craft.
+struct MV2MissionCraft {
+    MV2Object* object;
+    uint32_t handle;
+    int32_t state;
+};
+
+struct MV2GameStateMachine {
+    int32_t passes;        // since the sequence state last changed
+    uint32_t startTime;    // of sequence state 0
+    int32_t initPending;   // the game-system initialisation has not run yet
+    TvRaster* background;  // picture of the current sequence state
+    TvTexture* oil;        // held while in mode 9
+    float savedFarClip;
+    int32_t savedWorldCaustics, savedAtomicCaustics;
+    int32_t consoleReturn, cameraReturn;
+    uint32_t pendingCutScene, pendingCutSceneScript; // 0: none
+    MV2MissionCraft craft[2];
+};
+extern MV2GameStateMachine gMV2StateMachine;
+
+// Text of the prompt of sequence state 6.
+inline constexpr uint32_t kMV2PromptTextId = 2000;
+
+void MV2ShowTitleScreen();
+void MV2UpdateGameState();
+MV2Object* MV2GetMissionObjectA();
+MV2Object* MV2GetMissionObjectB();
+void MV2SetMissionObjectAState(int32_t state);
+void MV2SetMissionObjectBState(int32_t state);

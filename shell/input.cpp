@@ -125,7 +125,8 @@ int32_t MV2OpenInputDevices(HINSTANCE instance) {
     for (int32_t slot = 0; slot < gMV2Input.count; ++slot)
         MV2AcquireInputDevice(slot);
     if (gMV2Input.count > 1 && gMV2Input.devices[1]) {
-        DIDEVCAPS caps = {sizeof caps};
+        DIDEVCAPS caps = {};
+        caps.dwSize = sizeof caps;
         if (gMV2Input.devices[1]->GetCapabilities(&caps) >= 0 &&
             (caps.dwFlags & DIDC_FORCEFEEDBACK)) {
             MV2SendJoystickForceFeedback(1, DISFFC_RESET);

@@ -13,17 +13,6 @@
 #include "shell/voices.h"
 #include "shell/window.h"
 
-// Placeholder: the engine is not started yet; start-up reports success.
-int32_t MV2EngineStart(HWND, void*) { return 1; }
-
-// Placeholder: nothing was started, so nothing stops.
-void MV2EngineStop() {}
-
-// Placeholder: the main loop only pumps window messages until the quit message is seen.
-int32_t MV2GameMain() {
-    while (MV2PumpMessages()) Sleep(1);
-    return 0;
-}
 
 // Placeholder: the sound list is not built; interface sounds are not played.
 void MV2PlayInterfaceSound(int32_t) {}
@@ -50,15 +39,6 @@ void MV2SetCdVolume(int32_t percent) { g_cdVolume = Percent(percent); }
 // Placeholder: the remembered music volume.
 int32_t MV2GetCdVolume() { return g_cdVolume; }
 
-// Placeholder: the game-state machine is not built; the game-state word is kept here.
-MV2GameStateWord gMV2GameState = {0, 0, 0, -1};
-MV2GameStateCompanion gMV2GameStateCompanion = {};
-
-// Placeholder: entering a mode only makes the requested mode current.
-void MV2SetGameMode() { gMV2GameState.current = gMV2GameState.requested; }
-
-// Placeholder: levels cannot be started before the object system exists.
-int32_t MV2StartLevel() { return 0; }
 
 // Placeholder: the sound list is not built; starting sound succeeds with sound off.
 int32_t MV2StartSounds(int32_t, int32_t) { return 1; }

@@ -20,3 +20,5 @@ void MV2Draw2DRectAtDepth(float x0, float y0, float x1, float y1, float depth, f
                           int32_t gradient);
 // Sets the colour of the 2-D quad.
 void MV2Set2DColour(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha);
+// Sets the 2-D render states; given a raster, draws it over the main camera's frame buffer.
+void MV2DrawBackgroundRaster(struct TvRaster* raster);

@@ -24,3 +24,17 @@ void MV2MenuUpdate();
 int32_t MV2GetGameOverState();
 // Switches the map's free scroll on or off.
 void MV2MapSetFreeScroll(int32_t on);
+// The game-over sequence, the console, the interface screens, the save screen and the HUD
+// messages, as the game-state machine drives them.
+void MV2UpdateGameOver();
+void MV2EnterConsoleMode();
+void MV2LeaveConsoleMode();
+void MV2EnterInterfaceScreens();
+void MV2LeaveInterfaceScreens();
+void MV2CloseSaveScreen();
+void MV2MapClose();
+void MV2ResetHudMessages();
+void MV2UpdateHudMessages();
+// Draws the menus.
+void MV2MenuRender();
+void MV2UpdateInterfaceScreens();

@@ -89,3 +89,56 @@ void MV2Set2DColour(uint8_t, uint8_t, uint8_t, uint8_t) {}
 
 // Placeholder: no movie plays, so no sound resumes.
 void MV2MovieResumeSound() {}
+
+// Placeholder: no game-over sequence runs.
+void MV2UpdateGameOver() {}
+
+// Placeholder: the console is not built.
+void MV2EnterConsoleMode() {}
+
+// Placeholder: the console is not built.
+void MV2LeaveConsoleMode() {}
+
+// Placeholder: the interface screens are not built.
+void MV2EnterInterfaceScreens() {}
+
+// Placeholder: the interface screens are not built.
+void MV2LeaveInterfaceScreens() {}
+
+// Placeholder: the save screen is not built.
+void MV2CloseSaveScreen() {}
+
+// Placeholder: the map is not built, so it is never open.
+void MV2MapClose() {}
+
+// Placeholder: there is no message ring yet.
+void MV2ResetHudMessages() {}
+
+// Placeholder: there is no message ring yet.
+void MV2UpdateHudMessages() {}
+
+// Placeholder: the 2-D drawing is not built; the background is not drawn.
+void MV2DrawBackgroundRaster(TvRaster*) {}
+
+// Placeholder: there are no menus to draw.
+void MV2MenuRender() {}
+
+// Placeholder: movies are not built; a movie ends at once.
+void MV2PlayMovie(const char*) {}
+
+// Placeholder: movies are not built; the folder is not kept.
+void MV2MovieSetFolder(const char*) {}
+
+// Placeholder: movies are not built.
+void MV2SetMovieRect() {}
+
+// Placeholder: movies are not built; the module starts empty.
+int32_t MV2MovieStartup() {
+    return 1;
+}
+
+// Placeholder: the briefing texts need no preparation yet.
+void MV2InitialiseBriefingTexts() {}
+
+// Placeholder: the interface screens are not built.
+void MV2UpdateInterfaceScreens() {}

@@ -273,6 +273,11 @@ HMODULE GetModuleHandleA(const char* name);
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
 HKL GetKeyboardLayout(DWORD threadId);
 BOOL GetVersionExA(OSVERSIONINFOA* info);
+using LCID = DWORD;
+LCID GetUserDefaultLCID();
+// The program's command line as the process entry set it.
+const char* GetCommandLineA();
+void PlatformSetCommandLine(const char* text);
 
 // ---- Test seams and services of the layer itself ----
 

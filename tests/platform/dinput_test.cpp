@@ -99,7 +99,8 @@ TEST_F(JoystickTest, UnpluggedJoystickReportsInputLostAndCannotBeAcquired) {
     EXPECT_EQ(device->Poll(), DIERR_INPUTLOST);
     EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_INPUTLOST);
     EXPECT_EQ(device->Acquire(), DIERR_INPUTLOST);
-    DIDEVCAPS caps = {sizeof caps};
+    DIDEVCAPS caps = {};
+    caps.dwSize = sizeof caps;
     EXPECT_EQ(device->GetCapabilities(&caps), DI_OK);
     EXPECT_EQ(caps.dwFlags & DIDC_ATTACHED, 0u);
 }
@@ -116,7 +117,8 @@ TEST_F(JoystickTest, ExclusiveAcquisitionAndForceFeedbackCommands) {
     second->Release();
 
     // A virtual joystick has no haptic device.
-    DIDEVCAPS caps = {sizeof caps};
+    DIDEVCAPS caps = {};
+    caps.dwSize = sizeof caps;
     ASSERT_EQ(device->GetCapabilities(&caps), DI_OK);
     EXPECT_EQ(caps.dwFlags & DIDC_FORCEFEEDBACK, 0u);
     EXPECT_EQ(caps.dwButtons, 32u);
