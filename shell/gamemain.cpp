@@ -149,6 +149,22 @@ void MV2ParseCommandLine(const char* commandLine) {
     }
 }
 
+bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
+    if (TvFrame* frame = camera->object.frame) {
+        TvMatrix* m = TvFrameGetMatrix(frame);
+        *m = {};
+        m->right.x = m->up.y = m->at.z = 1.0f;
+        m->flags = 0x20003;
+        TvV3d zero = {0, 0, 0};
+        TvFrameTranslate(frame, &zero, 1);
+    }
+    const TvV2d whole = {1.0f, 1.0f};
+    TvCameraSetViewWindow(camera, &whole);
+    TvRGBA black = {0, 0, 0, 0};
+    TvCameraClear(camera, &black, 3);
+    return TvCameraBeginUpdate(camera) != nullptr;
+}
+
 TvRaster* MV2LoadScreenPicture(const char* name) {
     std::string saved = TvImageGetPath() ? TvImageGetPath() : "";
     TvImageSetPath(".\\texture\\");
@@ -166,19 +182,7 @@ TvRaster* MV2LoadScreenPicture(const char* name) {
 void MV2DrawScreenPicture(TvRaster* raster) {
     TvCamera* camera = gMV2MainCamera;
     if (!camera) return;
-    if (TvFrame* frame = camera->object.frame) {
-        TvMatrix* m = TvFrameGetMatrix(frame);
-        *m = {};
-        m->right.x = m->up.y = m->at.z = 1.0f;
-        m->flags = 0x20003;
-        TvV3d zero = {0, 0, 0};
-        TvFrameTranslate(frame, &zero, 1);
-    }
-    const TvV2d whole = {1.0f, 1.0f};
-    TvCameraSetViewWindow(camera, &whole);
-    TvRGBA black = {0, 0, 0, 0};
-    TvCameraClear(camera, &black, 3);
-    if (TvCameraBeginUpdate(camera)) {
+    if (MV2BeginWholeScreenUpdate(camera)) {
         MV2DrawBackgroundRaster(raster);
         TvCameraEndUpdate(camera);
     }
@@ -205,6 +209,18 @@ TvTexture* MV2ReadTexture(const char* name, const char* maskName) {
     return texture;
 }
 
+namespace {
+// Attaches the rasters and the frame and sets the view window and clip planes of a camera.
+void SetUpCamera(TvCamera* camera, TvRaster* raster, TvRaster* depth, TvFrame* frame) {
+    TvCameraSetRaster(camera, raster);
+    TvCameraSetZRaster(camera, depth);
+    TvCameraSetViewWindow(camera, &kGameWindow);
+    TvCameraSetFrame(camera, frame);
+    TvCameraSetNearClipPlane(camera, 0.1f);
+    TvCameraSetFarClipPlane(camera, kMV2FarClipDistance);
+}
+} // namespace
+
 TvCamera* MV2CreateMainCamera() {
     TvFrame* frame = TvFrameCreate();
     TvCamera* camera = TvCameraCreate();
@@ -216,12 +232,7 @@ TvCamera* MV2CreateMainCamera() {
         if (frame) TvFrameDestroy(frame);
         return nullptr;
     }
-    TvCameraSetRaster(camera, raster);
-    TvCameraSetZRaster(camera, depth);
-    TvCameraSetViewWindow(camera, &kGameWindow);
-    TvCameraSetFrame(camera, frame);
-    TvCameraSetNearClipPlane(camera, 0.1f);
-    TvCameraSetFarClipPlane(camera, kMV2FarClipDistance);
+    SetUpCamera(camera, raster, depth, frame);
     return camera;
 }
 
@@ -240,12 +251,7 @@ TvCamera* MV2CreateSubCamera() {
     TvRect rect = {0, 0, mainRaster->width / 4, mainRaster->height / 4};
     TvRasterSubRaster(raster, mainRaster, &rect);
     TvRasterSubRaster(depth, mainDepth, &rect);
-    TvCameraSetRaster(camera, raster);
-    TvCameraSetZRaster(camera, depth);
-    TvCameraSetViewWindow(camera, &kGameWindow);
-    TvCameraSetFrame(camera, frame);
-    TvCameraSetNearClipPlane(camera, 0.1f);
-    TvCameraSetFarClipPlane(camera, kMV2FarClipDistance);
+    SetUpCamera(camera, raster, depth, frame);
     return camera;
 }
 

@@ -47,6 +47,8 @@ TvCamera* MV2CreateSubCamera();
 TvTexture* MV2ReadTexture(const char* name, const char* maskName);
 TvRaster* MV2LoadScreenPicture(const char* name);
 void MV2DrawScreenPicture(TvRaster* raster);
+// Identity frame, view window 1 by 1, cleared to black; true when the update began.
+bool MV2BeginWholeScreenUpdate(TvCamera* camera);
 MV2PassResult MV2FrontEndPass();
 MV2PassResult MV2InGamePass();
 // One showing step of the closing picture; false once it is over.

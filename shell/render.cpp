@@ -22,7 +22,6 @@ MV2RenderState gMV2Render = {0.0f, 0, 1.0f, 0};
 namespace {
 
 const TvV2d kGameWindow = {0.55f, 0.55f};
-const TvV2d kPictureWindow = {1.0f, 1.0f};
 
 void Show() {
     if (gMV2MainCamera) {
@@ -35,19 +34,7 @@ void Show() {
 // The background picture over the whole frame; false when no update could begin.
 bool BeginPictureFrame() {
     TvCamera* camera = gMV2MainCamera;
-    if (!camera) return false;
-    if (TvFrame* frame = camera->object.frame) {
-        TvMatrix* m = TvFrameGetMatrix(frame);
-        *m = {};
-        m->right.x = m->up.y = m->at.z = 1.0f;
-        m->flags = 0x20003;
-        TvV3d zero = {0, 0, 0};
-        TvFrameTranslate(frame, &zero, 1);
-    }
-    TvCameraSetViewWindow(camera, &kPictureWindow);
-    TvRGBA black = {0, 0, 0, 0};
-    TvCameraClear(camera, &black, 3);
-    if (!TvCameraBeginUpdate(camera)) return false;
+    if (!camera || !MV2BeginWholeScreenUpdate(camera)) return false;
     TvRenderStateSet(16, 1);
     TvRenderStateSet(12, 1);
     TvRenderStateSet(16, 0);

@@ -32,6 +32,8 @@ pid_t Start(const std::string& errFile, const std::string& folder = std::string(
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
+    // The program keeps its two engine cameras to the end; their leak is a known one.
+    setenv("LSAN_OPTIONS", "suppressions=" MAROVANT_LSAN_SUPP ":print_suppressions=0", 1);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, MAROVANT_EXE, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -126,7 +128,8 @@ TEST(Program, CrashedHolderDoesNotBlockTheNextStart) {
 
     pid_t next = Start(err, data);
     ASSERT_GT(next, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Time to reach its main loop (and its signal handling) on a loaded machine.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
     EXPECT_EQ(waitpid(next, nullptr, WNOHANG), 0) << ReadFile(err);
     kill(next, SIGINT);
     EXPECT_EQ(WaitFor(next, 20), 0) << ReadFile(err);
