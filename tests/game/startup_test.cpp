@@ -8,6 +8,7 @@
 #include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
+#include "shell/window.h"
 #include "tests/support/null_device.h"
 
 #include <gtest/gtest.h>
@@ -251,6 +252,33 @@ TEST(FarClip, OneKeepsTheDerivedValuesFinite) {
     EXPECT_EQ(gMV2FarClip.minusOneSquared, 0.0f);
     MV2StoreFarClip(30.0f);
     EXPECT_FLOAT_EQ(gMV2FarClip.inverseMinusOne, 1.0f / 29.0f);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ClosingPicture, AKeyInTheFirstSevenSecondsEndsItNotInTheLastThree) {
+    PlatformUseManualClock(true, 50000);
+    gMV2Window.quitSeen = 0;
+    struct Case {
+        uint32_t keyAt; // ms after the start; 0: no key
+        uint32_t endsAt;
+    } cases[] = {{1000, 1000}, {6900, 6900}, {7500, 10000}, {0, 10000}};
+    for (const Case& c : cases) {
+        uint32_t start = timeGetTime(), end = start + 10000, key = 0;
+        gMV2Window.lastKey = 0;
+        uint32_t at = 0;
+        while (MV2ClosingPicturePass(nullptr, end, &key)) {
+            PlatformAdvanceClock(100);
+            at = timeGetTime() - start;
+            if (c.keyAt && at == c.keyAt) gMV2Window.lastKey = 0x1C;
+            ASSERT_LE(at, 10100u);
+        }
+        EXPECT_EQ(timeGetTime() - start, c.endsAt) << c.keyAt;
+    }
+    gMV2Window.lastKey = 0;
+    PlatformUseManualClock(false);
 }
 
 } // namespace
