@@ -456,6 +456,10 @@ void MV2ResetControls(uint32_t time) {
     c.enableTime = time;
 }
 
+void MV2ResetControlsSoon() {
+    MV2ResetControls(timeGetTime() + kMV2ControlsHoldOffMs);
+}
+
 void MV2ProcessControls(int32_t section) {
     MV2Controls& c = gMV2Controls;
     std::memset(c.actions, 0, sizeof c.actions);

@@ -92,6 +92,8 @@ int32_t MV2ReadControlStream(TvStream* stream);
 int32_t MV2WriteControlFile(const char* path);
 // Disables every input until it is released and `time` (a ms clock value) has passed.
 void MV2ResetControls(uint32_t time);
+// Resets the controls with the usual hold-off from now.
+void MV2ResetControlsSoon();
 void MV2ProcessControls(int32_t section);
 MV2ControlBinding* MV2FindBinding(MV2ControlSection* section, int32_t action);
 MV2ControlBinding* MV2FindNextBinding(MV2ControlBinding* binding, int32_t action);

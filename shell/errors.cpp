@@ -74,10 +74,6 @@ void PauseForMessage(int32_t slot) {
     m.pausedGame = 1;
 }
 
-void ResetControlsSoon() {
-    MV2ResetControls(timeGetTime() + kMV2ControlsHoldOffMs);
-}
-
 void MakeCurrent(int32_t slot) {
     MV2MessageScreen& m = gMV2Messages;
     m.current = slot;
@@ -95,7 +91,7 @@ void TurnOn(int32_t slot, int32_t pause) {
     set.current = set.initial;
     PauseForMessage(slot);
     m.shownText = 0;
-    if (kMV2MessageSlotTable[slot].reset) ResetControlsSoon();
+    if (kMV2MessageSlotTable[slot].reset) MV2ResetControlsSoon();
     m.showing = 1;
     m.redraw = 1;
 }
@@ -211,7 +207,7 @@ void MV2CloseMessage() {
     if (slot > 0 && slot < kMV2MessageSlots) {
         m.on[slot] = 0;
         m.pauseFlag[slot] = 0;
-        if (kMV2MessageSlotTable[slot].reset) ResetControlsSoon();
+        if (kMV2MessageSlotTable[slot].reset) MV2ResetControlsSoon();
     }
     for (int32_t s = kMV2FatalSlot - 1; s > 0; --s) {
         if (m.on[s]) {

@@ -33,10 +33,6 @@ constexpr int32_t kScriptEventLeaveMode = 4;
 constexpr int32_t kScriptEventConsole = 7;
 constexpr int32_t kScriptEventTitle = 16;
 
-void ResetControlsSoon() {
-    MV2ResetControls(timeGetTime() + kMV2ControlsHoldOffMs);
-}
-
 // The actions of leaving mode 9, the console.
 void LeaveConsole(int32_t requested) {
     MV2GameStateMachine& s = gMV2StateMachine;
@@ -68,16 +64,16 @@ bool Leave(int32_t current, int32_t requested) {
         gMV2Settings.worldCaustics = s.savedWorldCaustics;
         gMV2Settings.atomicCaustics = s.savedAtomicCaustics;
         MV2ResetSounds();
-        ResetControlsSoon();
+        MV2ResetControlsSoon();
         return true;
     case 9:
-        ResetControlsSoon();
+        MV2ResetControlsSoon();
         if (requested != 10) LeaveConsole(requested);
         return true;
     case 10: {
         int32_t cameraReturn = s.cameraReturn;
         MV2LeaveInterfaceScreens();
-        ResetControlsSoon();
+        MV2ResetControlsSoon();
         if (requested != 9) LeaveConsole(requested);
         return cameraReturn != 0;
     }
@@ -87,9 +83,9 @@ bool Leave(int32_t current, int32_t requested) {
     case 13: return requested == 9;
     case 17:
         MV2CloseSaveScreen();
-        ResetControlsSoon();
+        MV2ResetControlsSoon();
         return true;
-    default: ResetControlsSoon(); return true;
+    default: MV2ResetControlsSoon(); return true;
     }
 }
 
@@ -199,13 +195,13 @@ void MV2ShowTitleScreen() {
         s.background = nullptr;
     }
     switch (requested) {
-    case 5: ResetControlsSoon(); break;
+    case 5: MV2ResetControlsSoon(); break;
     case 6:
         MV2ResetSounds();
         MV2ResetMusic();
-        ResetControlsSoon();
+        MV2ResetControlsSoon();
         break;
-    case 7: ResetControlsSoon(); break;
+    case 7: MV2ResetControlsSoon(); break;
     default: break;
     }
     if (requested == 0 || requested == 5 || requested == 6 || requested == 7) {

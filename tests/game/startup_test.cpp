@@ -8,6 +8,7 @@
 #include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
+#include "shell/render.h"
 #include "shell/window.h"
 #include "tests/support/null_device.h"
 
@@ -279,6 +280,22 @@ TEST(ClosingPicture, AKeyInTheFirstSevenSecondsEndsItNotInTheLastThree) {
     }
     gMV2Window.lastKey = 0;
     PlatformUseManualClock(false);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SceneLight, BrightnessBetweenFloorAndSurfaceWithinItsBounds) {
+    struct Case {
+        float height, floor, surface, day, expected;
+    } cases[] = {
+        {50, 0, 100, 1.0f, 0.5f}, {100, 0, 100, 0.5f, 0.5f}, {0, 0, 100, 1.0f, 0.2f},
+        {300, 0, 100, 1.0f, 1.0f}, {7, 5, 5, 1.0f, 1.0f}, // a surface on the floor: full
+    };
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(MV2SceneBrightness(c.height, c.floor, c.surface, c.day), c.expected)
+            << c.height << " " << c.floor << " " << c.surface;
 }
 
 } // namespace
