@@ -1,7 +1,30 @@
-// Game-system initialisation and level start.
+// Game-system initialisation, level start, shut-down order, pause and the far clip.
 #pragma once
 
 #include <cstdint>
 
+// 0 after initialisation, 2 one-player level, 3 hosted and 4 joined multiplayer level.
+extern int32_t gMV2GameType;
+extern int32_t gMV2GameInitialised;
+extern int32_t gMV2Paused;
+extern uint32_t gMV2PauseTime;
+
+struct MV2FarClip {
+    float distance;
+    float inverse;            // 1 / distance
+    float minusOne;           // distance - 1
+    float inverseMinusOne;    // 1 / (distance - 1), 0 when that is 0
+    float minusOneSquared;    // (distance - 1) squared
+};
+extern MV2FarClip gMV2FarClip;
+
+int32_t MV2InitialiseGame();
+void MV2ShutdownGame();
+void MV2ClearLevelState();
+int32_t MV2ResetLevel(int32_t ignored);
 // Starts the level of the selected mission with the player craft; 1 or 0.
 int32_t MV2StartLevel();
+void MV2PauseGame(int32_t paused);
+void MV2SetFarClip(float distance);
+// The far clip and its derived values without the camera and scenery refresh.
+void MV2StoreFarClip(float distance);

@@ -249,9 +249,13 @@ int32_t MV2LoadGame(int32_t slot) {
         return 0;
     }
     std::memcpy(gMV2Save.currentName, r.name, kMV2SaveNameSize);
+    // Mode 8, requested then current; a pending sequence change completes first.
     gMV2GameState.requested = kGameModeLoadedGame;
     MV2SetGameMode();
+    gMV2GameState.current = kGameModeLoadedGame;
+    MV2ShowTitleScreen();
     gMV2GameState.sequence = kSequenceGameRunning;
+    gMV2GameStateCompanion.requestedSequence = kSequenceGameRunning;
     MV2MissionSelect(r.missionRow);
     MV2SetLevelSwitchState(r.levelSwitches);
     std::memcpy(MV2GetMissionStateBlock(), r.missionState, kMV2MissionStateSize);

@@ -270,6 +270,14 @@ int32_t MV2PlaySound(int32_t slot, int32_t, int32_t loop) {
     return chosen;
 }
 
+void MV2PlayInterfaceSound(MV2SoundId id) {
+    const int32_t slot = MV2GetSoundSlot(id);
+    const int32_t channel = MV2PlaySound(slot, 0, 0);
+    if (channel <= 0) return;
+    MV2SetSoundParams(slot, channel, 0, 1.0f, 0.0f);
+    MV2UpdateSounds();
+}
+
 void MV2StopSound(int32_t slot, int32_t channel) {
     if (!g_sounds.on) return;
     MV2SoundChannel* c = ChannelOf(slot, channel);

@@ -51,6 +51,9 @@ int32_t MV2LoadSounds();
 int32_t MV2LoadSoundSample(const char* file, uint32_t channels, uint32_t priority);
 int32_t MV2PlaySound(int32_t slot, int32_t ignored, int32_t loop);
 void MV2StopSound(int32_t slot, int32_t channel);
+// Plays a sound id at full volume, centred, at its own rate, on a free channel, and runs the
+// voice manager.
+void MV2PlayInterfaceSound(MV2SoundId id);
 void MV2AttachSoundSource(int32_t slot, int32_t channel, const TvV3d* position);
 int32_t MV2IsSoundAttachedTo(int32_t slot, int32_t channel, const TvV3d* position);
 void MV2SetSoundParams(int32_t slot, int32_t channel, uint32_t rate, float volume, float pan);

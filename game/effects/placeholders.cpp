@@ -1,4 +1,5 @@
 // Entry points of effect modules not built yet, each doing the least its callers need.
+#include "game/effects/effects.h"
 #include "game/effects/shadows.h"
 
 static int32_t g_shadows = 1;
@@ -12,3 +13,85 @@ void MV2SetShadows(int32_t mode) {
 int32_t MV2GetShadows() {
     return g_shadows;
 }
+
+// Placeholder: there are no electric arcs yet.
+void MV2RefreshArcJitter() {}
+
+// Placeholder: there are no screen cracks yet.
+void MV2ClearScreenCracks() {}
+
+// Placeholder: there is no letterbox yet.
+void MV2ShowLetterbox(int32_t) {}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialisePlanktum() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseStars() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseBubbles() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseFireBalls() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseSmoke() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseTracers() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseSonicDistortions() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseSfx() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseExplosions() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseSparks() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseSunMoonBeams() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseSunRays() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseScorches() {
+    return 1;
+}
+
+// Placeholder: the effect module is not built; it starts with nothing to show.
+int32_t MV2InitialiseGravel() {
+    return 1;
+}
+
+// Placeholder: nothing was started.
+void MV2ShutdownEffects() {}

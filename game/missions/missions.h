@@ -23,3 +23,14 @@ int32_t MV2GetMissionRankValue(int32_t row);
 int32_t MV2GetMissionCompletion(int32_t row);
 void MV2GetScript41State(MV2Script41State* out);
 void MV2SetScript41State(const MV2Script41State* state);
+
+// Script events: `MV2NotifyScripts` raises an event with a parameter; mission rows can be
+// added to or removed from the list of an event.
+void MV2NotifyScripts(int32_t event, intptr_t parameter);
+void MV2AddScriptEventRow(int32_t event, int32_t row);
+void MV2RemoveScriptEventRow(int32_t event, int32_t row);
+// Cut-scenes: 1 when the record started.
+int32_t MV2StartCutScene(uint32_t recordId, uint32_t scriptId);
+void MV2EndCutScene();
+void MV2UpdateCutScene();
+void MV2SetScreenFade(int32_t fade);

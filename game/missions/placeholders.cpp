@@ -35,3 +35,26 @@ void MV2GetScript41State(MV2Script41State* out) {
 
 // Placeholder: script 41 is not built; the state is dropped.
 void MV2SetScript41State(const MV2Script41State*) {}
+
+// Placeholder: no scripts run, so no script hears the event.
+void MV2NotifyScripts(int32_t, intptr_t) {}
+
+// Placeholder: there are no script event lists yet.
+void MV2AddScriptEventRow(int32_t, int32_t) {}
+
+// Placeholder: there are no script event lists yet.
+void MV2RemoveScriptEventRow(int32_t, int32_t) {}
+
+// Placeholder: cut-scenes are not built; none starts.
+int32_t MV2StartCutScene(uint32_t, uint32_t) {
+    return 0;
+}
+
+// Placeholder: no cut-scene runs.
+void MV2EndCutScene() {}
+
+// Placeholder: no cut-scene runs.
+void MV2UpdateCutScene() {}
+
+// Placeholder: the screen fade is not built.
+void MV2SetScreenFade(int32_t) {}

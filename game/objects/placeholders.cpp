@@ -4,6 +4,7 @@
 #include "game/objects/levelswitch.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
+#include "game/objects/world.h"
 
 static int32_t g_worldCaustics = 0;
 static int32_t g_atomicCaustics = 0;
@@ -76,3 +77,89 @@ int32_t MV2UpdateObjectSounds() {
 
 // Placeholder: objects carry no looped sounds yet; there is nothing to release.
 void MV2StopAllObjectSounds() {}
+// Placeholder: there are no objects yet.
+void MV2DestroyAllObjects() {}
+
+// Placeholder: the object system is not built; it starts empty.
+int32_t MV2InitialiseObjects() {
+    return 1;
+}
+
+// Placeholder: nothing to shut down.
+void MV2ShutdownObjects() {}
+
+// Placeholder: there are no level records' objects.
+void MV2DestroyLevelRecordObjects(uint32_t) {}
+
+// Placeholder: there are no level records' objects.
+void MV2RespawnLevelRecordObjects(uint32_t) {}
+
+// Placeholder: there are no objects to find.
+MV2Object* MV2FindObjectByScriptId(uint32_t) {
+    return nullptr;
+}
+
+// Placeholder: no object lives.
+int32_t MV2IsObjectAlive(const MV2Object*, uint32_t) {
+    return 0;
+}
+
+// Placeholder: no handles are given out.
+uint32_t MV2GetObjectHandle(const MV2Object*) {
+    return 0;
+}
+
+// Placeholder: there are no message handlers.
+intptr_t MV2SendObjectMessage(MV2Object*, int32_t, intptr_t) {
+    return 0;
+}
+
+// Placeholder: level loading is not built; no level loads.
+int32_t MV2LoadLevel(uint32_t, int32_t) {
+    return 0;
+}
+
+// Placeholder: no level is loaded; id 0.
+uint32_t MV2GetCurrentLevelId() {
+    return 0;
+}
+
+// Placeholder: the level switches are only kept as bytes.
+void MV2ClearLevelSwitches() {
+    for (uint8_t& b : g_levelSwitches)
+        b = 0;
+}
+
+// Placeholder: there is no day clock yet.
+void MV2ResetDayClock() {}
+
+// Placeholder: there are no mission timers yet.
+void MV2RecreateMissionTimers() {}
+
+// Placeholder: there is no player craft to move.
+void MV2MovePlayerToStart(uint32_t) {}
+
+// Placeholder: the plug-in is not built; it attaches nothing and reports success.
+int32_t TpCustonLightPluginAttach() {
+    return 1;
+}
+
+// Placeholder: the plug-in is not built; it attaches nothing and reports success.
+int32_t TpAtomicCollDataPluginAttach() {
+    return 1;
+}
+
+// Placeholder: the plug-in is not built; it attaches nothing and reports success.
+int32_t TpAtomicDataPluginAttach() {
+    return 1;
+}
+
+// Placeholder: the plug-in is not built; it attaches nothing and reports success.
+int32_t TpClumpDataPluginAttach() {
+    return 1;
+}
+
+// Placeholder: the plug-in is not built; it attaches nothing and reports success.
+int32_t TpFrameTagPluginAttach() {
+    return 1;
+}

@@ -42,3 +42,9 @@ void MV2GetPlayerLoadout(MV2PlayerLoadout* out) {
 
 // Placeholder: without a craft there is nothing to equip.
 void MV2SetPlayerLoadout(const MV2PlayerLoadout*) {}
+
+// Placeholder: without craft there is nothing to take control of.
+void MV2TakeControlOfCraft() {}
+
+// Placeholder: the command system is not built; the command is dropped.
+void MV2ExecuteCommand(int32_t) {}

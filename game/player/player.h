@@ -45,3 +45,8 @@ void MV2GetPlayerLoadout(MV2PlayerLoadout* out);
 // Removes every weapon and tool of the player craft and adds the given ones (each weapon by
 // slot and mount, then its ammunition word), then sets the current weapon slot and tool.
 void MV2SetPlayerLoadout(const MV2PlayerLoadout* loadout);
+
+// Hands control back to the player's own craft when another one is controlled.
+void MV2TakeControlOfCraft();
+// Carries out a command of the command table.
+void MV2ExecuteCommand(int32_t command);

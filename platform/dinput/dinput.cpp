@@ -13,6 +13,7 @@
 
 const DIDATAFORMAT c_dfDIKeyboard = {256, 1};
 const DIDATAFORMAT c_dfDIMouse = {sizeof(DIMOUSESTATE), 2};
+const DIDATAFORMAT c_dfDIJoystick = {sizeof(DIJOYSTATE), 4};
 const DIDATAFORMAT c_dfDIJoystick2 = {sizeof(DIJOYSTATE2), 3};
 
 const GUID GUID_SysKeyboard = {
@@ -45,6 +46,9 @@ struct Event {
 bool g_createFails = false;
 uint8_t g_heldKeys[256];
 std::vector<int> g_virtualJoysticks;
+bool g_ffSeam = false;
+HRESULT g_ffResult = DI_OK;
+std::vector<DWORD> g_ffCommands;
 
 void SignalEvent(HANDLE handle) {
     if (handle) static_cast<Event*>(handle)->set = true;
@@ -84,6 +88,7 @@ public:
         if (--count_ > 0) return count_;
         g_devices.erase(std::find(g_devices.begin(), g_devices.end(), this));
         if (g_devices.empty()) SDL_DelEventWatch(EventWatch, nullptr);
+        if (haptic_) SDL_HapticClose(haptic_);
         if (joystick_) SDL_JoystickClose(joystick_);
         delete this;
         return 0;
@@ -142,7 +147,15 @@ public:
 
     HRESULT Acquire() override {
         if (!format_) return DIERR_INVALIDPARAM;
+        // An unplugged joystick cannot be acquired again.
+        if (joystick_ && !SDL_JoystickGetAttached(joystick_)) return DIERR_INPUTLOST;
         if (acquired_ && !lost_) return S_FALSE;
+        if (exclusive_ && joystick_) {
+            for (Device* other : g_devices)
+                if (other != this && other->exclusive_ && other->acquired_ && other->joystick_ &&
+                    SDL_JoystickInstanceID(other->joystick_) == SDL_JoystickInstanceID(joystick_))
+                    return DIERR_OTHERAPPHASPRIO;
+        }
         acquired_ = true;
         lost_ = false;
         queue_.clear();
@@ -162,8 +175,12 @@ public:
             KeyboardState(static_cast<uint8_t*>(data));
         else if (type_ == kMouseType)
             MouseState(static_cast<DIMOUSESTATE*>(data));
-        else
-            JoystickState(static_cast<DIJOYSTATE2*>(data));
+        else {
+            // The standard state is the first 80 bytes of the extended one.
+            DIJOYSTATE2 full = {};
+            JoystickState(&full);
+            std::memcpy(data, &full, std::min<size_t>(size, sizeof full));
+        }
         return DI_OK;
     }
 
@@ -196,6 +213,8 @@ public:
         bool excl = flags & DISCL_EXCLUSIVE, nonexcl = flags & DISCL_NONEXCLUSIVE;
         bool fg = flags & DISCL_FOREGROUND, bg = flags & DISCL_BACKGROUND;
         if (excl == nonexcl || fg == bg) return DIERR_INVALIDPARAM;
+        if (acquired_) return DIERR_ACQUIRED;
+        exclusive_ = excl;
         return DI_OK;
     }
     HRESULT Poll() override {
@@ -203,6 +222,47 @@ public:
         if (!joystick_) return DI_NOEFFECT;
         SDL_JoystickUpdate();
         return DI_OK;
+    }
+    HRESULT GetCapabilities(DIDEVCAPS* caps) override {
+        if (!caps || caps->dwSize != sizeof(DIDEVCAPS)) return DIERR_INVALIDPARAM;
+        DWORD size = caps->dwSize;
+        *caps = {};
+        caps->dwSize = size;
+        caps->dwDevType = type_;
+        caps->dwFlags = DIDC_ATTACHED;
+        if (joystick_) {
+            if (!SDL_JoystickGetAttached(joystick_)) caps->dwFlags = 0;
+            if (g_ffSeam || SDL_JoystickIsHaptic(joystick_) == 1)
+                caps->dwFlags |= DIDC_FORCEFEEDBACK;
+            caps->dwAxes = static_cast<DWORD>(std::max(SDL_JoystickNumAxes(joystick_), 0));
+            caps->dwButtons = static_cast<DWORD>(std::max(SDL_JoystickNumButtons(joystick_), 0));
+            caps->dwPOVs = static_cast<DWORD>(std::max(SDL_JoystickNumHats(joystick_), 0));
+        }
+        return DI_OK;
+    }
+    HRESULT SendForceFeedbackCommand(DWORD flags) override {
+        if (!joystick_) return DIERR_UNSUPPORTED;
+        if (HRESULT res = ReadCheck(); res < 0) return res == DIERR_NOTACQUIRED
+                                                            ? DIERR_NOTEXCLUSIVEACQUIRED
+                                                            : res;
+        if (!exclusive_) return DIERR_NOTEXCLUSIVEACQUIRED;
+        constexpr DWORD known = DISFFC_RESET | DISFFC_STOPALL | DISFFC_PAUSE | DISFFC_CONTINUE |
+                                DISFFC_SETACTUATORSON | DISFFC_SETACTUATORSOFF;
+        if (!flags || (flags & ~known)) return DIERR_INVALIDPARAM;
+        if (g_ffSeam) {
+            g_ffCommands.push_back(flags);
+            return g_ffResult;
+        }
+        if (!haptic_ && SDL_JoystickIsHaptic(joystick_) == 1)
+            haptic_ = SDL_HapticOpenFromJoystick(joystick_);
+        if (!haptic_) return DIERR_UNSUPPORTED;
+        bool ok = true;
+        if (flags & (DISFFC_RESET | DISFFC_STOPALL)) ok = SDL_HapticStopAll(haptic_) == 0 && ok;
+        if (flags & (DISFFC_PAUSE | DISFFC_SETACTUATORSOFF))
+            ok = SDL_HapticPause(haptic_) == 0 && ok;
+        if (flags & (DISFFC_CONTINUE | DISFFC_SETACTUATORSON))
+            ok = SDL_HapticUnpause(haptic_) == 0 && ok;
+        return ok ? DI_OK : DIERR_GENERIC;
     }
 
     DWORD Type() const { return type_; }
@@ -241,7 +301,9 @@ public:
     }
 
 private:
-    HRESULT ReadCheck() const {
+    HRESULT ReadCheck() {
+        // A joystick that went away loses its acquisition, as on the old platform.
+        if (acquired_ && joystick_ && !SDL_JoystickGetAttached(joystick_)) lost_ = true;
         if (lost_) return DIERR_INPUTLOST;
         if (!acquired_) return DIERR_NOTACQUIRED;
         return DI_OK;
@@ -329,6 +391,8 @@ private:
     ULONG count_ = 1;
     DWORD type_;
     SDL_Joystick* joystick_;
+    SDL_Haptic* haptic_ = nullptr;
+    bool exclusive_ = false;
     const DIDATAFORMAT* format_ = nullptr;
     bool acquired_ = false;
     bool lost_ = false;
@@ -508,4 +572,22 @@ bool DInputTestSetJoystick(int index, int axis, int16_t value, int button, bool 
     ok = SDL_JoystickSetVirtualButton(joystick, button, pressed ? 1 : 0) == 0 && ok;
     SDL_JoystickUpdate();
     return ok;
+}
+
+bool DInputTestSetJoystickHat(int index, int hat, uint8_t value) {
+    SDL_Joystick* joystick = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+    if (!joystick) return false;
+    bool ok = SDL_JoystickSetVirtualHat(joystick, hat, value) == 0;
+    SDL_JoystickUpdate();
+    return ok;
+}
+
+void DInputTestSetForceFeedback(bool on, HRESULT result) {
+    g_ffSeam = on;
+    g_ffResult = result;
+    g_ffCommands.clear();
+}
+
+const std::vector<DWORD>& DInputTestForceFeedbackCommands() {
+    return g_ffCommands;
 }

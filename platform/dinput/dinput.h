@@ -10,6 +10,7 @@
 #include "platform/win32/win32.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr HRESULT DI_OK = 0;
 constexpr HRESULT DI_NOEFFECT = 1;
@@ -24,6 +25,21 @@ constexpr HRESULT DIERR_NOTBUFFERED = static_cast<HRESULT>(0x80040207u);
 constexpr HRESULT DIERR_ACQUIRED = static_cast<HRESULT>(0x800700AAu);
 constexpr HRESULT DIERR_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 constexpr HRESULT DIERR_GENERIC = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT DIERR_OTHERAPPHASPRIO = static_cast<HRESULT>(0x80070005u);
+constexpr HRESULT DIERR_NOTEXCLUSIVEACQUIRED = static_cast<HRESULT>(0x80040205u);
+constexpr HRESULT DIERR_NOTINITIALIZED = static_cast<HRESULT>(0x80070015u);
+constexpr HRESULT DIERR_BETADIRECTINPUTVERSION = static_cast<HRESULT>(0x80070481u);
+constexpr HRESULT DIERR_OLDDIRECTINPUTVERSION = static_cast<HRESULT>(0x8007047Eu);
+
+// Force-feedback commands and the capability flag that offers them.
+constexpr DWORD DISFFC_RESET = 0x01;
+constexpr DWORD DISFFC_STOPALL = 0x02;
+constexpr DWORD DISFFC_PAUSE = 0x04;
+constexpr DWORD DISFFC_CONTINUE = 0x08;
+constexpr DWORD DISFFC_SETACTUATORSON = 0x10;
+constexpr DWORD DISFFC_SETACTUATORSOFF = 0x20;
+constexpr DWORD DIDC_ATTACHED = 0x01;
+constexpr DWORD DIDC_FORCEFEEDBACK = 0x100;
 
 constexpr DWORD DIRECTINPUT_VERSION_500 = 0x500;
 
@@ -79,6 +95,29 @@ struct DIMOUSESTATE {
 };
 static_assert(sizeof(DIMOUSESTATE) == 16);
 
+// The standard joystick state: 80 bytes, the start of the extended one.
+struct DIJOYSTATE {
+    LONG lX, lY, lZ, lRx, lRy, lRz;
+    LONG rglSlider[2];
+    DWORD rgdwPOV[4];
+    uint8_t rgbButtons[32];
+};
+static_assert(sizeof(DIJOYSTATE) == 80);
+
+struct DIDEVCAPS {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwDevType;
+    DWORD dwAxes;
+    DWORD dwButtons;
+    DWORD dwPOVs;
+    DWORD dwFFSamplePeriod;
+    DWORD dwFFMinTimeResolution;
+    DWORD dwFirmwareRevision;
+    DWORD dwHardwareRevision;
+    DWORD dwFFDriverVersion;
+};
+
 struct DIJOYSTATE2 {
     LONG lX, lY, lZ, lRx, lRy, lRz;
     LONG rglSlider[2];
@@ -116,6 +155,7 @@ struct DIDATAFORMAT {
 };
 extern const DIDATAFORMAT c_dfDIKeyboard;
 extern const DIDATAFORMAT c_dfDIMouse;
+extern const DIDATAFORMAT c_dfDIJoystick;
 extern const DIDATAFORMAT c_dfDIJoystick2;
 
 extern const GUID GUID_SysKeyboard;
@@ -140,6 +180,9 @@ public:
     virtual HRESULT SetEventNotification(HANDLE event) = 0;
     virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
     virtual HRESULT Poll() = 0;
+    virtual HRESULT GetCapabilities(DIDEVCAPS* caps) = 0;
+    // Needs the device acquired exclusively; DIERR_UNSUPPORTED without force feedback.
+    virtual HRESULT SendForceFeedbackCommand(DWORD flags) = 0;
 
 protected:
     ~IDirectInputDevice2A() = default;
@@ -182,3 +225,9 @@ void DInputTestHoldKey(uint8_t scan, bool held);
 int DInputTestAttachJoystick(int axes, int buttons, int hats);
 void DInputTestDetachJoysticks();
 bool DInputTestSetJoystick(int index, int axis, int16_t value, int button, bool pressed);
+// Sets one hat (SDL_HAT_* bits) of the virtual joystick of that index.
+bool DInputTestSetJoystickHat(int index, int hat, uint8_t value);
+// Test seam for force feedback: while set, every joystick reports force feedback and each
+// command answers `result` (after the acquisition checks); the commands sent are recorded.
+void DInputTestSetForceFeedback(bool on, HRESULT result = DI_OK);
+const std::vector<DWORD>& DInputTestForceFeedbackCommands();

@@ -123,6 +123,17 @@ BOOL DeleteFileA(const char* path) {
     return Done(ok, ok ? 0 : ErrorFromErrno());
 }
 
+BOOL SetFileAttributesA(const char* path, DWORD attributes) {
+    if (!path) return Done(false, ERROR_INVALID_PARAMETER);
+    std::string name = PlatformResolvePath(path);
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0) return Done(false, ErrorFromErrno());
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? mode & ~mode_t(0222) : mode | S_IWUSR;
+    bool ok = chmod(name.c_str(), mode) == 0;
+    return Done(ok, ok ? 0 : ErrorFromErrno());
+}
+
 FILE* PlatformCreateTempFile(const char* folder, std::string* name) {
     std::string prefix = folder && *folder ? PlatformResolvePath(folder) : std::string();
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';

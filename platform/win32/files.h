@@ -17,3 +17,7 @@ BOOL DeleteFileA(const char* path);
 // null or empty), exclusively and without following links. Returns it open for reading and
 // writing and stores its name; null when none can be made.
 FILE* PlatformCreateTempFile(const char* folder, std::string* name);
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+// Only the read-only attribute has an effect: it takes away or gives back the write bits.
+BOOL SetFileAttributesA(const char* path, DWORD attributes);

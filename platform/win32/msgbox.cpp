@@ -12,6 +12,7 @@
 
 namespace {
 std::vector<PlatformMessageBoxRecord> g_boxes;
+int g_answer = 0;
 
 struct Button {
     int id;
@@ -74,6 +75,8 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     const char* c = caption ? caption : "Error";
 
     if (PlatformIsHeadless()) {
+        for (const Button& b : buttons)
+            if (b.id == g_answer) result = g_answer;
         fprintf(stderr, "%s: %s\n", c, t);
         fflush(stderr);
     } else {
@@ -112,3 +115,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
 
 const std::vector<PlatformMessageBoxRecord>& PlatformMessageBoxes() { return g_boxes; }
 void PlatformClearMessageBoxes() { g_boxes.clear(); }
+
+void PlatformSetMessageBoxAnswer(int answer) {
+    g_answer = answer;
+}

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 struct PlatformGdiObject {
     int kind;
@@ -71,6 +72,22 @@ DWORD GetModuleFileNameA(HMODULE, char* buffer, DWORD size) {
 HKL GetKeyboardLayout(DWORD) {
     WORD lang = LanguageFromLocale();
     return static_cast<HKL>(lang) | (static_cast<HKL>(lang) << 16);
+}
+
+namespace {
+std::string g_commandLine;
+}
+
+void PlatformSetCommandLine(const char* text) {
+    g_commandLine = text ? text : "";
+}
+
+const char* GetCommandLineA() {
+    return g_commandLine.c_str();
+}
+
+LCID GetUserDefaultLCID() {
+    return LanguageFromLocale();
 }
 
 // The layer stands in for the platform family the game was made for, so no start-up warning

@@ -275,6 +275,11 @@ HMODULE GetModuleHandleA(const char* name);
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
 HKL GetKeyboardLayout(DWORD threadId);
 BOOL GetVersionExA(OSVERSIONINFOA* info);
+using LCID = DWORD;
+LCID GetUserDefaultLCID();
+// The program's command line as the process entry set it.
+const char* GetCommandLineA();
+void PlatformSetCommandLine(const char* text);
 
 // ---- Test seams and services of the layer itself ----
 
@@ -287,6 +292,8 @@ struct PlatformMessageBoxRecord {
 // Message boxes shown so far, oldest first.
 const std::vector<PlatformMessageBoxRecord>& PlatformMessageBoxes();
 void PlatformClearMessageBoxes();
+// Headless boxes answer this button when they have it (0: the default button).
+void PlatformSetMessageBoxAnswer(int answer);
 // True when no display is there (offscreen or dummy video driver, or no video at all).
 bool PlatformIsHeadless();
 // Number of palettes realised so far.

@@ -1,6 +1,8 @@
 // Starts the game executable headless, as a user would.
 #include <gtest/gtest.h>
 
+#include "tools/sampledata/sampledata.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -21,14 +23,17 @@ extern char** environ;
 namespace {
 namespace fs = std::filesystem;
 
-// Starts the program with standard error sent to `errFile`.
-pid_t Start(const std::string& errFile) {
+// Starts the program with standard error sent to `errFile`, in `folder` when one is given.
+pid_t Start(const std::string& errFile, const std::string& folder = std::string()) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
+    // The program keeps its two engine cameras to the end; their leak is a known one.
+    setenv("LSAN_OPTIONS", "suppressions=" MAROVANT_LSAN_SUPP ":print_suppressions=0", 1);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, MAROVANT_EXE, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -82,6 +87,8 @@ TEST(Program, SecondCopyIsRefusedAndFirstEndsOnTerminate) {
     const char* config = getenv("XDG_CONFIG_HOME");
     std::string savedConfig = config ? config : "";
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    std::string data = (dir / "data").string();
+    ASSERT_TRUE(SampleDataWrite(data));
     // A runtime folder that cannot hold the lock moves it to the settings folder.
     struct Case {
         fs::path runtime, lock;
@@ -94,12 +101,12 @@ TEST(Program, SecondCopyIsRefusedAndFirstEndsOnTerminate) {
         setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
         std::string err1 = (dir / "first.err").string(), err2 = (dir / "second.err").string();
 
-        pid_t first = Start(err1);
+        pid_t first = Start(err1, data);
         ASSERT_GT(first, 0);
         // The first copy holds the single-instance lock before it handles signals.
         ASSERT_TRUE(WaitUntilCatching(first, SIGTERM, 30)) << ReadFile(err1);
         EXPECT_TRUE(fs::is_regular_file(c.lock));
-        pid_t p = Start(err2);
+        pid_t p = Start(err2, data);
         ASSERT_GT(p, 0);
         int secondCode = WaitFor(p, 20);
         std::string second = ReadFile(err2);
@@ -119,20 +126,45 @@ TEST(Program, SecondCopyIsRefusedAndFirstEndsOnTerminate) {
     fs::remove_all(dir);
 }
 
+// The game started on a generated sample folder, with its settings in a temporary folder,
+// runs its start-up sequence and ends with 0 on SIGTERM without any box.
+TEST(Program, RunsOnTheSampleFolderAndEndsOnTerminate) {
+    char tmpl[] = "/tmp/marovant-run-XXXXXX";
+    fs::path dir = mkdtemp(tmpl);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ASSERT_TRUE(SampleDataWrite((dir / "data").string()));
+    std::string err = (dir / "run.err").string();
+    pid_t pid = Start(err, (dir / "data").string());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitUntilCatching(pid, SIGTERM, 30)) << ReadFile(err);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << ReadFile(err);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitFor(pid, 20), 0) << ReadFile(err);
+    std::string text = ReadFile(err);
+    EXPECT_EQ(text.find("Marovant Error"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Ohhh crikey"), std::string::npos) << text;
+    fs::remove_all(dir);
+}
+
 TEST(Program, CrashedHolderDoesNotBlockTheNextStart) {
     char tmpl[] = "/tmp/marovant-run-XXXXXX";
     fs::path dir = mkdtemp(tmpl);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     std::string err = (dir / "run.err").string();
+    std::string data = (dir / "data").string();
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ASSERT_TRUE(SampleDataWrite(data));
     // Each copy holds the lock before it starts handling signals, so waiting for that tells
     // when it runs, however slow the start.
-    pid_t first = Start(err);
+    pid_t first = Start(err, data);
     ASSERT_GT(first, 0);
     EXPECT_TRUE(WaitUntilCatching(first, SIGINT, 30)) << ReadFile(err);
     kill(first, SIGKILL);
     waitpid(first, nullptr, 0);
 
-    pid_t next = Start(err);
+    pid_t next = Start(err, data);
     ASSERT_GT(next, 0);
     ASSERT_TRUE(WaitUntilCatching(next, SIGINT, 30)) << ReadFile(err);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -259,7 +259,7 @@ TEST_F(SaveGameTest, LoadChecksTheRecordBeforeStartingTheLevel) {
     // game is in mode 8 with the sequence state of a running game by then. A craft type that
     // no record has is no reason to refuse: selecting it falls back to the first record.
     for (int32_t subType : {67, 68}) {
-        gMV2GameState = {7, 7, 0, 7};
+        gMV2GameState = {7, 0, 7, 7};
         PlatformClearMessageBoxes();
         MV2SaveRecord r = SampleRecord();
         r.subType = subType;

@@ -1,0 +1,25 @@
+// Visual effects as the shell drives them.
+#pragma once
+
+#include <cstdint>
+
+void MV2RefreshArcJitter();
+void MV2ClearScreenCracks();
+void MV2ShowLetterbox(int32_t on);
+
+// Start and end of the effect modules; each start returns 1, or 0 when it failed.
+int32_t MV2InitialisePlanktum();
+int32_t MV2InitialiseStars();
+int32_t MV2InitialiseBubbles();
+int32_t MV2InitialiseFireBalls();
+int32_t MV2InitialiseSmoke();
+int32_t MV2InitialiseTracers();
+int32_t MV2InitialiseSonicDistortions();
+int32_t MV2InitialiseSfx();
+int32_t MV2InitialiseExplosions();
+int32_t MV2InitialiseSparks();
+int32_t MV2InitialiseSunMoonBeams();
+int32_t MV2InitialiseSunRays();
+int32_t MV2InitialiseScorches();
+int32_t MV2InitialiseGravel();
+void MV2ShutdownEffects(); // every effect module, in the game's shut-down order

@@ -1,0 +1,112 @@
+#include "shell/frametimer.h"
+
+#include "game/frontend/menus.h"
+#include "platform/winmm/winmm.h"
+#include "game/effects/effects.h"
+#include "game/missions/missions.h"
+#include "game/multiplayer/multiplayer.h"
+#include "shell/errors.h"
+#include "shell/gameinit.h"
+#include "shell/gamestate.h"
+#include "shell/savegame.h"
+#include "shell/cdaudio.h"
+#include "shell/sounds.h"
+#include "shell/voices.h"
+
+#include <cmath>
+
+MV2FrameTimer gMV2FrameTimer = {0, 0, 0, 1.0f, 0.0f, 1.0f / 30.0f, 33, 0};
+
+namespace {
+constexpr float kSecondsPerTick = 0.033333335f;
+constexpr float kMaxStep = 0.1f; // ticks the value may move per frame
+constexpr float kMaxTicks = 4.0f;
+} // namespace
+
+void MV2ResetFrameClocks() {
+    gMV2FrameTimer.frameClock = gMV2FrameTimer.previousClock = timeGetTime();
+}
+
+int32_t MV2UpdateFrameTimer(int32_t modeChanged) {
+    MV2FrameTimer& t = gMV2FrameTimer;
+    uint32_t now = timeGetTime();
+    if (modeChanged) t.frameClock = t.previousClock = now;
+    // Time stands still in menus, except in game type 4; the ticks keep their value.
+    if (MV2MenuGetCurrentInstance() && gMV2GameType != 4) {
+        t.previousClock = t.frameClock;
+        t.frameClock = now;
+        t.milliseconds = 0;
+        return 0;
+    }
+    uint32_t elapsed = now - t.lastTime;
+    t.previousClock = t.frameClock;
+    t.frameClock = now;
+    t.lastTime = now;
+
+    float measured = float(elapsed) * 0.001f * 30.0f;
+    float d = measured - t.lastTicks;
+    float value;
+    if (std::fabs(d) <= kMaxStep)
+        value = measured;
+    else
+        value = d > 0.0f ? t.ticks + kMaxStep : t.ticks - kMaxStep;
+    if (value > kMaxTicks) value = kMaxTicks;
+    t.lastTicks = value;
+    t.ticks = value;
+    t.seconds = value * kSecondsPerTick;
+    t.milliseconds = int32_t(t.seconds * 1000.0f);
+    return t.milliseconds;
+}
+
+uint32_t MV2GetFrameMilliseconds() {
+    return uint32_t(gMV2FrameTimer.milliseconds);
+}
+
+void MV2UpdateGameFrame() {
+    MV2UpdateGameOver();
+    if (gMV2Messages.showing && gMV2Messages.current == kMV2FatalSlot) return;
+    MV2UpdateSounds();
+    bool menu = MV2MenuGetCurrentInstance() != nullptr;
+    if (menu && gMV2GameType != 4 && gMV2GameType != 3) {
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    }
+    MV2RefreshArcJitter();
+    switch (gMV2GameState.current) {
+    case 7:
+    case 12: MV2UpdateCutScene(); break;
+    case 13: break;
+    case 8:
+    case 11:
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    case 9:
+        ++gMV2FrameTimer.updateCounter;
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    case 10:
+        MV2UpdateInterfaceScreens();
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    case 17:
+        MV2MenuUpdate();
+        MV2UpdateSaveClock();
+        return;
+    default:
+        if (gMV2Paused) {
+            MV2MenuUpdate();
+            MV2UpdateSaveClock();
+            return;
+        }
+        ++gMV2FrameTimer.updateCounter;
+        MV2NetUpdate();
+        break;
+    }
+    MV2UpdateHudMessages();
+    MV2MenuUpdate();
+    MV2UpdateSaveClock();
+}

@@ -1,0 +1,233 @@
+#include "shell/gameinit.h"
+
+#include "engine/core/camera.h"
+#include "engine/core/memory.h"
+#include "game/creatures/creatures.h"
+#include "game/effects/effects.h"
+#include "game/frontend/menus.h"
+#include "game/missions/missions.h"
+#include "game/multiplayer/multiplayer.h"
+#include "game/objects/world.h"
+#include "game/player/player.h"
+#include "platform/win32/machine.h"
+#include "platform/win32/win32.h"
+#include "platform/winmm/winmm.h"
+#include "shell/controls.h"
+#include "shell/errors.h"
+#include "shell/events.h"
+#include "game/frontend/menus.h"
+#include "game/frontend/movies.h"
+#include "shell/frametimer.h"
+#include "shell/gamemain.h"
+#include "shell/gamestate.h"
+#include "shell/pack.h"
+#include "shell/render.h"
+#include "shell/resfile.h"
+#include "shell/settings.h"
+#include "shell/cdaudio.h"
+#include "shell/sounds.h"
+#include "shell/voices.h"
+
+#include <cstdio>
+
+int32_t gMV2GameType = 0;
+int32_t gMV2GameInitialised = 0;
+int32_t gMV2Paused = 0;
+uint32_t gMV2PauseTime = 0;
+MV2FarClip gMV2FarClip = {30.0f, 1.0f / 30.0f, 29.0f, 1.0f / 29.0f, 29.0f * 29.0f};
+
+namespace {
+
+struct InitStep {
+    int32_t (*run)();
+    const char* failure; // null: 0 is returned without a box
+};
+
+int32_t OpenMenuResource() {
+    char name[64];
+    if (MV2LanguageFolderIndex != 0 && MV2LoadMenuResourceFile(MV2MenuResourceFileName(name, sizeof name)))
+        return 1;
+    return MV2LoadMenuResourceFile(".\\data\\menu.mv2");
+}
+
+int32_t CreateLanguage() {
+    return MV2CreateLanguage(GetUserDefaultLCID());
+}
+
+int32_t ObjectsAndBodies() {
+    return MV2InitialiseObjects();
+}
+
+int32_t NetworkClient() {
+    if (!MV2NetCreateClient()) return 0;
+    MV2NetLoadIcons();
+    return 1;
+}
+
+int32_t Succeed() {
+    return 1;
+}
+
+// Steps 1 and 3 to 21 of the initialisation; step 2 has no result.
+const InitStep kFirstSteps[] = {
+    {MV2InitialisePlanktum, "Could not initialise planktum"},
+    {MV2InitialiseStars, "Could not initialise stars"},
+    {OpenMenuResource, "Could not open menu resource files"},
+    {CreateLanguage, "MV2CreateLanguage failed"},
+    {MV2InitialiseBubbles, "Cannot initialise bubbles"},
+    {MV2InitialiseFireBalls, "Cannot initialise fire balls"},
+    {MV2InitialiseSmoke, "Cannot initialise smoke"},
+    {MV2InitialiseTracers, "Cannot initialise tracers"},
+    {MV2InitialiseInk, "Cannot initialise ink"},
+    {MV2InitialiseSonicDistortions, "Cannot initialise sonic distortions"},
+    {MV2InitialiseSfx, "Cannot initialise SFX"},
+    {MV2InitialiseExplosions, "Cannot initialise explosions"},
+    {MV2InitialiseSparks, "Cannot initialise sparks"},
+    {MV2InitialiseSunMoonBeams, "Cannot initialise sun & moon beams"},
+    {MV2InitialiseSunRays, "Cannot initialise sun rays"},
+    {MV2InitialiseTimedTags, "Cannot initialise Blood"},
+    {ObjectsAndBodies, nullptr},
+    {NetworkClient, "Could not initialise network"},
+};
+
+const InitStep kLaterSteps[] = {
+    {MV2InitialiseScorches, "Cannot initialise scorches"},
+    {MV2InitialiseGravel, "Cannot initialise gravel"},
+    {Succeed, "Could not create the HUD"},
+};
+
+bool Run(const InitStep& step) {
+    MV2RenderFrame(1);
+    if (step.run()) return true;
+    if (step.failure) MV2ErrorBox(step.failure);
+    return false;
+}
+
+} // namespace
+
+void MV2StoreFarClip(float distance) {
+    MV2FarClip& f = gMV2FarClip;
+    f.distance = distance;
+    f.inverse = distance != 0.0f ? 1.0f / distance : 0.0f;
+    f.minusOne = distance - 1.0f;
+    // A far clip of 1.0 would divide by zero: the derived value is taken as 0.
+    f.inverseMinusOne = f.minusOne != 0.0f ? 1.0f / f.minusOne : 0.0f;
+    f.minusOneSquared = f.minusOne * f.minusOne;
+    if (gMV2MainCamera) TvCameraSetFarClipPlane(gMV2MainCamera, distance);
+    if (gMV2SubCamera) TvCameraSetFarClipPlane(gMV2SubCamera, distance);
+}
+
+void MV2SetFarClip(float distance) {
+    MV2StoreFarClip(distance);
+}
+
+int32_t MV2InitialiseGame() {
+    for (int i = 0; i < 3; ++i)
+        MV2RenderFrame(0);
+    MV2RenderFrame(1);
+    if (!MV2LoadSubDefinitions()) return 0;
+    MV2RenderFrame(1);
+    MV2SetScreenFade(0);
+    MV2RenderFrame(1);
+    for (const InitStep& step : kFirstSteps)
+        if (!Run(step)) return 0;
+    MV2RenderFrame(1); // step 22: the two world lights
+    for (const InitStep& step : kLaterSteps)
+        if (!Run(step)) return 0;
+    MV2RenderFrame(1); // 26, 27: object types and landscape state
+    MV2RenderFrame(1);
+    MV2RenderFrame(1);
+    MV2StoreFarClip(30.0f);
+    MV2RenderFrame(1);
+    MV2RenderFrame(1);
+    MV2RequestModeAndSequence(7, 8);
+    gMV2GameType = 0;
+    MV2RenderFrame(1);
+    if (!MV2LoadSounds()) {
+        MV2ErrorBox("Cannot load samples");
+        return 0;
+    }
+    MV2RenderFrame(1);
+    MV2RenderFrame(1);
+    MV2RenderFrame(1);
+    char name[kMV2PlayerNameSize];
+    DWORD size = sizeof name;
+    if (GetUserNameA(name, &size)) MV2SetPlayerName(name);
+    MV2ReadAllSettings();
+    gMV2GameInitialised = 1;
+    return 1;
+}
+
+void MV2ClearLevelState() {
+    if (gMV2GameType == 2) {
+        MV2DestroyPathNodes();
+        uint8_t* block = MV2GetMissionStateBlock();
+        for (size_t i = 0; i < kMV2MissionStateSize; ++i)
+            block[i] = 0;
+    }
+    MV2NetUpdate();
+    MV2ResetMusic();
+    MV2StopSpeech();
+    MV2DestroyAllObjects();
+    MV2ResetSounds();
+    gMV2GameType = 0;
+}
+
+int32_t MV2ResetLevel(int32_t) {
+    MV2ClearLevelState();
+    MV2ResetFrameClocks();
+    MV2ResetKeyStates();
+    MV2SetScreenFade(0);
+    gMV2StateMachine.cameraReturn = gMV2StateMachine.consoleReturn = 0;
+    return 1;
+}
+
+int32_t MV2StartLevel() {
+    MV2ResetMusic();
+    MV2ResetDayClock();
+    // A failed reset has shown its box; no level is started on nothing.
+    if (!MV2ResetLevel(0)) return 0;
+    // A level that does not load gives no level to start a mission on.
+    if (!MV2LoadLevel(MV2GetCurrentLevelId(), 1)) return 0;
+    MV2BuildPathNodes();
+    gMV2GameType = 2;
+    MV2SetEquipmentLevel(0);
+    return 1;
+}
+
+void MV2ShutdownGame() {
+    MV2ResetMusic();
+    MV2MusicStop();
+    MV2ClearLevelState();
+    MV2MapClose();
+    MV2DestroyLanguage();
+    MV2FreeMenuResourceFile();
+    MV2DestroyAllObjects();
+    MV2NetShutdownClient();
+    MV2ShutdownEffects();
+    MV2ShutdownSounds();
+    MV2ShutdownObjects();
+    MV2FreeSubDefinitions();
+    MV2ShutdownControls();
+    MV2UnmountAllPacks();
+    gMV2GameType = 0;
+    if (gMV2MainLoop.arena) {
+        TvFree(gMV2MainLoop.arena);
+        gMV2MainLoop.arena = nullptr;
+    }
+}
+
+void MV2PauseGame(int32_t paused) {
+    gMV2Paused = paused;
+    if (paused) {
+        gMV2PauseTime = timeGetTime();
+        MV2RequestSoundPause(1);
+        MV2PauseMusic();
+        MV2PauseSpeech();
+    } else {
+        MV2ResetFrameClocks();
+        MV2RequestSoundPause(0);
+        MV2ResumeMusic();
+        MV2MovieResumeSound();
+    }
+}

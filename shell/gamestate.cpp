@@ -1,0 +1,288 @@
+#include "shell/gamestate.h"
+
+#include "engine/core/raster.h"
+#include "engine/core/texture.h"
+#include "game/effects/effects.h"
+#include "game/frontend/menus.h"
+#include "game/missions/missions.h"
+#include "game/multiplayer/multiplayer.h"
+#include "game/objects/camera.h"
+#include "game/objects/caustics.h"
+#include "game/objects/world.h"
+#include "platform/winmm/winmm.h"
+#include "shell/controls.h"
+#include "shell/cursor.h"
+#include "shell/errors.h"
+#include "shell/frametimer.h"
+#include "shell/gameinit.h"
+#include "shell/gamemain.h"
+#include "shell/settings.h"
+#include "shell/cdaudio.h"
+#include "shell/sounds.h"
+#include "shell/voices.h"
+
+MV2GameStateWord gMV2GameState = {0, 0, 0, -1};
+MV2GameStateCompanion gMV2GameStateCompanion = {};
+MV2GameStateMachine gMV2StateMachine = {0, 0, 1, nullptr, nullptr, 30.0f, 1, 1, 0, 0, 0, 0, {}};
+
+namespace {
+
+constexpr uint32_t kConsoleRecordA = 0x7FFFF;
+constexpr uint32_t kConsoleRecordB = 0x18FFFF;
+constexpr uint32_t kTitleCutScene = 0x15FFFF;
+constexpr int32_t kTitleRow = 43;
+constexpr int32_t kScriptEventLeaveMode = 4;
+constexpr int32_t kScriptEventConsole = 7;
+constexpr int32_t kScriptEventTitle = 16;
+
+// The actions of leaving mode 9, the console.
+void LeaveConsole(int32_t requested) {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    if (s.oil) {
+        TvTextureDestroy(s.oil);
+        s.oil = nullptr;
+    }
+    MV2LeaveConsoleMode();
+    MV2SetFarClip(s.savedFarClip);
+    MV2DestroyLevelRecordObjects(kConsoleRecordA);
+    MV2DestroyLevelRecordObjects(kConsoleRecordB);
+    MV2NotifyScripts(kScriptEventLeaveMode, requested);
+}
+
+// Leave phase; false when the enter phase is skipped.
+bool Leave(int32_t current, int32_t requested) {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    switch (current) {
+    case 1:
+        MV2MapClose();
+        MV2HideMouseCursor();
+        return requested != 0;
+    case 7:
+        MV2DestroyAllObjects();
+        MV2RemoveScriptEventRow(kScriptEventTitle, kTitleRow);
+        MV2EndCutScene();
+        MV2SetWorldCaustics(s.savedWorldCaustics);
+        MV2SetAtomicCaustics(s.savedAtomicCaustics);
+        gMV2Settings.worldCaustics = s.savedWorldCaustics;
+        gMV2Settings.atomicCaustics = s.savedAtomicCaustics;
+        MV2ResetSounds();
+        MV2ResetControlsSoon();
+        return true;
+    case 9:
+        MV2ResetControlsSoon();
+        if (requested != 10) LeaveConsole(requested);
+        return true;
+    case 10: {
+        int32_t cameraReturn = s.cameraReturn;
+        MV2LeaveInterfaceScreens();
+        MV2ResetControlsSoon();
+        if (requested != 9) LeaveConsole(requested);
+        return cameraReturn != 0;
+    }
+    case 12:
+        MV2NotifyScripts(kScriptEventLeaveMode, requested);
+        return requested != 0;
+    case 13: return requested == 9;
+    case 17:
+        MV2CloseSaveScreen();
+        MV2ResetControlsSoon();
+        return true;
+    default: MV2ResetControlsSoon(); return true;
+    }
+}
+
+void EnterPlay() {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    if (!s.consoleReturn && !s.cameraReturn) {
+        uint32_t top = MV2GetCurrentLevelId() >> 24;
+        MV2MovePlayerToStart(top != 0 || gMV2GameType == 2 ? 0x40056 : 0x40055);
+        if (top == 0 && gMV2GameType == 2) MV2ShowLetterbox(1);
+    }
+    if (s.cameraReturn) MV2SetCameraMode(1);
+    s.consoleReturn = s.cameraReturn = 0;
+    MV2HideMouseCursor();
+}
+
+void EnterTitleCutScene() {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    MV2RecreateMissionTimers();
+    MV2ClearLevelSwitches();
+    MV2DestroyAllObjects();
+    MV2ResetFrameClocks();
+    MV2ResetDayClock();
+    if (MV2LoadLevel(kMV2TitleLevel, 1)) {
+        MV2ShowLetterbox(1);
+        if (MV2StartCutScene(kTitleCutScene, 0)) MV2SetScreenFade(3);
+    }
+    s.savedWorldCaustics = gMV2Settings.worldCaustics;
+    s.savedAtomicCaustics = gMV2Settings.atomicCaustics;
+    MV2SetWorldCaustics(0);
+    MV2SetAtomicCaustics(0);
+    MV2HideMouseCursor();
+    MV2ResetHudMessages();
+    MV2AddScriptEventRow(kScriptEventTitle, kTitleRow);
+    MV2StartMusic();
+}
+
+void EnterConsole(int32_t current) {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    if (current == 9 || current == 10) return;
+    if (MV2GetCurrentLevelId() >> 24) MV2LoadLevel(kMV2TitleLevel, 0);
+    MV2SetCameraMode(0);
+    s.savedFarClip = gMV2FarClip.distance;
+    MV2SetFarClip(30.0f);
+    if (!s.oil) s.oil = TvTextureRead("oily", "oilym");
+    MV2ClearScreenCracks();
+    MV2NotifyScripts(kScriptEventConsole, 0);
+    MV2RespawnLevelRecordObjects(kConsoleRecordA);
+    MV2RespawnLevelRecordObjects(kConsoleRecordB);
+    MV2EnterConsoleMode();
+    gMV2GameState.current = 9;
+    MV2ShowMouseCursor();
+}
+
+void Enter(int32_t current, int32_t requested) {
+    switch (requested) {
+    case 0: EnterPlay(); break;
+    case 1:
+    case 11:
+    case 17:
+    case 12:
+    case 13: break;
+    case 7: EnterTitleCutScene(); break;
+    case 9: EnterConsole(current); break;
+    case 10: MV2EnterInterfaceScreens(); break;
+    case 14:
+        if (!MV2StartLevel()) {
+            MV2ErrorBox("Couldn't start a one player game");
+            break;
+        }
+        MV2MissionStart(1, 1);
+        break;
+    default: MV2HideMouseCursor(); break;
+    }
+}
+
+// Reads a sequence picture: ".\texture\" and "<name>.jpg", else "<name>.bmp".
+TvRaster* SequencePicture(int8_t state) {
+    switch (state) {
+    case 0: return MV2LoadScreenPicture("codec");
+    case 5: return MV2LoadScreenPicture("initdemo");
+    case 6: return MV2LoadScreenPicture("title1");
+    case 7: return MV2LoadScreenPicture("title2");
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+void MV2SetGameMode() {
+    int32_t current = gMV2GameState.current, requested = gMV2GameState.requested;
+    if (Leave(current, requested)) Enter(current, requested);
+    MV2GameStateMachine& s = gMV2StateMachine;
+    if (s.pendingCutScene) {
+        MV2StartCutScene(s.pendingCutScene, s.pendingCutSceneScript);
+        s.pendingCutScene = s.pendingCutSceneScript = 0;
+    }
+}
+
+void MV2ShowTitleScreen() {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    int8_t current = gMV2GameState.sequence;
+    int8_t requested = gMV2GameStateCompanion.requestedSequence;
+    if (current == requested) return;
+    if (current == 7) MV2MenuClose();
+    if (current == 0 || current == 5 || current == 6 || current == 7) {
+        if (s.background) TvRasterDestroy(s.background);
+        s.background = nullptr;
+    }
+    switch (requested) {
+    case 5: MV2ResetControlsSoon(); break;
+    case 6:
+        MV2ResetSounds();
+        MV2ResetMusic();
+        MV2ResetControlsSoon();
+        break;
+    case 7: MV2ResetControlsSoon(); break;
+    default: break;
+    }
+    if (requested == 0 || requested == 5 || requested == 6 || requested == 7) {
+        if (s.background) TvRasterDestroy(s.background);
+        s.background = SequencePicture(requested); // possibly null
+    }
+}
+
+void MV2UpdateGameState() {
+    MV2GameStateMachine& s = gMV2StateMachine;
+    MV2UpdateGameOver();
+    if (gMV2Messages.showing && gMV2Messages.current == kMV2FatalSlot) {
+        MV2UpdateMessage();
+        ++s.passes;
+        MV2MenuUpdate();
+        return;
+    }
+    if (!MV2MenuGetCurrentInstance()) {
+        MV2RefreshArcJitter();
+        switch (gMV2GameState.sequence) {
+        case 0:
+            if (s.passes < 2) s.startTime = timeGetTime();
+            if (timeGetTime() - s.startTime > 3000) MV2RequestModeAndSequence(11, 1);
+            break;
+        case 1: gMV2GameStateCompanion.requestedSequence = 2; break;
+        case 2: gMV2GameStateCompanion.requestedSequence = 3; break;
+        case 3: gMV2GameStateCompanion.requestedSequence = 4; break;
+        case 4: MV2RequestModeAndSequence(8, 5); break;
+        case 5:
+            if (s.initPending) {
+                MV2InitialiseGame();
+                s.initPending = 0;
+            } else if (gMV2MainLoop.frontEnd) {
+                MV2RequestModeAndSequence(7, 8);
+            }
+            break;
+        case 6:
+            if (s.passes == 0) MV2ResetSounds();
+            if (s.passes == 600) MV2RequestModeAndSequence(8, 0);
+            MV2UpdateSounds();
+            break;
+        case 7:
+            MV2NetLeaveGame();
+            MV2ResetMusic();
+            MV2MenuOpenTop();
+            break;
+        case 8:
+            MV2UpdateCutScene();
+            MV2UpdateSounds();
+            MV2UpdateHudMessages();
+            break;
+        default: break;
+        }
+    } else if (gMV2GameState.sequence == 7) {
+        MV2UpdateSounds();
+    }
+    ++s.passes;
+    MV2MenuUpdate();
+}
+
+namespace {
+MV2Object* Craft(int32_t i) {
+    MV2MissionCraft& c = gMV2StateMachine.craft[i];
+    return c.object && MV2IsObjectAlive(c.object, c.handle) ? c.object : nullptr;
+}
+} // namespace
+
+MV2Object* MV2GetMissionObjectA() {
+    return Craft(0);
+}
+
+MV2Object* MV2GetMissionObjectB() {
+    return Craft(1);
+}
+
+void MV2SetMissionObjectAState(int32_t state) {
+    gMV2StateMachine.craft[0].state = state;
+}
+
+void MV2SetMissionObjectBState(int32_t state) {
+    gMV2StateMachine.craft[1].state = state;
+}

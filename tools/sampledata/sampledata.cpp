@@ -1,0 +1,236 @@
+#include "tools/sampledata/sampledata.h"
+
+#include "shell/controls.h"
+#include "shell/errors.h"
+#include "shell/gamestate.h"
+#include "shell/resfile.h"
+#include "shell/savegame.h"
+#include "shell/sounds.h"
+#include "tests/support/controls_writer.h"
+#include "tests/support/image_writer.h"
+#include "tests/support/pack_writer.h"
+#include "tests/support/resfile_writer.h"
+#include "tests/support/sound_writer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    return bool(out);
+}
+
+std::string Bytes(const std::vector<uint8_t>& v) {
+    return std::string(v.begin(), v.end());
+}
+
+// A 640 by 480 picture: a vertical gradient between two colours with a ring in the middle.
+std::vector<uint8_t> Picture(TvRGBA top, TvRGBA bottom, int seed) {
+    return JpegFile(640, 480, 3, [=](int32_t x, int32_t y) {
+        float t = float(y) / 479.0f;
+        auto mix = [t](uint8_t a, uint8_t b) { return uint8_t(float(a) + (float(b) - float(a)) * t); };
+        TvRGBA c = {mix(top.red, bottom.red), mix(top.green, bottom.green),
+                    mix(top.blue, bottom.blue), 255};
+        float dx = float(x - 320), dy = float(y - 240);
+        float r = std::sqrt(dx * dx + dy * dy);
+        if (std::fabs(r - float(120 + 10 * seed)) < 6.0f) c = {240, 240, 200, 255};
+        return c;
+    });
+}
+
+// A font page of 256 by 256: one 16 by 16 cell per character code, each a filled box; its
+// mask white where the box is.
+std::vector<uint8_t> FontPage(bool mask) {
+    BmpDesc d;
+    d.width = d.height = 256;
+    d.bits = 24;
+    d.data = BmpRows(256, 256, 24, [mask](int32_t x, int32_t y) -> uint32_t {
+        bool ink = (x % 16) >= 2 && (x % 16) < 12 && (y % 16) >= 2 && (y % 16) < 14;
+        if (mask) return ink ? 0xFFFFFF : 0;
+        return ink ? 0xF0F0C8 : 0;
+    });
+    return BmpFile(d);
+}
+
+bool WriteTexturePack(const fs::path& folder) {
+    std::vector<PackWriterEntry> entries;
+    struct Pic {
+        const char* name;
+        TvRGBA top, bottom;
+    } pictures[] = {
+        {"codec", {10, 20, 60, 255}, {0, 0, 0, 255}},
+        {"initdemo", {0, 40, 80, 255}, {0, 10, 30, 255}},
+        {"title1", {0, 60, 120, 255}, {0, 0, 40, 255}},
+        {"title2", {20, 80, 140, 255}, {0, 10, 50, 255}},
+        {"f1demo", {40, 40, 40, 255}, {10, 10, 10, 255}},
+        {"enddemo", {60, 20, 20, 255}, {0, 0, 0, 255}},
+        {"gdswitch", {30, 60, 30, 255}, {0, 20, 0, 255}},
+    };
+    int seed = 0;
+    for (const Pic& p : pictures)
+        entries.push_back({std::string(p.name) + ".jpg", Bytes(Picture(p.top, p.bottom, seed++))});
+    BmpDesc oil;
+    oil.width = oil.height = 64;
+    oil.data = BmpRows(64, 64, 24, [](int32_t x, int32_t y) { return uint32_t(0x202020 + ((x ^ y) & 31)); });
+    entries.push_back({"oily.bmp", Bytes(BmpFile(oil))});
+    entries.push_back({"oilym.bmp", Bytes(BmpFile(oil))});
+    entries.push_back({"fp002.bmp", Bytes(FontPage(false))});
+    entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
+    return WriteFile(folder / "texture.pak", BuildPack(entries));
+}
+
+// The texts the shell draws: the message slots and their buttons, the state-6 prompt.
+std::vector<ResText> Texts() {
+    const struct {
+        uint32_t id;
+        const char* text;
+    } texts[] = {
+        {1185, "The game could not go on."}, {1391, "Insert the disc."},
+        {1387, "Leave the game?"},           {599, "Loading."},
+        {601, "Please wait."},               {596, "Start the mission?"},
+        {905, "Save the game?"},             {652, "The mission has failed."},
+        {920, "Try again?"},                 {654, "Leave the mission?"},
+        {583, "Delete the saved game?"},     {595, "Back to the title?"},
+        {592, "Hull failing."},              {593, "Air low."},
+        {904, "Too deep."},                  {582, "Game over."},
+        {957, "Connection lost."},           {958, "No session found."},
+        {979, "The host left."},             {991, "Network error."},
+        {990, "Session full."},              {959, "Version differs."},
+        {602, "OK"},                         {603, "Cancel"},
+        {907, "Yes"},                        {900, "Continue"},
+        {903, "Quit"},                       {kMV2PromptTextId, "Press space"},
+    };
+    std::vector<ResText> out;
+    for (const auto& t : texts) {
+        ResText r;
+        r.id = t.id;
+        for (const char* c = t.text; *c; ++c)
+            r.units.push_back(*c == ' ' ? kMV2UnitGap : uint16_t(uint8_t(*c)));
+        out.push_back(r);
+    }
+    return out;
+}
+
+bool WriteMenuResource(const fs::path& folder) {
+    ResourceFile file;
+    file.menus.push_back({0, {}});
+    std::vector<ResGlyph> glyphs(256);
+    for (int c = 0; c < 256; ++c)
+        glyphs[size_t(c)] = {uint8_t((c % 16) * 16), uint8_t((c / 16) * 16), 12, 0};
+    for (uint32_t id : {2057u, 1033u}) {
+        ResLanguage l;
+        l.languageId = id;
+        l.firstFontPage = 2;
+        l.numFontPages = 1;
+        l.texts = Texts();
+        l.glyphs = glyphs;
+        file.languages.push_back(l);
+    }
+    file.chunk4 = {0, 0, 0, 0};
+    return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
+}
+
+bool WriteSaveTexts(const fs::path& folder) {
+    const char* labels[kMV2SaveTextFields] = {
+        "Save",   "Load",  "Slot",   "Empty",   "Mission", "Score",    "Hull",
+        "Depth",  "Saved", "Failed", "Name",    "Rank",    "Recruit",  "Pilot",
+        "Captain", "Commander", "Admiral", "Legend", "Back"};
+    std::vector<uint8_t> bytes(kMV2SaveTextSize, 0);
+    for (size_t i = 0; i < kMV2SaveTextFields; ++i)
+        std::snprintf(reinterpret_cast<char*>(&bytes[i * kMV2SaveTextFieldSize]),
+                      kMV2SaveTextFieldSize, "%s", labels[i]);
+    return WriteFile(folder / "DATA" / "vmulang.dat", bytes);
+}
+
+bool WriteControls(const fs::path& folder) {
+    ControlsFile f;
+    std::vector<ControlsFileSection> sections(kMV2ControlSections);
+    for (uint32_t i = 0; i < uint32_t(kMV2ControlSections); ++i)
+        sections[i].id = i;
+    auto key = [&](uint32_t section, int32_t action, const char* name) {
+        sections[section].bindings.push_back({action, 1.0f, false, {0, 0, 0}, {{ControlsKeyCode(name), 1, 1, 0}}});
+    };
+    for (uint32_t s : {0u, 1u, 2u, 4u, 5u, 6u, 9u, 10u, 12u, 13u, 14u, 15u})
+        key(s, 14, "Escape");
+    for (uint32_t s : {3u, 7u, 8u, 11u})
+        key(s, 14, "Return");
+    for (uint32_t s : {1u, 2u, 3u, 4u, 5u, 6u, 9u, 10u, 16u, 17u}) {
+        sections[s].bindings.push_back({28, 1.0f, false, {0, 0, 0}, {{kMV2MouseButtonCode, 1, 0, 0}}});
+        sections[s].bindings.push_back({29, 1.0f, false, {0, 0, 0}, {{kMV2MouseButtonCode + 1, 1, 0, 0}}});
+        sections[s].bindings.push_back({30, 1.0f, true, {0, 0, 0}, {}});
+        sections[s].bindings.push_back({31, 1.0f, true, {0, 1, 0}, {}});
+    }
+    for (uint32_t s : {0u, 12u, 13u, 14u, 15u}) {
+        key(s, 18, "F1");
+        key(s, 50, "F12");
+    }
+    for (uint32_t s : {0u, 3u}) {
+        key(s, 34, "Left");
+        key(s, 35, "Right");
+    }
+    for (uint32_t s : {7u, 8u, 11u})
+        key(s, 51, "Space");
+    for (ControlsFileSection& s : sections)
+        if (!s.bindings.empty()) f.sections.push_back(s);
+    for (uint32_t i = 0; i < 12; ++i) {
+        ControlsFileCurve c{i, {}};
+        for (float& v : c.values)
+            v = 1.0f;
+        f.curves.push_back(c);
+    }
+    return WriteFile(folder / "ctrls_pc.con", WriteControlsFile(f));
+}
+
+} // namespace
+
+// The sound list names every built-in sound, each with a short tone of its own pitch under
+// SOUND\, plus the fallback sample and the base volume table.
+bool SampleDataWriteSoundFiles(const std::string& folder) {
+    fs::path root(folder);
+    std::error_code ec;
+    fs::create_directories(root / "SOUND", ec);
+    std::vector<SoundListRecord> records;
+    std::vector<BaseVolume> volumes;
+    bool ok = true;
+    for (int32_t i = 0; i < kMV2SoundNames; ++i) {
+        char file[16];
+        std::snprintf(file, sizeof file, "S%03d", i);
+        records.push_back({MV2SoundNames[i], file, 1u + uint32_t(i % 3), 0});
+        WavTone tone;
+        tone.frames = 22050 / 5;
+        tone.frequency = 220.0f * std::pow(2.0f, float(i % 36) / 12.0f);
+        tone.amplitude = 0.25f;
+        ok = WriteWavTone((root / "SOUND" / (std::string(file) + ".WAV")).string(), tone) && ok;
+        volumes.push_back({file, 0.8f});
+    }
+    WavTone silence;
+    silence.frames = 2205;
+    silence.frequency = 0.0f;
+    ok = WriteWavTone((root / "SOUND" / "null.wav").string(), silence) && ok;
+    ok = WriteSoundList((root / "DATA" / "sounds.dat").string(), records) && ok;
+    ok = WriteBaseVolumes((root / "SOUND" / "BASEVOL.TXT").string(), volumes) && ok;
+    return ok;
+}
+
+bool SampleDataWrite(const std::string& folder) {
+    fs::path root(folder);
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    bool ok = WriteTexturePack(root);
+    ok = WriteFile(root / "clump.pak", BuildPack({})) && ok;
+    ok = WriteMenuResource(root) && ok;
+    ok = WriteSaveTexts(root) && ok;
+    ok = WriteControls(root) && ok;
+    ok = SampleDataWriteSoundFiles(folder) && ok;
+    return ok;
+}
