@@ -2,6 +2,7 @@
 
 #include "platform/ddraw/ddraw_gl.h"
 #include "platform/ddraw/ddraw_surface.h"
+#include "platform/crt/modules.h"
 #include "platform/win32/win32_sdl.h"
 
 #include <cstdlib>
@@ -213,6 +214,8 @@ HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** out, IUnknown*) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (guid) return DDERR_INVALIDPARAMS; // only the primary display driver exists
+    // The drivers OpenGL loads stay mapped, so leak reports can name them.
+    PlatformKeepLoadedModules();
     *out = new DirectDraw();
     return DD_OK;
 }
