@@ -216,17 +216,13 @@ HVID VidOpen(const char* name, uint32_t) {
         FreeState(s);
         return nullptr;
     }
-    AVDictionary* limit = nullptr;
-    av_dict_set_int(&limit, "max_pixels", int64_t(kMaxSide) * kMaxSide, 0);
-    std::vector<AVDictionary*> options(s->format->nb_streams, limit);
-    for (unsigned i = 1; i < s->format->nb_streams; ++i) {
-        options[i] = nullptr;
-        av_dict_copy(&options[i], limit, 0);
-    }
+    // The probe's decoders refuse oversized pictures too.
+    std::vector<AVDictionary*> options(s->format->nb_streams, nullptr);
+    for (AVDictionary*& d : options)
+        av_dict_set_int(&d, "max_pixels", int64_t(kMaxSide) * kMaxSide, 0);
     int found = avformat_find_stream_info(s->format, options.empty() ? nullptr : options.data());
     for (AVDictionary*& d : options)
         av_dict_free(&d);
-    if (options.empty()) av_dict_free(&limit);
     s->videoIndex = found < 0 ? -1 : av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1,
                                                            nullptr, 0);
     if (s->videoIndex < 0) {
