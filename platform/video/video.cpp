@@ -22,6 +22,8 @@ extern "C" {
 
 // Pictures larger than this are refused at open; a movie is drawn into an engine raster.
 constexpr int kMaxSide = 4096;
+// Video packets held while the sound is read ahead of the pictures.
+constexpr uint32_t kAheadPackets = 32;
 
 struct VidMovieState {
     FILE* file = nullptr;
@@ -33,7 +35,11 @@ struct VidMovieState {
     AVFrame* picture = nullptr; // the last decoded picture
     bool havePicture = false;
     AVPacket* packet = nullptr;
-    bool flushed = false; // the end of the file was sent to the decoder
+    bool fileEnded = false; // every packet has been read
+    bool flushed = false;   // the end of the file was sent to the decoder
+    AVPacket* ahead[kAheadPackets] = {}; // video packets read ahead, a ring
+    uint32_t aheadFirst = 0;
+    uint32_t aheadCount = 0;
     bool ended = false;   // no picture will come any more
     uint32_t openTime = 0;
 
@@ -66,6 +72,8 @@ void FreeState(VidMovieState* s) {
     avcodec_free_context(&s->audio);
     sws_freeContext(s->sws);
     av_packet_free(&s->packet);
+    for (AVPacket*& p : s->ahead)
+        av_packet_free(&p);
     av_frame_free(&s->picture);
     av_frame_free(&s->frame);
     avcodec_free_context(&s->video);
@@ -124,6 +132,8 @@ void OpenSound(VidMovieState* s) {
     if (!s->audio || !s->audioFrame) return;
     int rate = stream->codecpar->sample_rate;
     s->outRate = rate >= 8000 && rate <= 48000 ? uint32_t(rate) : 22050;
+    for (AVPacket*& p : s->ahead)
+        if (!(p = av_packet_alloc())) return;
     s->stream = MssOpenPcmStream(g_soundDriver, s->outRate, 2);
     if (!s->stream) return;
     s->audioIndex = index;
@@ -168,6 +178,47 @@ void DecodeAudio(VidMovieState* s, const AVPacket* packet) {
     while (avcodec_receive_frame(s->audio, s->audioFrame) >= 0) {
         PushAudio(s, s->audioFrame);
         av_frame_unref(s->audioFrame);
+    }
+}
+
+// The next video packet into s->packet, from those read ahead or from the file; audio packets
+// met on the way are played. False at the end of the file.
+bool ReadVideoPacket(VidMovieState* s) {
+    if (s->aheadCount > 0) {
+        av_packet_move_ref(s->packet, s->ahead[s->aheadFirst]);
+        s->aheadFirst = (s->aheadFirst + 1) % kAheadPackets;
+        --s->aheadCount;
+        return true;
+    }
+    while (!s->fileEnded) {
+        if (av_read_frame(s->format, s->packet) < 0) {
+            s->fileEnded = true; // the end, or data that cannot be read
+            break;
+        }
+        if (s->packet->stream_index == s->videoIndex) return true;
+        if (s->packet->stream_index == s->audioIndex) DecodeAudio(s, s->packet);
+        av_packet_unref(s->packet);
+    }
+    return false;
+}
+
+// Keeps a quarter of a second of sound queued, so that it plays on without gaps between the
+// pictures: reads on, holding the video packets met for later.
+void ReadSoundAhead(VidMovieState* s) {
+    if (!s->soundOn) return;
+    while (!s->fileEnded && s->aheadCount < kAheadPackets &&
+           MssPcmQueuedFrames(s->stream) < s->outRate / 4) {
+        AVPacket* p = s->ahead[(s->aheadFirst + s->aheadCount) % kAheadPackets];
+        if (av_read_frame(s->format, p) < 0) {
+            s->fileEnded = true;
+            break;
+        }
+        if (p->stream_index == s->videoIndex) {
+            ++s->aheadCount;
+            continue;
+        }
+        if (p->stream_index == s->audioIndex) DecodeAudio(s, p);
+        av_packet_unref(p);
     }
 }
 
@@ -298,22 +349,20 @@ int32_t VidDoFrame(HVID movie) {
             av_frame_unref(s->picture);
             av_frame_move_ref(s->picture, s->frame);
             s->havePicture = true;
+            if (s->stream) ReadSoundAhead(s);
             return 0;
         }
         if (r != AVERROR(EAGAIN) || s->flushed) {
             s->ended = true;
             break;
         }
-        if (av_read_frame(s->format, s->packet) < 0) {
-            // End of the file (or unreadable data): drain the pictures still in the decoder.
+        if (!ReadVideoPacket(s)) {
+            // Drain the pictures still in the decoder.
             s->flushed = true;
             avcodec_send_packet(s->video, nullptr);
             continue;
         }
-        if (s->packet->stream_index == s->videoIndex)
-            avcodec_send_packet(s->video, s->packet); // bad packets are skipped
-        else if (s->packet->stream_index == s->audioIndex)
-            DecodeAudio(s, s->packet);
+        avcodec_send_packet(s->video, s->packet); // bad packets are skipped
         av_packet_unref(s->packet);
     }
     if (movie->currentFrame < movie->frames) movie->currentFrame = movie->frames;
