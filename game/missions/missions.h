@@ -23,3 +23,7 @@ int32_t MV2GetMissionRankValue(int32_t row);
 int32_t MV2GetMissionCompletion(int32_t row);
 void MV2GetScript41State(MV2Script41State* out);
 void MV2SetScript41State(const MV2Script41State* state);
+
+struct MV2Object;
+// 0 when the script owning the object handled the message (the object must not see it).
+int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);

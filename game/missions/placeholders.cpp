@@ -35,3 +35,11 @@ void MV2GetScript41State(MV2Script41State* out) {
 
 // Placeholder: script 41 is not built; the state is dropped.
 void MV2SetScript41State(const MV2Script41State*) {}
+
+// Placeholder: no mission scripts run; every message reaches its object unless a test says
+// otherwise through this answer.
+int32_t MV2ScriptMessageAnswer = 1;
+
+int32_t MV2ObjectToScriptMessage(MV2Object*, int32_t, intptr_t, intptr_t) {
+    return MV2ScriptMessageAnswer;
+}

@@ -2,6 +2,8 @@
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/levelswitch.h"
+#include "game/objects/objects.h"
+#include "game/objects/objecttypes.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
 
@@ -76,3 +78,23 @@ int32_t MV2UpdateObjectSounds() {
 
 // Placeholder: objects carry no looped sounds yet; there is nothing to release.
 void MV2StopAllObjectSounds() {}
+
+// Placeholder: the shell's frame timer does not keep these yet; tests and the shell set them.
+uint32_t MV2UpdateCounter = 0;
+float MV2FrameTicks = 1.0f;
+
+// Placeholder: model files are not read yet; the type counts as loaded without a model.
+int32_t MV2LoadObjectTypeModel(MV2ObjectType* type) {
+    type->words[7] |= kMV2TypeModelLoaded;
+    return 1;
+}
+
+// Placeholder: model files are not read yet.
+TpClump* MV2ClumpLoad(const char*) {
+    return nullptr;
+}
+
+// Placeholder: the per-frame object update is not built; the callback only marks object clumps.
+TpClump* MV2UpdateClumpObject(TpClump* clump, void*) {
+    return clump;
+}

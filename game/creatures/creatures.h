@@ -1,0 +1,11 @@
+// Creatures, enemies and their brains: the entry points other subsystems call.
+#pragma once
+
+#include <cstdint>
+
+struct MV2Object;
+
+// Gives a newly created object its AI category and, for types that have one, its brain.
+void MV2AssignObjectBrain(MV2Object* object);
+// The submarine definition of that name, or null.
+void* MV2FindSubDefinition(const char* name);
