@@ -20,6 +20,7 @@
 #include "game/objects/objectsounds.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/utilities.h"
+#include "game/player/player.h"
 #include "shell/errors.h"
 
 namespace {
@@ -239,6 +240,52 @@ TpClump* MatchScriptId(TpClump* clump, void* data) {
     if (id != search->id) return clump;
     search->found = object;
     return nullptr;
+}
+
+struct RayPick {
+    TvV3d origin, direction, end;
+    float length;
+    const MV2Object* player;
+    bool facing;
+    TvV3d facingOrigin, facingAxis;
+    float best;
+    MV2Object* found;
+    int32_t triangle;
+    float distance;
+};
+
+int32_t PickOnRay(TpIntersection*, TpWorldSector*, TpAtomic* atomic, float, void* data) {
+    auto* pick = static_cast<RayPick*>(data);
+    TpClump* clump = TpAtomicGetClump(atomic);
+    MV2Object* object = clump ? MV2GetClumpObject(clump) : nullptr;
+    if (!object || object == pick->player || !atomic->object.frame) return 1;
+    const TvV3d& at = TvFrameGetLTM(atomic->object.frame)->pos;
+    const TvV3d& o = pick->origin;
+    const TvV3d& d = pick->direction;
+    float t = (at.x - o.x) * d.x + (at.y - o.y) * d.y + (at.z - o.z) * d.z;
+    t = t < 0.0f ? 0.0f : (t > pick->length ? pick->length : t);
+    const TvV3d nearest = {o.x + d.x * t, o.y + d.y * t, o.z + d.z * t};
+    const TvV3d off = {nearest.x - at.x, nearest.y - at.y, nearest.z - at.z};
+    const float squared = off.x * off.x + off.y * off.y + off.z * off.z;
+    const float radius = MV2GetBoundingRadius(atomic);
+    if (squared > radius * radius) return 1;
+    int32_t triangle = 0;
+    float fraction = 0.0f;
+    if (!MV2IntersectAtomicLine(atomic, &pick->origin, &pick->end, &triangle, &fraction)) return 1;
+    float value = squared;
+    if (pick->facing) {
+        const TvV3d& f = pick->facingOrigin;
+        const TvV3d& a = pick->facingAxis;
+        value = (nearest.x - f.x) * a.x + (nearest.y - f.y) * a.y + (nearest.z - f.z) * a.z;
+        if (value <= 0.0f) return 1;
+    }
+    if (value < pick->best) {
+        pick->best = value;
+        pick->found = object;
+        pick->triangle = triangle;
+        pick->distance = fraction * pick->length;
+    }
+    return 1;
 }
 
 void SetPreLight(TpGeometry* geometry, uint8_t level) {
@@ -487,6 +534,36 @@ MV2Object* MV2FindObjectByScriptID(int32_t scriptId) {
     ScriptSearch search{scriptId, nullptr};
     TpWorldForAllClumps(world, MatchScriptId, &search);
     return search.found;
+}
+
+MV2Object* MV2FindObjectOnRay(const TvV3d* origin, float length, const TvV3d* direction,
+                              int32_t* triangle, float* distance, int32_t facing) {
+    TpWorld* world = TpWorldGetCurrent();
+    if (!world) return nullptr;
+    RayPick pick{};
+    pick.origin = *origin;
+    pick.direction = *direction;
+    pick.length = length;
+    pick.end = {origin->x + direction->x * length, origin->y + direction->y * length,
+                origin->z + direction->z * length};
+    pick.player = MV2GetPlayerObject();
+    pick.facing = facing != 0;
+    pick.facingOrigin = *origin;
+    pick.facingAxis = *direction;
+    if (pick.player && pick.player->matrix) {
+        pick.facingOrigin = pick.player->matrix->pos;
+        pick.facingAxis = pick.player->matrix->at;
+    }
+    pick.best = 10000.0f;
+    const TvV3d middle = {origin->x + direction->x * length / 2,
+                          origin->y + direction->y * length / 2,
+                          origin->z + direction->z * length / 2};
+    MV2ForAllAtomicsInSphere(world, &middle, length / 2, PickOnRay, &pick);
+    if (pick.found) {
+        if (triangle) *triangle = pick.triangle;
+        if (distance) *distance = pick.distance;
+    }
+    return pick.found;
 }
 
 double MV2ObjectDistanceSquared(MV2Object* a, MV2Object* b) {

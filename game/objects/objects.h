@@ -108,6 +108,9 @@ MV2Object* MV2GetObjectRef(MV2ObjectRef* ref);
 void MV2ClearObjectRef(MV2ObjectRef* ref);
 
 MV2Object* MV2FindObjectByScriptID(int32_t scriptId);
+// The nearest object hit by the segment from `origin` along the unit `direction`.
+MV2Object* MV2FindObjectOnRay(const TvV3d* origin, float length, const TvV3d* direction,
+                              int32_t* triangle, float* distance, int32_t facing);
 double MV2ObjectDistanceSquared(MV2Object* a, MV2Object* b);
 void MV2DestroyAllObjects();
 void MV2FreeObjectTypes();
