@@ -2,6 +2,7 @@
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/levelswitch.h"
+#include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/objectsounds.h"
@@ -97,4 +98,14 @@ TpClump* MV2ClumpLoad(const char*) {
 // Placeholder: the per-frame object update is not built; the callback only marks object clumps.
 TpClump* MV2UpdateClumpObject(TpClump* clump, void*) {
     return clump;
+}
+
+// Placeholder: the part-tag plug-in is not attached yet; every atomic has tag 0.
+uint32_t MV2AtomicGetPartTag(const TpAtomic*) {
+    return 0;
+}
+
+// Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
+uint32_t MV2FrameGetTag(const TvFrame*) {
+    return kMV2DefaultFrameTag;
 }

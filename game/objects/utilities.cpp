@@ -13,6 +13,7 @@
 #include "engine/world/random.h"
 #include "engine/world/world.h"
 #include "game/objects/clumpdata.h"
+#include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 
 namespace {
@@ -35,6 +36,17 @@ TpAtomic* FirstAtomicOn(TpClump* clump, const TvFrame* frame) {
     FrameSearch search{frame, nullptr};
     TpClumpForAllAtomics(clump, FindOnFrame, &search);
     return search.found;
+}
+
+bool CarriesAtomic(TpClump* clump, const TvFrame* frame) {
+    return FirstAtomicOn(clump, frame) != nullptr;
+}
+
+TvFrame* FindTaggedFrame(TpClump* clump, TvFrame* frame, uint32_t tag) {
+    if (CarriesAtomic(clump, frame) && MV2FrameGetTag(frame) == tag) return frame;
+    for (TvFrame* child = frame->child; child; child = child->next)
+        if (TvFrame* found = FindTaggedFrame(clump, child, tag)) return found;
+    return nullptr;
 }
 
 TpAtomic* DropGeometry(TpAtomic* atomic, void*) {
@@ -283,6 +295,17 @@ TvFrame* MV2GetRootFrame(TpAtomic* atomic) {
 
 float MV2GetBoundingRadius(TpAtomic* atomic) {
     return atomic ? TpAtomicGetBoundingSphere(atomic)->radius : 0.0f;
+}
+
+TpAtomic* MV2FindAtomicByTag(TpClump* clump, uint32_t tag) {
+    for (TpAtomic* a = MV2GetFirstAtomic(clump); a; a = MV2GetNextAtomic(clump, a))
+        if (MV2AtomicGetPartTag(a) == tag) return a;
+    return nullptr;
+}
+
+TvFrame* MV2FindFrameByTag(TpClump* clump, uint32_t tag) {
+    if (!clump || !clump->frame) return nullptr;
+    return FindTaggedFrame(clump, clump->frame, tag);
 }
 
 TpAtomic* MV2AtomicSetFlagsCallback(TpAtomic* atomic, void* flags) {

@@ -46,6 +46,9 @@ TpAtomic* MV2GetNextAtomic(TpClump* clump, TpAtomic* atomic);
 TvFrame* MV2GetRootFrame(TpClump* clump);
 TvFrame* MV2GetRootFrame(TpAtomic* atomic);
 float MV2GetBoundingRadius(TpAtomic* atomic);
+TpAtomic* MV2FindAtomicByTag(TpClump* clump, uint32_t tag);
+// The root frame, or the first frame depth-first, that carries an atomic and has the tag.
+TvFrame* MV2FindFrameByTag(TpClump* clump, uint32_t tag);
 TpAtomic* MV2AtomicSetFlagsCallback(TpAtomic* atomic, void* flags);
 int32_t MV2SetAllAtomicFlags(TpClump* clump, uint8_t flags);
 

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "game/objects/modeltags.h"
 #include "game/objects/utilities.h"
 #include "tests/game/objects/object_fixture.h"
 
@@ -133,5 +134,30 @@ TEST_F(ObjectTest, RootAtomicIsOnTheLastChildFrame) {
     TpClumpAddAtomic(clump, onRoot);
     EXPECT_EQ(MV2FindRootAtomic(clump), onRoot);
     EXPECT_EQ(MV2FindRootAtomic(nullptr), nullptr);
+    EXPECT_EQ(MV2GetRootFrame(atomics[1]), root);
+    EXPECT_EQ(MV2FindAtomicByTag(clump, 0), MV2GetFirstAtomic(clump));
+    EXPECT_EQ(MV2FindAtomicByTag(clump, 7), nullptr);
+    EXPECT_EQ(MV2SetAllAtomicFlags(clump, 4), 1);
+    EXPECT_EQ(TvObjectGetFlags(onRoot), 4);
+    EXPECT_EQ(TvObjectGetFlags(atomics[0]), 4);
+    EXPECT_EQ(MV2FindFrameByTag(clump, kMV2DefaultFrameTag), root);
+    EXPECT_EQ(MV2FindFrameByTag(clump, 3), nullptr);
+    TpClumpDestroy(clump);
+}
+
+TEST_F(ObjectTest, TaggedFrameSearchSkipsFramesWithoutAtomics) {
+    // root (no atomic) -> bare (no atomic) -> deep (atomic): the deep frame is found.
+    TpClump* clump = TpClumpCreate();
+    TvFrame* root = TvFrameCreate();
+    TvFrame* bare = TvFrameCreate();
+    TvFrame* deep = TvFrameCreate();
+    TpClumpSetFrame(clump, root);
+    TvFrameAddChild(root, bare);
+    TvFrameAddChild(bare, deep);
+    TpAtomic* atomic = TpAtomicCreate();
+    TpAtomicSetFrame(atomic, deep);
+    TpClumpAddAtomic(clump, atomic);
+    EXPECT_EQ(MV2FindFrameByTag(clump, kMV2DefaultFrameTag), deep);
+    EXPECT_EQ(MV2GetBoundingRadius(nullptr), 0.0f);
     TpClumpDestroy(clump);
 }
