@@ -485,8 +485,10 @@ intptr_t MV2ObjectDefaultHandler(MV2Object* object, int32_t message, intptr_t p1
     case 36: object->scriptId = int32_t(p1); return 1;
     case 37:
         if (p1 == 0) {
+            // A type without initial energy answers 0 rather than a division by zero.
             const float initial = object->type ? MV2TypeFloat(object->type, 1) : 0.0f;
-            if (p2) *reinterpret_cast<float*>(p2) = object->energy / initial;
+            if (p2)
+                *reinterpret_cast<float*>(p2) = initial != 0.0f ? object->energy / initial : 0.0f;
         } else if (p1 >= 1 && p1 <= 5) {
             MV2ObjectSendMessage(object, 13, 0, p2);
         }

@@ -1,4 +1,6 @@
 #include "tests/game/objects/object_fixture.h"
+#include "tests/support/chunk_writer.h"
+#include "tests/support/frame_list_writer.h"
 
 namespace {
 
@@ -113,6 +115,9 @@ TEST_F(ObjectTest, SimpleQueriesOfTheDefaultHandler) {
     float fraction = 0;
     EXPECT_EQ(MV2ObjectSendMessage(object, 37, 0, reinterpret_cast<intptr_t>(&fraction)), 1);
     EXPECT_FLOAT_EQ(fraction, 0.25f);
+    MV2SetTypeFloat(type, 1, 0.0f); // no initial energy: 0, not a division by zero
+    MV2ObjectSendMessage(object, 37, 0, reinterpret_cast<intptr_t>(&fraction));
+    EXPECT_EQ(fraction, 0.0f);
     EXPECT_EQ(MV2ObjectSendMessage(object, 45, 0, 0), 1);
     EXPECT_EQ(MV2ObjectSendMessage(object, 75, 0, 0), 1);
     MV2Object* self = nullptr;
@@ -347,6 +352,22 @@ TEST_F(ObjectTest, ClumpDataFollowsCopies) {
     MV2SetClumpObject(copy, nullptr);
     EXPECT_EQ(MV2GetClumpObject(clump), &object);
     TpClumpDestroy(copy);
+    TpClumpDestroy(clump);
+}
+
+TEST_F(ObjectTest, StoredClumpObjectWordIsDropped) {
+    // A model file's clump with a 336 extension holding a stale address: read, it names nothing.
+    ChunkWriter writer;
+    writer.Begin(TV_ID_CLUMP).Begin(TV_ID_STRUCT).I32(0).End();
+    writer.Begin(TV_ID_FRAMELIST);
+    WriteFrameList(writer, {FrameAt(0, 0, 0, -1)}).End();
+    WriteExtension(writer, {{kMV2ClumpDataPluginId, {0xEF, 0xBE, 0xAD, 0xDE}}}).End();
+    TvStream* stream = OpenReadStream(writer.data());
+    ASSERT_TRUE(stream && TvStreamFindChunk(stream, TV_ID_CLUMP, nullptr, nullptr));
+    TpClump* clump = TpClumpStreamRead(stream);
+    TvStreamClose(stream, nullptr);
+    ASSERT_NE(clump, nullptr);
+    EXPECT_EQ(MV2GetClumpObject(clump), nullptr);
     TpClumpDestroy(clump);
 }
 
