@@ -383,3 +383,36 @@ TEST_F(ObjectTest, GeometryPreLightHelpers) {
     EXPECT_EQ(geometry->preLight[7], 255);
     TpGeometryDestroy(geometry);
 }
+
+TEST_F(ObjectTest, ClumpNormalsFromTriangles) {
+    TpClump* clump = MakeSphereClump(1.0f);
+    TpAtomic* atomic = nullptr;
+    TpClumpForAllAtomics(
+        clump,
+        [](TpAtomic* a, void* d) -> TpAtomic* {
+            *static_cast<TpAtomic**>(d) = a;
+            return a;
+        },
+        &atomic);
+    TpGeometry* old = TpAtomicGetGeometry(atomic);
+    TpGeometry* g = TpGeometryCreate(3, 1, kTpGeometryNormals | kTpGeometryPreLit);
+    TpMorphTarget* m = TpGeometryGetMorphTarget(g, 0);
+    m->vertices[0] = {0, 0, 0};
+    m->vertices[1] = {2, 0, 0};
+    m->vertices[2] = {0, 3, 0};
+    g->triangles[0] = {{0, 1, 2}, kTpNoMaterial};
+    g->preLight[0] = 200;
+    ASSERT_NE(m->normals, nullptr);
+    TpAtomicSetGeometry(atomic, g, 0);
+    TpGeometryDestroy(g);
+    ASSERT_NE(old, g);
+    MV2ComputeClumpNormals(clump);
+    for (int32_t v = 0; v < 3; v++) {
+        EXPECT_NEAR(m->normals[v].z, 1.0f, 1e-6) << v;
+        EXPECT_EQ(m->normals[v].x, 0.0f) << v;
+    }
+    EXPECT_EQ(g->preLight[0], 0);
+    EXPECT_EQ(g->preLight[3], 255);
+    EXPECT_EQ(g->surfaceProps[1], 1.0f);
+    TpClumpDestroy(clump);
+}

@@ -179,5 +179,15 @@ TEST(RandomHelpers, UnitAndDirections) {
     EXPECT_EQ(d.y, 0.0f);
     EXPECT_NEAR(d.x * d.x + d.z * d.z, 1.0f, 1e-5);
     EXPECT_NEAR(MV2SinDegrees(90.0f), 1.0f, 1e-6);
+    // A draw whose low 16 bits are all set gives exactly 1.
+    bool found = false;
+    for (uint32_t seed = 1; seed < 1000000 && !found; seed++) {
+        TvRandomSeed(seed);
+        if ((TvRandom() & 0xFFFF) != 0xFFFF) continue;
+        TvRandomSeed(seed);
+        EXPECT_EQ(MV2RandomUnit(), 1.0f);
+        found = true;
+    }
+    EXPECT_TRUE(found);
     EXPECT_NEAR(MV2CosDegrees(180.0f), -1.0f, 1e-6);
 }
