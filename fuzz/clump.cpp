@@ -5,11 +5,12 @@
 #include "engine/world/geometry.h"
 #include "engine/world/world_plugin.h"
 #include "fuzz/world_input.h"
+#include "game/objects/clumpdata.h"
 
 namespace {
 
 bool Attach() {
-    return TpWorldPluginAttach() == 1;
+    return TpWorldPluginAttach() == 1 && TpClumpDataPluginAttach() != 0;
 }
 
 TpAtomic* Touch(TpAtomic* atomic, void*) {

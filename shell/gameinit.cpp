@@ -206,7 +206,7 @@ void MV2ShutdownGame() {
     MV2NetShutdownClient();
     MV2ShutdownEffects();
     MV2ShutdownSounds();
-    MV2ShutdownObjects();
+    MV2FreeObjectTypes();
     MV2FreeSubDefinitions();
     MV2ShutdownControls();
     MV2UnmountAllPacks();

@@ -267,7 +267,7 @@ void MV2UpdateGameState() {
 namespace {
 MV2Object* Craft(int32_t i) {
     MV2MissionCraft& c = gMV2StateMachine.craft[i];
-    return c.object && MV2IsObjectAlive(c.object, c.handle) ? c.object : nullptr;
+    return c.object && MV2ObjectHandleAlive(c.handle) ? c.object : nullptr;
 }
 } // namespace
 

@@ -1,7 +1,9 @@
-// Creatures as the shell drives them: the submarine definitions, ink and timed tags.
+// Creatures, enemies and their brains: the entry points other subsystems call.
 #pragma once
 
 #include <cstdint>
+
+struct MV2Object;
 
 int32_t MV2LoadSubDefinitions();
 void MV2FreeSubDefinitions();
@@ -9,3 +11,8 @@ int32_t MV2InitialiseInk();
 int32_t MV2InitialiseTimedTags();
 void MV2BuildPathNodes();
 void MV2DestroyPathNodes();
+
+// Gives a newly created object its AI category and, for types that have one, its brain.
+void MV2AssignObjectBrain(MV2Object* object);
+// The submarine definition of that name, or null.
+void* MV2FindSubDefinition(const char* name);

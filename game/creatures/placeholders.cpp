@@ -24,3 +24,11 @@ void MV2BuildPathNodes() {}
 
 // Placeholder: there are no path nodes yet.
 void MV2DestroyPathNodes() {}
+
+// Placeholder: there are no brains yet; objects keep AI category 0 and their type handler.
+void MV2AssignObjectBrain(MV2Object*) {}
+
+// Placeholder: no submarine definitions are read yet.
+void* MV2FindSubDefinition(const char*) {
+    return nullptr;
+}

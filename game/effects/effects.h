@@ -1,4 +1,4 @@
-// Visual effects as the shell drives them.
+// Visual effects: the entry points the shell and the object system call.
 #pragma once
 
 #include <cstdint>
@@ -23,3 +23,17 @@ int32_t MV2InitialiseSunRays();
 int32_t MV2InitialiseScorches();
 int32_t MV2InitialiseGravel();
 void MV2ShutdownEffects(); // every effect module, in the game's shut-down order
+
+// Ends every live effect of a pool, for the object system's mass destruction.
+void MV2ResetGravel();
+void MV2ResetBubbles();
+void MV2ResetFireballs();
+void MV2ResetSmoke();
+void MV2ResetTracers();
+void MV2ResetScorches();
+void MV2ResetExplosions();
+void MV2ResetFlak();
+void MV2ResetPlasmaBeams();
+void MV2ResetBeams();
+void MV2ClearElectricArcs();
+void MV2StopLavaBlobs();

@@ -95,3 +95,16 @@ int32_t MV2InitialiseGravel() {
 
 // Placeholder: nothing was started.
 void MV2ShutdownEffects() {}
+// Placeholders: the effect pools are not built; there is nothing live to end.
+void MV2ResetGravel() {}
+void MV2ResetBubbles() {}
+void MV2ResetFireballs() {}
+void MV2ResetSmoke() {}
+void MV2ResetTracers() {}
+void MV2ResetScorches() {}
+void MV2ResetExplosions() {}
+void MV2ResetFlak() {}
+void MV2ResetPlasmaBeams() {}
+void MV2ResetBeams() {}
+void MV2ClearElectricArcs() {}
+void MV2StopLavaBlobs() {}

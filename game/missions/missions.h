@@ -34,3 +34,6 @@ int32_t MV2StartCutScene(uint32_t recordId, uint32_t scriptId);
 void MV2EndCutScene();
 void MV2UpdateCutScene();
 void MV2SetScreenFade(int32_t fade);
+struct MV2Object;
+// 0 when the script owning the object handled the message (the object must not see it).
+int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);

@@ -58,3 +58,10 @@ void MV2UpdateCutScene() {}
 
 // Placeholder: the screen fade is not built.
 void MV2SetScreenFade(int32_t) {}
+// Placeholder: no mission scripts run; every message reaches its object unless a test says
+// otherwise through this answer.
+int32_t MV2ScriptMessageAnswer = 1;
+
+int32_t MV2ObjectToScriptMessage(MV2Object*, int32_t, intptr_t, intptr_t) {
+    return MV2ScriptMessageAnswer;
+}

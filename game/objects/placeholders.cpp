@@ -2,6 +2,9 @@
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/levelswitch.h"
+#include "game/objects/modeltags.h"
+#include "game/objects/objects.h"
+#include "game/objects/objecttypes.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
@@ -77,42 +80,11 @@ int32_t MV2UpdateObjectSounds() {
 
 // Placeholder: objects carry no looped sounds yet; there is nothing to release.
 void MV2StopAllObjectSounds() {}
-// Placeholder: there are no objects yet.
-void MV2DestroyAllObjects() {}
-
-// Placeholder: the object system is not built; it starts empty.
-int32_t MV2InitialiseObjects() {
-    return 1;
-}
-
-// Placeholder: nothing to shut down.
-void MV2ShutdownObjects() {}
-
 // Placeholder: there are no level records' objects.
 void MV2DestroyLevelRecordObjects(uint32_t) {}
 
 // Placeholder: there are no level records' objects.
 void MV2RespawnLevelRecordObjects(uint32_t) {}
-
-// Placeholder: there are no objects to find.
-MV2Object* MV2FindObjectByScriptId(uint32_t) {
-    return nullptr;
-}
-
-// Placeholder: no object lives.
-int32_t MV2IsObjectAlive(const MV2Object*, uint32_t) {
-    return 0;
-}
-
-// Placeholder: no handles are given out.
-uint32_t MV2GetObjectHandle(const MV2Object*) {
-    return 0;
-}
-
-// Placeholder: there are no message handlers.
-intptr_t MV2SendObjectMessage(MV2Object*, int32_t, intptr_t) {
-    return 0;
-}
 
 // Placeholder: level loading is not built; no level loads.
 int32_t MV2LoadLevel(uint32_t, int32_t) {
@@ -155,11 +127,32 @@ int32_t TpAtomicDataPluginAttach() {
 }
 
 // Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpClumpDataPluginAttach() {
+int32_t TpFrameTagPluginAttach() {
     return 1;
 }
 
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpFrameTagPluginAttach() {
+// Placeholder: model files are not read yet; the type counts as loaded without a model.
+int32_t MV2LoadObjectTypeModel(MV2ObjectType* type) {
+    type->words[7] |= kMV2TypeModelLoaded;
     return 1;
+}
+
+// Placeholder: model files are not read yet.
+TpClump* MV2ClumpLoad(const char*) {
+    return nullptr;
+}
+
+// Placeholder: the per-frame object update is not built; the callback only marks object clumps.
+TpClump* MV2UpdateClumpObject(TpClump* clump, void*) {
+    return clump;
+}
+
+// Placeholder: the part-tag plug-in is not attached yet; every atomic has tag 0.
+uint32_t MV2AtomicGetPartTag(const TpAtomic*) {
+    return 0;
+}
+
+// Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
+uint32_t MV2FrameGetTag(const TvFrame*) {
+    return kMV2DefaultFrameTag;
 }

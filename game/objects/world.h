@@ -2,25 +2,17 @@
 // current level, the day clock, water and fog, sky and the mission timers.
 #pragma once
 
-#include <cstdint>
+#include "game/objects/clumpdata.h"
+#include "game/objects/objects.h"
 
-struct MV2Object;
+#include <cstdint>
 
 inline constexpr uint32_t kMV2TitleLevel = 0xFFFFFF;
 
-// Game objects.
-void MV2DestroyAllObjects();
-int32_t MV2InitialiseObjects();
-void MV2ShutdownObjects();
+// Game objects of level records.
 // Destroys and respawns the objects of one level record.
 void MV2DestroyLevelRecordObjects(uint32_t recordId);
 void MV2RespawnLevelRecordObjects(uint32_t recordId);
-// The object with a script id, or null.
-MV2Object* MV2FindObjectByScriptId(uint32_t scriptId);
-// 1 while the handle still names the object.
-int32_t MV2IsObjectAlive(const MV2Object* object, uint32_t handle);
-uint32_t MV2GetObjectHandle(const MV2Object* object);
-intptr_t MV2SendObjectMessage(MV2Object* object, int32_t message, intptr_t parameter);
 
 // Levels.
 int32_t MV2LoadLevel(uint32_t levelId, int32_t option);
@@ -35,5 +27,4 @@ void MV2MovePlayerToStart(uint32_t scriptId);
 int32_t TpCustonLightPluginAttach();
 int32_t TpAtomicCollDataPluginAttach();
 int32_t TpAtomicDataPluginAttach();
-int32_t TpClumpDataPluginAttach();
 int32_t TpFrameTagPluginAttach();
