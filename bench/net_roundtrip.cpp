@@ -2,6 +2,9 @@
 // DirectX 6 transport over loopback, against a plain ENet echo of the same sizes; a plain TCP
 // echo is measured beside them for reference. Both session machines live in this process and
 // are polled from the benchmark's thread, as the ENet baseline's two hosts are serviced.
+// A second reference, not a baseline of the ratios: the same ENet echo with each host serviced
+// by its own thread that waits in poll() and trades packets with the benchmark's thread through
+// locked queues, as the session stand-in does; it shows what crossing threads costs alone.
 #include "bench/ratio_reporter.h"
 #include "framework/core/framework.h"
 #include "framework/network/network.h"
@@ -11,11 +14,16 @@
 #include <enet/enet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,6 +190,126 @@ void EnetThroughput(benchmark::State& state) {
     EnetEcho(state, kBurst);
 }
 
+// --- Plain ENet serviced by threads, for reference: a host per thread, which sends what the
+// benchmark's thread queued and queues what arrives; the benchmark's thread echoes.
+struct ServicedHost {
+    ENetHost* host = nullptr;
+    std::atomic<ENetPeer*> peer{nullptr}; // the other side, once connected
+    int wake = -1;
+    std::atomic<bool> stop{false};
+    std::mutex mu;
+    std::vector<ENetPacket*> outbox;
+    std::deque<ENetPacket*> inbox;
+    std::atomic<size_t> waiting{0};
+    std::thread thread;
+
+    void Serve() {
+        std::vector<ENetPacket*> sending, arrived;
+        while (!stop) {
+            pollfd fds[2] = {{wake, POLLIN, 0}, {host->socket, POLLIN, 0}};
+            poll(fds, 2, 10);
+            if (fds[0].revents & POLLIN) {
+                uint64_t count = 0;
+                (void)!read(wake, &count, sizeof count);
+            }
+            {
+                std::lock_guard lock(mu);
+                sending.swap(outbox);
+            }
+            for (ENetPacket* p : sending)
+                if (!peer || enet_peer_send(peer, 0, p) < 0) enet_packet_destroy(p);
+            sending.clear();
+            ENetEvent ev;
+            while (enet_host_service(host, &ev, 0) > 0) {
+                if (ev.type == ENET_EVENT_TYPE_CONNECT) peer = ev.peer;
+                if (ev.type == ENET_EVENT_TYPE_RECEIVE) arrived.push_back(ev.packet);
+            }
+            if (!arrived.empty()) {
+                std::lock_guard lock(mu);
+                inbox.insert(inbox.end(), arrived.begin(), arrived.end());
+                waiting = inbox.size();
+            }
+            arrived.clear();
+            enet_host_flush(host);
+        }
+    }
+    void Post(ENetPacket* p) {
+        {
+            std::lock_guard lock(mu);
+            outbox.push_back(p);
+        }
+        const uint64_t one = 1;
+        (void)!write(wake, &one, sizeof one);
+    }
+    ENetPacket* Take() {
+        if (waiting.load() == 0) return nullptr;
+        std::lock_guard lock(mu);
+        if (inbox.empty()) return nullptr;
+        ENetPacket* p = inbox.front();
+        inbox.pop_front();
+        waiting = inbox.size();
+        return p;
+    }
+    void Start() {
+        wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        thread = std::thread([this] { Serve(); });
+    }
+    void Finish() {
+        stop = true;
+        const uint64_t one = 1;
+        (void)!write(wake, &one, sizeof one);
+        if (thread.joinable()) thread.join();
+        for (ENetPacket* p : inbox)
+            enet_packet_destroy(p);
+        if (host) enet_host_destroy(host);
+        if (wake >= 0) close(wake);
+    }
+};
+ServicedHost g_threadedServer, g_threadedClient;
+
+bool StartThreadedEnet() {
+    ENetAddress address = {};
+    address.host = htonl(INADDR_LOOPBACK);
+    address.port = PlatformDplayFreePort();
+    g_threadedServer.host = enet_host_create(&address, 1, 2, 0, 0);
+    g_threadedClient.host = enet_host_create(nullptr, 1, 2, 0, 0);
+    if (!g_threadedServer.host || !g_threadedClient.host ||
+        !enet_host_connect(g_threadedClient.host, &address, 2, 0))
+        return false;
+    g_threadedServer.Start();
+    g_threadedClient.Start();
+    for (int i = 0; i < 3000 && !(g_threadedServer.peer && g_threadedClient.peer); ++i)
+        usleep(1000);
+    return g_threadedServer.peer && g_threadedClient.peer;
+}
+
+void ThreadedEnetEcho(benchmark::State& state, int burst) {
+    const size_t size = static_cast<size_t>(state.range(0));
+    std::vector<uint8_t> payload(size, 0x5A);
+    for (auto _ : state) {
+        for (int i = 0; i < burst; ++i)
+            g_threadedClient.Post(
+                enet_packet_create(payload.data(), size, ENET_PACKET_FLAG_RELIABLE));
+        int back = 0;
+        while (back < burst) {
+            while (ENetPacket* p = g_threadedServer.Take())
+                g_threadedServer.Post(p);
+            while (ENetPacket* p = g_threadedClient.Take()) {
+                enet_packet_destroy(p);
+                ++back;
+            }
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * burst * 2 * int64_t(size));
+}
+
+void ThreadedEnetRoundTrip(benchmark::State& state) {
+    ThreadedEnetEcho(state, 1);
+}
+void ThreadedEnetThroughput(benchmark::State& state) {
+    ThreadedEnetEcho(state, kBurst);
+}
+
 // --- Plain TCP for reference: an echo thread, a blocking client.
 int g_tcp = -1;
 std::thread g_tcpEcho;
@@ -244,12 +372,15 @@ BENCHMARK(NetworkRoundTrip)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMi
 BENCHMARK(EnetRoundTrip)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMicrosecond);
 BENCHMARK(NetworkThroughput)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMicrosecond);
 BENCHMARK(EnetThroughput)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ThreadedEnetRoundTrip)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ThreadedEnetThroughput)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMicrosecond);
 BENCHMARK(TcpRoundTrip)->Arg(64)->Arg(1024)->Arg(16384)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (enet_initialize() != 0 || !StartSession() || !StartEnet() || !StartTcp()) {
+    if (enet_initialize() != 0 || !StartSession() || !StartEnet() || !StartThreadedEnet() ||
+        !StartTcp()) {
         std::fprintf(stderr, "the loopback machines did not meet\n");
         return 1;
     }
@@ -264,11 +395,22 @@ int main(int argc, char** argv) {
         reporter.PrintRatio(std::string("TcpRoundTrip/") + size,
                             std::string("EnetRoundTrip/") + size);
     }
+    // The reference of threads crossed: what that alone costs against the baseline, and what
+    // the session path costs beyond it.
+    for (const char* size : {"64", "1024", "16384"})
+        for (const char* kind : {"RoundTrip/", "Throughput/"}) {
+            reporter.PrintRatio(std::string("ThreadedEnet") + kind + size,
+                                std::string("Enet") + kind + size);
+            reporter.PrintRatio(std::string("Network") + kind + size,
+                                std::string("ThreadedEnet") + kind + size);
+        }
     benchmark::Shutdown();
     g_host->Release();
     g_guest->Release();
     enet_host_destroy(g_client);
     enet_host_destroy(g_server);
+    g_threadedClient.Finish();
+    g_threadedServer.Finish();
     shutdown(g_tcp, SHUT_RDWR);
     close(g_tcp);
     g_tcpEcho.join();

@@ -183,10 +183,14 @@ public:
 
     VkResult ReceiveFor(uint32_t id, VkTransportRecord* out, uint32_t flags) override {
         if (!dp_ || !out) return VK_E_FAIL;
+        // A message for any receiver is taken at once; one for a given player is looked at
+        // first, so that one for another player stays queued.
+        const bool any = flags & kVkTransportAnyReceiver;
         for (;;) {
             DPID from = 0, to = 0;
             uint32_t size = receiveSize_;
-            HRESULT hr = dp_->Receive(&from, &to, DPRECEIVE_ALL | DPRECEIVE_PEEK, receive_, &size);
+            const uint32_t how = any ? DPRECEIVE_ALL : DPRECEIVE_ALL | DPRECEIVE_PEEK;
+            HRESULT hr = dp_->Receive(&from, &to, how, receive_, &size);
             if (hr == DPERR_BUFFERTOOSMALL) {
                 if (size <= receiveSize_) return VK_E_FAIL;
                 auto* bigger = static_cast<uint8_t*>(VkMemAlloc(size));
@@ -197,15 +201,15 @@ public:
                 continue;
             }
             if (hr != DP_OK) return ReceiveFailure(hr);
-            if (from != DPID_SYSMSG) {
-                if (!(flags & kVkTransportAnyReceiver) && to != id) return VK_E_FAIL;
+            if (!any) {
+                if (from != DPID_SYSMSG && to != id) return VK_E_FAIL;
                 hr = dp_->Receive(&from, &to, DPRECEIVE_ALL, receive_, &size);
                 if (hr != DP_OK) return ReceiveFailure(hr);
+            }
+            if (from != DPID_SYSMSG) {
                 *out = {kVkTransportData, from, to, size, size ? receive_ : nullptr};
                 return VK_OK;
             }
-            hr = dp_->Receive(&from, &to, DPRECEIVE_ALL, receive_, &size);
-            if (hr != DP_OK) return ReceiveFailure(hr);
             // A system message: its type first, then (for players) the player type and id.
             if (size < 4) continue;
             uint32_t type = 0;

@@ -491,6 +491,7 @@ private:
         while (players_.next != &players_)
             FreeNode(players_.next);
         if (pool_) pool_->Release();
+        VkMemFree(deliverBlock_);
         VkMemDestroyObject(this);
         VkClose();
     }
@@ -565,16 +566,31 @@ private:
     }
 
     // A peer's data record becomes a message block of its own for the dispatcher.
+    // The message is built in a block kept from one message to the next, so a steady stream
+    // allocates nothing; a callback that polls again, and so comes back here while the block is
+    // in use, gets a block of its own.
     void Deliver(const VkTransportRecord& record) {
         if (record.length && !record.data) return;
-        auto* block = static_cast<uint8_t*>(VkMemAlloc(kVkNetHeaderSize + size_t{record.length}));
-        if (!block) return;
+        const size_t total = kVkNetHeaderSize + size_t{record.length};
+        const bool nested = delivering_;
+        uint8_t* block = deliverBlock_;
+        if (nested || total > deliverSize_) {
+            block = static_cast<uint8_t*>(VkMemAlloc(total));
+            if (!block) return;
+            if (!nested) {
+                VkMemFree(deliverBlock_);
+                deliverBlock_ = block;
+                deliverSize_ = total;
+            }
+        }
         auto* message = reinterpret_cast<VkNetMessage*>(block);
         *message = {kVkNetHeaderWord, record.from, record.to, record.length,
                     block + kVkNetHeaderSize};
         if (record.length) std::memcpy(message->payload, record.data, record.length);
+        delivering_ = true;
         Dispatch(message, true);
-        VkMemFree(block);
+        delivering_ = nested;
+        if (nested) VkMemFree(block);
     }
 
     VkResult SendSmall(uint32_t from, uint32_t to, std::initializer_list<uint32_t> words) {
@@ -769,6 +785,9 @@ private:
     VkGuid appGuid_ = {};
     uint32_t guidHeld_ = 0;
     VkNetMessageCallBack callBack_ = IgnoreMessage;
+    uint8_t* deliverBlock_ = nullptr; // see Deliver
+    size_t deliverSize_ = 0;
+    bool delivering_ = false;
 };
 
 const VkCategoryRef kTransportCategory[] = {{&CATID_VkTransport, "Vesk Transport"}};

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -478,6 +479,45 @@ TEST_F(NetworkScripted, LostSessionFailsThePollButLaterMessagesArrive) {
     EXPECT_EQ(g_seen[0].type, 12u);
     EXPECT_EQ(g_seen[0].length, 4u);
     EXPECT_EQ(net->Poll(), VK_OK);
+}
+
+// A callback that polls again while it holds its message: the outer message must stay intact.
+IVkNetwork* g_pollAgain = nullptr;
+bool g_outerIntact = false;
+int32_t PollsAgain(VkNetMessage* m) {
+    const std::vector<uint8_t> before(m->payload, m->payload + m->length);
+    Record(m);
+    if (IVkNetwork* net = std::exchange(g_pollAgain, nullptr)) {
+        net->Poll();
+        g_outerIntact = m->length == before.size() &&
+                        std::equal(before.begin(), before.end(), m->payload);
+    }
+    return 0;
+}
+
+TEST_F(NetworkScripted, CallbackThatPollsAgainKeepsItsMessage) {
+    // The messages delivered inside the callback are larger than the one it holds.
+    const uint8_t outer[] = {12, 0, 0, 0, 1, 2, 3, 4};
+    const uint8_t inner[] = {13, 0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9};
+    const uint8_t last[] = {14, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+    t.script = {{kVkTransportData, 60, 50, sizeof outer, outer},
+                {kVkTransportData, 60, 50, sizeof inner, inner},
+                {kVkTransportData, 60, 50, sizeof last, last}};
+    net->SetMessageCallBack(PollsAgain);
+    g_pollAgain = net;
+    g_outerIntact = false;
+    ASSERT_EQ(net->Poll(), VK_OK);
+    EXPECT_TRUE(g_outerIntact);
+    ASSERT_EQ(g_seen.size(), 3u);
+    EXPECT_EQ(g_seen[1].payload, std::vector<uint8_t>(inner, inner + sizeof inner));
+    EXPECT_EQ(g_seen[2].payload, std::vector<uint8_t>(last, last + sizeof last));
+    // Later messages, smaller and larger, reuse or replace the kept block.
+    t.script.push_back({kVkTransportData, 60, 50, sizeof outer, outer});
+    t.script.push_back({kVkTransportData, 60, 50, sizeof last, last});
+    ASSERT_EQ(net->Poll(), VK_OK);
+    ASSERT_EQ(g_seen.size(), 5u);
+    EXPECT_EQ(g_seen[3].payload, std::vector<uint8_t>(outer, outer + sizeof outer));
+    EXPECT_EQ(g_seen[4].payload, std::vector<uint8_t>(last, last + sizeof last));
 }
 
 TEST_F(NetworkScripted, NewcomerGetsThePlayerListAndEachPlayersData) {
