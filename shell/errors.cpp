@@ -305,8 +305,9 @@ void MV2DrawMessage() {
         MV2DrawTextWrapped(uint32_t(set.second), half + 90, end + 200, 180, 0.025f, 20);
     }
     MV2Set2DColour(0, 0, 0, 192);
-    MV2Draw2DRectAtDepth(float(half - 200) * sx, 160.0f * sy, float(half + 200) * sx,
-                         float(end + 180) * sy, 0.03f, 25.0f, 0);
+    MV2Draw2DRectAtDepth(int32_t(float(half - 200) * sx), int32_t(160.0f * sy),
+                         int32_t(float(half + 200) * sx), int32_t(float(end + 180) * sy), 0.03f,
+                         25.0f, 0);
 }
 
 int32_t MV2LayoutMessageText(const char* text, int32_t width,
