@@ -38,9 +38,6 @@ void MV2MovieSetSoundSystem(MssDriver* driver) {
     g_movieSound = driver;
 }
 
-// Placeholder: the HUD font is not built; nothing is drawn.
-void MV2FontDrawTextAnchored(const char*, int32_t, int32_t, uint32_t, int32_t, int32_t) {}
-
 // Placeholder: there are no menus yet; none opens.
 int32_t MV2MenuOpenTop() {
     return 0;
@@ -62,14 +59,6 @@ int32_t MV2GetGameOverState() {
 
 // Placeholder: there is no map yet.
 void MV2MapSetFreeScroll(int32_t) {}
-
-// Placeholder: the small HUD font is drawn by the front end; until then its table is empty.
-const MV2FontGlyph gMV2SmallFontGlyphs[kMV2SmallFontGlyphs] = {};
-
-// Placeholder: the text drawing is not built; nothing is drawn and no height used.
-int32_t MV2DrawTextWrapped(uint32_t, int32_t, int32_t, int32_t, float, int32_t) {
-    return 0;
-}
 
 // Placeholder: no movie plays, so no sound resumes.
 void MV2MovieResumeSound() {}
@@ -123,3 +112,8 @@ void MV2InitialiseBriefingTexts() {}
 
 // Placeholder: the interface screens are not built.
 void MV2UpdateInterfaceScreens() {}
+
+// Placeholder: the HUD colour keeps its start value until the HUD is built.
+uint32_t MV2HudColour() {
+    return 0xFF61BDFFu;
+}

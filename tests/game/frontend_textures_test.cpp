@@ -3,6 +3,7 @@
 #include "engine/core/raster.h"
 #include "engine/core/texture.h"
 #include "game/frontend/draw2d.h"
+#include "game/frontend/font.h"
 #include "shell/bytes.h"
 #include "shell/pack.h"
 #include "tests/support/data_folder.h"
@@ -103,6 +104,19 @@ TEST(Frontend2DTextures, SampleFolderHasEveryPageWithTheSpriteCells) {
     MV2SpriteCell seven = MV2GetSpriteCell(7);
     for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(Pixel8(pages[0], seven.left + 2 + x, seven.top + 2), 8);
     EXPECT_EQ(Pixel8(pages[0], 255, 255), 0); // radar's 30 cells leave the bottom free
+    // The HUD font pages carry ink inside each glyph's rectangle, for both sizes.
+    for (int32_t large = 0; large < 2; ++large) {
+        std::string font = slurp(std::string(gMV2FontPages[large].name) + ".bmp");
+        std::string mask = slurp(std::string(gMV2FontPages[large].maskName) + ".bmp");
+        ASSERT_GT(font.size(), 54u);
+        ASSERT_EQ(mask.size(), font.size());
+        const MV2Glyph& g = (large ? gMV2LargeFontGlyphs : gMV2SmallFontGlyphs)[1];
+        const uint8_t* b = reinterpret_cast<const uint8_t*>(mask.data());
+        size_t at = MV2ReadU32(b + 10) + size_t(255 - (g.top + 5)) * 768 + size_t(g.left + 2) * 3;
+        EXPECT_EQ(b[at], 0xFF) << large;
+        at = MV2ReadU32(b + 10) + size_t(255 - (g.top + 5)) * 768 + size_t(g.left - 2) * 3;
+        EXPECT_EQ(b[at], 0) << large;
+    }
     MV2UnmountPackFile(pack);
 }
 

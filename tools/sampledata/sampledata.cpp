@@ -1,6 +1,7 @@
 #include "tools/sampledata/sampledata.h"
 
 #include "game/frontend/draw2d.h"
+#include "game/frontend/font.h"
 #include "shell/controls.h"
 #include "shell/errors.h"
 #include "shell/gamestate.h"
@@ -104,6 +105,28 @@ std::vector<uint8_t> SpritePage(int32_t textureRow, bool mask) {
     return BmpFile(d);
 }
 
+// A HUD font page (0 small, 1 large): every glyph of the table a block inside its rectangle;
+// the mask white over the blocks.
+std::vector<uint8_t> HudFontPage(bool large, bool mask) {
+    const MV2Glyph* table = large ? gMV2LargeFontGlyphs : gMV2SmallFontGlyphs;
+    const int32_t height = large ? 22 : 20;
+    std::vector<uint8_t> ink(256 * 256, 0);
+    for (int32_t i = 0; i < kMV2FontGlyphs; ++i) {
+        const MV2Glyph& g = table[i];
+        for (int32_t y = g.top + 3; y < g.top + height - 3 && y < 256; ++y)
+            for (int32_t x = g.left + 1; x < g.right + 1 && x < 256; ++x) ink[size_t(y * 256 + x)] = 1;
+    }
+    BmpDesc d;
+    d.width = d.height = 256;
+    d.bits = 24;
+    d.data = BmpRows(256, 256, 24, [&](int32_t x, int32_t y) -> uint32_t {
+        bool on = ink[size_t(y * 256 + x)] != 0;
+        if (mask) return on ? 0xFFFFFF : 0;
+        return on ? 0xF0F0F0 : 0;
+    });
+    return BmpFile(d);
+}
+
 bool WriteTexturePack(const fs::path& folder) {
     std::vector<PackWriterEntry> entries;
     struct Pic {
@@ -131,6 +154,12 @@ bool WriteTexturePack(const fs::path& folder) {
         entries.push_back({std::string(t.name) + ".bmp", Bytes(SpritePage(row, false))});
         if (t.maskName && std::string(t.maskName) != t.name)
             entries.push_back({std::string(t.maskName) + ".bmp", Bytes(SpritePage(row, true))});
+    }
+    for (int32_t large = 0; large < 2; ++large) {
+        entries.push_back({gMV2FontPages[large].name + std::string(".bmp"),
+                           Bytes(HudFontPage(large != 0, false))});
+        entries.push_back({gMV2FontPages[large].maskName + std::string(".bmp"),
+                           Bytes(HudFontPage(large != 0, true))});
     }
     entries.push_back({"fp002.bmp", Bytes(FontPage(false))});
     entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
