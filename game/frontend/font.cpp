@@ -71,6 +71,8 @@ const FontTable g_small = BuildFont(false);
 const FontTable g_large = BuildFont(true);
 
 constexpr uint32_t kShadowColour = 0x7F000000u;
+// Font page coordinates to uv: divided by this.
+constexpr float kPageScale = 255.5f;
 
 // The glyph loop's count of drawn characters: shared, so that wrapped text can read it.
 uint32_t g_drawn = 0;
@@ -222,6 +224,11 @@ int32_t MV2DrawTextGlyphs(TvIm2DVertex* quad, MV2TextDescriptor* d, int32_t, uin
     g_drawn = 0;
     const uint8_t* at = characters;
     bool complete = true;
+    bool faded = false;
+    int32_t lastPage = -1;
+    intptr_t raster = 0;
+    quad[0].y = quad[2].y = top;
+    quad[1].y = quad[3].y = bottom;
     while (count > 0) {
         if (g_drawn == uint32_t(d->revealCount)) {
             MV2Draw2DRect(int32_t(pen), int32_t(top), int32_t(pen) + 10, int32_t(top) + 20, 0);
@@ -246,25 +253,32 @@ int32_t MV2DrawTextGlyphs(TvIm2DVertex* quad, MV2TextDescriptor* d, int32_t, uin
         if (u >= src.entries) continue;
         const uint8_t* glyph = src.table + size_t(u) * 4;
         if (glyph[3] >= src.pageCount || !src.pages[glyph[3]]) continue;
-        const int32_t fade = d->fadeFront - int32_t(g_drawn);
-        if (fade >= 0 && fade <= 3)
-            for (int32_t i = 0; i < 4; ++i) quad[i].colour = Lighten(quad[i].colour, 4 - fade);
+        const uint32_t fade = uint32_t(d->fadeFront) - g_drawn;
+        if (fade <= 3) {
+            for (int32_t i = 0; i < 4; ++i)
+                quad[i].colour = Lighten(quad[i].colour, 4 - int32_t(fade));
+            faded = true;
+        }
         const float w = float(glyph[2]);
-        const float u0 = float(glyph[0]) / 255.5f, v0 = float(glyph[1]) / 255.5f;
-        const float u1 = float(glyph[0] + glyph[2]) / 255.5f;
-        const float v1 = (float(glyph[1]) + (bottom - top)) / 255.5f;
+        const float u0 = float(glyph[0]) / kPageScale, v0 = float(glyph[1]) / kPageScale;
+        const float u1 = float(glyph[0] + glyph[2]) / kPageScale;
+        const float v1 = (float(glyph[1]) + (bottom - top)) / kPageScale;
         quad[0].x = quad[1].x = pen;
         quad[2].x = quad[3].x = pen + w;
-        quad[0].y = quad[2].y = top;
-        quad[1].y = quad[3].y = bottom;
         quad[0].u = quad[1].u = u0, quad[2].u = quad[3].u = u1;
         quad[0].v = quad[2].v = v0, quad[1].v = quad[3].v = v1;
-        TvRenderStateSet(kTvRenderStateTextureRaster,
-                         intptr_t(TvTextureGetRaster(src.pages[glyph[3]])));
+        if (glyph[3] != lastPage) {
+            lastPage = glyph[3];
+            raster = intptr_t(TvTextureGetRaster(src.pages[lastPage]));
+        }
+        TvRenderStateSet(kTvRenderStateTextureRaster, raster);
         TvIm2DRenderPrimitive(kTvPrimitiveTriangleStrip, quad, 4);
         pen += w;
         g_drawn++;
-        for (int32_t i = 0; i < 4; ++i) quad[i].colour = styled[i].colour;
+        if (faded) {
+            for (int32_t i = 0; i < 4; ++i) quad[i].colour = styled[i].colour;
+            faded = false;
+        }
     }
     if (complete) d->revealCount = -1;
     TvRenderStateSet(kTvRenderStateTextureFilter, 0);
@@ -390,6 +404,23 @@ int32_t MV2DrawTextWrappedAtDepth(int32_t x, int32_t y, int32_t halfWidth, float
     first->fadeFront = savedFade;
     MV2AdvanceTextReveal(first);
     return height;
+}
+
+const uint8_t* MV2TextRecordEnd(const MV2TextDescriptor* d) {
+    if (!d || !d->text) return nullptr;
+    uint32_t counted = MV2ReadU32(d->text) & 0xFFFF;
+    const uint8_t* at = d->text + kMV2TextRecordHeadSize;
+    while (counted > 0) {
+        uint16_t u = MV2ReadU16(at);
+        at += 2;
+        if (u == kMV2UnitParam)
+            at += 2;
+        else if (u != kMV2UnitEnd && u != kMV2UnitNone)
+            counted--;
+    }
+    const uint8_t* base = gMV2MenuResource.languages;
+    if (!base || at < base) base = d->text;
+    return base + ((size_t(at - base) + 3) & ~size_t(3));
 }
 
 int32_t MV2FontFindGlyph(const MV2Glyph* table, int32_t character) {

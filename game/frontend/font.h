@@ -32,6 +32,10 @@ int32_t MV2DrawTextGlyphs(TvIm2DVertex* quad, MV2TextDescriptor* descriptor, int
 void MV2SetTextColourStyle(TvIm2DVertex* quad, int32_t style, const TvIm2DVertex* source);
 // Adds the frame time to the descriptor's reveal clock, revealing one character per 25 ms.
 void MV2AdvanceTextReveal(MV2TextDescriptor* descriptor);
+// Where the text record's speech reference begins: the first 4-byte-aligned offset, counted
+// from the start of the language chunk, after the record's last unit (parameter pairs and
+// 0xFFFF units included). Null without a text.
+const uint8_t* MV2TextRecordEnd(const MV2TextDescriptor* descriptor);
 // The reveal count of a wrapped text whose later lines are not drawn.
 inline constexpr int32_t kMV2TextRevealFinished = 0x10000000;
 

@@ -206,6 +206,16 @@ TEST_F(FontTest, WrappedTextJoinsTheListAndCarriesTheReveal) {
     EXPECT_EQ(a.revealCount, 3); // restored, then stepped by the clock (0 ms here)
 }
 
+TEST_F(FontTest, RecordEndFollowsTheLastUnitNotTheCountedOnes) {
+    // Two counted characters, a parameter pair and a 0xFFFF: the units end at 8 + 5 x 2 = 18,
+    // aligned to 20 from the chunk start (the record itself starting at 64).
+    MV2TextDescriptor d = Text(64, u"a\xFFFD" u"1\xFFFF" u"b");
+    EXPECT_EQ(MV2TextRecordEnd(&d), chunk.data() + 64 + 20);
+    MV2TextDescriptor even = Text(64, u"ab");
+    EXPECT_EQ(MV2TextRecordEnd(&even), chunk.data() + 64 + 12);
+    EXPECT_EQ(MV2TextRecordEnd(nullptr), nullptr);
+}
+
 TEST_F(FontTest, HudFontTablesWidthsAndAnchors) {
     for (const MV2Glyph* table : {gMV2SmallFontGlyphs, gMV2LargeFontGlyphs}) {
         EXPECT_EQ(table[0].code, 'a');
