@@ -3,6 +3,7 @@
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
 #include "shell/enginestart.h"
+#include "shell/errors.h"
 #include "shell/frametimer.h"
 #include "shell/resfile.h"
 #include "tests/game/frontend_sink.h"
@@ -265,6 +266,16 @@ TEST_F(FontTest, HudFontCullsOffScreenGlyphsButKeepsTheirAdvance) {
     EXPECT_EQ(recorded[0].vertices[0].x, 12.0f);
     EXPECT_EQ(recorded[0].vertices[0].colour, 0x7F000000u);
     EXPECT_EQ(recorded[1].vertices[3].y, 32.0f);
+}
+
+TEST_F(FontTest, MessageTextIsDrawnWithTheSmallFontLineByLine) {
+    EXPECT_EQ(MV2DrawMessageText("ab\ncd", 10, 20, 600, 0xFF123456u), (2 * 5 + 5) * 4);
+    ASSERT_EQ(recorded.size(), 4u);
+    EXPECT_EQ(recorded[0].vertices[0].x, 10.0f);
+    EXPECT_EQ(recorded[0].vertices[3].y, 40.0f); // small glyphs are 20 high
+    EXPECT_EQ(recorded[2].vertices[0].y, 40.0f); // the second line 20 lower
+    EXPECT_EQ(recorded[2].vertices[0].colour, 0xFF123456u);
+    EXPECT_FLOAT_EQ(recorded[2].vertices[0].u, float(gMV2SmallFontGlyphs[2].left) / 255.5f);
 }
 
 } // namespace
