@@ -143,15 +143,16 @@ void MV2DrawMouseCursor() {
     if (pressed) sprite = m.sprite + kPressedLook;
     float sx = 1.0f, sy = 1.0f;
     MV2GetScreenScale(&sx, &sy);
-    MV2SpriteRecord record = {};
-    record.x = float(int32_t(float(m.x) * sx));
-    record.y = float(int32_t(float(m.y) * sy));
+    MV2SpriteDraw record = {};
+    record.x = int32_t(float(m.x) * sx);
+    record.y = int32_t(float(m.y) * sy);
     record.sprite = sprite;
+    record.colour0 = record.colour1 = 0xFFFFFFFFu;
     record.scaleX = record.scaleY = 1.0f;
     // The sprite drawing treats mode 1 (the map) differently; the cursor is drawn as in play.
     bool map = gMV2GameState.current == 1;
     if (map) gMV2GameState.current = 0;
-    MV2Draw2DSprite(&record, -1, -1);
+    MV2Draw2DSprite(&record);
     if (map) gMV2GameState.current = 1;
     for (int32_t i = 0; i < 4; ++i)
         TvRenderStateSet(saved[i], values[i]);

@@ -98,7 +98,7 @@ int32_t MV2FindDisplayRequestMode() {
 
 void MV2SetDisplayRequest(int32_t width, int32_t height, int32_t depth, int32_t windowed) {
     gMV2DisplayRequest = {width, height, depth, windowed ? 0u : 1u};
-    MV2SetScreenScale(width, height);
+    MV2Set2DScreenScale(width, height);
 }
 
 int32_t MV2ApplyDisplayRequest() {

@@ -13,6 +13,7 @@
 #include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
+#include "shell/resfile.h"
 #include "shell/savegame.h"
 #include "shell/cdaudio.h"
 #include "shell/sounds.h"
@@ -127,9 +128,8 @@ void FatalWarningLoop() {
 
 // The glyph width of a character of the small font; 5 when it is not in the table.
 int32_t GlyphWidth(unsigned char c) {
-    for (const MV2FontGlyph& g : gMV2SmallFontGlyphs)
-        if (g.code == c && c != 0) return g.right - g.left + 2;
-    return kGapWidth;
+    int32_t i = c ? MV2FontFindGlyph(gMV2SmallFontGlyphs, c) : -1;
+    return i >= 0 ? gMV2SmallFontGlyphs[i].right - gMV2SmallFontGlyphs[i].left + 2 : kGapWidth;
 }
 
 } // namespace
@@ -283,6 +283,14 @@ int32_t MV2UpdateMessage() {
     return 1;
 }
 
+int32_t MV2DrawTextIdWrapped(uint32_t textId, int32_t x, int32_t y, int32_t halfWidth, int32_t rhw) {
+    MV2TextDescriptor text = {};
+    text.id = textId;
+    MV2GetText(&text);
+    MV2TextDescriptor* list[2] = {&text, nullptr};
+    return MV2DrawTextWrappedAtDepth(x, y, halfWidth, 0.025f, rhw, list, 0, 2);
+}
+
 void MV2DrawMessage() {
     MV2MessageScreen& m = gMV2Messages;
     if (!m.showing) return;
@@ -295,18 +303,19 @@ void MV2DrawMessage() {
     if (m.current == kMV2FatalSlot) {
         end = 120 + MV2DrawMessageText(m.fatalText, 20, 120, 620, 0xFFFFFFFF) + 20;
     } else {
-        end = 180 + MV2DrawTextWrapped(uint32_t(m.textId), half, 180, -180, 0.025f, 30) + 20;
+        end = 180 + MV2DrawTextIdWrapped(uint32_t(m.textId), half, 180, -180, 30) + 20;
     }
     const MV2ChoiceSet& set = CurrentSet();
     if (set.count == 1) {
-        MV2DrawTextWrapped(uint32_t(set.first), half, end + 200, 100, 0.025f, 20);
+        MV2DrawTextIdWrapped(uint32_t(set.first), half, end + 200, 100, 20);
     } else if (set.count == 2) {
-        MV2DrawTextWrapped(uint32_t(set.first), half - 90, end + 200, 180, 0.025f, 20);
-        MV2DrawTextWrapped(uint32_t(set.second), half + 90, end + 200, 180, 0.025f, 20);
+        MV2DrawTextIdWrapped(uint32_t(set.first), half - 90, end + 200, 180, 20);
+        MV2DrawTextIdWrapped(uint32_t(set.second), half + 90, end + 200, 180, 20);
     }
     MV2Set2DColour(0, 0, 0, 192);
-    MV2Draw2DRectAtDepth(float(half - 200) * sx, 160.0f * sy, float(half + 200) * sx,
-                         float(end + 180) * sy, 0.03f, 25.0f, 0);
+    MV2Draw2DRectAtDepth(int32_t(float(half - 200) * sx), int32_t(160.0f * sy),
+                         int32_t(float(half + 200) * sx), int32_t(float(end + 180) * sy), 0.03f,
+                         25.0f, 0);
 }
 
 int32_t MV2LayoutMessageText(const char* text, int32_t width,
@@ -364,8 +373,10 @@ int32_t MV2LayoutMessageText(const char* text, int32_t width,
     return count;
 }
 
-int32_t MV2DrawMessageText(const char* text, int32_t, int32_t, int32_t width, uint32_t) {
-    // The glyphs are drawn from the small font's pages once the front end provides them.
-    int32_t lines = MV2LayoutMessageText(text, width, nullptr);
-    return (lines * 5 + 5) * 4;
+int32_t MV2DrawMessageText(const char* text, int32_t x, int32_t y, int32_t width, uint32_t colour) {
+    // The lines are drawn with the small HUD font, whose pages are "fp000" and "fp000m".
+    static char lines[kMV2MessageTextLines][kMV2MessageTextChars + 1];
+    int32_t count = MV2LayoutMessageText(text, width, lines);
+    for (int32_t i = 0; i < count; ++i) MV2FontDrawText(lines[i], x, y + 20 * i, colour, 0);
+    return (count * 5 + 5) * 4;
 }

@@ -58,6 +58,9 @@ void MV2ShowMessage(int32_t slot, int32_t on, int32_t pause, const char* format,
 void MV2CloseMessage();
 int32_t MV2UpdateMessage();
 void MV2DrawMessage();
+// Draws a text id of the language word-wrapped at the message depth 0.025, centred on x, in
+// white; the height used.
+int32_t MV2DrawTextIdWrapped(uint32_t textId, int32_t x, int32_t y, int32_t halfWidth, int32_t rhw);
 // Lays out and draws a text with the small font; the height used.
 int32_t MV2DrawMessageText(const char* text, int32_t x, int32_t y, int32_t width,
                            uint32_t colour);

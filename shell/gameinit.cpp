@@ -4,6 +4,7 @@
 #include "engine/core/memory.h"
 #include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
+#include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
@@ -201,6 +202,7 @@ void MV2ShutdownGame() {
     MV2ClearLevelState();
     MV2MapClose();
     MV2DestroyLanguage();
+    MV2FontReleasePages();
     MV2FreeMenuResourceFile();
     MV2DestroyAllObjects();
     MV2NetShutdownClient();

@@ -120,7 +120,7 @@ void MV2RenderFrame(int32_t steps) {
         bool drawing = BeginPictureFrame();
         if (drawing) {
             if (!gMV2Messages.showing && gMV2StateMachine.passes % 60 < 30)
-                MV2DrawTextWrapped(kMV2PromptTextId, 320, 370, -180, 0.025f, 30);
+                MV2DrawTextIdWrapped(kMV2PromptTextId, 320, 370, -180, 30);
             WarningOverlay();
         }
         EndFrame(drawing);

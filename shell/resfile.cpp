@@ -490,9 +490,9 @@ MV2TextDescriptor* MV2GetText(MV2TextDescriptor* descriptor) {
             break;
         }
     }
-    descriptor->word3 = -1;
-    descriptor->word4 = -1;
-    descriptor->word5 = 0;
+    descriptor->revealCount = -1;
+    descriptor->fadeFront = -1;
+    descriptor->revealClock = 0;
     descriptor->word6 = 215;
     return descriptor;
 }

@@ -77,9 +77,9 @@ struct MV2TextDescriptor {
     const uint8_t* text; // the text record (head, reserved word, 16-bit units), or null
     uint32_t id;
     uint32_t width; // in pixels
-    int32_t word3;
-    int32_t word4;
-    int32_t word5;
+    int32_t revealCount; // characters shown; -1: all
+    int32_t fadeFront;   // index of the last revealed character; -1: none
+    int32_t revealClock; // ms
     int32_t word6;
 };
 

@@ -323,7 +323,7 @@ void MV2DrawSaveStats(int32_t x, int32_t y) {
     std::snprintf(line[2], sizeof line[2], "%s: %d%% %s", t[5],
                   int(MV2GetMissionCompletion(h.missionRow)), t[6]);
     for (int32_t i = 0; i < 3; i++)
-        MV2FontDrawTextAnchored(line[i], x, y + 20 * i, kMV2SaveStatsColour, 0, 1);
+        MV2FontDrawTextAnchored(line[i], x, y + 20 * i, kMV2SaveStatsColour, 1, 0);
 }
 
 int32_t MV2LoadSaveScreenText() {

@@ -38,26 +38,6 @@ void MV2MovieSetSoundSystem(MssDriver* driver) {
     g_movieSound = driver;
 }
 
-// Placeholder: the HUD font is not built; nothing is drawn.
-void MV2FontDrawTextAnchored(const char*, int32_t, int32_t, uint32_t, int32_t, int32_t) {}
-
-static float g_screenScaleX = 1.0f, g_screenScaleY = 1.0f;
-
-// Placeholder: the scale is only remembered until the 2-D drawing is built.
-void MV2SetScreenScale(int32_t width, int32_t height) {
-    g_screenScaleX = float(width) * 0.0015625f;
-    g_screenScaleY = float(height) * 0.0020833334f;
-}
-
-// Placeholder: the remembered scale (1.0 before a display request).
-void MV2GetScreenScale(float* x, float* y) {
-    *x = g_screenScaleX;
-    *y = g_screenScaleY;
-}
-
-// Placeholder: there is no sprite table yet; nothing is drawn.
-void MV2Draw2DSprite(const MV2SpriteRecord*, int32_t, int32_t) {}
-
 // Placeholder: there are no menus yet; none opens.
 int32_t MV2MenuOpenTop() {
     return 0;
@@ -79,20 +59,6 @@ int32_t MV2GetGameOverState() {
 
 // Placeholder: there is no map yet.
 void MV2MapSetFreeScroll(int32_t) {}
-
-// Placeholder: the small HUD font is drawn by the front end; until then its table is empty.
-const MV2FontGlyph gMV2SmallFontGlyphs[kMV2SmallFontGlyphs] = {};
-
-// Placeholder: the text drawing is not built; nothing is drawn and no height used.
-int32_t MV2DrawTextWrapped(uint32_t, int32_t, int32_t, int32_t, float, int32_t) {
-    return 0;
-}
-
-// Placeholder: the 2-D drawing is not built; nothing is drawn.
-void MV2Draw2DRectAtDepth(float, float, float, float, float, float, int32_t) {}
-
-// Placeholder: the 2-D colour is not kept yet.
-void MV2Set2DColour(uint8_t, uint8_t, uint8_t, uint8_t) {}
 
 // Placeholder: no movie plays, so no sound resumes.
 void MV2MovieResumeSound() {}
@@ -124,9 +90,6 @@ void MV2ResetHudMessages() {}
 // Placeholder: there is no message ring yet.
 void MV2UpdateHudMessages() {}
 
-// Placeholder: the 2-D drawing is not built; the background is not drawn.
-void MV2DrawBackgroundRaster(TvRaster*) {}
-
 // Placeholder: there are no menus to draw.
 void MV2MenuRender() {}
 
@@ -149,3 +112,8 @@ void MV2InitialiseBriefingTexts() {}
 
 // Placeholder: the interface screens are not built.
 void MV2UpdateInterfaceScreens() {}
+
+// Placeholder: the HUD colour keeps its start value until the HUD is built.
+uint32_t MV2HudColour() {
+    return 0xFF61BDFFu;
+}

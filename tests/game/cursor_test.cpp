@@ -10,7 +10,7 @@ class CursorTest : public ::testing::Test {
 protected:
     void SetUp() override {
         gMV2MouseCursor = {0, 0, 1, 320, 240, 0, 0, -1, 0, {}};
-        MV2SetScreenScale(640, 480);
+        MV2Set2DScreenScale(640, 480);
     }
 };
 
@@ -47,11 +47,11 @@ TEST_F(CursorTest, ShowCountModesAndTheEdgeClamp) {
     MV2MouseMoved(10000, 10000);
     EXPECT_EQ(gMV2MouseCursor.x, 607); // 639 - 32
     EXPECT_EQ(gMV2MouseCursor.y, 447);
-    MV2SetScreenScale(1280, 960); // scale 2: 16 units from the edge
+    MV2Set2DScreenScale(1280, 960); // scale 2: 16 units from the edge
     MV2MouseMoved(10000, -100000);
     EXPECT_EQ(gMV2MouseCursor.x, 623);
     EXPECT_EQ(gMV2MouseCursor.y, 0);
-    MV2SetScreenScale(0, 0); // no scale yet: taken as 1
+    MV2Set2DScreenScale(0, 0); // no scale yet: taken as 1
     MV2MouseMoved(10000, 0);
     EXPECT_EQ(gMV2MouseCursor.x, 607);
 

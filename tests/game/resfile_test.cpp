@@ -326,9 +326,9 @@ TEST_F(ResFileTest, TextWidthsCountGlyphsAndGapsOnly) {
         EXPECT_EQ(d.text != nullptr, c.found) << c.id;
         EXPECT_EQ(d.width, c.width) << c.id;
         EXPECT_EQ(d.id, c.id);
-        EXPECT_EQ(d.word3, -1);
-        EXPECT_EQ(d.word4, -1);
-        EXPECT_EQ(d.word5, 0);
+        EXPECT_EQ(d.revealCount, -1);
+        EXPECT_EQ(d.fadeFront, -1);
+        EXPECT_EQ(d.revealClock, 0);
         EXPECT_EQ(d.word6, 215);
     }
     MV2TextDescriptor speech{nullptr, 12, 0, 0, 0, 0, 0};

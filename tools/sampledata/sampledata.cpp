@@ -1,5 +1,7 @@
 #include "tools/sampledata/sampledata.h"
 
+#include "game/frontend/draw2d.h"
+#include "game/frontend/font.h"
 #include "shell/controls.h"
 #include "shell/errors.h"
 #include "shell/gamestate.h"
@@ -62,6 +64,69 @@ std::vector<uint8_t> FontPage(bool mask) {
     return BmpFile(d);
 }
 
+// Digits 0-9 in a 3 by 5 pixel font, one row of three bits per line, top line first.
+constexpr uint8_t kDigits[10][5] = {
+    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 3, 1, 7}, {5, 5, 7, 1, 1},
+    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
+};
+
+// A 2-D texture page of the given table row: every sprite cell of the row a framed box in a
+// colour of its own with its sprite index written in it; the mask white over the cells.
+std::vector<uint8_t> SpritePage(int32_t textureRow, bool mask) {
+    const int32_t size = kMV2Texture2DSize;
+    std::vector<uint8_t> pixels(size_t(size * size), 0);
+    for (int32_t s = 1; s < kMV2Sprite2DRows; ++s) {
+        MV2SpriteCell c = MV2GetSpriteCell(s);
+        if (c.textureRow != textureRow) continue;
+        for (int32_t y = c.top; y < c.bottom; ++y)
+            for (int32_t x = c.left; x < c.right; ++x) {
+                bool frame = x == c.left || y == c.top || x == c.right - 1 || y == c.bottom - 1;
+                pixels[size_t(y * size + x)] = uint8_t(frame ? 1 : 2 + s % 6);
+            }
+        char text[8];
+        int n = std::snprintf(text, sizeof text, "%d", int(s));
+        for (int i = 0; i < n; ++i)
+            for (int32_t row = 0; row < 5; ++row)
+                for (int32_t bit = 0; bit < 3; ++bit)
+                    if (kDigits[text[i] - '0'][row] & (4 >> bit))
+                        pixels[size_t((c.top + 2 + row) * size + c.left + 2 + i * 4 + bit)] = 8;
+    }
+    BmpDesc d;
+    d.width = d.height = size;
+    d.bits = 8;
+    d.coloursUsed = 9;
+    d.palette = {{0, 0, 0, 0},       {240, 240, 240, 0}, {40, 90, 160, 0},
+                 {40, 140, 90, 0},   {150, 60, 60, 0},   {140, 120, 40, 0},
+                 {90, 60, 150, 0},   {50, 130, 140, 0},  {255, 255, 200, 0}};
+    if (mask) d.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}, {255, 255, 255, 0},
+                           {255, 255, 255, 0}, {255, 255, 255, 0}, {255, 255, 255, 0},
+                           {255, 255, 255, 0}, {255, 255, 255, 0}, {255, 255, 255, 0}};
+    d.data = BmpRows(size, size, 8, [&](int32_t x, int32_t y) { return pixels[size_t(y * size + x)]; });
+    return BmpFile(d);
+}
+
+// A HUD font page (0 small, 1 large): every glyph of the table a block inside its rectangle;
+// the mask white over the blocks.
+std::vector<uint8_t> HudFontPage(bool large, bool mask) {
+    const MV2Glyph* table = large ? gMV2LargeFontGlyphs : gMV2SmallFontGlyphs;
+    const int32_t height = large ? 22 : 20;
+    std::vector<uint8_t> ink(256 * 256, 0);
+    for (int32_t i = 0; i < kMV2FontGlyphs; ++i) {
+        const MV2Glyph& g = table[i];
+        for (int32_t y = g.top + 3; y < g.top + height - 3 && y < 256; ++y)
+            for (int32_t x = g.left + 1; x < g.right + 1 && x < 256; ++x) ink[size_t(y * 256 + x)] = 1;
+    }
+    BmpDesc d;
+    d.width = d.height = 256;
+    d.bits = 24;
+    d.data = BmpRows(256, 256, 24, [&](int32_t x, int32_t y) -> uint32_t {
+        bool on = ink[size_t(y * 256 + x)] != 0;
+        if (mask) return on ? 0xFFFFFF : 0;
+        return on ? 0xF0F0F0 : 0;
+    });
+    return BmpFile(d);
+}
+
 bool WriteTexturePack(const fs::path& folder) {
     std::vector<PackWriterEntry> entries;
     struct Pic {
@@ -84,6 +149,18 @@ bool WriteTexturePack(const fs::path& folder) {
     oil.data = BmpRows(64, 64, 24, [](int32_t x, int32_t y) { return uint32_t(0x202020 + ((x ^ y) & 31)); });
     entries.push_back({"oily.bmp", Bytes(BmpFile(oil))});
     entries.push_back({"oilym.bmp", Bytes(BmpFile(oil))});
+    for (int32_t row = 0; row < kMV2Texture2DRows; ++row) {
+        const MV2Texture2D& t = gMV2Texture2D[row];
+        entries.push_back({std::string(t.name) + ".bmp", Bytes(SpritePage(row, false))});
+        if (t.maskName && std::string(t.maskName) != t.name)
+            entries.push_back({std::string(t.maskName) + ".bmp", Bytes(SpritePage(row, true))});
+    }
+    for (int32_t large = 0; large < 2; ++large) {
+        entries.push_back({gMV2FontPages[large].name + std::string(".bmp"),
+                           Bytes(HudFontPage(large != 0, false))});
+        entries.push_back({gMV2FontPages[large].maskName + std::string(".bmp"),
+                           Bytes(HudFontPage(large != 0, true))});
+    }
     entries.push_back({"fp002.bmp", Bytes(FontPage(false))});
     entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
     return WriteFile(folder / "texture.pak", BuildPack(entries));
