@@ -251,6 +251,7 @@ private:
     ImGuiContext* imgui_ = nullptr;
     ImGuiContext* previousImgui_ = nullptr;
     bool sdlBackend_ = false, glBackend_ = false;
+    std::string clickThrough_; // the hint before the back end set it
     std::map<int, int> atlasRects_; // bitmap id -> custom rectangle of the font atlas
     std::vector<SDL_Event> others_;  // events of other windows, given back at the end
 };
@@ -282,6 +283,9 @@ bool DrawnDialog::Open() {
     style.FrameBorderSize = 1.0f;
     style.WindowPadding = ImVec2(0, 0);
     AddBitmaps();
+    // The back end sets a hint for every window; the game's windows get theirs back at the end.
+    const char* clickThrough = SDL_GetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH);
+    clickThrough_ = clickThrough ? clickThrough : "";
     sdlBackend_ = ImGui_ImplSDL2_InitForOpenGL(window_, context_);
     glBackend_ = sdlBackend_ && ImGui_ImplOpenGL3_Init("#version 150");
     if (!glBackend_) return false;
@@ -323,7 +327,11 @@ void DrawnDialog::AddBitmaps() {
 
 void DrawnDialog::Close() {
     if (glBackend_) ImGui_ImplOpenGL3_Shutdown();
-    if (sdlBackend_) ImGui_ImplSDL2_Shutdown();
+    if (sdlBackend_) {
+        ImGui_ImplSDL2_Shutdown();
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH,
+                    clickThrough_.empty() ? nullptr : clickThrough_.c_str());
+    }
     glBackend_ = sdlBackend_ = false;
     if (imgui_) {
         ImGui::DestroyContext(imgui_);
