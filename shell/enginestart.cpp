@@ -135,8 +135,8 @@ void InitialiseDialog(HWND dialog) {
     for (int32_t i = 0; i < s.subsystems; ++i) {
         TvSubSystemInfo info;
         if (!TvEngineGetSubSystemInfo(&info, i)) continue;
-        LRESULT item = Send(dialog, kMV2DeviceList, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(info.name));
+        LRESULT item =
+            Send(dialog, kMV2DeviceList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(info.name));
         Send(dialog, kMV2DeviceList, CB_SETITEMDATA, WPARAM(item), i);
         if (i == s.currentSubsystem) currentItem = item;
     }
@@ -183,7 +183,7 @@ std::vector<uint8_t> BannerPicture(int width, int height) {
     const struct {
         float x, y, r;
     } bubbles[] = {{0.12f, 0.55f, 4}, {0.15f, 0.30f, 2.5f}, {0.63f, 0.62f, 5},
-                   {0.66f, 0.35f, 3}, {0.68f, 0.15f, 2}, {0.88f, 0.50f, 3.5f}};
+                   {0.66f, 0.35f, 3}, {0.68f, 0.15f, 2},    {0.88f, 0.50f, 3.5f}};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const float u = float(x) / float(width), v = float(y) / float(height);
@@ -211,7 +211,11 @@ std::vector<uint8_t> BannerPicture(int width, int height) {
 void MV2RegisterConfigDialogResources() {
     using Kind = PlatformDialogControlKind;
     PlatformDialogTemplate dialog{
-        "Marovant(TM)  Configuration", "MS Sans Serif", 8, 280, 143,
+        "Marovant(TM)  Configuration",
+        "MS Sans Serif",
+        8,
+        280,
+        143,
         {
             {kMV2DialogPlay, Kind::DefaultPushButton, "Play &Marovant", 64, 119, 66, 17},
             {kMV2DialogExit, Kind::PushButton, "E&xit to Windows", 153, 119, 61, 17},
@@ -248,8 +252,8 @@ int32_t MV2FillResolutionList(HWND dialog) {
             char text[64];
             std::snprintf(text, sizeof text, "%i x %i x %i", int(mode.width), int(mode.height),
                           int(mode.depth));
-            added = Send(dialog, kMV2ResolutionList, CB_ADDSTRING, 0,
-                         reinterpret_cast<LPARAM>(text));
+            added =
+                Send(dialog, kMV2ResolutionList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
             Send(dialog, kMV2ResolutionList, CB_SETITEMDATA, WPARAM(added), i);
             if (mode.width == 640 && mode.height == 480 && mode.depth == 16) item640 = added;
         }
@@ -278,7 +282,8 @@ INT_PTR MV2ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         s.selectedMode = -1;
         LRESULT item = Send(dialog, kMV2DeviceList, CB_GETCURSEL);
         if (item != CB_ERR) {
-            s.currentSubsystem = int32_t(Send(dialog, kMV2DeviceList, CB_GETITEMDATA, WPARAM(item)));
+            s.currentSubsystem =
+                int32_t(Send(dialog, kMV2DeviceList, CB_GETITEMDATA, WPARAM(item)));
             TvEngineSetSubSystem(s.currentSubsystem);
         }
         MV2FillResolutionList(dialog);

@@ -113,9 +113,7 @@ LRESULT ListMessage(Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
         return count;
     case CB_GETCOUNT: return count;
     case CB_GETCURSEL: return c.selected;
-    case CB_SETCURSEL:
-        c.selected = valid ? int(index) : -1;
-        return valid ? index : CB_ERR;
+    case CB_SETCURSEL: c.selected = valid ? int(index) : -1; return valid ? index : CB_ERR;
     case CB_GETLBTEXT:
         // The caller's buffer holds the item's text and its terminator.
         if (!valid || !lParam) return CB_ERR;
@@ -183,8 +181,8 @@ LRESULT DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void RegisterClasses() {
-    for (auto [name, proc] : {std::pair{kDialogClass, &DialogProc},
-                              std::pair{kControlClass, &ControlProc}}) {
+    for (auto [name, proc] :
+         {std::pair{kDialogClass, &DialogProc}, std::pair{kControlClass, &ControlProc}}) {
         WNDCLASSA wc{};
         wc.lpfnWndProc = proc;
         wc.lpszClassName = name;
@@ -251,9 +249,9 @@ private:
     ImGuiContext* imgui_ = nullptr;
     ImGuiContext* previousImgui_ = nullptr;
     bool sdlBackend_ = false, glBackend_ = false;
-    std::string clickThrough_; // the hint before the back end set it
+    std::string clickThrough_;      // the hint before the back end set it
     std::map<int, int> atlasRects_; // bitmap id -> custom rectangle of the font atlas
-    std::vector<SDL_Event> others_;  // events of other windows, given back at the end
+    std::vector<SDL_Event> others_; // events of other windows, given back at the end
 };
 
 bool DrawnDialog::Open() {
@@ -303,8 +301,8 @@ void DrawnDialog::AddBitmaps() {
         if (c.source.kind != PlatformDialogControlKind::Bitmap || it == g_bitmaps.end() ||
             atlasRects_.count(c.source.bitmap))
             continue;
-        atlasRects_[c.source.bitmap] = atlas->AddCustomRectRegular(it->second.width,
-                                                                   it->second.height);
+        atlasRects_[c.source.bitmap] =
+            atlas->AddCustomRectRegular(it->second.width, it->second.height);
         widest = std::max(widest, it->second.width);
     }
     if (atlasRects_.empty()) return;
@@ -468,14 +466,18 @@ void PlatformRegisterDialog(int id, PlatformDialogTemplate dialog) {
     g_templates[id] = std::move(dialog);
 }
 
-void PlatformRegisterString(UINT id, std::string text) { g_strings[id] = std::move(text); }
+void PlatformRegisterString(UINT id, std::string text) {
+    g_strings[id] = std::move(text);
+}
 
 void PlatformRegisterBitmap(int id, int width, int height, std::vector<uint8_t> rgba) {
     if (width <= 0 || height <= 0 || rgba.size() != size_t(width) * size_t(height) * 4) return;
     g_bitmaps[id] = Bitmap{width, height, std::move(rgba)};
 }
 
-void PlatformSetDialogHook(std::function<void(HWND)> hook) { g_hook = std::move(hook); }
+void PlatformSetDialogHook(std::function<void(HWND)> hook) {
+    g_hook = std::move(hook);
+}
 
 // Base units of the font the dialog is drawn with (Dear ImGui's own, 7 by 13 pixels) at the
 // template's 8 points, in proportion for other sizes.
@@ -503,20 +505,19 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND, DLGP
     g_open.push_back(d);
     // No window of its own: with a display the drawn dialog has one.
     RECT frame = PlatformDialogUnitsToPixels(d->source, {0, 0, d->source.width, d->source.height});
-    d->hwnd = CreateWindowExA(0, kDialogClass, d->source.caption.c_str(), WS_CHILD, 0, 0,
-                              int(frame.right), int(frame.bottom), nullptr, nullptr, instance,
-                              nullptr);
+    d->hwnd =
+        CreateWindowExA(0, kDialogClass, d->source.caption.c_str(), WS_CHILD, 0, 0,
+                        int(frame.right), int(frame.bottom), nullptr, nullptr, instance, nullptr);
     for (const PlatformDialogControl& source : d->source.controls) {
         Control c;
         c.source = source;
         c.shown = WithoutMnemonics(source.text);
         c.pixels = PlatformDialogUnitsToPixels(
             d->source, {source.x, source.y, source.x + source.width, source.y + source.height});
-        c.hwnd = CreateWindowExA(0, kControlClass, source.text.c_str(), WS_CHILD | WS_VISIBLE,
-                                 int(c.pixels.left), int(c.pixels.top),
-                                 int(c.pixels.right - c.pixels.left),
-                                 int(c.pixels.bottom - c.pixels.top), d->hwnd, nullptr, instance,
-                                 nullptr);
+        c.hwnd = CreateWindowExA(
+            0, kControlClass, source.text.c_str(), WS_CHILD | WS_VISIBLE, int(c.pixels.left),
+            int(c.pixels.top), int(c.pixels.right - c.pixels.left),
+            int(c.pixels.bottom - c.pixels.top), d->hwnd, nullptr, instance, nullptr);
         d->controls.push_back(std::move(c));
     }
     d->proc = proc;

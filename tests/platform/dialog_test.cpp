@@ -43,7 +43,11 @@ protected:
         g_endWith = 42;
         PlatformRegisterDialog(
             kTemplate,
-            {"Test", "MS Sans Serif", 8, 200, 100,
+            {"Test",
+             "MS Sans Serif",
+             8,
+             200,
+             100,
              {{IDOK, PlatformDialogControlKind::DefaultPushButton, "&Go", 10, 80, 50, 14},
               {IDCANCEL, PlatformDialogControlKind::PushButton, "&Stop", 70, 80, 50, 14},
               {kList, PlatformDialogControlKind::DropDownList, "", 10, 10, 100, 60},
