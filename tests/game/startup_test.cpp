@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +115,20 @@ TEST_F(EngineStartTest, TheSystemWarningGoesOnWithOkAndEndsWithCancel) {
     EXPECT_EQ(PlatformMessageBoxes().size(), 1u);
 }
 
+TEST_F(EngineStartTest, ExitInTheDialogEndsTheStartWithoutABox) {
+    PlatformSetDialogHook([](HWND dialog) { PlatformDialogPress(dialog, kMV2DialogExit); });
+    EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 0);
+    PlatformSetDialogHook(nullptr);
+    EXPECT_EQ(gMV2EngineStarted, 0);
+    EXPECT_TRUE(PlatformMessageBoxes().empty());
+    const std::vector<int32_t>& requests = NullDeviceGet().requests;
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), TV_DEVICE_START), 0);
+    // The engine stays open, as a failed start leaves it; the next start finds it closed.
+    TvEngineClose();
+    TvEngineTerm();
+    EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 1);
+}
+
 TEST(VideoModes, WindowedRequestsFitLargerModesFullScreenOnlyExact) {
     NullEngine engine;
     ASSERT_TRUE(engine.ok());
@@ -138,10 +153,13 @@ protected:
     static int32_t Control(int32_t request, void* out, void* in, int32_t number) {
         const bool known = number >= 0 && size_t(number) < devices.size();
         switch (request) {
-        case TV_DEVICE_GET_NUM_SUBSYSTEMS: *static_cast<int32_t*>(out) = int32_t(devices.size()); return 1;
+        case TV_DEVICE_GET_NUM_SUBSYSTEMS:
+            *static_cast<int32_t*>(out) = int32_t(devices.size());
+            return 1;
         case TV_DEVICE_GET_SUBSYSTEM_INFO:
             if (!known) return 0;
-            std::snprintf(static_cast<TvSubSystemInfo*>(out)->name, 80, "%s", devices[size_t(number)].name);
+            std::snprintf(static_cast<TvSubSystemInfo*>(out)->name, 80, "%s",
+                          devices[size_t(number)].name);
             return 1;
         case TV_DEVICE_SET_SUBSYSTEM:
             if (!known) return 0;
@@ -188,7 +206,8 @@ protected:
             return "(no key)";
         char text[600] = "";
         DWORD size = sizeof text, type = 0;
-        LONG got = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text), &size);
+        LONG got =
+            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text), &size);
         RegCloseKey(key);
         return got != ERROR_SUCCESS ? "(none)" : type != REG_SZ ? "(not a string)" : text;
     }
@@ -213,9 +232,14 @@ protected:
 
 TEST_F(ConfigDialogTest, ListsOnlyTheClassicFullScreenModesAnd640By768) {
     // Windowed modes and odd sizes never; 640 by 768 passes the size tests one by one.
-    devices = {{"Only device", {{640, 480, 16, 0}, {1280, 1024, 16, 1}, {640, 480, 16, 1},
-                                {800, 600, 24, 1}, {640, 768, 32, 1}, {1152, 864, 16, 1},
-                                {1024, 768, 16, 1}}}};
+    devices = {{"Only device",
+                {{640, 480, 16, 0},
+                 {1280, 1024, 16, 1},
+                 {640, 480, 16, 1},
+                 {800, 600, 24, 1},
+                 {640, 768, 32, 1},
+                 {1152, 864, 16, 1},
+                 {1024, 768, 16, 1}}}};
     gMV2ConfigDialog.selectedMode = 0; // a windowed mode: 640 x 480 x 16 is chosen instead
     std::vector<std::string> resolutions, deviceItems;
     bool deviceEnabled = true;
@@ -228,8 +252,8 @@ TEST_F(ConfigDialogTest, ListsOnlyTheClassicFullScreenModesAnd640By768) {
                   EXPECT_TRUE(PlatformDialogPress(dialog, kMV2DialogExit));
               }),
               0);
-    EXPECT_EQ(resolutions,
-              (std::vector<std::string>{"*640 x 480 x 16=2", "640 x 768 x 32=4", "1024 x 768 x 16=6"}));
+    EXPECT_EQ(resolutions, (std::vector<std::string>{"*640 x 480 x 16=2", "640 x 768 x 32=4",
+                                                     "1024 x 768 x 16=6"}));
     // A device list of one entry is shown disabled, its item not selected.
     EXPECT_EQ(deviceItems, (std::vector<std::string>{"Only device=0"}));
     EXPECT_FALSE(deviceEnabled);
@@ -373,8 +397,8 @@ TEST_F(ConfigDialogTest, ClickingPlayOnARealDisplay) {
             const RECT size = PlatformDialogUnitsToPixels(units, {0, 0, 280, 143});
             const RECT play = PlatformDialogUnitsToPixels(units, {64, 119, 64 + 66, 119 + 17});
             const std::string geometry = output(x + "getwindowgeometry --shell " + window);
-            EXPECT_NE(geometry.find("WIDTH=" + std::to_string(size.right) + "\nHEIGHT=" +
-                                    std::to_string(size.bottom)),
+            EXPECT_NE(geometry.find("WIDTH=" + std::to_string(size.right) +
+                                    "\nHEIGHT=" + std::to_string(size.bottom)),
                       std::string::npos)
                 << geometry;
             const std::string at = std::to_string((play.left + play.right) / 2) + " " +
