@@ -12,18 +12,21 @@
 #include "game/frontend/movies.h"
 #include "game/objects/jpeg.h"
 #include "game/objects/world.h"
+#include "platform/win32/dialog.h"
 #include "platform/win32/registry.h"
 #include "shell/events.h"
 #include "shell/window.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <strings.h>
+#include <utility>
+#include <vector>
 
 MV2DisplayRequest gMV2DisplayRequest = {640, 480, 16, 1};
 int32_t gMV2EngineStarted = 0;
 HWND gMV2EngineOpenParameter = nullptr;
-MV2ConfigDialogState gMV2ConfigDialog = {0, 0, -1};
+MV2ConfigDialogState gMV2ConfigDialog = {0, 0, -1, nullptr};
 
 MV2PluginAttach gMV2PluginAttaches[kMV2PluginAttaches] = {
     {TpPVSPluginAttach, "TpPVSPluginAttach failed, but pressing on"},
@@ -52,17 +55,6 @@ int32_t FindMode(int32_t width, int32_t height, int32_t depth, uint32_t flags) {
                                 : int32_t(mode.width) >= width && int32_t(mode.height) >= height;
         if (fits && int32_t(mode.depth) == depth && mode.flags == flags) return i;
     }
-    return -1;
-}
-
-const MV2DialogItem* Selected(const MV2DialogList& list) {
-    if (list.selected < 0 || list.selected >= int32_t(list.items.size())) return nullptr;
-    return &list.items[size_t(list.selected)];
-}
-
-int32_t FindText(const MV2DialogList& list, const char* text) {
-    for (size_t i = 0; i < list.items.size(); ++i)
-        if (strcasecmp(list.items[i].text.c_str(), text) == 0) return int32_t(i);
     return -1;
 }
 
@@ -106,117 +98,217 @@ int32_t MV2ApplyDisplayRequest() {
     return MV2SetVideoMode(r.width, r.height, r.depth, r.flags);
 }
 
-int32_t MV2FillResolutionList(MV2ConfigDialog* dialog) {
-    MV2DialogList& list = dialog->resolutions;
-    list.items.clear();
-    int32_t item640 = -1, toSelect = 0;
+namespace {
+
+LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendMessageA(GetDlgItem(dialog, id), message, wParam, lParam);
+}
+
+// The item data of the list's selected item (CB_ERR, -1, without one).
+int32_t SelectedData(HWND dialog, int id) {
+    return int32_t(Send(dialog, id, CB_GETITEMDATA, WPARAM(Send(dialog, id, CB_GETCURSEL))));
+}
+
+// Strings 1-4: the settings key and the names of the values.
+struct DialogStrings {
+    char key[256], driver[64], resolution[64], window[64];
+    bool Load(HINSTANCE instance) {
+        return LoadStringA(instance, 1, key, sizeof key) > 0 &&
+               LoadStringA(instance, 2, driver, sizeof driver) > 0 &&
+               LoadStringA(instance, 3, resolution, sizeof resolution) > 0 &&
+               LoadStringA(instance, 4, window, sizeof window) > 0;
+    }
+};
+
+// Selects the item whose text is the stored value's, ignoring case; its item index or CB_ERR.
+LRESULT SelectStored(HWND dialog, int id, HKEY key, const char* name) {
+    char text[513];
+    if (!ReadString(key, name, text, 512)) return CB_ERR;
+    LRESULT item = Send(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(text));
+    if (item != CB_ERR) Send(dialog, id, CB_SETCURSEL, WPARAM(item));
+    return item;
+}
+
+void InitialiseDialog(HWND dialog) {
+    MV2ConfigDialogState& s = gMV2ConfigDialog;
+    LRESULT currentItem = CB_ERR;
+    for (int32_t i = 0; i < s.subsystems; ++i) {
+        TvSubSystemInfo info;
+        if (!TvEngineGetSubSystemInfo(&info, i)) continue;
+        LRESULT item =
+            Send(dialog, kMV2DeviceList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(info.name));
+        Send(dialog, kMV2DeviceList, CB_SETITEMDATA, WPARAM(item), i);
+        if (i == s.currentSubsystem) currentItem = item;
+    }
+    if (s.subsystems > 1)
+        Send(dialog, kMV2DeviceList, CB_SETCURSEL, WPARAM(currentItem));
+    else
+        EnableWindow(GetDlgItem(dialog, kMV2DeviceList), FALSE);
+    MV2FillResolutionList(dialog);
+    DialogStrings names;
+    HKEY key = nullptr;
+    if (!names.Load(s.instance) ||
+        RegOpenKeyExA(HKEY_CURRENT_USER, names.key, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    if (SelectStored(dialog, kMV2DeviceList, key, names.driver) != CB_ERR) {
+        s.currentSubsystem = SelectedData(dialog, kMV2DeviceList);
+        TvEngineSetSubSystem(s.currentSubsystem);
+        MV2FillResolutionList(dialog);
+    }
+    if (SelectStored(dialog, kMV2ResolutionList, key, names.resolution) != CB_ERR)
+        s.selectedMode = SelectedData(dialog, kMV2ResolutionList);
+    RegCloseKey(key);
+}
+
+// Play: both list texts go to the settings; a failed write is not reported.
+void SaveChoices(HWND dialog) {
+    DialogStrings names;
+    HKEY key = nullptr;
+    if (!names.Load(gMV2ConfigDialog.instance) ||
+        RegCreateKeyExA(HKEY_CURRENT_USER, names.key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    for (auto [name, id] : {std::pair{names.driver, kMV2DeviceList},
+                            std::pair{names.resolution, kMV2ResolutionList}}) {
+        char text[513];
+        UINT length = GetDlgItemTextA(dialog, id, text, 512);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), length + 1);
+    }
+    RegCloseKey(key);
+}
+
+// The banner: water lit from above over a dark sea bed, with rising bubbles.
+std::vector<uint8_t> BannerPicture(int width, int height) {
+    std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
+    const struct {
+        float x, y, r;
+    } bubbles[] = {{0.12f, 0.55f, 4}, {0.15f, 0.30f, 2.5f}, {0.63f, 0.62f, 5},
+                   {0.66f, 0.35f, 3}, {0.68f, 0.15f, 2},    {0.88f, 0.50f, 3.5f}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const float u = float(x) / float(width), v = float(y) / float(height);
+            float light = 0.5f + 0.5f * std::sin(u * 23.0f + std::sin(v * 9.0f + u * 5.0f) * 2.0f);
+            float r = 10 + 40 * (1 - v), g = 60 + 110 * (1 - v) + 25 * light * (1 - v),
+                  b = 110 + 120 * (1 - v) + 20 * light;
+            const float bed = 0.82f + 0.06f * std::sin(u * 17.0f) + 0.04f * std::sin(u * 41.0f);
+            if (v > bed) r = 40, g = 34, b = 28;
+            for (const auto& bubble : bubbles) {
+                const float d = std::hypot(float(x) - bubble.x * float(width),
+                                           float(y) - bubble.y * float(height));
+                if (d < bubble.r) r = g = b = d > bubble.r - 1.2f ? 235.0f : std::max(b, 170.0f);
+            }
+            uint8_t* p = &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
+            p[0] = uint8_t(std::clamp(r, 0.0f, 255.0f));
+            p[1] = uint8_t(std::clamp(g, 0.0f, 255.0f));
+            p[2] = uint8_t(std::clamp(b, 0.0f, 255.0f));
+            p[3] = 255;
+        }
+    return rgba;
+}
+
+} // namespace
+
+void MV2RegisterConfigDialogResources() {
+    using Kind = PlatformDialogControlKind;
+    PlatformDialogTemplate dialog{
+        "Marovant(TM)  Configuration",
+        "MS Sans Serif",
+        8,
+        280,
+        143,
+        {
+            {kMV2DialogPlay, Kind::DefaultPushButton, "Play &Marovant", 64, 119, 66, 17},
+            {kMV2DialogExit, Kind::PushButton, "E&xit to Windows", 153, 119, 61, 17},
+            {kMV2DeviceList, Kind::DropDownList, "", 64, 55, 155, 65},
+            {kMV2ResolutionList, Kind::DropDownList, "", 64, 84, 155, 80},
+            {-1, Kind::Label, "Select 3D Device", 59, 44, 57, 10},
+            {1002, Kind::Label, "Select Screen Resolution", 59, 73, 81, 10},
+            {-1, Kind::Bitmap, "", 0, 0, 280, 37, kMV2ConfigBannerResource},
+        }};
+    const RECT banner = PlatformDialogUnitsToPixels(dialog, {0, 0, 280, 37});
+    PlatformRegisterBitmap(kMV2ConfigBannerResource, int(banner.right), int(banner.bottom),
+                           BannerPicture(int(banner.right), int(banner.bottom)));
+    PlatformRegisterDialog(kMV2ConfigDialogResource, std::move(dialog));
+    PlatformRegisterString(1, kSettingsKey);
+    PlatformRegisterString(2, "VideoDriverName");
+    PlatformRegisterString(3, "VideoResolution");
+    PlatformRegisterString(4, "InAWindow");
+}
+
+int32_t MV2FillResolutionList(HWND dialog) {
+    MV2ConfigDialogState& s = gMV2ConfigDialog;
+    Send(dialog, kMV2ResolutionList, CB_RESETCONTENT);
+    LRESULT item640 = CB_ERR, toSelect = 0, added = CB_ERR;
     bool windowedSelected = false;
     int32_t count = TvEngineGetNumVideoModes();
     for (int32_t i = 0; i < count; ++i) {
         TvVideoMode mode;
         if (!TvEngineGetVideoModeInfo(&mode, i)) continue;
-        if (i == gMV2ConfigDialog.selectedMode && !(mode.flags & 1)) windowedSelected = true;
-        bool width = mode.width == 640 || mode.width == 800 || mode.width == 1024;
-        bool height = mode.height == 480 || mode.height == 600 || mode.height == 768;
-        bool depth = mode.depth == 16 || mode.depth == 32;
-        if (!(mode.flags & 1) || !width || !height || !depth) continue;
-        char text[64];
-        std::snprintf(text, sizeof text, "%i x %i x %i", int(mode.width), int(mode.height),
-                      int(mode.depth));
-        list.items.push_back({text, i});
-        int32_t added = int32_t(list.items.size()) - 1;
-        if (mode.width == 640 && mode.height == 480 && mode.depth == 16) item640 = added;
-        if (i == gMV2ConfigDialog.selectedMode) toSelect = added;
+        const bool fullScreen = mode.flags & 1;
+        const bool width = mode.width == 640 || mode.width == 800 || mode.width == 1024;
+        const bool height = mode.height == 480 || mode.height == 600 || mode.height == 768;
+        const bool depth = mode.depth == 16 || mode.depth == 32;
+        if (fullScreen && width && height && depth) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%i x %i x %i", int(mode.width), int(mode.height),
+                          int(mode.depth));
+            added =
+                Send(dialog, kMV2ResolutionList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            Send(dialog, kMV2ResolutionList, CB_SETITEMDATA, WPARAM(added), i);
+            if (mode.width == 640 && mode.height == 480 && mode.depth == 16) item640 = added;
+        }
+        if (i != s.selectedMode) continue;
+        if (!fullScreen)
+            windowedSelected = true;
+        else if (added != CB_ERR)
+            toSelect = added;
     }
-    if (windowedSelected && item640 >= 0) toSelect = item640;
-    list.selected = list.items.empty() ? -1 : toSelect;
-    if (const MV2DialogItem* item = Selected(list)) gMV2ConfigDialog.selectedMode = item->data;
+    if (windowedSelected && item640 != CB_ERR) toSelect = item640;
+    Send(dialog, kMV2ResolutionList, CB_SETCURSEL, WPARAM(toSelect));
+    s.selectedMode = SelectedData(dialog, kMV2ResolutionList);
     return 1;
 }
 
-void MV2ConfigDialogInit(MV2ConfigDialog* dialog) {
+INT_PTR MV2ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     MV2ConfigDialogState& s = gMV2ConfigDialog;
-    dialog->devices.items.clear();
-    int32_t currentItem = -1;
-    for (int32_t i = 0; i < s.subsystems; ++i) {
-        TvSubSystemInfo info;
-        if (!TvEngineGetSubSystemInfo(&info, i)) continue;
-        dialog->devices.items.push_back({info.name, i});
-        if (i == s.currentSubsystem) currentItem = int32_t(dialog->devices.items.size()) - 1;
+    if (message == WM_INITDIALOG) {
+        InitialiseDialog(dialog);
+        return TRUE;
     }
-    if (s.subsystems > 1)
-        dialog->devices.selected = currentItem;
-    else
-        dialog->devices.enabled = false;
-    MV2FillResolutionList(dialog);
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    char text[513];
-    if (ReadString(key, kMV2VideoDriverName, text, 512)) {
-        int32_t item = FindText(dialog->devices, text);
-        if (item >= 0) {
-            dialog->devices.selected = item;
-            s.currentSubsystem = dialog->devices.items[size_t(item)].data;
-            TvEngineSetSubSystem(s.currentSubsystem);
-            MV2FillResolutionList(dialog);
-        }
-    }
-    if (ReadString(key, kMV2VideoResolution, text, 512)) {
-        int32_t item = FindText(dialog->resolutions, text);
-        if (item >= 0) {
-            dialog->resolutions.selected = item;
-            s.selectedMode = dialog->resolutions.items[size_t(item)].data;
-        }
-    }
-    RegCloseKey(key);
-}
-
-void MV2ConfigDialogSelect(MV2ConfigDialog* dialog, int32_t control, int32_t item) {
-    MV2ConfigDialogState& s = gMV2ConfigDialog;
-    if (control == kMV2DeviceList) {
-        if (item < 0 || item >= int32_t(dialog->devices.items.size())) return;
-        dialog->devices.selected = item;
+    if (message != WM_COMMAND) return FALSE;
+    const int id = LOWORD(wParam);
+    const bool changed = HIWORD(wParam) == CBN_SELCHANGE;
+    if (id == kMV2DeviceList && changed) {
         s.selectedMode = -1;
-        s.currentSubsystem = dialog->devices.items[size_t(item)].data;
-        TvEngineSetSubSystem(s.currentSubsystem);
-        MV2FillResolutionList(dialog);
-    } else if (control == kMV2ResolutionList) {
-        if (item < 0 || item >= int32_t(dialog->resolutions.items.size())) return;
-        dialog->resolutions.selected = item;
-        s.selectedMode = dialog->resolutions.items[size_t(item)].data;
-    }
-}
-
-void MV2ConfigDialogCommand(MV2ConfigDialog* dialog, int32_t id) {
-    if (id == kMV2DialogExit) {
-        dialog->result = 0;
-        return;
-    }
-    if (id != kMV2DialogPlay) return;
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) == ERROR_SUCCESS) {
-        for (auto [name, list] : {std::pair{kMV2VideoDriverName, &dialog->devices},
-                                  std::pair{kMV2VideoResolution, &dialog->resolutions}}) {
-            const MV2DialogItem* item = Selected(*list);
-            std::string text = item ? item->text.substr(0, 512) : std::string();
-            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           DWORD(text.size() + 1));
+        LRESULT item = Send(dialog, kMV2DeviceList, CB_GETCURSEL);
+        if (item != CB_ERR) {
+            s.currentSubsystem =
+                int32_t(Send(dialog, kMV2DeviceList, CB_GETITEMDATA, WPARAM(item)));
+            TvEngineSetSubSystem(s.currentSubsystem);
         }
-        RegCloseKey(key);
+        MV2FillResolutionList(dialog);
+    } else if (id == kMV2ResolutionList && changed) {
+        s.selectedMode = SelectedData(dialog, kMV2ResolutionList);
+    } else if (id == kMV2DialogPlay) {
+        SaveChoices(dialog);
+        EndDialog(dialog, 1);
+    } else if (id == kMV2DialogExit) {
+        EndDialog(dialog, 0);
+    } else {
+        return FALSE;
     }
-    dialog->result = 1;
+    return TRUE;
 }
 
-int32_t MV2RunConfigDialog(HINSTANCE, HWND) {
+int32_t MV2RunConfigDialog(HINSTANCE instance, HWND owner) {
     MV2ConfigDialogState& s = gMV2ConfigDialog;
+    s.instance = instance;
     s.subsystems = TvEngineGetNumSubSystems();
     TvEngineSetSubSystem(s.currentSubsystem);
-    // The dialog is answered as a headless dialog is: initialised, then its default button.
-    MV2ConfigDialog dialog;
-    MV2ConfigDialogInit(&dialog);
-    MV2ConfigDialogCommand(&dialog, kMV2DialogPlay);
-    if (dialog.result == 0) return 0;
+    MV2RegisterConfigDialogResources();
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(kMV2ConfigDialogResource), owner,
+                        MV2ConfigDialogProc, 0) == 0)
+        return 0;
     TvVideoMode mode;
     if (!TvEngineGetVideoModeInfo(&mode, s.selectedMode)) return 1;
     MV2SetDisplayRequest(int32_t(mode.width), int32_t(mode.height), int32_t(mode.depth), 0);

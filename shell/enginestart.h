@@ -5,8 +5,6 @@
 #include "platform/win32/win32.h"
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 struct MV2DisplayRequest {
     int32_t width, height, depth;
@@ -32,40 +30,27 @@ int32_t MV2SetVideoMode(int32_t width, int32_t height, int32_t depth, uint32_t f
 // Start-up step 10 of the display: the requested mode exists; a windowed one sizes the window.
 int32_t MV2FindDisplayRequestMode();
 
-// The configuration dialog: two drop-down lists whose items carry a data word.
-struct MV2DialogItem {
-    std::string text;
-    int32_t data;
-};
-struct MV2DialogList {
-    std::vector<MV2DialogItem> items;
-    int32_t selected = -1;
-    bool enabled = true;
-};
-struct MV2ConfigDialog {
-    MV2DialogList devices;     // control 1001
-    MV2DialogList resolutions; // control 1003
-    int32_t result = -1;       // set when the dialog ends
-};
+// The configuration dialog (resource 101): a list of the engine's rendering sub-systems and
+// one of its full-screen resolutions, each item carrying its index as item data.
 struct MV2ConfigDialogState {
     int32_t subsystems;
-    int32_t currentSubsystem;
-    int32_t selectedMode; // -1 until chosen
+    int32_t currentSubsystem; // kept between runs of the dialog
+    int32_t selectedMode;     // engine mode index; -1 until chosen
+    HINSTANCE instance;
 };
 extern MV2ConfigDialogState gMV2ConfigDialog;
 
+inline constexpr int32_t kMV2ConfigDialogResource = 101;
+inline constexpr int32_t kMV2ConfigBannerResource = 105;
 inline constexpr int32_t kMV2DialogPlay = 1;
 inline constexpr int32_t kMV2DialogExit = 2;
 inline constexpr int32_t kMV2DeviceList = 1001;
 inline constexpr int32_t kMV2ResolutionList = 1003;
-inline constexpr const char* kMV2VideoDriverName = "VideoDriverName";
-inline constexpr const char* kMV2VideoResolution = "VideoResolution";
 
+// Registers dialog 101, its banner and the string table 1-4, as the program's resources.
+void MV2RegisterConfigDialogResources();
 int32_t MV2RunConfigDialog(HINSTANCE instance, HWND owner);
-// The dialog's initialisation and commands, on the dialog's lists.
-void MV2ConfigDialogInit(MV2ConfigDialog* dialog);
-int32_t MV2FillResolutionList(MV2ConfigDialog* dialog);
-void MV2ConfigDialogSelect(MV2ConfigDialog* dialog, int32_t control, int32_t item);
-void MV2ConfigDialogCommand(MV2ConfigDialog* dialog, int32_t id);
+INT_PTR MV2ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+int32_t MV2FillResolutionList(HWND dialog);
 void MV2SetDisplayRequest(int32_t width, int32_t height, int32_t depth, int32_t windowed);
 int32_t MV2ApplyDisplayRequest();

@@ -18,6 +18,7 @@ using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using HANDLE = void*;
+using INT_PTR = intptr_t;
 
 struct PlatformWindow;
 struct PlatformInstance;
@@ -44,6 +45,7 @@ using HKL = uintptr_t;
 #endif
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
 struct POINT {
     LONG x, y;
@@ -97,6 +99,7 @@ constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_ACTIVATE = 0x0006;
 constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
@@ -107,6 +110,7 @@ constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
@@ -244,6 +248,43 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Message boxes. Headless, the box prints caption and text to standard error, is recorded,
 // and returns its default button at once.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// Modal dialogs from the dialog templates registered with the layer (platform/win32/dialog.h);
+// the template is named by its id (MAKEINTRESOURCEA), the instance is not looked at. The
+// procedure gets WM_INITDIALOG (lParam: `param`) and WM_COMMAND with the control id in the low
+// word and the notification (BN_CLICKED, CBN_SELCHANGE) in the high word; closing the dialog
+// sends WM_COMMAND IDCANCEL. DialogBoxParamA returns what EndDialog was given, -1 when the
+// template is unknown. With a display the dialog is drawn in a window of its own; headless,
+// the procedure gets WM_INITDIALOG and then its default push button (id 1) is pressed.
+INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
+                        LPARAM param);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+HWND GetDlgItem(HWND dialog, int id);
+// The control's text; a drop-down list's is its selected item's (empty without one).
+UINT GetDlgItemTextA(HWND dialog, int id, char* buffer, int size);
+// Dialog controls only: other windows are always enabled.
+BOOL EnableWindow(HWND hwnd, BOOL enable);
+BOOL IsWindowEnabled(HWND hwnd);
+// Strings of the registered string table; 0 when the id has none.
+int LoadStringA(HINSTANCE instance, UINT id, char* buffer, int size);
+
+inline WPARAM MAKEWPARAM(WORD lo, WORD hi) {
+    return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
+}
+constexpr WORD BN_CLICKED = 0;
+constexpr WORD CBN_SELCHANGE = 1;
+// Drop-down list messages.
+constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_GETCOUNT = 0x0146;
+constexpr UINT CB_GETCURSEL = 0x0147;
+constexpr UINT CB_GETLBTEXT = 0x0148;
+constexpr UINT CB_RESETCONTENT = 0x014B;
+constexpr UINT CB_SETCURSEL = 0x014E;
+constexpr UINT CB_GETITEMDATA = 0x0150;
+constexpr UINT CB_SETITEMDATA = 0x0151;
+constexpr UINT CB_FINDSTRINGEXACT = 0x0158;
+constexpr LRESULT CB_ERR = -1;
+constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 
 // Cursor and mouse capture, over SDL's relative mouse mode.
 int ShowCursor(BOOL show);

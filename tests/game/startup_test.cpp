@@ -1,6 +1,9 @@
 #include "engine/core/engine.h"
+#include "platform/ddraw/ddraw_gl.h"
+#include "platform/win32/dialog.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/win32.h"
+#include "platform/win32/win32_sdl.h"
 #include "platform/winmm/winmm.h"
 #include "shell/cursor.h"
 #include "shell/enginestart.h"
@@ -14,11 +17,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +115,20 @@ TEST_F(EngineStartTest, TheSystemWarningGoesOnWithOkAndEndsWithCancel) {
     EXPECT_EQ(PlatformMessageBoxes().size(), 1u);
 }
 
+TEST_F(EngineStartTest, ExitInTheDialogEndsTheStartWithoutABox) {
+    PlatformSetDialogHook([](HWND dialog) { PlatformDialogPress(dialog, kMV2DialogExit); });
+    EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 0);
+    PlatformSetDialogHook(nullptr);
+    EXPECT_EQ(gMV2EngineStarted, 0);
+    EXPECT_TRUE(PlatformMessageBoxes().empty());
+    const std::vector<int32_t>& requests = NullDeviceGet().requests;
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), TV_DEVICE_START), 0);
+    // The engine stays open, as a failed start leaves it; the next start finds it closed.
+    TvEngineClose();
+    TvEngineTerm();
+    EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 1);
+}
+
 TEST(VideoModes, WindowedRequestsFitLargerModesFullScreenOnlyExact) {
     NullEngine engine;
     ASSERT_TRUE(engine.ok());
@@ -113,32 +138,295 @@ TEST(VideoModes, WindowedRequestsFitLargerModesFullScreenOnlyExact) {
     EXPECT_EQ(MV2FindVideoMode(640, 480, 16, 1), 1);
     EXPECT_EQ(MV2FindVideoMode(800, 600, 16, 1), 0);
     EXPECT_EQ(MV2FindVideoMode(1024, 768, 32, 1), 1);
+}
 
-    // The list: windowed modes and odd sizes never; 640 by 768 passes the size tests.
-    NullDeviceGet().modes = {{640, 480, 16, 0},  {1280, 1024, 16, 1}, {640, 480, 16, 1},
-                             {800, 600, 24, 1},  {640, 768, 32, 1},   {1024, 768, 16, 1}};
+// The configuration dialog, driven through the dialog model as a user would.
+class ConfigDialogTest : public ::testing::Test {
+protected:
+    struct Device {
+        const char* name;
+        std::vector<TvVideoMode> modes;
+    };
+    static inline std::vector<Device> devices;
+
+    // A driver with the test's rendering sub-systems, each with its own modes.
+    static int32_t Control(int32_t request, void* out, void* in, int32_t number) {
+        const bool known = number >= 0 && size_t(number) < devices.size();
+        switch (request) {
+        case TV_DEVICE_GET_NUM_SUBSYSTEMS:
+            *static_cast<int32_t*>(out) = int32_t(devices.size());
+            return 1;
+        case TV_DEVICE_GET_SUBSYSTEM_INFO:
+            if (!known) return 0;
+            std::snprintf(static_cast<TvSubSystemInfo*>(out)->name, 80, "%s",
+                          devices[size_t(number)].name);
+            return 1;
+        case TV_DEVICE_SET_SUBSYSTEM:
+            if (!known) return 0;
+            NullDeviceGet().modes = devices[size_t(number)].modes;
+            return 1;
+        default: return NullDeviceControl(request, out, in, number);
+        }
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(engine.ok());
+        TvEngineInstancePtr->deviceRecord.deviceControl = Control;
+        char tmpl[] = "/tmp/marovant-dialog-XXXXXX";
+        config = mkdtemp(tmpl);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        gMV2ConfigDialog = {0, 0, -1, nullptr};
+        gMV2DisplayRequest = {640, 480, 16, 1};
+    }
+    void TearDown() override {
+        PlatformSetDialogHook(nullptr);
+        gMV2ConfigDialog = {0, 0, -1, nullptr};
+        gMV2DisplayRequest = {640, 480, 16, 1};
+        std::filesystem::remove_all(config);
+    }
+
+    // The list's items as "text=data", the selected one marked with '*'.
+    static std::vector<std::string> Items(HWND dialog, int id) {
+        HWND list = GetDlgItem(dialog, id);
+        std::vector<std::string> items;
+        const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+        const LRESULT selected = SendMessageA(list, CB_GETCURSEL, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            char text[128];
+            SendMessageA(list, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
+            items.push_back(std::string(i == selected ? "*" : "") + text + "=" +
+                            std::to_string(SendMessageA(list, CB_GETITEMDATA, WPARAM(i), 0)));
+        }
+        return items;
+    }
+    static std::string Stored(const char* name) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Halvern Studios\\Marovant", 0, KEY_READ,
+                          &key) != ERROR_SUCCESS)
+            return "(no key)";
+        char text[600] = "";
+        DWORD size = sizeof text, type = 0;
+        LONG got =
+            RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text), &size);
+        RegCloseKey(key);
+        return got != ERROR_SUCCESS ? "(none)" : type != REG_SZ ? "(not a string)" : text;
+    }
+    static void Store(const char* name, const char* text) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Halvern Studios\\Marovant", 0,
+                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       DWORD(strlen(text) + 1));
+        RegCloseKey(key);
+    }
+    // Runs the dialog, the hook acting on it after its initialisation.
+    int32_t Run(std::function<void(HWND)> hook) {
+        PlatformSetDialogHook(std::move(hook));
+        return MV2RunConfigDialog(nullptr, nullptr);
+    }
+
+    NullEngine engine;
+    std::string config;
+};
+
+TEST_F(ConfigDialogTest, ListsOnlyTheClassicFullScreenModesAnd640By768) {
+    // Windowed modes and odd sizes never; 640 by 768 passes the size tests one by one.
+    devices = {{"Only device",
+                {{640, 480, 16, 0},
+                 {1280, 1024, 16, 1},
+                 {640, 480, 16, 1},
+                 {800, 600, 24, 1},
+                 {640, 768, 32, 1},
+                 {1152, 864, 16, 1},
+                 {1024, 768, 16, 1}}}};
     gMV2ConfigDialog.selectedMode = 0; // a windowed mode: 640 x 480 x 16 is chosen instead
-    MV2ConfigDialog dialog;
-    MV2FillResolutionList(&dialog);
-    std::vector<std::string> texts;
-    for (const MV2DialogItem& item : dialog.resolutions.items)
-        texts.push_back(item.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"640 x 480 x 16", "640 x 768 x 32",
-                                               "1024 x 768 x 16"}));
-    EXPECT_EQ(dialog.resolutions.selected, 0);
-    EXPECT_EQ(gMV2ConfigDialog.selectedMode, 2);
-    MV2ConfigDialogSelect(&dialog, kMV2ResolutionList, 2);
-    EXPECT_EQ(gMV2ConfigDialog.selectedMode, 5);
-    MV2ConfigDialogSelect(&dialog, kMV2ResolutionList, 7); // no such item
-    EXPECT_EQ(gMV2ConfigDialog.selectedMode, 5);
-    // A device list of one entry is disabled.
-    gMV2ConfigDialog.subsystems = 1;
-    MV2ConfigDialog one;
-    MV2ConfigDialogInit(&one);
-    EXPECT_FALSE(one.devices.enabled);
-    MV2ConfigDialogCommand(&one, kMV2DialogExit);
-    EXPECT_EQ(one.result, 0);
-    gMV2ConfigDialog = {0, 0, -1};
+    std::vector<std::string> resolutions, deviceItems;
+    bool deviceEnabled = true;
+    EXPECT_EQ(Run([&](HWND dialog) {
+                  resolutions = Items(dialog, kMV2ResolutionList);
+                  deviceItems = Items(dialog, kMV2DeviceList);
+                  deviceEnabled = IsWindowEnabled(GetDlgItem(dialog, kMV2DeviceList));
+                  EXPECT_TRUE(PlatformDialogChoose(dialog, kMV2ResolutionList, 1));
+                  EXPECT_EQ(gMV2ConfigDialog.selectedMode, 4);
+                  EXPECT_TRUE(PlatformDialogPress(dialog, kMV2DialogExit));
+              }),
+              0);
+    EXPECT_EQ(resolutions, (std::vector<std::string>{"*640 x 480 x 16=2", "640 x 768 x 32=4",
+                                                     "1024 x 768 x 16=6"}));
+    // A device list of one entry is shown disabled, its item not selected.
+    EXPECT_EQ(deviceItems, (std::vector<std::string>{"Only device=0"}));
+    EXPECT_FALSE(deviceEnabled);
+    // Exit ends the start: nothing is stored, the display request stays.
+    EXPECT_EQ(Stored("VideoResolution"), "(no key)");
+    EXPECT_EQ(gMV2DisplayRequest.width, 640);
+    EXPECT_EQ(gMV2DisplayRequest.height, 480);
+}
+
+TEST_F(ConfigDialogTest, StoredTextsMatchIgnoringCaseAndPlayWritesBothStrings) {
+    devices = {{"Fast Device", {{640, 480, 16, 1}, {800, 600, 16, 1}}},
+               {"Soft Device", {{640, 480, 16, 1}, {800, 600, 32, 1}, {1024, 768, 16, 1}}}};
+    Store("VideoDriverName", "SOFT device");
+    Store("VideoResolution", "1024 X 768 X 16");
+    std::vector<std::string> deviceItems, resolutions;
+    EXPECT_EQ(Run([&](HWND dialog) {
+                  deviceItems = Items(dialog, kMV2DeviceList);
+                  resolutions = Items(dialog, kMV2ResolutionList);
+              }),
+              1);
+    EXPECT_EQ(deviceItems, (std::vector<std::string>{"Fast Device=0", "*Soft Device=1"}));
+    EXPECT_EQ(resolutions, (std::vector<std::string>{"640 x 480 x 16=0", "800 x 600 x 32=1",
+                                                     "*1024 x 768 x 16=2"}));
+    EXPECT_EQ(gMV2ConfigDialog.currentSubsystem, 1);
+    // Play: the list texts as they are listed, and the chosen mode is the full-screen request.
+    EXPECT_EQ(Stored("VideoDriverName"), "Soft Device");
+    EXPECT_EQ(Stored("VideoResolution"), "1024 x 768 x 16");
+    EXPECT_EQ(gMV2DisplayRequest.width, 1024);
+    EXPECT_EQ(gMV2DisplayRequest.height, 768);
+    EXPECT_EQ(gMV2DisplayRequest.depth, 16);
+    EXPECT_EQ(gMV2DisplayRequest.flags, 1u);
+    EXPECT_EQ(NullDeviceGet().currentMode, 2);
+}
+
+TEST_F(ConfigDialogTest, ChangingTheDeviceDiscardsTheResolutionChoice) {
+    devices = {{"Fast Device", {{640, 480, 16, 1}, {800, 600, 16, 1}, {1024, 768, 16, 1}}},
+               {"Soft Device", {{800, 600, 32, 1}, {640, 480, 16, 1}}}};
+    std::vector<std::string> resolutions;
+    EXPECT_EQ(Run([&](HWND dialog) {
+                  EXPECT_TRUE(PlatformDialogChoose(dialog, kMV2ResolutionList, 2));
+                  EXPECT_EQ(gMV2ConfigDialog.selectedMode, 2);
+                  EXPECT_TRUE(PlatformDialogChoose(dialog, kMV2DeviceList, 1));
+                  resolutions = Items(dialog, kMV2ResolutionList);
+              }),
+              1);
+    EXPECT_EQ(resolutions, (std::vector<std::string>{"*800 x 600 x 32=0", "640 x 480 x 16=1"}));
+    EXPECT_EQ(gMV2DisplayRequest.width, 800);
+    EXPECT_EQ(gMV2DisplayRequest.depth, 32);
+    EXPECT_EQ(Stored("VideoDriverName"), "Soft Device");
+    EXPECT_EQ(Stored("VideoResolution"), "800 x 600 x 32");
+    // The choice of device holds for the next run of the dialog in the process.
+    EXPECT_EQ(gMV2ConfigDialog.currentSubsystem, 1);
+}
+
+// ---- On a real display ----
+
+// Run by ClickingPlayOnARealDisplay in a process of its own on the Xvfb display: the dialog
+// is shown over a game window whose OpenGL context is current, and Play is clicked by the
+// parent.
+TEST_F(ConfigDialogTest, OnDisplayChild) {
+    const char* settings = getenv("MAROVANT_DIALOG_CONFIG");
+    if (!settings) GTEST_SKIP() << "run by the display test";
+    setenv("XDG_CONFIG_HOME", settings, 1); // the parent's settings folder
+    devices = {{"Fast Device", {{640, 480, 16, 1}, {800, 600, 16, 1}}},
+               {"Soft Device", {{1024, 768, 32, 1}}}};
+    gMV2ConfigDialog.currentSubsystem = 1;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "DialogTestGame";
+    RegisterClassA(&wc);
+    HWND game = CreateWindowExA(0, "DialogTestGame", "game", WS_POPUP, 0, 0, 64, 64, nullptr,
+                                nullptr, nullptr, nullptr);
+    ShowWindow(game, SW_SHOW);
+    ASSERT_TRUE(DDrawGlAcquire(game));
+    SDL_GLContext context = SDL_GL_GetCurrentContext();
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(MV2RunConfigDialog(nullptr, nullptr), 1);
+    EXPECT_EQ(SDL_GL_GetCurrentContext(), context);
+    EXPECT_EQ(SDL_GL_GetCurrentWindow(), Win32SdlWindow(game));
+    EXPECT_EQ(gMV2DisplayRequest.width, 1024);
+    DDrawGlRelease();
+    DestroyWindow(game);
+}
+
+// The dialog on an Xvfb screen, Play pressed with a real mouse click (xdotool); skipped when
+// Xvfb cannot start.
+TEST_F(ConfigDialogTest, ClickingPlayOnARealDisplay) {
+    if (std::system("command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1"))
+        GTEST_SKIP() << "Xvfb or xdotool missing";
+    const std::string display = ":" + std::to_string(200 + getpid() % 100);
+    const std::string x = "DISPLAY=" + display + " xdotool ";
+    auto output = [](const std::string& command) {
+        std::string out;
+        if (FILE* p = popen(command.c_str(), "r")) {
+            char line[256];
+            while (fgets(line, sizeof line, p))
+                out += line;
+            pclose(p);
+        }
+        return out;
+    };
+    const pid_t server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool up = false;
+    for (int i = 0; i < 50 && !up; ++i) {
+        usleep(100000);
+        up = !output(x + "getdisplaygeometry 2>/dev/null").empty();
+    }
+    if (up) {
+        char self[4096] = {};
+        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The X11 libraries SDL loads keep memory of their own until exit.
+            setenv("DISPLAY", display.c_str(), 1);
+            setenv("SDL_VIDEODRIVER", "x11", 1);
+            setenv("MAROVANT_DIALOG_CONFIG", config.c_str(), 1);
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            execl(self, self, "--gtest_filter=ConfigDialogTest.OnDisplayChild",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // The dialog's window, by its caption, once it is on the screen.
+        std::string window;
+        for (int i = 0; i < 200 && window.empty(); ++i) {
+            usleep(100000);
+            window = output(x + "search --onlyvisible --name 'Marovant\\(TM\\)  Configuration' "
+                                "2>/dev/null | head -1");
+            if (!window.empty()) window.pop_back();
+        }
+        EXPECT_FALSE(window.empty()) << "the dialog never showed";
+        if (!window.empty()) {
+            // The dialog's size and the middle of Play, from the template's dialog units.
+            const PlatformDialogTemplate units{"", "MS Sans Serif", 8, 280, 143, {}};
+            const RECT size = PlatformDialogUnitsToPixels(units, {0, 0, 280, 143});
+            const RECT play = PlatformDialogUnitsToPixels(units, {64, 119, 64 + 66, 119 + 17});
+            const std::string geometry = output(x + "getwindowgeometry --shell " + window);
+            EXPECT_NE(geometry.find("WIDTH=" + std::to_string(size.right) +
+                                    "\nHEIGHT=" + std::to_string(size.bottom)),
+                      std::string::npos)
+                << geometry;
+            const std::string at = std::to_string((play.left + play.right) / 2) + " " +
+                                   std::to_string((play.top + play.bottom) / 2);
+            usleep(300000); // a few frames drawn
+            std::system((x + "mousemove --window " + window + " " + at).c_str());
+            usleep(300000);
+            std::system((x + "mousedown 1").c_str());
+            usleep(100000);
+            std::system((x + "mouseup 1").c_str());
+        }
+        int status = -1;
+        for (int i = 0; i < 300 && waitpid(child, &status, WNOHANG) == 0; ++i)
+            usleep(100000);
+        if (status == -1) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            ADD_FAILURE() << "the dialog did not end after the click";
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << "the child's checks: see the output above";
+            EXPECT_EQ(Stored("VideoDriverName"), "Soft Device");
+            EXPECT_EQ(Stored("VideoResolution"), "1024 x 768 x 32");
+        }
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    if (!up) GTEST_SKIP() << "Xvfb did not start";
 }
 
 class StateMachineTest : public ::testing::Test {
