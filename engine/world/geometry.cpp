@@ -138,7 +138,10 @@ bool ReadMorphTarget(BodyReader& in, TpGeometry* geometry, TpMorphTarget* target
     const bool together = hasVertices && hasNormals && target->normals &&
                           target->normals == target->vertices + geometry->numVertices;
     if (hasVertices) {
-        if (!in.Reals(&target->vertices->x, together ? 2 * arrayBytes : arrayBytes)) return false;
+        // A geometry with no vertices has no array to read into: what is stored is skipped.
+        const uint64_t bytes = together ? 2 * arrayBytes : arrayBytes;
+        if (target->vertices ? !in.Reals(&target->vertices->x, bytes) : !in.Skip(bytes))
+            return false;
     } else if (target->vertices) {
         std::memset(target->vertices, 0, size_t(arrayBytes));
     }
