@@ -329,7 +329,7 @@ int32_t MV2AttachPlugins(int32_t* success, HWND window) {
                                  "Marovant", MB_OKCANCEL | MB_ICONEXCLAMATION);
         if (answer == IDCANCEL) return 1;
     }
-    if (!TvEngineOpen(gMV2EngineOpenParameter)) {
+    if (!TvEngineOpen(&gMV2EngineOpenParameter)) {
         MessageBoxA(nullptr, "No D3D card detected", "Marovant Error", MB_OK | MB_ICONHAND);
         return 1;
     }

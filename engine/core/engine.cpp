@@ -13,6 +13,8 @@ namespace {
 // The fixed part that stands for the instance whenever no allocated one exists.
 TvEngineInstance g_defaultInstance;
 int32_t g_engineOpenCount;
+// Whether the open engine was started: only a started engine has its plug-in data to end.
+bool g_engineStarted;
 
 // Standard-function slots the driver leaves unfilled answer failure.
 int32_t ReturnZero(void*, void*, int32_t) {
@@ -127,11 +129,13 @@ bool TvEngineStart() {
     }
     TvImageSetGamma(TvEngineInstancePtr->deviceRecord.gamma);
     Request(TV_DEVICE_FINALIZE_START);
+    g_engineStarted = true;
     return true;
 }
 
 bool TvEngineStop() {
-    if (g_engineOpenCount == 0) return false;
+    if (g_engineOpenCount == 0 || !g_engineStarted) return false;
+    g_engineStarted = false;
     Request(TV_DEVICE_INITIATE_STOP);
     TvPluginDeinitObject(&TvEngineRegistry, TvEngineInstancePtr);
     return Request(TV_DEVICE_STOP) != 0;

@@ -27,9 +27,11 @@ TEST(EngineInstance, RequestsComeInOrderOverARun) {
     EXPECT_EQ(TvEngineGetOpenCount(), 1);
     EXPECT_NE(TvEngineInstancePtr->deviceRecord.deviceControl, nullptr);
 
-    // Queries may come between open and start.
+    // Queries may come between open and start; a stop before the start has nothing to end.
     EXPECT_EQ(TvEngineGetNumVideoModes(), 3);
     device.requests.clear();
+    EXPECT_FALSE(TvEngineStop());
+    EXPECT_TRUE(device.requests.empty());
     ASSERT_TRUE(TvEngineStart());
     // Request 9 builds the immediate 3-D module's pipe as that module opens.
     EXPECT_EQ(device.requests, (Requests{2, 9, 17}));

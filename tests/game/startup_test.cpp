@@ -76,8 +76,12 @@ TEST_F(EngineStartTest, AttachOrderFailureLinesAndTheStartedEngine) {
     gMV2PluginAttaches[3] = {Attach<3, 0>, "three failed\n"};
     gMV2PluginAttaches[9] = {Attach<9, 0>, "nine failed\n"};
     testing::internal::CaptureStderr();
-    ASSERT_EQ(MV2EngineStart(nullptr, nullptr), 1);
+    // The device is opened with the address of the window handle, which the driver reads.
+    HWND window = reinterpret_cast<HWND>(uintptr_t(0x1234));
+    ASSERT_EQ(MV2EngineStart(window, nullptr), 1);
     std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_NE(NullDeviceGet().openParameter, nullptr);
+    EXPECT_EQ(*static_cast<HWND*>(NullDeviceGet().openParameter), window);
     EXPECT_EQ(g_attached, (std::vector<int>{0, 3, 9}));
     EXPECT_NE(err.find("three failed\nnine failed\n"), std::string::npos) << err;
     EXPECT_EQ(gMV2EngineStarted, 1);
