@@ -56,16 +56,16 @@ void Start() {
     // A folder of our own, so that the movie's game name resolves there.
     if (!mkdtemp(g_folder) || chdir(g_folder) != 0) __builtin_trap();
     std::atexit(Finish);
-    VidMovieSpec spec;
-    spec.width = 32;
-    spec.height = 32;
-    spec.frames = 4;
-    spec.toneHz = 440;
-    spec.toneRate = 11025;
-    spec.toneChannels = 1;
+    VidMovieSpec movie;
+    movie.width = 32;
+    movie.height = 32;
+    movie.frames = 4;
+    movie.toneHz = 440;
+    movie.toneRate = 11025;
+    movie.toneChannels = 1;
     for (int i = 0; i < 2; ++i) {
-        spec.codec = i ? VidMovieCodec::Mjpeg : VidMovieCodec::Mpeg4;
-        if (!VidWriteMovie(kName, spec, Paint)) __builtin_trap();
+        movie.codec = i ? VidMovieCodec::Mjpeg : VidMovieCodec::Mpeg4;
+        if (!VidWriteMovie(kName, movie, Paint)) __builtin_trap();
         g_movies[i] = ReadAll(kName);
     }
     PlatformSoundUseLoopback(22050);

@@ -57,15 +57,15 @@ struct Writer {
     }
 };
 
-AVCodecContext* OpenVideo(const VidMovieSpec& spec, AVFormatContext* format) {
-    bool mjpeg = spec.codec == VidMovieCodec::Mjpeg;
+AVCodecContext* OpenVideo(const VidMovieSpec& movie, AVFormatContext* format) {
+    bool mjpeg = movie.codec == VidMovieCodec::Mjpeg;
     const AVCodec* codec = avcodec_find_encoder(mjpeg ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_MPEG4);
     AVCodecContext* c = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!c) return nullptr;
-    c->width = int(spec.width);
-    c->height = int(spec.height);
-    c->time_base = AVRational{1, int(spec.rate)};
-    c->framerate = AVRational{int(spec.rate), 1};
+    c->width = int(movie.width);
+    c->height = int(movie.height);
+    c->time_base = AVRational{1, int(movie.rate)};
+    c->framerate = AVRational{int(movie.rate), 1};
     c->pix_fmt = mjpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
     c->gop_size = 12;
     c->max_b_frames = 0;
@@ -78,28 +78,28 @@ AVCodecContext* OpenVideo(const VidMovieSpec& spec, AVFormatContext* format) {
     return c;
 }
 
-AVCodecContext* OpenAudio(const VidMovieSpec& spec) {
+AVCodecContext* OpenAudio(const VidMovieSpec& movie) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
     AVCodecContext* c = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!c) return nullptr;
     c->sample_fmt = AV_SAMPLE_FMT_S16;
-    c->sample_rate = int(spec.toneRate);
-    av_channel_layout_default(&c->ch_layout, int(spec.toneChannels));
-    c->time_base = AVRational{1, int(spec.toneRate)};
+    c->sample_rate = int(movie.toneRate);
+    av_channel_layout_default(&c->ch_layout, int(movie.toneChannels));
+    c->time_base = AVRational{1, int(movie.toneRate)};
     if (avcodec_open2(c, codec, nullptr) < 0) avcodec_free_context(&c);
     return c;
 }
 
 } // namespace
 
-bool VidWriteMovie(const char* name, const VidMovieSpec& spec, const VidFramePainter& paint) {
-    if (!name || !paint || spec.width == 0 || spec.height == 0 || spec.width % 2 ||
-        spec.height % 2 || spec.width > 4096 || spec.height > 4096 || spec.rate == 0 ||
-        spec.rate > 1000)
+bool VidWriteMovie(const char* name, const VidMovieSpec& movie, const VidFramePainter& paint) {
+    if (!name || !paint || movie.width == 0 || movie.height == 0 || movie.width % 2 ||
+        movie.height % 2 || movie.width > 4096 || movie.height > 4096 || movie.rate == 0 ||
+        movie.rate > 1000)
         return false;
-    const bool tone = spec.toneHz > 0;
-    if (tone && (spec.toneRate < 8000 || spec.toneRate > 48000 ||
-                 (spec.toneChannels != 1 && spec.toneChannels != 2)))
+    const bool tone = movie.toneHz > 0;
+    if (tone && (movie.toneRate < 8000 || movie.toneRate > 48000 ||
+                 (movie.toneChannels != 1 && movie.toneChannels != 2)))
         return false;
     VidQuietLog();
     Writer w;
@@ -110,14 +110,14 @@ bool VidWriteMovie(const char* name, const VidMovieSpec& spec, const VidFramePai
     w.format->pb = w.io;
     w.format->flags |= AVFMT_FLAG_CUSTOM_IO;
 
-    w.video = OpenVideo(spec, w.format);
+    w.video = OpenVideo(movie, w.format);
     w.videoStream = w.video ? avformat_new_stream(w.format, nullptr) : nullptr;
     if (!w.videoStream || avcodec_parameters_from_context(w.videoStream->codecpar, w.video) < 0)
         return false;
     w.videoStream->time_base = w.video->time_base;
     w.videoStream->avg_frame_rate = w.video->framerate;
     if (tone) {
-        w.audio = OpenAudio(spec);
+        w.audio = OpenAudio(movie);
         w.audioStream = w.audio ? avformat_new_stream(w.format, nullptr) : nullptr;
         if (!w.audioStream ||
             avcodec_parameters_from_context(w.audioStream->codecpar, w.audio) < 0)
@@ -134,44 +134,44 @@ bool VidWriteMovie(const char* name, const VidMovieSpec& spec, const VidFramePai
     w.frame->width = w.video->width;
     w.frame->height = w.video->height;
     if (av_frame_get_buffer(w.frame, 0) < 0) return false;
-    w.sws = sws_getContext(int(spec.width), int(spec.height), AV_PIX_FMT_BGRA, int(spec.width),
-                           int(spec.height), w.video->pix_fmt, SWS_BILINEAR, nullptr, nullptr,
+    w.sws = sws_getContext(int(movie.width), int(movie.height), AV_PIX_FMT_BGRA, int(movie.width),
+                           int(movie.height), w.video->pix_fmt, SWS_BILINEAR, nullptr, nullptr,
                            nullptr);
     if (!w.sws) return false;
 
-    std::vector<uint32_t> pixels(size_t(spec.width) * spec.height);
+    std::vector<uint32_t> pixels(size_t(movie.width) * movie.height);
     uint64_t samplesDone = 0;
-    for (uint32_t i = 0; i < spec.frames; ++i) {
+    for (uint32_t i = 0; i < movie.frames; ++i) {
         if (tone) {
             // The tone up to the end of this picture's time.
-            uint64_t until = uint64_t(i + 1) * spec.toneRate / spec.rate;
+            uint64_t until = uint64_t(i + 1) * movie.toneRate / movie.rate;
             int n = int(until - samplesDone);
             if (n > 0) {
                 av_frame_unref(w.audioFrame);
                 w.audioFrame->format = AV_SAMPLE_FMT_S16;
-                w.audioFrame->sample_rate = int(spec.toneRate);
+                w.audioFrame->sample_rate = int(movie.toneRate);
                 w.audioFrame->nb_samples = n;
                 if (av_channel_layout_copy(&w.audioFrame->ch_layout, &w.audio->ch_layout) < 0 ||
                     av_frame_get_buffer(w.audioFrame, 0) < 0)
                     return false;
                 auto* out = reinterpret_cast<int16_t*>(w.audioFrame->data[0]);
                 for (int k = 0; k < n; ++k) {
-                    double t = double(samplesDone + uint64_t(k)) / spec.toneRate;
-                    double v = spec.toneAmplitude * std::sin(2 * std::numbers::pi * spec.toneHz * t);
+                    double t = double(samplesDone + uint64_t(k)) / movie.toneRate;
+                    double v = movie.toneAmplitude * std::sin(2 * std::numbers::pi * movie.toneHz * t);
                     auto s = int16_t(std::lround(std::clamp(v, -1.0, 1.0) * 32767.0));
-                    for (uint32_t ch = 0; ch < spec.toneChannels; ++ch)
-                        out[size_t(k) * spec.toneChannels + ch] = s;
+                    for (uint32_t ch = 0; ch < movie.toneChannels; ++ch)
+                        out[size_t(k) * movie.toneChannels + ch] = s;
                 }
                 w.audioFrame->pts = int64_t(samplesDone);
                 samplesDone = until;
                 if (!w.Encode(w.audio, w.audioStream, w.audioFrame)) return false;
             }
         }
-        paint(i, pixels.data(), spec.width, spec.height);
+        paint(i, pixels.data(), movie.width, movie.height);
         if (av_frame_make_writable(w.frame) < 0) return false;
         const uint8_t* src = reinterpret_cast<const uint8_t*>(pixels.data());
-        int srcPitch = int(spec.width * 4);
-        sws_scale(w.sws, &src, &srcPitch, 0, int(spec.height), w.frame->data, w.frame->linesize);
+        int srcPitch = int(movie.width * 4);
+        sws_scale(w.sws, &src, &srcPitch, 0, int(movie.height), w.frame->data, w.frame->linesize);
         w.frame->pts = i;
         if (!w.Encode(w.video, w.videoStream, w.frame)) return false;
     }

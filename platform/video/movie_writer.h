@@ -24,5 +24,5 @@ using VidFramePainter =
     std::function<void(uint32_t index, uint32_t* pixels, uint32_t width, uint32_t height)>;
 
 // Writes the movie to a game file name; false (the file may be left partly written) when the
-// spec is unusable or encoding or writing fails.
-bool VidWriteMovie(const char* name, const VidMovieSpec& spec, const VidFramePainter& paint);
+// movie is unusable or encoding or writing fails.
+bool VidWriteMovie(const char* name, const VidMovieSpec& movie, const VidFramePainter& paint);

@@ -74,8 +74,8 @@ protected:
     }
 
     // Writes a movie of solid colour frames under a game name; the caller opens it.
-    void Write(const char* name, const VidMovieSpec& spec) {
-        ASSERT_TRUE(VidWriteMovie(name, spec, PaintSolid));
+    void Write(const char* name, const VidMovieSpec& movie) {
+        ASSERT_TRUE(VidWriteMovie(name, movie, PaintSolid));
     }
 
     DataFolder folder;
@@ -89,15 +89,15 @@ TEST_F(VideoTest, OpenPublishesSizeCountAndRate) {
     for (const Case& c : {Case{VidMovieCodec::Mpeg4, 64, 48, 15, 10},
                           Case{VidMovieCodec::Mjpeg, 32, 16, 25, 3},
                           Case{VidMovieCodec::Mpeg4, 160, 120, 1, 2}}) {
-        VidMovieSpec spec;
-        spec.codec = c.codec;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.rate = c.rate;
-        spec.frames = c.frames;
+        VidMovieSpec movie;
+        movie.codec = c.codec;
+        movie.width = c.width;
+        movie.height = c.height;
+        movie.rate = c.rate;
+        movie.frames = c.frames;
         // Any name: the content decides, and the name is a game name in any case.
         folder.Write("ANIMS/keep", std::string());
-        Write("anims\\Logo.bik", spec);
+        Write("anims\\Logo.bik", movie);
         HVID m = VidOpen(".\\ANIMS\\LOGO.BIK", 0);
         ASSERT_NE(m, nullptr) << c.width;
         EXPECT_EQ(m->width, c.width);
@@ -116,19 +116,19 @@ TEST_F(VideoTest, OpenPublishesSizeCountAndRate) {
 // format, and nothing past the picture's rows and columns is touched.
 TEST_F(VideoTest, FramesDecodeInOrderInEachCopyFormat) {
     for (VidMovieCodec codec : {VidMovieCodec::Mpeg4, VidMovieCodec::Mjpeg}) {
-        VidMovieSpec spec;
-        spec.codec = codec;
-        spec.width = 48;
-        spec.height = 32;
-        spec.frames = kColourCount;
-        Write("movie.bik", spec);
+        VidMovieSpec movie;
+        movie.codec = codec;
+        movie.width = 48;
+        movie.height = 32;
+        movie.frames = kColourCount;
+        Write("movie.bik", movie);
         for (uint32_t format : {VIDSURFACE32, VIDSURFACE555, VIDSURFACE565}) {
             SCOPED_TRACE(testing::Message() << "codec " << int(codec) << " format " << format);
             HVID m = VidOpen("movie.bik", 0);
             ASSERT_NE(m, nullptr);
             const uint32_t bpp = BytesPerPixel(format);
-            const uint32_t pitch = spec.width * bpp + 24;
-            const uint32_t rows = spec.height + 3;
+            const uint32_t pitch = movie.width * bpp + 24;
+            const uint32_t rows = movie.height + 3;
             std::vector<uint8_t> buffer(size_t(pitch) * rows);
             uint32_t decoded = 0;
             for (;;) {
@@ -138,19 +138,19 @@ TEST_F(VideoTest, FramesDecodeInOrderInEachCopyFormat) {
                 const Rgb want = kColours[decoded % kColourCount];
                 ++decoded;
                 ExpectColour(&buffer[0], format, want, "top left");
-                ExpectColour(&buffer[size_t(spec.height / 2) * pitch + spec.width / 2 * bpp],
+                ExpectColour(&buffer[size_t(movie.height / 2) * pitch + movie.width / 2 * bpp],
                              format, want, "middle");
-                ExpectColour(&buffer[size_t(spec.height - 1) * pitch + (spec.width - 1) * bpp],
+                ExpectColour(&buffer[size_t(movie.height - 1) * pitch + (movie.width - 1) * bpp],
                              format, want, "bottom right");
                 for (uint32_t r = 0; r < rows; ++r) {
-                    const uint32_t from = r < spec.height ? spec.width * bpp : 0;
+                    const uint32_t from = r < movie.height ? movie.width * bpp : 0;
                     for (uint32_t b = from; b < pitch; ++b)
                         ASSERT_EQ(buffer[size_t(r) * pitch + b], 0x5A) << "row " << r;
                 }
                 if (m->currentFrame >= m->frames) break;
                 VidNextFrame(m);
             }
-            EXPECT_EQ(decoded, spec.frames);
+            EXPECT_EQ(decoded, movie.frames);
             VidClose(m);
         }
     }
@@ -158,11 +158,11 @@ TEST_F(VideoTest, FramesDecodeInOrderInEachCopyFormat) {
 
 // A target smaller than the picture, or written at an offset, gets the part that fits.
 TEST_F(VideoTest, CopyCutsToTheTargetAndRefusesOtherFormats) {
-    VidMovieSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.frames = 1;
-    Write("movie.bik", spec);
+    VidMovieSpec movie;
+    movie.width = 64;
+    movie.height = 48;
+    movie.frames = 1;
+    Write("movie.bik", movie);
     HVID m = VidOpen("movie.bik", 0);
     ASSERT_NE(m, nullptr);
     std::vector<uint8_t> buffer(40 * 4 * 20, 0x5A);
@@ -191,10 +191,10 @@ TEST_F(VideoTest, CopyCutsToTheTargetAndRefusesOtherFormats) {
 }
 
 TEST_F(VideoTest, WaitPacesFramesOnTheMillisecondClock) {
-    VidMovieSpec spec;
-    spec.rate = 15;
-    spec.frames = 6;
-    Write("movie.bik", spec);
+    VidMovieSpec movie;
+    movie.rate = 15;
+    movie.frames = 6;
+    Write("movie.bik", movie);
     // Frame k is due (k - 1) x 1000 / 15 ms after the open: 0, 66, 133, 200, ...
     struct Step {
         uint32_t advanceMs;
@@ -225,12 +225,12 @@ TEST_F(VideoTest, WaitPacesFramesOnTheMillisecondClock) {
 // last picture stays, and further calls are harmless. (A cut that loses the headers' tail may
 // not open at all, which is fine too.)
 TEST_F(VideoTest, StreamEndingBeforeTheCountEndsTheMovie) {
-    VidMovieSpec spec;
-    spec.codec = VidMovieCodec::Mjpeg;
-    spec.width = 64;
-    spec.height = 64;
-    spec.frames = 40;
-    Write("whole.bik", spec);
+    VidMovieSpec movie;
+    movie.codec = VidMovieCodec::Mjpeg;
+    movie.width = 64;
+    movie.height = 64;
+    movie.frames = 40;
+    Write("whole.bik", movie);
     std::vector<uint8_t> bytes = folder.Read("whole.bik");
     uint32_t opened = 0;
     for (size_t keep : {bytes.size() * 3 / 4, bytes.size() * 2 / 3, bytes.size() / 2}) {
@@ -263,9 +263,9 @@ TEST_F(VideoTest, StreamEndingBeforeTheCountEndsTheMovie) {
 }
 
 TEST_F(VideoTest, FilesThatAreNotMoviesDoNotOpen) {
-    VidMovieSpec spec;
-    spec.frames = 4;
-    Write("good.bik", spec);
+    VidMovieSpec movie;
+    movie.frames = 4;
+    Write("good.bik", movie);
     std::vector<uint8_t> good = folder.Read("good.bik");
     std::vector<uint8_t> noise(4096);
     uint32_t seed = 12345;
@@ -297,11 +297,11 @@ protected:
         ASSERT_EQ(AIL_startup(), 1);
         MssPcmFormat format{1, 2, kLoopbackRate, kLoopbackRate * 4, 4, 16};
         ASSERT_EQ(AIL_waveOutOpen(&driver, nullptr, -1, &format), 0);
-        spec.frames = 15;
-        spec.rate = 15;
-        spec.toneHz = 441;
-        spec.toneRate = 22050;
-        spec.toneAmplitude = 0.5f;
+        movie.frames = 15;
+        movie.rate = 15;
+        movie.toneHz = 441;
+        movie.toneRate = 22050;
+        movie.toneAmplitude = 0.5f;
     }
     void TearDown() override {
         VideoTest::TearDown();
@@ -324,14 +324,14 @@ protected:
 
     LoopbackScope loopback;
     HDIGDRIVER driver = nullptr;
-    VidMovieSpec spec;
+    VidMovieSpec movie;
 };
 
 TEST_F(VideoSoundTest, ToneTrackIsHeardWithTheSoundSystem) {
     for (uint32_t channels : {1u, 2u}) {
-        spec.toneChannels = channels;
-        spec.toneRate = channels == 1 ? 11025 : 22050; // resampled either way
-        Write("tone.bik", spec);
+        movie.toneChannels = channels;
+        movie.toneRate = channels == 1 ? 11025 : 22050; // resampled either way
+        Write("tone.bik", movie);
         ASSERT_EQ(VidSetSoundSystem(VidOpenMss, driver), 1);
         StereoFrames out = Play(1, 1);
         ASSERT_FALSE(out.left.empty());
@@ -344,7 +344,7 @@ TEST_F(VideoSoundTest, ToneTrackIsHeardWithTheSoundSystem) {
 // The sound runs a quarter of a second ahead of the pictures, so it does not break up while
 // the caller waits for the next frame.
 TEST_F(VideoSoundTest, SoundIsQueuedAheadOfThePictures) {
-    Write("tone.bik", spec);
+    Write("tone.bik", movie);
     ASSERT_EQ(VidSetSoundSystem(VidOpenMss, driver), 1);
     HVID m = VidOpen("tone.bik", 0);
     ASSERT_NE(m, nullptr);
@@ -354,11 +354,11 @@ TEST_F(VideoSoundTest, SoundIsQueuedAheadOfThePictures) {
     std::vector<float> tail(out.left.end() - 1000, out.left.end());
     EXPECT_GT(Rms(tail), 0.2);
     // The pictures still come in order after the packets held meanwhile.
-    std::vector<uint32_t> pixels(size_t(spec.width) * spec.height);
+    std::vector<uint32_t> pixels(size_t(movie.width) * movie.height);
     for (uint32_t k = 1; k < 6; ++k) {
         VidNextFrame(m);
         ASSERT_EQ(VidDoFrame(m), 0);
-        ASSERT_EQ(VidCopyToBuffer(m, pixels.data(), spec.width * 4, spec.height, 0, 0,
+        ASSERT_EQ(VidCopyToBuffer(m, pixels.data(), movie.width * 4, movie.height, 0, 0,
                                   VIDSURFACE32),
                   1);
         ExpectColour(reinterpret_cast<const uint8_t*>(pixels.data()), VIDSURFACE32,
@@ -368,7 +368,7 @@ TEST_F(VideoSoundTest, SoundIsQueuedAheadOfThePictures) {
 }
 
 TEST_F(VideoSoundTest, SoundOffOrNoSoundSystemIsSilent) {
-    Write("tone.bik", spec);
+    Write("tone.bik", movie);
     ASSERT_EQ(VidSetSoundSystem(VidOpenMss, driver), 1);
     EXPECT_LT(Rms(Play(0, 0).left), 1e-4);
 
