@@ -11,3 +11,12 @@ inline IVkRegistry* FuzzStartFramework() {
     VkRegisterStandardComponents(registry);
     return registry;
 }
+
+// The same, with the media components (sound, network) registered too.
+inline IVkRegistry* FuzzStartMediaFramework() {
+    static IVkRegistry* registry = nullptr;
+    if (registry) return registry;
+    registry = FuzzStartFramework();
+    VkRegisterMediaComponents(registry);
+    return registry;
+}

@@ -40,12 +40,7 @@ public:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    IVkRegistry* registry = FuzzStartFramework();
-    static bool media = false;
-    if (!media) {
-        VkRegisterMediaComponents(registry);
-        media = true;
-    }
+    FuzzStartMediaFramework();
     g_data = data;
     g_size = size;
     void* made = nullptr;

@@ -31,12 +31,7 @@ IVkStream* StreamOf(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    IVkRegistry* registry = FuzzStartFramework();
-    static bool media = false;
-    if (!media) {
-        VkRegisterMediaComponents(registry);
-        media = true;
-    }
+    FuzzStartMediaFramework();
     IVkSoundRW* rw = Make<IVkSoundRW>(CLSID_VkSoundRWWav, IID_IVkSoundRW);
     IVkSoundProc* proc = Make<IVkSoundProc>(CLSID_VkSoundProc, IID_IVkSoundProc);
 
