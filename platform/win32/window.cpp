@@ -2,6 +2,7 @@
 #include "platform/win32/keymap.h"
 #include "platform/win32/win32_sdl.h"
 
+#include <cstdio>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -268,6 +269,7 @@ bool Win32EnsureVideo() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     g_videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    if (!g_videoOk) fprintf(stderr, "win32: no video: %s\n", SDL_GetError());
     InstallSignalHandlers();
     return g_videoOk;
 }

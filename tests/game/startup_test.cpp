@@ -14,6 +14,7 @@
 #include "shell/render.h"
 #include "shell/window.h"
 #include "tests/support/null_device.h"
+#include "tests/support/xvfb.h"
 
 #include <gtest/gtest.h>
 
@@ -331,7 +332,7 @@ TEST_F(ConfigDialogTest, OnDisplayChild) {
     HWND game = CreateWindowExA(0, "DialogTestGame", "game", WS_POPUP, 0, 0, 64, 64, nullptr,
                                 nullptr, nullptr, nullptr);
     ShowWindow(game, SW_SHOW);
-    ASSERT_TRUE(DDrawGlAcquire(game));
+    ASSERT_TRUE(DDrawGlAcquire(game)) << SDL_GetError();
     SDL_GLContext context = SDL_GL_GetCurrentContext();
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(MV2RunConfigDialog(nullptr, nullptr), 1);
@@ -347,7 +348,9 @@ TEST_F(ConfigDialogTest, OnDisplayChild) {
 TEST_F(ConfigDialogTest, ClickingPlayOnARealDisplay) {
     if (std::system("command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1"))
         GTEST_SKIP() << "Xvfb or xdotool missing";
-    const std::string display = ":" + std::to_string(200 + getpid() % 100);
+    XvfbServer server("1024x768x24");
+    const std::string& display = server.Display();
+    const bool up = server.Running();
     const std::string x = "DISPLAY=" + display + " xdotool ";
     auto output = [](const std::string& command) {
         std::string out;
@@ -359,18 +362,6 @@ TEST_F(ConfigDialogTest, ClickingPlayOnARealDisplay) {
         }
         return out;
     };
-    const pid_t server = fork();
-    ASSERT_GE(server, 0);
-    if (server == 0) {
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-        usleep(100000);
-        up = !output(x + "getdisplaygeometry 2>/dev/null").empty();
-    }
     if (up) {
         char self[4096] = {};
         ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
@@ -428,8 +419,6 @@ TEST_F(ConfigDialogTest, ClickingPlayOnARealDisplay) {
             EXPECT_EQ(Stored("VideoResolution"), "1024 x 768 x 32");
         }
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
     if (!up) GTEST_SKIP() << "Xvfb did not start";
 }
 

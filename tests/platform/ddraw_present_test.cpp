@@ -5,6 +5,7 @@
 // keeps the size its window was made with, so there the box is fitted to that size.)
 #include "platform/ddraw/ddraw_gl.h"
 #include "tests/platform/ddraw_fixture.h"
+#include "tests/support/xvfb.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,20 +232,9 @@ TEST_F(DDrawPresentTest, OnDisplayChild) {
 TEST(DDrawDisplayTest, DisplayShowsThePictureOnTheRealScreen) {
     if (std::system("command -v Xvfb >/dev/null 2>&1 && command -v xwd >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "Xvfb or xwd missing";
-    const std::string display = ":" + std::to_string(90 + getpid() % 100);
-    const pid_t server = fork();
-    ASSERT_GE(server, 0);
-    if (server == 0) {
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-               "tcp", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-        usleep(100000);
-        up = std::system(("xwd -root -silent -display " + display + " >/dev/null 2>&1").c_str()) ==
-             0;
-    }
+    XvfbServer server("1280x1024x24");
+    const std::string& display = server.Display();
+    const bool up = server.Running();
     if (up) {
         char self[4096] = {};
         const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -264,8 +254,6 @@ TEST(DDrawDisplayTest, DisplayShowsThePictureOnTheRealScreen) {
             unlink(dump.c_str());
         }
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
     if (!up) GTEST_SKIP() << "Xvfb did not start";
 }
 
