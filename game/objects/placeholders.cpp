@@ -117,16 +117,6 @@ int32_t TpCustonLightPluginAttach() {
 }
 
 // Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpAtomicCollDataPluginAttach() {
-    return 1;
-}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpAtomicDataPluginAttach() {
-    return 1;
-}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
 int32_t TpFrameTagPluginAttach() {
     return 1;
 }
@@ -147,12 +137,10 @@ TpClump* MV2UpdateClumpObject(TpClump* clump, void*) {
     return clump;
 }
 
-// Placeholder: the part-tag plug-in is not attached yet; every atomic has tag 0.
-uint32_t MV2AtomicGetPartTag(const TpAtomic*) {
-    return 0;
-}
-
 // Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
 uint32_t MV2FrameGetTag(const TvFrame*) {
     return kMV2DefaultFrameTag;
 }
+
+// Placeholder: the frame-tag plug-in is not attached yet; the tag is not kept.
+void MV2FrameSetTag(TvFrame*, uint32_t) {}

@@ -16,6 +16,7 @@
 #include "game/objects/budgets.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
+#include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "shell/frametimer.h"
 #include "game/objects/objecttypes.h"
@@ -24,7 +25,8 @@
 #include "tests/support/world_writer.h"
 
 inline bool AttachObjectPlugins() {
-    return TvRandomPluginAttach() == 1 && TpClumpDataPluginAttach() != 0;
+    return TvRandomPluginAttach() == 1 && TpAtomicCollDataPluginAttach() == 1 &&
+           TpAtomicDataPluginAttach() == 1 && TpClumpDataPluginAttach() != 0;
 }
 
 // A clump of one atomic on its root frame whose geometry has `morphs` targets of that radius.
