@@ -74,8 +74,8 @@ bool TriangleOverlapsBox(const TvV3d& boxCentre, const TvV3d& half, const TvV3d*
     }
     // The triangle's plane.
     const float d = TvV3dDot(normal, v[0]);
-    const float r = half.x * std::fabs(normal.x) + half.y * std::fabs(normal.y) +
-                    half.z * std::fabs(normal.z);
+    const float r =
+        half.x * std::fabs(normal.x) + half.y * std::fabs(normal.y) + half.z * std::fabs(normal.z);
     if (std::fabs(d) > r) return false;
     // Edge x box-axis cross products.
     const TvV3d e[3] = {TvV3dSub(v[1], v[0]), TvV3dSub(v[2], v[1]), TvV3dSub(v[0], v[2])};
@@ -86,8 +86,8 @@ bool TriangleOverlapsBox(const TvV3d& boxCentre, const TvV3d& half, const TvV3d*
             const float p0 = TvV3dDot(a, v[0]), p1 = TvV3dDot(a, v[1]), p2 = TvV3dDot(a, v[2]);
             const float lo = std::fmin(p0, std::fmin(p1, p2));
             const float hi = std::fmax(p0, std::fmax(p1, p2));
-            const float rad = half.x * std::fabs(a.x) + half.y * std::fabs(a.y) +
-                              half.z * std::fabs(a.z);
+            const float rad =
+                half.x * std::fabs(a.x) + half.y * std::fabs(a.y) + half.z * std::fabs(a.z);
             if (lo > rad || hi < -rad) return false;
         }
     }

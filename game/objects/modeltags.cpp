@@ -92,7 +92,8 @@ int32_t TpAtomicCollDataPluginAttach() {
     g_collData.offset = TpAtomicRegisterPlugin(int32_t(sizeof(void*)), kMV2AtomicCollDataPluginId,
                                                ConstructTree, DestructNothing, CopyTree);
     if (g_collData.offset < 0) return 0;
-    return TpAtomicRegisterPluginStream(kMV2AtomicCollDataPluginId, ReadTree, WriteTree, Size4) >= 0;
+    return TpAtomicRegisterPluginStream(kMV2AtomicCollDataPluginId, ReadTree, WriteTree, Size4) >=
+           0;
 }
 
 int32_t TpAtomicDataPluginAttach() {

@@ -20,8 +20,8 @@ struct MeshPart {
 };
 
 inline TpGeometry* MakeMeshGeometry(const MeshPart& part) {
-    TpGeometry* g = TpGeometryCreate(int32_t(part.vertices.size()),
-                                     int32_t(part.triangles.size()), 0);
+    TpGeometry* g =
+        TpGeometryCreate(int32_t(part.vertices.size()), int32_t(part.triangles.size()), 0);
     TvV3d* v = TpMorphTargetGetVertices(TpGeometryGetMorphTarget(g, 0));
     for (size_t i = 0; i < part.vertices.size(); i++)
         v[i] = part.vertices[i];
@@ -54,20 +54,26 @@ inline TpClump* MakeMeshClump(const std::vector<MeshPart>& parts) {
     return clump;
 }
 
-// A square of n x n cells in the plane z = 0 from (0, 0) to (size, size), two triangles per
-// cell, facing +z.
-inline MeshPart PlaneMesh(int32_t n, float size, uint32_t tag = 0) {
+// A rectangle of nx x ny cells in the plane z = 0 from (0, 0) to (sizeX, sizeY), two triangles
+// per cell, facing +z.
+inline MeshPart PlaneMesh(int32_t nx, int32_t ny, float sizeX, float sizeY, uint32_t tag = 0) {
     MeshPart part;
     part.tag = tag;
-    for (int32_t y = 0; y <= n; y++)
-        for (int32_t x = 0; x <= n; x++)
-            part.vertices.push_back({size * float(x) / float(n), size * float(y) / float(n), 0});
-    for (int32_t y = 0; y < n; y++)
-        for (int32_t x = 0; x < n; x++) {
-            const auto a = uint16_t(y * (n + 1) + x), b = uint16_t(a + 1),
-                       c = uint16_t(a + n + 1), d = uint16_t(c + 1);
+    for (int32_t y = 0; y <= ny; y++)
+        for (int32_t x = 0; x <= nx; x++)
+            part.vertices.push_back(
+                {sizeX * float(x) / float(nx), sizeY * float(y) / float(ny), 0});
+    for (int32_t y = 0; y < ny; y++)
+        for (int32_t x = 0; x < nx; x++) {
+            const auto a = uint16_t(y * (nx + 1) + x), b = uint16_t(a + 1),
+                       c = uint16_t(a + nx + 1), d = uint16_t(c + 1);
             part.triangles.push_back({a, b, d});
             part.triangles.push_back({a, d, c});
         }
     return part;
+}
+
+// A square of n x n cells of the given size.
+inline MeshPart PlaneMesh(int32_t n, float size, uint32_t tag = 0) {
+    return PlaneMesh(n, n, size, size, tag);
 }

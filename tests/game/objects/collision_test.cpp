@@ -204,14 +204,14 @@ TEST_F(CollisionFileTest, SphereTriangleTest) {
         int32_t hit;
     };
     const Case cases[] = {
-        {{1, 1, 0.5f}, 1.0f, 0, 1},    // over the face
-        {{1, 1, 1.5f}, 1.0f, 0, 0},    // too far from the plane
+        {{1, 1, 0.5f}, 1.0f, 0, 1},      // over the face
+        {{1, 1, 1.5f}, 1.0f, 0, 0},      // too far from the plane
         {{-0.5f, -0.5f, 0}, 1.0f, 0, 1}, // near a vertex
-        {{2, -0.5f, 0}, 1.0f, 0, 1},   // near an edge
-        {{-2, -2, 0}, 1.0f, 0, 0},     // in the plane, outside
-        {{1, 1, -0.5f}, 1.0f, 0, 1},   // behind, two-sided
-        {{1, 1, -0.5f}, 1.0f, 1, 0},   // behind, one-sided
-        {{1, 1, 0}, 1.0f, 1, 0},       // on the plane, one-sided
+        {{2, -0.5f, 0}, 1.0f, 0, 1},     // near an edge
+        {{-2, -2, 0}, 1.0f, 0, 0},       // in the plane, outside
+        {{1, 1, -0.5f}, 1.0f, 0, 1},     // behind, two-sided
+        {{1, 1, -0.5f}, 1.0f, 1, 0},     // behind, one-sided
+        {{1, 1, 0}, 1.0f, 1, 0},         // on the plane, one-sided
     };
     for (const Case& k : cases) {
         MV2SetCollisionTreeOneSided(k.oneSided);
