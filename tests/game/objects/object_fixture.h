@@ -9,6 +9,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/frame.h"
+#include "engine/world/anim.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/random.h"
@@ -25,8 +26,9 @@
 #include "tests/support/world_writer.h"
 
 inline bool AttachObjectPlugins() {
-    return TvRandomPluginAttach() == 1 && TpAtomicCollDataPluginAttach() == 1 &&
-           TpAtomicDataPluginAttach() == 1 && TpClumpDataPluginAttach() != 0;
+    return TvRandomPluginAttach() == 1 && TpAnimPluginAttach() == 1 &&
+           TpAtomicCollDataPluginAttach() == 1 && TpAtomicDataPluginAttach() == 1 &&
+           TpClumpDataPluginAttach() != 0;
 }
 
 // A clump of one atomic on its root frame whose geometry has `morphs` targets of that radius.
