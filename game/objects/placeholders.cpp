@@ -8,6 +8,7 @@
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
+#include "game/objects/objectupdate.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
@@ -77,13 +78,6 @@ float MV2GetWorldDepthReference() {
     return 0.0f;
 }
 
-// Placeholder: objects carry no looped sounds yet; there is nothing to update.
-int32_t MV2UpdateObjectSounds() {
-    return 0;
-}
-
-// Placeholder: objects carry no looped sounds yet; there is nothing to release.
-void MV2StopAllObjectSounds() {}
 // Placeholder: there are no level records' objects.
 void MV2DestroyLevelRecordObjects(uint32_t) {}
 
@@ -123,11 +117,6 @@ int32_t TpCustonLightPluginAttach() {
 // Placeholder: the plug-in is not built; it attaches nothing and reports success.
 int32_t TpFrameTagPluginAttach() {
     return 1;
-}
-
-// Placeholder: the per-frame object update is not built; the callback only marks object clumps.
-TpClump* MV2UpdateClumpObject(TpClump* clump, void*) {
-    return clump;
 }
 
 // Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
@@ -179,4 +168,18 @@ int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t
         return 1;
     default: return 0;
     }
+}
+
+// Placeholder: the water module is not built; there are no ripples.
+float MV2AddRipple(const TvV3d*, const TvV3d*) {
+    return 0.0f;
+}
+
+// Placeholder: the water module is not built; there are no splashes.
+void MV2AddObjectSplash(MV2Object*, const TvV3d*) {}
+
+// Placeholder: puppets are not built; no puppet has part triangles.
+int32_t MV2ObjectPuppetPartTriangles(MV2Object*, const TvV3d*, float, int32_t, MV2TriangleHit*,
+                                     uint32_t*, TvV3d*) {
+    return 0;
 }
