@@ -9,6 +9,7 @@
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/objectupdate.h"
+#include "game/objects/scanner.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
@@ -181,5 +182,16 @@ void MV2AddObjectSplash(MV2Object*, const TvV3d*) {}
 // Placeholder: puppets are not built; no puppet has part triangles.
 int32_t MV2ObjectPuppetPartTriangles(MV2Object*, const TvV3d*, float, int32_t, MV2TriangleHit*,
                                      uint32_t*, TvV3d*) {
+    return 0;
+}
+
+// Placeholder: the radar module is not built; it has no contacts.
+int32_t MV2GetRadarContacts(MV2Object* const** entries) {
+    *entries = nullptr;
+    return 0;
+}
+
+// Placeholder: the radar module is not built; the indicator is never placed.
+int32_t MV2PlaceTargetIndicator(const TvV3d*, int32_t, int32_t) {
     return 0;
 }
