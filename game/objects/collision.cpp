@@ -1,6 +1,7 @@
 #include "game/objects/collision.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/core/engine.h"
@@ -10,6 +11,7 @@
 #include "engine/world/geometry.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/utilities.h"
+#include "platform/crt/crt.h"
 #include "shell/errors.h"
 
 namespace {
@@ -243,6 +245,38 @@ int32_t CellRangeHigh(float v) {
     return v >= float(kCellsPerAxis - 1) ? kCellsPerAxis : int32_t(v) + 1;
 }
 
+// A collision file read through the engine's file interface, or from the data folder itself
+// when the interface does not have it: files are written beside the models even when the
+// models come from a pack, whose prefix hides the folder.
+struct CollisionFile {
+    TvFileInterface* files = nullptr;
+    void* handle = nullptr;
+    FILE* disk = nullptr;
+
+    static CollisionFile Open(const char* path) {
+        CollisionFile f;
+        f.files = TvEngineGetFileInterface();
+        if (f.files && f.files->open) f.handle = f.files->open(path, "rb");
+        if (!f.handle && (f.disk = PlatformOpenFile(path, "rb"))) f.handle = f.disk;
+        return f;
+    }
+    long Length() {
+        if (!disk) return files->length ? files->length(handle) : -1;
+        if (std::fseek(disk, 0, SEEK_END) != 0) return -1;
+        const long length = std::ftell(disk);
+        return std::fseek(disk, 0, SEEK_SET) == 0 ? length : -1;
+    }
+    size_t Read(void* buffer, size_t bytes) {
+        return disk ? std::fread(buffer, 1, bytes, disk) : files->read(buffer, 1, bytes, handle);
+    }
+    void Close() {
+        if (disk)
+            std::fclose(disk);
+        else
+            files->close(handle);
+    }
+};
+
 } // namespace
 
 int32_t MV2WriteCollisionFile(TpClump* clump, const char* path) {
@@ -280,20 +314,19 @@ int32_t MV2WriteCollisionFile(TpClump* clump, const char* path) {
 }
 
 void* MV2ReadCollisionFile(const char* path, TpClump* clump) {
-    TvFileInterface* files = TvEngineGetFileInterface();
-    if (!files || !files->open || !clump) return nullptr;
-    void* file = files->open(path, "rb");
-    if (!file) return nullptr;
-    const long length = files->length ? files->length(file) : -1;
+    if (!clump) return nullptr;
+    CollisionFile file = CollisionFile::Open(path);
+    if (!file.handle) return nullptr;
+    const long length = file.Length();
     void* block = nullptr;
     if (length >= kMV2CollisionHeaderBytes) {
         block = TvMalloc(sizeof(BlockHeader) + size_t(length));
-        if (block && files->read(BlockData(block), 1, size_t(length), file) != size_t(length)) {
+        if (block && file.Read(BlockData(block), size_t(length)) != size_t(length)) {
             TvFree(block);
             block = nullptr;
         }
     }
-    files->close(file);
+    file.Close();
     if (!block) return nullptr;
     static_cast<BlockHeader*>(block)->size = length;
     if (!Link(BlockData(block), length, clump)) {

@@ -21,6 +21,7 @@
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/utilities.h"
+#include "game/objects/world.h"
 #include "game/player/player.h"
 #include "shell/errors.h"
 #include "shell/render.h"
@@ -94,21 +95,11 @@ TpAtomic* FullBright(TpAtomic* atomic, void*) {
     return atomic;
 }
 
-bool FileExists(const char* path) {
-    TvFileInterface* files = TvEngineGetFileInterface();
-    void* f = files && files->open ? files->open(path, "r") : nullptr;
-    if (!f) return false;
-    files->close(f);
-    return true;
-}
-
 // Reads the collision file at `path` for the clump, building it first when it is missing or
 // cannot be read; the block, or null (with "Could not create collision file" when building
 // failed).
 void* ReadOrBuildCollision(TpClump* clump, const char* path) {
-    if (FileExists(path)) {
-        if (void* block = MV2ReadCollisionFile(path, clump)) return block;
-    }
+    if (void* block = MV2ReadCollisionFile(path, clump)) return block;
     if (!MV2WriteCollisionFile(clump, path)) {
         MV2ErrorBox("Could not create collision file");
         return nullptr;
@@ -145,6 +136,7 @@ int32_t MV2InitialiseObjectTypes() {
     static MV2Object spare;
     static TvMatrix scratch;
     uint8_t bytes[kMV2ObjectTypeBytes];
+    g_modelsLoadedForLevel = false;
     for (int32_t t = 0; t < kMV2ObjectTypes; t++) {
         MV2ObjectType* type = &g_types[t];
         const bool present = MV2GetObjectTypeRecord(bytes, uint32_t(t)) != 0;
@@ -189,6 +181,8 @@ int32_t MV2InitialiseObjectTypes() {
         type->privateData = TvFreeListCreate(size_t(size), int32_t(blocks));
         if (!type->privateData) MV2ErrorBox("Cannot create freelist for object type");
     }
+    // The models of the current level group are loaded at start-up.
+    MV2LoadLevelObjectModels(MV2GetCurrentLevelId());
     return 1;
 }
 

@@ -11,8 +11,12 @@
 #include "game/objects/utilities.h"
 #include "shell/resfile.h"
 #include "tests/game/objects/object_fixture.h"
+#include "engine/core/memory.h"
+#include "shell/pack.h"
 #include "tests/support/data_folder.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/resfile_writer.h"
+#include "tools/sampledata/objects.h"
 
 namespace {
 
@@ -206,6 +210,30 @@ TEST_F(TypesTest, DamagedCollisionFileIsRebuilt) {
     EXPECT_EQ(folder_.Read("CLUMP/CUBE.COL")[0], 1);
 }
 
+TEST_F(TypesTest, CollisionFileOfAPackedModelIsKeptInTheDataFolder) {
+    const std::vector<uint8_t> model = CubeModel(11);
+    folder_.Write("clump.pak", BuildPack({{"CUBE.DFF", std::string(model.begin(), model.end())}}));
+    folder_.Write("CLUMP/readme.txt", std::string("models are packed"));
+    MV2PackFile* pack = MV2MountPackFile(".\\clump.pak");
+    ASSERT_NE(pack, nullptr);
+    ASSERT_TRUE(LoadTypes({CubeType(5)}));
+    ASSERT_EQ(MV2InitialiseObjectTypes(), 1);
+    MV2ObjectType* type = MV2GetObjectType(5);
+    ASSERT_EQ(MV2LoadObjectTypeModel(type), 1);
+    const std::vector<uint8_t> written = folder_.Read("CLUMP/CUBE.COL");
+    EXPECT_FALSE(written.empty());
+    // The next run reads it from the folder.
+    TvFree(type->collisionData);
+    type->collisionData = nullptr;
+    TpClumpDestroy(type->model);
+    type->model = nullptr;
+    ASSERT_EQ(MV2LoadObjectTypeModel(type), 1);
+    EXPECT_NE(type->collisionData, nullptr);
+    EXPECT_TRUE(Boxes().empty());
+    MV2FreeObjectTypes();
+    MV2UnmountPackFile(pack);
+}
+
 TEST_F(TypesTest, RootAtomicModeAndMorphCycle) {
     folder_.Write("CLUMP/CUBE.DFF", CubeModel(0, 3));
     std::vector<uint8_t> r = CubeType(5, 1);
@@ -276,6 +304,36 @@ TEST_F(TypesTest, LevelGroupModelSets) {
     EXPECT_NE(tb->model, nullptr);
     EXPECT_EQ(MV2LevelGroupBit(0x0B000000), 0x800u);
     EXPECT_EQ(MV2LevelGroupBit(0x08000000), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TypesTest, SampleTypesLoadTheirModels) {
+    std::vector<PackWriterEntry> models;
+    SampleObjectModels(models);
+    for (const PackWriterEntry& m : models)
+        folder_.Write("CLUMP/" + m.name, std::vector<uint8_t>(m.data.begin(), m.data.end()));
+    std::vector<std::vector<uint8_t>> types;
+    SampleObjectTypeRecords(types);
+    ASSERT_TRUE(LoadTypes(types));
+    ASSERT_EQ(MV2InitialiseObjectTypes(), 1);
+    EXPECT_TRUE(Boxes().empty()) << Boxes()[0];
+    const MV2ObjectType* prop = MV2GetObjectType(int32_t(kSampleTreePropType));
+    ASSERT_NE(prop->model, nullptr);
+    EXPECT_NE(prop->collisionData, nullptr);
+    EXPECT_NE(MV2GetObjectType(int32_t(kSampleBallType))->model, nullptr);
+    EXPECT_EQ(ShadowReads::reads.size(), 1u);
+    // A ball dropped onto the prop's plate rests on it.
+    MV2Object* p = MV2CreateObject(int32_t(kSampleTreePropType), nullptr, nullptr);
+    const float above[3] = {-2, 0.8f, 1};
+    MV2Object* ball = MV2CreateObject(int32_t(kSampleBallType), above, nullptr);
+    ASSERT_NE(p, nullptr);
+    ASSERT_NE(ball, nullptr);
+    ASSERT_NE(ball->body, nullptr);
+    TvFrameSyncDirty();
+    EXPECT_TRUE(Boxes().empty());
 }
 
 } // namespace
