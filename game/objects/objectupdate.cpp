@@ -637,22 +637,26 @@ void MV2BounceObjects(MV2Object* a, MV2Object* b, float distance, float sumOfRad
     vb = Add(vb, Scale(n, newB - ub));
 }
 
-void MV2CollisionEnergyLoss(MV2Object* a, MV2Object* b) {
+namespace {
+
+// The energy a hit costs when the player's object takes part: each loses the other's mass times
+// the closing speed times 0.05; `treesOnly` limits the loss to collision-tree types.
+void EnergyLoss(MV2Object* a, MV2Object* b, bool treesOnly) {
     MV2Object* player = MV2GetPlayerObject();
     if ((a != player && b != player) || !a->matrix || !b->matrix) return;
     const TvV3d n = Unit(Sub(Position(a), Position(b)));
     const float c = Dot(Sub(Velocity(b), Velocity(a)), n);
     if (c <= 0.0f) return;
-    a->energy -= Mass(b) * c * 0.05f;
-    b->energy -= Mass(a) * c * 0.05f;
+    if (!treesOnly || (TypeFlags(a) & kMV2TypeCollisionTree)) a->energy -= Mass(b) * c * 0.05f;
+    if (!treesOnly || (TypeFlags(b) & kMV2TypeCollisionTree)) b->energy -= Mass(a) * c * 0.05f;
+}
+
+} // namespace
+
+void MV2CollisionEnergyLoss(MV2Object* a, MV2Object* b) {
+    EnergyLoss(a, b, false);
 }
 
 void MV2TreeCollisionEnergyLoss(MV2Object* a, MV2Object* b) {
-    MV2Object* player = MV2GetPlayerObject();
-    if ((a != player && b != player) || !a->matrix || !b->matrix) return;
-    const TvV3d n = Unit(Sub(Position(a), Position(b)));
-    const float c = Dot(Sub(Velocity(b), Velocity(a)), n);
-    if (c <= 0.0f) return;
-    if (TypeFlags(a) & kMV2TypeCollisionTree) a->energy -= Mass(b) * c * 0.05f;
-    if (TypeFlags(b) & kMV2TypeCollisionTree) b->energy -= Mass(a) * c * 0.05f;
+    EnergyLoss(a, b, true);
 }

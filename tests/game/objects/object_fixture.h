@@ -23,6 +23,7 @@
 #include "game/objects/objecttypes.h"
 #include "platform/win32/win32.h"
 #include "tests/support/world_grid.h"
+#include "tests/support/world_stream_writer.h"
 #include "tests/support/world_writer.h"
 
 inline bool AttachObjectPlugins() {
@@ -60,6 +61,19 @@ inline int32_t CountClumps(TpWorld* world) {
         },
         &n);
     return n;
+}
+
+// A world of one leaf holding the given landscape triangles (relative material, vertices).
+inline TpWorld* MakeLeafWorld(const std::vector<std::array<float, 3>>& vertices,
+                              const std::vector<std::array<uint8_t, 4>>& triangles) {
+    LeafRecord leaf;
+    leaf.vertices = vertices;
+    leaf.triangles = triangles;
+    leaf.collisionTree = SingleNodeTree(uint8_t(triangles.size()));
+    leaf.box = std::array<float, 6>{-30, -30, -30, 30, 30, 50};
+    WorldRecord w;
+    w.root = LeafNode(leaf);
+    return ReadWorldChunk(WorldBytes(w));
 }
 
 class ObjectTest : public ::testing::Test {

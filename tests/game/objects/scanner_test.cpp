@@ -38,14 +38,8 @@ class ScannerTest : public ObjectTest {
 protected:
     void SetUp() override {
         ObjectTest::SetUp();
-        LeafRecord leaf;
-        leaf.vertices = {{-2, -2, 8}, {2, -2, 8}, {2, 2, 8}, {-2, 2, 8}};
-        leaf.triangles = {{0, 0, 2, 1}, {0, 0, 3, 2}};
-        leaf.collisionTree = SingleNodeTree(2);
-        leaf.box = std::array<float, 6>{-30, -30, -30, 30, 30, 30};
-        WorldRecord w;
-        w.root = LeafNode(leaf);
-        world_ = ReadWorldChunk(WorldBytes(w));
+        world_ = MakeLeafWorld({{-2, -2, 8}, {2, -2, 8}, {2, 2, 8}, {-2, 2, 8}},
+                               {{0, 0, 2, 1}, {0, 0, 3, 2}});
         ASSERT_NE(world_, nullptr);
         TV_ENGINE->worldLibrary = world_;
         saved_ = gMV2ScannerCalls;

@@ -128,6 +128,7 @@ TEST_F(TypesTest, TableIsFilledFromTheTypeRecords) {
     SetName(a, 46, "SHADOWMAP123", 12); // no terminator in its 12 bytes
     SetWord(a, 7, kMV2TypeModelLoaded | kMV2TypeCollidesWorld);
     SetWord(a, 32, 4u << 16);
+    SetWord(a, 30, 0); // in no level group: no model at start-up
     std::vector<uint8_t> b = TypeRecord(7);
     SetName(b, 46, "ABC", 12);
     MV2SetObjectTypeHandler(5, PrivateDataHandler);

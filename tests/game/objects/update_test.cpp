@@ -67,13 +67,9 @@ protected:
         MV2SetCollisionTreeOneSided(0);
         ObjectTest::TearDown();
     }
-    void UseLandscape(const LeafRecord& leafIn) {
-        LeafRecord leaf = leafIn;
-        leaf.collisionTree = SingleNodeTree(uint8_t(leaf.triangles.size()));
-        leaf.box = std::array<float, 6>{-20, -20, -20, 20, 20, 20};
-        WorldRecord w;
-        w.root = LeafNode(leaf);
-        world_ = ReadWorldChunk(WorldBytes(w));
+    void UseLandscape(const std::vector<std::array<float, 3>>& vertices,
+                      const std::vector<std::array<uint8_t, 4>>& triangles) {
+        world_ = MakeLeafWorld(vertices, triangles);
         ASSERT_NE(world_, nullptr);
         TV_ENGINE->worldLibrary = world_;
     }
@@ -185,10 +181,8 @@ TEST_F(UpdateTest, ActiveWalkSurvivesTheNextObjectsDeath) {
 
 TEST_F(UpdateTest, SphereOnASharedEdgeIsPushedAlongTheAveragedNormal) {
     // A ridge along z at x = 0, y = 0: two slopes facing up-left and up-right.
-    LeafRecord leaf;
-    leaf.vertices = {{-2, -2, -2}, {0, 0, -2}, {0, 0, 2}, {-2, -2, 2}, {2, -2, -2}, {2, -2, 2}};
-    leaf.triangles = {{0, 0, 2, 1}, {0, 0, 3, 2}, {0, 1, 5, 4}, {0, 1, 2, 5}};
-    UseLandscape(leaf);
+    UseLandscape({{-2, -2, -2}, {0, 0, -2}, {0, 0, 2}, {-2, -2, 2}, {2, -2, -2}, {2, -2, 2}},
+                 {{0, 0, 2, 1}, {0, 0, 3, 2}, {0, 1, 5, 4}, {0, 1, 2, 5}});
     float position[3] = {0, 0.5f, 0};
     ASSERT_EQ(MV2ResolveSphereWorldContact(position, 1.0f, 4), 1);
     const TvV3d* n = MV2GetContactNormal();
@@ -208,10 +202,8 @@ TEST_F(UpdateTest, SphereOnASharedEdgeIsPushedAlongTheAveragedNormal) {
 }
 
 TEST_F(UpdateTest, FastObjectStopsHalfARadiusShortAndBounces) {
-    LeafRecord leaf;
-    leaf.vertices = {{-10, 0, -10}, {10, 0, -10}, {10, 0, 10}, {-10, 0, 10}};
-    leaf.triangles = {{0, 0, 2, 1}, {0, 0, 3, 2}};
-    UseLandscape(leaf);
+    UseLandscape({{-10, 0, -10}, {10, 0, -10}, {10, 0, 10}, {-10, 0, 10}},
+                 {{0, 0, 2, 1}, {0, 0, 3, 2}});
     BallType(0.5f);
     MV2Object* ball = Make(kBall, 0, 5, 0);
     ASSERT_NE(ball, nullptr);
