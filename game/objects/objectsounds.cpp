@@ -62,10 +62,14 @@ void ForgetOwnerSlot(MV2ObjectSoundSlot& s) {
 }
 
 MV2ObjectSoundSlot* Find(MV2Object* object, uintptr_t* variable) {
+    // A slot left by an earlier object of the same record is not this object's.
     auto* own = static_cast<MV2ObjectSoundSlot*>(object->soundSlot);
-    if (own && own->object == object && own->variable == variable) return own;
+    if (own && own->object == object && own->handle == object->handle &&
+        own->variable == variable)
+        return own;
     for (MV2ObjectSoundSlot& s : g_slots)
-        if (s.object == object && s.variable == variable) return &s;
+        if (s.object == object && s.handle == object->handle && s.variable == variable)
+            return &s;
     return nullptr;
 }
 
