@@ -8,6 +8,7 @@
 
 #include "engine/core/engine.h"
 #include "platform/win32/win32.h"
+#include "game/objects/objecttypes.h"
 #include "shell/bytes.h"
 #include "shell/resfile.h"
 
@@ -57,8 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         uint8_t record[kMV2ObjectTypeRecordSize];
         for (uint32_t i = 0; i < r.dir[MV2_CHUNK_OBJECT_TYPES].count && i < 64; i++) {
-            MV2GetObjectTypeRecord(record, MV2ReadU32(r.chunks[MV2_CHUNK_OBJECT_TYPES] +
-                                                      i * kMV2ObjectTypeRecordSize + 204));
+            const uint32_t id =
+                MV2ReadU32(r.chunks[MV2_CHUNK_OBJECT_TYPES] + i * kMV2ObjectTypeRecordSize + 204);
+            MV2GetObjectTypeRecord(record, id);
+            // The type table is filled from the record, names copied bounded.
+            if (MV2ObjectType* type = MV2GetObjectType(int32_t(id % kMV2ObjectTypes))) {
+                MV2ParseObjectTypeRecord(type, record);
+                for (const MV2TypeName& name :
+                     {MV2TypeModelName(type), MV2TypeNameField(type, 38, 16),
+                      MV2TypeNameField(type, 42, 16), MV2TypeNameField(type, 46, 12)})
+                    if (name.name[sizeof name.name - 1] != '\0') __builtin_trap();
+            }
         }
         MV2GetObjectTypeRecord(record, 0x7FFFFFFF);
         MV2MenuResourceFindRecord(0x00FFFFFF);

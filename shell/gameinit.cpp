@@ -8,6 +8,7 @@
 #include "game/frontend/menus.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
+#include "game/objects/objecttypes.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "platform/win32/machine.h"
@@ -135,8 +136,9 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1); // step 22: the two world lights
     for (const InitStep& step : kLaterSteps)
         if (!Run(step)) return 0;
-    MV2RenderFrame(1); // 26, 27: object types and landscape state
-    MV2RenderFrame(1);
+    MV2RenderFrame(1); // 26: the object types
+    if (!MV2InitialiseObjectTypes()) return 0;
+    MV2RenderFrame(1); // 27: landscape state
     MV2RenderFrame(1);
     MV2StoreFarClip(30.0f);
     MV2RenderFrame(1);

@@ -7,6 +7,16 @@ void MV2RefreshArcJitter();
 void MV2ClearScreenCracks();
 void MV2ShowLetterbox(int32_t on);
 
+// Object effects used by the object system.
+struct MV2Object;
+struct TpAtomic;
+// An explosion of a kind at a position (f32[3]); flags: 1 shock ring, 2 bubbles, 4 light,
+// 8 sound, 16 debris, 64 rising debris.
+void MV2CreateExplosion(const float* position, float size, float damage, MV2Object* owner,
+                        uint32_t kind, uint8_t flags);
+// The render callback of every atomic of a loaded object model.
+int32_t MV2ObjectAtomicRender(TpAtomic* atomic);
+
 // Start and end of the effect modules; each start returns 1, or 0 when it failed.
 int32_t MV2InitialisePlanktum();
 int32_t MV2InitialiseStars();

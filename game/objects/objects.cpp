@@ -18,6 +18,7 @@
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/objectsounds.h"
+#include "game/objects/objectupdate.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/utilities.h"
 #include "game/player/player.h"
@@ -449,7 +450,7 @@ intptr_t MV2ObjectDefaultHandler(MV2Object* object, int32_t message, intptr_t p1
     case 1:
         if (p1 == 1) Deactivate(object);
         return 1;
-    case 2: return 1;
+    case 2: MV2DefaultObjectUpdate(object); return 1;
     case 3:
         PlaceObject(object, reinterpret_cast<const float*>(p2));
         if (object->clump && !TpClumpGetWorld(object->clump))

@@ -1,6 +1,7 @@
 // The object-type table: one native record per type, 0 to 460.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -17,9 +18,14 @@ inline constexpr uint32_t kMV2TypeCollidesWorld = 1u << 1;
 inline constexpr uint32_t kMV2TypeCollisionTree = 1u << 2; // also "no collision" of other modules
 inline constexpr uint32_t kMV2TypeNoSpin = 1u << 4;        // also "carries tools and weapons"
 inline constexpr uint32_t kMV2TypeAnimate = 1u << 5;
+inline constexpr uint32_t kMV2TypeCameraAligned = 1u << 6;
 inline constexpr uint32_t kMV2TypeModelLoaded = 1u << 15;
+inline constexpr uint32_t kMV2TypeAnimKeys = 1u << 19;
 inline constexpr uint32_t kMV2TypeCanDie = 1u << 20;
 inline constexpr uint32_t kMV2TypePuppet = 1u << 21;
+inline constexpr uint32_t kMV2TypeRadiusScaled = 1u << 22;
+inline constexpr uint32_t kMV2TypeTreeToTree = 1u << 26;
+inline constexpr size_t kMV2ObjectTypeBytes = 284;
 
 // A type record. The stored words are kept by index as bit patterns; the words the game fills
 // at run time are real members and their stored values are ignored.
@@ -53,7 +59,20 @@ MV2TypeName MV2TypeModelName(const MV2ObjectType* type);
 
 // The table entry of a type, or null outside 0..460.
 MV2ObjectType* MV2GetObjectType(int32_t type);
+// Fills a record from its 284 stored bytes, field by field; run-time words start empty.
+void MV2ParseObjectTypeRecord(MV2ObjectType* type, const uint8_t* bytes);
+// Fills the table from the menu resource file's type records, with sub-structures, shadow maps
+// and private-data lists; 0 on failure.
+int32_t MV2InitialiseObjectTypes();
 // Loads a type's model and sets up its collision and animation; 0 on failure.
 int32_t MV2LoadObjectTypeModel(MV2ObjectType* type);
+int32_t MV2SetupObjectTypeCollision(MV2ObjectType* type);
+int32_t MV2SetupObjectTypeAnimation(MV2ObjectType* type);
 // Reads a model file (a clump chunk file); null on failure.
 TpClump* MV2ClumpLoad(const char* path);
+// Loads the models the level's group uses and drops the others.
+void MV2LoadLevelObjectModels(uint32_t levelId);
+// The level-group bit of a level id (by its top byte); 0 when the group has none.
+uint32_t MV2LevelGroupBit(uint32_t levelId);
+// Reads (building it first when missing) a wall model's collision file; the block or null.
+void* MV2LoadWallCollision(TpClump* clump, const char* name);

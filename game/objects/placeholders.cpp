@@ -1,13 +1,19 @@
 // Entry points of object-system modules not built yet, each doing the least its callers need.
+#include "engine/core/pipe.h"
+#include "engine/world/clump.h"
+#include "game/effects/effects.h"
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
+#include "game/objects/objectupdate.h"
+#include "game/objects/scanner.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
+#include "game/player/player.h"
 
 static int32_t g_worldCaustics = 0;
 static int32_t g_atomicCaustics = 0;
@@ -73,13 +79,6 @@ float MV2GetWorldDepthReference() {
     return 0.0f;
 }
 
-// Placeholder: objects carry no looped sounds yet; there is nothing to update.
-int32_t MV2UpdateObjectSounds() {
-    return 0;
-}
-
-// Placeholder: objects carry no looped sounds yet; there is nothing to release.
-void MV2StopAllObjectSounds() {}
 // Placeholder: there are no level records' objects.
 void MV2DestroyLevelRecordObjects(uint32_t) {}
 
@@ -117,42 +116,82 @@ int32_t TpCustonLightPluginAttach() {
 }
 
 // Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpAtomicCollDataPluginAttach() {
-    return 1;
-}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpAtomicDataPluginAttach() {
-    return 1;
-}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
 int32_t TpFrameTagPluginAttach() {
     return 1;
-}
-
-// Placeholder: model files are not read yet; the type counts as loaded without a model.
-int32_t MV2LoadObjectTypeModel(MV2ObjectType* type) {
-    type->words[7] |= kMV2TypeModelLoaded;
-    return 1;
-}
-
-// Placeholder: model files are not read yet.
-TpClump* MV2ClumpLoad(const char*) {
-    return nullptr;
-}
-
-// Placeholder: the per-frame object update is not built; the callback only marks object clumps.
-TpClump* MV2UpdateClumpObject(TpClump* clump, void*) {
-    return clump;
-}
-
-// Placeholder: the part-tag plug-in is not attached yet; every atomic has tag 0.
-uint32_t MV2AtomicGetPartTag(const TpAtomic*) {
-    return 0;
 }
 
 // Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
 uint32_t MV2FrameGetTag(const TvFrame*) {
     return kMV2DefaultFrameTag;
+}
+
+// Placeholder: the frame-tag plug-in is not attached yet; the tag is not kept.
+void MV2FrameSetTag(TvFrame*, uint32_t) {}
+
+// Placeholder: the effect modules are not built; an explosion shows nothing.
+void MV2CreateExplosion(const float*, float, float, MV2Object*, uint32_t, uint8_t) {}
+
+// Placeholder: object atomics draw with the atomic module's default pipe.
+int32_t MV2ObjectAtomicRender(TpAtomic* atomic) {
+    TvPipe* pipe = TpAtomicGetDefaultPipe();
+    if (!pipe || !TvPipeStackPush(pipe)) {
+        if (pipe) TvPipeStackPop();
+        return 0;
+    }
+    const void* result = TvPipeStackExecute(atomic);
+    TvPipeStackPop();
+    return result ? 1 : 0;
+}
+
+// Placeholder: pickup models are used as loaded.
+void MV2PreparePickupModel(TpClump*, int32_t) {}
+
+// Placeholder: there are no bubbles yet.
+void MV2SpawnBubbles(const float*, float) {}
+
+// Placeholder: the default answers of the tool system for commands 3, 57, 59 and 88.
+int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t p2) {
+    switch (command) {
+    case 3:
+        if (tool) tool->word = 0;
+        return 1;
+    case 57:
+        if (p2) reinterpret_cast<int32_t*>(p2)[0] = 320;
+        return 1;
+    case 59:
+        if (p2) {
+            reinterpret_cast<int32_t*>(p2)[3] = 0;
+            reinterpret_cast<int32_t*>(p2)[4] = 0;
+        }
+        return 1;
+    case 88:
+        if (p2) *reinterpret_cast<MV2Tool**>(p2) = tool;
+        return 1;
+    default: return 0;
+    }
+}
+
+// Placeholder: the water module is not built; there are no ripples.
+float MV2AddRipple(const TvV3d*, const TvV3d*) {
+    return 0.0f;
+}
+
+// Placeholder: the water module is not built; there are no splashes.
+void MV2AddObjectSplash(MV2Object*, const TvV3d*) {}
+
+// Placeholder: puppets are not built; no puppet has part triangles.
+int32_t MV2ObjectPuppetPartTriangles(MV2Object*, const TvV3d*, float, int32_t, MV2TriangleHit*,
+                                     uint32_t*, TvV3d*) {
+    return 0;
+}
+
+// Placeholder: the radar module is not built; it has no contacts.
+int32_t MV2GetRadarContacts(MV2Object* const** entries) {
+    *entries = nullptr;
+    return 0;
+}
+
+// Placeholder: the radar module is not built; the indicator is never placed.
+int32_t MV2PlaceTargetIndicator(const TvV3d*, int32_t, int32_t) {
+    return 0;
 }

@@ -6,3 +6,9 @@ struct TvV3d;
 float MV2GetWaterHeight(const TvV3d* point);
 // A height of the world record that the sound muffle measures depth against.
 float MV2GetWorldDepthReference();
+
+struct MV2Object;
+// A ripple at a point moving along a direction (or null); its strength.
+float MV2AddRipple(const TvV3d* position, const TvV3d* direction);
+// A splash of an object entering or leaving the water (the object may be null).
+void MV2AddObjectSplash(MV2Object* object, const TvV3d* position);

@@ -33,6 +33,26 @@ struct MV2PlayerLoadout {
 
 // The object under the player's control, or null.
 MV2Object* MV2GetPlayerObject();
+
+struct TpClump;
+// Turns and bakes a pickup model (types 439 to 460) after loading.
+void MV2PreparePickupModel(TpClump* clump, int32_t type);
+// About 40 x radius bubbles within the radius of a position (f32[3]).
+void MV2SpawnBubbles(const float* position, float radius);
+
+// A tool carried by a craft, in its owner's tool list.
+struct MV2ToolRow;
+struct MV2Tool {
+    MV2Tool* next;
+    MV2Tool* previous;
+    int32_t kind;
+    uintptr_t word; // the tool handler's own
+    int32_t cooldown;
+    const MV2ToolRow* row;
+    int32_t charges; // -1 unlimited
+};
+// The fall-back of every tool handler: answers 3, 57, 59 and 88.
+int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t p1, intptr_t p2);
 void MV2GetAwardCounter(int32_t slot, int32_t counter, int32_t* out);
 void MV2SetAwardCounter(int32_t slot, int32_t counter, int32_t value);
 int32_t MV2GetCurrentSubType();

@@ -1,6 +1,10 @@
 // The start-up and title sequence run in-process on the generated sample folder.
 #include "engine/core/bmp.h"
+#include "engine/core/d3d/tristrip.h"
 #include "engine/core/image.h"
+#include "engine/core/raster.h"
+#include "engine/core/texture.h"
+#include "engine/world/world_plugin.h"
 #include "framework/core/framework.h"
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
@@ -8,6 +12,7 @@
 #include "shell/controls.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
+#include "shell/enginestart.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/resfile.h"
@@ -15,6 +20,8 @@
 #include "shell/window.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/null_device.h"
+#include "game/objects/objecttypes.h"
+#include "tools/sampledata/objects.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +38,13 @@ std::string Boxes() {
 TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     DataFolder folder;
     ASSERT_TRUE(SampleDataWrite(folder.path()));
-    NullEngine engine;
+    // The game's plug-ins, attached as the engine start attaches them.
+    NullEngine engine(nullptr, true, [] {
+        TpWorldPluginAttach();
+        for (const MV2PluginAttach& p : gMV2PluginAttaches)
+            p.attach();
+        return true;
+    });
     ASSERT_TRUE(engine.ok());
     // The readers the engine start registers.
     TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
@@ -50,6 +63,15 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     gMV2StateMachine.initPending = 1;
     ASSERT_EQ(MV2OpenDisplay(), 1) << Boxes();
     gMV2GameState.sequence = -1;
+    // Its mesh builder does nothing: the driver's builds the meshes of the object models.
+    TV_ENGINE->standardFunctions[23] = TvD3DBuildMeshes;
+    // Nor masked textures such as the object shadow maps: a plain texture of the name stands in.
+    static TvTextureReadCallBack engineRead = gMV2MainLoop.savedTextureRead;
+    engineRead = gMV2MainLoop.savedTextureRead;
+    gMV2MainLoop.savedTextureRead = [](const char* name, const char* mask) {
+        if (!mask || !*mask) return engineRead(name, mask);
+        return TvTextureCreateNamed(TvRasterCreate(1, 1, 32, 0), name, mask);
+    };
 
     auto pass = [](uint32_t ms) {
         PlatformAdvanceClock(ms);
@@ -72,6 +94,11 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     EXPECT_EQ(gMV2GameState.sequence, 5);
     EXPECT_EQ(gMV2GameState.current, 8);
     EXPECT_EQ(gMV2GameInitialised, 1) << Boxes();
+    // The type table is filled and the prop's collision file written beside its packed model.
+    EXPECT_NE(MV2GetObjectType(int32_t(kSampleTreePropType))->model, nullptr);
+    EXPECT_NE(MV2GetObjectType(int32_t(kSampleTreePropType))->collisionData, nullptr);
+    EXPECT_NE(MV2GetObjectType(int32_t(kSampleShadowedType))->shadowTexture, nullptr);
+    EXPECT_FALSE(folder.Read("CLUMP/PROP.COL").empty());
     pass(33);
     pass(33);
     EXPECT_EQ(gMV2GameState.sequence, 8);

@@ -70,7 +70,7 @@ ChunkWriter& WriteAtomic(ChunkWriter& writer, const AtomicRecord& atomic) {
     writer.Begin(TV_ID_ATOMIC).Begin(TV_ID_STRUCT).U32(atomic.frameIndex).U32(atomic.flags);
     writer.U32(0).End();
     WriteGeometry(writer, atomic.geometry);
-    return WriteExtension(writer, {}).End();
+    return WriteExtension(writer, atomic.extension).End();
 }
 
 ChunkWriter& WriteClumpBody(ChunkWriter& writer, const std::vector<FrameRecord>& frames,

@@ -47,6 +47,7 @@ struct AtomicRecord {
     uint32_t frameIndex = 0;
     uint32_t flags = 5;
     GeometryRecord geometry;
+    std::vector<ExtensionData> extension = {}; // plug-in data of the atomic
 };
 
 // Bodies and whole chunks. The geometry struct chunk holds the 28-byte header; the arrays

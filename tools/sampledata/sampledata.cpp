@@ -1,4 +1,5 @@
 #include "tools/sampledata/sampledata.h"
+#include "tools/sampledata/objects.h"
 
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
@@ -163,6 +164,7 @@ bool WriteTexturePack(const fs::path& folder) {
     }
     entries.push_back({"fp002.bmp", Bytes(FontPage(false))});
     entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
+    SampleObjectTextures(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 
@@ -214,6 +216,7 @@ bool WriteMenuResource(const fs::path& folder) {
         file.languages.push_back(l);
     }
     file.chunk4 = {0, 0, 0, 0};
+    SampleObjectTypeRecords(file.types);
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
 }
 
@@ -304,7 +307,10 @@ bool SampleDataWrite(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(root, ec);
     bool ok = WriteTexturePack(root);
-    ok = WriteFile(root / "clump.pak", BuildPack({})) && ok;
+    std::vector<PackWriterEntry> models;
+    SampleObjectModels(models);
+    ok = WriteFile(root / "clump.pak", BuildPack(models)) && ok;
+    ok = SampleObjectFolders(folder) && ok;
     ok = WriteMenuResource(root) && ok;
     ok = WriteSaveTexts(root) && ok;
     ok = WriteControls(root) && ok;

@@ -9,6 +9,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/frame.h"
+#include "engine/world/anim.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/random.h"
@@ -16,15 +17,19 @@
 #include "game/objects/budgets.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
+#include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "shell/frametimer.h"
 #include "game/objects/objecttypes.h"
 #include "platform/win32/win32.h"
 #include "tests/support/world_grid.h"
+#include "tests/support/world_stream_writer.h"
 #include "tests/support/world_writer.h"
 
 inline bool AttachObjectPlugins() {
-    return TvRandomPluginAttach() == 1 && TpClumpDataPluginAttach() != 0;
+    return TvRandomPluginAttach() == 1 && TpAnimPluginAttach() == 1 &&
+           TpAtomicCollDataPluginAttach() == 1 && TpAtomicDataPluginAttach() == 1 &&
+           TpClumpDataPluginAttach() != 0;
 }
 
 // A clump of one atomic on its root frame whose geometry has `morphs` targets of that radius.
@@ -56,6 +61,19 @@ inline int32_t CountClumps(TpWorld* world) {
         },
         &n);
     return n;
+}
+
+// A world of one leaf holding the given landscape triangles (relative material, vertices).
+inline TpWorld* MakeLeafWorld(const std::vector<std::array<float, 3>>& vertices,
+                              const std::vector<std::array<uint8_t, 4>>& triangles) {
+    LeafRecord leaf;
+    leaf.vertices = vertices;
+    leaf.triangles = triangles;
+    leaf.collisionTree = SingleNodeTree(uint8_t(triangles.size()));
+    leaf.box = std::array<float, 6>{-30, -30, -30, 30, 30, 50};
+    WorldRecord w;
+    w.root = LeafNode(leaf);
+    return ReadWorldChunk(WorldBytes(w));
 }
 
 class ObjectTest : public ::testing::Test {

@@ -42,14 +42,8 @@ class QueryTest : public ObjectTest {
 protected:
     void SetUp() override {
         ObjectTest::SetUp();
-        LeafRecord leaf;
-        leaf.vertices = {{0, 0, 10}, {10, 0, 10}, {10, 10, 10}, {0, 10, 10}};
-        leaf.triangles = {{0, 0, 1, 2}, {0, 0, 2, 3}};
-        leaf.collisionTree = SingleNodeTree(2);
-        leaf.box = std::array<float, 6>{-10, -10, -10, 30, 30, 50};
-        WorldRecord w;
-        w.root = LeafNode(leaf);
-        world_ = ReadWorldChunk(WorldBytes(w));
+        world_ = MakeLeafWorld({{0, 0, 10}, {10, 0, 10}, {10, 10, 10}, {0, 10, 10}},
+                               {{0, 0, 1, 2}, {0, 0, 2, 3}});
         ASSERT_NE(world_, nullptr);
         TV_ENGINE->worldLibrary = world_;
         for (int32_t t : {kSolid, kHollow}) {
