@@ -57,3 +57,5 @@ MV2ObjectType* MV2GetObjectType(int32_t type);
 int32_t MV2LoadObjectTypeModel(MV2ObjectType* type);
 // Reads a model file (a clump chunk file); null on failure.
 TpClump* MV2ClumpLoad(const char* path);
+// Loads the models of the types the level's group uses and drops the others.
+void MV2LoadLevelObjectModels(uint32_t levelId);

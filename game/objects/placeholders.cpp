@@ -1,11 +1,12 @@
 // Entry points of object-system modules not built yet, each doing the least its callers need.
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
-#include "game/objects/levelswitch.h"
+#include "game/objects/collision.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/objectsounds.h"
+#include "game/objects/sky.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
 
@@ -32,20 +33,7 @@ int32_t MV2GetAtomicCaustics() {
     return g_atomicCaustics;
 }
 
-static uint8_t g_levelSwitches[kMV2LevelSwitchStateSize];
 static int32_t g_cameraMode = 0;
-
-// Placeholder: the level switch state is kept here until the level module owns it.
-void MV2GetLevelSwitchState(uint8_t* out) {
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
-        out[i] = g_levelSwitches[i];
-}
-
-// Placeholder: the level switch state is kept here until the level module owns it.
-void MV2SetLevelSwitchState(const uint8_t* state) {
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
-        g_levelSwitches[i] = state[i];
-}
 
 // Placeholder: the camera mode is only remembered.
 void MV2SetCameraMode(int32_t mode) {
@@ -59,9 +47,6 @@ int32_t MV2GetCameraMode() {
 
 // Placeholder: the camera module does not own the main camera yet; whoever makes it sets this.
 TvCamera* MV2MainCamera = nullptr;
-
-// Placeholder: the level module does not load worlds yet.
-TpWorld* MV2World = nullptr;
 
 // Placeholder: the water module is not built; the surface lies at height 0 everywhere.
 float MV2GetWaterHeight(const TvV3d*) {
@@ -80,41 +65,12 @@ int32_t MV2UpdateObjectSounds() {
 
 // Placeholder: objects carry no looped sounds yet; there is nothing to release.
 void MV2StopAllObjectSounds() {}
-// Placeholder: there are no level records' objects.
-void MV2DestroyLevelRecordObjects(uint32_t) {}
-
-// Placeholder: there are no level records' objects.
-void MV2RespawnLevelRecordObjects(uint32_t) {}
-
-// Placeholder: level loading is not built; no level loads.
-int32_t MV2LoadLevel(uint32_t, int32_t) {
-    return 0;
-}
-
-// Placeholder: no level is loaded; id 0.
-uint32_t MV2GetCurrentLevelId() {
-    return 0;
-}
-
-// Placeholder: the level switches are only kept as bytes.
-void MV2ClearLevelSwitches() {
-    for (uint8_t& b : g_levelSwitches)
-        b = 0;
-}
 
 // Placeholder: there is no day clock yet.
 void MV2ResetDayClock() {}
 
 // Placeholder: there are no mission timers yet.
 void MV2RecreateMissionTimers() {}
-
-// Placeholder: there is no player craft to move.
-void MV2MovePlayerToStart(uint32_t) {}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpCustonLightPluginAttach() {
-    return 1;
-}
 
 // Placeholder: the plug-in is not built; it attaches nothing and reports success.
 int32_t TpAtomicCollDataPluginAttach() {
@@ -123,11 +79,6 @@ int32_t TpAtomicCollDataPluginAttach() {
 
 // Placeholder: the plug-in is not built; it attaches nothing and reports success.
 int32_t TpAtomicDataPluginAttach() {
-    return 1;
-}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpFrameTagPluginAttach() {
     return 1;
 }
 
@@ -152,7 +103,31 @@ uint32_t MV2AtomicGetPartTag(const TpAtomic*) {
     return 0;
 }
 
-// Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
-uint32_t MV2FrameGetTag(const TvFrame*) {
-    return kMV2DefaultFrameTag;
+
+// Placeholder: there is no fog table to load; no file opens.
+int32_t MV2LoadFog(const char*) {
+    return 0;
+}
+
+// Placeholder: the water surface is not built; there is nothing to reset.
+void MV2ResetWater() {}
+
+// Placeholder: there is no sky model to free.
+void MV2FreeSky() {}
+
+// Placeholder: there is no sky to load.
+void MV2LoadSky() {}
+
+// Placeholder: the game camera is not built; the matrix is dropped.
+void MV2SetCameraMatrix(const TvMatrix*) {}
+
+// Placeholder: the game camera does not blend yet.
+void MV2CancelCameraBlend() {}
+
+// Placeholder: the per-level model set is not built; models load on demand at creation.
+void MV2LoadLevelObjectModels(uint32_t) {}
+
+// Placeholder: collision files are not read yet; no block.
+void* MV2ReadCollisionFile(const char*, TpClump*) {
+    return nullptr;
 }
