@@ -369,7 +369,7 @@ void PartGeometry(MV2Object* o, uint32_t tag, void (*set)(TpGeometry*)) {
 } // namespace
 
 intptr_t MV2SignalBeaconHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
-    MV2SignalBeaconData* b = Beacon(object);
+    MV2SignalBeaconData* b = object ? Beacon(object) : nullptr;
     switch (message) {
     case 2: {
         intptr_t r = MV2ObjectDefaultHandler(object, message, p1, p2);

@@ -154,12 +154,18 @@ float ZoneFloat(MV2Object* zone, int32_t word) {
     return v;
 }
 
-int32_t PushCurrent(TpIntersection*, TpWorldSector*, TpAtomic* atomic, float distance,
-                    void* data) {
+// The distance is measured from the current to the atomic's centre, so that an atomic exactly
+// at the radius gets no force.
+int32_t PushCurrent(TpIntersection*, TpWorldSector*, TpAtomic* atomic, float, void* data) {
     auto* current = static_cast<MV2Object*>(data);
     const auto* c = static_cast<const MV2CurrentData*>(current->privateData);
     MV2Object* object = MV2GetClumpObject(TpAtomicGetClump(atomic));
-    if (!object || !object->body || !(distance < c->radius) || c->radius <= 0.0f) return 1;
+    if (!object || !object->body || !c->direction || c->radius <= 0.0f) return 1;
+    const TvV3d& centre = TpAtomicGetWorldBoundingSphere(atomic)->center;
+    const TvV3d& at = current->matrix->pos;
+    const TvV3d d{centre.x - at.x, centre.y - at.y, centre.z - at.z};
+    const float distance = std::sqrt(Dot(d, d));
+    if (!(distance < c->radius)) return 1;
     const float f = (c->radius - distance) / c->radius * c->strength;
     const TvV3d force{c->direction->x * f, c->direction->y * f, c->direction->z * f};
     MV2AddForce(object, &force);

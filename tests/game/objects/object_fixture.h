@@ -58,7 +58,8 @@ inline int32_t CountClumps(TpWorld* world) {
     return n;
 }
 
-class ObjectTest : public ::testing::Test {
+// The fixture on an engine whose plug-ins `Attach` attaches.
+template <bool (*Attach)()> class ObjectTestWith : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(engine_.ok());
@@ -104,6 +105,8 @@ protected:
         return texts;
     }
 
-    WorldEngine engine_{AttachObjectPlugins};
+    WorldEngine engine_{Attach};
     GridWorld grid_;
 };
+
+using ObjectTest = ObjectTestWith<AttachObjectPlugins>;
