@@ -665,3 +665,109 @@ TEST_F(LevelTest, SignalBeaconAndHiddenAnchor) {
     MV2ObjectSendMessage(a, 34, 0, reinterpret_cast<intptr_t>(&linked));
     EXPECT_EQ(linked, b);
 }
+
+namespace {
+
+std::vector<uint8_t> Landscape(float originY) {
+    LeafRecord leaf;
+    leaf.vertices = {{0, 0, 0}, {50, 0, 0}, {50, 0, 50}, {0, 0, 50}};
+    leaf.triangles = {{0, 0, 1, 2}, {0, 0, 2, 3}};
+    leaf.collisionTree = SingleNodeTree(2);
+    leaf.box = {{0, 0, 0, 50, 20, 50}};
+    WorldRecord w;
+    w.origin = {-5.0f, originY, -5.0f};
+    w.root = LeafNode(leaf);
+    return WorldBytes(w);
+}
+
+} // namespace
+
+TEST_F(LevelTest, FullLoadAndLevelChange) {
+    gMV2Level.landscape = nullptr;
+    gMV2Level.currentLevelId = kMV2NoLevel;
+    TV_ENGINE->worldLibrary = nullptr;
+    DataFolder folder;
+    folder.Write("BSP/lev0.bsp", Landscape(-10.0f));
+    folder.Write("BSP/lev1.bsp", Landscape(-30.0f));
+    folder.Write("DATA/lev0.LAT", std::string("SAND     SANDM    \r\nWEED     WEEDM    \r\n"));
+    folder.Write("DATA/lev0.CAT", std::string("CAVE              \r\n"));
+
+    LevelItem start{0x070005, 5};
+    start.position[1] = 2.0f;
+    LevelItem every{0x080001, 6};
+    LevelItem full{0x090001, 6};
+    LevelDesc zero{0x00FFFFFF};
+    zero.levelName = "lev0";
+    zero.defaultStart = 0x070005;
+    zero.waterHeight = 40.0f;
+    zero.background = 0x00FF0000;
+    zero.farClip = 60;
+    zero.records = {{0x0007FFFF, 0, {start}}, {0x0008FFFF, kMV2RecordEveryLoad, {every}},
+                    {0x0009FFFF, kMV2RecordFullLoad, {full}}};
+    LevelItem start1{0x01070001, 5};
+    start1.position[0] = 7.0f;
+    LevelDesc one{0x01FFFFFF};
+    one.levelName = "lev1";
+    one.defaultStart = 0x01070001;
+    one.records = {{0x0107FFFF, 0, {start1}}};
+    ResourceFile file;
+    file.levels = {LevelResource(zero), LevelResource(one)};
+    folder.Write("data/menu.mv2", BuildResourceFile(file));
+    ASSERT_EQ(MV2LoadMenuResourceFile(".\\data\\menu.mv2"), 1);
+
+    ASSERT_EQ(MV2LoadLevel(0x00FFFFFF, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
+    ASSERT_NE(gMV2Level.landscape, nullptr);
+    EXPECT_EQ(MV2GetCurrentLevelId(), 0x00FFFFFFu);
+    const TvV3d origin = *TpWorldGetOffset(gMV2Level.landscape);
+    EXPECT_EQ(origin.y, 10.0f);
+    EXPECT_EQ(gMV2Level.waterHeight, 50.0f);
+    EXPECT_EQ(gMV2Level.startPosition.y, 12.0f);
+    EXPECT_EQ(gMV2Level.background[2], 1.0f);
+    EXPECT_EQ(gMV2Level.background[1], 0.0f);
+    EXPECT_EQ(gMV2Level.background[0], 0.0f);
+    EXPECT_EQ(gMV2Level.lat.count, 2);
+    EXPECT_EQ(gMV2Level.cat.count, 1);
+    ASSERT_GE(g_textures.size(), 3u);
+    EXPECT_EQ(g_textures[0], std::make_pair(std::string("SAND"), std::string("SANDM")));
+    {
+        MV2CurrentLevelWorld current;
+        EXPECT_EQ(MV2FindObjectByScriptID(0x080001), nullptr); // destroyed after pre-lighting
+        EXPECT_NE(MV2FindObjectByScriptID(0x090001), nullptr); // respawned by the full load
+        EXPECT_NE(MV2FindObjectByScriptID(0x070005), nullptr);
+    }
+    EXPECT_TRUE(Boxes().empty());
+
+    // A change to level 1 with a player whose clump leaves and rejoins the world.
+    static MV2Object* player = nullptr;
+    {
+        MV2CurrentLevelWorld current;
+        player = MV2CreateObject(11, nullptr, nullptr);
+    }
+    ASSERT_NE(player, nullptr);
+    const MV2ObjectHandle playerHandle = player->handle;
+    gMV2LevelCalls.playerObject = [] { return player; };
+    gMV2Level.requestedLevelId = 0x01FFFFFF;
+    gMV2Level.changePending = 1;
+    MV2CheckLevelChange();
+    EXPECT_EQ(gMV2Level.changePending, 0);
+    EXPECT_EQ(MV2GetCurrentLevelId(), 0x01FFFFFFu);
+    EXPECT_TRUE(MV2ObjectHandleAlive(playerHandle));
+    EXPECT_EQ(TpClumpGetWorld(player->clump), gMV2Level.landscape);
+    EXPECT_EQ(gMV2Level.startPosition.x, 12.0f);
+    EXPECT_EQ(TpWorldGetOffset(gMV2Level.landscape)->y, 30.0f);
+    EXPECT_EQ(gMV2Level.lat.count, 0); // lev1 has no lists
+
+    // A level without a header fails and keeps the loaded one.
+    EXPECT_EQ(MV2LoadLevel(0x05FFFFFF, 1), 0);
+    EXPECT_NE(gMV2Level.landscape, nullptr);
+    {
+        MV2CurrentLevelWorld current;
+        MV2DestroyAllObjects();
+    }
+    MV2DestroyLandscape();
+    EXPECT_EQ(MV2GetCurrentLevelId(), kMV2NoLevel);
+    MV2FreeTextureList(&gMV2Level.lat);
+    MV2FreeTextureList(&gMV2Level.cat);
+    MV2FreeMenuResourceFile();
+    TV_ENGINE->worldLibrary = grid_.world;
+}
