@@ -5,6 +5,7 @@
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
+#include "game/objects/levels.h"
 #include "shell/controls.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
@@ -15,6 +16,7 @@
 #include "shell/window.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/null_device.h"
+#include "tests/support/world_writer.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +33,8 @@ std::string Boxes() {
 TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     DataFolder folder;
     ASSERT_TRUE(SampleDataWrite(folder.path()));
-    NullEngine engine;
+    // The world library reads the sample level's landscape.
+    WorldEngine engine;
     ASSERT_TRUE(engine.ok());
     // The readers the engine start registers.
     TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
@@ -43,6 +46,9 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
         return reinterpret_cast<TvTexture*>(page);
     };
     gMV2ResourceTextureCalls.destroy = [](TvTexture*) { return true; };
+    // Nor the textures of the level's lists: their entries stay empty.
+    const MV2LevelCalls savedLevelCalls = gMV2LevelCalls;
+    gMV2LevelCalls.textureRead = [](const char*, const char*) -> TvTexture* { return nullptr; };
     PlatformUseManualClock(true, 100000);
     PlatformClearMessageBoxes();
     gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
@@ -91,6 +97,7 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     VkUninitialise();
     PlatformUseManualClock(false);
     gMV2ResourceTextureCalls = savedCalls;
+    gMV2LevelCalls = savedLevelCalls;
     gMV2GameState = {0, 0, 0, -1};
     gMV2GameStateCompanion.requestedSequence = 0;
     gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};

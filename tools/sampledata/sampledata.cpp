@@ -13,6 +13,7 @@
 #include "tests/support/pack_writer.h"
 #include "tests/support/resfile_writer.h"
 #include "tests/support/sound_writer.h"
+#include "tools/sampledata/levels.h"
 
 #include <cmath>
 #include <cstdio>
@@ -214,6 +215,7 @@ bool WriteMenuResource(const fs::path& folder) {
         file.languages.push_back(l);
     }
     file.chunk4 = {0, 0, 0, 0};
+    file.levels = SampleLevels();
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
 }
 
@@ -309,5 +311,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = WriteSaveTexts(root) && ok;
     ok = WriteControls(root) && ok;
     ok = SampleDataWriteSoundFiles(folder) && ok;
+    ok = SampleDataWriteLevels(folder) && ok;
     return ok;
 }

@@ -14,6 +14,8 @@
 #include "tests/game/objects/object_fixture.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/level_writer.h"
+#include "tests/support/pack_writer.h"
+#include "shell/pack.h"
 #include "tests/support/world_stream_writer.h"
 
 namespace {
@@ -691,6 +693,7 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     folder.Write("BSP/lev1.bsp", Landscape(-30.0f));
     folder.Write("DATA/lev0.LAT", std::string("SAND     SANDM    \r\nWEED     WEEDM    \r\n"));
     folder.Write("DATA/lev0.CAT", std::string("CAVE              \r\n"));
+    folder.Write("lev0.pak", BuildPack({{"readme.txt", "level 0"}}));
 
     LevelItem start{0x070005, 5};
     start.position[1] = 2.0f;
@@ -698,6 +701,7 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     LevelItem full{0x090001, 6};
     LevelDesc zero{0x00FFFFFF};
     zero.levelName = "lev0";
+    zero.packName = "lev0";
     zero.defaultStart = 0x070005;
     zero.waterHeight = 40.0f;
     zero.background = 0x00FF0000;
