@@ -17,6 +17,7 @@
 #include "tests/support/pack_writer.h"
 #include "shell/pack.h"
 #include "tests/support/world_stream_writer.h"
+#include "tools/sampledata/levels.h"
 
 namespace {
 
@@ -770,6 +771,47 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     }
     MV2DestroyLandscape();
     EXPECT_EQ(MV2GetCurrentLevelId(), kMV2NoLevel);
+    MV2FreeTextureList(&gMV2Level.lat);
+    MV2FreeTextureList(&gMV2Level.cat);
+    MV2FreeMenuResourceFile();
+    TV_ENGINE->worldLibrary = grid_.world;
+}
+
+TEST_F(LevelTest, SampleLevelsLoadAndChange) {
+    gMV2Level.landscape = nullptr;
+    gMV2Level.currentLevelId = kMV2NoLevel;
+    TV_ENGINE->worldLibrary = nullptr;
+    DataFolder folder;
+    ASSERT_TRUE(SampleDataWriteLevels(folder.path()));
+    ResourceFile file;
+    file.levels = SampleLevels();
+    folder.Write("DATA/menu.mv2", BuildResourceFile(file));
+    ASSERT_EQ(MV2LoadMenuResourceFile(".\\DATA\\menu.mv2"), 1);
+    ASSERT_EQ(MV2LoadLevel(kMV2TitleLevel, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
+    TpWorld* first = gMV2Level.landscape;
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(gMV2Level.lat.count, 1);
+    EXPECT_EQ(gMV2Level.skyFlag, 1);
+
+    static MV2Object* player = nullptr;
+    {
+        MV2CurrentLevelWorld current;
+        player = MV2CreateObject(11, nullptr, nullptr);
+    }
+    ASSERT_NE(player, nullptr);
+    gMV2LevelCalls.playerObject = [] { return player; };
+    gMV2Level.requestedLevelId = 0x01FFFFFF;
+    gMV2Level.changePending = 1;
+    MV2CheckLevelChange();
+    EXPECT_EQ(MV2GetCurrentLevelId(), 0x01FFFFFFu);
+    EXPECT_EQ(TpClumpGetWorld(player->clump), gMV2Level.landscape);
+    EXPECT_EQ(gMV2Level.waterHeight, 25.0f);
+    EXPECT_TRUE(Boxes().empty());
+    {
+        MV2CurrentLevelWorld current;
+        MV2DestroyAllObjects();
+    }
+    MV2DestroyLandscape();
     MV2FreeTextureList(&gMV2Level.lat);
     MV2FreeTextureList(&gMV2Level.cat);
     MV2FreeMenuResourceFile();
