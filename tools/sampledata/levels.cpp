@@ -2,11 +2,11 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include "tests/support/level_writer.h"
 #include "tests/support/pack_writer.h"
 #include "tests/support/world_stream_writer.h"
+#include "tools/sampledata/sampledata.h"
 
 namespace {
 
@@ -20,12 +20,7 @@ constexpr uint32_t kEveryLoad = kSpawnAtLoad ? 2 : 0;
 constexpr uint32_t kFullLoad = kSpawnAtLoad ? 1 : 0;
 
 bool Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    return bool(out);
+    return SampleDataWriteFile(path.string(), bytes);
 }
 
 bool WriteText(const fs::path& path, const std::string& text) {
