@@ -13,6 +13,7 @@
 #include "shell/resfile.h"
 #include "tests/game/objects/object_fixture.h"
 #include "tests/support/data_folder.h"
+#include "tests/support/frame_list_writer.h"
 #include "tests/support/level_writer.h"
 #include "tests/support/pack_writer.h"
 #include "shell/pack.h"
@@ -329,7 +330,12 @@ TEST_F(LevelTest, RecordWalkIsBoundedAndFailuresStop) {
 
 TEST_F(LevelTest, RespawnAndDestroyByRecordGroup) {
     LevelDesc level{0x04FFFFFF};
-    level.records = {{0x0405FFFF, 0, {{0x04050001, 5}, {0x04050002, 5}}},
+    // Type 14 keeps its record on message 4: the destroying walk steps over it.
+    ModelType(14);
+    MV2SetObjectTypeHandler(14, [](MV2Object* o, int32_t m, intptr_t p1, intptr_t p2) -> intptr_t {
+        return m == 4 ? 1 : MV2ObjectDefaultHandler(o, m, p1, p2);
+    });
+    level.records = {{0x0405FFFF, 0, {{0x04050001, 5}, {0x04050003, 14}, {0x04050002, 5}}},
                      {0x0406FFFF, 0, {{0x04060001, 5}}}};
     Use(level);
     ASSERT_EQ(MV2SpawnLevelRecord(0x0405FFFF, -1), 1);
@@ -340,9 +346,10 @@ TEST_F(LevelTest, RespawnAndDestroyByRecordGroup) {
     EXPECT_EQ(MV2RespawnLevelRecord(0x0405FFFF, -1), 1);
     EXPECT_FALSE(MV2ObjectHandleAlive(oldHandle));
     ASSERT_NE(MV2FindObjectByScriptID(0x04050001), nullptr);
-    EXPECT_EQ(CountClumps(grid_.world), 3);
+    EXPECT_EQ(CountClumps(grid_.world), 5); // the kept object and its respawned copy
 
     MV2DestroyLevelRecordObjects(0x0405FFFF);
+    EXPECT_NE(MV2FindObjectByScriptID(0x04050003), nullptr);
     EXPECT_EQ(MV2FindObjectByScriptID(0x04050001), nullptr);
     EXPECT_EQ(MV2FindObjectByScriptID(0x04050002), nullptr);
     EXPECT_NE(MV2FindObjectByScriptID(0x04060001), nullptr);
@@ -514,6 +521,9 @@ TEST_F(LevelTest, WallSetsStepThroughTheirItems) {
     const MV2ObjectHandle first = wall->handle;
 
     MV2SelectWallSet(0); // already active: nothing
+    EXPECT_TRUE(MV2ObjectHandleAlive(first));
+    MV2SelectWallSet(-1); // no set: nothing
+    MV2SelectWallSet(kMV2WallSets);
     EXPECT_TRUE(MV2ObjectHandleAlive(first));
 
     MV2SelectWallSet(3);
@@ -774,6 +784,7 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     MV2FreeTextureList(&gMV2Level.lat);
     MV2FreeTextureList(&gMV2Level.cat);
     MV2FreeMenuResourceFile();
+    MV2UnmountAllPacks();
     TV_ENGINE->worldLibrary = grid_.world;
 }
 
@@ -815,5 +826,38 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     MV2FreeTextureList(&gMV2Level.lat);
     MV2FreeTextureList(&gMV2Level.cat);
     MV2FreeMenuResourceFile();
+    MV2UnmountAllPacks();
     TV_ENGINE->worldLibrary = grid_.world;
+}
+
+TEST_F(LevelTest, FrameTagsTravelInModelFiles) {
+    // Frames without a tag chunk keep 100; a tag chunk sets the tag; a short one fails the read.
+    struct Case {
+        std::vector<ExtensionData> extension;
+        bool reads;
+        uint32_t tag;
+    };
+    const Case cases[] = {
+        {{}, true, kMV2DefaultFrameTag},
+        {{{kMV2FrameTagPluginId, {7, 1, 0, 0}}}, true, 0x107},
+        {{{kMV2FrameTagPluginId, {7, 1}}}, false, 0},
+    };
+    for (const Case& c : cases) {
+        FrameRecord frame = FrameAt(0, 0, 0, -1);
+        frame.extension = c.extension;
+        ChunkWriter writer;
+        writer.Begin(TV_ID_FRAMELIST);
+        WriteFrameList(writer, {frame}).End();
+        TvStream* stream = OpenReadStream(writer.data());
+        ASSERT_TRUE(stream && TvStreamFindChunk(stream, TV_ID_FRAMELIST, nullptr, nullptr));
+        TvFrameList list{};
+        const bool read = TvFrameListStreamRead(stream, &list) != nullptr;
+        TvStreamClose(stream, nullptr);
+        EXPECT_EQ(read, c.reads);
+        if (!read) continue;
+        ASSERT_EQ(list.numFrames, 1);
+        EXPECT_EQ(MV2FrameGetTag(list.frames[0]), c.tag);
+        TvFrameDestroyHierarchy(list.frames[0]);
+        TvFrameListDeinit(&list);
+    }
 }
