@@ -118,11 +118,23 @@ protected:
         ASSERT_EQ(MV2SetLevelHeader(header_.data(), uint32_t(header_.size())), 1);
     }
 
-    std::vector<int32_t> Messages(int32_t type) {
-        std::vector<int32_t> out;
-        for (const Seen& s : g_seen)
-            if (s.type == type) out.push_back(s.message);
-        return out;
+    // Loads make their own landscape current; the grid world stands aside meanwhile.
+    void BeginLoadTest() {
+        gMV2Level.landscape = nullptr;
+        gMV2Level.currentLevelId = kMV2NoLevel;
+        TV_ENGINE->worldLibrary = nullptr;
+    }
+    void EndLoadTest() {
+        {
+            MV2CurrentLevelWorld current;
+            MV2DestroyAllObjects();
+        }
+        MV2DestroyLandscape();
+        MV2FreeTextureList(&gMV2Level.lat);
+        MV2FreeTextureList(&gMV2Level.cat);
+        MV2FreeMenuResourceFile();
+        MV2UnmountAllPacks();
+        TV_ENGINE->worldLibrary = grid_.world;
     }
 
     const Seen* Find(int32_t type, int32_t message) {
@@ -696,9 +708,7 @@ std::vector<uint8_t> Landscape(float originY) {
 } // namespace
 
 TEST_F(LevelTest, FullLoadAndLevelChange) {
-    gMV2Level.landscape = nullptr;
-    gMV2Level.currentLevelId = kMV2NoLevel;
-    TV_ENGINE->worldLibrary = nullptr;
+    BeginLoadTest();
     DataFolder folder;
     folder.Write("BSP/lev0.bsp", Landscape(-10.0f));
     folder.Write("BSP/lev1.bsp", Landscape(-30.0f));
@@ -775,23 +785,12 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     // A level without a header fails and keeps the loaded one.
     EXPECT_EQ(MV2LoadLevel(0x05FFFFFF, 1), 0);
     EXPECT_NE(gMV2Level.landscape, nullptr);
-    {
-        MV2CurrentLevelWorld current;
-        MV2DestroyAllObjects();
-    }
-    MV2DestroyLandscape();
+    EndLoadTest();
     EXPECT_EQ(MV2GetCurrentLevelId(), kMV2NoLevel);
-    MV2FreeTextureList(&gMV2Level.lat);
-    MV2FreeTextureList(&gMV2Level.cat);
-    MV2FreeMenuResourceFile();
-    MV2UnmountAllPacks();
-    TV_ENGINE->worldLibrary = grid_.world;
 }
 
 TEST_F(LevelTest, SampleLevelsLoadAndChange) {
-    gMV2Level.landscape = nullptr;
-    gMV2Level.currentLevelId = kMV2NoLevel;
-    TV_ENGINE->worldLibrary = nullptr;
+    BeginLoadTest();
     DataFolder folder;
     ASSERT_TRUE(SampleDataWriteLevels(folder.path()));
     ResourceFile file;
@@ -818,16 +817,7 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     EXPECT_EQ(TpClumpGetWorld(player->clump), gMV2Level.landscape);
     EXPECT_EQ(gMV2Level.waterHeight, 25.0f);
     EXPECT_TRUE(Boxes().empty());
-    {
-        MV2CurrentLevelWorld current;
-        MV2DestroyAllObjects();
-    }
-    MV2DestroyLandscape();
-    MV2FreeTextureList(&gMV2Level.lat);
-    MV2FreeTextureList(&gMV2Level.cat);
-    MV2FreeMenuResourceFile();
-    MV2UnmountAllPacks();
-    TV_ENGINE->worldLibrary = grid_.world;
+    EndLoadTest();
 }
 
 TEST_F(LevelTest, FrameTagsTravelInModelFiles) {
