@@ -6,11 +6,13 @@
 #include "engine/world/world_plugin.h"
 #include "fuzz/world_input.h"
 #include "game/objects/clumpdata.h"
+#include "game/objects/lighting.h"
 
 namespace {
 
 bool Attach() {
-    return TpWorldPluginAttach() == 1 && TpClumpDataPluginAttach() != 0;
+    return TpWorldPluginAttach() == 1 && TpClumpDataPluginAttach() != 0 &&
+           TpFrameTagPluginAttach() == 1;
 }
 
 TpAtomic* Touch(TpAtomic* atomic, void*) {

@@ -210,6 +210,7 @@ void MV2ShutdownGame() {
     MV2NetShutdownClient();
     MV2ShutdownEffects();
     MV2ShutdownSounds();
+    MV2DestroyLandscape();
     MV2FreeObjectTypes();
     MV2FreeSubDefinitions();
     MV2ShutdownControls();

@@ -95,7 +95,7 @@ void EnterPlay() {
     MV2GameStateMachine& s = gMV2StateMachine;
     if (!s.consoleReturn && !s.cameraReturn) {
         uint32_t top = MV2GetCurrentLevelId() >> 24;
-        MV2MovePlayerToStart(top != 0 || gMV2GameType == 2 ? 0x40056 : 0x40055);
+        MV2MovePlayerToStartPoint(top != 0 || gMV2GameType == 2 ? 0x40056 : 0x40055);
         if (top == 0 && gMV2GameType == 2) MV2ShowLetterbox(1);
     }
     if (s.cameraReturn) MV2SetCameraMode(1);
@@ -106,7 +106,7 @@ void EnterPlay() {
 void EnterTitleCutScene() {
     MV2GameStateMachine& s = gMV2StateMachine;
     MV2RecreateMissionTimers();
-    MV2ClearLevelSwitches();
+    MV2ResetLevelSwitches();
     MV2DestroyAllObjects();
     MV2ResetFrameClocks();
     MV2ResetDayClock();
@@ -134,8 +134,8 @@ void EnterConsole(int32_t current) {
     if (!s.oil) s.oil = TvTextureRead("oily", "oilym");
     MV2ClearScreenCracks();
     MV2NotifyScripts(kScriptEventConsole, 0);
-    MV2RespawnLevelRecordObjects(kConsoleRecordA);
-    MV2RespawnLevelRecordObjects(kConsoleRecordB);
+    MV2RespawnLevelRecord(kConsoleRecordA, -1);
+    MV2RespawnLevelRecord(kConsoleRecordB, -1);
     MV2EnterConsoleMode();
     gMV2GameState.current = 9;
     MV2ShowMouseCursor();

@@ -11,6 +11,9 @@ int32_t MV2InitialiseInk();
 int32_t MV2InitialiseTimedTags();
 void MV2BuildPathNodes();
 void MV2DestroyPathNodes();
+// The path-node graph of the current level.
+void MV2CreatePathNodeGraph();
+void MV2DestroyPathNodeGraph();
 
 // Gives a newly created object its AI category and, for types that have one, its brain.
 void MV2AssignObjectBrain(MV2Object* object);

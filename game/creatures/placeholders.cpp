@@ -32,3 +32,9 @@ void MV2AssignObjectBrain(MV2Object*) {}
 void* MV2FindSubDefinition(const char*) {
     return nullptr;
 }
+
+// Placeholder: there is no path-node graph to build.
+void MV2CreatePathNodeGraph() {}
+
+// Placeholder: there is no path-node graph to free.
+void MV2DestroyPathNodeGraph() {}

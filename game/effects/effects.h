@@ -6,6 +6,11 @@
 void MV2RefreshArcJitter();
 void MV2ClearScreenCracks();
 void MV2ShowLetterbox(int32_t on);
+struct TpWorld;
+// Pre-lights the landscape sectors once per level.
+void MV2PrelightWorldSectors(TpWorld* world, int32_t value, int32_t mode);
+void MV2RecentrePlanktum();
+void MV2ResetAmbientDebris();
 
 // Object effects used by the object system.
 struct MV2Object;

@@ -108,3 +108,12 @@ void MV2ResetPlasmaBeams() {}
 void MV2ResetBeams() {}
 void MV2ClearElectricArcs() {}
 void MV2StopLavaBlobs() {}
+
+// Placeholder: there is no pre-lighting yet; the sectors keep their colours.
+void MV2PrelightWorldSectors(TpWorld*, int32_t, int32_t) {}
+
+// Placeholder: there is no plankton field to move.
+void MV2RecentrePlanktum() {}
+
+// Placeholder: there is no ambient debris to count.
+void MV2ResetAmbientDebris() {}

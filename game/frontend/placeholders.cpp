@@ -117,3 +117,12 @@ void MV2UpdateInterfaceScreens() {}
 uint32_t MV2HudColour() {
     return 0xFF61BDFFu;
 }
+
+// Placeholder: there are no mission map tiles to free.
+void MV2MapFreeTiles() {}
+
+// Placeholder: there are no mission map tiles to load.
+void MV2MapLoadTiles() {}
+
+// Placeholder: there is no map transform to set up.
+void MV2MapInitialiseTransform() {}

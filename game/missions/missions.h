@@ -37,3 +37,14 @@ void MV2SetScreenFade(int32_t fade);
 struct MV2Object;
 // 0 when the script owning the object handled the message (the object must not see it).
 int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+
+// The begun mission row (0: none) and its pending begin message.
+int32_t MV2GetBegunMission();
+void MV2MissionDispatchBegin();
+// Restarts the mission of a level after a level change.
+void MV2MissionRestart(int32_t row);
+// The own action of level switches 21 to 24.
+void MV2RunLevelSwitchAction21To24(int32_t index);
+int32_t MV2ShutdownMissionScripts();
+int32_t MV2InitialiseCityLogic();
+void MV2MiningLinkSiteObjects();

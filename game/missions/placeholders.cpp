@@ -65,3 +65,30 @@ int32_t MV2ScriptMessageAnswer = 1;
 int32_t MV2ObjectToScriptMessage(MV2Object*, int32_t, intptr_t, intptr_t) {
     return MV2ScriptMessageAnswer;
 }
+
+// Placeholder: no mission has begun.
+int32_t MV2GetBegunMission() {
+    return 0;
+}
+
+// Placeholder: there is no begin message to send.
+void MV2MissionDispatchBegin() {}
+
+// Placeholder: there are no mission scripts to restart.
+void MV2MissionRestart(int32_t) {}
+
+// Placeholder: the missions' switch actions are not built; nothing happens.
+void MV2RunLevelSwitchAction21To24(int32_t) {}
+
+// Placeholder: there are no mission scripts to shut down.
+int32_t MV2ShutdownMissionScripts() {
+    return 1;
+}
+
+// Placeholder: there is no city logic; it reports success.
+int32_t MV2InitialiseCityLogic() {
+    return 1;
+}
+
+// Placeholder: there are no mining sites to link.
+void MV2MiningLinkSiteObjects() {}

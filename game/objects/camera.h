@@ -13,3 +13,7 @@ extern TpWorld* MV2World;
 
 void MV2SetCameraMode(int32_t mode);
 int32_t MV2GetCameraMode();
+struct TvMatrix;
+// Copies the matrix into the main camera's frame; the next update treats the mode as changed.
+void MV2SetCameraMatrix(const TvMatrix* matrix);
+void MV2CancelCameraBlend();

@@ -4,13 +4,14 @@
 #include "game/effects/effects.h"
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
-#include "game/objects/levelswitch.h"
+#include "game/objects/collision.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/objectupdate.h"
 #include "game/objects/scanner.h"
 #include "game/objects/objectsounds.h"
+#include "game/objects/sky.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
@@ -38,20 +39,7 @@ int32_t MV2GetAtomicCaustics() {
     return g_atomicCaustics;
 }
 
-static uint8_t g_levelSwitches[kMV2LevelSwitchStateSize];
 static int32_t g_cameraMode = 0;
-
-// Placeholder: the level switch state is kept here until the level module owns it.
-void MV2GetLevelSwitchState(uint8_t* out) {
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
-        out[i] = g_levelSwitches[i];
-}
-
-// Placeholder: the level switch state is kept here until the level module owns it.
-void MV2SetLevelSwitchState(const uint8_t* state) {
-    for (size_t i = 0; i < kMV2LevelSwitchStateSize; i++)
-        g_levelSwitches[i] = state[i];
-}
 
 // Placeholder: the camera mode is only remembered.
 void MV2SetCameraMode(int32_t mode) {
@@ -66,9 +54,6 @@ int32_t MV2GetCameraMode() {
 // Placeholder: the camera module does not own the main camera yet; whoever makes it sets this.
 TvCamera* MV2MainCamera = nullptr;
 
-// Placeholder: the level module does not load worlds yet.
-TpWorld* MV2World = nullptr;
-
 // Placeholder: the water module is not built; the surface lies at height 0 everywhere.
 float MV2GetWaterHeight(const TvV3d*) {
     return 0.0f;
@@ -79,54 +64,31 @@ float MV2GetWorldDepthReference() {
     return 0.0f;
 }
 
-// Placeholder: there are no level records' objects.
-void MV2DestroyLevelRecordObjects(uint32_t) {}
-
-// Placeholder: there are no level records' objects.
-void MV2RespawnLevelRecordObjects(uint32_t) {}
-
-// Placeholder: level loading is not built; no level loads.
-int32_t MV2LoadLevel(uint32_t, int32_t) {
-    return 0;
-}
-
-// Placeholder: no level is loaded; id 0.
-uint32_t MV2GetCurrentLevelId() {
-    return 0;
-}
-
-// Placeholder: the level switches are only kept as bytes.
-void MV2ClearLevelSwitches() {
-    for (uint8_t& b : g_levelSwitches)
-        b = 0;
-}
-
 // Placeholder: there is no day clock yet.
 void MV2ResetDayClock() {}
 
 // Placeholder: there are no mission timers yet.
 void MV2RecreateMissionTimers() {}
 
-// Placeholder: there is no player craft to move.
-void MV2MovePlayerToStart(uint32_t) {}
-
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpCustonLightPluginAttach() {
-    return 1;
+// Placeholder: there is no fog table to load; no file opens.
+int32_t MV2LoadFog(const char*) {
+    return 0;
 }
 
-// Placeholder: the plug-in is not built; it attaches nothing and reports success.
-int32_t TpFrameTagPluginAttach() {
-    return 1;
-}
+// Placeholder: the water surface is not built; there is nothing to reset.
+void MV2ResetWater() {}
 
-// Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
-uint32_t MV2FrameGetTag(const TvFrame*) {
-    return kMV2DefaultFrameTag;
-}
+// Placeholder: there is no sky model to free.
+void MV2FreeSky() {}
 
-// Placeholder: the frame-tag plug-in is not attached yet; the tag is not kept.
-void MV2FrameSetTag(TvFrame*, uint32_t) {}
+// Placeholder: there is no sky to load.
+void MV2LoadSky() {}
+
+// Placeholder: the game camera is not built; the matrix is dropped.
+void MV2SetCameraMatrix(const TvMatrix*) {}
+
+// Placeholder: the game camera does not blend yet.
+void MV2CancelCameraBlend() {}
 
 // Placeholder: the effect modules are not built; an explosion shows nothing.
 void MV2CreateExplosion(const float*, float, float, MV2Object*, uint32_t, uint8_t) {}

@@ -48,3 +48,13 @@ void MV2TakeControlOfCraft() {}
 
 // Placeholder: the command system is not built; the command is dropped.
 void MV2ExecuteCommand(int32_t) {}
+
+// Placeholder: there is no player submarine.
+MV2Object* MV2GetPlayerSub() {
+    return nullptr;
+}
+
+// Placeholder: there are no tools; no command is handled.
+int32_t MV2SendToolCommand(MV2Object*, int32_t, int32_t, intptr_t, void*) {
+    return 0;
+}

@@ -70,3 +70,9 @@ void MV2SetPlayerLoadout(const MV2PlayerLoadout* loadout);
 void MV2TakeControlOfCraft();
 // Carries out a command of the command table.
 void MV2ExecuteCommand(int32_t command);
+
+// The player's own submarine, or null when its handle is dead.
+MV2Object* MV2GetPlayerSub();
+// Nonzero when a tool of that kind on the object handled the command.
+int32_t MV2SendToolCommand(MV2Object* object, int32_t kind, int32_t command, intptr_t parameter,
+                           void* out);

@@ -9,6 +9,7 @@
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
+#include "game/objects/levels.h"
 #include "shell/controls.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
@@ -22,6 +23,7 @@
 #include "tests/support/null_device.h"
 #include "game/objects/objecttypes.h"
 #include "tools/sampledata/objects.h"
+#include "tests/support/world_writer.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +58,9 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
         return reinterpret_cast<TvTexture*>(page);
     };
     gMV2ResourceTextureCalls.destroy = [](TvTexture*) { return true; };
+    // Nor the textures of the level's lists: their entries stay empty.
+    const MV2LevelCalls savedLevelCalls = gMV2LevelCalls;
+    gMV2LevelCalls.textureRead = [](const char*, const char*) -> TvTexture* { return nullptr; };
     PlatformUseManualClock(true, 100000);
     PlatformClearMessageBoxes();
     gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
@@ -118,6 +123,7 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     VkUninitialise();
     PlatformUseManualClock(false);
     gMV2ResourceTextureCalls = savedCalls;
+    gMV2LevelCalls = savedLevelCalls;
     gMV2GameState = {0, 0, 0, -1};
     gMV2GameStateCompanion.requestedSequence = 0;
     gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};

@@ -14,6 +14,7 @@
 #include "tests/support/pack_writer.h"
 #include "tests/support/resfile_writer.h"
 #include "tests/support/sound_writer.h"
+#include "tools/sampledata/levels.h"
 
 #include <cmath>
 #include <cstdio>
@@ -217,6 +218,7 @@ bool WriteMenuResource(const fs::path& folder) {
     }
     file.chunk4 = {0, 0, 0, 0};
     SampleObjectTypeRecords(file.types);
+    file.levels = SampleLevels();
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
 }
 
@@ -302,6 +304,10 @@ bool SampleDataWriteSoundFiles(const std::string& folder) {
     return ok;
 }
 
+bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    return WriteFile(path, bytes);
+}
+
 bool SampleDataWrite(const std::string& folder) {
     fs::path root(folder);
     std::error_code ec;
@@ -315,5 +321,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = WriteSaveTexts(root) && ok;
     ok = WriteControls(root) && ok;
     ok = SampleDataWriteSoundFiles(folder) && ok;
+    ok = SampleDataWriteLevels(folder) && ok;
     return ok;
 }

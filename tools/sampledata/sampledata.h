@@ -2,7 +2,9 @@
 // from gradients and shapes, the controls file, the menu resource file with its texts).
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Writes the folder's files into `folder` (made when missing); false when one could not be
 // written. The same folder comes out on every run.
@@ -11,3 +13,6 @@ bool SampleDataWrite(const std::string& folder);
 // The sound list, the sound files and the base volume table; written by the sound modules'
 // writers once they are merged. Until then it writes nothing.
 bool SampleDataWriteSoundFiles(const std::string& folder);
+
+// Writes `bytes` to `path`, making its folders; false when it could not be written.
+bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

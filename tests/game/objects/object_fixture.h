@@ -76,7 +76,8 @@ inline TpWorld* MakeLeafWorld(const std::vector<std::array<float, 3>>& vertices,
     return ReadWorldChunk(WorldBytes(w));
 }
 
-class ObjectTest : public ::testing::Test {
+// The fixture on an engine whose plug-ins `Attach` attaches.
+template <bool (*Attach)()> class ObjectTestWith : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(engine_.ok());
@@ -122,6 +123,8 @@ protected:
         return texts;
     }
 
-    WorldEngine engine_{AttachObjectPlugins};
+    WorldEngine engine_{Attach};
     GridWorld grid_;
 };
+
+using ObjectTest = ObjectTestWith<AttachObjectPlugins>;

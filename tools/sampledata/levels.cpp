@@ -1,0 +1,142 @@
+#include "tools/sampledata/levels.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "tests/support/level_writer.h"
+#include "tests/support/pack_writer.h"
+#include "tests/support/world_stream_writer.h"
+#include "tools/sampledata/sampledata.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Objects on the level records are not spawned when a level loads, and level 0 names no default
+// start point, until the object-type records and their models are in the sample data: every
+// creation would fail without a model.
+constexpr bool kSpawnAtLoad = false;
+constexpr uint32_t kEveryLoad = kSpawnAtLoad ? 2 : 0;
+constexpr uint32_t kFullLoad = kSpawnAtLoad ? 1 : 0;
+
+bool Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    return SampleDataWriteFile(path.string(), bytes);
+}
+
+bool WriteText(const fs::path& path, const std::string& text) {
+    return Write(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// A leaf of seabed between x0 and x0 + 50: a 7 by 7 grid of cells, gently rolling; its 98
+// triangles fit one collision node (at most 127).
+LeafRecord Seabed(float x0, float phase) {
+    constexpr int kCells = 7;
+    constexpr float kStep = 50.0f / float(kCells);
+    LeafRecord leaf;
+    for (int z = 0; z <= kCells; z++)
+        for (int x = 0; x <= kCells; x++) {
+            const float wx = x0 + float(x) * kStep, wz = float(z) * kStep;
+            const float y = 2.0f + 1.5f * std::sin(wx * 0.13f + phase) * std::cos(wz * 0.11f);
+            leaf.vertices.push_back({wx, y, wz});
+        }
+    for (int z = 0; z < kCells; z++)
+        for (int x = 0; x < kCells; x++) {
+            const uint8_t a = uint8_t(z * (kCells + 1) + x), b = uint8_t(a + 1),
+                          c = uint8_t(a + kCells + 1), d = uint8_t(c + 1);
+            leaf.triangles.push_back({0, a, c, b});
+            leaf.triangles.push_back({0, b, c, d});
+        }
+    leaf.collisionTree = SingleNodeTree(uint8_t(leaf.triangles.size()));
+    leaf.box = {{x0, 0, 0, x0 + 50.0f, 20.0f, 50.0f}};
+    return leaf;
+}
+
+// A plane sector on x = 50 with a leaf of seabed on each side.
+std::vector<uint8_t> Landscape(float phase) {
+    WorldRecord w;
+    MaterialRecord sand;
+    sand.rgba = {180, 170, 120, 255};
+    w.materials = {sand};
+    w.root = PlaneNode(0, 50.0f, 50.0f, 50.0f, LeafNode(Seabed(0.0f, phase)),
+                       LeafNode(Seabed(50.0f, phase)));
+    return WorldBytes(w);
+}
+
+std::vector<uint8_t> Fog(int shift) {
+    std::vector<uint8_t> table(256);
+    for (int i = 0; i < 256; i++)
+        table[size_t(i)] = uint8_t(std::min(255, (i * i) >> (8 - shift)));
+    return table;
+}
+
+LevelItem Item(uint32_t id, uint32_t type, float x, float y, float z, uint32_t kind = 0) {
+    LevelItem item{id, type, kind};
+    item.position[0] = x;
+    item.position[1] = y;
+    item.position[2] = z;
+    return item;
+}
+
+LevelDesc LevelZero() {
+    LevelDesc l{0x00FFFFFF};
+    l.flags = 1; // sky
+    l.defaultStart = kSpawnAtLoad ? 0x00070001 : 0;
+    l.darknessDepth = -20.0f;
+    l.waterHeight = 30.0f;
+    l.skyHeight = 60.0f;
+    l.farClip = 30;
+    l.minimumLight = 0.2f;
+    l.background = 0x00804010;
+    l.ambient = 0x00404040;
+    l.light = 0x00E0F0FF;
+    l.levelName = "lev0";
+    l.packName = "lev0";
+    l.causticStrength = 0.5f;
+    // The default start point and a second one.
+    l.records.push_back({0x0007FFFF, 0, {Item(0x00070001, 433, 50, 10, 25), Item(0x00070002, 433, 20, 10, 20)}});
+    // Objects of every load and of a full load.
+    l.records.push_back({0x0010FFFF, kEveryLoad, {Item(0x00100000, 150, 30, 6, 30)}});
+    l.records.push_back({0x0011FFFF, kFullLoad, {Item(0x00110000, 376, 70, 8, 40)}});
+    // A signal beacon.
+    l.records.push_back({0x0012FFFF, kFullLoad, {Item(0x00120000, 374, 60, 5, 15)}});
+    // The first wall set: its four walls, group 0x22.
+    LevelRecordDesc walls{0x0022FFFF};
+    const uint32_t wallItems[4] = {0x220000, 0x220006, 0x22000A, 0x22000E};
+    for (int i = 0; i < 4; i++)
+        walls.items.push_back(Item(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45));
+    l.records.push_back(walls);
+    return l;
+}
+
+LevelDesc LevelOne() {
+    LevelDesc l{0x01FFFFFF};
+    l.defaultStart = kSpawnAtLoad ? 0x01070001 : 0;
+    l.waterHeight = 25.0f;
+    l.skyHeight = 50.0f;
+    l.farClip = 30;
+    l.levelName = "lev1";
+    l.packName = "lev1";
+    l.records.push_back({0x0107FFFF, 0, {Item(0x01070001, 433, 25, 8, 25)}});
+    return l;
+}
+
+} // namespace
+
+std::vector<ResLevel> SampleLevels() {
+    return {LevelResource(LevelZero()), LevelResource(LevelOne())};
+}
+
+bool SampleDataWriteLevels(const std::string& folder) {
+    const fs::path root(folder);
+    bool ok = Write(root / "BSP" / "lev0.bsp", Landscape(0.0f));
+    ok = Write(root / "BSP" / "lev1.bsp", Landscape(1.7f)) && ok;
+    // Texture lists name textures of the texture pack, without masks.
+    ok = WriteText(root / "DATA" / "lev0.LAT", "oily              \r\n") && ok;
+    ok = WriteText(root / "DATA" / "lev0.CAT", "fp002             \r\n") && ok;
+    ok = Write(root / "DATA" / "lev0.fog", Fog(0)) && ok;
+    ok = Write(root / "DATA" / "lev1.fog", Fog(1)) && ok;
+    ok = Write(root / "DATA" / "default.fog", Fog(0)) && ok;
+    ok = Write(root / "lev0.pak", BuildPack({{"readme.txt", "Level 0 of the sample data.\n"}})) && ok;
+    ok = Write(root / "lev1.pak", BuildPack({{"readme.txt", "Level 1 of the sample data.\n"}})) && ok;
+    return ok;
+}
