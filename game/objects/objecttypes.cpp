@@ -1,4 +1,6 @@
 #include "game/objects/objecttypes.h"
+#include "game/objects/levels.h"
+#include "game/objects/world.h"
 
 #include <cmath>
 #include <cstdio>
@@ -181,8 +183,10 @@ int32_t MV2InitialiseObjectTypes() {
         type->privateData = TvFreeListCreate(size_t(size), int32_t(blocks));
         if (!type->privateData) MV2ErrorBox("Cannot create freelist for object type");
     }
-    // The models of the current level group are loaded at start-up.
-    MV2LoadLevelObjectModels(MV2GetCurrentLevelId());
+    // The models of the current level group are loaded at start-up; before any level that is
+    // the title level's group, where the game starts.
+    const uint32_t level = MV2GetCurrentLevelId();
+    MV2LoadLevelObjectModels(level == kMV2NoLevel ? kMV2TitleLevel : level);
     return 1;
 }
 

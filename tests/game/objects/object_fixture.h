@@ -111,6 +111,7 @@ protected:
         MV2ObjectType* type = MV2GetObjectType(t);
         type->model = MakeSphereClump(radius);
         type->words[7] = kMV2TypeModelLoaded;
+        type->words[30] = 0xFFFF; // every level group keeps the model
         MV2SetTypeFloat(type, 1, 100.0f);
         MV2SetTypeFloat(type, 10, radius);
         return type;
