@@ -108,3 +108,17 @@ void MV2ResetPlasmaBeams() {}
 void MV2ResetBeams() {}
 void MV2ClearElectricArcs() {}
 void MV2StopLavaBlobs() {}
+
+// Placeholder: sprites are not drawn yet.
+void MV2DrawSprite(TvTexture*, const TvV3d*, float, float, float) {}
+
+// Placeholder: sprites are not drawn yet.
+void MV2DrawSpriteFixedSize(TvTexture*, const TvV3d*, float, float) {}
+
+// Placeholder: there are no stars; the fade answers that nothing shows through the water.
+float MV2DrawStars(float) {
+    return 1.0f;
+}
+
+// Placeholder: flares are not drawn yet.
+void MV2DrawLightFlare(const void*, const TvV3d*) {}

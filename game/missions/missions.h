@@ -37,3 +37,8 @@ void MV2SetScreenFade(int32_t fade);
 struct MV2Object;
 // 0 when the script owning the object handled the message (the object must not see it).
 int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+
+struct MV2Waterfall;
+struct TvV3d;
+// The point at t (0..1) along a waterfall's path.
+void MV2StripPathPoint(const MV2Waterfall* waterfall, float t, TvV3d* out);

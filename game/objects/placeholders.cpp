@@ -1,39 +1,16 @@
 // Entry points of object-system modules not built yet, each doing the least its callers need.
 #include "game/objects/camera.h"
-#include "game/objects/caustics.h"
+#include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/objectsounds.h"
+#include "game/objects/objectupdate.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
 
-static int32_t g_worldCaustics = 0;
-static int32_t g_atomicCaustics = 0;
-
-// Placeholder: there is no caustic renderer to install yet; the setting is only remembered.
-void MV2SetWorldCaustics(int32_t on) {
-    g_worldCaustics = on;
-}
-
-// Placeholder: there is no caustic renderer to install yet; the setting is only remembered.
-void MV2SetAtomicCaustics(int32_t on) {
-    g_atomicCaustics = on;
-}
-
-// Placeholder: the remembered world caustics setting.
-int32_t MV2GetWorldCaustics() {
-    return g_worldCaustics;
-}
-
-// Placeholder: the remembered atomic caustics setting.
-int32_t MV2GetAtomicCaustics() {
-    return g_atomicCaustics;
-}
-
 static uint8_t g_levelSwitches[kMV2LevelSwitchStateSize];
-static int32_t g_cameraMode = 0;
 
 // Placeholder: the level switch state is kept here until the level module owns it.
 void MV2GetLevelSwitchState(uint8_t* out) {
@@ -47,26 +24,8 @@ void MV2SetLevelSwitchState(const uint8_t* state) {
         g_levelSwitches[i] = state[i];
 }
 
-// Placeholder: the camera mode is only remembered.
-void MV2SetCameraMode(int32_t mode) {
-    g_cameraMode = mode;
-}
-
-// Placeholder: the remembered camera mode.
-int32_t MV2GetCameraMode() {
-    return g_cameraMode;
-}
-
-// Placeholder: the camera module does not own the main camera yet; whoever makes it sets this.
-TvCamera* MV2MainCamera = nullptr;
-
 // Placeholder: the level module does not load worlds yet.
 TpWorld* MV2World = nullptr;
-
-// Placeholder: the water module is not built; the surface lies at height 0 everywhere.
-float MV2GetWaterHeight(const TvV3d*) {
-    return 0.0f;
-}
 
 // Placeholder: the world record's depth reference is not read yet; it lies at height 0.
 float MV2GetWorldDepthReference() {
@@ -101,9 +60,6 @@ void MV2ClearLevelSwitches() {
     for (uint8_t& b : g_levelSwitches)
         b = 0;
 }
-
-// Placeholder: there is no day clock yet.
-void MV2ResetDayClock() {}
 
 // Placeholder: there are no mission timers yet.
 void MV2RecreateMissionTimers() {}
@@ -155,4 +111,55 @@ uint32_t MV2AtomicGetPartTag(const TpAtomic*) {
 // Placeholder: the frame-tag plug-in is not attached yet; every frame has the initial tag.
 uint32_t MV2FrameGetTag(const TvFrame*) {
     return kMV2DefaultFrameTag;
+}
+
+// Placeholder: no level is loaded; the name is empty.
+const char* MV2GetLevelName() {
+    return "";
+}
+
+// Placeholder: the level header's default minimum light level.
+float MV2GetMinimumLightLevel() {
+    return 0.2f;
+}
+
+// Placeholder: no level is loaded; the sky lies at height 0.
+float MV2GetSkyHeight() {
+    return 0.0f;
+}
+
+// Placeholder: no level is loaded; no sky.
+int32_t MV2GetLevelSkyFlag() {
+    return 0;
+}
+
+// Placeholder: no level is loaded; no caustics show.
+float MV2GetCausticStrength() {
+    return 0.0f;
+}
+
+// Placeholder: no level is loaded; the start lies at the origin.
+const TvV3d* MV2GetStartPosition() {
+    static const TvV3d origin{0.0f, 0.0f, 0.0f};
+    return &origin;
+}
+
+// Placeholder: object sounds are not built; nothing plays.
+int32_t MV2StartObjectSound(MV2Object*, int32_t, int32_t*, int32_t, int32_t) {
+    return 0;
+}
+
+// Placeholder: object sounds are not built; the caller's variable is cleared.
+void MV2StopObjectSound(MV2Object*, int32_t, int32_t* variable) {
+    if (variable) *variable = 0;
+}
+
+// Placeholder: object sounds are not built; nothing plays.
+int32_t MV2PlaySoundAt(const TvV3d*, float, int32_t, int32_t, int32_t, int32_t) {
+    return 0;
+}
+
+// Placeholder: landscape contacts are not resolved yet; nothing is pushed.
+int32_t MV2ResolveSphereWorldContact(float*, float, int32_t) {
+    return 0;
 }

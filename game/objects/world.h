@@ -4,6 +4,7 @@
 
 #include "game/objects/clumpdata.h"
 #include "game/objects/objects.h"
+#include "game/objects/sky.h"
 
 #include <cstdint>
 
@@ -18,7 +19,6 @@ void MV2RespawnLevelRecordObjects(uint32_t recordId);
 int32_t MV2LoadLevel(uint32_t levelId, int32_t option);
 uint32_t MV2GetCurrentLevelId();
 void MV2ClearLevelSwitches();
-void MV2ResetDayClock();
 void MV2RecreateMissionTimers();
 // Moves the player to the start-point object of a script id.
 void MV2MovePlayerToStart(uint32_t scriptId);
