@@ -163,6 +163,7 @@ bool WriteTexturePack(const fs::path& folder) {
     }
     entries.push_back({"fp002.bmp", Bytes(FontPage(false))});
     entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
+    SampleDataAddWorldTextures(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "tests/support/pack_writer.h"
 
 // Writes the folder's files into `folder` (made when missing); false when one could not be
 // written. The same folder comes out on every run.
@@ -11,3 +14,7 @@ bool SampleDataWrite(const std::string& folder);
 // The sound list, the sound files and the base volume table; written by the sound modules'
 // writers once they are merged. Until then it writes nothing.
 bool SampleDataWriteSoundFiles(const std::string& folder);
+
+// The world modules' textures (water, ripples, caustics, sky, tunnel rocks and clouds), added
+// to the texture pack's entries.
+void SampleDataAddWorldTextures(std::vector<PackWriterEntry>& entries);
