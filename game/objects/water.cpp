@@ -25,9 +25,11 @@
 #include "game/objects/objecttypes.h"
 #include "game/objects/sky.h"
 #include "game/objects/utilities.h"
+#include "game/objects/world.h"
 #include "shell/errors.h"
 #include "shell/frametimer.h"
 #include "shell/gamemain.h"
+#include "shell/sounds.h"
 
 MV2WaterState gMV2Water{};
 
@@ -159,6 +161,38 @@ float ClampTicks() {
     return gMV2FrameTimer.ticks;
 }
 
+// The looped surface sound near the water: its slot and channel while it plays, and the point
+// it is attached to.
+struct SurfaceSound {
+    int32_t slot;
+    int32_t channel;
+    TvV3d at;
+};
+SurfaceSound g_surface{};
+
+void StopSurfaceSound() {
+    if (g_surface.channel) MV2StopSound(g_surface.slot, g_surface.channel);
+    g_surface.channel = 0;
+}
+
+void UpdateSurfaceSound(const TvV3d* camera) {
+    if (!camera || (MV2GetCurrentLevelId() >> 24) == 1) return;
+    const float distance = std::fabs(camera->y - gMV2Water.height);
+    if (distance >= 10.0f) {
+        StopSurfaceSound();
+        return;
+    }
+    if (!g_surface.channel) {
+        g_surface.slot = MV2GetSoundSlot(MV2FindSoundByName("WATERSURFACE"));
+        if (!g_surface.slot) return;
+        g_surface.channel = MV2PlaySound(g_surface.slot, 0, 1);
+        if (!g_surface.channel) return;
+    }
+    g_surface.at = {camera->x, gMV2Water.height, camera->z};
+    MV2PlaceSound3D(g_surface.slot, g_surface.channel, &g_surface.at, nullptr, 0,
+                    float(int32_t(distance * -1000.0f)));
+}
+
 } // namespace
 
 int32_t MV2LoadFog(const char* name) {
@@ -273,6 +307,7 @@ int32_t MV2InitialiseWater() {
 }
 
 void MV2ResetWater() {
+    StopSurfaceSound();
     if (gMV2Water.material) TpMaterialDestroy(gMV2Water.material);
     gMV2Water.material = nullptr;
     DestroyWaterTextures();
@@ -295,7 +330,7 @@ void MV2UpdateWater(const TvV3d* cameraPosition) {
         w.height -= 0.04f * step;
     else
         w.height += difference * step * 0.01f;
-    (void)cameraPosition; // the looped surface sound waits for its sound name
+    UpdateSurfaceSound(cameraPosition);
 }
 
 void MV2DrawWaterSurface() {
