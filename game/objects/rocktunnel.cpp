@@ -73,6 +73,23 @@ void Advance(float d) {
     MV2BuildTunnelFrames(1, 12);
 }
 
+// Reads one tunnel texture with its raster unless it is loaded; the box of the failure.
+bool LoadTexture(const char* name, const char* mask, const char* noTexture, const char* noRaster,
+                 TvTexture** texture, TvRaster** raster) {
+    if (*texture) return true;
+    *texture = TvTextureRead(name, mask);
+    if (!*texture) {
+        MV2ErrorBox(noTexture);
+        return false;
+    }
+    *raster = TvTextureGetRaster(*texture);
+    if (!*raster) {
+        MV2ErrorBox(noRaster);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int32_t MV2InitialiseRocksAndClouds() {
@@ -83,34 +100,19 @@ int32_t MV2InitialiseRocksAndClouds() {
         t.sines[j] = std::sin(float(2 * j) * 0.31415927f);
     }
     for (int32_t i = 0; i < kMV2RockTextures; i++) {
-        if (t.rocks[i]) continue;
         char name[24];
         std::snprintf(name, sizeof name, "vrocks%1d", i + 1);
-        t.rocks[i] = TvTextureRead(name, "");
-        if (!t.rocks[i]) {
-            MV2ErrorBox("Failed to load texture");
+        if (!LoadTexture(name, "", "Failed to load texture", "Failed to extract texture raster",
+                         &t.rocks[i], &t.rockRasters[i]))
             return 0;
-        }
-        t.rockRasters[i] = TvTextureGetRaster(t.rocks[i]);
-        if (!t.rockRasters[i]) {
-            MV2ErrorBox("Failed to extract texture raster");
-            return 0;
-        }
     }
     for (int32_t i = 0; i < kMV2CloudTextures; i++) {
-        if (t.clouds[i]) continue;
         char name[24];
         std::snprintf(name, sizeof name, "cloud%1dm", i + 1);
-        t.clouds[i] = TvTextureRead(name, name);
-        if (!t.clouds[i]) {
-            MV2ErrorBox("Failed to load cloud texture");
+        if (!LoadTexture(name, name, "Failed to load cloud texture",
+                         "Failed to extract cloud texture raster", &t.clouds[i],
+                         &t.cloudRasters[i]))
             return 0;
-        }
-        t.cloudRasters[i] = TvTextureGetRaster(t.clouds[i]);
-        if (!t.cloudRasters[i]) {
-            MV2ErrorBox("Failed to extract cloud texture raster");
-            return 0;
-        }
     }
     return 1;
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "game/objects/rocktunnel.h"
-#include "tests/game/objects/object_fixture.h"
+#include "tests/game/objects/world_fixture.h"
 
 namespace {
 
@@ -168,4 +168,31 @@ TEST_F(TunnelTest, PatchRowsFollowTheScroll) {
     MV2BuildTunnelPatches();
     EXPECT_EQ(gMV2RockTunnel.patches[2].count, 6);
     EXPECT_EQ(gMV2RockTunnel.patches[0].count, 0);
+}
+
+class TunnelTextureTest : public WorldModuleTest {
+protected:
+    void TearDown() override {
+        MV2ShutdownRocksAndClouds();
+        WorldModuleTest::TearDown();
+    }
+};
+
+// Loading stops at the first missing texture with its box and keeps what it loaded.
+TEST_F(TunnelTextureTest, FirstMissingTextureStopsTheLoad) {
+    textures_.missing = {"*|vrocks3"};
+    EXPECT_EQ(MV2InitialiseRocksAndClouds(), 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Failed to load texture"});
+    EXPECT_NE(gMV2RockTunnel.rocks[1], nullptr);
+    EXPECT_EQ(gMV2RockTunnel.rocks[2], nullptr);
+    PlatformClearMessageBoxes();
+    textures_.missing = {"*|cloud5m"};
+    textures_.reads.clear();
+    EXPECT_EQ(MV2InitialiseRocksAndClouds(), 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Failed to load cloud texture"});
+    EXPECT_EQ(textures_.reads.front(), ".\\texture\\|vrocks3|");
+    EXPECT_EQ(textures_.reads.back(), ".\\texture\\|cloud5m|cloud5m");
+    textures_.missing.clear();
+    EXPECT_EQ(MV2InitialiseRocksAndClouds(), 1);
+    EXPECT_NE(gMV2RockTunnel.cloudRasters[7], nullptr);
 }
