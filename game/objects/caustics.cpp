@@ -64,8 +64,11 @@ void DrawPass(const TvV3d* source, int32_t count, const TvMatrix* matrix) {
     }
 }
 
+// Puts the saved callback back on the world it was taken from while that world is still the
+// current one; a world since destroyed is only forgotten.
 void Restore() {
-    if (g_caustics.sectorWorld && g_caustics.savedSector)
+    if (g_caustics.sectorWorld && g_caustics.savedSector &&
+        g_caustics.sectorWorld == TpWorldGetCurrent())
         TpWorldSetSectorRenderCallBack(g_caustics.sectorWorld, g_caustics.savedSector);
     g_caustics.sectorWorld = nullptr;
     g_caustics.savedSector = nullptr;

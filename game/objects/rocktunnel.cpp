@@ -305,8 +305,10 @@ void MV2DrawRockTunnel() {
                 for (int32_t r = list.firstRing[p]; r < list.endRing[p]; r++) {
                     if (n + 6 > kMV2TunnelIndices) break;
                     const uint16_t a = uint16_t(11 * r + j);
-                    const uint16_t six[6] = {a, uint16_t(a + 11), uint16_t(a + 12),
-                                             a, uint16_t(a + 12), uint16_t(a + 1)};
+                    // Wound to face the inside of the tunnel under the pipeline's back-face
+                    // test, which the order a, a + 11, a + 12 would fail.
+                    const uint16_t six[6] = {a, uint16_t(a + 12), uint16_t(a + 11),
+                                             a, uint16_t(a + 1), uint16_t(a + 12)};
                     for (uint16_t i : six)
                         t.indices[n++] = i;
                 }
@@ -346,7 +348,7 @@ void MV2DrawTunnelClouds() {
         if (!TvIm3DTransform(v, 4, nullptr, kTvIm3DVertexUV)) continue;
         TvRenderStateSet(kTvRenderStateTextureRaster,
                          intptr_t(t.cloudRasters[t.rings[k].cloudTexture & 7]));
-        uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
+        uint16_t indices[6] = {0, 2, 1, 2, 3, 1}; // facing back along the tunnel
         TvIm3DRenderIndexedPrimitive(3, indices, 6);
         TvIm3DEnd();
     }

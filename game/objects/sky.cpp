@@ -113,7 +113,8 @@ TpClump* MV2BuildSkyModel() {
     }
     if (g_sky.clouds) TpMaterialSetTexture(material, g_sky.clouds);
     TpMaterialListAppendMaterial(&geometry->materials, material);
-    g_sky.material = material; // the list holds its own reference as well
+    TpMaterialDestroy(material); // the list holds its own reference
+    g_sky.material = material;
     const float e = 8.0f * f, t = 8.046875f;
     TpMorphTarget* target = TpGeometryGetMorphTarget(geometry, 0);
     const TvV3d corners[4] = {{-e, 0, -e}, {e, 0, -e}, {e, 0, e}, {-e, 0, e}};

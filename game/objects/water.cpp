@@ -372,7 +372,7 @@ void MV2DrawWaterSurfaceForCamera(TvCamera* camera) {
         minV = std::min(minV, v[i].v);
         v[i].red = v[i].green = v[i].blue = v[i].alpha = 255;
     }
-    const float du = std::floor(minU), dv = std::floor(minV);
+    const float du = std::trunc(minU), dv = std::trunc(minV);
     for (TvIm3DVertex& x : v) {
         x.u -= du;
         x.v -= dv;
