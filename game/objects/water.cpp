@@ -361,7 +361,7 @@ void MV2DrawWaterSurfaceForCamera(TvCamera* camera) {
     float minU = 1e30f, minV = 1e30f;
     for (int32_t i = 0; i < 20; i++) {
         float x = (i & 1) ? 1.5f * f : -1.5f * f;
-        if (above) x = -x;
+        if (!above) x = -x; // the strip faces the camera on either side of the surface
         const float z = float((i - 10) / 2) * f * 0.3f;
         TvV3d p = TvV3dAdd(m->pos, TvV3dAdd(TvV3dScale(right, x), TvV3dScale(forward, z)));
         p.y = level;
@@ -569,7 +569,8 @@ void MV2DrawRipples(TvCamera* camera) {
             v[c].alpha = 255;
         }
         if (TvIm3DTransform(v, 4, nullptr, kTvIm3DVertexUV)) {
-            if (above) {
+            // Each side's pair is wound to face the camera under the pipeline's back-face test.
+            if (!above) {
                 TvIm3DRenderTriangle(0, 1, 2);
                 TvIm3DRenderTriangle(2, 1, 3);
             } else {
