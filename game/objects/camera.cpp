@@ -57,7 +57,8 @@ void FlagMainChanged() {
         TvFrameUpdateObjects(gMV2MainCamera->object.frame);
 }
 
-void Wobble() {
+// The view window's wobble; false once it has faded out (the update then ends there).
+bool Wobble() {
     MV2GameCamera& c = gMV2GameCamera;
     const float step = gMV2FrameTimer.ticks;
     if (c.wobbling)
@@ -66,7 +67,7 @@ void Wobble() {
         c.wobbleLevel -= step * 0.01f;
     if (c.wobbleLevel <= 0.0f) {
         c.wobbleLevel = 0.0f;
-        return;
+        return false;
     }
     c.wobblePhase += step * 10.0f;
     if (c.wobblePhase >= 2048.0f) c.wobblePhase -= 2048.0f;
@@ -75,6 +76,7 @@ void Wobble() {
         const TvV2d window{0.55f + v, 0.55f - v};
         TvCameraSetViewWindow(gMV2MainCamera, &window);
     }
+    return true;
 }
 
 } // namespace
@@ -196,8 +198,7 @@ void MV2UpdateCamera(MV2Object* object) {
         }
     }
     FlagMainChanged();
-    Wobble();
-    if (m) TvMatrixUpdate(m);
+    if (Wobble() && m) TvMatrixUpdate(m);
 }
 
 void MV2SetCameraMatrix(const TvMatrix* matrix) {
