@@ -2,6 +2,7 @@
 #include <set>
 
 #include "engine/world/material.h"
+#include "game/objects/sky.h"
 #include "game/objects/utilities.h"
 #include "game/objects/water.h"
 #include "platform/win32/win32.h"
@@ -209,4 +210,24 @@ TEST_F(WaterTest, SurfaceObjectsTakeTheWaterMaterialAndLeaveTheWorld) {
     EXPECT_NE(TpClumpGetWorld(pool->clump), nullptr);
     MV2ObjectSendMessage(pool, 2, 0, 0);
     EXPECT_EQ(TpClumpGetWorld(pool->clump), nullptr);
+}
+
+// Sinking debris goes 40 seconds of game time after its creation; hits set its energy to -1.
+TEST_F(WaterTest, DebrisSinksAndGoesAfterFortySeconds) {
+    ModelType(240);
+    MV2ResetDayClock();
+    gMV2DayClock.gameClock = 1000;
+    MV2Object* debris = MV2CreateObject(240, nullptr, nullptr);
+    ASSERT_NE(debris, nullptr);
+    const MV2ObjectHandle handle = debris->handle;
+    EXPECT_EQ(MV2SinkingDebrisHandler(debris, 96, 0, 0), 0);
+    EXPECT_EQ(MV2ObjectSendMessage(debris, 18, 0, 0), 1);
+    EXPECT_EQ(debris->energy, -1.0f);
+    gMV2DayClock.gameClock = 41000; // not yet past the end time
+    MV2ObjectSendMessage(debris, 2, 0, 0);
+    EXPECT_EQ(MV2ObjectHandleAlive(handle), 1);
+    gMV2DayClock.gameClock = 41001;
+    MV2ObjectSendMessage(debris, 2, 0, 0);
+    EXPECT_EQ(MV2ObjectHandleAlive(handle), 0);
+    MV2ResetDayClock();
 }
