@@ -6,6 +6,7 @@
 #include "engine/core/frame.h"
 #include "engine/core/vector.h"
 #include "game/objects/camera.h"
+#include "shell/gamemain.h"
 #include "game/objects/objectsounds.h"
 #include "shell/audio.h"
 #include "shell/errors.h"
@@ -323,11 +324,11 @@ void MV2SetSoundLowPass(int32_t slot, int32_t channel, int32_t on) {
 
 void MV2PlaceSound3D(int32_t slot, int32_t channel, const TvV3d* source, const TvV3d* velocity,
                      uint32_t baseRate, float volumeBias) {
-    if (!g_sounds.on || !source || !MV2MainCamera || !MV2MainCamera->object.frame) return;
+    if (!g_sounds.on || !source || !gMV2MainCamera || !gMV2MainCamera->object.frame) return;
     MV2SoundChannel* c = ChannelOf(slot, channel);
     if (!c) return;
-    const TvMatrix* m = TvFrameGetLTM(MV2MainCamera->object.frame);
-    const float range = MV2MainCamera->farPlane > 0.0f ? MV2MainCamera->farPlane : 30.0f;
+    const TvMatrix* m = TvFrameGetLTM(gMV2MainCamera->object.frame);
+    const float range = gMV2MainCamera->farPlane > 0.0f ? gMV2MainCamera->farPlane : 30.0f;
     TvV3d d = {source->x - m->pos.x, source->y - m->pos.y, source->z - m->pos.z};
     float length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
     float r = length / range;

@@ -3,6 +3,7 @@
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
 #include "game/objects/camera.h"
+#include "shell/gamemain.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/water.h"
 #include "shell/audio.h"
@@ -445,8 +446,8 @@ void MV2UpdateSounds() {
             g_voices.cameraMode = mode;
         }
     }
-    if (MV2MainCamera && MV2MainCamera->object.frame) {
-        const TvV3d position = TvFrameGetLTM(MV2MainCamera->object.frame)->pos;
+    if (gMV2MainCamera && gMV2MainCamera->object.frame) {
+        const TvV3d position = TvFrameGetLTM(gMV2MainCamera->object.frame)->pos;
         MV2AudioSetCutoff(MV2DepthFilterValue(position.y, MV2GetWaterHeight(&position),
                                               MV2GetWorldDepthReference()));
     }

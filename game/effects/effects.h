@@ -52,3 +52,13 @@ void MV2ResetPlasmaBeams();
 void MV2ResetBeams();
 void MV2ClearElectricArcs();
 void MV2StopLavaBlobs();
+
+// Sprites, stars and flares drawn by the world modules.
+struct TvTexture;
+struct TvV3d;
+void MV2DrawSprite(TvTexture* texture, const TvV3d* position, float halfWidth, float halfHeight,
+                   float brightness);
+void MV2DrawSpriteFixedSize(TvTexture* texture, const TvV3d* position, float size, float brightness);
+// Draws the stars with brightness m; the water fade t.
+float MV2DrawStars(float brightness);
+void MV2DrawLightFlare(const void* flare, const TvV3d* position);

@@ -117,3 +117,16 @@ void MV2RecentrePlanktum() {}
 
 // Placeholder: there is no ambient debris to count.
 void MV2ResetAmbientDebris() {}
+// Placeholder: sprites are not drawn yet.
+void MV2DrawSprite(TvTexture*, const TvV3d*, float, float, float) {}
+
+// Placeholder: sprites are not drawn yet.
+void MV2DrawSpriteFixedSize(TvTexture*, const TvV3d*, float, float) {}
+
+// Placeholder: there are no stars; the fade answers that nothing shows through the water.
+float MV2DrawStars(float) {
+    return 1.0f;
+}
+
+// Placeholder: flares are not drawn yet.
+void MV2DrawLightFlare(const void*, const TvV3d*) {}

@@ -48,3 +48,7 @@ void MV2RunLevelSwitchAction21To24(int32_t index);
 int32_t MV2ShutdownMissionScripts();
 int32_t MV2InitialiseCityLogic();
 void MV2MiningLinkSiteObjects();
+struct MV2Waterfall;
+struct TvV3d;
+// The point at t (0..1) along a waterfall's path.
+void MV2StripPathPoint(const MV2Waterfall* waterfall, float t, TvV3d* out);

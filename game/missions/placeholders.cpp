@@ -1,5 +1,6 @@
 // Entry points of mission modules not built yet, each doing the least its callers need.
 #include "game/missions/missions.h"
+#include "game/objects/waterfalls.h"
 
 // Placeholder: no mission runs; row 0.
 int32_t MV2GetCurrentMission() {
@@ -92,3 +93,17 @@ int32_t MV2InitialiseCityLogic() {
 
 // Placeholder: there are no mining sites to link.
 void MV2MiningLinkSiteObjects() {}
+// Placeholder: the path point by straight interpolation between the waterfall's points.
+void MV2StripPathPoint(const MV2Waterfall* w, float t, TvV3d* out) {
+    auto lerp = [out](const TvV3d& a, const TvV3d& b, float f) {
+        *out = TvV3dAdd(a, TvV3dScale(TvV3dSub(b, a), f));
+    };
+    if (w->type == 376 && gMV2Waterfalls.poolFlag)
+        lerp(w->straight[0], w->straight[1], t);
+    else if (t <= 0.25f)
+        lerp(w->path[0], w->path[1], 4 * t);
+    else if (t <= 0.75f)
+        lerp(w->path[1], w->path[2], 2 * (t - 0.25f));
+    else
+        lerp(w->path[2], w->path[3], 4 * (t - 0.75f));
+}

@@ -1,19 +1,67 @@
-// The game camera: its mode (0 behind the craft, 1 cockpit view, and others), and the main
-// camera and current world that the game draws and listens through.
+// The game camera: the main camera's modes (chase, cockpit, fixed, frozen, free, external,
+// tracking, scripted), the sub camera's views, the shake with its rumble and the view wobble.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/core/matrix.h"
+#include "game/objects/objects.h"
+
 struct TvCamera;
+struct TvFrame;
 struct TpWorld;
 
-// Null until made (the main camera) and while no level is loaded (the world).
-extern TvCamera* MV2MainCamera;
+enum MV2CameraMode : int32_t {
+    kMV2CameraChase = 0,
+    kMV2CameraCockpit = 1,
+    kMV2CameraFixed = 2,
+    kMV2CameraFrozen = 3,
+    kMV2CameraFree = 4,
+    kMV2CameraExternal = 5,
+    kMV2CameraTracking = 6,
+    kMV2CameraScripted = 7,
+};
+
+struct MV2GameCamera {
+    int32_t mode;
+    int32_t previousMode = 8; // 8 at first; -1 forces mode-change handling
+    TvFrame* follow;
+    MV2ObjectRef target;
+    float moveRemaining; // ticks
+    float moveTotal;
+    TvV3d moveCameraStart;
+    TvV3d moveObjectStart;
+    TvMatrix savedPlayer;
+    int32_t view = 2; // sub camera: 0 to 5
+    int32_t lastView = 6; // 6 at first
+    int32_t shaking;
+    float shakeAmplitude;
+    float shakePhase;
+    int32_t shakeSlot;
+    int32_t shakeChannel;
+    int32_t wobbling;
+    float wobbleLevel;
+    float wobblePhase;
+};
+extern MV2GameCamera gMV2GameCamera;
+
+// The level's world (null while no level is loaded).
 extern TpWorld* MV2World;
 
+void MV2ResetGameCamera();
 void MV2SetCameraMode(int32_t mode);
 int32_t MV2GetCameraMode();
-struct TvMatrix;
-// Copies the matrix into the main camera's frame; the next update treats the mode as changed.
+void MV2UpdateCamera(MV2Object* object);
 void MV2SetCameraMatrix(const TvMatrix* matrix);
+void MV2SetCameraTarget(MV2Object* object);
+void MV2MoveCameraToObject(MV2Object* object);
+void MV2StartCameraMove(MV2Object* object, int32_t ticks);
+void MV2StartCameraWobble();
 void MV2CancelCameraBlend();
+void MV2SetCameraView(int32_t view);
+void MV2CycleCameraView();
+void MV2UpdateSubCamera(MV2Object* object);
+void MV2StartCameraShake(int32_t on, float amplitude);
+void MV2UpdateCameraShake();
+void MV2SetObjectVisible(MV2Object* object, int32_t on);
+void MV2SetTag69PartVisible(MV2Object* object, int32_t on);

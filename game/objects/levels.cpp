@@ -307,10 +307,15 @@ void CommonEnd(int32_t fullLoad, Progress& progress, int8_t savedSequence) {
     if (gMV2Level.haveHeader) {
         gMV2Level.waterHeight = origin.y + gMV2Level.header.waterHeight;
         gMV2Level.waterTargetHeight = gMV2Level.waterHeight;
+        MV2SetWaterHeight(gMV2Level.waterHeight);
     }
     if (fullLoad) {
         SpawnRecordsWithFlag(kMV2RecordFullLoad, true);
         MV2ResetWater();
+        {
+            MV2CurrentLevelWorld current;
+            MV2SetUpWaterRegions();
+        }
         MV2MapInitialiseTransform();
         for (int32_t s = 0; s < kMV2LevelSwitches; s++)
             MV2RunLevelSwitchAction(s);
@@ -611,6 +616,30 @@ void MV2DestroyLandscape() {
 
 uint32_t MV2GetCurrentLevelId() {
     return gMV2Level.currentLevelId;
+}
+
+const char* MV2GetLevelName() {
+    return gMV2Level.haveHeader ? gMV2Level.header.levelName : "";
+}
+
+float MV2GetMinimumLightLevel() {
+    return gMV2Level.haveHeader ? gMV2Level.minimumLight : 0.2f;
+}
+
+float MV2GetSkyHeight() {
+    return gMV2Level.skyHeight;
+}
+
+int32_t MV2GetLevelSkyFlag() {
+    return gMV2Level.skyFlag;
+}
+
+float MV2GetCausticStrength() {
+    return gMV2Level.haveHeader ? gMV2Level.header.causticStrength : 0.0f;
+}
+
+const TvV3d* MV2GetStartPosition() {
+    return &gMV2Level.startPosition;
 }
 
 void MV2MovePlayerToStartPoint(uint32_t startPointId) {

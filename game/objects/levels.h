@@ -185,6 +185,15 @@ void MV2DestroyLandscape();
 
 int32_t MV2LoadLevel(uint32_t levelId, int32_t fullLoad);
 uint32_t MV2GetCurrentLevelId();
+// Values of the loaded level that the world modules read: its name ("" when none), the
+// minimum light level (0.2 without a level), the sky height, the sky flag (header flags bit
+// 0), the caustic strength and the start position.
+const char* MV2GetLevelName();
+float MV2GetMinimumLightLevel();
+float MV2GetSkyHeight();
+int32_t MV2GetLevelSkyFlag();
+float MV2GetCausticStrength();
+const TvV3d* MV2GetStartPosition();
 // Asks for a level change at the next `MV2CheckLevelChange`.
 void MV2RequestLevelChange(uint32_t levelId);
 void MV2CheckLevelChange();

@@ -5,6 +5,8 @@
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/collision.h"
+#include "game/objects/levels.h"
+#include "game/objects/levelswitch.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
@@ -12,83 +14,20 @@
 #include "game/objects/scanner.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/sky.h"
+#include "game/objects/objectupdate.h"
 #include "game/objects/water.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 
-static int32_t g_worldCaustics = 0;
-static int32_t g_atomicCaustics = 0;
-
-// Placeholder: there is no caustic renderer to install yet; the setting is only remembered.
-void MV2SetWorldCaustics(int32_t on) {
-    g_worldCaustics = on;
-}
-
-// Placeholder: there is no caustic renderer to install yet; the setting is only remembered.
-void MV2SetAtomicCaustics(int32_t on) {
-    g_atomicCaustics = on;
-}
-
-// Placeholder: the remembered world caustics setting.
-int32_t MV2GetWorldCaustics() {
-    return g_worldCaustics;
-}
-
-// Placeholder: the remembered atomic caustics setting.
-int32_t MV2GetAtomicCaustics() {
-    return g_atomicCaustics;
-}
-
-static int32_t g_cameraMode = 0;
-
-// Placeholder: the camera mode is only remembered.
-void MV2SetCameraMode(int32_t mode) {
-    g_cameraMode = mode;
-}
-
-// Placeholder: the remembered camera mode.
-int32_t MV2GetCameraMode() {
-    return g_cameraMode;
-}
-
-// Placeholder: the camera module does not own the main camera yet; whoever makes it sets this.
-TvCamera* MV2MainCamera = nullptr;
-
-// Placeholder: the water module is not built; the surface lies at height 0 everywhere.
-float MV2GetWaterHeight(const TvV3d*) {
-    return 0.0f;
-}
 
 // Placeholder: the world record's depth reference is not read yet; it lies at height 0.
 float MV2GetWorldDepthReference() {
     return 0.0f;
 }
 
-// Placeholder: there is no day clock yet.
-void MV2ResetDayClock() {}
 
 // Placeholder: there are no mission timers yet.
 void MV2RecreateMissionTimers() {}
-
-// Placeholder: there is no fog table to load; no file opens.
-int32_t MV2LoadFog(const char*) {
-    return 0;
-}
-
-// Placeholder: the water surface is not built; there is nothing to reset.
-void MV2ResetWater() {}
-
-// Placeholder: there is no sky model to free.
-void MV2FreeSky() {}
-
-// Placeholder: there is no sky to load.
-void MV2LoadSky() {}
-
-// Placeholder: the game camera is not built; the matrix is dropped.
-void MV2SetCameraMatrix(const TvMatrix*) {}
-
-// Placeholder: the game camera does not blend yet.
-void MV2CancelCameraBlend() {}
 
 // Placeholder: the effect modules are not built; an explosion shows nothing.
 void MV2CreateExplosion(const float*, float, float, MV2Object*, uint32_t, uint8_t) {}
@@ -132,14 +71,6 @@ int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t
     default: return 0;
     }
 }
-
-// Placeholder: the water module is not built; there are no ripples.
-float MV2AddRipple(const TvV3d*, const TvV3d*) {
-    return 0.0f;
-}
-
-// Placeholder: the water module is not built; there are no splashes.
-void MV2AddObjectSplash(MV2Object*, const TvV3d*) {}
 
 // Placeholder: puppets are not built; no puppet has part triangles.
 int32_t MV2ObjectPuppetPartTriangles(MV2Object*, const TvV3d*, float, int32_t, MV2TriangleHit*,

@@ -8,10 +8,10 @@
 #include "game/objects/levelswitch.h"
 #include "game/objects/lighting.h"
 #include "game/objects/objects.h"
+#include "game/objects/sky.h"
 
 #include <cstdint>
 
-void MV2ResetDayClock();
 void MV2RecreateMissionTimers();
 
 // The collision-data and part-tag plug-ins; each attach returns 1, or 0 when it failed.

@@ -1,9 +1,21 @@
 // Entry points of player modules not built yet, each doing the least its callers need.
 #include "game/player/player.h"
 
-// Placeholder: there is no player craft yet.
+MV2Object* gMV2PlayerPlaceholder = nullptr;
+
+// Placeholder: there is no player craft yet; whatever a test put in its place.
 MV2Object* MV2GetPlayerObject() {
-    return nullptr;
+    return gMV2PlayerPlaceholder;
+}
+
+// Placeholder: the player's own submarine is the controlled object.
+MV2Object* MV2GetPlayerSub() {
+    return gMV2PlayerPlaceholder;
+}
+
+// Placeholder: there are no tools; no command is handled.
+intptr_t MV2SendToolCommand(MV2Object*, int32_t, int32_t, intptr_t, void*) {
+    return 0;
 }
 
 // Placeholder: the award table is not built; every counter reads 0.
@@ -49,12 +61,3 @@ void MV2TakeControlOfCraft() {}
 // Placeholder: the command system is not built; the command is dropped.
 void MV2ExecuteCommand(int32_t) {}
 
-// Placeholder: there is no player submarine.
-MV2Object* MV2GetPlayerSub() {
-    return nullptr;
-}
-
-// Placeholder: there are no tools; no command is handled.
-int32_t MV2SendToolCommand(MV2Object*, int32_t, int32_t, intptr_t, void*) {
-    return 0;
-}

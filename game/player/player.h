@@ -71,8 +71,11 @@ void MV2TakeControlOfCraft();
 // Carries out a command of the command table.
 void MV2ExecuteCommand(int32_t command);
 
-// The player's own submarine, or null when its handle is dead.
+// The player's own submarine (null when dead).
 MV2Object* MV2GetPlayerSub();
-// Nonzero when a tool of that kind on the object handled the command.
-int32_t MV2SendToolCommand(MV2Object* object, int32_t kind, int32_t command, intptr_t parameter,
-                           void* out);
+// A command to the object's tool of a kind; non-zero when such a tool handled it.
+intptr_t MV2SendToolCommand(MV2Object* object, int32_t kind, int32_t command, intptr_t parameter,
+                            void* out);
+// Until the player module exists: the object that MV2GetPlayerObject and MV2GetPlayerSub
+// answer, which tests set.
+extern MV2Object* gMV2PlayerPlaceholder;

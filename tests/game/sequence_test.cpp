@@ -70,12 +70,10 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     gMV2GameState.sequence = -1;
     // Its mesh builder does nothing: the driver's builds the meshes of the object models.
     TV_ENGINE->standardFunctions[23] = TvD3DBuildMeshes;
-    // Nor masked textures such as the object shadow maps: a plain texture of the name stands in.
-    static TvTextureReadCallBack engineRead = gMV2MainLoop.savedTextureRead;
-    engineRead = gMV2MainLoop.savedTextureRead;
+    // Nor textures read from the packs (object shadow maps, the sky): a 1 x 1 texture of the
+    // name stands in.
     gMV2MainLoop.savedTextureRead = [](const char* name, const char* mask) {
-        if (!mask || !*mask) return engineRead(name, mask);
-        return TvTextureCreateNamed(TvRasterCreate(1, 1, 32, 0), name, mask);
+        return TvTextureCreateNamed(TvRasterCreate(1, 1, 32, 0), name, mask ? mask : "");
     };
 
     auto pass = [](uint32_t ms) {

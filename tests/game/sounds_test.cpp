@@ -6,6 +6,7 @@
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
 #include "game/objects/camera.h"
+#include "shell/gamemain.h"
 #include "shell/resfile.h"
 #include "tests/game/sound_fixture.h"
 
@@ -163,7 +164,7 @@ TEST_F(SoundListTest, PlacingAtTheCamera) {
     TvCamera camera{};
     camera.object.frame = &frame;
     camera.farPlane = 30.0f;
-    MV2MainCamera = &camera;
+    gMV2MainCamera = &camera;
     MV2SoundVoice* voice = MV2GetSoundSlotRecord(1)->channel[0].voice;
     struct Case {
         TvV3d source;
@@ -191,7 +192,7 @@ TEST_F(SoundListTest, PlacingAtTheCamera) {
     const TvV3d source{4, 5, 2}, velocity{-1, 0, 0};
     MV2PlaceSound3D(1, 1, &source, &velocity, 0, 0.0f);
     EXPECT_EQ(voice->rate, 22050u - 8000u);
-    MV2MainCamera = nullptr;
+    gMV2MainCamera = nullptr;
 }
 
 TEST_F(SoundListTest, SeventeenEqualLoopsTakeTurns) {

@@ -166,6 +166,7 @@ bool WriteTexturePack(const fs::path& folder) {
     entries.push_back({"fp002.bmp", Bytes(FontPage(false))});
     entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
     SampleObjectTextures(entries);
+    SampleDataAddWorldTextures(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 

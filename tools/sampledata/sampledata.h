@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pack_writer.h"
+
 // Writes the folder's files into `folder` (made when missing); false when one could not be
 // written. The same folder comes out on every run.
 bool SampleDataWrite(const std::string& folder);
@@ -16,3 +18,6 @@ bool SampleDataWriteSoundFiles(const std::string& folder);
 
 // Writes `bytes` to `path`, making its folders; false when it could not be written.
 bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// The world modules' textures (water, ripples, caustics, sky, tunnel rocks and clouds), added
+// to the texture pack's entries.
+void SampleDataAddWorldTextures(std::vector<PackWriterEntry>& entries);

@@ -715,6 +715,7 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     folder.Write("DATA/lev0.LAT", std::string("SAND     SANDM    \r\nWEED     WEEDM    \r\n"));
     folder.Write("DATA/lev0.CAT", std::string("CAVE              \r\n"));
     folder.Write("lev0.pak", BuildPack({{"readme.txt", "level 0"}}));
+    folder.Write("data/default.fog", std::string(256, '\x10'));
 
     LevelItem start{0x070005, 5};
     start.position[1] = 2.0f;
