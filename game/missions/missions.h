@@ -37,3 +37,6 @@ void MV2SetScreenFade(int32_t fade);
 struct MV2Object;
 // 0 when the script owning the object handled the message (the object must not see it).
 int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+
+// Sends a craft out of the city through one of its doors towards a target (or none).
+void MV2CityDispatchCraft(MV2Object* craft, int32_t door, MV2Object* target);

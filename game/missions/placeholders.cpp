@@ -65,3 +65,6 @@ int32_t MV2ScriptMessageAnswer = 1;
 int32_t MV2ObjectToScriptMessage(MV2Object*, int32_t, intptr_t, intptr_t) {
     return MV2ScriptMessageAnswer;
 }
+
+// Placeholder: the city is not built; no craft leaves it.
+void MV2CityDispatchCraft(MV2Object*, int32_t, MV2Object*) {}

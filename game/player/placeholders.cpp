@@ -48,3 +48,14 @@ void MV2TakeControlOfCraft() {}
 
 // Placeholder: the command system is not built; the command is dropped.
 void MV2ExecuteCommand(int32_t) {}
+
+// Placeholder: there is no player sub yet.
+MV2Object* MV2GetPlayerSub() {
+    return nullptr;
+}
+
+// Placeholder: there is no player sub to refill.
+void MV2RefillPlayerSub() {}
+
+// Placeholder: there is no player sub to anchor.
+void MV2PlacePlayerSubAtAnchor(int32_t, int32_t) {}

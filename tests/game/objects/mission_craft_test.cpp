@@ -1,0 +1,67 @@
+// The game-state machine's uses of game objects: the mission craft slots and the console
+// camera's aim.
+#include "engine/core/camera.h"
+#include "shell/gamemain.h"
+#include "shell/gamestate.h"
+#include "tests/game/objects/object_fixture.h"
+
+#include <cmath>
+
+namespace {
+
+TEST_F(ObjectTest, MissionCraftAreMarkedAndReadAsNullOnceDead) {
+    ModelType(5);
+    MV2Object* a = MV2CreateObject(5, nullptr, nullptr);
+    MV2Object* b = MV2CreateObject(5, nullptr, nullptr);
+    ASSERT_TRUE(a && b);
+    MV2SetMissionObjectA(a);
+    MV2SetMissionObjectB(b);
+    EXPECT_EQ(a->scriptId, -65535);
+    EXPECT_EQ(b->scriptId, -65534);
+    EXPECT_TRUE(a->flags & kMV2ObjectActive);
+    EXPECT_EQ(gMV2StateMachine.craft[0].state, 1);
+    EXPECT_EQ(MV2GetMissionObjectA(), a);
+    EXPECT_EQ(MV2GetMissionObjectB(), b);
+    MV2SetMissionObjectBState(2);
+    EXPECT_EQ(gMV2StateMachine.craft[1].state, 2);
+    MV2ObjectSendMessage(a, 4, 0, 0);
+    EXPECT_EQ(MV2GetMissionObjectA(), nullptr);
+    // The record is reused by a new object: the old handle stays dead.
+    MV2Object* c = MV2CreateObject(5, nullptr, nullptr);
+    EXPECT_EQ(c, a);
+    EXPECT_EQ(MV2GetMissionObjectA(), nullptr);
+    EXPECT_EQ(MV2SetMissionObjectA(nullptr), nullptr);
+    EXPECT_EQ(MV2GetMissionObjectA(), nullptr);
+    gMV2StateMachine.craft[0] = gMV2StateMachine.craft[1] = MV2MissionCraft{};
+}
+
+TEST_F(ObjectTest, TheConsoleCameraLooksFromTheEyeAtTheTarget) {
+    ModelType(5);
+    const float eyeAt[3] = {1, 2, 3}, targetAt[3] = {4, 2, 7};
+    MV2Object* eye = MV2CreateObject(5, eyeAt, nullptr);
+    MV2Object* target = MV2CreateObject(5, targetAt, nullptr);
+    TvCamera* camera = TvCameraCreate();
+    TvFrame* frame = TvFrameCreate();
+    ASSERT_TRUE(eye && target && camera && frame);
+    TvCameraSetFrame(camera, frame);
+    TvCamera* saved = gMV2MainCamera;
+    gMV2MainCamera = camera;
+    TvMatrix* m = TvFrameGetMatrix(frame);
+    MV2AimConsoleCamera(); // no objects with the console ids: unchanged
+    EXPECT_EQ(m->pos.x, 0.0f);
+    MV2ObjectSendMessage(eye, 36, 0x70021, 0);
+    MV2ObjectSendMessage(target, 36, 0x70022, 0);
+    MV2AimConsoleCamera();
+    const float expected[4][3] = {{0.8f, 0, -0.6f}, {0, 1, 0}, {0.6f, 0, 0.8f}, {1, 2, 3}};
+    const TvV3d* rows[4] = {&m->right, &m->up, &m->at, &m->pos};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(rows[i]->x, expected[i][0], 1e-5f) << i;
+        EXPECT_NEAR(rows[i]->y, expected[i][1], 1e-5f) << i;
+        EXPECT_NEAR(rows[i]->z, expected[i][2], 1e-5f) << i;
+    }
+    gMV2MainCamera = saved;
+    TvCameraSetFrame(camera, nullptr);
+    TvFrameDestroy(frame);
+}
+
+} // namespace
