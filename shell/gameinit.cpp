@@ -1,13 +1,16 @@
 #include "shell/gameinit.h"
 
 #include "engine/core/camera.h"
+#include "engine/core/frame.h"
 #include "engine/core/memory.h"
+#include "engine/world/light.h"
 #include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
+#include "game/objects/lighting.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "platform/win32/machine.h"
@@ -35,6 +38,8 @@ int32_t gMV2GameType = 0;
 int32_t gMV2GameInitialised = 0;
 int32_t gMV2Paused = 0;
 uint32_t gMV2PauseTime = 0;
+TpLight* gMV2AmbientLight = nullptr;
+TpLight* gMV2DirectionalLight = nullptr;
 MV2FarClip gMV2FarClip = {30.0f, 1.0f / 30.0f, 29.0f, 1.0f / 29.0f, 29.0f * 29.0f};
 
 namespace {
@@ -67,6 +72,42 @@ int32_t NetworkClient() {
 
 int32_t Succeed() {
     return 1;
+}
+
+// Step 22: the ambient light on the main camera's frame and a directional light on a frame of
+// its own; a light that cannot be made is left out.
+void CreateWorldLights() {
+    constexpr uint8_t kDirectional = 1, kAmbient = 2, kLightFlags = 3;
+    if (!gMV2AmbientLight && (gMV2AmbientLight = TpLightCreate(kAmbient))) {
+        TpLightSetRadius(gMV2AmbientLight, 1.0f);
+        MV2SetAmbientColour(1.0f, 1.0f, 1.0f, 1.0f);
+        if (gMV2MainCamera && gMV2MainCamera->object.frame)
+            TpLightSetFrame(gMV2AmbientLight, gMV2MainCamera->object.frame);
+        TpLightSetFlags(gMV2AmbientLight, kLightFlags);
+    }
+    if (!gMV2DirectionalLight && (gMV2DirectionalLight = TpLightCreate(kDirectional))) {
+        TvFrame* frame = TvFrameCreate();
+        if (frame) TpLightSetFrame(gMV2DirectionalLight, frame);
+        TpLightSetRadius(gMV2DirectionalLight, 1.0f);
+        MV2SetAmbientColour(1.0f, 1.0f, 1.0f, 1.0f);
+        TpLightSetFlags(gMV2DirectionalLight, kLightFlags);
+    }
+}
+
+// The lights and the directional light's own frame go at the end of the game.
+void DestroyWorldLights() {
+    if (gMV2AmbientLight) {
+        TpLightSetFrame(gMV2AmbientLight, nullptr);
+        TpLightDestroy(gMV2AmbientLight);
+        gMV2AmbientLight = nullptr;
+    }
+    if (gMV2DirectionalLight) {
+        TvFrame* frame = gMV2DirectionalLight->object.frame;
+        TpLightSetFrame(gMV2DirectionalLight, nullptr);
+        TpLightDestroy(gMV2DirectionalLight);
+        if (frame) TvFrameDestroy(frame);
+        gMV2DirectionalLight = nullptr;
+    }
 }
 
 // Steps 1 and 3 to 21 of the initialisation; step 2 has no result.
@@ -132,7 +173,8 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1);
     for (const InitStep& step : kFirstSteps)
         if (!Run(step)) return 0;
-    MV2RenderFrame(1); // step 22: the two world lights
+    MV2RenderFrame(1);
+    CreateWorldLights();
     for (const InitStep& step : kLaterSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1); // 26, 27: object types and landscape state
@@ -213,6 +255,7 @@ void MV2ShutdownGame() {
     MV2ShutdownControls();
     MV2UnmountAllPacks();
     gMV2GameType = 0;
+    DestroyWorldLights();
     if (gMV2MainLoop.arena) {
         TvFree(gMV2MainLoop.arena);
         gMV2MainLoop.arena = nullptr;

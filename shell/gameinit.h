@@ -18,6 +18,12 @@ struct MV2FarClip {
 };
 extern MV2FarClip gMV2FarClip;
 
+// The two world lights made by the initialisation: the ambient light rides on the main
+// camera's frame, the directional light on a frame of its own; null until made.
+struct TpLight;
+extern TpLight* gMV2AmbientLight;
+extern TpLight* gMV2DirectionalLight;
+
 int32_t MV2InitialiseGame();
 void MV2ShutdownGame();
 void MV2ClearLevelState();

@@ -2,7 +2,10 @@
 // shell callers need, and goes when its module comes.
 #include "game/creatures/creatures.h"
 #include "game/frontend/console.h"
+#include "game/objects/levels.h"
+#include "game/objects/lighting.h"
 #include "game/objects/objects.h"
+#include "game/objects/sky.h"
 
 // Placeholder: the brain steers nothing yet; every message goes on to the type handler.
 intptr_t MV2SubAIBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
@@ -19,3 +22,22 @@ void MV2SubAISetDesignated(MV2SubAIData*, int32_t) {}
 
 // Placeholder: the console is not built; there is no page to prepare.
 void MV2StartConsole() {}
+
+// Placeholder: the lighting module is not built; the colour reaches no light.
+void MV2SetAmbientColour(float, float, float, float) {}
+
+// Placeholder: there is no lighting zone; the values stay as they are.
+void MV2ApplyLightingZone(float*, float*, float*, float*) {}
+
+// Placeholder: there is no lighting zone to forget.
+void MV2ResetLightingZone() {}
+
+// Placeholder: the day clock is not built; full daylight.
+float MV2GetDaylight() {
+    return 1.0f;
+}
+
+// Placeholder: no level is loaded; darkness lies at the surface, so scenes are fully lit.
+float MV2GetDarknessDepth() {
+    return 0.0f;
+}

@@ -8,9 +8,18 @@
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
+#include "game/objects/camera.h"
+#include "game/objects/levels.h"
+#include "game/objects/lighting.h"
+#include "game/objects/objects.h"
+#include "game/objects/sky.h"
+#include "game/objects/water.h"
+#include "game/player/player.h"
+#include "engine/world/light.h"
 #include "shell/cursor.h"
 #include "shell/errors.h"
 #include "shell/frametimer.h"
+#include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/window.h"
@@ -89,14 +98,66 @@ float MV2SceneBrightness(float height, float floor, float surface, float dayLigh
     return b;
 }
 
-void MV2ComputeSceneLight(TvCamera*, TvRGBA* colour) {
-    float b = gMV2Render.brightness;
-    const float fog[3] = {0.07f, 0.31f, 0.91f};
+MV2SceneLight MV2SceneLightColours(const MV2SceneLightInput& in, float previous) {
+    MV2SceneLight out = {};
+    float b = previous;
     auto part = [](float v) { return uint8_t(int32_t(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f)); };
-    colour->red = part(fog[0] * b) & 0xF8;
-    colour->green = part(fog[1] * b) & 0xFC;
-    colour->blue = part(fog[2] * b) & 0xF8;
-    colour->alpha = 255;
+    const int32_t mode = in.mode;
+    if (mode == 9) {
+        out.clear = {31, 43, 31, 255};
+        b = 0.0f;
+    } else {
+        if (mode == 6 || mode == 15) b = 1.0f;
+        if ((mode == 1 || mode == 6 || mode == 15) && in.mainCamera) {
+            out.clear = {0, 0, 0, 255};
+        } else {
+            // The fog follows the brightness of the frame before.
+            float red = kMV2FogBase[0] * b, green = kMV2FogBase[1] * b, blue = kMV2FogBase[2] * b;
+            b = MV2SceneBrightness(in.height, in.floor, in.surface, in.daylight);
+            MV2ApplyLightingZone(&b, &red, &green, &blue);
+            out.clear = {part(red), part(green), part(blue), 255};
+        }
+    }
+    out.clear.red &= 0xF8;
+    out.clear.green &= 0xFC;
+    out.clear.blue &= 0xF8;
+    out.brightness = b;
+    const float a = kMV2AmbientBase * b;
+    if (in.cockpitOf167) {
+        out.ambient[0] = 0.0f;
+        out.ambient[1] = a * 0.5764706f;
+        out.ambient[2] = a * 0.8156863f;
+    } else {
+        out.ambient[0] = out.ambient[1] = out.ambient[2] = a;
+    }
+    out.light = kMV2LightBase * b;
+    return out;
+}
+
+void MV2ComputeSceneLight(TvCamera* camera, TvRGBA* colour) {
+    MV2SceneLightInput in = {};
+    in.mode = gMV2GameState.current;
+    in.mainCamera = camera && camera == gMV2MainCamera;
+    TvFrame* frame = camera ? camera->object.frame : nullptr;
+    TvV3d at = frame ? TvFrameGetLTM(frame)->pos : TvV3d{0.0f, 0.0f, 0.0f};
+    in.height = at.y;
+    in.floor = MV2GetDarknessDepth();
+    in.surface = MV2GetWaterHeight(&at);
+    in.daylight = MV2GetDaylight(); // refreshes the time-of-day light in every mode
+    MV2Object* player = MV2GetPlayerObject();
+    in.cockpitOf167 = player && (player->typeWord & kMV2ObjectTypeMask) == 167 &&
+                      MV2GetCameraMode() == 1;
+    MV2SceneLight light = MV2SceneLightColours(in, gMV2Render.brightness);
+    gMV2Render.brightness = light.brightness;
+    *colour = light.clear;
+    MV2SetAmbientColour(light.ambient[0], light.ambient[1], light.ambient[2], 1.0f);
+    if (gMV2DirectionalLight)
+        TpLightSetColor(gMV2DirectionalLight, light.light, light.light, light.light, 1.0f);
+}
+
+void MV2SetFogColour(const TvRGBA* colour) {
+    TvRenderStateSet(13, intptr_t(0xFF000000u | uint32_t(colour->red) << 16 |
+                                  uint32_t(colour->green) << 8 | colour->blue));
 }
 
 void MV2RenderFrame(int32_t steps) {
@@ -152,6 +213,7 @@ void MV2RenderWorld() {
     TvCameraClear(camera, &clear, 3);
     bool drawing = TvCameraBeginUpdate(camera) != nullptr;
     if (drawing) {
+        MV2SetFogColour(&clear);
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();
