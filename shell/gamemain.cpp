@@ -151,7 +151,7 @@ void MV2ParseCommandLine(const char* commandLine) {
     }
 }
 
-bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
+void MV2SetWholeScreenView(TvCamera* camera) {
     if (TvFrame* frame = camera->object.frame) {
         TvMatrix* m = TvFrameGetMatrix(frame);
         *m = {};
@@ -162,6 +162,10 @@ bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
     }
     const TvV2d whole = {1.0f, 1.0f};
     TvCameraSetViewWindow(camera, &whole);
+}
+
+bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
+    MV2SetWholeScreenView(camera);
     TvRGBA black = {0, 0, 0, 0};
     TvCameraClear(camera, &black, 3);
     return TvCameraBeginUpdate(camera) != nullptr;

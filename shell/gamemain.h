@@ -47,6 +47,8 @@ TvCamera* MV2CreateSubCamera();
 TvTexture* MV2ReadTexture(const char* name, const char* maskName);
 TvRaster* MV2LoadScreenPicture(const char* name);
 void MV2DrawScreenPicture(TvRaster* raster);
+// Identity frame at the origin and view window 1 by 1.
+void MV2SetWholeScreenView(TvCamera* camera);
 // Identity frame, view window 1 by 1, cleared to black; true when the update began.
 bool MV2BeginWholeScreenUpdate(TvCamera* camera);
 MV2PassResult MV2FrontEndPass();
