@@ -10,6 +10,7 @@
 #include "game/frontend/menus.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
+#include "game/objects/dynamics.h"
 #include "game/objects/lighting.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
@@ -61,7 +62,7 @@ int32_t CreateLanguage() {
 }
 
 int32_t ObjectsAndBodies() {
-    return MV2InitialiseObjects();
+    return MV2InitialiseObjects() && MV2InitialiseDynamics();
 }
 
 int32_t NetworkClient() {
@@ -110,8 +111,9 @@ void DestroyWorldLights() {
     }
 }
 
-// Steps 1 and 3 to 21 of the initialisation; step 2 has no result.
+// Steps 3 to 21 of the initialisation.
 const InitStep kFirstSteps[] = {
+    {MV2MissionSystemReset, "Could not open missions functionality"},
     {MV2InitialisePlanktum, "Could not initialise planktum"},
     {MV2InitialiseStars, "Could not initialise stars"},
     {OpenMenuResource, "Could not open menu resource files"},
@@ -169,8 +171,8 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1);
     if (!MV2LoadSubDefinitions()) return 0;
     MV2RenderFrame(1);
+    MV2ResetCutSceneSequence();
     MV2SetScreenFade(0);
-    MV2RenderFrame(1);
     for (const InitStep& step : kFirstSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1);
@@ -181,6 +183,7 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1);
     MV2RenderFrame(1);
     MV2StoreFarClip(30.0f);
+    MV2ClearEffectHookHeadName();
     MV2RenderFrame(1);
     MV2RenderFrame(1);
     MV2RequestModeAndSequence(7, 8);
@@ -211,6 +214,7 @@ void MV2ClearLevelState() {
     MV2NetUpdate();
     MV2ResetMusic();
     MV2StopSpeech();
+    MV2ShutdownMissionScripts();
     MV2DestroyAllObjects();
     MV2ResetSounds();
     gMV2GameType = 0;
@@ -218,23 +222,60 @@ void MV2ClearLevelState() {
 
 int32_t MV2ResetLevel(int32_t) {
     MV2ClearLevelState();
+    if (!MV2ResetBloodClouds()) return 0;
+    if (!MV2InitialiseCommandSystem()) {
+        MV2ErrorBox("Could not initialise command system");
+        return 0;
+    }
+    if (!MV2InitialiseSpecialMoves()) {
+        MV2ErrorBox("Could not initialise special moves");
+        return 0;
+    }
+    MV2ResetLightingZone();
     MV2ResetFrameClocks();
+    MV2SetSelectedObject(nullptr);
+    MV2SetLetterbox(0);
     MV2ResetKeyStates();
+    MV2ResetCutSceneSequence();
     MV2SetScreenFade(0);
     gMV2StateMachine.cameraReturn = gMV2StateMachine.consoleReturn = 0;
     return 1;
 }
 
+namespace {
+// The logic of a campaign level, in order; each failure ends the start.
+const InitStep kCampaignSteps[] = {
+    {MV2MiningLoad, "Cannot initialise mining logic"},
+    {MV2InitialiseCityLogic, "Cannot initialise city logic"},
+    {MV2InitialiseDropPoints, "Cannot initialise droppoints"},
+};
+} // namespace
+
 int32_t MV2StartLevel() {
     MV2ResetMusic();
     MV2ResetDayClock();
+    MV2NetShutdownClient();
     // A failed reset has shown its box; no level is started on nothing.
     if (!MV2ResetLevel(0)) return 0;
+    MV2ResetMissionScripts();
     // A level that does not load gives no level to start a mission on.
     if (!MV2LoadLevel(MV2GetCurrentLevelId(), 1)) return 0;
+    if ((MV2GetCurrentLevelId() >> 24) == 0) {
+        for (const InitStep& step : kCampaignSteps) {
+            if (step.run()) continue;
+            MV2ErrorBox(step.failure);
+            return 0;
+        }
+        MV2InitialiseMissionLevel();
+    }
     MV2BuildPathNodes();
+    if (!MV2ResetAmbientDebris()) MV2ErrorBox("Cannot initialise population objects");
     gMV2GameType = 2;
     MV2SetEquipmentLevel(0);
+    if (!MV2SpawnPlayer()) {
+        MV2ErrorBox("Cannot initialise player");
+        return 0;
+    }
     return 1;
 }
 
@@ -250,7 +291,9 @@ void MV2ShutdownGame() {
     MV2NetShutdownClient();
     MV2ShutdownEffects();
     MV2ShutdownSounds();
+    MV2ClearMissionNotify();
     MV2FreeObjectTypes();
+    MV2ShutdownDynamics();
     MV2FreeSubDefinitions();
     MV2ShutdownControls();
     MV2UnmountAllPacks();

@@ -37,3 +37,13 @@ void MV2ResetPlasmaBeams();
 void MV2ResetBeams();
 void MV2ClearElectricArcs();
 void MV2StopLavaBlobs();
+
+// Level reset and start.
+// Sets the blood-cloud slots free; 0 when that failed.
+int32_t MV2ResetBloodClouds();
+// Stores the letterbox mode word: bit 0 bars shown, bit 1 bars slide instead of jumping.
+void MV2SetLetterbox(uint32_t mode);
+// Sets the count of live ambient debris objects to 0; 0 when that failed.
+int32_t MV2ResetAmbientDebris();
+// Clears the name field of the effect-hook list head.
+void MV2ClearEffectHookHeadName();

@@ -108,3 +108,19 @@ void MV2ResetPlasmaBeams() {}
 void MV2ResetBeams() {}
 void MV2ClearElectricArcs() {}
 void MV2StopLavaBlobs() {}
+
+// Placeholder: there are no blood clouds yet; the reset succeeds.
+int32_t MV2ResetBloodClouds() {
+    return 1;
+}
+
+// Placeholder: there is no letterbox yet; the mode is dropped.
+void MV2SetLetterbox(uint32_t) {}
+
+// Placeholder: there is no ambient debris yet; the reset succeeds.
+int32_t MV2ResetAmbientDebris() {
+    return 1;
+}
+
+// Placeholder: there is no effect-hook list yet.
+void MV2ClearEffectHookHeadName() {}

@@ -40,3 +40,17 @@ int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1
 
 // Sends a craft out of the city through one of its doors towards a target (or none).
 void MV2CityDispatchCraft(MV2Object* craft, int32_t door, MV2Object* target);
+
+// Mission system start, level start and shut-down; the initialisers return 1, or 0 when they
+// failed.
+int32_t MV2MissionSystemReset();
+void MV2ResetCutSceneSequence();
+void MV2ResetMissionScripts();
+void MV2ShutdownMissionScripts();
+int32_t MV2InitialiseSpecialMoves();
+int32_t MV2MiningLoad();
+int32_t MV2InitialiseCityLogic();
+int32_t MV2InitialiseDropPoints();
+int32_t MV2InitialiseMissionLevel();
+// Empties the script-event handler lists and destroys the mission timers' free list.
+void MV2ClearMissionNotify();

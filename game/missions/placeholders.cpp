@@ -68,3 +68,45 @@ int32_t MV2ObjectToScriptMessage(MV2Object*, int32_t, intptr_t, intptr_t) {
 
 // Placeholder: the city is not built; no craft leaves it.
 void MV2CityDispatchCraft(MV2Object*, int32_t, MV2Object*) {}
+
+// Placeholder: the mission system is not built; there is nothing to reset.
+int32_t MV2MissionSystemReset() {
+    return 1;
+}
+
+// Placeholder: no cut-scene sequence runs.
+void MV2ResetCutSceneSequence() {}
+
+// Placeholder: there are no mission scripts to reset.
+void MV2ResetMissionScripts() {}
+
+// Placeholder: there are no mission scripts to shut down.
+void MV2ShutdownMissionScripts() {}
+
+// Placeholder: there are no special moves to set up.
+int32_t MV2InitialiseSpecialMoves() {
+    return 1;
+}
+
+// Placeholder: the mining sites are not built; nothing to read.
+int32_t MV2MiningLoad() {
+    return 1;
+}
+
+// Placeholder: the city is not built; nothing to find.
+int32_t MV2InitialiseCityLogic() {
+    return 1;
+}
+
+// Placeholder: the drop points need no set-up yet.
+int32_t MV2InitialiseDropPoints() {
+    return 1;
+}
+
+// Placeholder: the mission level set-up runs an empty hook.
+int32_t MV2InitialiseMissionLevel() {
+    return 1;
+}
+
+// Placeholder: there are no script-event lists to empty.
+void MV2ClearMissionNotify() {}

@@ -53,6 +53,12 @@ void MV2RefillPlayerSub();
 // Puts the player's sub on its docking anchor, read from the scene first when asked.
 void MV2PlacePlayerSubAtAnchor(int32_t setFrame, int32_t readAnchor);
 
+// Level start: the command system, the commanded object and the player's craft.
+int32_t MV2InitialiseCommandSystem();
+void MV2SetSelectedObject(MV2Object* object);
+// Creates the player's sub at the level's start point; 0 when it could not be made.
+int32_t MV2SpawnPlayer();
+
 // Hands control back to the player's own craft when another one is controlled.
 void MV2TakeControlOfCraft();
 // Carries out a command of the command table.
