@@ -25,6 +25,8 @@ struct MV2MainLoop {
     TvTexture* (*savedTextureRead)(const char* name, const char* maskName);
 };
 extern MV2MainLoop gMV2MainLoop;
+// 1 when losing the window's focus stops the game (game main sets it unless headless).
+extern int32_t gMV2WatchFocus;
 
 inline constexpr uint32_t kMV2ArenaSize = 0xBF400;
 inline constexpr float kMV2FarClipDistance = 30.0f;

@@ -12,7 +12,10 @@
 #include "shell/gamestate.h"
 #include "shell/resfile.h"
 #include "shell/events.h"
+#include "shell/frametimer.h"
+#include "shell/pack.h"
 #include "shell/window.h"
+#include "game/frontend/menus.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/null_device.h"
 #include "tools/sampledata/sampledata.h"
@@ -28,73 +31,196 @@ std::string Boxes() {
     return out;
 }
 
-TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
-    DataFolder folder;
-    ASSERT_TRUE(SampleDataWrite(folder.path()));
-    NullEngine engine;
-    ASSERT_TRUE(engine.ok());
-    // The readers the engine start registers.
-    TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
-    TvImageRegisterImageFormat("jpg", MV2LoadJpeg, nullptr);
-    // The null device makes no masked textures: the font pages are stood in for.
-    MV2ResourceTextureCalls savedCalls = gMV2ResourceTextureCalls;
-    gMV2ResourceTextureCalls.read = [](const char*, const char*) {
-        alignas(16) static unsigned char page[512];
-        return reinterpret_cast<TvTexture*>(page);
-    };
-    gMV2ResourceTextureCalls.destroy = [](TvTexture*) { return true; };
-    PlatformUseManualClock(true, 100000);
-    PlatformClearMessageBoxes();
-    gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    gMV2GameState = {0, 0, 0, -1};
-    gMV2StateMachine.initPending = 1;
-    ASSERT_EQ(MV2OpenDisplay(), 1) << Boxes();
-    gMV2GameState.sequence = -1;
+class SequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SampleDataWrite(folder.path()));
+        ASSERT_TRUE(engine.ok());
+        // The readers the engine start registers.
+        TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
+        TvImageRegisterImageFormat("jpg", MV2LoadJpeg, nullptr);
+        // The null device makes no masked textures: the font pages are stood in for.
+        savedCalls = gMV2ResourceTextureCalls;
+        gMV2ResourceTextureCalls.read = [](const char*, const char*) {
+            alignas(16) static unsigned char page[512];
+            return reinterpret_cast<TvTexture*>(page);
+        };
+        gMV2ResourceTextureCalls.destroy = [](TvTexture*) { return true; };
+        PlatformUseManualClock(true, 100000);
+        PlatformClearMessageBoxes();
+        PlatformResetWindows();
+        gMV2Window = MV2WindowState{};
+        gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+        gMV2GameState = {0, 0, 0, -1};
+        gMV2StateMachine.initPending = 1;
+        ASSERT_EQ(MV2OpenDisplay(), 1) << Boxes();
+        gMV2GameState.sequence = -1;
+    }
+    void TearDown() override {
+        if (!closed) {
+            MV2ShutdownGame();
+            MV2ReleaseDisplay();
+            VkUninitialise();
+        }
+        PlatformUseManualClock(false);
+        PlatformResetWindows();
+        gMV2Window = MV2WindowState{};
+        gMV2ResourceTextureCalls = savedCalls;
+        gMV2GameState = {0, 0, 0, -1};
+        gMV2GameStateCompanion.requestedSequence = 0;
+        gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+        gMV2GameInitialised = 0;
+        gMV2WatchFocus = 0;
+        gMV2Paused = 0;
+    }
 
-    auto pass = [](uint32_t ms) {
+    MV2PassResult Pass(uint32_t ms) {
         PlatformAdvanceClock(ms);
         return MV2FrontEndPass();
-    };
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 0);
-    EXPECT_EQ(gMV2GameState.current, 8);
-    pass(33);
-    pass(2900);
-    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 0); // 3000 ms from the second pass
-    pass(200);
-    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 1);
-    for (int8_t state = 1; state <= 4; ++state) {
-        pass(33);
-        EXPECT_EQ(gMV2GameState.sequence, state);
-        EXPECT_EQ(gMV2GameState.current, 11);
     }
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 5);
-    EXPECT_EQ(gMV2GameState.current, 8);
-    EXPECT_EQ(gMV2GameInitialised, 1) << Boxes();
-    pass(33);
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 8);
-    EXPECT_EQ(gMV2GameState.current, 7);
-    pass(200); // the hold-off of the mode change passes with the key up
-    pass(33);
-    MV2ControlsEventHandler(MV2_EVENT_KEY_DOWN, 0, 0, 0xAB); // Return
-    pass(33);
-    MV2ControlsEventHandler(MV2_EVENT_KEY_UP, 0, 0, 0xAB);
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 7);
-    EXPECT_EQ(gMV2GameState.current, 8);
-    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
 
-    MV2ShutdownGame();
-    MV2ReleaseDisplay();
-    VkUninitialise();
-    PlatformUseManualClock(false);
-    gMV2ResourceTextureCalls = savedCalls;
-    gMV2GameState = {0, 0, 0, -1};
-    gMV2GameStateCompanion.requestedSequence = 0;
-    gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    gMV2GameInitialised = 0;
+    // From the codec picture through the logos and the loading to the title menu.
+    void RunToTheTitleMenu() {
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 0);
+        EXPECT_EQ(gMV2GameState.current, 8);
+        Pass(33);
+        Pass(2900);
+        EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 0); // 3000 ms from the second pass
+        Pass(200);
+        EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 1);
+        for (int8_t state = 1; state <= 4; ++state) {
+            Pass(33);
+            EXPECT_EQ(gMV2GameState.sequence, state);
+            EXPECT_EQ(gMV2GameState.current, 11);
+        }
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 5);
+        EXPECT_EQ(gMV2GameState.current, 8);
+        EXPECT_EQ(gMV2GameInitialised, 1) << Boxes();
+        Pass(33);
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 8);
+        EXPECT_EQ(gMV2GameState.current, 7);
+        Pass(200); // the hold-off of the mode change passes with the key up
+        Pass(33);
+        MV2ControlsEventHandler(MV2_EVENT_KEY_DOWN, 0, 0, 0xAB); // Return
+        Pass(33);
+        MV2ControlsEventHandler(MV2_EVENT_KEY_UP, 0, 0, 0xAB);
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 7);
+        EXPECT_EQ(gMV2GameState.current, 8);
+    }
+
+    // The start choice of the top menu: the front end is left at once in mode 8 and mode 14
+    // is requested.
+    void ChooseStart() {
+        gMV2GameState.current = 8;
+        gMV2GameState.requested = 14;
+        gMV2MainLoop.frontEnd = 0;
+    }
+
+    DataFolder folder;
+    NullEngine engine;
+    MV2ResourceTextureCalls savedCalls = {};
+    bool closed = false;
+};
+
+TEST_F(SequenceTest, FromTheCodecPictureToTheTitleMenu) {
+    RunToTheTitleMenu();
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, AClosedWindowInPlayEndsGameMainThroughTheShutDown) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    RunToTheTitleMenu();
+    ChooseStart();
+    EXPECT_EQ(Pass(33), MV2_PASS_IN_GAME);
+    EXPECT_EQ(gMV2GameState.sequence, 9);
+    PlatformAdvanceClock(33);
+    EXPECT_EQ(MV2InGamePass(), MV2_PASS_IN_GAME); // enters mode 14
+    EXPECT_EQ(gMV2GameState.current, 14);
+    PlatformAdvanceClock(33);
+    EXPECT_EQ(MV2InGamePass(), MV2_PASS_IN_GAME);
+    ASSERT_GT(MV2CountMountedPacks(), 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    // The passes of game main's loop until it leaves for the closing sequence.
+    MV2PassResult where = MV2_PASS_IN_GAME;
+    for (int i = 0; i < 10 && where != MV2_PASS_CLOSING; ++i) {
+        PlatformAdvanceClock(33);
+        where = where == MV2_PASS_FRONT_END ? MV2FrontEndPass() : MV2InGamePass();
+    }
+    ASSERT_EQ(where, MV2_PASS_CLOSING);
+    EXPECT_EQ(gMV2MainLoop.quit, 1);
+    const uint32_t before = timeGetTime();
+    MV2ClosingSequence();
+    closed = true;
+    EXPECT_EQ(timeGetTime(), before); // no closing picture after a quit
+    // What only the shut-down undoes.
+    EXPECT_EQ(MV2CountMountedPacks(), 0);
+    EXPECT_EQ(gMV2MainLoop.arena, nullptr);
+    EXPECT_EQ(gMV2AmbientLight, nullptr);
+    // The level cannot start on the sample folder yet: its one box.
+    ASSERT_EQ(PlatformMessageBoxes().size(), 1u) << Boxes();
+    EXPECT_EQ(PlatformMessageBoxes()[0].text, "Couldn't start a one player game");
+}
+
+TEST_F(SequenceTest, LosingTheFocusInTheFrontEndRequestsTheTitleMenu) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    gMV2WatchFocus = 1;
+    SetFocus(window);
+    RunToTheTitleMenu();
+    // The title cut-scene: the focus goes; paused, nothing happens.
+    gMV2GameState.current = gMV2GameState.requested = 7;
+    gMV2GameState.sequence = gMV2GameStateCompanion.requestedSequence = 8;
+    SetFocus(nullptr);
+    gMV2Paused = 1;
+    Pass(33);
+    EXPECT_EQ(gMV2GameState.requested, 7);
+    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 8);
+    gMV2Paused = 0;
+    Pass(33);
+    EXPECT_EQ(gMV2GameState.requested, 8);
+    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 7);
+    // With the focus back the menu stays where it is.
+    SetFocus(window);
+    Pass(33);
+    Pass(33);
+    EXPECT_EQ(gMV2GameState.current, 8);
+    EXPECT_EQ(gMV2GameState.sequence, 7);
+}
+
+TEST_F(SequenceTest, LosingTheFocusInPlayOpensTheTopMenuAndTimeStandsStill) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    gMV2WatchFocus = 1;
+    SetFocus(window);
+    RunToTheTitleMenu();
+    ChooseStart();
+    Pass(33);
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    EXPECT_GT(gMV2FrameTimer.milliseconds, 0);
+    SetFocus(nullptr);
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    if (!MV2MenuGetCurrentInstance()) GTEST_SKIP() << "no menu opens: the menus are not built";
+    // A one-player game stands still while the menu is open; the ticks keep their value.
+    const float ticks = gMV2FrameTimer.ticks;
+    for (int i = 0; i < 3; ++i) {
+        PlatformAdvanceClock(500);
+        MV2InGamePass();
+        EXPECT_EQ(gMV2FrameTimer.milliseconds, 0);
+        EXPECT_EQ(gMV2FrameTimer.ticks, ticks);
+    }
+    // A game of type 4 goes on under the menu.
+    gMV2GameType = 4;
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    EXPECT_GT(gMV2FrameTimer.milliseconds, 0);
+    gMV2GameType = 0;
 }
 
 } // namespace
