@@ -16,6 +16,8 @@
 #include "game/objects/water.h"
 #include "game/player/player.h"
 #include "engine/world/light.h"
+#include "engine/world/world.h"
+#include "game/effects/effects.h"
 #include "shell/cursor.h"
 #include "shell/errors.h"
 #include "shell/frametimer.h"
@@ -85,6 +87,110 @@ void LoadingFrame(int32_t steps) {
 
 void WarningOverlay() {
     if (gMV2Messages.showing) MV2DrawMessage();
+}
+
+// The queued coronas, drawn with render states 8 and 9 set to 2 for the call.
+void DrawCoronas() {
+    intptr_t source = 0, destination = 0;
+    TvRenderStateGet(8, &source);
+    TvRenderStateGet(9, &destination);
+    TvRenderStateSet(8, 2);
+    TvRenderStateSet(9, 2);
+    MV2FlushCoronas();
+    TvRenderStateSet(8, source);
+    TvRenderStateSet(9, destination);
+}
+
+void RefreshCameraFrame(TvCamera* camera) {
+    if (TvFrame* frame = camera->object.frame) TvFrameUpdateObjects(frame);
+}
+
+void RenderCurrentWorld() {
+    if (TpWorld* world = TpWorldGetCurrent()) TpWorldRender(world);
+}
+
+// The in-sub console's view: the docked scene with its effects and the overlays.
+void ConsoleFrame() {
+    TvCamera* camera = gMV2MainCamera;
+    RefreshCameraFrame(camera);
+    TvRGBA clear = {};
+    MV2ComputeSceneLight(camera, &clear);
+    TvCameraClear(camera, &clear, 3);
+    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (drawing) {
+        MV2SetFogColour(&clear);
+        RenderCurrentWorld();
+        TvRenderStateSet(10, 1);
+        TvRenderStateSet(16, 0);
+        TvRenderStateSet(16, 1);
+        MV2RenderEffects();
+        MV2MenuRender();
+        MV2DrawMouseCursor();
+        WarningOverlay();
+        TvRenderStateSet(12, 1);
+        TvRenderStateSet(12, 0);
+        DrawCoronas();
+    }
+    EndFrame(drawing);
+}
+
+// The 2-D screens of modes 10 and 17 over a black frame.
+void ScreenStatesOn() {
+    TvRenderStateSet(16, 1);
+    TvRenderStateSet(12, 1);
+    TvRenderStateSet(4, 0);
+    TvRenderStateSet(6, 0);
+    TvRenderStateSet(10, 1);
+    TvRenderStateSet(12, 0);
+}
+
+void ScreenStatesOff() {
+    TvRenderStateSet(4, 1);
+    TvRenderStateSet(6, 1);
+    TvRenderStateSet(12, 1);
+}
+
+// The interface screens' frame: the camera looks at the whole screen for it and is given its
+// matrix and view window back afterwards.
+void InterfaceScreensFrame() {
+    TvCamera* camera = gMV2MainCamera;
+    TvFrame* frame = camera->object.frame;
+    TvMatrix saved = frame ? *TvFrameGetMatrix(frame) : TvMatrix{};
+    const TvV2d window = camera->viewWindow;
+    MV2SetWholeScreenView(camera);
+    TvRGBA black = {0, 0, 0, 0};
+    TvCameraClear(camera, &black, 3);
+    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (drawing) {
+        ScreenStatesOn();
+        if (TvRasterPushContext(TvCameraGetRaster(camera))) {
+            TvRenderStateSet(5, 2);
+            MV2MenuRender();
+            MV2DrawMouseCursor();
+            WarningOverlay();
+            TvRasterPopContext();
+        }
+        ScreenStatesOff();
+    }
+    EndFrame(drawing);
+    if (frame) {
+        *TvFrameGetMatrix(frame) = saved;
+        TvFrameUpdateObjects(frame);
+    }
+    TvCameraSetViewWindow(camera, &window);
+}
+
+void SaveScreenFrame() {
+    TvCamera* camera = gMV2MainCamera;
+    TvRGBA black = {0, 0, 0, 0};
+    TvCameraClear(camera, &black, 3);
+    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (drawing) {
+        ScreenStatesOn();
+        WarningOverlay();
+        ScreenStatesOff();
+    }
+    EndFrame(drawing);
 }
 
 } // namespace
@@ -238,7 +344,16 @@ void MV2RenderGameFrame() {
         EndFrame(drawing);
         return;
     }
+    case 9:
+        if (gMV2MainCamera) ConsoleFrame();
+        return;
+    case 10:
+        if (gMV2MainCamera) InterfaceScreensFrame();
+        return;
     case 11: return; // briefing movies play through the front end
+    case 17:
+        if (gMV2MainCamera) SaveScreenFrame();
+        return;
     default: MV2RenderWorld(); return;
     }
 }

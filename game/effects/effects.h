@@ -47,3 +47,7 @@ void MV2SetLetterbox(uint32_t mode);
 int32_t MV2ResetAmbientDebris();
 // Clears the name field of the effect-hook list head.
 void MV2ClearEffectHookHeadName();
+
+// The per-camera effect render pass, and the queued corona quads drawn in one call.
+void MV2RenderEffects();
+void MV2FlushCoronas();

@@ -124,3 +124,9 @@ int32_t MV2ResetAmbientDebris() {
 
 // Placeholder: there is no effect-hook list yet.
 void MV2ClearEffectHookHeadName() {}
+
+// Placeholder: there are no effects to draw yet.
+void MV2RenderEffects() {}
+
+// Placeholder: no coronas are queued yet.
+void MV2FlushCoronas() {}

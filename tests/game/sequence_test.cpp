@@ -14,6 +14,9 @@
 #include "shell/events.h"
 #include "shell/frametimer.h"
 #include "shell/pack.h"
+#include "shell/render.h"
+#include "engine/core/camera.h"
+#include "engine/core/frame.h"
 #include "shell/window.h"
 #include "game/frontend/menus.h"
 #include "tests/support/data_folder.h"
@@ -128,6 +131,24 @@ protected:
 
 TEST_F(SequenceTest, FromTheCodecPictureToTheTitleMenu) {
     RunToTheTitleMenu();
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, ConsoleInterfaceAndSaveScreenFramesAreShownAndGiveTheViewBack) {
+    TvFrame* frame = gMV2MainCamera->object.frame;
+    const TvV3d at = {1.0f, 2.0f, 3.0f};
+    TvFrameTranslate(frame, &at, 0);
+    for (int8_t mode : {9, 10, 17}) {
+        gMV2GameState.current = gMV2GameState.requested = mode;
+        const int32_t frames = gMV2Render.frames;
+        MV2RenderGameFrame();
+        EXPECT_EQ(gMV2Render.frames, frames + 1) << int(mode);
+        EXPECT_FLOAT_EQ(gMV2MainCamera->viewWindow.x, 0.55f) << int(mode);
+        EXPECT_FLOAT_EQ(gMV2MainCamera->viewWindow.y, 0.55f) << int(mode);
+        EXPECT_EQ(TvFrameGetMatrix(frame)->pos.z, 3.0f) << int(mode);
+    }
+    EXPECT_EQ(gMV2Render.brightness, 0.0f); // the console's light
+    gMV2Render.brightness = 1.0f;
     EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
 }
 
