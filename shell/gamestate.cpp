@@ -39,6 +39,7 @@ constexpr int32_t kTitleRow = 43;
 constexpr int32_t kScriptEventLeaveMode = 4;
 constexpr int32_t kScriptEventConsole = 7;
 constexpr int32_t kScriptEventTitle = 16;
+constexpr int32_t kTitleTrack = 24;
 constexpr int32_t kConsoleEye = 0x70021;
 constexpr int32_t kConsoleTarget = 0x70022;
 constexpr int32_t kCityDoor = 2;
@@ -115,7 +116,7 @@ void EnterPlay() {
                 MV2ObjectSendMessage(sub, kMessageSetBrain, 0, reinterpret_cast<intptr_t>(MV2SubAIBrain));
                 MV2CityDispatchCraft(sub, kCityDoor, nullptr);
             }
-            MV2ShowLetterbox(1);
+            MV2SetLetterbox(1);
         }
     }
     if (s.cameraReturn) MV2SetCameraMode(1);
@@ -131,9 +132,15 @@ void EnterTitleCutScene() {
     MV2ResetFrameClocks();
     MV2ResetDayClock();
     if (MV2LoadLevel(kMV2TitleLevel, 1)) {
-        MV2ShowLetterbox(1);
-        if (MV2StartCutScene(kTitleCutScene, 0)) MV2SetScreenFade(3);
+        MV2MiningLinkSiteObjects();
+        MV2ClearLetterbox();
+        MV2SetLetterbox(1);
+        if (MV2StartCutScene(kTitleCutScene, 0)) {
+            MV2SetScreenFade(3);
+            MV2AddMusicTrack(kTitleTrack, 1);
+        }
     }
+    MV2BuildPathNodes();
     s.savedWorldCaustics = gMV2Settings.worldCaustics;
     s.savedAtomicCaustics = gMV2Settings.atomicCaustics;
     MV2SetWorldCaustics(0);

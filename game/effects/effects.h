@@ -5,7 +5,8 @@
 
 void MV2RefreshArcJitter();
 void MV2ClearScreenCracks();
-void MV2ShowLetterbox(int32_t on);
+// Sets the letterbox bar amount to 0.
+void MV2ClearLetterbox();
 
 // Start and end of the effect modules; each start returns 1, or 0 when it failed.
 int32_t MV2InitialisePlanktum();

@@ -21,7 +21,7 @@ void MV2RefreshArcJitter() {}
 void MV2ClearScreenCracks() {}
 
 // Placeholder: there is no letterbox yet.
-void MV2ShowLetterbox(int32_t) {}
+void MV2ClearLetterbox() {}
 
 // Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialisePlanktum() {

@@ -54,3 +54,5 @@ int32_t MV2InitialiseDropPoints();
 int32_t MV2InitialiseMissionLevel();
 // Empties the script-event handler lists and destroys the mission timers' free list.
 void MV2ClearMissionNotify();
+// Binds every mining site's parts to their objects by script id.
+void MV2MiningLinkSiteObjects();

@@ -110,3 +110,6 @@ int32_t MV2InitialiseMissionLevel() {
 
 // Placeholder: there are no script-event lists to empty.
 void MV2ClearMissionNotify() {}
+
+// Placeholder: the mining sites are not built; there is nothing to bind.
+void MV2MiningLinkSiteObjects() {}
