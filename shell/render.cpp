@@ -109,16 +109,22 @@ void RenderCurrentWorld() {
     if (TpWorld* world = TpWorldGetCurrent()) TpWorldRender(world);
 }
 
-// The in-sub console's view: the docked scene with its effects and the overlays.
-void ConsoleFrame() {
-    TvCamera* camera = gMV2MainCamera;
+// A 3-D frame: the scene light of the camera, cleared with its colour, which is the fog colour
+// too; false when no update could begin.
+bool BeginSceneFrame(TvCamera* camera) {
     RefreshCameraFrame(camera);
     TvRGBA clear = {};
     MV2ComputeSceneLight(camera, &clear);
     TvCameraClear(camera, &clear, 3);
-    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (!TvCameraBeginUpdate(camera)) return false;
+    MV2SetFogColour(&clear);
+    return true;
+}
+
+// The in-sub console's view: the docked scene with its effects and the overlays.
+void ConsoleFrame() {
+    bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
-        MV2SetFogColour(&clear);
         RenderCurrentWorld();
         TvRenderStateSet(10, 1);
         TvRenderStateSet(16, 0);
@@ -312,14 +318,9 @@ void MV2RenderFrame(int32_t steps) {
 }
 
 void MV2RenderWorld() {
-    TvCamera* camera = gMV2MainCamera;
-    if (!camera) return;
-    TvRGBA clear = {};
-    MV2ComputeSceneLight(camera, &clear);
-    TvCameraClear(camera, &clear, 3);
-    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (!gMV2MainCamera) return;
+    bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
-        MV2SetFogColour(&clear);
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();

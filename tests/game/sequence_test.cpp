@@ -115,6 +115,13 @@ protected:
         EXPECT_EQ(gMV2GameState.current, 8);
     }
 
+    // The game watches the focus, which the window has, and runs to the title menu.
+    void WatchFocus(HWND window) {
+        gMV2WatchFocus = 1;
+        SetFocus(window);
+        RunToTheTitleMenu();
+    }
+
     // The start choice of the top menu: the front end is left at once in mode 8 and mode 14
     // is requested.
     void ChooseStart() {
@@ -190,9 +197,7 @@ TEST_F(SequenceTest, AClosedWindowInPlayEndsGameMainThroughTheShutDown) {
 TEST_F(SequenceTest, LosingTheFocusInTheFrontEndRequestsTheTitleMenu) {
     HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
     ASSERT_NE(window, nullptr);
-    gMV2WatchFocus = 1;
-    SetFocus(window);
-    RunToTheTitleMenu();
+    WatchFocus(window);
     // The title cut-scene: the focus goes; paused, nothing happens.
     gMV2GameState.current = gMV2GameState.requested = 7;
     gMV2GameState.sequence = gMV2GameStateCompanion.requestedSequence = 8;
@@ -216,9 +221,7 @@ TEST_F(SequenceTest, LosingTheFocusInTheFrontEndRequestsTheTitleMenu) {
 TEST_F(SequenceTest, LosingTheFocusInPlayOpensTheTopMenuAndTimeStandsStill) {
     HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
     ASSERT_NE(window, nullptr);
-    gMV2WatchFocus = 1;
-    SetFocus(window);
-    RunToTheTitleMenu();
+    WatchFocus(window);
     ChooseStart();
     Pass(33);
     PlatformAdvanceClock(33);
