@@ -159,13 +159,18 @@ void MV2AimConsoleCamera() {
     MV2Object* eye = MV2FindObjectByScriptID(kConsoleEye);
     MV2Object* target = MV2FindObjectByScriptID(kConsoleTarget);
     if (!m || !eye || !target || !eye->matrix || !target->matrix) return;
+    // A target on the eye or straight above or below it gives no direction to look in: the
+    // camera is left as it is rather than given a matrix without axes.
+    const TvV3d toTarget = TvV3dSub(target->matrix->pos, eye->matrix->pos);
+    TvV3d at, right;
+    if (TvV3dNormalize(&at, &toTarget) == 0.0f) return;
+    const TvV3d worldUp = {0.0f, 1.0f, 0.0f};
+    const TvV3d across = TvV3dCross(worldUp, at);
+    if (TvV3dNormalize(&right, &across) == 0.0f) return;
+    const TvV3d up = TvV3dCross(at, right);
     m->pos = eye->matrix->pos;
-    TvV3d at = TvV3dSub(target->matrix->pos, eye->matrix->pos);
-    TvV3dNormalize(&m->at, &at);
-    TvV3d up = {0.0f, 1.0f, 0.0f};
-    TvV3d right = TvV3dCross(up, m->at);
-    up = TvV3dCross(m->at, right);
-    TvV3dNormalize(&m->right, &right);
+    m->at = at;
+    m->right = right;
     TvV3dNormalize(&m->up, &up);
     TvFrameUpdateObjects(frame);
 }

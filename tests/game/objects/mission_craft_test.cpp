@@ -51,6 +51,14 @@ TEST_F(ObjectTest, TheConsoleCameraLooksFromTheEyeAtTheTarget) {
     EXPECT_EQ(m->pos.x, 0.0f);
     MV2ObjectSendMessage(eye, 36, 0x70021, 0);
     MV2ObjectSendMessage(target, 36, 0x70022, 0);
+    // A target on the eye, or straight above it, leaves the camera as it was.
+    for (const TvV3d& at : {TvV3d{1, 2, 3}, TvV3d{1, 9, 3}}) {
+        target->matrix->pos = at;
+        MV2AimConsoleCamera();
+        EXPECT_EQ(m->pos.x, 0.0f);
+        EXPECT_EQ(m->at.z, 1.0f);
+    }
+    target->matrix->pos = {4, 2, 7};
     MV2AimConsoleCamera();
     const float expected[4][3] = {{0.8f, 0, -0.6f}, {0, 1, 0}, {0.6f, 0, 0.8f}, {1, 2, 3}};
     const TvV3d* rows[4] = {&m->right, &m->up, &m->at, &m->pos};
