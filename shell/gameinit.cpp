@@ -4,6 +4,7 @@
 #include "engine/core/frame.h"
 #include "engine/core/memory.h"
 #include "engine/world/light.h"
+#include "engine/world/world.h"
 #include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
 #include "game/frontend/font.h"
@@ -75,9 +76,9 @@ int32_t Succeed() {
     return 1;
 }
 
-// Step 22: the ambient light on the main camera's frame and a directional light on a frame of
-// its own; a light that cannot be made is left out.
-void CreateWorldLights() {
+} // namespace
+
+void MV2CreateWorldLights() {
     constexpr uint8_t kDirectional = 1, kAmbient = 2, kLightFlags = 3;
     if (!gMV2AmbientLight && (gMV2AmbientLight = TpLightCreate(kAmbient))) {
         TpLightSetRadius(gMV2AmbientLight, 1.0f);
@@ -95,21 +96,26 @@ void CreateWorldLights() {
     }
 }
 
-// The lights and the directional light's own frame go at the end of the game.
-void DestroyWorldLights() {
-    if (gMV2AmbientLight) {
-        TpLightSetFrame(gMV2AmbientLight, nullptr);
-        TpLightDestroy(gMV2AmbientLight);
-        gMV2AmbientLight = nullptr;
-    }
-    if (gMV2DirectionalLight) {
-        TvFrame* frame = gMV2DirectionalLight->object.frame;
-        TpLightSetFrame(gMV2DirectionalLight, nullptr);
-        TpLightDestroy(gMV2DirectionalLight);
-        if (frame) TvFrameDestroy(frame);
-        gMV2DirectionalLight = nullptr;
-    }
+namespace {
+// The light leaves its world and its frame, and goes with the frame when that is its own.
+void DestroyWorldLight(TpLight*& light, bool ownFrame) {
+    if (!light) return;
+    if (TpWorld* world = TpLightGetWorld(light)) TpWorldRemoveLight(world, light);
+    TvFrame* frame = light->object.frame;
+    TpLightSetFrame(light, nullptr);
+    TpLightDestroy(light);
+    if (ownFrame && frame) TvFrameDestroy(frame);
+    light = nullptr;
 }
+
+} // namespace
+
+void MV2DestroyWorldLights() {
+    DestroyWorldLight(gMV2AmbientLight, false);
+    DestroyWorldLight(gMV2DirectionalLight, true);
+}
+
+namespace {
 
 // Steps 3 to 21 of the initialisation.
 const InitStep kFirstSteps[] = {
@@ -176,7 +182,7 @@ int32_t MV2InitialiseGame() {
     for (const InitStep& step : kFirstSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1);
-    CreateWorldLights();
+    MV2CreateWorldLights();
     for (const InitStep& step : kLaterSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1); // 26, 27: object types and landscape state
@@ -298,7 +304,7 @@ void MV2ShutdownGame() {
     MV2ShutdownControls();
     MV2UnmountAllPacks();
     gMV2GameType = 0;
-    DestroyWorldLights();
+    MV2DestroyWorldLights();
     if (gMV2MainLoop.arena) {
         TvFree(gMV2MainLoop.arena);
         gMV2MainLoop.arena = nullptr;

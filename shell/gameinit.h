@@ -23,6 +23,10 @@ extern MV2FarClip gMV2FarClip;
 struct TpLight;
 extern TpLight* gMV2AmbientLight;
 extern TpLight* gMV2DirectionalLight;
+// Makes the lights that are not there yet; a light that cannot be made is left out.
+void MV2CreateWorldLights();
+// Takes both lights out of their world and destroys them (at the end of the game).
+void MV2DestroyWorldLights();
 
 int32_t MV2InitialiseGame();
 void MV2ShutdownGame();

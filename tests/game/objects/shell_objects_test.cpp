@@ -1,8 +1,11 @@
-// The game-state machine's uses of game objects: the mission craft slots and the console
-// camera's aim.
+// Shell steps on an engine with the world library: the mission craft slots, the console
+// camera's aim and the two world lights.
 #include "engine/core/camera.h"
+#include "engine/world/light.h"
+#include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
+#include "shell/render.h"
 #include "tests/game/objects/object_fixture.h"
 
 #include <cmath>
@@ -67,6 +70,55 @@ TEST_F(ObjectTest, TheConsoleCameraLooksFromTheEyeAtTheTarget) {
         EXPECT_NEAR(rows[i]->y, expected[i][1], 1e-5f) << i;
         EXPECT_NEAR(rows[i]->z, expected[i][2], 1e-5f) << i;
     }
+    gMV2MainCamera = saved;
+    TvCameraSetFrame(camera, nullptr);
+    TvFrameDestroy(frame);
+}
+
+TEST_F(ObjectTest, TheWorldLightsFollowTheSceneLightAndLeaveTheirWorldAtTheEnd) {
+    TvCamera* camera = TvCameraCreate();
+    TvFrame* frame = TvFrameCreate();
+    ASSERT_TRUE(camera && frame);
+    TvCameraSetFrame(camera, frame);
+    TvCamera* saved = gMV2MainCamera;
+    gMV2MainCamera = camera;
+    MV2CreateWorldLights();
+    ASSERT_NE(gMV2AmbientLight, nullptr);
+    ASSERT_NE(gMV2DirectionalLight, nullptr);
+    EXPECT_EQ(TpLightGetType(gMV2AmbientLight), 2);
+    EXPECT_EQ(TpLightGetType(gMV2DirectionalLight), 1);
+    EXPECT_EQ(gMV2AmbientLight->object.frame, frame); // it rides with the camera
+    EXPECT_NE(gMV2DirectionalLight->object.frame, nullptr);
+    EXPECT_NE(gMV2DirectionalLight->object.frame, frame);
+    EXPECT_EQ(gMV2AmbientLight->object.object.flags, 3);
+    EXPECT_EQ(gMV2DirectionalLight->radius, 1.0f);
+    TpLight* ambient = gMV2AmbientLight;
+    MV2CreateWorldLights(); // made once
+    EXPECT_EQ(gMV2AmbientLight, ambient);
+    // The console's frame has no light.
+    gMV2GameState.current = 9;
+    TvRGBA clear = {};
+    MV2ComputeSceneLight(camera, &clear);
+    EXPECT_EQ(gMV2DirectionalLight->red, 0.0f);
+    gMV2GameState.current = 6;
+    MV2ComputeSceneLight(camera, &clear);
+    EXPECT_EQ(gMV2DirectionalLight->green, 1.0f);
+    gMV2GameState.current = 0;
+    gMV2Render.brightness = 1.0f;
+    TpWorldAddLight(grid_.world, gMV2AmbientLight);
+    TpWorldAddLight(grid_.world, gMV2DirectionalLight);
+    MV2DestroyWorldLights();
+    EXPECT_EQ(gMV2AmbientLight, nullptr);
+    EXPECT_EQ(gMV2DirectionalLight, nullptr);
+    int32_t lights = 0;
+    TpWorldForAllLights(
+        grid_.world,
+        [](TpLight* light, void* count) {
+            ++*static_cast<int32_t*>(count);
+            return light;
+        },
+        &lights);
+    EXPECT_EQ(lights, 0);
     gMV2MainCamera = saved;
     TvCameraSetFrame(camera, nullptr);
     TvFrameDestroy(frame);
