@@ -1,7 +1,10 @@
 #include "shell/gameinit.h"
 
 #include "engine/core/camera.h"
+#include "engine/core/frame.h"
 #include "engine/core/memory.h"
+#include "engine/world/light.h"
+#include "engine/world/world.h"
 #include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
 #include "game/frontend/font.h"
@@ -9,6 +12,8 @@
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objecttypes.h"
+#include "game/objects/dynamics.h"
+#include "game/objects/lighting.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "platform/win32/machine.h"
@@ -57,7 +62,7 @@ int32_t CreateLanguage() {
 }
 
 int32_t ObjectsAndBodies() {
-    return MV2InitialiseObjects();
+    return MV2InitialiseObjects() && MV2InitialiseDynamics();
 }
 
 int32_t NetworkClient() {
@@ -70,8 +75,50 @@ int32_t Succeed() {
     return 1;
 }
 
-// Steps 1 and 3 to 21 of the initialisation; step 2 has no result.
+} // namespace
+
+void MV2CreateWorldLights() {
+    constexpr uint8_t kDirectional = 1, kAmbient = 2, kLightFlags = 3;
+    if (!gMV2AmbientLight && (gMV2AmbientLight = TpLightCreate(kAmbient))) {
+        TpLightSetRadius(gMV2AmbientLight, 1.0f);
+        MV2SetAmbientColour(1.0f, 1.0f, 1.0f, 1.0f);
+        if (gMV2MainCamera && gMV2MainCamera->object.frame)
+            TpLightSetFrame(gMV2AmbientLight, gMV2MainCamera->object.frame);
+        TpLightSetFlags(gMV2AmbientLight, kLightFlags);
+    }
+    if (!gMV2DirectionalLight && (gMV2DirectionalLight = TpLightCreate(kDirectional))) {
+        TvFrame* frame = TvFrameCreate();
+        if (frame) TpLightSetFrame(gMV2DirectionalLight, frame);
+        TpLightSetRadius(gMV2DirectionalLight, 1.0f);
+        MV2SetAmbientColour(1.0f, 1.0f, 1.0f, 1.0f);
+        TpLightSetFlags(gMV2DirectionalLight, kLightFlags);
+    }
+}
+
+namespace {
+// The light leaves its world and its frame, and goes with the frame when that is its own.
+void DestroyWorldLight(TpLight*& light, bool ownFrame) {
+    if (!light) return;
+    if (TpWorld* world = TpLightGetWorld(light)) TpWorldRemoveLight(world, light);
+    TvFrame* frame = light->object.frame;
+    TpLightSetFrame(light, nullptr);
+    TpLightDestroy(light);
+    if (ownFrame && frame) TvFrameDestroy(frame);
+    light = nullptr;
+}
+
+} // namespace
+
+void MV2DestroyWorldLights() {
+    DestroyWorldLight(gMV2AmbientLight, false);
+    DestroyWorldLight(gMV2DirectionalLight, true);
+}
+
+namespace {
+
+// Steps 3 to 21 of the initialisation.
 const InitStep kFirstSteps[] = {
+    {MV2MissionSystemReset, "Could not open missions functionality"},
     {MV2InitialisePlanktum, "Could not initialise planktum"},
     {MV2InitialiseStars, "Could not initialise stars"},
     {OpenMenuResource, "Could not open menu resource files"},
@@ -129,11 +176,12 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1);
     if (!MV2LoadSubDefinitions()) return 0;
     MV2RenderFrame(1);
+    MV2ResetCutSceneSequence();
     MV2SetScreenFade(0);
-    MV2RenderFrame(1);
     for (const InitStep& step : kFirstSteps)
         if (!Run(step)) return 0;
-    MV2RenderFrame(1); // step 22: the two world lights
+    MV2RenderFrame(1);
+    MV2CreateWorldLights();
     for (const InitStep& step : kLaterSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1); // 26: the object types
@@ -141,6 +189,7 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1); // 27: landscape state
     MV2RenderFrame(1);
     MV2StoreFarClip(30.0f);
+    MV2ClearEffectHookHeadName();
     MV2RenderFrame(1);
     MV2RenderFrame(1);
     MV2RequestModeAndSequence(7, 8);
@@ -171,6 +220,7 @@ void MV2ClearLevelState() {
     MV2NetUpdate();
     MV2ResetMusic();
     MV2StopSpeech();
+    MV2ShutdownMissionScripts();
     MV2DestroyAllObjects();
     MV2ResetSounds();
     gMV2GameType = 0;
@@ -178,23 +228,60 @@ void MV2ClearLevelState() {
 
 int32_t MV2ResetLevel(int32_t) {
     MV2ClearLevelState();
+    if (!MV2ResetBloodClouds()) return 0;
+    if (!MV2InitialiseCommandSystem()) {
+        MV2ErrorBox("Could not initialise command system");
+        return 0;
+    }
+    if (!MV2InitialiseSpecialMoves()) {
+        MV2ErrorBox("Could not initialise special moves");
+        return 0;
+    }
+    MV2ResetLightingZone();
     MV2ResetFrameClocks();
+    MV2SetSelectedObject(nullptr);
+    MV2SetLetterbox(0);
     MV2ResetKeyStates();
+    MV2ResetCutSceneSequence();
     MV2SetScreenFade(0);
     gMV2StateMachine.cameraReturn = gMV2StateMachine.consoleReturn = 0;
     return 1;
 }
 
+namespace {
+// The logic of a campaign level, in order; each failure ends the start.
+const InitStep kCampaignSteps[] = {
+    {MV2MiningLoad, "Cannot initialise mining logic"},
+    {MV2InitialiseCityLogic, "Cannot initialise city logic"},
+    {MV2InitialiseDropPoints, "Cannot initialise droppoints"},
+};
+} // namespace
+
 int32_t MV2StartLevel() {
     MV2ResetMusic();
     MV2ResetDayClock();
+    MV2NetShutdownClient();
     // A failed reset has shown its box; no level is started on nothing.
     if (!MV2ResetLevel(0)) return 0;
+    MV2ResetMissionScripts();
     // A level that does not load gives no level to start a mission on.
     if (!MV2LoadLevel(MV2GetCurrentLevelId(), 1)) return 0;
+    if ((MV2GetCurrentLevelId() >> 24) == 0) {
+        for (const InitStep& step : kCampaignSteps) {
+            if (step.run()) continue;
+            MV2ErrorBox(step.failure);
+            return 0;
+        }
+        MV2InitialiseMissionLevel();
+    }
     MV2BuildPathNodes();
+    if (!MV2ResetAmbientDebris()) MV2ErrorBox("Cannot initialise population objects");
     gMV2GameType = 2;
     MV2SetEquipmentLevel(0);
+    if (!MV2SpawnPlayer()) {
+        MV2ErrorBox("Cannot initialise player");
+        return 0;
+    }
     return 1;
 }
 
@@ -211,11 +298,14 @@ void MV2ShutdownGame() {
     MV2ShutdownEffects();
     MV2ShutdownSounds();
     MV2DestroyLandscape();
+    MV2ClearMissionNotify();
     MV2FreeObjectTypes();
+    MV2ShutdownDynamics();
     MV2FreeSubDefinitions();
     MV2ShutdownControls();
     MV2UnmountAllPacks();
     gMV2GameType = 0;
+    MV2DestroyWorldLights();
     if (gMV2MainLoop.arena) {
         TvFree(gMV2MainLoop.arena);
         gMV2MainLoop.arena = nullptr;

@@ -18,6 +18,13 @@ struct MV2FarClip {
 };
 extern MV2FarClip gMV2FarClip;
 
+// The two world lights (gMV2AmbientLight, gMV2DirectionalLight of the lighting module) made
+// by the initialisation: the ambient light rides on the main camera's frame, the directional
+// light on a frame of its own. Makes the lights that are not there yet; a light that cannot be made is left out.
+void MV2CreateWorldLights();
+// Takes both lights out of their world and destroys them (at the end of the game).
+void MV2DestroyWorldLights();
+
 int32_t MV2InitialiseGame();
 void MV2ShutdownGame();
 void MV2ClearLevelState();

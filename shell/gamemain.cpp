@@ -37,6 +37,7 @@
 TvCamera* gMV2MainCamera = nullptr;
 TvCamera* gMV2SubCamera = nullptr;
 MV2MainLoop gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+int32_t gMV2WatchFocus = 0;
 
 namespace {
 
@@ -99,8 +100,9 @@ void HandleReturnToMenu() {
     gMV2MainLoop.returnToMenu = 0;
 }
 
-bool HasFocus() {
-    return GetFocus() == MV2GetWindow() && MV2GetWindow() != nullptr;
+// Whether the window has lost the focus; never while focus is not watched.
+bool FocusLost() {
+    return gMV2WatchFocus && !(GetFocus() == MV2GetWindow() && MV2GetWindow() != nullptr);
 }
 
 void HelpPicture() {
@@ -151,7 +153,7 @@ void MV2ParseCommandLine(const char* commandLine) {
     }
 }
 
-bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
+void MV2SetWholeScreenView(TvCamera* camera) {
     if (TvFrame* frame = camera->object.frame) {
         TvMatrix* m = TvFrameGetMatrix(frame);
         *m = {};
@@ -162,6 +164,10 @@ bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
     }
     const TvV2d whole = {1.0f, 1.0f};
     TvCameraSetViewWindow(camera, &whole);
+}
+
+bool MV2BeginWholeScreenUpdate(TvCamera* camera) {
+    MV2SetWholeScreenView(camera);
     TvRGBA black = {0, 0, 0, 0};
     TvCameraClear(camera, &black, 3);
     return TvCameraBeginUpdate(camera) != nullptr;
@@ -335,8 +341,7 @@ MV2PassResult MV2FrontEndPass() {
         gMV2GameStateCompanion.requestedSequence = 9;
         ShowSequence();
     }
-    if (!HasFocus() && !gMV2Paused && gMV2GameInitialised && !PlatformIsHeadless())
-        MV2RequestModeAndSequence(8, 7);
+    if (FocusLost() && !gMV2Paused && gMV2GameInitialised) MV2RequestModeAndSequence(8, 7);
     if (gMV2MainLoop.frontEnd) {
         if (gMV2MainLoop.returnToMenu) HandleReturnToMenu();
         return gMV2MainLoop.quit ? MV2_PASS_CLOSING : MV2_PASS_FRONT_END;
@@ -354,7 +359,7 @@ MV2PassResult MV2InGamePass() {
     NoteQuit();
     MV2ProcessControls(gMV2GameState.current);
     HelpPicture();
-    if (!HasFocus() && !gMV2Paused && !PlatformIsHeadless()) MV2MenuOpenTop();
+    if (FocusLost() && !gMV2Paused) MV2MenuOpenTop();
     if (gMV2MainLoop.returnToMenu) {
         HandleReturnToMenu();
         return gMV2MainLoop.quit ? MV2_PASS_CLOSING : MV2_PASS_FRONT_END;
@@ -414,6 +419,8 @@ void MV2ReleaseDisplay() {
 }
 
 int32_t MV2GameMain() {
+    // Headless there is no focus to lose, so headless runs go on.
+    gMV2WatchFocus = !PlatformIsHeadless();
     MV2ParseCommandLine(GetCommandLineA());
     if (!MV2OpenDisplay()) return 0;
     gMV2GameState.sequence = -1;

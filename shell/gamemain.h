@@ -25,6 +25,8 @@ struct MV2MainLoop {
     TvTexture* (*savedTextureRead)(const char* name, const char* maskName);
 };
 extern MV2MainLoop gMV2MainLoop;
+// 1 when losing the window's focus stops the game (game main sets it unless headless).
+extern int32_t gMV2WatchFocus;
 
 inline constexpr uint32_t kMV2ArenaSize = 0xBF400;
 inline constexpr float kMV2FarClipDistance = 30.0f;
@@ -47,6 +49,8 @@ TvCamera* MV2CreateSubCamera();
 TvTexture* MV2ReadTexture(const char* name, const char* maskName);
 TvRaster* MV2LoadScreenPicture(const char* name);
 void MV2DrawScreenPicture(TvRaster* raster);
+// Identity frame at the origin and view window 1 by 1.
+void MV2SetWholeScreenView(TvCamera* camera);
 // Identity frame, view window 1 by 1, cleared to black; true when the update began.
 bool MV2BeginWholeScreenUpdate(TvCamera* camera);
 MV2PassResult MV2FrontEndPass();

@@ -1,14 +1,19 @@
 #include "shell/gamestate.h"
 
+#include "engine/core/camera.h"
+#include "engine/core/frame.h"
 #include "engine/core/raster.h"
 #include "engine/core/texture.h"
+#include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
+#include "game/frontend/console.h"
 #include "game/frontend/menus.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/world.h"
+#include "game/player/player.h"
 #include "platform/winmm/winmm.h"
 #include "shell/controls.h"
 #include "shell/cursor.h"
@@ -34,6 +39,14 @@ constexpr int32_t kTitleRow = 43;
 constexpr int32_t kScriptEventLeaveMode = 4;
 constexpr int32_t kScriptEventConsole = 7;
 constexpr int32_t kScriptEventTitle = 16;
+constexpr int32_t kTitleTrack = 24;
+constexpr int32_t kConsoleEye = 0x70021;
+constexpr int32_t kConsoleTarget = 0x70022;
+constexpr int32_t kCityDoor = 2;
+constexpr int32_t kMessageSetScriptId = 36;
+constexpr int32_t kMessageActivate = 0;
+constexpr int32_t kMessageSetBrain = 29;
+const TvV2d kConsoleWindow = {0.55f, 0.55f};
 
 // The actions of leaving mode 9, the console.
 void LeaveConsole(int32_t requested) {
@@ -96,7 +109,15 @@ void EnterPlay() {
     if (!s.consoleReturn && !s.cameraReturn) {
         uint32_t top = MV2GetCurrentLevelId() >> 24;
         MV2MovePlayerToStartPoint(top != 0 || gMV2GameType == 2 ? 0x40056 : 0x40055);
-        if (top == 0 && gMV2GameType == 2) MV2ShowLetterbox(1);
+        if (top == 0 && gMV2GameType == 2) {
+            // A campaign start: the sub leaves the city under its own brain.
+            MV2Object* sub = MV2GetPlayerSub();
+            if (sub) {
+                MV2ObjectSendMessage(sub, kMessageSetBrain, 0, reinterpret_cast<intptr_t>(MV2SubAIBrain));
+                MV2CityDispatchCraft(sub, kCityDoor, nullptr);
+            }
+            MV2SetLetterbox(1);
+        }
     }
     if (s.cameraReturn) MV2SetCameraMode(1);
     s.consoleReturn = s.cameraReturn = 0;
@@ -111,9 +132,15 @@ void EnterTitleCutScene() {
     MV2ResetFrameClocks();
     MV2ResetDayClock();
     if (MV2LoadLevel(kMV2TitleLevel, 1)) {
-        MV2ShowLetterbox(1);
-        if (MV2StartCutScene(kTitleCutScene, 0)) MV2SetScreenFade(3);
+        MV2MiningLinkSiteObjects();
+        MV2ClearLetterbox();
+        MV2SetLetterbox(1);
+        if (MV2StartCutScene(kTitleCutScene, 0)) {
+            MV2SetScreenFade(3);
+            MV2AddMusicTrack(kTitleTrack, 1);
+        }
     }
+    MV2BuildPathNodes();
     s.savedWorldCaustics = gMV2Settings.worldCaustics;
     s.savedAtomicCaustics = gMV2Settings.atomicCaustics;
     MV2SetWorldCaustics(0);
@@ -123,6 +150,32 @@ void EnterTitleCutScene() {
     MV2AddScriptEventRow(kScriptEventTitle, kTitleRow);
     MV2StartMusic();
 }
+
+} // namespace
+
+void MV2AimConsoleCamera() {
+    TvFrame* frame = gMV2MainCamera ? gMV2MainCamera->object.frame : nullptr;
+    TvMatrix* m = frame ? TvFrameGetMatrix(frame) : nullptr;
+    MV2Object* eye = MV2FindObjectByScriptID(kConsoleEye);
+    MV2Object* target = MV2FindObjectByScriptID(kConsoleTarget);
+    if (!m || !eye || !target || !eye->matrix || !target->matrix) return;
+    // A target on the eye or straight above or below it gives no direction to look in: the
+    // camera is left as it is rather than given a matrix without axes.
+    const TvV3d toTarget = TvV3dSub(target->matrix->pos, eye->matrix->pos);
+    TvV3d at, right;
+    if (TvV3dNormalize(&at, &toTarget) == 0.0f) return;
+    const TvV3d worldUp = {0.0f, 1.0f, 0.0f};
+    const TvV3d across = TvV3dCross(worldUp, at);
+    if (TvV3dNormalize(&right, &across) == 0.0f) return;
+    const TvV3d up = TvV3dCross(at, right);
+    m->pos = eye->matrix->pos;
+    m->at = at;
+    m->right = right;
+    TvV3dNormalize(&m->up, &up);
+    TvFrameUpdateObjects(frame);
+}
+
+namespace {
 
 void EnterConsole(int32_t current) {
     MV2GameStateMachine& s = gMV2StateMachine;
@@ -134,11 +187,16 @@ void EnterConsole(int32_t current) {
     if (!s.oil) s.oil = TvTextureRead("oily", "oilym");
     MV2ClearScreenCracks();
     MV2NotifyScripts(kScriptEventConsole, 0);
+    MV2RefillPlayerSub();
     MV2RespawnLevelRecord(kConsoleRecordA, -1);
     MV2RespawnLevelRecord(kConsoleRecordB, -1);
+    MV2AimConsoleCamera();
+    if (gMV2MainCamera) TvCameraSetViewWindow(gMV2MainCamera, &kConsoleWindow);
+    MV2PlacePlayerSubAtAnchor(1, 1);
     MV2EnterConsoleMode();
     gMV2GameState.current = 9;
     MV2ShowMouseCursor();
+    MV2StartConsole();
 }
 
 void Enter(int32_t current, int32_t requested) {
@@ -277,6 +335,30 @@ MV2Object* MV2GetMissionObjectA() {
 
 MV2Object* MV2GetMissionObjectB() {
     return Craft(1);
+}
+
+namespace {
+// Designates a craft: script id -65535 (A) or -65534 (B), activated, state 1.
+MV2SubAIData* Designate(int32_t i, MV2Object* object) {
+    MV2MissionCraft& c = gMV2StateMachine.craft[i];
+    if (!object) return nullptr;
+    c.object = object;
+    c.handle = object->handle;
+    MV2ObjectSendMessage(object, kMessageSetScriptId, int32_t(0xFFFF0001u + uint32_t(i)), 0);
+    MV2ObjectSendMessage(object, kMessageActivate, 1, 0);
+    c.state = 1;
+    MV2SubAIData* data = MV2GetSubAIData(object);
+    if (data) MV2SubAISetDesignated(data, 1);
+    return data;
+}
+} // namespace
+
+MV2SubAIData* MV2SetMissionObjectA(MV2Object* object) {
+    return Designate(0, object);
+}
+
+MV2SubAIData* MV2SetMissionObjectB(MV2Object* object) {
+    return Designate(1, object);
 }
 
 void MV2SetMissionObjectAState(int32_t state) {

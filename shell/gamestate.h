@@ -58,7 +58,13 @@ extern MV2GameStateMachine gMV2StateMachine;
 inline constexpr uint32_t kMV2PromptTextId = 2000;
 
 void MV2ShowTitleScreen();
+// Puts the main camera at the console eye object, looking at the console target object.
+void MV2AimConsoleCamera();
 void MV2UpdateGameState();
+struct MV2SubAIData;
+// Designates a craft as mission craft A or B; its SubAI record (null without one).
+MV2SubAIData* MV2SetMissionObjectA(MV2Object* object);
+MV2SubAIData* MV2SetMissionObjectB(MV2Object* object);
 MV2Object* MV2GetMissionObjectA();
 MV2Object* MV2GetMissionObjectB();
 void MV2SetMissionObjectAState(int32_t state);

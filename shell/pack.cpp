@@ -5,11 +5,14 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/core/camera.h"
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
+#include "engine/core/raster.h"
 #include "shell/bytes.h"
+#include "shell/gamemain.h"
 
-MV2Packs gMV2Packs = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 1, 0, {}};
+MV2Packs gMV2Packs = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 1, 0, {}, nullptr};
 
 namespace {
 
@@ -372,12 +375,25 @@ void MV2MountLevelPack(const char* levelName) {
     MountLevel();
 }
 
-void MV2ClosePacks() {
+namespace {
+void UnmountGamePacks() {
     Unmount(gMV2Packs.clump);
     Unmount(gMV2Packs.texture);
     Unmount(gMV2Packs.sound);
     Unmount(gMV2Packs.data);
     Unmount(gMV2Packs.level);
+}
+} // namespace
+
+namespace {
+const TvV2d kGameWindow = {0.55f, 0.55f};
+} // namespace
+
+void MV2ClosePacks() {
+    if (gMV2MainCamera) MV2SetWholeScreenView(gMV2MainCamera);
+    // The picture is read while the texture pack is still there.
+    if (!gMV2Packs.switchPicture) gMV2Packs.switchPicture = MV2LoadScreenPicture("gdswitch");
+    UnmountGamePacks();
     gMV2Packs.packsClosed = 1;
 }
 
@@ -386,6 +402,11 @@ void MV2OpenPacks(int32_t missionRow) {
     int32_t disc = missionRow < 27 ? 1 : 2;
     if (disc == gMV2Packs.discInUse) return;
     MV2ClosePacks();
+    // The prompt of the switch is not shown: there is no second disc to put in, and the
+    // prompt has no button to dismiss it.
+    if (gMV2MainCamera) TvCameraSetViewWindow(gMV2MainCamera, &kGameWindow);
+    if (gMV2Packs.switchPicture) TvRasterDestroy(gMV2Packs.switchPicture);
+    gMV2Packs.switchPicture = nullptr;
     if (!gMV2Packs.clump) gMV2Packs.clump = MV2MountPackFile(".\\clump.pak");
     if (!gMV2Packs.texture) gMV2Packs.texture = MV2MountPackFile(".\\texture.pak");
     if (!gMV2Packs.sound) gMV2Packs.sound = MV2MountPackFile(".\\sound.pak");
@@ -396,7 +417,7 @@ void MV2OpenPacks(int32_t missionRow) {
 }
 
 void MV2UnmountAllPacks() {
-    MV2ClosePacks();
+    UnmountGamePacks();
     Unmount(gMV2Packs.unused);
     gMV2Packs.packsClosed = 0;
     gMV2Packs.levelName[0] = 0;

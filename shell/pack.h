@@ -7,6 +7,8 @@
 
 #include "engine/core/memory.h"
 
+struct TvRaster;
+
 inline constexpr uint32_t kMV2PackTag = 0x4B434150; // "PACK" as stored
 inline constexpr size_t kMV2PackHeaderSize = 12;
 inline constexpr size_t kMV2PackEntrySize = 64;
@@ -63,12 +65,14 @@ struct MV2Packs {
     int32_t discInUse;   // 1 or 2
     int32_t packsClosed;
     char levelName[64]; // of the mounted level pack, empty when none
+    TvRaster* switchPicture; // "gdswitch", while the packs are closed for a disc switch
 };
 extern MV2Packs gMV2Packs;
 
 // Level load: unmounts the previous level pack and mounts ".\<name>.pak".
 void MV2MountLevelPack(const char* levelName);
-// Disc switch: campaign rows from 27 are on the second disc.
+// Disc switch: campaign rows from 27 are on the second disc. The packs are closed behind the
+// whole-screen picture "gdswitch" and mounted again with the game's view restored.
 void MV2OpenPacks(int32_t missionRow);
 void MV2ClosePacks();
 // Game shut-down: unmounts all six pack pointers.

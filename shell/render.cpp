@@ -8,9 +8,20 @@
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
+#include "game/objects/camera.h"
+#include "game/objects/levels.h"
+#include "game/objects/lighting.h"
+#include "game/objects/objects.h"
+#include "game/objects/sky.h"
+#include "game/objects/water.h"
+#include "game/player/player.h"
+#include "engine/world/light.h"
+#include "engine/world/world.h"
+#include "game/effects/effects.h"
 #include "shell/cursor.h"
 #include "shell/errors.h"
 #include "shell/frametimer.h"
+#include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/window.h"
@@ -78,6 +89,116 @@ void WarningOverlay() {
     if (gMV2Messages.showing) MV2DrawMessage();
 }
 
+// The queued coronas, drawn with render states 8 and 9 set to 2 for the call.
+void DrawCoronas() {
+    intptr_t source = 0, destination = 0;
+    TvRenderStateGet(8, &source);
+    TvRenderStateGet(9, &destination);
+    TvRenderStateSet(8, 2);
+    TvRenderStateSet(9, 2);
+    MV2FlushCoronas();
+    TvRenderStateSet(8, source);
+    TvRenderStateSet(9, destination);
+}
+
+void RefreshCameraFrame(TvCamera* camera) {
+    if (TvFrame* frame = camera->object.frame) TvFrameUpdateObjects(frame);
+}
+
+void RenderCurrentWorld() {
+    if (TpWorld* world = TpWorldGetCurrent()) TpWorldRender(world);
+}
+
+// A 3-D frame: the scene light of the camera, cleared with its colour, which is the fog colour
+// too; false when no update could begin.
+bool BeginSceneFrame(TvCamera* camera) {
+    RefreshCameraFrame(camera);
+    TvRGBA clear = {};
+    MV2ComputeSceneLight(camera, &clear);
+    TvCameraClear(camera, &clear, 3);
+    if (!TvCameraBeginUpdate(camera)) return false;
+    MV2SetFogColour(&clear);
+    return true;
+}
+
+// The in-sub console's view: the docked scene with its effects and the overlays.
+void ConsoleFrame() {
+    bool drawing = BeginSceneFrame(gMV2MainCamera);
+    if (drawing) {
+        RenderCurrentWorld();
+        TvRenderStateSet(10, 1);
+        TvRenderStateSet(16, 0);
+        TvRenderStateSet(16, 1);
+        MV2RenderEffects();
+        MV2MenuRender();
+        MV2DrawMouseCursor();
+        WarningOverlay();
+        TvRenderStateSet(12, 1);
+        TvRenderStateSet(12, 0);
+        DrawCoronas();
+    }
+    EndFrame(drawing);
+}
+
+// The 2-D screens of modes 10 and 17 over a black frame.
+void ScreenStatesOn() {
+    TvRenderStateSet(16, 1);
+    TvRenderStateSet(12, 1);
+    TvRenderStateSet(4, 0);
+    TvRenderStateSet(6, 0);
+    TvRenderStateSet(10, 1);
+    TvRenderStateSet(12, 0);
+}
+
+void ScreenStatesOff() {
+    TvRenderStateSet(4, 1);
+    TvRenderStateSet(6, 1);
+    TvRenderStateSet(12, 1);
+}
+
+// The interface screens' frame: the camera looks at the whole screen for it and is given its
+// matrix and view window back afterwards.
+void InterfaceScreensFrame() {
+    TvCamera* camera = gMV2MainCamera;
+    TvFrame* frame = camera->object.frame;
+    TvMatrix saved = frame ? *TvFrameGetMatrix(frame) : TvMatrix{};
+    const TvV2d window = camera->viewWindow;
+    MV2SetWholeScreenView(camera);
+    TvRGBA black = {0, 0, 0, 0};
+    TvCameraClear(camera, &black, 3);
+    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (drawing) {
+        ScreenStatesOn();
+        if (TvRasterPushContext(TvCameraGetRaster(camera))) {
+            TvRenderStateSet(5, 2);
+            MV2MenuRender();
+            MV2DrawMouseCursor();
+            WarningOverlay();
+            TvRasterPopContext();
+        }
+        ScreenStatesOff();
+    }
+    EndFrame(drawing);
+    if (frame) {
+        *TvFrameGetMatrix(frame) = saved;
+        TvFrameUpdateObjects(frame);
+    }
+    TvCameraSetViewWindow(camera, &window);
+}
+
+void SaveScreenFrame() {
+    TvCamera* camera = gMV2MainCamera;
+    TvRGBA black = {0, 0, 0, 0};
+    TvCameraClear(camera, &black, 3);
+    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (drawing) {
+        ScreenStatesOn();
+        WarningOverlay();
+        ScreenStatesOff();
+    }
+    EndFrame(drawing);
+}
+
 } // namespace
 
 float MV2SceneBrightness(float height, float floor, float surface, float dayLight) {
@@ -89,14 +210,66 @@ float MV2SceneBrightness(float height, float floor, float surface, float dayLigh
     return b;
 }
 
-void MV2ComputeSceneLight(TvCamera*, TvRGBA* colour) {
-    float b = gMV2Render.brightness;
-    const float fog[3] = {0.07f, 0.31f, 0.91f};
+MV2SceneLight MV2SceneLightColours(const MV2SceneLightInput& in, float previous) {
+    MV2SceneLight out = {};
+    float b = previous;
     auto part = [](float v) { return uint8_t(int32_t(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f)); };
-    colour->red = part(fog[0] * b) & 0xF8;
-    colour->green = part(fog[1] * b) & 0xFC;
-    colour->blue = part(fog[2] * b) & 0xF8;
-    colour->alpha = 255;
+    const int32_t mode = in.mode;
+    if (mode == 9) {
+        out.clear = {31, 43, 31, 255};
+        b = 0.0f;
+    } else {
+        if (mode == 6 || mode == 15) b = 1.0f;
+        if ((mode == 1 || mode == 6 || mode == 15) && in.mainCamera) {
+            out.clear = {0, 0, 0, 255};
+        } else {
+            // The fog follows the brightness of the frame before.
+            float red = kMV2FogBase[0] * b, green = kMV2FogBase[1] * b, blue = kMV2FogBase[2] * b;
+            b = MV2SceneBrightness(in.height, in.floor, in.surface, in.daylight);
+            MV2ApplyLightingZone(&b, &red, &green, &blue);
+            out.clear = {part(red), part(green), part(blue), 255};
+        }
+    }
+    out.clear.red &= 0xF8;
+    out.clear.green &= 0xFC;
+    out.clear.blue &= 0xF8;
+    out.brightness = b;
+    const float a = kMV2AmbientBase * b;
+    if (in.cockpitOf167) {
+        out.ambient[0] = 0.0f;
+        out.ambient[1] = a * 0.5764706f;
+        out.ambient[2] = a * 0.8156863f;
+    } else {
+        out.ambient[0] = out.ambient[1] = out.ambient[2] = a;
+    }
+    out.light = kMV2LightBase * b;
+    return out;
+}
+
+void MV2ComputeSceneLight(TvCamera* camera, TvRGBA* colour) {
+    MV2SceneLightInput in = {};
+    in.mode = gMV2GameState.current;
+    in.mainCamera = camera && camera == gMV2MainCamera;
+    TvFrame* frame = camera ? camera->object.frame : nullptr;
+    TvV3d at = frame ? TvFrameGetLTM(frame)->pos : TvV3d{0.0f, 0.0f, 0.0f};
+    in.height = at.y;
+    in.floor = MV2GetDarknessDepth();
+    in.surface = MV2GetWaterHeight(&at);
+    in.daylight = MV2GetDaylight(); // refreshes the time-of-day light in every mode
+    MV2Object* player = MV2GetPlayerObject();
+    in.cockpitOf167 = player && (player->typeWord & kMV2ObjectTypeMask) == 167 &&
+                      MV2GetCameraMode() == 1;
+    MV2SceneLight light = MV2SceneLightColours(in, gMV2Render.brightness);
+    gMV2Render.brightness = light.brightness;
+    *colour = light.clear;
+    MV2SetAmbientColour(light.ambient[0], light.ambient[1], light.ambient[2], 1.0f);
+    if (gMV2DirectionalLight)
+        TpLightSetColor(gMV2DirectionalLight, light.light, light.light, light.light, 1.0f);
+}
+
+void MV2SetFogColour(const TvRGBA* colour) {
+    TvRenderStateSet(13, intptr_t(0xFF000000u | uint32_t(colour->red) << 16 |
+                                  uint32_t(colour->green) << 8 | colour->blue));
 }
 
 void MV2RenderFrame(int32_t steps) {
@@ -145,12 +318,8 @@ void MV2RenderFrame(int32_t steps) {
 }
 
 void MV2RenderWorld() {
-    TvCamera* camera = gMV2MainCamera;
-    if (!camera) return;
-    TvRGBA clear = {};
-    MV2ComputeSceneLight(camera, &clear);
-    TvCameraClear(camera, &clear, 3);
-    bool drawing = TvCameraBeginUpdate(camera) != nullptr;
+    if (!gMV2MainCamera) return;
+    bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
         MV2MenuRender();
         MV2DrawMouseCursor();
@@ -176,7 +345,16 @@ void MV2RenderGameFrame() {
         EndFrame(drawing);
         return;
     }
+    case 9:
+        if (gMV2MainCamera) ConsoleFrame();
+        return;
+    case 10:
+        if (gMV2MainCamera) InterfaceScreensFrame();
+        return;
     case 11: return; // briefing movies play through the front end
+    case 17:
+        if (gMV2MainCamera) SaveScreenFrame();
+        return;
     default: MV2RenderWorld(); return;
     }
 }

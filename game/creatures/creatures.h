@@ -19,3 +19,11 @@ void MV2DestroyPathNodeGraph();
 void MV2AssignObjectBrain(MV2Object* object);
 // The submarine definition of that name, or null.
 void* MV2FindSubDefinition(const char* name);
+
+// The SubAI brain of computer-driven craft, and its per-craft record.
+struct MV2SubAIData;
+intptr_t MV2SubAIBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// The craft's SubAI record, or null when it has none.
+MV2SubAIData* MV2GetSubAIData(MV2Object* object);
+// Sets or clears the record's flag of a mission-designated craft.
+void MV2SubAISetDesignated(MV2SubAIData* data, int32_t designated);

@@ -5,12 +5,10 @@
 
 void MV2RefreshArcJitter();
 void MV2ClearScreenCracks();
-void MV2ShowLetterbox(int32_t on);
 struct TpWorld;
 // Pre-lights the landscape sectors once per level.
 void MV2PrelightWorldSectors(TpWorld* world, int32_t value, int32_t mode);
 void MV2RecentrePlanktum();
-void MV2ResetAmbientDebris();
 
 // Object effects used by the object system.
 struct MV2Object;
@@ -21,6 +19,8 @@ void MV2CreateExplosion(const float* position, float size, float damage, MV2Obje
                         uint32_t kind, uint8_t flags);
 // The render callback of every atomic of a loaded object model.
 int32_t MV2ObjectAtomicRender(TpAtomic* atomic);
+// Sets the letterbox bar amount to 0.
+void MV2ClearLetterbox();
 
 // Start and end of the effect modules; each start returns 1, or 0 when it failed.
 int32_t MV2InitialisePlanktum();
@@ -62,3 +62,16 @@ void MV2DrawSpriteFixedSize(TvTexture* texture, const TvV3d* position, float siz
 // Draws the stars with brightness m; the water fade t.
 float MV2DrawStars(float brightness);
 void MV2DrawLightFlare(const void* flare, const TvV3d* position);
+// Level reset and start.
+// Sets the blood-cloud slots free; 0 when that failed.
+int32_t MV2ResetBloodClouds();
+// Stores the letterbox mode word: bit 0 bars shown, bit 1 bars slide instead of jumping.
+void MV2SetLetterbox(uint32_t mode);
+// Sets the count of live ambient debris objects to 0; 0 when that failed.
+int32_t MV2ResetAmbientDebris();
+// Clears the name field of the effect-hook list head.
+void MV2ClearEffectHookHeadName();
+
+// The per-camera effect render pass, and the queued corona quads drawn in one call.
+void MV2RenderEffects();
+void MV2FlushCoronas();

@@ -21,7 +21,7 @@ void MV2RefreshArcJitter() {}
 void MV2ClearScreenCracks() {}
 
 // Placeholder: there is no letterbox yet.
-void MV2ShowLetterbox(int32_t) {}
+void MV2ClearLetterbox() {}
 
 // Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialisePlanktum() {
@@ -115,8 +115,6 @@ void MV2PrelightWorldSectors(TpWorld*, int32_t, int32_t) {}
 // Placeholder: there is no plankton field to move.
 void MV2RecentrePlanktum() {}
 
-// Placeholder: there is no ambient debris to count.
-void MV2ResetAmbientDebris() {}
 // Placeholder: sprites are not drawn yet.
 void MV2DrawSprite(TvTexture*, const TvV3d*, float, float, float) {}
 
@@ -130,3 +128,24 @@ float MV2DrawStars(float) {
 
 // Placeholder: flares are not drawn yet.
 void MV2DrawLightFlare(const void*, const TvV3d*) {}
+// Placeholder: there are no blood clouds yet; the reset succeeds.
+int32_t MV2ResetBloodClouds() {
+    return 1;
+}
+
+// Placeholder: there is no letterbox yet; the mode is dropped.
+void MV2SetLetterbox(uint32_t) {}
+
+// Placeholder: there is no ambient debris yet; the reset succeeds.
+int32_t MV2ResetAmbientDebris() {
+    return 1;
+}
+
+// Placeholder: there is no effect-hook list yet.
+void MV2ClearEffectHookHeadName() {}
+
+// Placeholder: there are no effects to draw yet.
+void MV2RenderEffects() {}
+
+// Placeholder: no coronas are queued yet.
+void MV2FlushCoronas() {}

@@ -45,10 +45,25 @@ void MV2MissionDispatchBegin();
 void MV2MissionRestart(int32_t row);
 // The own action of level switches 21 to 24.
 void MV2RunLevelSwitchAction21To24(int32_t index);
-int32_t MV2ShutdownMissionScripts();
-int32_t MV2InitialiseCityLogic();
-void MV2MiningLinkSiteObjects();
 struct MV2Waterfall;
 struct TvV3d;
 // The point at t (0..1) along a waterfall's path.
 void MV2StripPathPoint(const MV2Waterfall* waterfall, float t, TvV3d* out);
+// Sends a craft out of the city through one of its doors towards a target (or none).
+void MV2CityDispatchCraft(MV2Object* craft, int32_t door, MV2Object* target);
+
+// Mission system start, level start and shut-down; the initialisers return 1, or 0 when they
+// failed.
+int32_t MV2MissionSystemReset();
+void MV2ResetCutSceneSequence();
+void MV2ResetMissionScripts();
+void MV2ShutdownMissionScripts();
+int32_t MV2InitialiseSpecialMoves();
+int32_t MV2MiningLoad();
+int32_t MV2InitialiseCityLogic();
+int32_t MV2InitialiseDropPoints();
+int32_t MV2InitialiseMissionLevel();
+// Empties the script-event handler lists and destroys the mission timers' free list.
+void MV2ClearMissionNotify();
+// Binds every mining site's parts to their objects by script id.
+void MV2MiningLinkSiteObjects();

@@ -81,18 +81,38 @@ void MV2MissionRestart(int32_t) {}
 // Placeholder: the missions' switch actions are not built; nothing happens.
 void MV2RunLevelSwitchAction21To24(int32_t) {}
 
-// Placeholder: there are no mission scripts to shut down.
-int32_t MV2ShutdownMissionScripts() {
+// Placeholder: the city is not built; no craft leaves it.
+void MV2CityDispatchCraft(MV2Object*, int32_t, MV2Object*) {}
+
+// Placeholder: the mission system is not built; there is nothing to reset.
+int32_t MV2MissionSystemReset() {
     return 1;
 }
 
-// Placeholder: there is no city logic; it reports success.
+// Placeholder: no cut-scene sequence runs.
+void MV2ResetCutSceneSequence() {}
+
+// Placeholder: there are no mission scripts to reset.
+void MV2ResetMissionScripts() {}
+
+// Placeholder: there are no mission scripts to shut down.
+void MV2ShutdownMissionScripts() {}
+
+// Placeholder: there are no special moves to set up.
+int32_t MV2InitialiseSpecialMoves() {
+    return 1;
+}
+
+// Placeholder: the mining sites are not built; nothing to read.
+int32_t MV2MiningLoad() {
+    return 1;
+}
+
+// Placeholder: the city is not built; nothing to find.
 int32_t MV2InitialiseCityLogic() {
     return 1;
 }
 
-// Placeholder: there are no mining sites to link.
-void MV2MiningLinkSiteObjects() {}
 // Placeholder: the path point by straight interpolation between the waterfall's points.
 void MV2StripPathPoint(const MV2Waterfall* w, float t, TvV3d* out) {
     auto lerp = [out](const TvV3d& a, const TvV3d& b, float f) {
@@ -107,3 +127,18 @@ void MV2StripPathPoint(const MV2Waterfall* w, float t, TvV3d* out) {
     else
         lerp(w->path[2], w->path[3], 4 * (t - 0.75f));
 }
+// Placeholder: the drop points need no set-up yet.
+int32_t MV2InitialiseDropPoints() {
+    return 1;
+}
+
+// Placeholder: the mission level set-up runs an empty hook.
+int32_t MV2InitialiseMissionLevel() {
+    return 1;
+}
+
+// Placeholder: there are no script-event lists to empty.
+void MV2ClearMissionNotify() {}
+
+// Placeholder: the mining sites are not built; there is nothing to bind.
+void MV2MiningLinkSiteObjects() {}

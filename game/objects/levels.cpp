@@ -638,6 +638,10 @@ float MV2GetCausticStrength() {
     return gMV2Level.haveHeader ? gMV2Level.header.causticStrength : 0.0f;
 }
 
+float MV2GetDarknessDepth() {
+    return gMV2Level.darknessDepth;
+}
+
 const TvV3d* MV2GetStartPosition() {
     return &gMV2Level.startPosition;
 }

@@ -194,6 +194,8 @@ float MV2GetSkyHeight();
 int32_t MV2GetLevelSkyFlag();
 float MV2GetCausticStrength();
 const TvV3d* MV2GetStartPosition();
+// The depth below which scenes darken (the header value).
+float MV2GetDarknessDepth();
 // Asks for a level change at the next `MV2CheckLevelChange`.
 void MV2RequestLevelChange(uint32_t levelId);
 void MV2CheckLevelChange();

@@ -61,3 +61,21 @@ void MV2TakeControlOfCraft() {}
 // Placeholder: the command system is not built; the command is dropped.
 void MV2ExecuteCommand(int32_t) {}
 
+// Placeholder: there is no player sub to refill.
+void MV2RefillPlayerSub() {}
+
+// Placeholder: there is no player sub to anchor.
+void MV2PlacePlayerSubAtAnchor(int32_t, int32_t) {}
+
+// Placeholder: the command system is not built; there is nothing to clear.
+int32_t MV2InitialiseCommandSystem() {
+    return 1;
+}
+
+// Placeholder: there is no command system to receive the object.
+void MV2SetSelectedObject(MV2Object*) {}
+
+// Placeholder: no player craft is made yet; the level starts without one.
+int32_t MV2SpawnPlayer() {
+    return 1;
+}

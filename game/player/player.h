@@ -66,6 +66,19 @@ void MV2GetPlayerLoadout(MV2PlayerLoadout* out);
 // slot and mount, then its ammunition word), then sets the current weapon slot and tool.
 void MV2SetPlayerLoadout(const MV2PlayerLoadout* loadout);
 
+// The player's own sub (kept while another craft is controlled), or null when it is dead.
+MV2Object* MV2GetPlayerSub();
+// Restores the player's sub to full hull, ammunition and tool charges.
+void MV2RefillPlayerSub();
+// Puts the player's sub on its docking anchor, read from the scene first when asked.
+void MV2PlacePlayerSubAtAnchor(int32_t setFrame, int32_t readAnchor);
+
+// Level start: the command system, the commanded object and the player's craft.
+int32_t MV2InitialiseCommandSystem();
+void MV2SetSelectedObject(MV2Object* object);
+// Creates the player's sub at the level's start point; 0 when it could not be made.
+int32_t MV2SpawnPlayer();
+
 // Hands control back to the player's own craft when another one is controlled.
 void MV2TakeControlOfCraft();
 // Carries out a command of the command table.

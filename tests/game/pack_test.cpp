@@ -7,12 +7,21 @@
 #include <vector>
 
 #include "engine/core/file_interface.h"
+#include "engine/core/bmp.h"
+#include "engine/core/camera.h"
+#include "engine/core/frame.h"
+#include "engine/core/image.h"
+#include "engine/core/raster.h"
+#include "shell/gamemain.h"
 #include "shell/pack.h"
 #include "tests/support/data_folder.h"
+#include "tests/support/image_writer.h"
 #include "tests/support/null_device.h"
 #include "tests/support/pack_writer.h"
 
 namespace {
+
+const TvV3d kSomewhere = {5.0f, 6.0f, 7.0f};
 
 class PackTest : public ::testing::Test {
 protected:
@@ -255,9 +264,32 @@ TEST_F(PackTest, PackInsideAnotherPacksFolderIsRefused) {
 }
 
 TEST_F(PackTest, DiscSwitchRemountsTheGamePacks) {
-    for (const char* name : {"clump.pak", "texture.pak", "sound.pak", "data.pak", "lvl1.pak"})
+    for (const char* name : {"clump.pak", "sound.pak", "data.pak", "lvl1.pak"})
         folder.Write(name, BuildPack({{"f", name}}));
+    BmpDesc bmp;
+    bmp.width = bmp.height = 4;
+    bmp.data = BmpRows(4, 4, 24, [](int32_t, int32_t) { return 0x808080u; });
+    const std::vector<uint8_t> picture = BmpFile(bmp);
+    folder.Write("texture.pak", BuildPack({{"f", "texture.pak"},
+                                           {"gdswitch.bmp", std::string(picture.begin(), picture.end())}}));
+    TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
+    // The switch shows its picture over the whole screen and gives the game's view back.
+    TvCamera* camera = TvCameraCreate();
+    TvFrame* frame = TvFrameCreate();
+    TvCameraSetFrame(camera, frame);
+    TvFrameTranslate(frame, &kSomewhere, 0);
+    TvCamera* savedCamera = gMV2MainCamera;
+    gMV2MainCamera = camera;
     gMV2Packs = {};
+    gMV2Packs.discInUse = 1;
+    gMV2Packs.texture = MV2MountPackFile(".\\texture.pak");
+    ASSERT_NE(gMV2Packs.texture, nullptr);
+    MV2ClosePacks();
+    EXPECT_EQ(MV2CountMountedPacks(), 0);
+    ASSERT_NE(gMV2Packs.switchPicture, nullptr);
+    EXPECT_EQ(gMV2Packs.switchPicture->width, 4);
+    EXPECT_EQ(camera->viewWindow.x, 1.0f);
+    EXPECT_EQ(TvFrameGetMatrix(frame)->pos.x, 0.0f);
     gMV2Packs.discInUse = 1;
     MV2MountLevelPack("lvl1");
     ASSERT_NE(gMV2Packs.level, nullptr);
@@ -268,6 +300,12 @@ TEST_F(PackTest, DiscSwitchRemountsTheGamePacks) {
     MV2OpenPacks(27);
     EXPECT_EQ(gMV2Packs.discInUse, 2);
     EXPECT_EQ(gMV2Packs.packsClosed, 0);
+    EXPECT_EQ(gMV2Packs.switchPicture, nullptr);
+    EXPECT_FLOAT_EQ(camera->viewWindow.x, 0.55f);
+    EXPECT_FLOAT_EQ(camera->viewWindow.y, 0.55f);
+    gMV2MainCamera = savedCamera;
+    TvCameraSetFrame(camera, nullptr);
+    TvFrameDestroy(frame);
     EXPECT_EQ(MV2CountMountedPacks(), 5);
     EXPECT_EQ(Slurp(".\\sound\\f"), "sound.pak");
     EXPECT_EQ(Slurp(".\\lvl1\\f"), "lvl1.pak");

@@ -1,29 +1,35 @@
 // The start-up and title sequence run in-process on the generated sample folder.
 #include "engine/core/bmp.h"
 #include "engine/core/d3d/tristrip.h"
-#include "engine/core/image.h"
 #include "engine/core/raster.h"
 #include "engine/core/texture.h"
 #include "engine/world/world_plugin.h"
+#include "engine/core/image.h"
 #include "framework/core/framework.h"
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
 #include "game/objects/levels.h"
+#include "game/objects/objecttypes.h"
+#include "game/objects/lighting.h"
 #include "shell/controls.h"
+#include "shell/enginestart.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
-#include "shell/enginestart.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/resfile.h"
 #include "shell/events.h"
+#include "shell/frametimer.h"
+#include "shell/pack.h"
+#include "shell/render.h"
+#include "engine/core/camera.h"
+#include "engine/core/frame.h"
 #include "shell/window.h"
+#include "game/frontend/menus.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/null_device.h"
-#include "game/objects/objecttypes.h"
 #include "tools/sampledata/objects.h"
-#include "tests/support/world_writer.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <gtest/gtest.h>
@@ -37,95 +43,240 @@ std::string Boxes() {
     return out;
 }
 
-TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
-    DataFolder folder;
-    ASSERT_TRUE(SampleDataWrite(folder.path()));
-    // The game's plug-ins, attached as the engine start attaches them.
-    NullEngine engine(nullptr, true, [] {
-        TpWorldPluginAttach();
-        for (const MV2PluginAttach& p : gMV2PluginAttaches)
-            p.attach();
-        return true;
-    });
-    ASSERT_TRUE(engine.ok());
-    // The readers the engine start registers.
-    TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
-    TvImageRegisterImageFormat("jpg", MV2LoadJpeg, nullptr);
-    // The null device makes no masked textures: the font pages are stood in for.
-    MV2ResourceTextureCalls savedCalls = gMV2ResourceTextureCalls;
-    gMV2ResourceTextureCalls.read = [](const char*, const char*) {
-        alignas(16) static unsigned char page[512];
-        return reinterpret_cast<TvTexture*>(page);
-    };
-    gMV2ResourceTextureCalls.destroy = [](TvTexture*) { return true; };
-    // Nor the textures of the level's lists: their entries stay empty.
-    const MV2LevelCalls savedLevelCalls = gMV2LevelCalls;
-    gMV2LevelCalls.textureRead = [](const char*, const char*) -> TvTexture* { return nullptr; };
-    PlatformUseManualClock(true, 100000);
-    PlatformClearMessageBoxes();
-    gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    gMV2GameState = {0, 0, 0, -1};
-    gMV2StateMachine.initPending = 1;
-    ASSERT_EQ(MV2OpenDisplay(), 1) << Boxes();
-    gMV2GameState.sequence = -1;
-    // Its mesh builder does nothing: the driver's builds the meshes of the object models.
-    TV_ENGINE->standardFunctions[23] = TvD3DBuildMeshes;
-    // Nor textures read from the packs (object shadow maps, the sky): a 1 x 1 texture of the
-    // name stands in.
-    gMV2MainLoop.savedTextureRead = [](const char* name, const char* mask) {
-        return TvTextureCreateNamed(TvRasterCreate(1, 1, 32, 0), name, mask ? mask : "");
-    };
+class SequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SampleDataWrite(folder.path()));
+        ASSERT_TRUE(engine.ok());
+        // The readers the engine start registers.
+        TvImageRegisterImageFormat("bmp", TvImageReadBMP, nullptr);
+        TvImageRegisterImageFormat("jpg", MV2LoadJpeg, nullptr);
+        // The null device makes no masked textures: the font pages are stood in for.
+        savedCalls = gMV2ResourceTextureCalls;
+        gMV2ResourceTextureCalls.read = [](const char*, const char*) {
+            alignas(16) static unsigned char page[512];
+            return reinterpret_cast<TvTexture*>(page);
+        };
+        gMV2ResourceTextureCalls.destroy = [](TvTexture*) { return true; };
+        PlatformUseManualClock(true, 100000);
+        PlatformClearMessageBoxes();
+        PlatformResetWindows();
+        gMV2Window = MV2WindowState{};
+        gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+        gMV2GameState = {0, 0, 0, -1};
+        gMV2StateMachine.initPending = 1;
+        // Nor the textures of the level's lists: their entries stay empty.
+        savedLevelCalls = gMV2LevelCalls;
+        gMV2LevelCalls.textureRead = [](const char*, const char*) -> TvTexture* { return nullptr; };
+        ASSERT_EQ(MV2OpenDisplay(), 1) << Boxes();
+        gMV2GameState.sequence = -1;
+        // Its mesh builder does nothing: the driver's builds the meshes of the object models.
+        TV_ENGINE->standardFunctions[23] = TvD3DBuildMeshes;
+        // Nor textures read from the packs (object shadow maps, the sky): a 1 x 1 texture of
+        // the name stands in.
+        gMV2MainLoop.savedTextureRead = [](const char* name, const char* mask) {
+            return TvTextureCreateNamed(TvRasterCreate(1, 1, 32, 0), name, mask ? mask : "");
+        };
+    }
+    void TearDown() override {
+        if (!closed) {
+            MV2ShutdownGame();
+            MV2ReleaseDisplay();
+            VkUninitialise();
+        }
+        PlatformUseManualClock(false);
+        PlatformResetWindows();
+        gMV2Window = MV2WindowState{};
+        gMV2ResourceTextureCalls = savedCalls;
+        gMV2LevelCalls = savedLevelCalls;
+        gMV2GameState = {0, 0, 0, -1};
+        gMV2GameStateCompanion.requestedSequence = 0;
+        gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+        gMV2GameInitialised = 0;
+        gMV2WatchFocus = 0;
+        gMV2Paused = 0;
+    }
 
-    auto pass = [](uint32_t ms) {
+    MV2PassResult Pass(uint32_t ms) {
         PlatformAdvanceClock(ms);
         return MV2FrontEndPass();
-    };
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 0);
-    EXPECT_EQ(gMV2GameState.current, 8);
-    pass(33);
-    pass(2900);
-    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 0); // 3000 ms from the second pass
-    pass(200);
-    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 1);
-    for (int8_t state = 1; state <= 4; ++state) {
-        pass(33);
-        EXPECT_EQ(gMV2GameState.sequence, state);
-        EXPECT_EQ(gMV2GameState.current, 11);
     }
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 5);
-    EXPECT_EQ(gMV2GameState.current, 8);
-    EXPECT_EQ(gMV2GameInitialised, 1) << Boxes();
-    // The type table is filled and the prop's collision file written beside its packed model.
-    EXPECT_NE(MV2GetObjectType(int32_t(kSampleTreePropType))->model, nullptr);
-    EXPECT_NE(MV2GetObjectType(int32_t(kSampleTreePropType))->collisionData, nullptr);
-    EXPECT_NE(MV2GetObjectType(int32_t(kSampleShadowedType))->shadowTexture, nullptr);
-    EXPECT_FALSE(folder.Read("CLUMP/PROP.COL").empty());
-    pass(33);
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 8);
-    EXPECT_EQ(gMV2GameState.current, 7);
-    pass(200); // the hold-off of the mode change passes with the key up
-    pass(33);
-    MV2ControlsEventHandler(MV2_EVENT_KEY_DOWN, 0, 0, 0xAB); // Return
-    pass(33);
-    MV2ControlsEventHandler(MV2_EVENT_KEY_UP, 0, 0, 0xAB);
-    pass(33);
-    EXPECT_EQ(gMV2GameState.sequence, 7);
-    EXPECT_EQ(gMV2GameState.current, 8);
-    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
 
-    MV2ShutdownGame();
-    MV2ReleaseDisplay();
-    VkUninitialise();
-    PlatformUseManualClock(false);
-    gMV2ResourceTextureCalls = savedCalls;
-    gMV2LevelCalls = savedLevelCalls;
-    gMV2GameState = {0, 0, 0, -1};
-    gMV2GameStateCompanion.requestedSequence = 0;
-    gMV2MainLoop = {0, 1, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    gMV2GameInitialised = 0;
+    // From the codec picture through the logos and the loading to the title menu.
+    void RunToTheTitleMenu() {
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 0);
+        EXPECT_EQ(gMV2GameState.current, 8);
+        Pass(33);
+        Pass(2900);
+        EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 0); // 3000 ms from the second pass
+        Pass(200);
+        EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 1);
+        for (int8_t state = 1; state <= 4; ++state) {
+            Pass(33);
+            EXPECT_EQ(gMV2GameState.sequence, state);
+            EXPECT_EQ(gMV2GameState.current, 11);
+        }
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 5);
+        EXPECT_EQ(gMV2GameState.current, 8);
+        EXPECT_EQ(gMV2GameInitialised, 1) << Boxes();
+        // The type table is filled and the prop's collision file written beside its packed
+        // model.
+        EXPECT_NE(MV2GetObjectType(int32_t(kSampleTreePropType))->model, nullptr);
+        EXPECT_NE(MV2GetObjectType(int32_t(kSampleTreePropType))->collisionData, nullptr);
+        EXPECT_NE(MV2GetObjectType(int32_t(kSampleShadowedType))->shadowTexture, nullptr);
+        EXPECT_FALSE(folder.Read("CLUMP/PROP.COL").empty());
+        Pass(33);
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 8);
+        EXPECT_EQ(gMV2GameState.current, 7);
+        Pass(200); // the hold-off of the mode change passes with the key up
+        Pass(33);
+        MV2ControlsEventHandler(MV2_EVENT_KEY_DOWN, 0, 0, 0xAB); // Return
+        Pass(33);
+        MV2ControlsEventHandler(MV2_EVENT_KEY_UP, 0, 0, 0xAB);
+        Pass(33);
+        EXPECT_EQ(gMV2GameState.sequence, 7);
+        EXPECT_EQ(gMV2GameState.current, 8);
+    }
+
+    // The game watches the focus, which the window has, and runs to the title menu.
+    void WatchFocus(HWND window) {
+        gMV2WatchFocus = 1;
+        SetFocus(window);
+        RunToTheTitleMenu();
+    }
+
+    // The start choice of the top menu: the front end is left at once in mode 8 and mode 14
+    // is requested.
+    void ChooseStart() {
+        gMV2GameState.current = 8;
+        gMV2GameState.requested = 14;
+        gMV2MainLoop.frontEnd = 0;
+    }
+
+    DataFolder folder;
+    // The game's plug-ins, attached as the engine start attaches them.
+    NullEngine engine{nullptr, true, [] {
+                          TpWorldPluginAttach();
+                          for (const MV2PluginAttach& p : gMV2PluginAttaches)
+                              p.attach();
+                          return true;
+                      }};
+    MV2ResourceTextureCalls savedCalls = {};
+    MV2LevelCalls savedLevelCalls = {};
+    bool closed = false;
+};
+
+TEST_F(SequenceTest, FromTheCodecPictureToTheTitleMenu) {
+    RunToTheTitleMenu();
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, ConsoleInterfaceAndSaveScreenFramesAreShownAndGiveTheViewBack) {
+    TvFrame* frame = gMV2MainCamera->object.frame;
+    const TvV3d at = {1.0f, 2.0f, 3.0f};
+    TvFrameTranslate(frame, &at, 0);
+    for (int8_t mode : {9, 10, 17}) {
+        gMV2GameState.current = gMV2GameState.requested = mode;
+        const int32_t frames = gMV2Render.frames;
+        MV2RenderGameFrame();
+        EXPECT_EQ(gMV2Render.frames, frames + 1) << int(mode);
+        EXPECT_FLOAT_EQ(gMV2MainCamera->viewWindow.x, 0.55f) << int(mode);
+        EXPECT_FLOAT_EQ(gMV2MainCamera->viewWindow.y, 0.55f) << int(mode);
+        EXPECT_EQ(TvFrameGetMatrix(frame)->pos.z, 3.0f) << int(mode);
+    }
+    EXPECT_EQ(gMV2Render.brightness, 0.0f); // the console's light
+    gMV2Render.brightness = 1.0f;
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, AClosedWindowInPlayEndsGameMainThroughTheShutDown) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    RunToTheTitleMenu();
+    ChooseStart();
+    EXPECT_EQ(Pass(33), MV2_PASS_IN_GAME);
+    EXPECT_EQ(gMV2GameState.sequence, 9);
+    PlatformAdvanceClock(33);
+    EXPECT_EQ(MV2InGamePass(), MV2_PASS_IN_GAME); // enters mode 14
+    EXPECT_EQ(gMV2GameState.current, 14);
+    PlatformAdvanceClock(33);
+    EXPECT_EQ(MV2InGamePass(), MV2_PASS_IN_GAME);
+    ASSERT_GT(MV2CountMountedPacks(), 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    // The passes of game main's loop until it leaves for the closing sequence.
+    MV2PassResult where = MV2_PASS_IN_GAME;
+    for (int i = 0; i < 10 && where != MV2_PASS_CLOSING; ++i) {
+        PlatformAdvanceClock(33);
+        where = where == MV2_PASS_FRONT_END ? MV2FrontEndPass() : MV2InGamePass();
+    }
+    ASSERT_EQ(where, MV2_PASS_CLOSING);
+    EXPECT_EQ(gMV2MainLoop.quit, 1);
+    const uint32_t before = timeGetTime();
+    MV2ClosingSequence();
+    closed = true;
+    EXPECT_EQ(timeGetTime(), before); // no closing picture after a quit
+    // What only the shut-down undoes.
+    EXPECT_EQ(MV2CountMountedPacks(), 0);
+    EXPECT_EQ(gMV2MainLoop.arena, nullptr);
+    EXPECT_EQ(gMV2AmbientLight, nullptr);
+    // The sample level started and ended without an error box.
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, LosingTheFocusInTheFrontEndRequestsTheTitleMenu) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    WatchFocus(window);
+    // The title cut-scene: the focus goes; paused, nothing happens.
+    gMV2GameState.current = gMV2GameState.requested = 7;
+    gMV2GameState.sequence = gMV2GameStateCompanion.requestedSequence = 8;
+    SetFocus(nullptr);
+    gMV2Paused = 1;
+    Pass(33);
+    EXPECT_EQ(gMV2GameState.requested, 7);
+    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 8);
+    gMV2Paused = 0;
+    Pass(33);
+    EXPECT_EQ(gMV2GameState.requested, 8);
+    EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 7);
+    // With the focus back the menu stays where it is.
+    SetFocus(window);
+    Pass(33);
+    Pass(33);
+    EXPECT_EQ(gMV2GameState.current, 8);
+    EXPECT_EQ(gMV2GameState.sequence, 7);
+}
+
+TEST_F(SequenceTest, LosingTheFocusInPlayOpensTheTopMenuAndTimeStandsStill) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    WatchFocus(window);
+    ChooseStart();
+    Pass(33);
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    EXPECT_GT(gMV2FrameTimer.milliseconds, 0);
+    SetFocus(nullptr);
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    if (!MV2MenuGetCurrentInstance()) GTEST_SKIP() << "no menu opens: the menus are not built";
+    // A one-player game stands still while the menu is open; the ticks keep their value.
+    const float ticks = gMV2FrameTimer.ticks;
+    for (int i = 0; i < 3; ++i) {
+        PlatformAdvanceClock(500);
+        MV2InGamePass();
+        EXPECT_EQ(gMV2FrameTimer.milliseconds, 0);
+        EXPECT_EQ(gMV2FrameTimer.ticks, ticks);
+    }
+    // A game of type 4 goes on under the menu.
+    gMV2GameType = 4;
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    EXPECT_GT(gMV2FrameTimer.milliseconds, 0);
+    gMV2GameType = 0;
 }
 
 } // namespace

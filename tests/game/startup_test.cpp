@@ -580,3 +580,43 @@ TEST(SceneLight, BrightnessBetweenFloorAndSurfaceWithinItsBounds) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SceneLight, ClearColourBrightnessAndLightColoursByMode) {
+    struct Case {
+        int32_t mode;
+        bool main;
+        float previous, height;
+        bool cockpit;
+        uint8_t red, green, blue;
+        float brightness, ambient[3], light;
+    } cases[] = {
+        // The console: a fixed green-grey, no light.
+        {9, true, 0.7f, 50, false, 24, 40, 24, 0.0f, {0, 0, 0}, 0.0f},
+        // Modes 1, 6 and 15 through the main camera: black; 6 and 15 fully lit.
+        {6, true, 0.3f, 50, false, 0, 0, 0, 1.0f, {0.25f, 0.25f, 0.25f}, 1.0f},
+        {1, true, 0.3f, 50, false, 0, 0, 0, 0.3f, {0.075f, 0.075f, 0.075f}, 0.3f},
+        // Play: the fog follows the brightness of the frame before, the light the new one.
+        {0, true, 1.0f, 50, false, 16, 76, 232, 0.5f, {0.125f, 0.125f, 0.125f}, 0.5f},
+        {0, true, 0.5f, 100, false, 8, 36, 112, 1.0f, {0.25f, 0.25f, 0.25f}, 1.0f},
+        // Mode 15 through another camera: full brightness for the fog, then the depth.
+        {15, false, 0.2f, 0, false, 16, 76, 232, 0.2f, {0.05f, 0.05f, 0.05f}, 0.2f},
+        // The type-167 craft from its cockpit sees a blue-green ambient.
+        {0, true, 1.0f, 100, true, 16, 76, 232, 1.0f, {0, 0.25f * 0.5764706f, 0.25f * 0.8156863f},
+         1.0f},
+    };
+    for (const Case& c : cases) {
+        MV2SceneLightInput in = {c.mode, c.main, c.height, 0.0f, 100.0f, 1.0f, c.cockpit};
+        MV2SceneLight out = MV2SceneLightColours(in, c.previous);
+        EXPECT_EQ(out.clear.red, c.red) << c.mode << " " << c.previous;
+        EXPECT_EQ(out.clear.green, c.green) << c.mode << " " << c.previous;
+        EXPECT_EQ(out.clear.blue, c.blue) << c.mode << " " << c.previous;
+        EXPECT_EQ(out.clear.alpha, 255) << c.mode;
+        EXPECT_FLOAT_EQ(out.brightness, c.brightness) << c.mode << " " << c.previous;
+        for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(out.ambient[i], c.ambient[i]) << c.mode;
+        EXPECT_FLOAT_EQ(out.light, c.light) << c.mode;
+    }
+}
+
+} // namespace
