@@ -205,9 +205,9 @@ void MV2PlayMovie(const char* name, int32_t skippable) {
     }
     const int32_t clearFlags = r.width == width ? 2 : 3;
     while (MV2MovieUpdate()) {
-        if (gMV2MoviePassHook) gMV2MoviePassHook();
         MV2PumpMessages();
         if (skippable) MV2ProcessControls(11);
+        if (gMV2MoviePassHook) gMV2MoviePassHook();
         const char* text = MV2MovieSubtitleAt(MV2MovieGetTime());
         if (text) TvCameraClear(camera, &clear, clearFlags);
         if (TvCameraBeginUpdate(camera)) {

@@ -28,5 +28,6 @@ void MV2RewindMovieSubtitles();
 // behind for good; an entry that does not fit the file ends the walk.
 const char* MV2MovieSubtitleAt(double t);
 
-// Called once per pass of the movie loop (tests drive the clock here); may be null.
+// Called once per pass of the movie loop after the controls (tests drive the clock here);
+// may be null.
 extern void (*gMV2MoviePassHook)();

@@ -149,3 +149,7 @@ bool MV2MovieGetInfo(uint32_t* width, uint32_t* height, uint32_t* frames, uint32
 int32_t MV2MovieIsScaled() {
     return g_player.scaled;
 }
+
+uint32_t MV2MovieCopyFormat() {
+    return g_player.copyFormat;
+}

@@ -51,3 +51,5 @@ void MV2PlayMovie(const char* name, int32_t skippable = 1);
 void MV2LoadMovieSubtitles(const char* name);
 // Prepares the briefing texts (subtitles load per movie).
 void MV2InitialiseBriefingTexts();
+// The copy format chosen for the open movie (3, 9 or 10).
+uint32_t MV2MovieCopyFormat();
