@@ -129,6 +129,7 @@ int32_t MV2InitialiseGame() {
     if (!MV2LoadSubDefinitions()) return 0;
     MV2RenderFrame(1);
     MV2SetScreenFade(0);
+    MV2InitialiseGameOver();
     MV2RenderFrame(1);
     for (const InitStep& step : kFirstSteps)
         if (!Run(step)) return 0;
@@ -179,6 +180,7 @@ int32_t MV2ResetLevel(int32_t) {
     MV2ResetFrameClocks();
     MV2ResetKeyStates();
     MV2SetScreenFade(0);
+    MV2ResetGameOver();
     gMV2StateMachine.cameraReturn = gMV2StateMachine.consoleReturn = 0;
     return 1;
 }
@@ -201,6 +203,7 @@ void MV2ShutdownGame() {
     MV2MusicStop();
     MV2ClearLevelState();
     MV2MapClose();
+    MV2DestroyGameOver();
     MV2DestroyLanguage();
     MV2FontReleasePages();
     MV2FreeMenuResourceFile();

@@ -129,6 +129,7 @@ void MV2RenderFrame(int32_t steps) {
     case 7: {
         bool drawing = BeginPictureFrame();
         if (drawing) {
+            MV2RenderGameOver();
             MV2MenuRender();
             MV2DrawMouseCursor();
             WarningOverlay();
@@ -152,6 +153,7 @@ void MV2RenderWorld() {
     TvCameraClear(camera, &clear, 3);
     bool drawing = TvCameraBeginUpdate(camera) != nullptr;
     if (drawing) {
+        MV2RenderGameOver();
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();

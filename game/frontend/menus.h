@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "game/frontend/gameover.h"
 #include "game/frontend/menuitems.h"
 
 // Menu messages.
@@ -111,13 +112,10 @@ TvRaster* MV2MenuBackground();
 int32_t MV2MenuOpenTop();
 // The menu input of the menu sections: cursor buttons, focus and item activation.
 void MV2MenuHandleInput();
-// The state of the game-over sequence; 0 when none runs.
-int32_t MV2GetGameOverState();
 // Switches the map's free scroll on or off.
 void MV2MapSetFreeScroll(int32_t on);
 // The game-over sequence, the console, the interface screens, the save screen and the HUD
 // messages, as the game-state machine drives them.
-void MV2UpdateGameOver();
 void MV2EnterConsoleMode();
 void MV2LeaveConsoleMode();
 void MV2EnterInterfaceScreens();

@@ -24,16 +24,8 @@ int32_t MV2MenuOpenTop() {
 // Placeholder: there are no menus to take input.
 void MV2MenuHandleInput() {}
 
-// Placeholder: no game-over sequence runs.
-int32_t MV2GetGameOverState() {
-    return 0;
-}
-
 // Placeholder: there is no map yet.
 void MV2MapSetFreeScroll(int32_t) {}
-
-// Placeholder: no game-over sequence runs.
-void MV2UpdateGameOver() {}
 
 // Placeholder: the console is not built.
 void MV2EnterConsoleMode() {}

@@ -11,3 +11,6 @@ bool SampleDataWrite(const std::string& folder);
 // The sound list, the sound files and the base volume table; written by the sound modules'
 // writers once they are merged. Until then it writes nothing.
 bool SampleDataWriteSoundFiles(const std::string& folder);
+
+// The front end's pictures, movies and subtitle file.
+bool SampleDataWriteFrontEnd(const std::string& folder);
