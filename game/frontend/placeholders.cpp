@@ -3,6 +3,7 @@
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
+#include "game/frontend/screens.h"
 
 static int32_t g_subtitles = 0;
 
@@ -14,11 +15,6 @@ void MV2SetSubtitles(int32_t setting) {
 // Placeholder: the remembered subtitles setting (0, unset, by default).
 int32_t MV2GetSubtitles() {
     return g_subtitles;
-}
-
-// Placeholder: there are no menus yet; none opens.
-int32_t MV2MenuOpenTop() {
-    return 0;
 }
 
 // Placeholder: there are no menus to take input.
@@ -57,4 +53,14 @@ void MV2UpdateInterfaceScreens() {}
 // Placeholder: the HUD colour keeps its start value until the HUD is built.
 uint32_t MV2HudColour() {
     return 0xFF61BDFFu;
+}
+
+// Placeholder: the level start of a hosted network game is the shell's and not built yet.
+int32_t MV2StartNetLevelHost() {
+    return 0;
+}
+
+// Placeholder: the level start of a joined network game is the shell's and not built yet.
+int32_t MV2StartNetLevelJoin() {
+    return 0;
 }

@@ -214,6 +214,7 @@ bool WriteMenuResource(const fs::path& folder) {
         file.languages.push_back(l);
     }
     file.chunk4 = {0, 0, 0, 0};
+    SampleDataAddFrontEnd(file);
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
 }
 

@@ -14,3 +14,7 @@ bool SampleDataWriteSoundFiles(const std::string& folder);
 
 // The front end's pictures, movies and subtitle file.
 bool SampleDataWriteFrontEnd(const std::string& folder);
+
+// The front end's menus (0-26) and the texts they name, added to the menu resource file.
+struct ResourceFile;
+void SampleDataAddFrontEnd(ResourceFile& file);
