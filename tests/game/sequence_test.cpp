@@ -2,6 +2,7 @@
 #include "engine/core/bmp.h"
 #include "engine/core/image.h"
 #include "framework/core/framework.h"
+#include "game/frontend/screens.h"
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
@@ -63,6 +64,8 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 0); // 3000 ms from the second pass
     pass(200);
     EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 1);
+    // The logo movies are asked for; the null device's frame buffer has no pixel format a
+    // movie can be copied to, so each is refused at once (the program run plays them).
     for (int8_t state = 1; state <= 4; ++state) {
         pass(33);
         EXPECT_EQ(gMV2GameState.sequence, state);
@@ -84,6 +87,27 @@ TEST(Sequence, FromTheCodecPictureToTheTitleMenu) {
     pass(33);
     EXPECT_EQ(gMV2GameState.sequence, 7);
     EXPECT_EQ(gMV2GameState.current, 8);
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+
+    // The title opens the main menu (drawn once); Play -> new profile -> confirm: the
+    // campaign start requests mode 14. The null device reads no font page, so the profile
+    // screen's list is not drawn here.
+    pass(33);
+    MV2MenuInstance* menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2MainMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 2);
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2NewGameMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 2);
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2ProfileMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 5);
+    EXPECT_EQ(gMV2GameState.requested, 14);
+    EXPECT_EQ(gMV2MainLoop.frontEnd, 0);
+    EXPECT_EQ(MV2MenuGetCurrentInstance(), nullptr);
     EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
 
     MV2ShutdownGame();

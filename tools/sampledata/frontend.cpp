@@ -38,9 +38,9 @@ std::vector<uint8_t> Bmp(int32_t width, int32_t height,
     return BmpFile(d);
 }
 
-// Bands of alternating brightness, one every 16 rows, tinted by `seed`.
+// Bands of alternating brightness, one per 17 rows (a band of the credits), tinted by `seed`.
 uint32_t Bands(int32_t x, int32_t y, int32_t seed) {
-    const uint32_t level = (y / 16) % 2 ? 0xC0u : 0x50u;
+    const uint32_t level = (y / 17) % 2 ? 0xC0u : 0x50u;
     const uint32_t tint = uint32_t(seed * 37) & 0x3F;
     return (level + tint) << 16 | level << 8 | uint32_t(((x / 8) % 2) ? 0x40 : 0x80);
 }
@@ -59,7 +59,7 @@ bool WriteTextures(const fs::path& root) {
         ok = Write(dir / (std::string(name) + ".bmp"),
                    Bmp(256, 256, [i](int32_t x, int32_t y) { return Bands(x, y, i); })) && ok;
         ok = Write(dir / (std::string(name) + "M.bmp"),
-                   Bmp(256, 256, [](int32_t, int32_t y) -> uint32_t { return (y / 16) % 2 ? 0xFFFFFF : 0x808080; })) && ok;
+                   Bmp(256, 256, [](int32_t, int32_t y) -> uint32_t { return (y / 17) % 2 ? 0xFFFFFF : 0x808080; })) && ok;
     }
     ok = Write(dir / "IMAGES.bmp", Bmp(256, 256, [](int32_t x, int32_t y) -> uint32_t {
              const uint32_t colours[4] = {0x803030, 0x308030, 0x303080, 0x808030};
