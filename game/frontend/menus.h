@@ -120,6 +120,7 @@ void MV2EnterConsoleMode();
 void MV2LeaveConsoleMode();
 void MV2EnterInterfaceScreens();
 void MV2LeaveInterfaceScreens();
+// The save screen of game mode 17 (its picture: gMV2SaveScreenBackground, screens.h).
 void MV2CloseSaveScreen();
 void MV2DrawSaveScreenBackground();
 void MV2MapClose();

@@ -35,9 +35,6 @@ void MV2EnterInterfaceScreens() {}
 // Placeholder: the interface screens are not built.
 void MV2LeaveInterfaceScreens() {}
 
-// Placeholder: the save screen is not built.
-void MV2CloseSaveScreen() {}
-
 // Placeholder: the map is not built, so it is never open.
 void MV2MapClose() {}
 

@@ -8,6 +8,8 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "engine/core/camera.h"
+#include "engine/core/raster.h"
 #include "game/effects/shadows.h"
 #include "game/frontend/credits.h"
 #include "game/frontend/font.h"
@@ -969,4 +971,20 @@ int32_t MV2DisplayOptionsMenuCallback(MV2MenuInstance* m, int32_t message, int32
     default: break;
     }
     return Default(m, message, id, args);
+}
+
+TvRaster* gMV2SaveScreenBackground = nullptr;
+
+void MV2CloseSaveScreen() {
+    if (TvCamera* camera = gMV2MainCamera) {
+        const TvV2d window = {0.55f, 0.55f};
+        TvCameraSetViewWindow(camera, &window);
+    }
+    if (gMV2SaveScreenBackground) TvRasterDestroy(gMV2SaveScreenBackground);
+    gMV2SaveScreenBackground = nullptr;
+    if (!gMV2Messages.on[kMV2FatalSlot]) MV2PauseGame(0);
+}
+
+void MV2DrawSaveScreenBackground() {
+    if (gMV2SaveScreenBackground) MV2DrawBackgroundRaster(gMV2SaveScreenBackground);
 }

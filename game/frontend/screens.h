@@ -69,3 +69,7 @@ int32_t MV2JoinFailedMenuCallback(MV2MenuInstance* m, int32_t message, int32_t i
 // Starts the level of a hosted or joined network game; 1 or 0 (the shell's level starts).
 int32_t MV2StartNetLevelHost();
 int32_t MV2StartNetLevelJoin();
+
+// The save screen of game mode 17: its background picture (null when none is up), drawn by
+// the frame render and released when the mode is left.
+extern TvRaster* gMV2SaveScreenBackground;

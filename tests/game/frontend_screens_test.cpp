@@ -7,6 +7,9 @@
 #include "game/frontend/movies.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/win32.h"
+#include "engine/core/raster.h"
+#include "shell/errors.h"
+#include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/resfile.h"
@@ -223,6 +226,23 @@ TEST_F(ScreensTest, DisplayOptionsCycleCancelKeep) {
     MV2SetSubtitles(0);
     EXPECT_EQ(MV2ReadSetting(MV2_SETTING_SUBTITLES), 1);
     EXPECT_EQ(MV2GetSubtitles(), 1);
+}
+
+// Leaving the save screen releases its picture and resumes the game, unless the fatal
+// warning is up.
+TEST_F(ScreensTest, SaveScreenCloses) {
+    for (int32_t fatal : {0, 1}) {
+        gMV2SaveScreenBackground = TvRasterCreate(8, 8, 16, 0);
+        ASSERT_NE(gMV2SaveScreenBackground, nullptr);
+        MV2PauseGame(1);
+        gMV2Messages.on[kMV2FatalSlot] = fatal;
+        MV2DrawSaveScreenBackground();
+        MV2CloseSaveScreen();
+        EXPECT_EQ(gMV2SaveScreenBackground, nullptr);
+        EXPECT_EQ(gMV2Paused, fatal) << fatal;
+        gMV2Messages.on[kMV2FatalSlot] = 0;
+        MV2PauseGame(0);
+    }
 }
 
 } // namespace
