@@ -74,6 +74,13 @@ void OpenMain() {
     Open(0, MV2MainMenuCallback);
 }
 
+// The back key: the click, then the parent screen.
+int32_t GoBack(int32_t menu, MV2MenuCallback callback) {
+    Click();
+    Open(menu, callback);
+    return 0;
+}
+
 void OpenTopOf() {
     if (gMV2MainLoop.frontEnd) OpenMain();
     else Open(4, MV2InGameMenuCallback);
@@ -341,11 +348,7 @@ int32_t MV2QuitMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, con
 }
 
 int32_t MV2LoadMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        OpenMain();
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(0, MV2MainMenuCallback);
     if (message == kMV2MenuCreate && id == 2) {
         const int32_t answer = Default(m, message, id, args);
         const int32_t capacity = ListCapacity(m, 2);
@@ -412,11 +415,7 @@ int32_t MV2InGameMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, c
 }
 
 int32_t MV2NewGameMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        OpenMain();
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(0, MV2MainMenuCallback);
     if (message == kMV2MenuActivated && id == 2) return Open(7, MV2ProfileMenuCallback), 0;
     if (message == kMV2MenuActivated && id == 3) return Open(10, MV2ChapterMenuCallback), 0;
     return Default(m, message, id, args);
@@ -424,11 +423,7 @@ int32_t MV2NewGameMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, 
 
 int32_t MV2ProfileMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
     char name[33];
-    if (IsBack(message, args)) {
-        Click();
-        OpenMain();
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(0, MV2MainMenuCallback);
     switch (message) {
     case kMV2MenuCreate: {
         const int32_t answer = Default(m, message, id, args);
@@ -520,11 +515,7 @@ int32_t MV2ProfileMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, 
 }
 
 int32_t MV2OverwriteMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        Open(7, MV2ProfileMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(7, MV2ProfileMenuCallback);
     if (message == kMV2MenuDraw && id == 2) {
         DrawWrapped(m, 2, 905);
         return 0;
@@ -545,11 +536,7 @@ int32_t MV2OverwriteMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id
 
 int32_t MV2MultiplayerMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id,
                                    const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        OpenMain();
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(0, MV2MainMenuCallback);
     if (message == kMV2MenuActivated) {
         if (id == 2 || id == 3) {
             gMV2NetHost = id == 2;
@@ -563,11 +550,7 @@ int32_t MV2MultiplayerMenuCallback(MV2MenuInstance* m, int32_t message, int32_t 
 
 int32_t MV2ConnectionMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id,
                                   const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        Open(9, MV2MultiplayerMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(9, MV2MultiplayerMenuCallback);
     if (message == kMV2MenuCreate) {
         if (id == 2) {
             const int32_t answer = Default(m, message, id, args);
@@ -637,11 +620,7 @@ int32_t MV2ConnectionMenuCallback(MV2MenuInstance* m, int32_t message, int32_t i
 
 int32_t MV2HostMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
     char text[33];
-    if (IsBack(message, args)) {
-        Click();
-        Open(8, MV2ConnectionMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(8, MV2ConnectionMenuCallback);
     if (message == kMV2MenuCreate) {
         const int32_t answer = Default(m, message, id, args);
         switch (id) {
@@ -712,11 +691,7 @@ int32_t MV2HostMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, con
 
 int32_t MV2JoinMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
     char text[33];
-    if (IsBack(message, args)) {
-        Click();
-        Open(8, MV2ConnectionMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(8, MV2ConnectionMenuCallback);
     switch (message) {
     case kMV2MenuCreate: {
         const int32_t answer = Default(m, message, id, args);
@@ -815,22 +790,14 @@ int32_t MV2JoinMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, con
 }
 
 int32_t MV2JoinFailedMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        Open(21, MV2JoinMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(21, MV2JoinMenuCallback);
     if (message == kMV2MenuDraw && id == 2) return DrawWrapped(m, 2, 1440), 0;
     if (message == kMV2MenuActivated && id == 3) return Open(21, MV2JoinMenuCallback), 0;
     return Default(m, message, id, args);
 }
 
 int32_t MV2ChapterMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        Open(17, MV2NewGameMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(17, MV2NewGameMenuCallback);
     if (message == kMV2MenuActivated && id >= 2 && id <= 6)
         return Open(11 + (id - 2), MV2MissionMenuCallback, 11 + (id - 2)), 0;
     return Default(m, message, id, args);
@@ -853,11 +820,7 @@ const Chapter kChapters[5] = {{kChapter11, 9}, {kChapter12, 7}, {kChapter13, 7},
 } // namespace
 
 int32_t MV2MissionMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, const intptr_t* args) {
-    if (IsBack(message, args)) {
-        Click();
-        Open(10, MV2ChapterMenuCallback);
-        return 0;
-    }
+    if (IsBack(message, args)) return GoBack(10, MV2ChapterMenuCallback);
     if (message == kMV2MenuActivated) {
         // The chapter is the menu id, given as the user value.
         for (int32_t c = 0; c < 5; c++) {
