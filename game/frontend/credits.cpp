@@ -138,7 +138,7 @@ int32_t MV2PlayCredits() {
     bool ended = false;
     while (!ended) {
         if (Stopped()) break;
-        MV2PumpMessages();
+        if (!MV2PumpMessages()) break; // quit: the window is gone
         MV2ProcessControls(11);
         if (gMV2CreditsPassHook) gMV2CreditsPassHook();
         MV2UpdateMusic();

@@ -205,7 +205,11 @@ void MV2PlayMovie(const char* name, int32_t skippable) {
     }
     const int32_t clearFlags = r.width == width ? 2 : 3;
     while (MV2MovieUpdate()) {
-        MV2PumpMessages();
+        // A quit (the window is gone) ends the movie as the return to the front end does.
+        if (!MV2PumpMessages()) {
+            MV2MovieStop();
+            break;
+        }
         if (skippable) MV2ProcessControls(11);
         if (gMV2MoviePassHook) gMV2MoviePassHook();
         const char* text = MV2MovieSubtitleAt(MV2MovieGetTime());

@@ -7,6 +7,7 @@
 #include "platform/winmm/winmm.h"
 #include "shell/bytes.h"
 #include "shell/controls.h"
+#include "shell/enginestart.h"
 #include "shell/gamemain.h"
 #include "tests/engine/d3d_fixture.h"
 #include "tests/support/data_folder.h"
@@ -104,6 +105,33 @@ TEST_F(MovieTest, PacingAndTheEnd) {
     MV2MovieStop();
     EXPECT_EQ(MV2MovieUpdate(), 0);
     EXPECT_TRUE(MV2MovieGetInfo(nullptr, nullptr, nullptr, nullptr)); // still open and drawn
+}
+
+// The movie rectangle: the stand-in's driver stretches, so movies fill the display; without a
+// driver that says so, a centred 640 x 480 (x 80 on a display 800 wide).
+TEST_F(MovieTest, RectangleFillsWhenTheDriverStretches) {
+    TvCamera* savedCamera = gMV2MainCamera;
+    gMV2MainCamera = camera;
+    MV2SetMovieRect();
+    EXPECT_EQ(gMV2MovieRect.x, 0);
+    EXPECT_EQ(gMV2MovieRect.width, 640);
+    EXPECT_EQ(gMV2MovieRect.height, 480);
+    gMV2MainCamera = savedCamera;
+}
+
+TEST(MovieRect, CentredWithoutStretching) {
+    const MV2DisplayRequest saved = gMV2DisplayRequest;
+    TvCamera* savedCamera = gMV2MainCamera;
+    gMV2MainCamera = nullptr;
+    gMV2DisplayRequest.width = 800;
+    gMV2DisplayRequest.height = 600;
+    MV2SetMovieRect(); // no device runs: no caps to ask
+    EXPECT_EQ(gMV2MovieRect.x, 80);
+    EXPECT_EQ(gMV2MovieRect.y, 60);
+    EXPECT_EQ(gMV2MovieRect.width, 640);
+    EXPECT_EQ(gMV2MovieRect.height, 480);
+    gMV2DisplayRequest = saved;
+    gMV2MainCamera = savedCamera;
 }
 
 int g_passes = 0;
