@@ -185,6 +185,8 @@ void MV2InitialiseBriefingTexts() {}
 
 void MV2PlayMovie(const char* name, int32_t skippable) {
     const uint32_t colour = 0xFFDCDCDCu;
+    if (gMV2Window.quitSeen) return; // the program is ending: no movie opens
+
     if (MV2GetSubtitles()) MV2LoadMovieSubtitles(name);
     MV2RewindMovieSubtitles();
     gMV2Controls.skipRequest = 0;

@@ -12,19 +12,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 
 bool Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.close();
-    return bool(out);
+    return SampleDataWriteFile(path.string(), bytes);
 }
 
 // A 24-bit BMP of `width` by `height` from a pixel function giving 0xRRGGBB.

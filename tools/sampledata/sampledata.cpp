@@ -300,6 +300,10 @@ bool SampleDataWriteSoundFiles(const std::string& folder) {
     return ok;
 }
 
+bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    return WriteFile(path, bytes);
+}
+
 bool SampleDataWrite(const std::string& folder) {
     fs::path root(folder);
     std::error_code ec;

@@ -2,7 +2,9 @@
 // from gradients and shapes, the controls file, the menu resource file with its texts).
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Writes the folder's files into `folder` (made when missing); false when one could not be
 // written. The same folder comes out on every run.
@@ -18,3 +20,6 @@ bool SampleDataWriteFrontEnd(const std::string& folder);
 // The front end's menus (0-26) and the texts they name, added to the menu resource file.
 struct ResourceFile;
 void SampleDataAddFrontEnd(ResourceFile& file);
+
+// Writes `bytes` to `path`, making its folders; false when it could not be written.
+bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
