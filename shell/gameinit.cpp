@@ -178,6 +178,8 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1);
     MV2ResetCutSceneSequence();
     MV2SetScreenFade(0);
+    MV2InitialiseGameOver();
+    MV2RenderFrame(1);
     for (const InitStep& step : kFirstSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1);
@@ -244,6 +246,7 @@ int32_t MV2ResetLevel(int32_t) {
     MV2ResetKeyStates();
     MV2ResetCutSceneSequence();
     MV2SetScreenFade(0);
+    MV2ResetGameOver();
     gMV2StateMachine.cameraReturn = gMV2StateMachine.consoleReturn = 0;
     return 1;
 }
@@ -290,6 +293,7 @@ void MV2ShutdownGame() {
     MV2MusicStop();
     MV2ClearLevelState();
     MV2MapClose();
+    MV2DestroyGameOver();
     MV2DestroyLanguage();
     MV2FontReleasePages();
     MV2FreeMenuResourceFile();

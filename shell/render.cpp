@@ -302,6 +302,7 @@ void MV2RenderFrame(int32_t steps) {
     case 7: {
         bool drawing = BeginPictureFrame();
         if (drawing) {
+            MV2RenderGameOver();
             MV2MenuRender();
             MV2DrawMouseCursor();
             WarningOverlay();
@@ -321,6 +322,7 @@ void MV2RenderWorld() {
     if (!gMV2MainCamera) return;
     bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
+        MV2RenderGameOver();
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();

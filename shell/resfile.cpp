@@ -17,8 +17,10 @@
 MV2MenuResource gMV2MenuResource;
 MV2ResourceTextureCalls gMV2ResourceTextureCalls = {TvTextureRead, TvTextureDestroy,
                                                     TvTextureGetMipmapping, TvTextureSetMipmapping};
-MV2ResourceMenuCalls gMV2ResourceMenuCalls = {MV2MenuGetCurrentInstance, MV2MenuGetClosingInstance,
-                                              MV2MenuSendMessage};
+MV2ResourceMenuCalls gMV2ResourceMenuCalls = {
+    [] { return static_cast<void*>(MV2MenuGetCurrentInstance()); },
+    [] { return static_cast<void*>(MV2MenuGetClosingInstance()); }, MV2MenuSendMessageRaw,
+    MV2MenuReset};
 
 int32_t MV2LanguageFolderIndex = 0;
 const char* const MV2LanguageFolders[7] = {nullptr,   "GERMAN",   "SPANISH", "FRENCH",
@@ -226,8 +228,9 @@ bool CheckRecords() {
 void DestroyMenuInstances() {
     const MV2ResourceMenuCalls& m = gMV2ResourceMenuCalls;
     for (void* instance : {m.closingInstance(), m.currentInstance()}) {
-        if (instance) m.sendMessage(instance, kMV2MenuMessageDestroy, -1);
+        if (instance) m.sendMessage(instance, kMV2MenuMessageDestroy, -1, 0, 0, 0);
     }
+    if (m.forget) m.forget();
 }
 
 void FreeChunks() {
@@ -385,23 +388,11 @@ TvTexture* MV2MenuResourceFindTexture(uint32_t id) {
 }
 
 int32_t MV2MenuResourceSizeMenus() {
-    // The table's sizes assume the 14-word (56-byte) header with 4-byte pointers.
-    constexpr uint64_t kHeaderGrowth = sizeof(MV2MenuItemHeader) - 56;
     constexpr uint64_t kLimit = 64u << 20;
     const MV2MenuResourceDirEntry& d = R().dir[MV2_CHUNK_MENUS];
-    const uint8_t* chunk = R().menus;
     uint64_t largest = 0;
-    for (uint32_t m = 0; chunk && m < d.count; m++) {
-        const uint8_t* row = chunk + m * kMV2MenuRowSize;
-        uint32_t items = MV2ReadU32(row + 4);
-        uint64_t at = MV2ReadU32(row + 8);
-        uint64_t size = kMV2MenuInstanceHeaderSize;
-        for (uint32_t i = 0; i < items && size <= kLimit; i++) {
-            uint32_t kind = MV2ReadU32(chunk + at + 4);
-            size += kMV2MenuItemRuntimeSize[kind] + kHeaderGrowth + sizeof(void*);
-            if (kind == 4) size += MV2ReadU32(chunk + at + 32);
-            at += kMV2MenuItemFileSize[kind];
-        }
+    for (uint32_t m = 0; R().menus && m < d.count; m++) {
+        uint64_t size = MV2MenuInstanceSize(R().menus, m);
         size = (size + alignof(std::max_align_t) - 1) & ~uint64_t(alignof(std::max_align_t) - 1);
         if (size > largest) largest = size;
     }
@@ -530,12 +521,12 @@ void MV2MenuItemInitFromFile(MV2MenuItemHeader* item, const uint8_t* fileItem,
     item->id = uint32_t(word(0));
     item->size = runtimeSize;
     item->kind = uint32_t(word(1));
-    item->geometry4 = float(word(5));
-    item->geometry5 = float(word(6));
+    item->width = float(word(5));
+    item->height = float(word(6));
     item->x = float(word(2));
     item->y = float(word(3));
-    item->geometry3 = float(word(4));
+    item->fifth = float(word(4));
     item->fileItem = fileItem;
-    item->style = uint32_t(word(7));
+    item->alignment = uint32_t(word(7));
     item->flags |= kMV2MenuItemRedraw;
 }

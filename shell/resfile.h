@@ -114,7 +114,9 @@ extern MV2ResourceTextureCalls gMV2ResourceTextureCalls;
 struct MV2ResourceMenuCalls {
     void* (*currentInstance)();
     void* (*closingInstance)();
-    int32_t (*sendMessage)(void* instance, int32_t message, int32_t itemId, ...);
+    int32_t (*sendMessage)(void* instance, int32_t message, int32_t itemId, intptr_t a0, intptr_t a1,
+                          intptr_t a2);
+    void (*forget)(); // the instances are gone with the file; may be null
 };
 extern MV2ResourceMenuCalls gMV2ResourceMenuCalls;
 
@@ -147,21 +149,18 @@ struct MV2MenuItemHeader {
     uint32_t id;
     uint32_t size; // runtime size
     uint32_t kind;
-    float geometry4;
-    float geometry5;
-    int32_t own0;
-    int32_t own1;
+    float width;
+    float height;
+    int32_t spare0;
+    int32_t kindWord; // the slider's drag offset
     float x;
     float y;
-    int32_t own2;
-    float geometry3;
+    int32_t spare1;
+    float fifth; // the file item's fifth word, not read
     const uint8_t* fileItem;
-    uint32_t style;
+    uint32_t alignment; // signed low byte
     uint32_t flags; // bit 8: redraw
 };
 inline constexpr uint32_t kMV2MenuItemRedraw = 0x100;
-// Runtime sizes by kind as laid out with 4-byte pointers; the header's own growth is added.
-inline constexpr uint32_t kMV2MenuItemRuntimeSize[5] = {232, 124, 320, 92, 116};
-inline constexpr size_t kMV2MenuInstanceHeaderSize = 32;
 void MV2MenuItemInitFromFile(MV2MenuItemHeader* item, const uint8_t* fileItem,
                              uint32_t runtimeSize);

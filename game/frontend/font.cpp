@@ -267,11 +267,12 @@ int32_t MV2DrawTextGlyphs(TvIm2DVertex* quad, MV2TextDescriptor* d, int32_t, uin
         quad[2].x = quad[3].x = pen + w;
         quad[0].u = quad[1].u = u0, quad[2].u = quad[3].u = u1;
         quad[0].v = quad[2].v = v0, quad[1].v = quad[3].v = v1;
+        // The page's raster is set when the page changes; nothing else in the loop sets it.
         if (glyph[3] != lastPage) {
             lastPage = glyph[3];
             raster = intptr_t(TvTextureGetRaster(src.pages[lastPage]));
+            TvRenderStateSet(kTvRenderStateTextureRaster, raster);
         }
-        TvRenderStateSet(kTvRenderStateTextureRaster, raster);
         TvIm2DRenderPrimitive(kTvPrimitiveTriangleStrip, quad, 4);
         pen += w;
         g_drawn++;

@@ -11,3 +11,23 @@ void MV2NetShutdownClient();
 // Leaves a running network game, if any.
 void MV2NetLeaveGame();
 void MV2NetUpdate();
+
+// The client as the front-end screens drive it.
+inline constexpr int32_t kMV2SessionRecordSize = 64;
+inline constexpr int32_t kMV2SessionRecords = 8;
+// The flag that sends the menus back to the network screens when a network game ends.
+extern int32_t gMV2NetBackFromGame;
+// 1 when this machine hosts, 0 when it joins.
+extern int32_t gMV2NetHost;
+void MV2NetDestroyClient();
+// Which of the two transports (TCP/IP, IPX) the client offers: 1 each when available.
+void MV2NetGetTransports(int32_t available[2]);
+// The address typed for TCP/IP ("" when none).
+const char* MV2NetGetAddress();
+void MV2NetSetAddress(const char* address);
+// Hosts a session under `name`; 1 or 0.
+int32_t MV2NetHostSession(const char* name);
+// Fills up to `max` session records of 64 bytes; the number found.
+int32_t MV2NetEnumSessions(uint8_t* records, int32_t max);
+// Joins the session of a record; 1 or 0.
+int32_t MV2NetJoinSession(const uint8_t* record);

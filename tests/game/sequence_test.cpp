@@ -6,6 +6,7 @@
 #include "engine/world/world_plugin.h"
 #include "engine/core/image.h"
 #include "framework/core/framework.h"
+#include "game/frontend/screens.h"
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
@@ -171,6 +172,30 @@ protected:
 
 TEST_F(SequenceTest, FromTheCodecPictureToTheTitleMenu) {
     RunToTheTitleMenu();
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, TheTitleMenuStartsACampaignThroughANewProfile) {
+    RunToTheTitleMenu();
+    // The title opens the main menu (drawn once); Play -> new profile -> confirm: the
+    // campaign start requests mode 14. The null device reads no font page, so the profile
+    // screen's list is not drawn here.
+    Pass(33);
+    MV2MenuInstance* menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2MainMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 2);
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2NewGameMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 2);
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2ProfileMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 5);
+    EXPECT_EQ(gMV2GameState.requested, 14);
+    EXPECT_EQ(gMV2MainLoop.frontEnd, 0);
+    EXPECT_EQ(MV2MenuGetCurrentInstance(), nullptr);
     EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
 }
 

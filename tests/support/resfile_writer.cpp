@@ -31,6 +31,11 @@ std::vector<uint8_t> Menus(const std::vector<ResMenu>& menus) {
                                uint32_t(it.g4), uint32_t(it.g5), it.style, it.ninth})
                 U32(items, w);
             items.resize(at + kMV2MenuItemFileSize[it.kind % 5]);
+            for (const auto& [number, value] : it.words) {
+                const size_t word = at + 4 * size_t(number - 1);
+                if (number >= 1 && word + 4 <= items.size())
+                    for (int b = 0; b < 4; b++) items[word + size_t(b)] = uint8_t(value >> (8 * b));
+            }
         }
     }
     rows.insert(rows.end(), items.begin(), items.end());

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ResItem {
@@ -14,6 +15,7 @@ struct ResItem {
     int32_t x = 0, y = 0, g3 = 0, g4 = 0, g5 = 0;
     uint32_t style = 0;
     uint32_t ninth = 0; // the item's ninth word
+    std::vector<std::pair<int, uint32_t>> words{}; // further words by number (from 1)
 };
 
 struct ResMenu {

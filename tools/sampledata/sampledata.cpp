@@ -220,6 +220,7 @@ bool WriteMenuResource(const fs::path& folder) {
     file.chunk4 = {0, 0, 0, 0};
     SampleObjectTypeRecords(file.types);
     file.levels = SampleLevels();
+    SampleDataAddFrontEnd(file);
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
 }
 
@@ -323,5 +324,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = WriteControls(root) && ok;
     ok = SampleDataWriteSoundFiles(folder) && ok;
     ok = SampleDataWriteLevels(folder) && ok;
+    ok = SampleDataWriteFrontEnd(folder) && ok;
     return ok;
 }

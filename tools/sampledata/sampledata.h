@@ -16,6 +16,13 @@ bool SampleDataWrite(const std::string& folder);
 // writers once they are merged. Until then it writes nothing.
 bool SampleDataWriteSoundFiles(const std::string& folder);
 
+// The front end's pictures, movies and subtitle file.
+bool SampleDataWriteFrontEnd(const std::string& folder);
+
+// The front end's menus (0-26) and the texts they name, added to the menu resource file.
+struct ResourceFile;
+void SampleDataAddFrontEnd(ResourceFile& file);
+
 // Writes `bytes` to `path`, making its folders; false when it could not be written.
 bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // The world modules' textures (water, ripples, caustics, sky, tunnel rocks and clouds), added

@@ -19,6 +19,10 @@ TvD3DDriverState TvD3DDriver = [] {
     return d;
 }();
 
+IDirectDraw4* TvD3DGetDirectDraw() {
+    return TvD3DDriver.dd;
+}
+
 namespace {
 
 // Flags and caps the driver passes, by their platform values.

@@ -129,6 +129,10 @@ struct TvD3DDriverState {
 
 extern TvD3DDriverState TvD3DDriver;
 
+// The DirectDraw object of the running device, or null; callers that ask it for its
+// capabilities use it only while the device runs.
+IDirectDraw4* TvD3DGetDirectDraw();
+
 int32_t TvDeviceControl(int32_t request, void* out, void* in, int32_t number);
 
 struct TvD3DStandardPair {
