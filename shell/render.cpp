@@ -6,6 +6,9 @@
 #include "engine/core/raster.h"
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
+#include "game/frontend/hud.h"
+#include "game/frontend/missionmap.h"
+#include "game/player/player.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
 #include "shell/cursor.h"
@@ -152,6 +155,14 @@ void MV2RenderWorld() {
     TvCameraClear(camera, &clear, 3);
     bool drawing = TvCameraBeginUpdate(camera) != nullptr;
     if (drawing) {
+        // The HUD in play, the map in mode 1, then the HUD overlay.
+        if (gMV2GameState.current == 0) {
+            MV2RenderHud(MV2GetPlayerObject());
+            if (MV2HudBeginDraw(1)) MV2DrawHudOverlay();
+            else MV2HudEndDraw();
+        } else if (gMV2GameState.current == 1) {
+            MV2RenderMap();
+        }
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();

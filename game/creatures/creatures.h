@@ -16,3 +16,10 @@ void MV2DestroyPathNodes();
 void MV2AssignObjectBrain(MV2Object* object);
 // The submarine definition of that name, or null.
 void* MV2FindSubDefinition(const char* name);
+
+// Heat exposure and the rescue targets' HUD and map displays.
+float MV2GetHeat();
+uint32_t MV2GetHeatColour();
+void MV2HideRescueTargets();
+void MV2DrawRescueHudPanel();
+void MV2DrawRescueMapTargets();

@@ -37,3 +37,5 @@ void MV2ResetPlasmaBeams();
 void MV2ResetBeams();
 void MV2ClearElectricArcs();
 void MV2StopLavaBlobs();
+// Advances the screen cracks by a number of steps.
+void MV2AddScreenCracks(int32_t steps);

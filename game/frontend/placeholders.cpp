@@ -3,6 +3,13 @@
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
+#include "game/creatures/creatures.h"
+#include "game/effects/effects.h"
+#include "game/frontend/hudmessages.h"
+#include "game/missions/missions.h"
+#include "game/objects/objectsounds.h"
+#include "game/player/player.h"
+#include "shell/frametimer.h"
 
 // Placeholder: no menu is open yet.
 void* MV2MenuGetCurrentInstance() {
@@ -17,18 +24,6 @@ void* MV2MenuGetClosingInstance() {
 // Placeholder: there are no menu items to receive messages.
 int32_t MV2MenuSendMessage(void*, int32_t, int32_t, ...) {
     return 0;
-}
-
-static int32_t g_subtitles = 0;
-
-// Placeholder: the subtitles setting is only remembered.
-void MV2SetSubtitles(int32_t setting) {
-    g_subtitles = setting;
-}
-
-// Placeholder: the remembered subtitles setting (0, unset, by default).
-int32_t MV2GetSubtitles() {
-    return g_subtitles;
 }
 
 static MssDriver* g_movieSound = nullptr;
@@ -57,9 +52,6 @@ int32_t MV2GetGameOverState() {
     return 0;
 }
 
-// Placeholder: there is no map yet.
-void MV2MapSetFreeScroll(int32_t) {}
-
 // Placeholder: no movie plays, so no sound resumes.
 void MV2MovieResumeSound() {}
 
@@ -80,15 +72,6 @@ void MV2LeaveInterfaceScreens() {}
 
 // Placeholder: the save screen is not built.
 void MV2CloseSaveScreen() {}
-
-// Placeholder: the map is not built, so it is never open.
-void MV2MapClose() {}
-
-// Placeholder: there is no message ring yet.
-void MV2ResetHudMessages() {}
-
-// Placeholder: there is no message ring yet.
-void MV2UpdateHudMessages() {}
 
 // Placeholder: there are no menus to draw.
 void MV2MenuRender() {}
@@ -113,7 +96,86 @@ void MV2InitialiseBriefingTexts() {}
 // Placeholder: the interface screens are not built.
 void MV2UpdateInterfaceScreens() {}
 
-// Placeholder: the HUD colour keeps its start value until the HUD is built.
-uint32_t MV2HudColour() {
-    return 0xFF61BDFFu;
+// Calls of the HUD, radar and map into modules not built yet.
+
+// Placeholder: the shell keeps no game clock yet; the frame clock stands in for it.
+uint32_t MV2GetGameTime() {
+    return gMV2FrameTimer.frameClock;
 }
+
+// Placeholder: no craft has a depth limit record yet; a deep one is assumed.
+float MV2GetCraftDepthLimit(MV2Object*) {
+    return 1000.0f;
+}
+
+// Placeholder: there is no radiation yet.
+float MV2ReadGeiger(MV2Object*) {
+    return 0.0f;
+}
+
+// Placeholder: the weapon system has nothing to set up yet.
+int32_t MV2InitialiseWeaponSystem() {
+    return 1;
+}
+
+// Placeholder: the award counters are not kept yet.
+void MV2ClearAwardCounters() {}
+
+// Placeholder: nothing is selected.
+MV2Object* MV2GetSelectedObject() {
+    return nullptr;
+}
+
+// Placeholder: the targeted object is not kept yet.
+void MV2SetTargetedObject(MV2Object*) {}
+
+// Placeholder: there are no tools yet.
+intptr_t MV2SendToolCommand(MV2Object*, int32_t, int32_t, intptr_t, intptr_t) {
+    return 0;
+}
+
+// Placeholder: there is no player sub yet.
+MV2Object* MV2GetPlayerSub() {
+    return nullptr;
+}
+
+// Placeholder: the weapon panels are not built.
+void MV2DrawWeaponPanel(MV2Object*, const MV2HudElement*) {}
+
+// Placeholder: the tool panels are not built.
+void MV2DrawToolPanel(MV2Object*, const MV2HudElement*) {}
+
+// Placeholder: hidden targets are never revealed yet.
+int32_t MV2PlayerRevealsHiddenTargets() {
+    return 0;
+}
+
+// Placeholder: there is no heat exposure yet.
+float MV2GetHeat() {
+    return 0.0f;
+}
+
+// Placeholder: the heat colour is plain red.
+uint32_t MV2GetHeatColour() {
+    return 0xFFFF0000u;
+}
+
+// Placeholder: there are no rescue targets yet.
+void MV2HideRescueTargets() {}
+
+// Placeholder: there are no rescue targets yet.
+void MV2DrawRescueHudPanel() {}
+
+// Placeholder: there are no rescue targets yet.
+void MV2DrawRescueMapTargets() {}
+
+// Placeholder: no mission countdown runs.
+int32_t MV2GetMissionCountdown(uint32_t*, int32_t*) {
+    return 0;
+}
+
+// Placeholder: object sounds are not built; nothing plays.
+void MV2PlaySoundAt(int32_t, const TvV3d*, float, int32_t) {}
+
+// Placeholder: there are no screen cracks yet.
+void MV2AddScreenCracks(int32_t) {}

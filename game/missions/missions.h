@@ -37,3 +37,5 @@ void MV2SetScreenFade(int32_t fade);
 struct MV2Object;
 // 0 when the script owning the object handled the message (the object must not see it).
 int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// The running mission countdown: 1 with the milliseconds left and its kind word, 0 when none runs.
+int32_t MV2GetMissionCountdown(uint32_t* millisecondsLeft, int32_t* kind);

@@ -50,3 +50,22 @@ void MV2SetPlayerLoadout(const MV2PlayerLoadout* loadout);
 void MV2TakeControlOfCraft();
 // Carries out a command of the command table.
 void MV2ExecuteCommand(int32_t command);
+
+// Calls of the HUD and radar.
+struct MV2HudElement;
+float MV2GetCraftDepthLimit(MV2Object* object);
+// The strongest radiation reading near the object.
+float MV2ReadGeiger(MV2Object* object);
+int32_t MV2InitialiseWeaponSystem();
+void MV2ClearAwardCounters();
+MV2Object* MV2GetSelectedObject();
+void MV2SetTargetedObject(MV2Object* object);
+// Sends a tool command to the object's tool of a kind; nonzero when it carries one.
+intptr_t MV2SendToolCommand(MV2Object* object, int32_t kind, int32_t command, intptr_t a,
+                            intptr_t out);
+MV2Object* MV2GetPlayerSub();
+// The weapon and tool panels of the HUD layouts draw their own elements.
+void MV2DrawWeaponPanel(MV2Object* sub, const MV2HudElement* element);
+void MV2DrawToolPanel(MV2Object* sub, const MV2HudElement* element);
+// The player module's flag that shows targets of hidden types on the radar.
+int32_t MV2PlayerRevealsHiddenTargets();
