@@ -253,16 +253,15 @@ void MV2HudSetLayoutData(uint8_t* data, uint32_t size) {
     gMV2HudFile = {data, size, MV2HudCountLayouts(data, size)};
 }
 
-int32_t MV2HudLoadResources() {
-    if (!MV2Create2DTextures()) {
-        MV2ErrorBox("MV2Create2DTextures error");
-        return 0;
-    }
+void MV2HudFillTexts() {
     for (int32_t i = 0; i < kMV2HudTextRows; ++i) {
         gMV2HudText[i] = {};
         gMV2HudText[i].id = kMV2HudTextIds[i];
         MV2GetText(&gMV2HudText[i]);
     }
+}
+
+int32_t MV2HudReadLayoutFile() {
     TvFileInterface* files = TvEngineGetFileInterface();
     void* f = files && files->open ? files->open("data\\hud.daf", "rb") : nullptr;
     if (!f) {
@@ -273,19 +272,29 @@ int32_t MV2HudLoadResources() {
     const long length = files->length ? files->length(f) : -1;
     bool ok = files->read(head, 1, 4, f) == 4;
     const uint32_t n = ok ? MV2ReadU32(head) : 0;
-    // The byte count must fit the file; a short read fails the load like a missing file.
+    // The byte count must fit the file; a short file fails the load like a missing one.
     ok = ok && length >= 4 && uint64_t(n) <= uint64_t(length - 4);
     uint8_t* data = ok && n ? static_cast<uint8_t*>(TvMalloc(n)) : nullptr;
     if (ok && data && files->read(data, 1, n, f) != n) ok = false;
     files->close(f);
     if (!ok) {
         if (data) TvFree(data);
+        MV2HudSetLayoutData(nullptr, 0);
         MV2ErrorBox("Error: file data\\hud.daf not found!");
         return 0;
     }
     // A failed allocation leaves no layouts: the HUD then draws only its overlay.
     MV2HudSetLayoutData(data, data ? n : 0);
     return 1;
+}
+
+int32_t MV2HudLoadResources() {
+    if (!MV2Create2DTextures()) {
+        MV2ErrorBox("MV2Create2DTextures error");
+        return 0;
+    }
+    MV2HudFillTexts();
+    return MV2HudReadLayoutFile();
 }
 
 void MV2HudFreeResources() {

@@ -72,6 +72,9 @@ int32_t MV2HudNextElement(const MV2HudLayout* layout, MV2HudElement* element);
 void MV2HudSetLayoutData(uint8_t* data, uint32_t size);
 
 int32_t MV2HudLoadResources();
+// The steps of the load: the 88 text rows, and the layout file (0 after its message box).
+void MV2HudFillTexts();
+int32_t MV2HudReadLayoutFile();
 void MV2HudFreeResources();
 int32_t MV2CreateHud();
 void MV2ResetHudState();

@@ -61,8 +61,22 @@ void FaceReset() {
     gMV2TalkingFace = {-1, 0, MV2GetGameTime()};
 }
 
-const char* SpeechName(const MV2TextDescriptor* d) {
-    return reinterpret_cast<const char*>(MV2TextRecordEnd(d));
+// The speech name after the text, copied bounded: at most 31 characters and never past the
+// end of the language chunk. Null when there is none.
+const char* SpeechName(const MV2TextDescriptor* d, char (&out)[32]) {
+    out[0] = 0;
+    const uint8_t* at = MV2TextRecordEnd(d);
+    if (!at) return nullptr;
+    const uint8_t* base = gMV2MenuResource.languages;
+    const uint8_t* end = at + 31;
+    if (base && at >= base) end = base + gMV2MenuResource.dir[MV2_CHUNK_LANGUAGES].size;
+    size_t n = 0;
+    while (n < 31 && at + n < end && at[n]) {
+        out[n] = char(at[n]);
+        ++n;
+    }
+    out[n] = 0;
+    return n ? out : nullptr;
 }
 
 void PlayCue(const char* name) {
@@ -88,8 +102,8 @@ void BeginMessage(MV2HudMessage& m, uint32_t now) {
     }
     if (m.speechStarted || gMV2GameState.current == 7) return;
     PlayCue(Speaker(&m.text) == kNoSpeaker ? "MESSAGE" : "RADIO");
-    const char* name = SpeechName(&m.text);
-    if (name) MV2PlaySpeech(name, 0, 1);
+    char buffer[32];
+    if (const char* name = SpeechName(&m.text, buffer)) MV2PlaySpeech(name, 0, 1);
     m.speechStarted = 1;
 }
 
@@ -97,7 +111,8 @@ void BeginMessage(MV2HudMessage& m, uint32_t now) {
 
 uint32_t MV2GetHudMessageDuration(const MV2TextDescriptor* text) {
     if (!HasSpeech(text)) return 5500;
-    const float seconds = MV2GetWavDuration(SpeechName(text));
+    char buffer[32];
+    const float seconds = MV2GetWavDuration(SpeechName(text, buffer));
     const uint32_t ms = uint32_t(std::lround(double(seconds) * 1000.0));
     return (ms ? ms : 4000) + 1500;
 }
