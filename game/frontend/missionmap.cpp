@@ -228,7 +228,7 @@ void LegendClick() {
 int32_t MV2MapReadLevelFields(const uint8_t* header, size_t size, uint8_t flags, int32_t levelNumber,
                               MV2LevelMapFields* out) {
     *out = {};
-    if (!header || size < 92 + kMV2MapBaseName) return 0;
+    if (!header || size < 34 * 4) return 0; // through word 33, past both names
     auto w = [header](int32_t i) { return int32_t(MV2ReadU32(header + 4 * i)); };
     out->flags = flags;
     out->firstReference = w(28), out->secondReference = w(27);
