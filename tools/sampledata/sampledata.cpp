@@ -1,4 +1,5 @@
 #include "tools/sampledata/sampledata.h"
+#include "tools/sampledata/hud.h"
 
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
@@ -309,5 +310,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = WriteSaveTexts(root) && ok;
     ok = WriteControls(root) && ok;
     ok = SampleDataWriteSoundFiles(folder) && ok;
+    ok = SampleDataWriteHud(folder) && ok;
     return ok;
 }

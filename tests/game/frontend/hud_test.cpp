@@ -5,6 +5,7 @@
 #include "shell/cdaudio.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/hud_writer.h"
+#include "tools/sampledata/hud.h"
 
 #include <string>
 
@@ -298,6 +299,23 @@ TEST_F(HudTest, ResetStateSetsTheSpecialTypes) {
     for (int32_t t : {350, 351, 352}) EXPECT_EQ(MV2HudTypeInSet(1, t), 1);
     EXPECT_EQ(MV2HudTypeInSet(1, 448), 0);
     EXPECT_EQ(gMV2Hud.crackLevel, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(HudTest, SampleLayoutsCoverEveryCraftWidthAndMode) {
+    DataFolder folder;
+    ASSERT_TRUE(SampleDataWriteHud(folder.path()));
+    ASSERT_EQ(MV2HudReadLayoutFile(), 1);
+    EXPECT_EQ(gMV2HudFile.layouts, 66u);
+    for (int32_t type : kMV2HudCraftTable)
+        for (int32_t width : {640, 800, 1024})
+            for (uint32_t mode : {0u, 4u}) {
+                MV2HudLayout layout;
+                EXPECT_EQ(MV2HudFindLayout(type, width, mode, &layout), 1) << type << " " << width;
+            }
 }
 
 } // namespace
