@@ -97,19 +97,6 @@ void Sprite(int32_t sprite, int32_t x, int32_t y, float sx, float sy, uint32_t c
     MV2Draw2DSprite(&q);
 }
 
-// The glyph row of a HUD string character, or -1 for none.
-int32_t CharacterRow(char c) {
-    switch (c) {
-    case '.': return kRowPoint;
-    case '-': return kRowMinus;
-    case 'T': return kRowT;
-    case ':': return kRowColon;
-    default: break;
-    }
-    const int32_t row = int32_t(uint8_t(c)) - 46;
-    return row >= 0 && row < kMV2HudTextRows ? row : -1;
-}
-
 void Quad(TvIm2DVertex* quad, uint32_t colour) {
     for (int32_t i = 0; i < 4; ++i) {
         quad[i] = {};
@@ -122,7 +109,7 @@ void HudString(const char* text, float x, float y, uint32_t colour) {
     TvIm2DVertex quad[4];
     Quad(quad, colour);
     for (const char* c = text; *c; ++c) {
-        const int32_t row = CharacterRow(*c);
+        const int32_t row = MV2HudCharacterRow(*c);
         if (row >= 0) x = MV2HudDrawGlyph(quad, row, x, y, y + 20.0f);
     }
 }
@@ -192,6 +179,20 @@ uint32_t MV2HudElement::Word(int32_t i) const {
 uint32_t MV2HudColour() {
     return kMV2HudColour;
 }
+
+int32_t MV2HudCharacterRow(char c) {
+    switch (c) {
+    case '.': return kRowPoint;
+    case '-': return kRowMinus;
+    case 'T': return kRowT;
+    case ':': return kRowColon;
+    default: break;
+    }
+    // Characters outside the table are skipped.
+    const int32_t row = int32_t(uint8_t(c)) - 46;
+    return row >= 0 && row < kMV2HudTextRows ? row : -1;
+}
+
 
 uint32_t MV2HudCountLayouts(const uint8_t* data, size_t size) {
     if (!data || size < 4) return 0;
@@ -348,14 +349,17 @@ void MV2ResetHudState() {
     gMV2Hud.crackLevel = 0;
 }
 
+// The screen size from the 2-D scale, which the display keeps at width / 640 and height / 480.
 int32_t MV2HudScreenWidth() {
-    TvRaster* fb = gMV2MainCamera ? TvCameraGetRaster(gMV2MainCamera) : nullptr;
-    return fb ? fb->width : gMV2DisplayRequest.width;
+    float sx, sy;
+    MV2GetScreenScale(&sx, &sy);
+    return int32_t(sx * 640.0f + 0.5f);
 }
 
 int32_t MV2HudScreenHeight() {
-    TvRaster* fb = gMV2MainCamera ? TvCameraGetRaster(gMV2MainCamera) : nullptr;
-    return fb ? fb->height : gMV2DisplayRequest.height;
+    float sx, sy;
+    MV2GetScreenScale(&sx, &sy);
+    return int32_t(sy * 480.0f + 0.5f);
 }
 
 int32_t MV2HudObjectType(const MV2Object* object) {

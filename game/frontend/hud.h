@@ -125,6 +125,8 @@ void MV2HudAddScoreRow(int32_t textId, int32_t value, int32_t score, int32_t cle
 void MV2HudSortScoreTable(int32_t titleId1, int32_t titleId2);
 void MV2HudDrawNumber(int32_t value, int32_t x, int32_t y, uint32_t colour, int32_t align);
 void MV2HudDrawGauge(const MV2HudElement* element, float fraction, const uint32_t* overrideColour);
+// The text row of a HUD string character ('.', '-', 'T', ':' first, else c - 46); -1 outside the table.
+int32_t MV2HudCharacterRow(char c);
 float MV2HudDrawGlyph(TvIm2DVertex* quad, int32_t row, float x, float vTop, float vBottom);
 void MV2HudDrawClock(int32_t x, int32_t y, int32_t flag);
 int32_t MV2CircleTableStep(int32_t entry, int32_t steps);

@@ -19,6 +19,7 @@
 // The sink as a member of a fixture that is not itself a sink test.
 struct HudSink : Sink2DTest {
     void TestBody() override {}
+    using Sink2DTest::raster;
     using Sink2DTest::recorded;
     using Sink2DTest::SetUp;
     using Sink2DTest::TearDown;

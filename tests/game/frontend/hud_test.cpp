@@ -319,3 +319,16 @@ TEST_F(HudTest, SampleLayoutsCoverEveryCraftWidthAndMode) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HudTest, HudStringCharactersOutsideTheTableAreSkipped) {
+    const struct {
+        char c;
+        int32_t row;
+    } cases[] = {{'.', 12}, {'-', 84}, {'T', 85}, {':', 86}, {'0', 2},  {'9', 11},
+                 {'~', 80}, {'/', 1},  {' ', -1}, {'\0', -1}, {char(0x85), 87}, {char(0x86), -1}, {char(0xFF), -1}};
+    for (const auto& c : cases) EXPECT_EQ(MV2HudCharacterRow(c.c), c.row) << int(uint8_t(c.c));
+}
+
+} // namespace

@@ -145,3 +145,23 @@ TEST_F(RadarTest, BlipColoursByKind) {
 }
 
 } // namespace
+
+namespace {
+
+// Reticle sprite words of 0, 65535 and anything past the sprite table draw nothing.
+TEST_F(RadarTest, ReticleSpritesBeyondTheTableAreNone) {
+    MV2HudLayout layout = {};
+    layout.reticleWord = 0xFF000000u;
+    const struct {
+        uint32_t near, far;
+        bool drawn;
+    } cases[] = {{0, 65535, false}, {320, 400, false}, {0xFFFFFFFFu, 0, false}, {5, 0, true}};
+    for (const auto& c : cases) {
+        layout.reticleSprites[0] = c.near, layout.reticleSprites[1] = c.far;
+        TvRenderStateSet(kTvRenderStateTextureRaster, 0);
+        MV2RadarDrawReticle(&sub, &layout);
+        EXPECT_EQ(HudSink::raster == intptr_t(&page), c.drawn) << c.near;
+    }
+}
+
+} // namespace
