@@ -242,6 +242,7 @@ void MV2DrawHudMessageText(const MV2HudTextBox* box) {
     if (intro) {
         const int32_t top = box->y - (MV2HudScreenWidth() == 800 ? 32 : 0);
         MV2DrawTextWrapped(cx, top, -half, list, 0, 8);
+        MV2AdvanceTextReveal(&m.text);
         return;
     }
     const uint32_t backdrop = gMV2GameState.current == 1 ? 0xC0000000u : box->colour;
@@ -262,6 +263,8 @@ void MV2DrawHudMessageText(const MV2HudTextBox* box) {
         MV2DrawTextWrapped(cx, box->y + box->height - 20, half, list, 0, 8);
     else
         MV2DrawTextWrapped(cx, box->y, -half, list, 0, 8);
+    // The text is revealed character by character as frames pass.
+    MV2AdvanceTextReveal(&m.text);
 }
 
 void MV2DrawHudMessageHistory() {

@@ -332,3 +332,33 @@ TEST_F(HudTest, HudStringCharactersOutsideTheTableAreSkipped) {
 }
 
 } // namespace
+
+namespace {
+
+// Below a quarter of its energy the sub's screen cracks reach (0.25 - fraction) x 64; the level
+// never falls back, and a sub exactly at the origin changes nothing.
+TEST_F(HudTest, ScreenCrackLevelFollowsLowEnergyAndNeverFalls) {
+    MV2ObjectType* type = MV2GetObjectType(30);
+    MV2SetTypeFloat(type, 1, 100.0f);
+    TvMatrix matrix = {};
+    matrix.pos = {1.0f, 1.0f, 1.0f};
+    MV2Object sub = {};
+    sub.type = type;
+    sub.matrix = &matrix;
+    gMV2Hud.crackLevel = 0;
+    const struct {
+        float energy;
+        int32_t level;
+    } cases[] = {{80.0f, 0}, {10.0f, 9}, {20.0f, 9}, {0.0f, 16}};
+    for (const auto& c : cases) {
+        sub.energy = c.energy;
+        MV2UpdateScreenCrackLevel(&sub);
+        EXPECT_EQ(gMV2Hud.crackLevel, c.level) << c.energy;
+    }
+    matrix.pos = {0.0f, 0.0f, 0.0f};
+    gMV2Hud.crackLevel = 0;
+    MV2UpdateScreenCrackLevel(&sub);
+    EXPECT_EQ(gMV2Hud.crackLevel, 0);
+}
+
+} // namespace

@@ -41,6 +41,12 @@ protected:
     void ShowCurrent() {
         MV2UpdateHudMessages(); // queued -> showing
         MV2UpdateHudMessages(); // starts
+        // One frame of a second in the subtitle box reveals the whole text.
+        gMV2FrameTimer.milliseconds = 1000;
+        const MV2HudTextBox box = {70, 390, 500, 60, 2, 0x40000000u};
+        MV2DrawHudMessageText(&box);
+        MV2DrawHudMessageText(&box);
+        gMV2FrameTimer.milliseconds = 0;
         PlatformAdvanceClock(gMV2HudMessages.slots[gMV2HudMessages.read].displayTime);
         MV2UpdateHudMessages(); // times out
     }
@@ -157,6 +163,19 @@ TEST_F(HudMessagesTest, TalkingFaceAnimatesWithTheSeededGenerator) {
     MV2UpdateHudMessages();
     MV2UpdateHudMessages();
     EXPECT_EQ(gMV2TalkingFace.row, -1);
+}
+
+TEST_F(HudMessagesTest, HistoryListsTheShownMessagesWithAFooter) {
+    for (uint32_t id : {1u, 2u, 3u}) {
+        MV2AddHudMessage(id);
+        ShowCurrent();
+    }
+    MV2AddHudMessage(4); // queued, not shown yet: not in the history
+    Calls().clear();
+    MV2DrawHudMessageHistory();
+    EXPECT_EQ(Glyphs(), 6u); // three texts of two glyphs
+    ASSERT_FALSE(Calls().empty());
+    EXPECT_EQ(Calls().back().vertices[0].colour, 0xC061BDFFu); // the footer's bar
 }
 
 TEST_F(HudMessagesTest, SubtitlesSettingHoldsTwoFlags) {
