@@ -6,6 +6,9 @@
 #include "engine/core/raster.h"
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
+#include "game/frontend/hud.h"
+#include "game/frontend/missionmap.h"
+#include "game/player/player.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
 #include "game/objects/camera.h"
@@ -322,6 +325,14 @@ void MV2RenderWorld() {
     if (!gMV2MainCamera) return;
     bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
+        // The HUD in play, the map in mode 1, then the HUD overlay.
+        if (gMV2GameState.current == 0) {
+            MV2RenderHud(MV2GetPlayerObject());
+            if (MV2HudBeginDraw(1)) MV2DrawHudOverlay();
+            else MV2HudEndDraw();
+        } else if (gMV2GameState.current == 1) {
+            MV2RenderMap();
+        }
         MV2RenderGameOver();
         MV2MenuRender();
         MV2DrawMouseCursor();

@@ -27,3 +27,9 @@ intptr_t MV2SubAIBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t
 MV2SubAIData* MV2GetSubAIData(MV2Object* object);
 // Sets or clears the record's flag of a mission-designated craft.
 void MV2SubAISetDesignated(MV2SubAIData* data, int32_t designated);
+// Heat exposure and the rescue targets' HUD and map displays.
+float MV2GetHeat();
+uint32_t MV2GetHeatColour();
+void MV2HideRescueTargets();
+void MV2DrawRescueHudPanel();
+void MV2DrawRescueMapTargets();

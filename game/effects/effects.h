@@ -75,3 +75,5 @@ void MV2ClearEffectHookHeadName();
 // The per-camera effect render pass, and the queued corona quads drawn in one call.
 void MV2RenderEffects();
 void MV2FlushCoronas();
+// Advances the screen cracks by a number of steps.
+void MV2AddScreenCracks(int32_t steps);

@@ -124,10 +124,6 @@ void MV2LeaveInterfaceScreens();
 void MV2CloseSaveScreen();
 void MV2DrawSaveScreenBackground();
 void MV2MapClose();
-// The mission map tiles of the level and the world-to-map transform.
-void MV2MapFreeTiles();
-void MV2MapLoadTiles();
-void MV2MapInitialiseTransform();
 void MV2ResetHudMessages();
 void MV2UpdateHudMessages();
 void MV2UpdateInterfaceScreens();

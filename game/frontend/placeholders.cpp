@@ -1,27 +1,20 @@
 // Entry points of front-end modules not built yet, each doing the least its callers need.
+#include "game/creatures/creatures.h"
+#include "game/effects/effects.h"
+#include "game/frontend/hud.h"
+#include "game/frontend/hudmessages.h"
+#include "shell/frametimer.h"
+#include "game/missions/missions.h"
+#include "game/player/player.h"
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
 #include "game/frontend/screens.h"
 
-static int32_t g_subtitles = 0;
-
-// Placeholder: the subtitles setting is only remembered.
-void MV2SetSubtitles(int32_t setting) {
-    g_subtitles = setting;
-}
-
-// Placeholder: the remembered subtitles setting (0, unset, by default).
-int32_t MV2GetSubtitles() {
-    return g_subtitles;
-}
 
 // Placeholder: there are no menus to take input.
 void MV2MenuHandleInput() {}
-
-// Placeholder: there is no map yet.
-void MV2MapSetFreeScroll(int32_t) {}
 
 // Placeholder: the console is not built.
 void MV2EnterConsoleMode() {}
@@ -35,31 +28,8 @@ void MV2EnterInterfaceScreens() {}
 // Placeholder: the interface screens are not built.
 void MV2LeaveInterfaceScreens() {}
 
-// Placeholder: the map is not built, so it is never open.
-void MV2MapClose() {}
-
-// Placeholder: there is no message ring yet.
-void MV2ResetHudMessages() {}
-
-// Placeholder: there is no message ring yet.
-void MV2UpdateHudMessages() {}
-
 // Placeholder: the interface screens are not built.
 void MV2UpdateInterfaceScreens() {}
-
-// Placeholder: the HUD colour keeps its start value until the HUD is built.
-uint32_t MV2HudColour() {
-    return 0xFF61BDFFu;
-}
-
-// Placeholder: there are no mission map tiles to free.
-void MV2MapFreeTiles() {}
-
-// Placeholder: there are no mission map tiles to load.
-void MV2MapLoadTiles() {}
-
-// Placeholder: there is no map transform to set up.
-void MV2MapInitialiseTransform() {}
 
 // Placeholder: the level start of a hosted network game is the shell's and not built yet.
 int32_t MV2StartNetLevelHost() {
@@ -69,4 +39,73 @@ int32_t MV2StartNetLevelHost() {
 // Placeholder: the level start of a joined network game is the shell's and not built yet.
 int32_t MV2StartNetLevelJoin() {
     return 0;
+}
+
+// Placeholder: no craft has a depth limit record yet; a deep one is assumed.
+float MV2GetCraftDepthLimit(MV2Object*) {
+    return 1000.0f;
+}
+
+// Placeholder: there is no radiation yet.
+float MV2ReadGeiger(MV2Object*) {
+    return 0.0f;
+}
+
+// Placeholder: the weapon system has nothing to set up yet.
+int32_t MV2InitialiseWeaponSystem() {
+    return 1;
+}
+
+// Placeholder: the award counters are not kept yet.
+void MV2ClearAwardCounters() {}
+
+// Placeholder: nothing is selected.
+MV2Object* MV2GetSelectedObject() {
+    return nullptr;
+}
+
+// Placeholder: the targeted object is not kept yet.
+void MV2SetTargetedObject(MV2Object*) {}
+
+// Placeholder: the weapon panels are not built.
+void MV2DrawWeaponPanel(MV2Object*, const MV2HudElement*) {}
+
+// Placeholder: the tool panels are not built.
+void MV2DrawToolPanel(MV2Object*, const MV2HudElement*) {}
+
+// Placeholder: hidden targets are never revealed yet.
+int32_t MV2PlayerRevealsHiddenTargets() {
+    return 0;
+}
+
+// Placeholder: there is no heat exposure yet.
+float MV2GetHeat() {
+    return 0.0f;
+}
+
+// Placeholder: the heat colour is plain red.
+uint32_t MV2GetHeatColour() {
+    return 0xFFFF0000u;
+}
+
+// Placeholder: there are no rescue targets yet.
+void MV2HideRescueTargets() {}
+
+// Placeholder: there are no rescue targets yet.
+void MV2DrawRescueHudPanel() {}
+
+// Placeholder: there are no rescue targets yet.
+void MV2DrawRescueMapTargets() {}
+
+// Placeholder: no mission countdown runs.
+int32_t MV2GetMissionCountdown(uint32_t*, int32_t*) {
+    return 0;
+}
+
+// Placeholder: there are no screen cracks yet.
+void MV2AddScreenCracks(int32_t) {}
+
+// Placeholder: the shell keeps no game clock yet; the frame clock stands in for it.
+uint32_t MV2GetGameTime() {
+    return gMV2FrameTimer.frameClock;
 }

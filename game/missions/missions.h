@@ -67,3 +67,5 @@ int32_t MV2InitialiseMissionLevel();
 void MV2ClearMissionNotify();
 // Binds every mining site's parts to their objects by script id.
 void MV2MiningLinkSiteObjects();
+// The running mission countdown: 1 with the milliseconds left and its kind word, 0 when none runs.
+int32_t MV2GetMissionCountdown(uint32_t* millisecondsLeft, int32_t* kind);

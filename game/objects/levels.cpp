@@ -19,6 +19,7 @@
 #include "engine/world/world.h"
 #include "engine/world/world_stream.h"
 #include "game/creatures/creatures.h"
+#include "game/frontend/missionmap.h"
 #include "game/objects/clumpdata.h"
 #include "game/effects/effects.h"
 #include "game/frontend/menus.h"

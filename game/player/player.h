@@ -92,3 +92,17 @@ intptr_t MV2SendToolCommand(MV2Object* object, int32_t kind, int32_t command, in
 // Until the player module exists: the object that MV2GetPlayerObject and MV2GetPlayerSub
 // answer, which tests set.
 extern MV2Object* gMV2PlayerPlaceholder;
+// Calls of the HUD and radar.
+struct MV2HudElement;
+float MV2GetCraftDepthLimit(MV2Object* object);
+// The strongest radiation reading near the object.
+float MV2ReadGeiger(MV2Object* object);
+int32_t MV2InitialiseWeaponSystem();
+void MV2ClearAwardCounters();
+MV2Object* MV2GetSelectedObject();
+void MV2SetTargetedObject(MV2Object* object);
+// The weapon and tool panels of the HUD layouts draw their own elements.
+void MV2DrawWeaponPanel(MV2Object* sub, const MV2HudElement* element);
+void MV2DrawToolPanel(MV2Object* sub, const MV2HudElement* element);
+// The player module's flag that shows targets of hidden types on the radar.
+int32_t MV2PlayerRevealsHiddenTargets();

@@ -1,5 +1,6 @@
 #include "tools/sampledata/sampledata.h"
 #include "tools/sampledata/objects.h"
+#include "tools/sampledata/hud.h"
 
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
@@ -325,5 +326,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteSoundFiles(folder) && ok;
     ok = SampleDataWriteLevels(folder) && ok;
     ok = SampleDataWriteFrontEnd(folder) && ok;
+    ok = SampleDataWriteHud(folder) && ok;
     return ok;
 }
