@@ -1,14 +1,14 @@
 // Animation scripts come from model folders: whatever the text, parsing into a fixture puppet
 // ends in 1 or 0, and an instance then runs the triggers and events it built.
-#include <bit>
 #include <vector>
 
 #include "engine/world/clump.h"
-#include "engine/world/geometry.h"
 #include "engine/world/world_plugin.h"
 #include "fuzz/world_input.h"
 #include "game/objects/animscript.h"
 #include "game/objects/puppets.h"
+#include "tests/support/puppet_clump.h"
+#include "tests/support/puppet_writer.h"
 
 namespace {
 
@@ -16,62 +16,31 @@ bool Attach() {
     return TpWorldPluginAttach() == 1;
 }
 
-struct Words {
-    std::vector<uint8_t> bytes;
-    Words& U(uint32_t v) {
-        for (int i = 0; i < 4; i++)
-            bytes.push_back(uint8_t(v >> (8 * i)));
-        return *this;
-    }
-    Words& F(float v) { return U(std::bit_cast<uint32_t>(v)); }
-    Words& Name(const char* text, size_t size) {
-        for (size_t i = 0; i < size; i++)
-            bytes.push_back(i < __builtin_strlen(text) ? uint8_t(text[i]) : 0);
-        return *this;
-    }
-};
-
 // A clump of three vertices; its puppet has a root "body" (id 1, vertex 0) and a child
 // "left arm" (id 2, vertices 1 and 2).
 TpClump* FixtureClump() {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpClumpSetFrame(clump, frame);
-    TpGeometry* geometry = TpGeometryCreate(3, 0, kTpGeometryNormals);
-    TpMorphTarget* target = TpGeometryGetMorphTarget(geometry, 0);
-    for (int32_t i = 0; i < 3; i++) {
-        target->vertices[i] = {float(i), 1, 0};
-        target->normals[i] = {0, 1, 0};
-    }
-    TpAtomic* atomic = TpAtomicCreate();
-    TpAtomicSetGeometry(atomic, geometry, 0);
-    TpGeometryDestroy(geometry);
-    TpAtomicSetFrame(atomic, frame);
-    TpClumpAddAtomic(clump, atomic);
-    return clump;
+    const TvV3d vertices[3] = {{0, 1, 0}, {1, 1, 0}, {2, 1, 0}};
+    return MakeVertexClump(vertices, 3);
 }
 
-std::vector<uint8_t> PuppetBytes() {
-    Words w;
-    w.U(2).U(0).U(0).U(0).U(3).U(0).U(0).U(0).U(0).U(1).U(1).U(1);
-    w.U(1).Name("body", 100).U(1).F(0).F(0).F(0).U(0).U(0);
-    w.U(1).U(2).Name("left arm", 100).U(2).F(0).F(1).F(0).U(1).U(2).U(0);
-    return w.bytes;
+std::vector<uint8_t> PuppetFile() {
+    PuppetFileRecord f;
+    f.vertexNodeCounts = {1, 1, 1};
+    f.nodes.push_back({0, 1, "body", {0, 0, 0}, {0}, {}});
+    f.nodes.push_back({1, 2, "left arm", {0, 1, 0}, {1, 2}, {}});
+    return PuppetFileBytes(f);
 }
 
-std::vector<uint8_t> AnimBytes() {
-    Words w;
-    w.U(3);
+// Three animations of both nodes over two keyframes.
+std::vector<uint8_t> AnimsFile() {
+    std::vector<AnimRecord> anims;
     for (const char* name : {"swing", "lift", "walk"}) {
-        w.Name(name, 16).U(2).U(2).U(1).U(2);
-        w.F(0).F(0);
+        AnimRecord a{name, {1, 2}, {{0, 0, {}}, {0, 10, {}}}};
         for (int i = 0; i < 12; i++)
-            w.F(0);
-        w.F(0).F(10);
-        for (int i = 0; i < 12; i++)
-            w.F(float(i * 7 % 90));
+            a.keyframes[1].values.push_back(float(i * 7 % 90));
+        anims.push_back(a);
     }
-    return w.bytes;
+    return AnimsFileBytes(anims);
 }
 
 void Noop(void*) {}
@@ -82,7 +51,7 @@ const MV2PuppetCallback kCallbacks[] = {{"ad", Noop}, {"bd", Noop}, {"zap", null
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!WorldFuzzStart(Attach)) return 0;
-    static const std::vector<uint8_t> pup = PuppetBytes(), bin = AnimBytes();
+    static const std::vector<uint8_t> pup = PuppetFile(), bin = AnimsFile();
     TpClump* clump = FixtureClump();
     MV2Puppet* puppet = MV2PuppetReadBytes(clump, pup.data(), pup.size(), 0);
     if (!puppet || !MV2AnimsReadBytes(puppet, bin.data(), bin.size())) __builtin_trap();

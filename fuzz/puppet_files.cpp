@@ -7,12 +7,12 @@
 
 #include "engine/core/bytes.h"
 #include "engine/world/clump.h"
-#include "engine/world/geometry.h"
 #include "engine/world/world_plugin.h"
 #include "fuzz/world_input.h"
 #include "game/objects/animscript.h"
 #include "game/objects/puppets.h"
 #include "game/objects/utilities.h"
+#include "tests/support/puppet_clump.h"
 
 namespace {
 
@@ -23,21 +23,10 @@ bool Attach() {
 }
 
 TpClump* FixtureClump() {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpClumpSetFrame(clump, frame);
-    TpGeometry* geometry = TpGeometryCreate(kVertices, 0, kTpGeometryNormals);
-    TpMorphTarget* target = TpGeometryGetMorphTarget(geometry, 0);
-    for (int32_t i = 0; i < kVertices; i++) {
-        target->vertices[i] = {float(i % 3), float(i / 3), float(i % 5)};
-        target->normals[i] = {0, 1, 0};
-    }
-    TpAtomic* atomic = TpAtomicCreate();
-    TpAtomicSetGeometry(atomic, geometry, 0);
-    TpGeometryDestroy(geometry);
-    TpAtomicSetFrame(atomic, frame);
-    TpClumpAddAtomic(clump, atomic);
-    return clump;
+    TvV3d vertices[kVertices];
+    for (int32_t i = 0; i < kVertices; i++)
+        vertices[i] = {float(i % 3), float(i / 3), float(i % 5)};
+    return MakeVertexClump(vertices, kVertices);
 }
 
 // A script that wires every animation to the next, with a foot on the first node.

@@ -174,10 +174,15 @@ bool WalkPuppet(ByteReader r, const PuppetSource& src, Arena& arena, MV2Puppet* 
         if (fill) duplicates[i] = source;
     }
     uint32_t* counts = arena.Take<uint32_t>(v);
+    uint32_t sharedCount = 0;
     for (uint32_t i = 0; i < v; i++) {
         const uint32_t c = r.U32();
+        sharedCount += c > 1 ? 1 : 0;
         if (fill) counts[i] = c;
     }
+    uint32_t* shared = arena.Take<uint32_t>(sharedCount);
+    for (uint32_t i = 0, n = 0; fill && i < v; i++)
+        if (counts[i] > 1) shared[n++] = i;
     // A node record is at least 120 bytes, a shape record at least 12.
     if (!r.Need(120ull * nodeCount + 12ull * shapeCount)) return false;
     MV2PuppetNode* nodes = arena.Take<MV2PuppetNode>(nodeCount);
@@ -231,6 +236,7 @@ bool WalkPuppet(ByteReader r, const PuppetSource& src, Arena& arena, MV2Puppet* 
                 const TvV3d position = r.V3();
                 const TvV3d normal = r.V3();
                 if (vertex >= m) return false;
+                node.keyedVertices = std::max(node.keyedVertices, int32_t(vertex) + 1);
                 if (fill) track.keys[i] = {vertex, position, normal};
             }
             if (fill) {
@@ -280,9 +286,27 @@ bool WalkPuppet(ByteReader r, const PuppetSource& src, Arena& arena, MV2Puppet* 
         shapes[k] = shape;
     }
     if (!r.ok) return false;
+    // Which node vertex writes its geometry vertex first, and the vertices no node writes.
+    uint8_t* firstWrites = arena.Take<uint8_t>(uint32_t(nodeVertexTotal));
+    uint32_t* unwritten = arena.Take<uint32_t>(v);
     if (fill) {
+        auto* seen = static_cast<uint8_t*>(TvCalloc(1, std::max<size_t>(src.vertexCount, 1)));
+        if (!seen) return false;
+        for (uint32_t k = 0; k < nodeCount; k++) {
+            nodes[k].firstWrites = firstWrites;
+            for (int32_t i = 0; i < nodes[k].vertexCount; i++) {
+                *firstWrites++ = seen[nodes[k].vertices[i]] ? 0 : 1;
+                seen[nodes[k].vertices[i]] = 1;
+            }
+        }
+        for (uint32_t i = 0; i < v; i++)
+            if (!seen[i]) unwritten[puppet->unwrittenCount++] = i;
+        TvFree(seen);
         puppet->vertexCount = int32_t(v);
         puppet->vertexNodeCounts = counts;
+        puppet->sharedCount = int32_t(sharedCount);
+        puppet->shared = shared;
+        puppet->unwritten = unwritten;
         puppet->duplicateCount = int32_t(duplicateCount);
         puppet->duplicates = duplicates;
         puppet->nodeCount = int32_t(nodeCount);
@@ -554,28 +578,38 @@ void BlendKeys(MV2PuppetInstance* in) {
     }
 }
 
-// Local matrix from the accumulators, then the world matrix in the owner's frame.
+// The rows of r x m (r applied first), for the 3 x 3 parts.
+void Rotate(TvMatrix& m, const TvV3d (&r)[3]) {
+    const TvV3d right = m.right, up = m.up, at = m.at;
+    TvV3d* rows[3] = {&m.right, &m.up, &m.at};
+    for (int i = 0; i < 3; i++)
+        *rows[i] = TvV3dAdd(TvV3dAdd(TvV3dScale(right, r[i].x), TvV3dScale(up, r[i].y)),
+                            TvV3dScale(at, r[i].z));
+}
+
+// Local matrix from the accumulators, then the world matrix in the owner's frame. The turn about
+// the up vector comes first; the turns about the matrix's own right and then at vectors follow
+// it, which is the same as applying them before it: local = Rz x Rx x Ry.
 void PoseNode(MV2PuppetNodeInstance* n) {
     TvMatrix& m = n->local;
     TvMatrixSetIdentity(&m);
     const int32_t* a = n->accumulators;
-    bool rotated = false;
+    constexpr float kRadians = 0.017453292f;
     if (a[0]) {
-        const TvV3d axis = m.up;
-        TvMatrixRotate(&m, &axis, Fixed(a[0]), kTvCombineReplace);
-        rotated = true;
+        const float t = Fixed(a[0]) * kRadians, c = std::cos(t), s = std::sin(t);
+        Rotate(m, {{c, 0, -s}, {0, 1, 0}, {s, 0, c}});
     }
     if (a[1]) {
-        const TvV3d axis = m.right;
-        TvMatrixRotate(&m, &axis, Fixed(a[1]), rotated ? kTvCombinePostConcat : kTvCombineReplace);
-        rotated = true;
+        const float t = Fixed(a[1]) * kRadians, c = std::cos(t), s = std::sin(t);
+        Rotate(m, {{1, 0, 0}, {0, c, s}, {0, -s, c}});
     }
     if (a[2]) {
-        const TvV3d axis = m.at;
-        TvMatrixRotate(&m, &axis, Fixed(a[2]), rotated ? kTvCombinePostConcat : kTvCombineReplace);
+        const float t = Fixed(a[2]) * kRadians, c = std::cos(t), s = std::sin(t);
+        Rotate(m, {{c, s, 0}, {-s, c, 0}, {0, 0, 1}});
     }
     m.pos = {Fixed(a[3]), Fixed(a[4]), Fixed(a[5])};
-    if (m.pos.x != 0.0f || m.pos.y != 0.0f || m.pos.z != 0.0f) m.flags &= ~kTvMatrixIdentity;
+    if (a[0] || a[1] || a[2] || m.pos.x != 0.0f || m.pos.y != 0.0f || m.pos.z != 0.0f)
+        m.flags &= ~kTvMatrixIdentity;
     const TvV3d before = n->world.pos;
     if (n->parent) {
         TvMatrixMultiply(&n->world, &m, &n->parent->world);
@@ -917,10 +951,11 @@ void MV2PuppetBindClump(MV2PuppetInstance* in) {
     TvV3d* vertices = in->vertices;
     TvV3d* normals = in->normals;
     TpGeometryLock(in->geometry, normals ? kTpLockVertices | kTpLockNormals : kTpLockVertices);
-    const size_t total = size_t(p->vertexCount + p->duplicateCount);
-    std::memset(vertices, 0, sizeof(TvV3d) * total);
-    if (normals) std::memset(normals, 0, sizeof(TvV3d) * total);
-
+    // The sums start from 0: the first node to write a vertex stores it, the others add to it.
+    for (int32_t i = 0; i < p->unwrittenCount; i++) {
+        vertices[p->unwritten[i]] = TvV3d{};
+        if (normals) normals[p->unwritten[i]] = TvV3d{};
+    }
     for (int32_t i = 0; i < in->nodeCount; i++) {
         MV2PuppetNodeInstance& ni = in->nodes[i];
         const MV2PuppetNode* node = ni.node;
@@ -942,10 +977,11 @@ void MV2PuppetBindClump(MV2PuppetInstance* in) {
             deformed = true;
         }
         const TvMatrix& m = ni.world;
+        const int32_t keyed = deformed ? node->keyedVertices : 0;
         for (int32_t j = 0; j < node->vertexCount; j++) {
             TvV3d position = node->restPositions[j];
             TvV3d normal = node->restNormals[j];
-            const int32_t c = deformed ? ni.contributions[j] : 0;
+            const int32_t c = j < keyed ? ni.contributions[j] : 0;
             if (c) {
                 const float share = 1.0f / float(c);
                 position = TvV3dAdd(position, TvV3dScale(ni.positionDeltas[j], share));
@@ -954,18 +990,22 @@ void MV2PuppetBindClump(MV2PuppetInstance* in) {
                 ni.normalDeltas[j] = TvV3d{};
                 ni.contributions[j] = 0;
             }
+            position = TransformPoint(position, m);
+            normal = TransformVector(normal, m);
+            if (c) normal = Normalised(normal);
             const uint32_t v = node->vertices[j];
-            vertices[v] = TvV3dAdd(vertices[v], TransformPoint(position, m));
-            if (normals) {
-                normal = TransformVector(normal, m);
-                normals[v] = TvV3dAdd(normals[v], c ? Normalised(normal) : normal);
+            if (node->firstWrites[j]) {
+                vertices[v] = position;
+                if (normals) normals[v] = normal;
+            } else {
+                vertices[v] = TvV3dAdd(vertices[v], position);
+                if (normals) normals[v] = TvV3dAdd(normals[v], normal);
             }
         }
     }
-    for (int32_t v = 0; v < p->vertexCount; v++) {
-        const uint32_t shared = p->vertexNodeCounts[v];
-        if (shared <= 1) continue;
-        vertices[v] = TvV3dScale(vertices[v], 1.0f / float(shared));
+    for (int32_t i = 0; i < p->sharedCount; i++) {
+        const uint32_t v = p->shared[i];
+        vertices[v] = TvV3dScale(vertices[v], 1.0f / float(p->vertexNodeCounts[v]));
         if (normals) normals[v] = Normalised(normals[v]);
     }
     for (int32_t i = 0; i < p->duplicateCount; i++) {

@@ -83,6 +83,8 @@ struct MV2PuppetNode {
     int32_t vertexCount;
     MV2PuppetTrack* tracks;
     uint32_t* vertices;    // geometry vertex indices
+    uint8_t* firstWrites;  // per vertex: 1 when no node before writes its geometry vertex
+    int32_t keyedVertices; // 1 + the highest vertex its tracks' keys move
     TvV3d* restPositions;  // geometry position minus the pivot
     TvV3d* restNormals;
 };
@@ -136,6 +138,10 @@ struct MV2Puppet {
     TpClump* clump;
     int32_t vertexCount; // V: the geometry's vertices less the duplicates
     uint32_t* vertexNodeCounts; // V entries: how many nodes write each vertex
+    int32_t sharedCount;        // vertices with a node count above 1
+    uint32_t* shared;
+    int32_t unwrittenCount; // vertices below V that no node writes
+    uint32_t* unwritten;
     int32_t duplicateCount;    // D
     uint32_t* duplicates;      // geometry vertex V + i copies vertex duplicates[i]
     int32_t nodeCount;

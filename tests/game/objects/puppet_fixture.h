@@ -15,11 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/frame.h"
 #include "engine/world/clump.h"
-#include "engine/world/geometry.h"
 #include "game/objects/animscript.h"
 #include "game/objects/puppets.h"
+#include "tests/support/puppet_clump.h"
 #include "tests/support/puppet_writer.h"
 #include "tests/support/world_writer.h"
 
@@ -27,21 +26,10 @@ inline constexpr TvV3d kPuppetVertices[5] = {
     {1, 0, 0}, {0, 0, 1}, {0, 3, 0}, {1, 3, 0}, {0, 3, 0}};
 
 inline TpClump* MakePuppetClump(int32_t vertices = 5) {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpClumpSetFrame(clump, frame);
-    TpGeometry* geometry = TpGeometryCreate(vertices, 0, kTpGeometryNormals);
-    TpMorphTarget* target = TpGeometryGetMorphTarget(geometry, 0);
-    for (int32_t i = 0; i < vertices; i++) {
-        target->vertices[i] = kPuppetVertices[i % 5];
-        target->normals[i] = {0, 1, 0};
-    }
-    TpAtomic* atomic = TpAtomicCreate();
-    TpAtomicSetGeometry(atomic, geometry, 0);
-    TpGeometryDestroy(geometry);
-    TpAtomicSetFrame(atomic, frame);
-    TpClumpAddAtomic(clump, atomic);
-    return clump;
+    std::vector<TvV3d> v;
+    for (int32_t i = 0; i < vertices; i++)
+        v.push_back(kPuppetVertices[i % 5]);
+    return MakeVertexClump(v.data(), vertices);
 }
 
 inline PuppetFileRecord TwoNodePuppet() {

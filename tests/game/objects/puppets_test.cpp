@@ -9,20 +9,11 @@
 
 namespace {
 
-// Little-endian words of a file written out by hand.
-struct Words {
-    std::vector<uint8_t> bytes;
-    Words& U(uint32_t v) {
-        for (int i = 0; i < 4; i++)
-            bytes.push_back(uint8_t(v >> (8 * i)));
-        return *this;
-    }
-    Words& F(float v) { return U(std::bit_cast<uint32_t>(v)); }
-    Words& Text(const char* text, size_t size) {
-        for (size_t i = 0; i < size; i++)
-            bytes.push_back(i < std::strlen(text) ? uint8_t(text[i]) : 0);
-        return *this;
-    }
+// A file written out by hand, word by word.
+struct Words : PuppetBytes {
+    Words& U(uint32_t v) { return static_cast<Words&>(U32(v)); }
+    Words& F(float v) { return static_cast<Words&>(F32(v)); }
+    Words& Text(const char* text, size_t size) { return static_cast<Words&>(Name(text, size)); }
 };
 
 void ExpectNear(const TvV3d& got, const TvV3d& want) {
@@ -46,7 +37,7 @@ TEST_F(PuppetTest, HandWrittenFilesAreRead) {
     pup.U(0).F(1).F(2).F(3).F(0).F(1).F(0);                      // its key
     pup.U(7).U(3).U(1).F(0).F(0).F(0).F(1).F(0).F(0).F(0).F(1).F(0); // shape: 3 vertices
     pup.U(0).U(1).U(2).U(0).U(0).U(0).U(0).U(0).U(0);             // one triangle, no edges
-    MV2Puppet* p = MV2PuppetReadBytes(clump, pup.bytes.data(), pup.bytes.size(), 5);
+    MV2Puppet* p = MV2PuppetReadBytes(clump, pup.data.data(), pup.data.size(), 5);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->flag, 5);
     ASSERT_EQ(p->nodeCount, 1);
@@ -75,7 +66,7 @@ TEST_F(PuppetTest, HandWrittenFilesAreRead) {
     bin.U(1).Text("idle", 16).U(2).U(1).U(7);
     bin.F(0).F(0).F(1.5f).F(-2).F(0).F(0).F(0).F(0.25f);
     bin.F(0).F(4).F(90).F(0).F(0).F(0).F(0).F(0);
-    ASSERT_EQ(MV2AnimsReadBytes(p, bin.bytes.data(), bin.bytes.size()), 1);
+    ASSERT_EQ(MV2AnimsReadBytes(p, bin.data.data(), bin.data.size()), 1);
     ASSERT_EQ(p->animCount, 1);
     const MV2PuppetAnim& a = *p->anims;
     EXPECT_STREQ(a.name, "idle");
@@ -375,4 +366,45 @@ TEST_F(PuppetTest, LoadAnimSetFromFolder) {
     EXPECT_EQ(MV2LoadAnimSet(&set, callbacks_, 4), 0);
     EXPECT_EQ(set.puppet, nullptr);
     MV2DestroyAnimSet(&set);
+}
+
+// The turn about the up vector comes first, then the turns about the matrix's own right and at
+// vectors, each concatenated after it; the root stands 1 below the owner.
+TEST_F(PuppetTest, PoseTurnsAboutUpThenRightThenAt) {
+    Load();
+    puppet_->hook = [](MV2PuppetInstance* in) {
+        int32_t* a = in->nodes[0].accumulators;
+        a[0] = 30 * kDegree;
+        a[1] = 20 * kDegree;
+        a[2] = -50 * kDegree;
+        a[3] = kDegree / 2;
+    };
+    MV2PuppetUpdate(instance_, nullptr, 1.0f);
+    TvMatrix want;
+    TvMatrixSetIdentity(&want);
+    TvV3d axis = want.up;
+    TvMatrixRotate(&want, &axis, 30, kTvCombineReplace);
+    axis = want.right;
+    TvMatrixRotate(&want, &axis, 20, kTvCombinePostConcat);
+    axis = want.at;
+    TvMatrixRotate(&want, &axis, -50, kTvCombinePostConcat);
+    const TvMatrix& got = instance_->nodes[0].world;
+    ExpectNear(got.right, want.right);
+    ExpectNear(got.up, want.up);
+    ExpectNear(got.at, want.at);
+    ExpectNear(got.pos, {0.5f, -1, 0});
+}
+
+// A vertex that no node writes is cleared; one written by two nodes sums even when its node
+// count says 1.
+TEST_F(PuppetTest, BindSumsWhatTheNodesWrite) {
+    PuppetFileRecord file = TwoNodePuppet();
+    file.vertexNodeCounts = {1, 1, 1, 1};
+    file.nodes[0].vertices = {0};
+    Load("", file);
+    MV2PuppetBindClump(instance_);
+    ExpectNear(Vertices()[0], {2, -4, 0}); // (1, -1, 0) + (1, -3, 0)
+    ExpectNear(Vertices()[1], {0, 0, 0});
+    ExpectNear(instance_->normals[1], {0, 0, 0});
+    ExpectNear(instance_->normals[0], {0, 2, 0});
 }
