@@ -228,7 +228,8 @@ bool WalkPuppet(ByteReader r, const PuppetSource& src, Arena& arena, MV2Puppet* 
             const uint32_t q = r.U32();
             if (!r.ok || track.channel > 2 || !r.Need(28ull * q)) return false;
             track.start = int32_t(uint32_t(ToInt32(start * 128.0f)) << 8);
-            track.inverseRange = std::fabs(1.0f / (track.end - start));
+            const float range = track.end - start; // a zero range applies the keys whole
+            track.inverseRange = range != 0.0f ? std::fabs(1.0f / range) : HUGE_VALF;
             track.keyCount = int32_t(q);
             track.keys = arena.Take<MV2PuppetKey>(q);
             for (uint32_t i = 0; i < q; i++) {
@@ -942,6 +943,7 @@ int32_t MV2PuppetUpdate(MV2PuppetInstance* in, TvMatrix* owner, float step) {
     const TvV3d d = TransformVector(TvV3dSub(before, foot->world.pos), *owner);
     owner->pos.x += d.x;
     owner->pos.z += d.z;
+    if (d.x != 0.0f || d.z != 0.0f) owner->flags &= ~kTvMatrixIdentity;
     return d.x * d.x + d.z * d.z > kMV2PuppetFootThreshold ? 1 : 0;
 }
 

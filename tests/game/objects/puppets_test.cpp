@@ -187,6 +187,7 @@ TEST_F(PuppetTest, FootMovesTheOwner) {
     MV2PuppetPlayAnim(instance_, Anim("walk"));
     EXPECT_EQ(MV2PuppetUpdate(instance_, &owner, 0.1f), 0); // the body moves 2/256
     ExpectNear(owner.pos, {5 - 2.0f / 256, 7, 5});
+    EXPECT_FALSE(owner.flags & kTvMatrixIdentity);
     const TvV3d up{0, 1, 0};
     TvMatrixRotate(&owner, &up, 90, kTvCombineReplace);
     owner.pos = {5, 7, 5};
