@@ -557,7 +557,7 @@ bool TriggerHolds(MV2PuppetInstance* in, const MV2AnimTrigger* trigger) {
 
 // Adds each playing animation's blend of its two current keyframes into the accumulators of the
 // nodes it moves; several animations add up.
-void BlendKeys(MV2PuppetInstance* in) {
+void MV2PuppetBlendKeys(MV2PuppetInstance* in) {
     for (int32_t i = 0; i < in->nodeCount; i++)
         std::fill_n(in->nodes[i].accumulators, 6, 0);
     for (const MV2PuppetAnimState* s = in->playing; s; s = s->nextPlaying) {
@@ -591,7 +591,7 @@ void Rotate(TvMatrix& m, const TvV3d (&r)[3]) {
 // Local matrix from the accumulators, then the world matrix in the owner's frame. The turn about
 // the up vector comes first; the turns about the matrix's own right and then at vectors follow
 // it, which is the same as applying them before it: local = Rz x Rx x Ry.
-void PoseNode(MV2PuppetNodeInstance* n) {
+void MV2PuppetPoseNode(MV2PuppetNodeInstance* n) {
     TvMatrix& m = n->local;
     TvMatrixSetIdentity(&m);
     const int32_t* a = n->accumulators;
@@ -624,7 +624,7 @@ void PoseNode(MV2PuppetNodeInstance* n) {
 
 void PoseAll(MV2PuppetInstance* in) {
     for (int32_t i = 0; i < in->nodeCount; i++)
-        PoseNode(&in->nodes[i]);
+        MV2PuppetPoseNode(&in->nodes[i]);
 }
 
 MV2PuppetNodeInstance* NodeById(MV2PuppetInstance* in, int64_t id) {
@@ -935,7 +935,7 @@ int32_t MV2PuppetUpdate(MV2PuppetInstance* in, TvMatrix* owner, float step) {
     }
     in->restartPosition = 0;
 
-    BlendKeys(in);
+    MV2PuppetBlendKeys(in);
     if (in->puppet->hook) in->puppet->hook(in);
     PoseAll(in);
 
