@@ -564,9 +564,9 @@ void MV2PuppetBlendKeys(MV2PuppetInstance* in) {
         const MV2PuppetAnim* a = s->anim;
         const MV2PuppetKeyframe& cur = a->keys[s->keyframe];
         const MV2PuppetKeyframe& prev = a->keys[s->keyframe - 1];
-        // n = w x 512, held to the keyframe's span.
-        const float w = (s->position - cur.t0) * cur.inverse * 512.0f;
-        const int32_t n = w > 0.0f ? (w < 512.0f ? int32_t(w) : 512) : 0;
+        // n = w x 512; a position outside the keyframe's span extrapolates. Products are taken
+        // in 64 bits and the sums wrap, whatever the weight.
+        const int64_t n = ToInt32((s->position - cur.t0) * cur.inverse * 512.0f);
         for (int32_t i = 0; i < in->nodeCount; i++) {
             const int32_t j = s->nodeSlots[i];
             if (j < 0) continue;
