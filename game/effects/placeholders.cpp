@@ -108,3 +108,14 @@ void MV2ResetPlasmaBeams() {}
 void MV2ResetBeams() {}
 void MV2ClearElectricArcs() {}
 void MV2StopLavaBlobs() {}
+
+// Placeholders: these effects are not built; nothing is shown.
+void MV2CreateExplosion(const float*, float, float, MV2Object*, uint32_t, uint8_t) {}
+void* MV2CreateBubble(const float*, const float*, float) {
+    return nullptr;
+}
+int32_t MV2CreateFlak(const void*, float, uint32_t, uint32_t) {
+    return 0;
+}
+void MV2CreateSmoke(const float*, const float*, float, float, uint8_t) {}
+void MV2EmitMTrail(uintptr_t, uint32_t, uint32_t, float, const TvMatrix*) {}

@@ -37,3 +37,11 @@ void MV2SetScreenFade(int32_t fade);
 struct MV2Object;
 // 0 when the script owning the object handled the message (the object must not see it).
 int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// Tells the object's owning mission script (message 13: the object died).
+intptr_t MV2NotifyObjectScript(MV2Object* object, int32_t message, intptr_t a, intptr_t b);
+// The special-craft trigger of submarine message 63.
+void MV2TriggerCraftSpecial(MV2Object* craft);
+struct TvV3d;
+// Mining sites: the nearest site whose main object lives (-1 none) and a random live part.
+int32_t MV2MiningFindNearestSite(const TvV3d* position, float* distance);
+MV2Object* MV2MiningPickTargetPart(int32_t site);

@@ -65,3 +65,22 @@ int32_t MV2ScriptMessageAnswer = 1;
 int32_t MV2ObjectToScriptMessage(MV2Object*, int32_t, intptr_t, intptr_t) {
     return MV2ScriptMessageAnswer;
 }
+
+// Placeholder: no mission scripts run; nobody hears it.
+intptr_t MV2NotifyObjectScript(MV2Object*, int32_t, intptr_t, intptr_t) {
+    return 0;
+}
+
+// Placeholder: no special craft are built.
+void MV2TriggerCraftSpecial(MV2Object*) {}
+
+// Placeholder: there are no mining sites yet.
+int32_t MV2MiningFindNearestSite(const TvV3d*, float* distance) {
+    if (distance) *distance = 0.0f;
+    return -1;
+}
+
+// Placeholder: there are no mining sites yet.
+MV2Object* MV2MiningPickTargetPart(int32_t) {
+    return nullptr;
+}

@@ -7,3 +7,10 @@
 int32_t MV2UpdateObjectSounds();
 // Releases every looped object sound.
 void MV2StopAllObjectSounds();
+
+struct MV2Object;
+// A looped sound bound to an object while it is in range of the main camera; the caller keeps
+// one sound variable per sound.
+int32_t MV2StartObjectSound(MV2Object* object, int32_t sound, intptr_t* variable, int32_t a,
+                            int32_t b);
+void MV2StopObjectSound(MV2Object* object, int32_t sound, intptr_t* variable);

@@ -50,3 +50,9 @@ void MV2SetPlayerLoadout(const MV2PlayerLoadout* loadout);
 void MV2TakeControlOfCraft();
 // Carries out a command of the command table.
 void MV2ExecuteCommand(int32_t command);
+
+// Bubble bursts and debris pieces of the bolt weapon's module.
+void MV2SpawnBubbles(const float* position, float radius);
+void MV2BreakIntoDebris(MV2Object* object, int32_t still);
+// Puts a collectable object into the hold of the craft's suck-up tool; 0 when it cannot.
+int32_t MV2SuckUpTake(MV2Object* craft, MV2Object* object);

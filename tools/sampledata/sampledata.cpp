@@ -309,5 +309,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = WriteSaveTexts(root) && ok;
     ok = WriteControls(root) && ok;
     ok = SampleDataWriteSoundFiles(folder) && ok;
+    ok = SampleDataWriteCreatures(folder) && ok;
     return ok;
 }

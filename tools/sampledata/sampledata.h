@@ -11,3 +11,6 @@ bool SampleDataWrite(const std::string& folder);
 // The sound list, the sound files and the base volume table; written by the sound modules'
 // writers once they are merged. Until then it writes nothing.
 bool SampleDataWriteSoundFiles(const std::string& folder);
+
+// The submarine table DATA\SUBS.DAT.
+bool SampleDataWriteCreatures(const std::string& folder);
