@@ -42,13 +42,15 @@ void Unlink(MV2PathSearchRecord* r) {
 }
 
 // Before the first open record whose f is not below its own: the newest of equal f first.
+// The ring is sorted, so that place is found from the back, after the last record whose f is
+// below; A*'s f values mostly grow, so the walk is short.
 void InsertOpen(MV2PathSearchRecord* r) {
-    MV2PathSearchRecord* at = g_open.next;
-    while (at != &g_open && at->f < r->f) at = at->next;
-    r->next = at;
-    r->prev = at->prev;
-    at->prev->next = r;
-    at->prev = r;
+    MV2PathSearchRecord* after = g_open.prev;
+    while (after != &g_open && !(after->f < r->f)) after = after->prev;
+    r->prev = after;
+    r->next = after->next;
+    after->next->prev = r;
+    after->next = r;
 }
 
 TvV3d CameraPosition(bool* ok) {
