@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/bytes.h"
+#include "engine/core/camera.h"
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
 #include "engine/core/frame.h"
@@ -20,6 +21,7 @@
 #include "game/creatures/subai.h"
 #include "game/creatures/subaistates.h"
 #include "game/effects/effects.h"
+#include "game/missions/lightobject.h"
 #include "game/missions/missions.h"
 #include "game/objects/camera.h"
 #include "game/objects/dynamics.h"
@@ -179,7 +181,27 @@ void CreateAttachment(MV2Object* object, MV2SubData* data, const MV2SubDefinitio
     const float position[3] = {at.x, at.y, at.z};
     MV2Object* light = MV2CreateObject(69, position, nullptr);
     if (!light) return;
-    MV2SetObjectRef(&slot.object, light);
+    if (auto* d = static_cast<MV2LightObjectData*>(light->privateData)) {
+        auto f = [](uint32_t bits) {
+            float value;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        };
+        d->red = f(a.words[0]);
+        d->green = f(a.words[1]);
+        d->blue = f(a.words[2]);
+        d->radius = f(a.words[3]);
+        d->frameOffset = f(a.fifth);
+        d->glowSize = f(a.sixth);
+        d->linkValue = a.value;
+        d->parent = slot.frame;
+        d->blinkPeriod = a.lastWord & 0x3FFF;
+        d->flags = (d->flags & ~0xFF6u) | ((a.tagWord >> 12) & 0xFF) << 4 |
+                   ((a.lastWord >> 15) & 1) << 2 | ((a.lastWord >> 14) & 1) << 1;
+    }
+    MV2ObjectHandle handle = 0;
+    MV2ObjectSendMessage(light, 17, 0, reinterpret_cast<intptr_t>(&handle));
+    slot.object = {light, handle};
     MV2ObjectSendMessage(light, 11, 1, 0);
 }
 
@@ -454,10 +476,33 @@ void Die(MV2Object* object) {
     MV2ObjectSendMessage(object, 4, 0, 0);
 }
 
+// The mapped atomic's texture coordinates from its vertex normals as the camera sees them.
+void MapToCamera(MV2SubData* data) {
+    TpGeometry* geometry = data->mappedAtomic ? TpAtomicGetGeometry(data->mappedAtomic) : nullptr;
+    if (!geometry || !MV2MainCamera || !MV2MainCamera->object.frame) return;
+    TpMorphTarget* target = TpGeometryGetMorphTarget(geometry, 0);
+    const TvV3d* normals = target ? TpMorphTargetGetNormals(target) : nullptr;
+    TpTexCoords* uv = TpGeometryGetTexCoords(geometry);
+    const int32_t n = TpGeometryGetNumVertices(geometry);
+    if (!normals || !uv || n <= 0 || !TpGeometryLock(geometry, kTpLockTexCoords)) return;
+    const TvMatrix* camera = TvFrameGetLTM(MV2MainCamera->object.frame);
+    const TvMatrix* m = data->rootMatrix;
+    const TvV3d right{TvV3dDot(camera->right, m->right), TvV3dDot(camera->right, m->up),
+                      TvV3dDot(camera->right, m->at)};
+    const TvV3d up{TvV3dDot(camera->up, m->right), TvV3dDot(camera->up, m->up),
+                   TvV3dDot(camera->up, m->at)};
+    for (int32_t i = 0; i < n; ++i) {
+        uv[i].u = std::fabs(TvV3dDot(normals[i], right) * 0.5f + 0.5f);
+        uv[i].v = std::fabs(TvV3dDot(normals[i], up) * 0.5f + 0.5f);
+    }
+    TpGeometryUnlock(geometry);
+}
+
 intptr_t Update(MV2Object* object, intptr_t p1, intptr_t p2) {
     MV2SubData* data = Data(object);
     const MV2SubDefinition* def = MV2GetSubDefinition(object);
     const bool player = IsPlayer(object);
+    MapToCamera(data);
     if (player && !IsPuppetType(object) && !Held(object)) Sway(object, data);
     if (object->energy < 0.0f) {
         if (TypeOf(object) == 4) {
@@ -727,8 +772,11 @@ intptr_t MV2SubmarineHandler(MV2Object* object, int32_t message, intptr_t p1, in
     }
     case 11:
         for (MV2SubAttachmentSlot& slot : data->attachments)
-            if (MV2Object* light = MV2GetObjectRef(&slot.object))
+            if (MV2Object* light = MV2GetObjectRef(&slot.object)) {
+                if (auto* d = static_cast<MV2LightObjectData*>(light->privateData))
+                    d->flags = (d->flags & ~kMV2LightBlinking) | uint32_t(p1 & 1) << 14;
                 MV2ObjectSendMessage(light, 11, p1, 0);
+            }
         return 1;
     case 14: {
         MV2SendToolCommand(object, 5, 13, 0, p2);
@@ -798,7 +846,11 @@ intptr_t MV2SubmarineHandler(MV2Object* object, int32_t message, intptr_t p1, in
     case 96:
         if (p2) *reinterpret_cast<intptr_t*>(p2) = sizeof(MV2SubData);
         return 1;
-    case 102: return 1;
+    case 102:
+        for (MV2SubAttachmentSlot& slot : data->attachments)
+            if (MV2Object* light = MV2GetObjectRef(&slot.object))
+                if (auto* d = static_cast<MV2LightObjectData*>(light->privateData)) d->value24 = 0;
+        return 1;
     default: return MV2ObjectDefaultHandler(object, message, p1, p2);
     }
 }
@@ -958,4 +1010,5 @@ void MV2RegisterSubmarineHandlers() {
         MV2SetObjectTypeHandler(type, MV2SubmarineHandler);
     MV2SetObjectTypeHandler(94, MV2StunDartHandler);
     MV2SetObjectTypeHandler(378, MV2CruiserHandler);
+    MV2SetObjectTypeHandler(69, MV2LightObjectHandler); // the lights craft hang on attachments
 }

@@ -49,3 +49,5 @@ void MV2CreateSmoke(const float* position, const float* velocity, float size, fl
 struct TvMatrix;
 void MV2EmitMTrail(uintptr_t ownerKey, uint32_t ownerHandle, uint32_t part, float lifetime,
                    const TvMatrix* matrix);
+// Eight random bit masks made at effect start-up; the light object's random blink reads them.
+extern uint32_t MV2RandomPeriodTable[8];

@@ -216,3 +216,7 @@ void MV2BreakIntoDebris(MV2Object*, int32_t) {}
 int32_t MV2SuckUpTake(MV2Object*, MV2Object*) {
     return 0;
 }
+
+// Placeholders: the spotlight shafts are not built; the light-link list stays empty.
+void MV2LightLinkAdd(TvFrame*, float*, uint32_t) {}
+void MV2LightLinkRemove(uint32_t) {}

@@ -56,3 +56,7 @@ void MV2SpawnBubbles(const float* position, float radius);
 void MV2BreakIntoDebris(MV2Object* object, int32_t still);
 // Puts a collectable object into the hold of the craft's suck-up tool; 0 when it cannot.
 int32_t MV2SuckUpTake(MV2Object* craft, MV2Object* object);
+struct TvFrame;
+// The light-link list of the spotlight shafts.
+void MV2LightLinkAdd(TvFrame* frame, float* data, uint32_t handle);
+void MV2LightLinkRemove(uint32_t handle);
