@@ -15,6 +15,7 @@
 #include "engine/world/world.h"
 #include "game/creatures/creatures.h"
 #include "game/creatures/creaturemath.h"
+#include "game/creatures/deathsites.h"
 #include "game/creatures/subaistates.h"
 #include "game/objects/camera.h"
 #include "game/objects/levels.h"
@@ -313,9 +314,11 @@ int32_t MV2PathSearchAStar(int32_t start, int32_t goal) {
 
 void MV2BuildPathNodes() {
     MV2CreatePathNodeGraph();
+    MV2InitialiseDeathSites();
 }
 
 void MV2DestroyPathNodes() {
     MV2DestroyPathNodeGraph();
     MV2ResetCruiser();
+    MV2InitialiseDeathSites();
 }

@@ -1,6 +1,7 @@
 // Entry points of creature modules not built yet, and of modules other branches are building,
 // each doing the least its callers need.
 #include "game/creatures/creatures.h"
+#include "game/creatures/deathsites.h"
 #include "game/creatures/pirates.h"
 #include "game/creatures/subai.h"
 #include "game/objects/levels.h"
@@ -35,4 +36,9 @@ void MV2StopObjectSound(MV2Object*, int32_t, intptr_t* variable) {
 // no path-node graph.
 const MV2LevelRecord* MV2FindLevelRecord(uint32_t) {
     return nullptr;
+}
+
+// Placeholder: the ambient creatures are not built; every point counts as inside their area.
+int32_t MV2IsOutsideAmbientArea(const TvV3d*) {
+    return 0;
 }
