@@ -16,6 +16,7 @@
 #include "game/creatures/creatures.h"
 #include "game/creatures/creaturemath.h"
 #include "game/creatures/deathsites.h"
+#include "game/creatures/heat.h"
 #include "game/creatures/subaistates.h"
 #include "game/objects/camera.h"
 #include "game/objects/levels.h"
@@ -321,4 +322,5 @@ void MV2DestroyPathNodes() {
     MV2DestroyPathNodeGraph();
     MV2ResetCruiser();
     MV2InitialiseDeathSites();
+    MV2ResetHeat();
 }

@@ -42,3 +42,8 @@ const MV2LevelRecord* MV2FindLevelRecord(uint32_t) {
 int32_t MV2IsOutsideAmbientArea(const TvV3d*) {
     return 0;
 }
+
+// Placeholder: object sounds are being built with the objects; nothing is heard.
+int32_t MV2PlaySoundAt(const TvV3d*, float, int32_t, int32_t, int32_t, int32_t) {
+    return 0;
+}

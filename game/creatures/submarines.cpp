@@ -18,6 +18,7 @@
 #include "engine/world/geometry.h"
 #include "game/creatures/creatures.h"
 #include "game/creatures/creaturemath.h"
+#include "game/creatures/heat.h"
 #include "game/creatures/subai.h"
 #include "game/creatures/subaistates.h"
 #include "game/effects/effects.h"
@@ -1011,4 +1012,5 @@ void MV2RegisterSubmarineHandlers() {
     MV2SetObjectTypeHandler(94, MV2StunDartHandler);
     MV2SetObjectTypeHandler(378, MV2CruiserHandler);
     MV2SetObjectTypeHandler(69, MV2LightObjectHandler); // the lights craft hang on attachments
+    MV2RegisterHeatHandlers();
 }

@@ -14,3 +14,7 @@ struct MV2Object;
 int32_t MV2StartObjectSound(MV2Object* object, int32_t sound, intptr_t* variable, int32_t a,
                             int32_t b);
 void MV2StopObjectSound(MV2Object* object, int32_t sound, intptr_t* variable);
+struct TvV3d;
+// A one-shot sound at a position; 0 when it is 29 units or more from the main camera.
+int32_t MV2PlaySoundAt(const TvV3d* position, float radius, int32_t sound, int32_t a,
+                       int32_t attach, int32_t b);

@@ -220,3 +220,8 @@ int32_t MV2SuckUpTake(MV2Object*, MV2Object*) {
 // Placeholders: the spotlight shafts are not built; the light-link list stays empty.
 void MV2LightLinkAdd(TvFrame*, float*, uint32_t) {}
 void MV2LightLinkRemove(uint32_t) {}
+
+// Placeholder: there is no lock-on yet.
+MV2Object* MV2GetLockedTarget() {
+    return nullptr;
+}

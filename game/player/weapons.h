@@ -44,3 +44,5 @@ int32_t MV2FireWeapon(MV2WeaponList* list, MV2Object* shooter, const MV2Creation
 intptr_t MV2WeaponSendMessage(MV2WeaponRecord* weapon, int32_t message, intptr_t p1, intptr_t p2);
 intptr_t MV2StandardWeaponHandler(MV2WeaponRecord* weapon, int32_t message, intptr_t p1,
                                   intptr_t p2);
+// The completed lock-on target of the controlled craft, or null.
+MV2Object* MV2GetLockedTarget();
