@@ -1,14 +1,17 @@
-// Creatures, enemies and their brains: the entry points other subsystems call.
+// Creatures, enemies and their brains: the entry points the shell and the object system call.
 #pragma once
 
 #include <cstdint>
 
 struct MV2Object;
+struct MV2SubDefinition;
 
 int32_t MV2LoadSubDefinitions();
 void MV2FreeSubDefinitions();
 int32_t MV2InitialiseInk();
 int32_t MV2InitialiseTimedTags();
+// The level's path-node graph, made after the level loads; destroying it also clears the
+// creature state that lives for a level.
 void MV2BuildPathNodes();
 void MV2DestroyPathNodes();
 // The path-node graph of the current level.
@@ -16,9 +19,7 @@ void MV2CreatePathNodeGraph();
 void MV2DestroyPathNodeGraph();
 
 // Gives a newly created object its AI category and, for types that have one, its brain.
-void MV2AssignObjectBrain(MV2Object* object);
-// The submarine definition of that name, or null.
-void* MV2FindSubDefinition(const char* name);
+int32_t MV2AssignObjectBrain(MV2Object* object);
 
 // The SubAI brain of computer-driven craft, and its per-craft record.
 struct MV2SubAIData;
@@ -33,3 +34,5 @@ uint32_t MV2GetHeatColour();
 void MV2HideRescueTargets();
 void MV2DrawRescueHudPanel();
 void MV2DrawRescueMapTargets();
+// The submarine definition of that name, or null.
+MV2SubDefinition* MV2FindSubDefinition(const char* name);

@@ -1,13 +1,11 @@
-// Entry points of creature modules not built yet, each doing the least its callers need.
+// Entry points of creature modules not built yet, and of modules other branches are building,
+// each doing the least its callers need.
 #include "game/creatures/creatures.h"
-
-// Placeholder: SUBS.DAT is not read yet; the start goes on.
-int32_t MV2LoadSubDefinitions() {
-    return 1;
-}
-
-// Placeholder: nothing was loaded.
-void MV2FreeSubDefinitions() {}
+#include "game/creatures/deathsites.h"
+#include "game/creatures/pirates.h"
+#include "game/creatures/subai.h"
+#include "game/objects/levels.h"
+#include "game/objects/objectsounds.h"
 
 // Placeholder: the ink module is not built; it starts empty.
 int32_t MV2InitialiseInk() {
@@ -19,22 +17,28 @@ int32_t MV2InitialiseTimedTags() {
     return 1;
 }
 
-// Placeholder: there are no path nodes yet.
-void MV2BuildPathNodes() {}
+// Placeholder: the pirate layer is not built; pirates fly as plain SubAI craft.
+intptr_t MV2PirateBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
+    return MV2SubAIBrain(object, message, p1, p2);
+}
 
-// Placeholder: there are no path nodes yet.
-void MV2DestroyPathNodes() {}
+// Placeholder: object sounds are being built with the objects; the sound is not started.
+int32_t MV2StartObjectSound(MV2Object*, int32_t, intptr_t*, int32_t, int32_t) {
+    return 0;
+}
 
-// Placeholder: there are no brains yet; objects keep AI category 0 and their type handler.
-void MV2AssignObjectBrain(MV2Object*) {}
+// Placeholder: object sounds are being built with the objects; the variable is cleared.
+void MV2StopObjectSound(MV2Object*, int32_t, intptr_t* variable) {
+    if (variable) *variable = 0;
+}
 
-// Placeholder: no submarine definitions are read yet.
-void* MV2FindSubDefinition(const char*) {
+// Placeholder: level records are being built with the levels; none is found, so a level has
+// no path-node graph.
+const MV2LevelRecord* MV2FindLevelRecord(uint32_t) {
     return nullptr;
 }
 
-// Placeholder: there is no path-node graph to build.
-void MV2CreatePathNodeGraph() {}
-
-// Placeholder: there is no path-node graph to free.
-void MV2DestroyPathNodeGraph() {}
+// Placeholder: the ambient creatures are not built; every point counts as inside their area.
+int32_t MV2IsOutsideAmbientArea(const TvV3d*) {
+    return 0;
+}

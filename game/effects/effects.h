@@ -77,3 +77,16 @@ void MV2RenderEffects();
 void MV2FlushCoronas();
 // Advances the screen cracks by a number of steps.
 void MV2AddScreenCracks(int32_t steps);
+struct MV2Object;
+// Effects created by craft and creatures.
+void MV2CreateExplosion(const float* position, float size, float damage, MV2Object* owner,
+                        uint32_t kind, uint8_t flags);
+void* MV2CreateBubble(const float* position, const float* velocity, float size);
+int32_t MV2CreateFlak(const void* objectOrPoint, float size, uint32_t duration, uint32_t flags);
+void MV2CreateSmoke(const float* position, const float* velocity, float size, float fadeRate,
+                    uint8_t alpha);
+struct TvMatrix;
+void MV2EmitMTrail(uintptr_t ownerKey, uint32_t ownerHandle, uint32_t part, float lifetime,
+                   const TvMatrix* matrix);
+// Eight random bit masks made at effect start-up; the light object's random blink reads them.
+extern uint32_t MV2RandomPeriodTable[8];

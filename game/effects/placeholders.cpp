@@ -149,3 +149,14 @@ void MV2RenderEffects() {}
 
 // Placeholder: no coronas are queued yet.
 void MV2FlushCoronas() {}
+
+void* MV2CreateBubble(const float*, const float*, float) {
+    return nullptr;
+}
+int32_t MV2CreateFlak(const void*, float, uint32_t, uint32_t) {
+    return 0;
+}
+void MV2CreateSmoke(const float*, const float*, float, float, uint8_t) {}
+void MV2EmitMTrail(uintptr_t, uint32_t, uint32_t, float, const TvMatrix*) {}
+// Placeholder: the effect start-up does not fill it yet; all zero until it does.
+uint32_t MV2RandomPeriodTable[8] = {};

@@ -78,16 +78,6 @@ int32_t MV2PlayerRevealsHiddenTargets() {
     return 0;
 }
 
-// Placeholder: there is no heat exposure yet.
-float MV2GetHeat() {
-    return 0.0f;
-}
-
-// Placeholder: the heat colour is plain red.
-uint32_t MV2GetHeatColour() {
-    return 0xFFFF0000u;
-}
-
 // Placeholder: there are no rescue targets yet.
 void MV2HideRescueTargets() {}
 

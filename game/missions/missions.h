@@ -69,3 +69,11 @@ void MV2ClearMissionNotify();
 void MV2MiningLinkSiteObjects();
 // The running mission countdown: 1 with the milliseconds left and its kind word, 0 when none runs.
 int32_t MV2GetMissionCountdown(uint32_t* millisecondsLeft, int32_t* kind);
+// Tells the object's owning mission script (message 13: the object died).
+intptr_t MV2NotifyObjectScript(MV2Object* object, int32_t message, intptr_t a, intptr_t b);
+// The special-craft trigger of submarine message 63.
+void MV2TriggerCraftSpecial(MV2Object* craft);
+struct TvV3d;
+// Mining sites: the nearest site whose main object lives (-1 none) and a random live part.
+int32_t MV2MiningFindNearestSite(const TvV3d* position, float* distance);
+MV2Object* MV2MiningPickTargetPart(int32_t site);

@@ -142,3 +142,22 @@ void MV2ClearMissionNotify() {}
 
 // Placeholder: the mining sites are not built; there is nothing to bind.
 void MV2MiningLinkSiteObjects() {}
+
+// Placeholder: no mission scripts run; nobody hears it.
+intptr_t MV2NotifyObjectScript(MV2Object*, int32_t, intptr_t, intptr_t) {
+    return 0;
+}
+
+// Placeholder: no special craft are built.
+void MV2TriggerCraftSpecial(MV2Object*) {}
+
+// Placeholder: there are no mining sites yet.
+int32_t MV2MiningFindNearestSite(const TvV3d*, float* distance) {
+    if (distance) *distance = 0.0f;
+    return -1;
+}
+
+// Placeholder: there are no mining sites yet.
+MV2Object* MV2MiningPickTargetPart(int32_t) {
+    return nullptr;
+}

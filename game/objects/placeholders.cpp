@@ -18,6 +18,7 @@
 #include "game/objects/water.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
+#include "game/player/tools.h"
 
 
 // Placeholder: the world record's depth reference is not read yet; it lies at height 0.

@@ -10,6 +10,7 @@
 #include "game/objects/objecttypes.h"
 #include "game/objects/utilities.h"
 #include "game/player/player.h"
+#include "game/player/tools.h"
 #include "shell/frametimer.h"
 #include "shell/gamemain.h"
 

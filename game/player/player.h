@@ -41,16 +41,7 @@ void MV2PreparePickupModel(TpClump* clump, int32_t type);
 void MV2SpawnBubbles(const float* position, float radius);
 
 // A tool carried by a craft, in its owner's tool list.
-struct MV2ToolRow;
-struct MV2Tool {
-    MV2Tool* next;
-    MV2Tool* previous;
-    int32_t kind;
-    uintptr_t word; // the tool handler's own
-    int32_t cooldown;
-    const MV2ToolRow* row;
-    int32_t charges; // -1 unlimited
-};
+struct MV2Tool; // game/player/tools.h
 // The fall-back of every tool handler: answers 3, 57, 59 and 88.
 int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t p1, intptr_t p2);
 void MV2GetAwardCounter(int32_t slot, int32_t counter, int32_t* out);
@@ -106,3 +97,11 @@ void MV2DrawWeaponPanel(MV2Object* sub, const MV2HudElement* element);
 void MV2DrawToolPanel(MV2Object* sub, const MV2HudElement* element);
 // The player module's flag that shows targets of hidden types on the radar.
 int32_t MV2PlayerRevealsHiddenTargets();
+// Bubble bursts and debris pieces of the bolt weapon's module.
+void MV2BreakIntoDebris(MV2Object* object, int32_t still);
+// Puts a collectable object into the hold of the craft's suck-up tool; 0 when it cannot.
+int32_t MV2SuckUpTake(MV2Object* craft, MV2Object* object);
+struct TvFrame;
+// The light-link list of the spotlight shafts.
+void MV2LightLinkAdd(TvFrame* frame, float* data, uint32_t handle);
+void MV2LightLinkRemove(uint32_t handle);

@@ -327,5 +327,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteLevels(folder) && ok;
     ok = SampleDataWriteFrontEnd(folder) && ok;
     ok = SampleDataWriteHud(folder) && ok;
+    ok = SampleDataWriteCreatures(folder) && ok;
     return ok;
 }

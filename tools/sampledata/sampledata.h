@@ -28,3 +28,5 @@ bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& by
 // The world modules' textures (water, ripples, caustics, sky, tunnel rocks and clouds), added
 // to the texture pack's entries.
 void SampleDataAddWorldTextures(std::vector<PackWriterEntry>& entries);
+// The submarine table DATA\SUBS.DAT.
+bool SampleDataWriteCreatures(const std::string& folder);

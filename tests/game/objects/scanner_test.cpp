@@ -1,6 +1,7 @@
 // The scanner tool: range, facing, line of sight and the two-second scan.
 #include "game/objects/scanner.h"
 #include "game/player/player.h"
+#include "game/player/tools.h"
 #include "tests/game/objects/object_fixture.h"
 #include "tests/support/world_stream_writer.h"
 
