@@ -23,9 +23,9 @@ struct Movie {
     bool ok = false;
     Movie() {
         path = (std::filesystem::temp_directory_path() / "marovant_bench_movie.bik").string();
-        VidMovieSpec spec;
-        spec.width = kWidth, spec.height = kHeight, spec.rate = 30, spec.frames = kFrames;
-        ok = VidWriteMovie(path.c_str(), spec, [](uint32_t index, uint32_t* pixels, uint32_t w, uint32_t h) {
+        VidMovieSpec movie;
+        movie.width = kWidth, movie.height = kHeight, movie.rate = 30, movie.frames = kFrames;
+        ok = VidWriteMovie(path.c_str(), movie, [](uint32_t index, uint32_t* pixels, uint32_t w, uint32_t h) {
             for (uint32_t y = 0; y < h; y++)
                 for (uint32_t x = 0; x < w; x++)
                     pixels[y * w + x] = 0xFF000000u | ((x + index) & 0xFF) << 16 | ((y * 3) & 0xFF) << 8 | (index & 0xFF);

@@ -187,6 +187,7 @@ int32_t MV2InitialiseGame() {
     for (const InitStep& step : kLaterSteps)
         if (!Run(step)) return 0;
     MV2RenderFrame(1); // 26: the object types
+    MV2RegisterLevelObjectHandlers();
     if (!MV2InitialiseObjectTypes()) return 0;
     MV2RenderFrame(1); // 27: landscape state
     MV2RenderFrame(1);

@@ -33,6 +33,7 @@
 #include "game/objects/sky.h"
 #include "game/objects/utilities.h"
 #include "game/objects/water.h"
+#include "game/objects/waterfalls.h"
 #include "game/player/player.h"
 #include "shell/bytes.h"
 #include "shell/cdaudio.h"
@@ -861,4 +862,12 @@ void MV2CheckLevelChange() {
     MV2ResetAmbientDebris();
     MV2NotifyScripts(kScriptEventLevelChangeEnd, intptr_t(id));
     gMV2Level.changePending = 0;
+}
+
+void MV2RegisterLevelObjectHandlers() {
+    MV2SetObjectTypeHandler(150, MV2CurrentHandler);
+    MV2SetObjectTypeHandler(374, MV2SignalBeaconHandler);
+    MV2SetObjectTypeHandler(433, MV2HiddenAnchorHandler);
+    MV2RegisterWaterHandlers();
+    MV2RegisterWaterfallHandlers();
 }

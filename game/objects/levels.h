@@ -200,3 +200,7 @@ float MV2GetDarknessDepth();
 void MV2RequestLevelChange(uint32_t levelId);
 void MV2CheckLevelChange();
 void MV2MovePlayerToStartPoint(uint32_t startPointId);
+// Puts the handlers of the level's own object types (current, beacon, hidden anchor, water
+// surfaces, sinking debris, waterfalls) into the type table; start-up calls it before the
+// types are filled.
+void MV2RegisterLevelObjectHandlers();

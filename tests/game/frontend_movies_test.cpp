@@ -30,12 +30,12 @@ protected:
         PlatformUseManualClock(true, 10000);
         camera = Camera(640, 480);
         ASSERT_NE(camera, nullptr);
-        VidMovieSpec spec;
-        spec.width = 64, spec.height = 48, spec.rate = 10, spec.frames = 4;
-        spec.codec = VidMovieCodec::Mjpeg;
+        VidMovieSpec movie;
+        movie.width = 64, movie.height = 48, movie.rate = 10, movie.frames = 4;
+        movie.codec = VidMovieCodec::Mjpeg;
         folder.Write("ANIMS/keep", std::string());
-        ASSERT_TRUE(VidWriteMovie("anims\\one.bik", spec, Solid));
-        ASSERT_TRUE(VidWriteMovie("anims\\two.bik", spec, Solid));
+        ASSERT_TRUE(VidWriteMovie("anims\\one.bik", movie, Solid));
+        ASSERT_TRUE(VidWriteMovie("anims\\two.bik", movie, Solid));
         MV2MovieSetFolder(".\\ANIMS\\");
     }
     void TearDown() override {

@@ -88,16 +88,16 @@ bool WriteMovies(const fs::path& root) {
                   {"padi", 0xFF606020u},    {"brief1", 0xFF303030u}};
     bool ok = true;
     for (const auto& m : movies) {
-        VidMovieSpec spec;
-        spec.width = 64;
-        spec.height = 48;
-        spec.rate = 15;
-        spec.frames = 6;
-        spec.toneHz = 440;
-        spec.toneAmplitude = 0.1f;
+        VidMovieSpec movie;
+        movie.width = 64;
+        movie.height = 48;
+        movie.rate = 15;
+        movie.frames = 6;
+        movie.toneHz = 440;
+        movie.toneAmplitude = 0.1f;
         const uint32_t colour = m.colour;
         const std::string path = (root / "ANIMS" / (std::string(m.name) + ".bik")).string();
-        ok = VidWriteMovie(path.c_str(), spec, [colour](uint32_t index, uint32_t* pixels, uint32_t width, uint32_t height) {
+        ok = VidWriteMovie(path.c_str(), movie, [colour](uint32_t index, uint32_t* pixels, uint32_t width, uint32_t height) {
                  for (uint32_t y = 0; y < height; y++)
                      for (uint32_t x = 0; x < width; x++)
                          pixels[y * width + x] = x / 8 == index ? 0xFFFFFFFFu : colour;
