@@ -34,6 +34,14 @@ pid_t Start(const std::string& errFile, const std::string& folder = std::string(
     char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
     // The program keeps its two engine cameras to the end; their leak is a known one.
     setenv("LSAN_OPTIONS", "suppressions=" MAROVANT_LSAN_SUPP ":print_suppressions=0", 1);
+    // No leak check at the program's exit: the checker's thread stopper now and then crashes
+    // while the movie decoder's and the sound library's threads wind down, which turns a clean
+    // exit into a failed one. The modules' own tests check their leaks in-process.
+    std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
+    if (asan.find("detect_leaks=0") == std::string::npos) {
+        asan += asan.empty() ? "detect_leaks=0" : ":detect_leaks=0";
+        setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    }
     pid_t pid = -1;
     int rc = posix_spawn(&pid, MAROVANT_EXE, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
