@@ -3,6 +3,7 @@
 #include "engine/core/memory.h"
 #include "engine/core/stream.h"
 #include "game/frontend/menus.h"
+#include "game/frontend/missionmap.h"
 #include "game/player/player.h"
 #include "platform/win32/files.h"
 #include "platform/win32/win32.h"

@@ -1,5 +1,6 @@
 #include "shell/frametimer.h"
 
+#include "game/frontend/hudmessages.h"
 #include "game/frontend/menus.h"
 #include "platform/winmm/winmm.h"
 #include "game/effects/effects.h"

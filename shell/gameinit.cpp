@@ -9,6 +9,7 @@
 #include "game/effects/effects.h"
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
+#include "game/frontend/missionmap.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objecttypes.h"

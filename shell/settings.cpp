@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "game/effects/shadows.h"
+#include "game/frontend/hudmessages.h"
 #include "game/frontend/movies.h"
 #include "game/objects/caustics.h"
 #include "platform/win32/registry.h"

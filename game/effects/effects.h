@@ -78,9 +78,7 @@ void MV2FlushCoronas();
 // Advances the screen cracks by a number of steps.
 void MV2AddScreenCracks(int32_t steps);
 struct MV2Object;
-// Effects created by craft and creatures.
-void MV2CreateExplosion(const float* position, float size, float damage, MV2Object* owner,
-                        uint32_t kind, uint8_t flags);
+// Effects created by craft and creatures (and MV2CreateExplosion above).
 void* MV2CreateBubble(const float* position, const float* velocity, float size);
 int32_t MV2CreateFlak(const void* objectOrPoint, float size, uint32_t duration, uint32_t flags);
 void MV2CreateSmoke(const float* position, const float* velocity, float size, float fadeRate,

@@ -1,4 +1,5 @@
 #include "game/frontend/font.h"
+#include "game/frontend/hud.h"
 
 #include <algorithm>
 #include <cmath>

@@ -39,8 +39,7 @@ const uint8_t* MV2TextRecordEnd(const MV2TextDescriptor* descriptor);
 // The reveal count of a wrapped text whose later lines are not drawn.
 inline constexpr int32_t kMV2TextRevealFinished = 0x10000000;
 
-// The HUD colour of the text styles without colours of their own.
-uint32_t MV2HudColour();
+// The HUD colour of the text styles without colours of their own: MV2HudColour (hud.h).
 
 // A glyph of the HUD font: the code and its rectangle on the font page.
 struct MV2Glyph {

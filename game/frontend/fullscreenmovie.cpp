@@ -1,6 +1,7 @@
 // Full-screen movies: the movie rectangle, the subtitle file and the movie loop that keeps the
 // game thread until the movie ends or is stopped.
 #include "game/frontend/fullscreenmovie.h"
+#include "game/frontend/hudmessages.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -112,8 +112,6 @@ TvRaster* MV2MenuBackground();
 int32_t MV2MenuOpenTop();
 // The menu input of the menu sections: cursor buttons, focus and item activation.
 void MV2MenuHandleInput();
-// Switches the map's free scroll on or off.
-void MV2MapSetFreeScroll(int32_t on);
 // The game-over sequence, the console, the interface screens, the save screen and the HUD
 // messages, as the game-state machine drives them.
 void MV2EnterConsoleMode();
@@ -123,7 +121,4 @@ void MV2LeaveInterfaceScreens();
 // The save screen of game mode 17 (its picture: gMV2SaveScreenBackground, screens.h).
 void MV2CloseSaveScreen();
 void MV2DrawSaveScreenBackground();
-void MV2MapClose();
-void MV2ResetHudMessages();
-void MV2UpdateHudMessages();
 void MV2UpdateInterfaceScreens();

@@ -8,9 +8,7 @@
 struct TvCamera;
 struct MssDriver;
 
-// The briefing subtitles setting (0 off, 1 and 2 on), kept by the HUD messages.
-void MV2SetSubtitles(int32_t setting);
-int32_t MV2GetSubtitles();
+// The subtitles setting is the HUD messages' (hudmessages.h).
 
 // 0 leaves the sound system alone; 1 the DirectSound output, 2 the Miles driver `parameter`.
 // 1 or 0.

@@ -1,6 +1,7 @@
 // The front-end screens: what each item of each menu does, the back key, leaving the front end
 // for a campaign, a chosen mission or a network game, and the top menu.
 #include "game/frontend/screens.h"
+#include "game/frontend/hudmessages.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -21,5 +21,4 @@ void* MV2AtomicGetCollData(const TpAtomic* atomic);
 void MV2AtomicSetPartTag(TpAtomic* atomic, uint32_t tag);
 uint32_t MV2AtomicGetPartTag(const TpAtomic* atomic);
 
-void MV2FrameSetTag(TvFrame* frame, uint32_t tag);
-uint32_t MV2FrameGetTag(const TvFrame* frame);
+// Frame tags (plug-in 320): MV2FrameSetTag / MV2FrameGetTag in lighting.h.

@@ -13,6 +13,7 @@
 #include "engine/world/random.h"
 #include "engine/world/world.h"
 #include "game/objects/clumpdata.h"
+#include "game/objects/lighting.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 

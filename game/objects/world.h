@@ -7,6 +7,7 @@
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/lighting.h"
+#include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "game/objects/sky.h"
 
@@ -14,6 +15,3 @@
 
 void MV2RecreateMissionTimers();
 
-// The collision-data and part-tag plug-ins; each attach returns 1, or 0 when it failed.
-int32_t TpAtomicCollDataPluginAttach();
-int32_t TpAtomicDataPluginAttach();

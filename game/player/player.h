@@ -75,8 +75,6 @@ void MV2TakeControlOfCraft();
 // Carries out a command of the command table.
 void MV2ExecuteCommand(int32_t command);
 
-// The player's own submarine (null when dead).
-MV2Object* MV2GetPlayerSub();
 // A command to the object's tool of a kind; non-zero when such a tool handled it.
 intptr_t MV2SendToolCommand(MV2Object* object, int32_t kind, int32_t command, intptr_t parameter,
                             void* out);

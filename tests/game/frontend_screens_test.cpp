@@ -1,6 +1,7 @@
 // The front-end screens over the sample menu resource file: starting a campaign with and
 // without a save, the profile screen and its overwrite question, the host session name, the
 // session list's timing, and the display options.
+#include "game/frontend/hudmessages.h"
 #include "game/frontend/screens.h"
 
 #include "game/effects/shadows.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "game/frontend/hudmessages.h"
 #include "game/effects/shadows.h"
 #include "game/frontend/movies.h"
 #include "game/objects/caustics.h"
