@@ -24,6 +24,10 @@ extern "C" {
 constexpr int kMaxSide = 4096;
 // Video packets held while the sound is read ahead of the pictures.
 constexpr uint32_t kAheadPackets = 32;
+// The sound-track frames the resampler takes.
+constexpr int kMinAudioRate = 1000;
+constexpr int kMaxAudioRate = 192000;
+constexpr int kMaxAudioChannels = 16;
 
 struct VidMovieState {
     FILE* file = nullptr;
@@ -144,7 +148,11 @@ void OpenSound(VidMovieState* s) {
 
 // Resamples one decoded audio frame to 16-bit stereo and queues it.
 void PushAudio(VidMovieState* s, AVFrame* f) {
-    if (f->nb_samples <= 0 || f->sample_rate <= 0 || f->ch_layout.nb_channels <= 0) return;
+    // A damaged stream can state any rate or channel count; the resampler's set-up grows with
+    // the ratio of rates, so frames outside what a sound track can be are dropped.
+    if (f->nb_samples <= 0 || f->sample_rate < kMinAudioRate || f->sample_rate > kMaxAudioRate ||
+        f->ch_layout.nb_channels <= 0 || f->ch_layout.nb_channels > kMaxAudioChannels)
+        return;
     if (!s->swr || f->format != s->swrFormat || f->sample_rate != s->swrRate ||
         av_channel_layout_compare(&f->ch_layout, &s->swrLayout) != 0) {
         swr_free(&s->swr);
