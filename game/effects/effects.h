@@ -88,3 +88,13 @@ void MV2EmitMTrail(uintptr_t ownerKey, uint32_t ownerHandle, uint32_t part, floa
                    const TvMatrix* matrix);
 // Eight random bit masks made at effect start-up; the light object's random blink reads them.
 extern uint32_t MV2RandomPeriodTable[8];
+// Effects of creatures and their wrecks.
+// 1, also when nothing is added; 0 when no world triangle lies near.
+int32_t MV2AddScorch(const float* position, float size, uint32_t flags);
+int32_t MV2CreateSparks(const float* position, const float* normal, uint32_t kind);
+void MV2AttachPlasmaSparks(MV2Object* object, TpAtomic* atomic);
+void MV2CreateFireball(const float* position, const float* velocity, float size, MV2Object* owner,
+                       float growth, uint8_t brightness);
+// 1 when one of the owner's fire balls touches the sphere, with the offset to it and its distance.
+int32_t MV2FireballHitTest(const float* position, float radius, MV2Object* owner, float* offset,
+                           float* distance);

@@ -160,3 +160,9 @@ void MV2CreateSmoke(const float*, const float*, float, float, uint8_t) {}
 void MV2EmitMTrail(uintptr_t, uint32_t, uint32_t, float, const TvMatrix*) {}
 // Placeholder: the effect start-up does not fill it yet; all zero until it does.
 uint32_t MV2RandomPeriodTable[8] = {};
+// Placeholders for the creature effects: nothing is drawn or added until the effects exist.
+int32_t MV2AddScorch(const float*, float, uint32_t) { return 1; }
+int32_t MV2CreateSparks(const float*, const float*, uint32_t) { return 0; }
+void MV2AttachPlasmaSparks(MV2Object*, TpAtomic*) {}
+void MV2CreateFireball(const float*, const float*, float, MV2Object*, float, uint8_t) {}
+int32_t MV2FireballHitTest(const float*, float, MV2Object*, float*, float*) { return 0; }

@@ -77,3 +77,11 @@ struct TvV3d;
 // Mining sites: the nearest site whose main object lives (-1 none) and a random live part.
 int32_t MV2MiningFindNearestSite(const TvV3d* position, float* distance);
 MV2Object* MV2MiningPickTargetPart(int32_t site);
+// Mining sites and drones: the site object accepts a docking craft (1), loads it and lets it go;
+// a damaged part of a site claimed by a repairer, or null.
+int32_t MV2MiningDockCraft(MV2Object* site, MV2Object* craft);
+void MV2MiningStartLoading(MV2Object* site);
+void MV2MiningReleaseSite(MV2Object* site);
+MV2Object* MV2MiningClaimDamagedPart(int32_t site, MV2Object* repairer);
+// Sets done the first mission wait slot holding the id.
+void MV2SetMissionSlotDone(int32_t id);

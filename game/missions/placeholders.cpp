@@ -161,3 +161,10 @@ int32_t MV2MiningFindNearestSite(const TvV3d*, float* distance) {
 MV2Object* MV2MiningPickTargetPart(int32_t) {
     return nullptr;
 }
+
+// Placeholders: there are no mining sites or wait slots yet; no site accepts a craft.
+int32_t MV2MiningDockCraft(MV2Object*, MV2Object*) { return 0; }
+void MV2MiningStartLoading(MV2Object*) {}
+void MV2MiningReleaseSite(MV2Object*) {}
+MV2Object* MV2MiningClaimDamagedPart(int32_t, MV2Object*) { return nullptr; }
+void MV2SetMissionSlotDone(int32_t) {}
