@@ -15,6 +15,7 @@
 #include "game/objects/objecttypes.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/lighting.h"
+#include "game/objects/sky.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "platform/win32/machine.h"
@@ -304,6 +305,7 @@ void MV2ShutdownGame() {
     MV2ShutdownEffects();
     MV2ShutdownSounds();
     MV2DestroyLandscape();
+    MV2FreeSky();
     MV2ClearMissionNotify();
     MV2FreeObjectTypes();
     MV2ShutdownDynamics();

@@ -55,6 +55,7 @@ protected:
         NullDeviceInstall();
     }
     void TearDown() override {
+        PlatformSetDialogHook(nullptr);
         MV2EngineStop();
         if (!gMV2EngineStarted) {
             TvEngineStop();
@@ -118,6 +119,37 @@ TEST_F(EngineStartTest, TheSystemWarningGoesOnWithOkAndEndsWithCancel) {
     PlatformSetMessageBoxAnswer(IDOK);
     EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 1);
     EXPECT_EQ(PlatformMessageBoxes().size(), 1u);
+}
+
+TEST_F(EngineStartTest, NoDeviceShowsItsBoxAndTheDialogComesBetweenOpenAndStart) {
+    int dialogs = 0;
+    std::vector<int32_t> atDialog;
+    PlatformSetDialogHook([&](HWND) {
+        ++dialogs;
+        atDialog = NullDeviceGet().requests;
+    });
+    NullDeviceGet().refused.insert(TV_DEVICE_OPEN);
+    EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 0);
+    ASSERT_EQ(PlatformMessageBoxes().size(), 1u);
+    EXPECT_EQ(PlatformMessageBoxes()[0].text, "No D3D card detected");
+    EXPECT_EQ(PlatformMessageBoxes()[0].caption, "Marovant Error");
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(gMV2EngineStarted, 0);
+    TvEngineTerm();
+
+    // With a device: opened, then the dialog, then started.
+    PlatformClearMessageBoxes();
+    NullDeviceGet().refused.clear();
+    NullDeviceGet().requests.clear();
+    ASSERT_EQ(MV2EngineStart(nullptr, nullptr), 1);
+    EXPECT_EQ(dialogs, 1);
+    auto has = [](const std::vector<int32_t>& v, int32_t r) {
+        return std::find(v.begin(), v.end(), r) != v.end();
+    };
+    EXPECT_TRUE(has(atDialog, TV_DEVICE_OPEN));
+    EXPECT_FALSE(has(atDialog, TV_DEVICE_START));
+    EXPECT_TRUE(has(NullDeviceGet().requests, TV_DEVICE_START));
+    EXPECT_TRUE(PlatformMessageBoxes().empty());
 }
 
 TEST_F(EngineStartTest, ExitInTheDialogEndsTheStartWithoutABox) {
