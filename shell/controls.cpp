@@ -279,7 +279,10 @@ void HandlerSequence() {
 }
 
 void HandlerMenu() {
+    const MV2Action* a = gMV2Controls.actions;
     MoveCursor();
+    MV2MouseButton(0, a[kActionCursorButton0].active);
+    MV2MouseButton(1, a[kActionCursorButton1].active);
     MV2MenuHandleInput();
 }
 

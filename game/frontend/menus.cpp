@@ -11,7 +11,9 @@
 #include "engine/core/texture.h"
 #include "game/frontend/draw2d.h"
 #include "shell/bytes.h"
+#include "shell/cursor.h"
 #include "shell/errors.h"
+#include "shell/events.h"
 #include "shell/frametimer.h"
 #include "shell/gameinit.h"
 #include "shell/gamemain.h"
@@ -23,8 +25,23 @@ struct MenuState {
     MV2MenuInstance* current;
     MV2MenuInstance* closing;
     TvRaster* background;
+    uint32_t opened; // counts opens: input begun in one menu never finishes in the next
 };
 MenuState g_menus;
+
+// What the menu input saw last pass: the keys held (with the open they were pressed in) and
+// the cursor button with the item it went down on.
+struct MenuInput {
+    uint8_t held[256];
+    uint32_t pressedIn[256];
+    int32_t mouseHeld;
+    int32_t mouseItem;
+    uint32_t mouseIn;
+    int32_t lastX, lastY;
+    int32_t placed; // lastX and lastY hold a position seen
+    uint32_t opened; // the open the last pass ended with
+};
+MenuInput g_input;
 
 MV2MenuItemHeader* ItemAt(MV2MenuInstance* instance, size_t offset) {
     return reinterpret_cast<MV2MenuItemHeader*>(reinterpret_cast<uint8_t*>(instance) + offset);
@@ -137,6 +154,7 @@ int32_t MV2MenuOpen(int32_t menuId, MV2MenuCallback callback, intptr_t user) {
         return 0;
     }
     g_menus.current = instance;
+    g_menus.opened++;
     if ((menuId == 6 || menuId == 19) && gMV2MainLoop.frontEnd)
         g_menus.background = MV2LoadScreenPicture("options");
     instance->callback = callback;
@@ -352,4 +370,121 @@ void MV2MenuImageFromFile(const uint8_t* fileImage, MV2MenuImage* out) {
         std::memcpy(&v[i], &bits, sizeof bits);
     }
     *out = {out->raster, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+}
+
+namespace {
+
+// A point of the 640 x 480 screen relative to an item's top-left corner (items are placed by
+// their centres); true when it lies on the item.
+bool Relative(const MV2MenuItemHeader* item, int32_t x, int32_t y, int32_t* rx, int32_t* ry) {
+    const float px = float(x) - (item->x - item->width / 2.0f);
+    const float py = float(y) - (item->y - item->height / 2.0f);
+    *rx = int32_t(px), *ry = int32_t(py);
+    return px >= 0.0f && py >= 0.0f && px < item->width && py < item->height;
+}
+
+// The selectable item under a point.
+MV2MenuItemHeader* ItemAtPoint(MV2MenuInstance* instance, int32_t x, int32_t y) {
+    int32_t rx, ry;
+    MV2MenuItemHeader* item = MV2MenuFirstItem(instance);
+    for (int32_t i = 0; i < instance->count; i++, item = MV2MenuNextItem(item))
+        if (Selectable(item) && Relative(item, x, y, &rx, &ry)) return item;
+    return nullptr;
+}
+
+void Focus(MV2MenuInstance* instance, int32_t id) {
+    if (instance->focused == id) return;
+    MV2MenuSendMessage(instance, kMV2MenuFocus, kMV2MenuFocusedItem, 0);
+    MV2MenuSendMessage(instance, kMV2MenuFocus, id, 1);
+}
+
+// Key edges since the last pass. A key goes down to the focused item (Escape to the menu,
+// item -2); a field that binds keys takes it first as a raw key. Its release reaches the
+// menu only when no other menu opened in between, so an Enter that opened a menu does not
+// activate an item of the new one.
+void KeyInput(MV2MenuInstance* instance) {
+    MenuInput& in = g_input;
+    for (int32_t k = 0; k < 256; k++) {
+        const uint8_t now = (gMV2KeyStates[k] & MV2_KEY_HELD) ? 1 : 0;
+        if (now == in.held[k]) continue;
+        in.held[k] = now;
+        if (g_menus.current != instance || instance->state != kMV2MenuActive) {
+            in.pressedIn[k] = 0; // the menu changed during this pass: the edge is dropped
+            continue;
+        }
+        if (now) {
+            in.pressedIn[k] = g_menus.opened;
+            if (MV2MenuSendMessage(instance, kMV2MenuRawKey, kMV2MenuFocusedItem, k) == 1) continue;
+            MV2MenuSendMessage(instance, kMV2MenuKeyDown,
+                               k == kMV2KeyEscape ? kMV2MenuNoItem : kMV2MenuFocusedItem, k);
+        } else if (in.pressedIn[k] == g_menus.opened) {
+            in.pressedIn[k] = 0;
+            MV2MenuSendMessage(instance, kMV2MenuKeyUp, kMV2MenuFocusedItem, k);
+        }
+    }
+}
+
+// The cursor: moving onto a selectable item focuses it; the first button presses a button
+// item and activates it when released over it; sliders and lists get the pointer (message
+// 19) while the button is held on them and once more at its release.
+void CursorInput(MV2MenuInstance* instance) {
+    MenuInput& in = g_input;
+    int32_t x = 0, y = 0, rx = 0, ry = 0;
+    MV2GetMousePosition(&x, &y);
+    const int32_t button = gMV2MouseCursor.buttons[0].held ? 1 : 0;
+    MV2MenuItemHeader* over = ItemAtPoint(instance, x, y);
+    const bool moved = in.placed && (x != in.lastX || y != in.lastY);
+    in.lastX = x, in.lastY = y, in.placed = 1;
+    if (over && moved && !in.mouseHeld) Focus(instance, int32_t(over->id));
+    if (button && !in.mouseHeld) {
+        in.mouseHeld = 1;
+        in.mouseIn = g_menus.opened;
+        in.mouseItem = over ? int32_t(over->id) : kMV2MenuNoItem;
+        if (!over) return;
+        Focus(instance, int32_t(over->id));
+        Relative(over, x, y, &rx, &ry);
+        if (over->kind == 0)
+            MV2MenuSendMessage(instance, kMV2MenuPressed, int32_t(over->id));
+        else
+            MV2MenuSendMessage(instance, kMV2MenuMouse, int32_t(over->id), rx, ry, 1);
+        return;
+    }
+    if (!in.mouseHeld) return;
+    MV2MenuItemHeader* held = in.mouseIn == g_menus.opened && in.mouseItem != kMV2MenuNoItem
+                                  ? MV2MenuGetItem(instance, in.mouseItem)
+                                  : nullptr;
+    if (held) Relative(held, x, y, &rx, &ry);
+    if (button) {
+        if (held && held->kind != 0) MV2MenuSendMessage(instance, kMV2MenuMouse, int32_t(held->id), rx, ry, 1);
+        return;
+    }
+    in.mouseHeld = 0;
+    if (!held) return;
+    if (held->kind == 0) {
+        MV2MenuSendMessage(instance, kMV2MenuReleased, int32_t(held->id));
+        if (over == held) MV2MenuSendMessage(instance, kMV2MenuActivated, int32_t(held->id));
+    } else {
+        MV2MenuSendMessage(instance, kMV2MenuMouse, int32_t(held->id), rx, ry, 0);
+    }
+}
+
+} // namespace
+
+void MV2MenuHandleInput() {
+    MenuInput& in = g_input;
+    MV2MenuInstance* instance = g_menus.current;
+    if (!instance || instance->state != kMV2MenuActive || in.opened != g_menus.opened) {
+        // No menu, or one opened since the last pass: keys and the button held now were
+        // pressed before it and are not presses for it.
+        for (int32_t k = 0; k < 256; k++) in.held[k] = (gMV2KeyStates[k] & MV2_KEY_HELD) ? 1 : 0;
+        in.mouseHeld = gMV2MouseCursor.buttons[0].held ? 1 : 0;
+        in.mouseItem = kMV2MenuNoItem;
+        MV2GetMousePosition(&in.lastX, &in.lastY);
+        in.placed = 1;
+        in.opened = g_menus.opened;
+        if (!instance || instance->state != kMV2MenuActive) return;
+    }
+    KeyInput(instance);
+    if (g_menus.current == instance && instance->state == kMV2MenuActive) CursorInput(instance);
+    in.opened = g_menus.opened;
 }

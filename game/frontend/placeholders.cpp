@@ -13,9 +13,6 @@
 #include "game/frontend/screens.h"
 
 
-// Placeholder: there are no menus to take input.
-void MV2MenuHandleInput() {}
-
 // Placeholder: the console is not built.
 void MV2EnterConsoleMode() {}
 

@@ -6,6 +6,8 @@
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
 #include "shell/bytes.h"
+#include "shell/cursor.h"
+#include "shell/events.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 #include "shell/resfile.h"
@@ -403,3 +405,92 @@ TEST_F(MenusTest, EveryItemKindFitsItsInstance) {
 }
 
 } // namespace
+
+// The menu input: key edges reach the focused item (Escape the menu), a key pressed in one
+// menu is not released into the next, the cursor focuses what it moves onto, clicks a button
+// and hands sliders the pointer relative to their corner.
+TEST_F(MenusTest, KeysAndCursorReachTheItems) {
+    const MV2MouseCursor savedCursor = gMV2MouseCursor;
+    MV2ResetKeyStates();
+    gMV2MouseCursor.x = 10, gMV2MouseCursor.y = 470;
+    MV2MouseButton(0, 0);
+    auto key = [](int32_t code, bool down) {
+        down ? MV2KeyPressed(uint32_t(code)) : MV2KeyReleased(uint32_t(code));
+        MV2MenuHandleInput();
+    };
+    // Escape held when the menu opens is not a press for it.
+    MV2KeyPressed(kMV2KeyEscape);
+    ASSERT_EQ(MV2MenuOpen(2, Recording, 2), 1);
+    MV2MenuInstance* m = MV2MenuGetCurrentInstance();
+    g_seen.clear();
+    MV2MenuHandleInput();
+    key(kMV2KeyEscape, false);
+    EXPECT_TRUE(SeenOf(kMV2MenuKeyDown).empty());
+    EXPECT_TRUE(SeenOf(kMV2MenuKeyUp).empty());
+    EXPECT_EQ(m->focused, 1);
+    key(kMV2KeyDown, true);
+    EXPECT_EQ(m->focused, 1); // buttons move on the release
+    key(kMV2KeyDown, false);
+    EXPECT_EQ(m->focused, 2);
+
+    g_seen.clear();
+    key(kMV2KeyEnter, true);
+    EXPECT_EQ(m->pressed, 2);
+    key(kMV2KeyEnter, false);
+    ASSERT_EQ(SeenOf(kMV2MenuActivated).size(), 1u);
+    EXPECT_EQ(SeenOf(kMV2MenuActivated)[0].item, 2);
+    key(kMV2KeyEscape, true);
+    ASSERT_EQ(SeenOf(kMV2MenuKeyDown).size(), 2u);
+    EXPECT_EQ(SeenOf(kMV2MenuKeyDown)[1].item, kMV2MenuNoItem);
+    key(kMV2KeyEscape, false);
+
+    // Enter goes down in one menu and comes up in the next: the new menu activates nothing.
+    key(kMV2KeyEnter, true);
+    ASSERT_EQ(MV2MenuOpen(2, Recording, 3), 1);
+    m = MV2MenuGetCurrentInstance();
+    g_seen.clear();
+    key(kMV2KeyEnter, false);
+    EXPECT_TRUE(SeenOf(kMV2MenuKeyUp).empty());
+    EXPECT_TRUE(SeenOf(kMV2MenuActivated).empty());
+
+    // The cursor onto item 2 focuses it; a click there activates it; a press that leaves the
+    // button before the release does not.
+    gMV2MouseCursor.x = 320, gMV2MouseCursor.y = 145;
+    MV2MenuHandleInput();
+    EXPECT_EQ(m->focused, 2);
+    MV2MouseButton(0, 1);
+    MV2MenuHandleInput();
+    EXPECT_EQ(m->pressed, 2);
+    MV2MouseButton(0, 0);
+    MV2MenuHandleInput();
+    EXPECT_EQ(m->pressed, -1);
+    ASSERT_EQ(SeenOf(kMV2MenuActivated).size(), 1u);
+    EXPECT_EQ(SeenOf(kMV2MenuActivated)[0].item, 2);
+    MV2MouseButton(0, 1);
+    MV2MenuHandleInput();
+    gMV2MouseCursor.y = 300;
+    MV2MouseButton(0, 0);
+    MV2MenuHandleInput();
+    EXPECT_EQ(SeenOf(kMV2MenuActivated).size(), 1u);
+
+    // A slider gets the pointer from its top-left corner while the button is held.
+    ASSERT_EQ(MV2MenuOpen(1, Recording, 1), 1);
+    m = MV2MenuGetCurrentInstance();
+    g_seen.clear();
+    gMV2MouseCursor.x = 250, gMV2MouseCursor.y = 150;
+    MV2MenuHandleInput();
+    MV2MouseButton(0, 1);
+    MV2MenuHandleInput();
+    EXPECT_EQ(m->focused, 3);
+    gMV2MouseCursor.x = 300;
+    MV2MenuHandleInput();
+    MV2MouseButton(0, 0);
+    MV2MenuHandleInput();
+    const std::vector<Seen> pointer = SeenOf(kMV2MenuMouse);
+    ASSERT_EQ(pointer.size(), 3u);
+    EXPECT_EQ(pointer[0].arg, 30);
+    EXPECT_EQ(pointer[1].arg, 80);
+    EXPECT_EQ(pointer[2].item, 3);
+    gMV2MouseCursor = savedCursor;
+    MV2ResetKeyStates();
+}
