@@ -73,12 +73,6 @@ int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t
     }
 }
 
-// Placeholder: puppets are not built; no puppet has part triangles.
-int32_t MV2ObjectPuppetPartTriangles(MV2Object*, const TvV3d*, float, int32_t, MV2TriangleHit*,
-                                     uint32_t*, TvV3d*) {
-    return 0;
-}
-
 // Placeholder: the radar module is not built; it has no contacts.
 int32_t MV2GetRadarContacts(MV2Object* const** entries) {
     *entries = nullptr;

@@ -13,9 +13,46 @@
 #include "engine/core/memory.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
+#include "game/objects/objects.h"
+#include "game/objects/objectupdate.h"
 #include "game/objects/utilities.h"
 
 namespace {
+
+// Live instances, so that a puppet object's collisions find the instance posing its clump.
+// Few puppets live at a time; the table grows only when an instance is made.
+struct LiveInstances {
+    MV2PuppetInstance** entries = nullptr;
+    int32_t count = 0, capacity = 0;
+};
+LiveInstances g_live;
+
+bool RememberInstance(MV2PuppetInstance* instance) {
+    LiveInstances& l = g_live;
+    if (l.count == l.capacity) {
+        const int32_t capacity = l.capacity ? l.capacity * 2 : 8;
+        auto* entries = static_cast<MV2PuppetInstance**>(
+            TvRealloc(l.entries, size_t(capacity) * sizeof(MV2PuppetInstance*)));
+        if (!entries) return false;
+        l.entries = entries;
+        l.capacity = capacity;
+    }
+    l.entries[l.count++] = instance;
+    return true;
+}
+
+void ForgetInstance(MV2PuppetInstance* instance) {
+    LiveInstances& l = g_live;
+    for (int32_t i = 0; i < l.count; i++)
+        if (l.entries[i] == instance) {
+            l.entries[i] = l.entries[--l.count];
+            break;
+        }
+    if (l.count == 0) {
+        TvFree(l.entries);
+        l = {};
+    }
+}
 
 // The folder the readers use, set by MV2PuppetSetDirectory.
 char g_folder[sizeof(MV2AnimSet{}.folder)] = "";
@@ -879,6 +916,11 @@ MV2PuppetInstance* MV2PuppetClone(MV2Puppet* puppet, TpClump* clump, void* userD
         PoseAll(in);
         for (int32_t i = 0; i < n; i++)
             nodes[i].motion = TvV3d{};
+        if (!RememberInstance(in)) {
+            MV2PuppetFreeFlags(&in->flags);
+            TvFree(arena.base);
+            return nullptr;
+        }
         return in;
     }
     return nullptr;
@@ -890,6 +932,7 @@ MV2PuppetInstance* MV2CreateAnimInstance(MV2Puppet* puppet, TpClump* clump, void
 
 void MV2PuppetFreeAnims(MV2PuppetInstance* instance) {
     if (!instance) return;
+    ForgetInstance(instance);
     MV2PuppetFreeFlags(&instance->flags);
     TvFree(instance->block);
 }
@@ -1194,4 +1237,30 @@ int32_t MV2PuppetGetPartTriangles(MV2PuppetInstance* instance, const TvV3d* cent
         }
     }
     return count;
+}
+
+MV2PuppetInstance* MV2PuppetFindInstance(const TpClump* clump) {
+    if (!clump) return nullptr;
+    for (int32_t i = 0; i < g_live.count; i++)
+        if (g_live.entries[i]->clump == clump) return g_live.entries[i];
+    return nullptr;
+}
+
+int32_t MV2ObjectPuppetPartTriangles(MV2Object* object, const TvV3d* centre, float radius,
+                                     int32_t max, MV2TriangleHit* out, uint32_t* parts,
+                                     TvV3d* partVelocities) {
+    MV2PuppetInstance* instance = object ? MV2PuppetFindInstance(object->clump) : nullptr;
+    if (!instance) return 0;
+    MV2PuppetPart found[kMV2PuppetMaxPartTriangles];
+    const int32_t n = MV2PuppetGetPartTriangles(
+        instance, centre, radius, std::min(max, kMV2PuppetMaxPartTriangles), out, found);
+    for (int32_t i = 0; i < n; i++) {
+        // The part's motion of the last pose, turned into world space, as a velocity: ten
+        // times the motion at an animation rate of one.
+        TvV3d motion = found[i].motion;
+        if (object->matrix) TvV3dTransformVectors(&motion, &found[i].motion, 1, object->matrix);
+        if (parts) parts[i] = found[i].id;
+        if (partVelocities) partVelocities[i] = TvV3dScale(motion, 10.0f);
+    }
+    return n;
 }

@@ -269,3 +269,5 @@ void MV2PuppetRunEvents(MV2PuppetInstance* instance, TvMatrix* owner, MV2AnimScr
 // valid until the next query of the instance.
 int32_t MV2PuppetGetPartTriangles(MV2PuppetInstance* instance, const TvV3d* centre, float radius,
                                   int32_t max, MV2TriangleHit* out, MV2PuppetPart* parts);
+// The live instance that poses `clump`, or null.
+MV2PuppetInstance* MV2PuppetFindInstance(const TpClump* clump);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <functional>
 
+#include "game/objects/objects.h"
+#include "game/objects/objectupdate.h"
 #include "game/objects/utilities.h"
 #include "tests/game/objects/puppet_fixture.h"
 #include "tests/support/data_folder.h"
@@ -321,6 +323,22 @@ TEST_F(PuppetTest, PartTriangles) {
     const TvV3d moved{0.7f, -0.5f, 0.2f};
     ASSERT_EQ(MV2PuppetGetPartTriangles(instance_, &moved, 1, 20, hits, parts), 1);
     ExpectNear(parts[0].motion, {0.5f, 0, 0});
+
+    // The object whose clump the instance poses gets the same triangles for its collisions;
+    // a part moves at ten times its motion, turned into world space by the object's matrix.
+    MV2Object object{};
+    object.clump = clump_;
+    TvMatrix turn{};
+    turn.right = {0, 0, -1}, turn.up = {0, 1, 0}, turn.at = {1, 0, 0};
+    object.matrix = &turn;
+    uint32_t ids[kMV2PuppetMaxPartTriangles];
+    TvV3d velocities[kMV2PuppetMaxPartTriangles];
+    ASSERT_EQ(MV2ObjectPuppetPartTriangles(&object, &moved, 1, 20, hits, ids, velocities), 1);
+    EXPECT_EQ(ids[0], 20u);
+    ExpectNear(velocities[0], {0, 0, -5});
+    MV2PuppetFreeAnims(instance_);
+    instance_ = nullptr;
+    EXPECT_EQ(MV2ObjectPuppetPartTriangles(&object, &moved, 1, 20, hits, ids, velocities), 0);
 }
 
 // The loader reads the three files of a model folder; each may be missing.
