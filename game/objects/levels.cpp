@@ -780,6 +780,12 @@ int32_t MV2LoadLevel(uint32_t levelId, int32_t fullLoad) {
     gMV2Level.currentLevelId = levelId;
     gMV2Level.minimumLight = h.minimumLight;
     gMV2Level.mineralLandscape = (levelId >> 24) == 4 ? 0 : 1;
+    {
+        // The map fields of the header: references, tile sets and the visited-cell chart.
+        MV2LevelMapFields map;
+        MV2MapReadLevelFields(h.bytes, h.size, uint8_t(h.flags), int32_t(levelId >> 24), &map);
+        MV2MapSetLevelFields(&map);
+    }
     MV2MapLoadTiles();
     MV2SetFarClip(float(h.farClip));
     if (MV2GetBegunMission()) MV2MissionDispatchBegin();

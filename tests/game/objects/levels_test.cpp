@@ -10,6 +10,7 @@
 #include "game/objects/lighting.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/utilities.h"
+#include "game/frontend/missionmap.h"
 #include "shell/resfile.h"
 #include "tests/game/objects/object_fixture.h"
 #include "tests/support/data_folder.h"
@@ -728,6 +729,7 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     zero.waterHeight = 40.0f;
     zero.background = 0x00FF0000;
     zero.farClip = 60;
+    zero.flags = 4; // the map's visited-cell chart
     zero.records = {{0x0007FFFF, 0, {start}}, {0x0008FFFF, kMV2RecordEveryLoad, {every}},
                     {0x0009FFFF, kMV2RecordFullLoad, {full}}};
     LevelItem start1{0x01070001, 5};
@@ -741,9 +743,14 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     folder.Write("data/menu.mv2", BuildResourceFile(file));
     ASSERT_EQ(MV2LoadMenuResourceFile(".\\data\\menu.mv2"), 1);
 
+    gMV2Map.visited[3][1] = 0xFF;
     ASSERT_EQ(MV2LoadLevel(0x00FFFFFF, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
     ASSERT_NE(gMV2Level.landscape, nullptr);
     EXPECT_EQ(MV2GetCurrentLevelId(), 0x00FFFFFFu);
+    // The map takes the header's fields and forgets the cells visited before.
+    EXPECT_EQ(gMV2Map.level.flags, 4);
+    EXPECT_EQ(gMV2Map.level.levelNumber, 0);
+    EXPECT_EQ(gMV2Map.visited[3][1], 0);
     const TvV3d origin = *TpWorldGetOffset(gMV2Level.landscape);
     EXPECT_EQ(origin.y, 10.0f);
     EXPECT_EQ(gMV2Level.waterHeight, 50.0f);
@@ -782,6 +789,8 @@ TEST_F(LevelTest, FullLoadAndLevelChange) {
     EXPECT_EQ(gMV2Level.startPosition.x, 12.0f);
     EXPECT_EQ(TpWorldGetOffset(gMV2Level.landscape)->y, 30.0f);
     EXPECT_EQ(gMV2Level.lat.count, 0); // lev1 has no lists
+    EXPECT_EQ(gMV2Map.level.levelNumber, 1);
+    EXPECT_EQ(gMV2Map.level.flags, 0);
 
     // A level without a header fails and keeps the loaded one.
     EXPECT_EQ(MV2LoadLevel(0x05FFFFFF, 1), 0);
