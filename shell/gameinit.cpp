@@ -14,8 +14,11 @@
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/dynamics.h"
+#include "game/objects/caustics.h"
 #include "game/objects/lighting.h"
+#include "game/objects/rocktunnel.h"
 #include "game/objects/sky.h"
+#include "game/objects/water.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "platform/win32/machine.h"
@@ -301,11 +304,14 @@ void MV2ShutdownGame() {
     MV2FontReleasePages();
     MV2FreeMenuResourceFile();
     MV2DestroyAllObjects();
+    MV2ResetWater();
+    MV2ShutdownRocksAndClouds();
+    MV2FreeSky();
     MV2NetShutdownClient();
     MV2ShutdownEffects();
+    MV2ShutdownCaustics();
     MV2ShutdownSounds();
     MV2DestroyLandscape();
-    MV2FreeSky();
     MV2ClearMissionNotify();
     MV2FreeObjectTypes();
     MV2ShutdownDynamics();
