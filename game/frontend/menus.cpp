@@ -11,6 +11,7 @@
 #include "engine/core/texture.h"
 #include "game/frontend/draw2d.h"
 #include "shell/bytes.h"
+#include "shell/controls.h"
 #include "shell/cursor.h"
 #include "shell/errors.h"
 #include "shell/events.h"
@@ -29,11 +30,11 @@ struct MenuState {
 };
 MenuState g_menus;
 
-// What the menu input saw last pass: the keys held (with the open they were pressed in) and
-// the cursor button with the item it went down on.
+// What the menu input saw last pass: the keys and buttons held (with the open they were
+// pressed in) and the cursor button with the item it went down on.
 struct MenuInput {
-    uint8_t held[256];
-    uint32_t pressedIn[256];
+    uint8_t held[kMV2InputCodes];
+    uint32_t pressedIn[kMV2InputCodes];
     int32_t mouseHeld;
     int32_t mouseItem;
     uint32_t mouseIn;
@@ -398,14 +399,21 @@ void Focus(MV2MenuInstance* instance, int32_t id) {
     MV2MenuSendMessage(instance, kMV2MenuFocus, id, 1);
 }
 
+// Whether input code `k` is held: keys from the key-state table, mouse and joystick buttons
+// (codes from 300) as the controls' event handler keeps them.
+uint8_t InputHeld(int32_t k) {
+    if (k < 256) return (gMV2KeyStates[k] & MV2_KEY_HELD) ? 1 : 0;
+    return k >= kMV2MouseButtonCode && gMV2Controls.state[k] ? 1 : 0;
+}
+
 // Key edges since the last pass. A key goes down to the focused item (Escape to the menu,
-// item -2); a field that binds keys takes it first as a raw key. Its release reaches the
-// menu only when no other menu opened in between, so an Enter that opened a menu does not
-// activate an item of the new one.
+// item -2); a field that binds keys takes it first as a raw key, as it takes mouse and
+// joystick buttons. A key's release reaches the menu only when no other menu opened in
+// between, so an Enter that opened a menu does not activate an item of the new one.
 void KeyInput(MV2MenuInstance* instance) {
     MenuInput& in = g_input;
-    for (int32_t k = 0; k < 256; k++) {
-        const uint8_t now = (gMV2KeyStates[k] & MV2_KEY_HELD) ? 1 : 0;
+    for (int32_t k = 0; k < kMV2InputCodes; k++) {
+        const uint8_t now = InputHeld(k);
         if (now == in.held[k]) continue;
         in.held[k] = now;
         if (g_menus.current != instance || instance->state != kMV2MenuActive) {
@@ -414,10 +422,11 @@ void KeyInput(MV2MenuInstance* instance) {
         }
         if (now) {
             in.pressedIn[k] = g_menus.opened;
-            if (MV2MenuSendMessage(instance, kMV2MenuRawKey, kMV2MenuFocusedItem, k) == 1) continue;
+            if (MV2MenuSendMessage(instance, kMV2MenuRawKey, kMV2MenuFocusedItem, k) == 1 || k >= 256)
+                continue;
             MV2MenuSendMessage(instance, kMV2MenuKeyDown,
                                k == kMV2KeyEscape ? kMV2MenuNoItem : kMV2MenuFocusedItem, k);
-        } else if (in.pressedIn[k] == g_menus.opened) {
+        } else if (k < 256 && in.pressedIn[k] == g_menus.opened) {
             in.pressedIn[k] = 0;
             MV2MenuSendMessage(instance, kMV2MenuKeyUp, kMV2MenuFocusedItem, k);
         }
@@ -476,7 +485,7 @@ void MV2MenuHandleInput() {
     if (!instance || instance->state != kMV2MenuActive || in.opened != g_menus.opened) {
         // No menu, or one opened since the last pass: keys and the button held now were
         // pressed before it and are not presses for it.
-        for (int32_t k = 0; k < 256; k++) in.held[k] = (gMV2KeyStates[k] & MV2_KEY_HELD) ? 1 : 0;
+        for (int32_t k = 0; k < kMV2InputCodes; k++) in.held[k] = InputHeld(k);
         in.mouseHeld = gMV2MouseCursor.buttons[0].held ? 1 : 0;
         in.mouseItem = kMV2MenuNoItem;
         MV2GetMousePosition(&in.lastX, &in.lastY);

@@ -6,6 +6,7 @@
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
 #include "shell/bytes.h"
+#include "shell/controls.h"
 #include "shell/cursor.h"
 #include "shell/events.h"
 #include "shell/gamemain.h"
@@ -491,6 +492,18 @@ TEST_F(MenusTest, KeysAndCursorReachTheItems) {
     EXPECT_EQ(pointer[0].arg, 30);
     EXPECT_EQ(pointer[1].arg, 80);
     EXPECT_EQ(pointer[2].item, 3);
+
+    // A key field waiting for its key takes the right mouse button as a raw key.
+    ASSERT_EQ(MV2MenuOpen(3, Recording, 3), 1);
+    m = MV2MenuGetCurrentInstance();
+    MV2MenuHandleInput();
+    MV2MenuSetFocusItem(m, 2);
+    MV2MenuSendMessage(m, kMV2MenuActivated, 2);
+    gMV2Controls.state[kMV2MouseButtonCode + 1] = 1;
+    MV2MenuHandleInput();
+    gMV2Controls.state[kMV2MouseButtonCode + 1] = 0;
+    MV2MenuHandleInput();
+    EXPECT_EQ(MV2MenuSendMessage(m, kMV2MenuGetValue, 2), kMV2MouseButtonCode + 1);
     gMV2MouseCursor = savedCursor;
     MV2ResetKeyStates();
 }
