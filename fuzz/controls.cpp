@@ -3,15 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/core/engine.h"
-#include "engine/core/stream.h"
+#include "fuzz/world_input.h"
 #include "shell/controls.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool started = TvEngineInit(nullptr);
-    if (!started) return 0;
-    TvMemory memory = {const_cast<uint8_t*>(data), size};
-    TvStream* stream = TvStreamOpen(TV_STREAM_MEMORY, TV_STREAM_READ, &memory);
+    // Streams and the binding lists need an opened engine.
+    if (!WorldFuzzStart(nullptr)) return 0;
+    TvStream* stream = WorldFuzzOpen(data, size);
     if (!stream) return 0;
     int32_t ok = MV2ReadControlStream(stream);
     TvStreamClose(stream, nullptr);
