@@ -17,6 +17,7 @@
 #include "game/objects/clumpdata.h"
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
+#include "game/objects/scanner.h"
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "shell/gamemain.h"
@@ -633,4 +634,19 @@ void MV2UpdateTarget() {
     gMV2Target.type = uint32_t(MV2HudObjectType(selected));
     gMV2Target.object = selected;
     gMV2Target.handle = selected->handle;
+}
+
+int32_t MV2GetRadarContacts(MV2Object* const** entries) {
+    *entries = gMV2Radar.lockable;
+    return gMV2Radar.lockableCount;
+}
+
+int32_t MV2PlaceTargetIndicator(const TvV3d* position, int32_t width, int32_t height) {
+    float x, y;
+    if (!position || !MV2HudProject(*position, &x, &y)) return 0;
+    if (!(x >= 0.0f && y >= 0.0f && x < float(MV2HudScreenWidth()) && y < float(MV2HudScreenHeight())))
+        return 0;
+    MV2Draw2DSpriteSized(int32_t(x) - width / 2, int32_t(y) - height / 2, width, height, 94,
+                         MV2HudColour());
+    return 1;
 }

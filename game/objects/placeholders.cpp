@@ -72,14 +72,3 @@ int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t
     default: return 0;
     }
 }
-
-// Placeholder: the radar module is not built; it has no contacts.
-int32_t MV2GetRadarContacts(MV2Object* const** entries) {
-    *entries = nullptr;
-    return 0;
-}
-
-// Placeholder: the radar module is not built; the indicator is never placed.
-int32_t MV2PlaceTargetIndicator(const TvV3d*, int32_t, int32_t) {
-    return 0;
-}

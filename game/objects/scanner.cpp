@@ -18,7 +18,6 @@ MV2ScannerCalls gMV2ScannerCalls = {MV2GetRadarContacts, MV2PlaceTargetIndicator
 
 namespace {
 
-constexpr int32_t kContactWords = 5;
 constexpr int32_t kStartBest = 819200;
 constexpr int32_t kScanTargetTypes[] = {253, 254, 256, 259, 260, 261, 263};
 
@@ -73,7 +72,7 @@ MV2Object* FindTarget(MV2Object* carrier) {
     MV2Object* target = nullptr;
     g_scanner.best = kStartBest;
     for (int32_t i = 0; i < count; i++) {
-        MV2Object* object = entries[i * kContactWords];
+        MV2Object* object = entries[i];
         if (!object || !object->type || !object->matrix) continue;
         if (!(object->type->words[33] & (1u << 15))) continue;
         if (IsScanTargetType(TypeNumber(object))) {

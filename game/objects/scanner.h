@@ -12,8 +12,9 @@ inline constexpr int32_t kMV2ScannerSound = 106;
 inline constexpr float kMV2ScannerRangeSquared = 225.0f;
 inline constexpr int32_t kMV2ScanMilliseconds = 2000;
 
-// What the scanner takes from the radar: its contacts (entries of 5 words, the object first),
-// and the target indicator, which answers whether it could be placed on the screen.
+// What the scanner takes from the radar: its contacts (the lockable objects of this frame's
+// radar pass), and the target indicator, drawn in the HUD pass, which answers whether it could
+// be placed on the screen.
 struct MV2ScannerCalls {
     int32_t (*contacts)(MV2Object* const** entries);
     int32_t (*indicator)(const TvV3d* position, int32_t width, int32_t height);

@@ -1,6 +1,13 @@
 #include "tests/game/frontend/hud_fixture.h"
 
 #include "game/frontend/radar.h"
+
+#include "engine/core/camera.h"
+#include "engine/core/frame.h"
+#include "game/objects/scanner.h"
+#include "shell/gamemain.h"
+
+#include <algorithm>
 #include "tests/support/hud_writer.h"
 
 namespace {
@@ -162,6 +169,52 @@ TEST_F(RadarTest, ReticleSpritesBeyondTheTableAreNone) {
         MV2RadarDrawReticle(&sub, &layout);
         EXPECT_EQ(HudSink::raster == intptr_t(&page), c.drawn) << c.near;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The scanner's side of the radar: this frame's lockable objects are its contacts, and its
+// 96 x 96 target indicator is placed only where the point projects onto the screen.
+TEST_F(RadarTest, ScannerContactsAndTargetIndicator) {
+    MV2GetObjectType(kBlipType)->words[33] |= 0x8000u; // lockable (and scannable)
+    MV2Object* a = At(1.0f, 0.0f, 2.0f);
+    MV2Object* b = At(-1.0f, 0.0f, 3.0f);
+    ASSERT_TRUE(a && b);
+    MV2RadarStartFrame(&sub, 10.0f);
+    MV2RadarConsider(a);
+    MV2RadarConsider(b);
+    MV2Object* const* contacts = nullptr;
+    ASSERT_EQ(MV2GetRadarContacts(&contacts), 2);
+    EXPECT_EQ(contacts[0], a);
+    EXPECT_EQ(contacts[1], b);
+
+    TvCamera* camera = TvCameraCreate();
+    TvFrame* frame = TvFrameCreate();
+    ASSERT_TRUE(camera && frame);
+    TvCameraSetFrame(camera, frame);
+    const TvV2d window{0.55f, 0.55f};
+    TvCameraSetViewWindow(camera, &window);
+    TvCamera* saved = gMV2MainCamera;
+    gMV2MainCamera = camera;
+    ASSERT_EQ(MV2HudBeginDraw(1), 1);
+    Calls().clear();
+    const TvV3d ahead{0, 0, 10}, behind{0, 0, -10}, aside{100, 0, 1};
+    EXPECT_EQ(MV2PlaceTargetIndicator(&behind, 96, 96), 0);
+    EXPECT_EQ(MV2PlaceTargetIndicator(&aside, 96, 96), 0);
+    EXPECT_EQ(Sprites(), 0u);
+    EXPECT_EQ(MV2PlaceTargetIndicator(&ahead, 96, 96), 1);
+    ASSERT_EQ(Sprites(), 1u);
+    const float cx = float(MV2HudScreenWidth()) / 2.0f;
+    float left = 1e9f, right = -1e9f;
+    for (const TvIm2DVertex& v : Calls().back().vertices) left = std::min(left, v.x), right = std::max(right, v.x);
+    EXPECT_NEAR(left, cx - 48.0f, 1.0f);
+    EXPECT_NEAR(right, cx + 48.0f, 1.0f);
+    MV2HudEndDraw();
+    gMV2MainCamera = saved;
+    TvCameraSetFrame(camera, nullptr);
+    TvFrameDestroy(frame);
 }
 
 } // namespace

@@ -10,20 +10,14 @@ namespace {
 constexpr int32_t kCarrier = 20, kFish = 21, kCousin = 22, kOther = 23;
 
 struct Radar {
-    static inline std::vector<MV2Object*> entries; // 5 words each, the object first
+    static inline std::vector<MV2Object*> entries;
     static inline int32_t placed = 1;
     static int32_t Contacts(MV2Object* const** out) {
         *out = entries.data();
-        return int32_t(entries.size() / 5);
+        return int32_t(entries.size());
     }
     static int32_t Indicator(const TvV3d*, int32_t, int32_t) { return placed; }
-    static void Set(const std::vector<MV2Object*>& objects) {
-        entries.clear();
-        for (MV2Object* o : objects) {
-            entries.push_back(o);
-            entries.insert(entries.end(), 4, nullptr);
-        }
-    }
+    static void Set(const std::vector<MV2Object*>& objects) { entries = objects; }
 };
 
 struct Scanned {
