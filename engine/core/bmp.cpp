@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/image.h"
 #include "engine/core/memory.h"
@@ -12,13 +13,6 @@ namespace {
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kLargestHeaderSize = 124;
-
-uint16_t U16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t U32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 struct BmpHeader {
     uint32_t pixelOffset;
@@ -38,9 +32,9 @@ bool ReadExact(TvStream* s, void* buffer, uint32_t length) {
 // the picture is outside the supported subset.
 bool ReadHeader(TvStream* s, BmpHeader& h) {
     uint8_t file[18];
-    if (!ReadExact(s, file, sizeof file) || U16(file) != 0x4D42) return false;
-    h.pixelOffset = U32(file + 10);
-    h.headerSize = U32(file + 14);
+    if (!ReadExact(s, file, sizeof file) || TvLoadU16(file) != 0x4D42) return false;
+    h.pixelOffset = TvLoadU32(file + 10);
+    h.headerSize = TvLoadU32(file + 14);
     if (h.headerSize != kCoreHeaderSize &&
         (h.headerSize < kInfoHeaderSize || h.headerSize > kLargestHeaderSize)) {
         TvErrorCore(E_TV_FORMATCONVERSION);
@@ -49,15 +43,15 @@ bool ReadHeader(TvStream* s, BmpHeader& h) {
     uint8_t info[kLargestHeaderSize];
     if (!ReadExact(s, info, h.headerSize - 4)) return false;
     if (h.headerSize == kCoreHeaderSize) {
-        h.width = int16_t(U16(info));
-        h.height = int16_t(U16(info + 2));
-        h.bits = U16(info + 6);
+        h.width = int16_t(TvLoadU16(info));
+        h.height = int16_t(TvLoadU16(info + 2));
+        h.bits = TvLoadU16(info + 6);
         h.compression = 0;
     } else {
-        h.width = int32_t(U32(info));
-        h.height = int32_t(U32(info + 4));
-        h.bits = U16(info + 10);
-        h.compression = U32(info + 12);
+        h.width = int32_t(TvLoadU32(info));
+        h.height = int32_t(TvLoadU32(info + 4));
+        h.bits = TvLoadU16(info + 10);
+        h.compression = TvLoadU32(info + 12);
     }
     if (h.compression == 2) {
         TvErrorCore(E_TV_FORMATCONVERSION);
@@ -70,7 +64,7 @@ bool ReadHeader(TvStream* s, BmpHeader& h) {
     const int32_t full = h.bits == 24 ? 0 : 1 << h.bits;
     h.colours = full;
     if (h.headerSize != kCoreHeaderSize) {
-        const uint32_t used = U32(info + 28);
+        const uint32_t used = TvLoadU32(info + 28);
         if (used > 0 && used <= uint32_t(full)) h.colours = int32_t(used);
     }
     // Rows stored top-down (negative height), empty pictures and huge ones are refused.

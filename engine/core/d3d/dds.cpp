@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/d3d/device.h"
 #include "engine/core/d3d/surface.h"
 #include "engine/core/error.h"
@@ -15,16 +16,6 @@ namespace {
 
 constexpr DWORD kMipFilterCaps = 0x3C;
 constexpr uint32_t kMaxPaletteEntries = 256;
-
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
 
 bool IsDXT(const DDPIXELFORMAT& f) {
     return (f.dwFlags & DDPF_FOURCC) && f.dwFourCC >= FOURCC_DXT1 && f.dwFourCC <= FOURCC_DXT5 &&
@@ -175,7 +166,7 @@ bool ReadPalette(TvStream* stream, TvRaster* raster, TvD3DRasterData* rd, uint32
     PALETTEENTRY entries[kMaxPaletteEntries] = {};
     std::memcpy(entries, stored + 4, 4 * size_t(count));
     return SUCCEEDED(
-               TvD3DDriver.dd->CreatePalette(Get32(stored), entries, &rd->palette, nullptr)) &&
+               TvD3DDriver.dd->CreatePalette(TvLoadU32(stored), entries, &rd->palette, nullptr)) &&
            rd->palette && SUCCEEDED(rd->surface->SetPalette(rd->palette));
 }
 
@@ -183,64 +174,64 @@ bool ReadPalette(TvStream* stream, TvRaster* raster, TvD3DRasterData* rd, uint32
 
 void TvD3DParseSurfaceDesc(const uint8_t s[kTvDDSDescSize], DDSURFACEDESC2* d) {
     *d = {};
-    d->dwSize = Get32(s);
-    d->dwFlags = Get32(s + 4);
-    d->dwHeight = Get32(s + 8);
-    d->dwWidth = Get32(s + 12);
-    d->dwLinearSize = Get32(s + 16);
-    d->dwBackBufferCount = Get32(s + 20);
-    d->dwMipMapCount = Get32(s + 24);
-    d->dwAlphaBitDepth = Get32(s + 28);
-    d->dwReserved = Get32(s + 32);
+    d->dwSize = TvLoadU32(s);
+    d->dwFlags = TvLoadU32(s + 4);
+    d->dwHeight = TvLoadU32(s + 8);
+    d->dwWidth = TvLoadU32(s + 12);
+    d->dwLinearSize = TvLoadU32(s + 16);
+    d->dwBackBufferCount = TvLoadU32(s + 20);
+    d->dwMipMapCount = TvLoadU32(s + 24);
+    d->dwAlphaBitDepth = TvLoadU32(s + 28);
+    d->dwReserved = TvLoadU32(s + 32);
     // s + 36: the stored surface pointer, never trusted.
     DDCOLORKEY* keys[] = {&d->ddckCKDestOverlay, &d->ddckCKDestBlt, &d->ddckCKSrcOverlay,
                           &d->ddckCKSrcBlt};
     for (int i = 0; i < 4; i++)
-        *keys[i] = {Get32(s + 40 + 8 * i), Get32(s + 44 + 8 * i)};
+        *keys[i] = {TvLoadU32(s + 40 + 8 * i), TvLoadU32(s + 44 + 8 * i)};
     DDPIXELFORMAT& f = d->ddpfPixelFormat;
-    f.dwSize = Get32(s + 72);
-    f.dwFlags = Get32(s + 76);
-    f.dwFourCC = Get32(s + 80);
-    f.dwRGBBitCount = Get32(s + 84);
-    f.dwRBitMask = Get32(s + 88);
-    f.dwGBitMask = Get32(s + 92);
-    f.dwBBitMask = Get32(s + 96);
-    f.dwRGBAlphaBitMask = Get32(s + 100);
-    d->ddsCaps = {Get32(s + 104), Get32(s + 108), Get32(s + 112), Get32(s + 116)};
-    d->dwTextureStage = Get32(s + 120);
+    f.dwSize = TvLoadU32(s + 72);
+    f.dwFlags = TvLoadU32(s + 76);
+    f.dwFourCC = TvLoadU32(s + 80);
+    f.dwRGBBitCount = TvLoadU32(s + 84);
+    f.dwRBitMask = TvLoadU32(s + 88);
+    f.dwGBitMask = TvLoadU32(s + 92);
+    f.dwBBitMask = TvLoadU32(s + 96);
+    f.dwRGBAlphaBitMask = TvLoadU32(s + 100);
+    d->ddsCaps = {TvLoadU32(s + 104), TvLoadU32(s + 108), TvLoadU32(s + 112), TvLoadU32(s + 116)};
+    d->dwTextureStage = TvLoadU32(s + 120);
 }
 
 void TvD3DStoreSurfaceDesc(const DDSURFACEDESC2& d, uint8_t s[kTvDDSDescSize]) {
     std::memset(s, 0, kTvDDSDescSize);
-    Put32(s, kTvDDSDescSize);
-    Put32(s + 4, d.dwFlags);
-    Put32(s + 8, d.dwHeight);
-    Put32(s + 12, d.dwWidth);
-    Put32(s + 16, d.dwLinearSize);
-    Put32(s + 20, d.dwBackBufferCount);
-    Put32(s + 24, d.dwMipMapCount);
-    Put32(s + 28, d.dwAlphaBitDepth);
-    Put32(s + 32, d.dwReserved);
+    TvStoreU32(s, kTvDDSDescSize);
+    TvStoreU32(s + 4, d.dwFlags);
+    TvStoreU32(s + 8, d.dwHeight);
+    TvStoreU32(s + 12, d.dwWidth);
+    TvStoreU32(s + 16, d.dwLinearSize);
+    TvStoreU32(s + 20, d.dwBackBufferCount);
+    TvStoreU32(s + 24, d.dwMipMapCount);
+    TvStoreU32(s + 28, d.dwAlphaBitDepth);
+    TvStoreU32(s + 32, d.dwReserved);
     const DDCOLORKEY* keys[] = {&d.ddckCKDestOverlay, &d.ddckCKDestBlt, &d.ddckCKSrcOverlay,
                                 &d.ddckCKSrcBlt};
     for (int i = 0; i < 4; i++) {
-        Put32(s + 40 + 8 * i, keys[i]->dwColorSpaceLowValue);
-        Put32(s + 44 + 8 * i, keys[i]->dwColorSpaceHighValue);
+        TvStoreU32(s + 40 + 8 * i, keys[i]->dwColorSpaceLowValue);
+        TvStoreU32(s + 44 + 8 * i, keys[i]->dwColorSpaceHighValue);
     }
     const DDPIXELFORMAT& f = d.ddpfPixelFormat;
-    Put32(s + 72, 32);
-    Put32(s + 76, f.dwFlags);
-    Put32(s + 80, f.dwFourCC);
-    Put32(s + 84, f.dwRGBBitCount);
-    Put32(s + 88, f.dwRBitMask);
-    Put32(s + 92, f.dwGBitMask);
-    Put32(s + 96, f.dwBBitMask);
-    Put32(s + 100, f.dwRGBAlphaBitMask);
-    Put32(s + 104, d.ddsCaps.dwCaps);
-    Put32(s + 108, d.ddsCaps.dwCaps2);
-    Put32(s + 112, d.ddsCaps.dwCaps3);
-    Put32(s + 116, d.ddsCaps.dwCaps4);
-    Put32(s + 120, d.dwTextureStage);
+    TvStoreU32(s + 72, 32);
+    TvStoreU32(s + 76, f.dwFlags);
+    TvStoreU32(s + 80, f.dwFourCC);
+    TvStoreU32(s + 84, f.dwRGBBitCount);
+    TvStoreU32(s + 88, f.dwRBitMask);
+    TvStoreU32(s + 92, f.dwGBitMask);
+    TvStoreU32(s + 96, f.dwBBitMask);
+    TvStoreU32(s + 100, f.dwRGBAlphaBitMask);
+    TvStoreU32(s + 104, d.ddsCaps.dwCaps);
+    TvStoreU32(s + 108, d.ddsCaps.dwCaps2);
+    TvStoreU32(s + 112, d.ddsCaps.dwCaps3);
+    TvStoreU32(s + 116, d.ddsCaps.dwCaps4);
+    TvStoreU32(s + 120, d.dwTextureStage);
 }
 
 uint64_t TvD3DDDSLevelBytes(const DDPIXELFORMAT& f, uint32_t width, uint32_t height,
