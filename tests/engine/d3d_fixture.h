@@ -23,12 +23,15 @@ class D3DTest : public ::testing::Test {
 protected:
     // Mode 0 is the windowed desktop, 1-3 the full-screen modes 640x480, 800x600, 1024x768.
     virtual int32_t Mode() const { return 1; }
+    // Plug-ins a fixture attaches between the engine's init and open.
+    virtual bool Attach() { return true; }
 
     void SetUp() override {
         baseline_ = DDrawLiveObjects();
         TvD3DGetDeviceRecord()->deviceControl = TvDeviceControl;
         ASSERT_TRUE(TvEngineInit(nullptr));
         initialised_ = true;
+        ASSERT_TRUE(Attach());
         ASSERT_TRUE(TvEngineOpen(&window_));
         opened_ = true;
         ASSERT_TRUE(TvEngineSetVideoMode(Mode()));

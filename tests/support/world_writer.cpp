@@ -1,6 +1,10 @@
 #include "tests/support/world_writer.h"
 
 #include "engine/core/d3d/tristrip.h"
+#include "engine/core/frame.h"
+#include "engine/world/clump.h"
+#include "engine/world/geometry.h"
+#include "engine/world/material.h"
 #include "engine/world/world_plugin.h"
 #include "tests/support/null_device.h"
 
@@ -105,4 +109,21 @@ WorldEngine::WorldEngine(bool (*extra)()) {
 
 WorldEngine::~WorldEngine() {
     delete engine_;
+}
+
+void AppendColouredMaterial(TpMaterialList* list, const TpRGBA& colour) {
+    TpMaterial* m = TpMaterialCreate();
+    TpMaterialSetColor(m, &colour);
+    TpMaterialListAppendMaterial(list, m);
+    TpMaterialDestroy(m);
+}
+
+TpAtomic* AtomicOnOwnFrame(TpGeometry* geometry, TvFrame** frame) {
+    TpGeometryUnlock(geometry);
+    TpAtomic* atomic = TpAtomicCreate();
+    TpAtomicSetGeometry(atomic, geometry, 0);
+    TpGeometryDestroy(geometry);
+    *frame = TvFrameCreate();
+    TpAtomicSetFrame(atomic, *frame);
+    return atomic;
 }

@@ -77,3 +77,14 @@ private:
     NullEngine* engine_;
     bool ok_ = false;
 };
+
+// Appends a new material of `colour` to `list`, which then holds its only reference.
+struct TpMaterialList;
+struct TpRGBA;
+void AppendColouredMaterial(TpMaterialList* list, const TpRGBA& colour);
+// Unlocks `geometry` and gives it to a new atomic (which then holds its only reference) on a
+// new frame of its own, returned through `frame`.
+struct TpAtomic;
+struct TpGeometry;
+struct TvFrame;
+TpAtomic* AtomicOnOwnFrame(TpGeometry* geometry, TvFrame** frame);

@@ -79,23 +79,13 @@ protected:
         const uint8_t mod[4] = {128, 255, 0, 128};
         for (int i = 0; g->modulation && i < 3; i++)
             std::copy(mod, mod + 4, g->modulation + 4 * i);
-        TpMaterial* m = TpMaterialCreate();
-        TpMaterialSetColor(m, &material);
-        TpMaterialListAppendMaterial(&g->materials, m);
-        TpMaterialDestroy(m);
+        AppendColouredMaterial(&g->materials, material);
         g->triangles[0] = {{0, 1, 2}, 0};
         g->triangles[1] = {{0, 2, 1}, 0};
         Adopt(g);
     }
     // The atomic of a finished geometry, on a frame of its own.
-    void Adopt(TpGeometry* g) {
-        TpGeometryUnlock(g);
-        atomic_ = TpAtomicCreate();
-        TpAtomicSetGeometry(atomic_, g, 0);
-        TpGeometryDestroy(g);
-        atomicFrame_ = TvFrameCreate();
-        TpAtomicSetFrame(atomic_, atomicFrame_);
-    }
+    void Adopt(TpGeometry* g) { atomic_ = AtomicOnOwnFrame(g, &atomicFrame_); }
     void Render() {
         ASSERT_NE(TvCameraBeginUpdate(camera_), nullptr);
         TpAtomicRender(atomic_);
@@ -107,10 +97,7 @@ protected:
         world_ = _TpWorldInitialise(
             static_cast<TpWorld*>(TvMalloc(size_t(TpWorldRegistry.sizeOfStruct))));
         TpWorldSetFlags(world_, kTpGeometryPreLit);
-        TpMaterial* m = TpMaterialCreate();
-        TpMaterialSetColor(m, &material);
-        TpMaterialListAppendMaterial(&world_->materials, m);
-        TpMaterialDestroy(m);
+        AppendColouredMaterial(&world_->materials, material);
         leaf_ = _TpWorldSectorInitialise(
             static_cast<TpWorldSector*>(TvMalloc(size_t(TpWorldSectorRegistry.sizeOfStruct))));
         leaf_->boundingBox = {{100, 100, 100}, {0, 0, 0}};
@@ -194,12 +181,8 @@ TEST_F(D3DWorldTest, WhiteGroupSharingVerticesWithAColouredOneKeepsItsOwnColour)
     const uint8_t pre[4] = {200, 100, 50, 255};
     for (int i = 0; i < 3; i++)
         std::copy(pre, pre + 4, TpGeometryGetPreLightColors(g) + 4 * i);
-    for (TpRGBA colour : {TpRGBA{0, 0, 255, 255}, TpRGBA{255, 255, 255, 255}}) {
-        TpMaterial* m = TpMaterialCreate();
-        TpMaterialSetColor(m, &colour);
-        TpMaterialListAppendMaterial(&g->materials, m);
-        TpMaterialDestroy(m);
-    }
+    for (TpRGBA colour : {TpRGBA{0, 0, 255, 255}, TpRGBA{255, 255, 255, 255}})
+        AppendColouredMaterial(&g->materials, colour);
     // Each material's triangle in both windings, over the same three vertices.
     g->triangles[0] = {{0, 1, 2}, 0};
     g->triangles[1] = {{0, 2, 1}, 0};
