@@ -5,6 +5,7 @@
 #include "platform/winmm/winmm.h"
 #include "game/effects/effects.h"
 #include "game/missions/missions.h"
+#include "game/objects/levels.h"
 #include "game/multiplayer/multiplayer.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
@@ -59,6 +60,32 @@ int32_t MV2UpdateFrameTimer(int32_t modeChanged) {
     return t.milliseconds;
 }
 
+namespace {
+
+// The mission layer's share of the play update: mining and city on level 0, then the
+// missions, then the level-change check.
+void UpdateMissionLayer() {
+    if (gMV2GameType == 2) {
+        if ((MV2GetCurrentLevelId() >> 24) == 0) {
+            MV2UpdateMining();
+            MV2UpdateCity();
+        }
+        MV2UpdateMissions();
+    }
+    MV2CheckLevelChange();
+}
+
+// The reduced list while a cut-scene runs: the missions, the city and the level-change check.
+void UpdateCutSceneMissionLayer() {
+    if (gMV2GameType == 2) {
+        MV2UpdateMissions();
+        if ((MV2GetCurrentLevelId() >> 24) == 0) MV2UpdateCity();
+    }
+    MV2CheckLevelChange();
+}
+
+} // namespace
+
 uint32_t MV2GetFrameMilliseconds() {
     return uint32_t(gMV2FrameTimer.milliseconds);
 }
@@ -76,7 +103,10 @@ void MV2UpdateGameFrame() {
     MV2RefreshArcJitter();
     switch (gMV2GameState.current) {
     case 7:
-    case 12: MV2UpdateCutScene(); break;
+    case 12:
+        MV2CutSceneUpdate();
+        UpdateCutSceneMissionLayer();
+        break;
     case 13: break;
     case 8:
     case 11:
@@ -104,6 +134,7 @@ void MV2UpdateGameFrame() {
             return;
         }
         ++gMV2FrameTimer.updateCounter;
+        UpdateMissionLayer();
         MV2NetUpdate();
         break;
     }

@@ -61,7 +61,7 @@ void LeaveConsole(int32_t requested) {
     MV2SetFarClip(s.savedFarClip);
     MV2DestroyLevelRecordObjects(kConsoleRecordA);
     MV2DestroyLevelRecordObjects(kConsoleRecordB);
-    MV2NotifyScripts(kScriptEventLeaveMode, requested);
+    MV2NotifyScripts(nullptr, kScriptEventLeaveMode, requested);
 }
 
 // Leave phase; false when the enter phase is skipped.
@@ -74,8 +74,8 @@ bool Leave(int32_t current, int32_t requested) {
         return requested != 0;
     case 7:
         MV2DestroyAllObjects();
-        MV2RemoveScriptEventRow(kScriptEventTitle, kTitleRow);
-        MV2EndCutScene();
+        MV2MissionRemoveNotify(kTitleRow, kScriptEventTitle);
+        MV2CutSceneEnd();
         MV2SetWorldCaustics(s.savedWorldCaustics);
         MV2SetAtomicCaustics(s.savedAtomicCaustics);
         gMV2Settings.worldCaustics = s.savedWorldCaustics;
@@ -95,7 +95,7 @@ bool Leave(int32_t current, int32_t requested) {
         return cameraReturn != 0;
     }
     case 12:
-        MV2NotifyScripts(kScriptEventLeaveMode, requested);
+        MV2NotifyScripts(nullptr, kScriptEventLeaveMode, requested);
         return requested != 0;
     case 13: return requested == 9;
     case 17:
@@ -137,7 +137,7 @@ void EnterTitleCutScene() {
         MV2MiningLinkSiteObjects();
         MV2ClearLetterbox();
         MV2SetLetterbox(1);
-        if (MV2StartCutScene(kTitleCutScene, 0)) {
+        if (MV2CutSceneStart(kTitleCutScene, 0)) {
             MV2SetScreenFade(3);
             MV2AddMusicTrack(kTitleTrack, 1);
         }
@@ -149,7 +149,7 @@ void EnterTitleCutScene() {
     MV2SetAtomicCaustics(0);
     MV2HideMouseCursor();
     MV2ResetHudMessages();
-    MV2AddScriptEventRow(kScriptEventTitle, kTitleRow);
+    MV2MissionInstallNotify(kTitleRow, kScriptEventTitle);
     MV2StartMusic();
 }
 
@@ -188,7 +188,7 @@ void EnterConsole(int32_t current) {
     MV2SetFarClip(30.0f);
     if (!s.oil) s.oil = TvTextureRead("oily", "oilym");
     MV2ClearScreenCracks();
-    MV2NotifyScripts(kScriptEventConsole, 0);
+    MV2NotifyScripts(nullptr, kScriptEventConsole, 0);
     MV2RefillPlayerSub();
     MV2RespawnLevelRecord(kConsoleRecordA, -1);
     MV2RespawnLevelRecord(kConsoleRecordB, -1);
@@ -241,7 +241,7 @@ void MV2SetGameMode() {
     if (Leave(current, requested)) Enter(current, requested);
     MV2GameStateMachine& s = gMV2StateMachine;
     if (s.pendingCutScene) {
-        MV2StartCutScene(s.pendingCutScene, s.pendingCutSceneScript);
+        MV2PlayCutScene(s.pendingCutScene, s.pendingCutSceneScript);
         s.pendingCutScene = s.pendingCutSceneScript = 0;
     }
 }
@@ -311,7 +311,7 @@ void MV2UpdateGameState() {
             MV2MenuOpenTop();
             break;
         case 8:
-            MV2UpdateCutScene();
+            MV2CutSceneUpdate();
             MV2UpdateSounds();
             MV2UpdateHudMessages();
             break;

@@ -542,9 +542,10 @@ int32_t MV2CircleTableStep(int32_t entry, int32_t steps) {
 }
 
 void MV2HudDrawClock(int32_t x, int32_t y, int32_t) {
-    uint32_t left = 0;
-    int32_t kind = 0;
-    if (!MV2GetMissionCountdown(&left, &kind)) return;
+    const int32_t* countdown = MV2GetMissionCountdown();
+    if (!countdown) return;
+    const int32_t kind = 0; // the countdown keeps no kind word: no label
+    const uint32_t left = *countdown > 0 ? uint32_t(*countdown) : 0;
     const uint32_t seconds = left / 1000;
     char text[24];
     std::snprintf(text, sizeof text, "%u:%02u", seconds / 60, seconds % 60);

@@ -23,7 +23,9 @@
 #include <cmath>
 
 MV2HudMessageRing gMV2HudMessages = {};
-void (*gMV2HudMessageNotify)(int32_t, intptr_t) = MV2NotifyScripts;
+void (*gMV2HudMessageNotify)(int32_t, intptr_t) = [](int32_t event, intptr_t parameter) {
+    MV2NotifyScripts(nullptr, event, parameter);
+};
 
 const MV2FaceRow kMV2FaceTable[kMV2FaceRows] = {
     {4, {269, 270, 271, 272}}, {4, {209, 210, 211, 212}}, {4, {213, 214, 215, 216}},

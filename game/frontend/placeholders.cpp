@@ -84,11 +84,6 @@ void MV2DrawRescueHudPanel() {}
 // Placeholder: there are no rescue targets yet.
 void MV2DrawRescueMapTargets() {}
 
-// Placeholder: no mission countdown runs.
-int32_t MV2GetMissionCountdown(uint32_t*, int32_t*) {
-    return 0;
-}
-
 // Placeholder: there are no screen cracks yet.
 void MV2AddScreenCracks(int32_t) {}
 

@@ -1,87 +1,56 @@
-// Missions: the mission in play, selecting and starting rows of the mission table, the global
-// mission state block and the state of global script 41 that a save game stores.
+// Missions: the umbrella header of the mission layer that other modules include, and the
+// entry points of mission modules not built yet.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr int32_t kMV2MissionRows = 45;      // 0-39 campaign, 40-44 global scripts
-inline constexpr size_t kMV2MissionStateSize = 100; // the global mission state block
+#include "game/missions/city.h"
+#include "game/missions/cutscenes.h"
+#include "game/missions/friendlyfire.h"
+#include "game/missions/missionflow.h"
+#include "game/missions/missionhelpers.h"
+#include "game/missions/missionscripts.h"
+#include "game/missions/missiontimers.h"
+#include "game/missions/mining.h"
+#include "game/missions/scriptevents.h"
+#include "game/missions/textureflags.h"
+
+struct MV2Object;
+struct MV2Waterfall;
+struct TvV3d;
 
 struct MV2Script41State {
     int32_t counters[2];
     float values[6];
 };
 
-int32_t MV2GetCurrentMission();
-void MV2MissionSelect(int32_t row);
-void MV2MissionStart(int32_t row, int32_t withLoadout);
-// The global mission state block (kMV2MissionStateSize bytes).
-uint8_t* MV2GetMissionStateBlock();
-// The mission table's rank value and completion percentage of a row.
-int32_t MV2GetMissionRankValue(int32_t row);
-int32_t MV2GetMissionCompletion(int32_t row);
 void MV2GetScript41State(MV2Script41State* out);
 void MV2SetScript41State(const MV2Script41State* state);
-
-// Script events: `MV2NotifyScripts` raises an event with a parameter; mission rows can be
-// added to or removed from the list of an event.
-void MV2NotifyScripts(int32_t event, intptr_t parameter);
-void MV2AddScriptEventRow(int32_t event, int32_t row);
-void MV2RemoveScriptEventRow(int32_t event, int32_t row);
-// Cut-scenes: 1 when the record started.
-int32_t MV2StartCutScene(uint32_t recordId, uint32_t scriptId);
-void MV2EndCutScene();
-void MV2UpdateCutScene();
-void MV2SetScreenFade(int32_t fade);
-struct MV2Object;
-// 0 when the script owning the object handled the message (the object must not see it).
-int32_t MV2ObjectToScriptMessage(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
-
-// The begun mission row (0: none) and its pending begin message.
-int32_t MV2GetBegunMission();
-void MV2MissionDispatchBegin();
-// Restarts the mission of a level after a level change.
-void MV2MissionRestart(int32_t row);
 // The own action of level switches 21 to 24.
 void MV2RunLevelSwitchAction21To24(int32_t index);
-struct MV2Waterfall;
-struct TvV3d;
 // The point at t (0..1) along a waterfall's path.
 void MV2StripPathPoint(const MV2Waterfall* waterfall, float t, TvV3d* out);
-// Sends a craft out of the city through one of its doors towards a target (or none).
-void MV2CityDispatchCraft(MV2Object* craft, int32_t door, MV2Object* target);
-
-// Mission system start, level start and shut-down; the initialisers return 1, or 0 when they
-// failed.
-int32_t MV2MissionSystemReset();
-void MV2ResetCutSceneSequence();
-void MV2ResetMissionScripts();
-void MV2ShutdownMissionScripts();
 int32_t MV2InitialiseSpecialMoves();
-int32_t MV2MiningLoad();
-int32_t MV2InitialiseCityLogic();
-int32_t MV2InitialiseDropPoints();
-int32_t MV2InitialiseMissionLevel();
-// Empties the script-event handler lists and destroys the mission timers' free list.
-void MV2ClearMissionNotify();
-// Binds every mining site's parts to their objects by script id.
-void MV2MiningLinkSiteObjects();
-// The running mission countdown: 1 with the milliseconds left and its kind word, 0 when none runs.
-int32_t MV2GetMissionCountdown(uint32_t* millisecondsLeft, int32_t* kind);
-// Tells the object's owning mission script (message 13: the object died).
-intptr_t MV2NotifyObjectScript(MV2Object* object, int32_t message, intptr_t a, intptr_t b);
 // The special-craft trigger of submarine message 63.
 void MV2TriggerCraftSpecial(MV2Object* craft);
-struct TvV3d;
-// Mining sites: the nearest site whose main object lives (-1 none) and a random live part.
-int32_t MV2MiningFindNearestSite(const TvV3d* position, float* distance);
-MV2Object* MV2MiningPickTargetPart(int32_t site);
-// Mining sites and drones: the site object accepts a docking craft (1), loads it and lets it go;
-// a damaged part of a site claimed by a repairer, or null.
-int32_t MV2MiningDockCraft(MV2Object* site, MV2Object* craft);
-void MV2MiningStartLoading(MV2Object* site);
-void MV2MiningReleaseSite(MV2Object* site);
-MV2Object* MV2MiningClaimDamagedPart(int32_t site, MV2Object* repairer);
-// Sets done the first mission wait slot holding the id.
-void MV2SetMissionSlotDone(int32_t id);
+// Level objects the effects call: the carrier object (types 42 and 450) keeps a number (messages
+// 12 and 13) and a link (27 and 28) and gives its handle (17).
+intptr_t MV2DummyObjectHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// The effect pass's parts of the level objects: the current's quad-strip buffers and draw
+// (type 294), the dirt column (type 135) and the flickering object.
+int32_t MV2InitialiseCurrentBuffers();
+void MV2RenderCurrent(MV2Object* object);
+void MV2DrawDirtColumn(MV2Object* object);
+void MV2DrawMissionFlicker();
+// A turret craft's own targeting: the target it keeps, its scan and sight timers and the turret
+// frame's matrix; each call aims, and fires or stops firing.
+struct TvMatrix;
+struct MV2TurretTargetRecord {
+    MV2Object* target;
+    uint32_t targetHandle;
+    float scanTimer;
+    float sightTimer;
+    TvMatrix* turretMatrix;
+};
+void MV2TurretTrackTarget(MV2Object* craft, MV2TurretTargetRecord* record);

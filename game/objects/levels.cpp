@@ -796,6 +796,11 @@ int32_t MV2LoadLevel(uint32_t levelId, int32_t fullLoad) {
     return 1;
 }
 
+void MV2RequestLevelChange(uint32_t levelId) {
+    gMV2Level.requestedLevelId = levelId;
+    gMV2Level.changePending = 1;
+}
+
 void MV2CheckLevelChange() {
     if (!gMV2Level.changePending) return;
     MV2Object* player = gMV2LevelCalls.playerObject();
@@ -806,7 +811,7 @@ void MV2CheckLevelChange() {
         gMV2Level.changePending = 0;
         return;
     }
-    MV2NotifyScripts(kScriptEventLevelChangeStart, intptr_t(id));
+    MV2NotifyScripts(nullptr, kScriptEventLevelChangeStart, intptr_t(id));
     TvResourcesFreeAllEntries();
     MV2ResetSounds();
     MV2ResetMusic();
@@ -866,7 +871,7 @@ void MV2CheckLevelChange() {
     }
     MV2CreatePathNodeGraph();
     MV2ResetAmbientDebris();
-    MV2NotifyScripts(kScriptEventLevelChangeEnd, intptr_t(id));
+    MV2NotifyScripts(nullptr, kScriptEventLevelChangeEnd, intptr_t(id));
     gMV2Level.changePending = 0;
 }
 

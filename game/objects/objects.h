@@ -64,6 +64,7 @@ struct MV2Object {
     uint32_t typeWord;
     int32_t aiCategory;
     intptr_t words[4]; // for type handlers and brains
+    void* cutSceneActor; // the cut-scene actor record while the object plays in one
 };
 
 struct MV2ObjectRef {

@@ -27,8 +27,6 @@ float MV2GetWorldDepthReference() {
 }
 
 
-// Placeholder: there are no mission timers yet.
-void MV2RecreateMissionTimers() {}
 
 // Placeholder: the effect modules are not built; an explosion shows nothing.
 void MV2CreateExplosion(const float*, float, float, MV2Object*, uint32_t, uint8_t) {}

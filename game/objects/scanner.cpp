@@ -49,7 +49,7 @@ void Scanned(MV2Object* target) {
     for (int32_t t = 0; t < kMV2ObjectTypes; t++)
         if (MV2GetObjectType(t)->words[28] == group) MV2SetKnownType(t);
     MV2ObjectSendMessage(target, 97, 0, 0);
-    MV2NotifyScripts(20, reinterpret_cast<intptr_t>(target));
+    MV2NotifyScripts(target, 20, type);
 }
 
 MV2Object* FindTarget(MV2Object* carrier) {

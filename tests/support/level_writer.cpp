@@ -59,7 +59,7 @@ std::vector<uint8_t> BuildLevelHeader(const LevelDesc& level) {
     std::vector<uint8_t> out;
     PutWord(out, level.id);
     PutWord(out, 0);
-    PutWord(out, uint32_t(level.records.size()));
+    PutWord(out, uint32_t(level.records.size() + level.rawRecords.size()));
     PutWord(out, level.flags);
     PutWord(out, level.defaultStart);
     PutFloat(out, level.darknessDepth);
@@ -77,6 +77,8 @@ std::vector<uint8_t> BuildLevelHeader(const LevelDesc& level) {
         std::vector<uint8_t> b = BuildLevelRecord(r);
         out.insert(out.end(), b.begin(), b.end());
     }
+    for (const std::vector<uint8_t>& b : level.rawRecords)
+        out.insert(out.end(), b.begin(), b.end());
     SetWord(out, 4, uint32_t(out.size()));
     return out;
 }

@@ -39,6 +39,7 @@ struct LevelDesc {
     std::string levelName{}, packName{};
     float causticStrength = 0;
     std::vector<LevelRecordDesc> records{};
+    std::vector<std::vector<uint8_t>> rawRecords{}; // whole stored records, after `records`
 };
 
 std::vector<uint8_t> BuildLevelItem(const LevelItem& item);

@@ -268,24 +268,25 @@ TEST_F(ObjectTest, BrainSeesMessagesFirst) {
     EXPECT_EQ(MV2ObjectSendMessage(&bare, 2, 0, 0), 0);
 }
 
-// The missions placeholder's answer (no mission scripts run yet).
-extern int32_t MV2ScriptMessageAnswer;
+#include "game/missions/missionflow.h"
 
 TEST_F(ObjectTest, MissionScriptSwallowsMessages) {
     ModelType(5);
     MV2Object* object = MV2CreateObject(5, nullptr, nullptr);
     ASSERT_NE(object, nullptr);
-    MV2ScriptMessageAnswer = 0;
+    // Row 0's script, standing in: it handles the destroy message of its objects.
+    MV2SetMissionScriptForTest(0, [](MV2Object*, int32_t message, intptr_t, intptr_t) {
+        return message == 10 ? 0 : 1;
+    });
     EXPECT_EQ(MV2ObjectSendMessage(object, 36, 5, 0), 1);
-    EXPECT_EQ(object->scriptId, 5); // not mission-owned: the object saw it
-    MV2ObjectSendMessage(object, 0, 2048, 0);
-    EXPECT_EQ(MV2ObjectSendMessage(object, 36, 9, 0), 1);
-    EXPECT_EQ(MV2ObjectSendMessage(object, 150, 0, 0), 1);
     EXPECT_EQ(object->scriptId, 5);
-    MV2ScriptMessageAnswer = 1;
-    EXPECT_EQ(MV2ObjectSendMessage(object, 150, 0, 0), 0);
-    MV2ObjectSendMessage(object, 36, 9, 0);
+    MV2ObjectSendMessage(object, 0, 2048, 0); // now owned by row 0
+    const MV2ObjectHandle handle = object->handle;
+    EXPECT_EQ(MV2ObjectSendMessage(object, 4, 0, 0), 1);
+    EXPECT_TRUE(MV2ObjectHandleAlive(handle)); // the script kept it
+    MV2ObjectSendMessage(object, 36, 9, 0);     // not forwarded: the object sees it
     EXPECT_EQ(object->scriptId, 9);
+    MV2SetMissionScriptForTest(0, nullptr);
 }
 
 TEST_F(ObjectTest, HitsReportTheStrikersOwner) {
