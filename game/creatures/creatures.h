@@ -28,11 +28,15 @@ intptr_t MV2SubAIBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t
 MV2SubAIData* MV2GetSubAIData(MV2Object* object);
 // Sets or clears the record's flag of a mission-designated craft.
 void MV2SubAISetDesignated(MV2SubAIData* data, int32_t designated);
-// Heat exposure and the rescue targets' HUD and map displays.
+// Heat exposure and its gauge colour.
 float MV2GetHeat();
 uint32_t MV2GetHeatColour();
-void MV2HideRescueTargets();
-void MV2DrawRescueHudPanel();
-void MV2DrawRescueMapTargets();
 // The submarine definition of that name, or null.
 MV2SubDefinition* MV2FindSubDefinition(const char* name);
+// The effect pass's draws of creatures: a spore's glow (types 353, 354), the scarab's dust and
+// the fireflies.
+void MV2DrawSporeGlow(MV2Object* object);
+void MV2DrawScarabDust();
+void MV2RenderFireflies();
+// Wreck pieces of a destroyed creature or craft.
+void MV2CreateDebris(MV2Object* object);

@@ -7,6 +7,7 @@
 #include "engine/core/frame.h"
 #include "engine/core/matrix.h"
 #include "game/creatures/creaturemath.h"
+#include "game/creatures/ambient.h"
 #include "game/creatures/pathnodes.h"
 #include "game/objects/camera.h"
 #include "game/objects/world.h"
@@ -75,9 +76,7 @@ MV2DeathSite* TakeSite() {
 }
 
 bool BeyondFarClip(MV2Object* eater) {
-    if (!gMV2MainCamera || !gMV2MainCamera->object.frame || !eater->matrix) return false;
-    const TvV3d camera = TvFrameGetLTM(gMV2MainCamera->object.frame)->pos;
-    return MV2Length(TvV3dSub(eater->matrix->pos, camera)) > gMV2FarClip.distance;
+    return eater->matrix && MV2BeyondFarClip(eater->matrix->pos);
 }
 
 // The slot of the eater to place: a free or dead one (to spawn into) or one out of view (to

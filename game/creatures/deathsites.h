@@ -28,5 +28,3 @@ int32_t MV2InitialiseDeathSites();
 void MV2PostDeathSite(const TvV3d* position);
 const TvV3d* MV2FindNearestDeathSite(const TvV3d* position, float maxSquaredDistance);
 void MV2ExpireDeathSites();
-// 0 inside the ambient-creature area.
-int32_t MV2IsOutsideAmbientArea(const TvV3d* position);

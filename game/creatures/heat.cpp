@@ -213,10 +213,7 @@ intptr_t MV2HeatSourceHandler(MV2Object* object, int32_t message, intptr_t p1, i
     case 12: d->on = uint32_t(p1); return 1;
     case 2: {
         if (d->radius < 0.0f) {
-            float stored;
-            std::memcpy(&stored, &object->typeWord68, sizeof stored);
-            const int32_t v = std::isfinite(stored) && std::fabs(stored) < 2e9f ? int32_t(stored) : 0;
-            object->typeWord68 = 0;
+            const int32_t v = MV2TakeCreationValue(object);
             d->strength = float(v / 1000) * 0.01f;
             d->radius = float(v % 1000) * 0.1f;
         }
@@ -338,13 +335,10 @@ intptr_t MV2MissileLauncherHandler(MV2WeaponRecord* slot, int32_t message, intpt
         return 0;
     }
     if (message == 61) {
-        if (auto* words = reinterpret_cast<uint32_t*>(p2)) {
-            words[0] = (words[0] & ~2u) | 1u;
-            float level;
-            std::memcpy(&level, &words[2], sizeof level);
-            words[4] = level >= 1.0f ? 300 : 100;
-            const float three = 300.0f;
-            std::memcpy(&words[3], &three, sizeof three);
+        if (auto* lock = reinterpret_cast<MV2LockOnState*>(p2)) {
+            lock->flags = (lock->flags & ~2u) | 1u;
+            lock->captureSize = lock->progress >= 1.0f ? 300 : 100;
+            lock->range = 300.0f;
         }
         return 0;
     }

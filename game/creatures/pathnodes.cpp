@@ -1,6 +1,8 @@
 // The path-node graph of the level and the A* search over it.
 #include "shell/gamemain.h"
 #include "game/creatures/pathnodes.h"
+#include "game/creatures/drones.h"
+#include "game/creatures/turrets.h"
 
 #include <algorithm>
 #include <cmath>
@@ -325,4 +327,6 @@ void MV2DestroyPathNodes() {
     MV2ResetCruiser();
     MV2InitialiseDeathSites();
     MV2ResetHeat();
+    MV2ResetDrones();
+    MV2ResetFireflies();
 }

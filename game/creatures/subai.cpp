@@ -6,7 +6,10 @@
 #include "engine/core/memory.h"
 #include "game/creatures/creatures.h"
 #include "game/creatures/creaturemath.h"
+#include "game/creatures/carrier.h"
+#include "game/creatures/drones.h"
 #include "game/creatures/pirates.h"
+#include "game/creatures/repairdrone.h"
 #include "game/creatures/subaistates.h"
 #include "game/creatures/submarines.h"
 #include "game/objects/utilities.h"
@@ -454,4 +457,37 @@ int32_t MV2SubAIReactToThreat(MV2Object* craft, MV2Object* other) {
 void MV2ShutdownSubAI() {
     if (g_records) TvFreeListDestroy(g_records);
     g_records = nullptr;
+    MV2ShutdownPirates();
+    MV2ShutdownCarriers();
+    MV2ShutdownDrones();
+    MV2ShutdownRepairDrones();
+}
+
+void* MV2GetLayeredData(MV2Object* craft) {
+    void* data = nullptr;
+    MV2SubAIBrain(craft, 27, 0, reinterpret_cast<intptr_t>(&data));
+    return data;
+}
+
+void* MV2AllocLayeredData(MV2Object* craft, TvFreeList** list, size_t size, int32_t perChunk,
+                          const char* error) {
+    if (!MV2SubAIBrain(craft, 32, 0, 0)) return nullptr;
+    if (!*list) {
+        *list = TvFreeListCreate(size, perChunk);
+        if (!*list) {
+            MV2ErrorBox(error);
+            return nullptr;
+        }
+    }
+    void* block = TvFreeListAlloc(*list);
+    if (!block) return nullptr;
+    std::memset(block, 0, size);
+    MV2SubAIBrain(craft, 28, 0, reinterpret_cast<intptr_t>(block));
+    return block;
+}
+
+void MV2FreeLayeredData(MV2Object* craft, TvFreeList* list, void* data) {
+    if (!data || !list) return;
+    MV2SubAIBrain(craft, 28, 0, 0);
+    TvFreeListFree(list, data);
 }

@@ -2,6 +2,7 @@
 // interface that missions, the city, drones and other brains use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/vector.h"
@@ -159,3 +160,15 @@ void MV2SubAICommandSetAttackTarget(MV2Object* craft, MV2SubAICommand* frame, MV
 int32_t MV2SubAIReactToThreat(MV2Object* craft, MV2Object* other);
 // Frees the free list of records (game shut-down).
 void MV2ShutdownSubAI();
+
+// Brains laid over the SubAI brain keep their record as its layered data.
+struct TvFreeList;
+// The record of the brain laid over the craft's SubAI brain (SubAI message 27), or null.
+void* MV2GetLayeredData(MV2Object* craft);
+// Message 32 of a layered brain: the SubAI brain allocates first; the list is made on first use
+// (`error` in an error box when that fails); a cleared block becomes the layered data (SubAI
+// message 28). Null when any step fails.
+void* MV2AllocLayeredData(MV2Object* craft, TvFreeList** list, size_t size, int32_t perChunk,
+                          const char* error);
+// Gives a layered brain's record back to its list and clears the layered data.
+void MV2FreeLayeredData(MV2Object* craft, TvFreeList* list, void* data);

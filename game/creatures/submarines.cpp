@@ -19,7 +19,12 @@
 #include "engine/world/geometry.h"
 #include "game/creatures/creatures.h"
 #include "game/creatures/creaturemath.h"
+#include "game/creatures/ambient.h"
+#include "game/creatures/drones.h"
 #include "game/creatures/heat.h"
+#include "game/creatures/pirates.h"
+#include "game/creatures/spiders.h"
+#include "game/creatures/turrets.h"
 #include "game/creatures/subai.h"
 #include "game/creatures/subaistates.h"
 #include "game/effects/effects.h"
@@ -768,7 +773,7 @@ intptr_t MV2SubmarineHandler(MV2Object* object, int32_t message, intptr_t p1, in
             MV2FireWeapon(&data->weapons, object, &record, nullptr);
             return 1;
         }
-        const int32_t fired = MV2FireWeapon(&data->weapons, object, &record, nullptr);
+        const intptr_t fired = MV2FireWeapon(&data->weapons, object, &record, nullptr);
         if (p2) *reinterpret_cast<intptr_t*>(p2) = fired;
         return 1;
     }
@@ -1011,7 +1016,15 @@ void MV2RegisterSubmarineHandlers() {
     for (int32_t type : {0, 1, 4, 44, 51, 56, 67, 70, 79, 80, 81, 103, 328, 329})
         MV2SetObjectTypeHandler(type, MV2SubmarineHandler);
     MV2SetObjectTypeHandler(94, MV2StunDartHandler);
+    MV2SetWeaponRowHandler(2, MV2StunDartWeaponHandler);
+    MV2SetWeaponRowHandler(3, MV2MissileLauncherHandler);
+    MV2SetWeaponRowHandler(16, MV2MissileLauncherHandler);
     MV2SetObjectTypeHandler(378, MV2CruiserHandler);
     MV2SetObjectTypeHandler(69, MV2LightObjectHandler); // the lights craft hang on attachments
     MV2RegisterHeatHandlers();
+    MV2RegisterAmbientHandlers();
+    MV2RegisterDroneHandlers();
+    MV2RegisterPirateHandlers();
+    MV2RegisterTurretHandlers();
+    MV2RegisterSpiderHandlers();
 }

@@ -111,6 +111,7 @@ struct MV2SubData {
     TvFrame* secondMounts[4];
     float swayPhase;
     void* brainData;
+    void* extension; // the record a craft type appends (pirate sub, turret craft), or null
     // The sinking wreck's clock (ms) and vertex counter.
     uint32_t wreckNextBurst;
     uint32_t wreckEnd;

@@ -23,6 +23,7 @@
 #include "game/objects/world.h"
 #include "game/player/player.h"
 #include "game/creatures/creatures.h"
+#include "game/creatures/repairdrone.h"
 #include "shell/bytes.h"
 #include "shell/cdaudio.h"
 #include "shell/sounds.h"
@@ -319,7 +320,7 @@ int32_t MV2CreateHud() {
     MV2ResetHudMessages();
     MV2ResetTarget();
     MV2MapReset();
-    MV2HideRescueTargets();
+    MV2DisableRepairDroneHud();
     MV2MapSelectTileSet(0);
     gMV2Hud.bannerEnd = 0;
     gMV2Hud.mode = 0;
@@ -662,7 +663,7 @@ void MV2DrawHudOverlay() {
                 MV2HudDrawNumber(r.score, int32_t(40 + 540 * sx), y, kMV2HudColour, 1);
             }
         }
-        MV2DrawRescueHudPanel();
+        MV2DrawRepairDroneHud();
     }
     MV2HudEndDraw();
 }

@@ -11,6 +11,7 @@
 #include "game/frontend/hudmessages.h"
 #include "game/frontend/radar.h"
 #include "game/creatures/creatures.h"
+#include "game/creatures/repairdrone.h"
 #include "game/objects/camera.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/objects.h"
@@ -535,7 +536,7 @@ void MV2RenderMap() {
                 DrawLegend();
                 LegendClick();
             }
-            MV2DrawRescueMapTargets();
+            MV2DrawRepairDroneMapLabels();
             MV2DrawMapCursor(620, 440);
             MV2UpdateTarget();
             MV2DrawBuiltInSubtitle(MV2HudScreenWidth());

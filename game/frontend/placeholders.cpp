@@ -75,15 +75,6 @@ int32_t MV2PlayerRevealsHiddenTargets() {
     return 0;
 }
 
-// Placeholder: there are no rescue targets yet.
-void MV2HideRescueTargets() {}
-
-// Placeholder: there are no rescue targets yet.
-void MV2DrawRescueHudPanel() {}
-
-// Placeholder: there are no rescue targets yet.
-void MV2DrawRescueMapTargets() {}
-
 // Placeholder: there are no screen cracks yet.
 void MV2AddScreenCracks(int32_t) {}
 

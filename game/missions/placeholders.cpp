@@ -124,3 +124,6 @@ void MV2DrawMissionFlicker() {}
 
 // Placeholder: turret targeting is not built; the aim is left unchanged.
 void MV2TurretTrackTarget(MV2Object*, MV2TurretTargetRecord*) {}
+
+// Placeholder: turret targeting is not built; the aim is left unchanged.
+void MV2TurretTrackTarget(MV2Object*, MV2TurretTargetRecord*) {}

@@ -37,6 +37,8 @@ void* FrameTagOpen(void* instance, int32_t offset, int32_t) {
 }
 
 void* FrameTagClose(void* instance, int32_t, int32_t) {
+    // An engine opened later without the plug-in has no tags in its frames.
+    g_frameTagOffset = -1;
     return TvModuleClosed(g_frameTagModule, instance);
 }
 

@@ -105,6 +105,7 @@ LevelDesc LevelZero() {
     for (int i = 0; i < 4; i++)
         walls.items.push_back(Item(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45));
     l.records.push_back(walls);
+    SampleCreatureLevelRecords(l);
     return l;
 }
 

@@ -15,18 +15,15 @@ namespace {
 constexpr uint32_t kPartTagPlugin = 368;
 
 void SetWord(std::vector<uint8_t>& r, int32_t word, uint32_t v) {
-    for (int i = 0; i < 4; i++)
-        r[size_t(4 * word + i)] = uint8_t(v >> (8 * i));
+    SampleTypeSetWord(r, word, v);
 }
 
 void SetFloat(std::vector<uint8_t>& r, int32_t word, float f) {
-    uint32_t v;
-    std::memcpy(&v, &f, 4);
-    SetWord(r, word, v);
+    SampleTypeSetFloat(r, word, f);
 }
 
 void SetName(std::vector<uint8_t>& r, int32_t word, const char* name) {
-    std::memcpy(&r[size_t(4 * word)], name, std::strlen(name));
+    SampleTypeSetName(r, word, name);
 }
 
 std::vector<uint8_t> Tag(uint32_t tag) {
@@ -90,6 +87,21 @@ std::vector<uint8_t> Record(uint32_t type, const char* model) {
 }
 
 } // namespace
+
+void SampleTypeSetWord(std::vector<uint8_t>& r, int32_t word, uint32_t v) {
+    for (int i = 0; i < 4; i++)
+        r[size_t(4 * word + i)] = uint8_t(v >> (8 * i));
+}
+
+void SampleTypeSetFloat(std::vector<uint8_t>& r, int32_t word, float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    SampleTypeSetWord(r, word, v);
+}
+
+void SampleTypeSetName(std::vector<uint8_t>& r, int32_t word, const char* name) {
+    std::memcpy(&r[size_t(4 * word)], name, std::strlen(name));
+}
 
 void SampleObjectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     std::vector<uint8_t> prop = Record(kSampleTreePropType, "PROP.DFF");

@@ -14,6 +14,11 @@ inline constexpr uint32_t kSampleTreePropType = 300;
 inline constexpr uint32_t kSampleBallType = 301;
 inline constexpr uint32_t kSampleShadowedType = 302;
 
+// Words, floats and names of a type record, little-endian at a word index.
+void SampleTypeSetWord(std::vector<uint8_t>& record, int32_t word, uint32_t value);
+void SampleTypeSetFloat(std::vector<uint8_t>& record, int32_t word, float value);
+void SampleTypeSetName(std::vector<uint8_t>& record, int32_t word, const char* name);
+
 void SampleObjectTypeRecords(std::vector<std::vector<uint8_t>>& types);
 void SampleObjectModels(std::vector<PackWriterEntry>& clumpPack);
 void SampleObjectTextures(std::vector<PackWriterEntry>& texturePack);

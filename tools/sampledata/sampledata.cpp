@@ -220,6 +220,7 @@ bool WriteMenuResource(const fs::path& folder) {
     }
     file.chunk4 = {0, 0, 0, 0};
     SampleObjectTypeRecords(file.types);
+    SampleCreatureTypeRecords(file.types);
     file.levels = SampleLevels();
     SampleDataAddFrontEnd(file);
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));

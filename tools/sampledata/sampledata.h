@@ -30,3 +30,12 @@ bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& by
 void SampleDataAddWorldTextures(std::vector<PackWriterEntry>& entries);
 // The submarine table DATA\SUBS.DAT.
 bool SampleDataWriteCreatures(const std::string& folder);
+// The sample creature types (a SubAI patrol craft, a pirate, an ambient fish and the markers of
+// the ambient area) and level 0's records that place them, with its path-node graph.
+inline constexpr uint32_t kSamplePatrolType = 1;
+inline constexpr uint32_t kSamplePirateType = 56;
+inline constexpr uint32_t kSampleFishType = 10;
+inline constexpr uint32_t kSampleMarkerType = 398;
+void SampleCreatureTypeRecords(std::vector<std::vector<uint8_t>>& types);
+struct LevelDesc;
+void SampleCreatureLevelRecords(LevelDesc& level);

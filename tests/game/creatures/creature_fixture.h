@@ -4,16 +4,23 @@
 
 #include "engine/core/memory.h"
 #include "game/creatures/pathnodes.h"
+#include "game/objects/lighting.h"
 #include "game/creatures/subai.h"
 #include "game/creatures/submarines.h"
+#include "game/objects/utilities.h"
 #include "shell/gameinit.h"
 #include "tests/game/objects/object_fixture.h"
 #include "tests/support/subs_writer.h"
 
-class CreatureTest : public ObjectTest {
+// Creature models find their parts by frame tag.
+inline bool AttachCreaturePlugins() {
+    return AttachObjectPlugins() && TpFrameTagPluginAttach() != 0;
+}
+
+class CreatureTest : public ObjectTestWith<AttachCreaturePlugins> {
 protected:
     void SetUp() override {
-        ObjectTest::SetUp();
+        ObjectTestWith<AttachCreaturePlugins>::SetUp();
         gMV2GameType = 2;
         gMV2FrameTimer.frameClock = 1000;
         TvRandomSeed(1);
@@ -40,7 +47,7 @@ protected:
         MV2DestroyPathNodeGraph();
         MV2FreeSubDefinitions();
         gMV2GameType = 0;
-        ObjectTest::TearDown();
+        ObjectTestWith<AttachCreaturePlugins>::TearDown();
     }
 
     // A type with a body in water (drag medium 8) and private data of `size` bytes.
@@ -73,6 +80,27 @@ protected:
         MV2IntegrateMotion(o);
         MV2IntegrateRotation(o);
         gMV2FrameTimer.frameClock += 33;
+    }
+
+    // A model of a root atomic and, for each tag, a child frame carrying an atomic with it.
+    MV2ObjectType* TaggedType(int32_t t, size_t size, std::initializer_list<uint32_t> tags,
+                              float radius = 1.0f) {
+        MV2ObjectType* type = BodyType(t, size, radius);
+        TpClump* clump = type->model;
+        float x = 0.0f;
+        for (uint32_t tag : tags) {
+            TvFrame* frame = TvFrameCreate();
+            TvMatrix* m = TvFrameGetMatrix(frame);
+            x += 0.25f;
+            m->pos = {x, 0.0f, 0.0f};
+            TvFrameAddChild(clump->frame, frame);
+            MV2FrameSetTag(frame, tag);
+            TpAtomic* atomic = TpAtomicCreate();
+            TpAtomicSetGeometry(atomic, TpAtomicGetGeometry(MV2FindRootAtomic(clump)), 0);
+            TpAtomicSetFrame(atomic, frame);
+            TpClumpAddAtomic(clump, atomic);
+        }
+        return type;
     }
 
     std::vector<TvFreeList*> lists_;

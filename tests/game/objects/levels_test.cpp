@@ -20,6 +20,7 @@
 #include "shell/pack.h"
 #include "tests/support/world_stream_writer.h"
 #include "tools/sampledata/levels.h"
+#include "tools/sampledata/sampledata.h"
 
 namespace {
 
@@ -807,7 +808,14 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     file.levels = SampleLevels();
     folder.Write("DATA/menu.mv2", BuildResourceFile(file));
     ASSERT_EQ(MV2LoadMenuResourceFile(".\\DATA\\menu.mv2"), 1);
+    // The creatures that level 0 places on a full load.
+    for (uint32_t t : {kSamplePatrolType, kSamplePirateType, kSampleFishType, kSampleMarkerType})
+        ModelType(int32_t(t), 0.5f);
     ASSERT_EQ(MV2LoadLevel(kMV2TitleLevel, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
+    {
+        MV2CurrentLevelWorld current;
+        EXPECT_NE(MV2FindObjectByScriptID(0x00300002), nullptr); // the pirate
+    }
     TpWorld* first = gMV2Level.landscape;
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(gMV2Level.lat.count, 1);
