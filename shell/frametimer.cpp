@@ -138,6 +138,7 @@ void MV2UpdateGameFrame() {
         MV2NetUpdate();
         break;
     }
+    MV2UpdateEffects();
     MV2UpdateHudMessages();
     MV2MenuUpdate();
     MV2UpdateSaveClock();

@@ -129,12 +129,12 @@ const InitStep kFirstSteps[] = {
     {OpenMenuResource, "Could not open menu resource files"},
     {CreateLanguage, "MV2CreateLanguage failed"},
     {MV2InitialiseBubbles, "Cannot initialise bubbles"},
-    {MV2InitialiseFireBalls, "Cannot initialise fire balls"},
+    {MV2InitialiseFireballs, "Cannot initialise fire balls"},
     {MV2InitialiseSmoke, "Cannot initialise smoke"},
     {MV2InitialiseTracers, "Cannot initialise tracers"},
     {MV2InitialiseInk, "Cannot initialise ink"},
     {MV2InitialiseSonicDistortions, "Cannot initialise sonic distortions"},
-    {MV2InitialiseSfx, "Cannot initialise SFX"},
+    {MV2InitialiseSFX, "Cannot initialise SFX"},
     {MV2InitialiseExplosions, "Cannot initialise explosions"},
     {MV2InitialiseSparks, "Cannot initialise sparks"},
     {MV2InitialiseSunMoonBeams, "Cannot initialise sun & moon beams"},
@@ -284,7 +284,7 @@ int32_t MV2StartLevel() {
         MV2InitialiseMissionLevel();
     }
     MV2BuildPathNodes();
-    if (!MV2ResetAmbientDebris()) MV2ErrorBox("Cannot initialise population objects");
+    if (!MV2ResetAmbientSpawns()) MV2ErrorBox("Cannot initialise population objects");
     gMV2GameType = 2;
     MV2SetEquipmentLevel(0);
     if (!MV2SpawnPlayer()) {

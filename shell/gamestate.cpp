@@ -187,7 +187,7 @@ void EnterConsole(int32_t current) {
     s.savedFarClip = gMV2FarClip.distance;
     MV2SetFarClip(30.0f);
     if (!s.oil) s.oil = TvTextureRead("oily", "oilym");
-    MV2ClearScreenCracks();
+    MV2ResetScreenCracks();
     MV2NotifyScripts(nullptr, kScriptEventConsole, 0);
     MV2RefillPlayerSub();
     MV2RespawnLevelRecord(kConsoleRecordA, -1);

@@ -132,7 +132,7 @@ void ConsoleFrame() {
         TvRenderStateSet(10, 1);
         TvRenderStateSet(16, 0);
         TvRenderStateSet(16, 1);
-        MV2RenderEffects();
+        MV2RenderEffects(gMV2MainCamera);
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();
@@ -323,8 +323,14 @@ void MV2RenderFrame(int32_t steps) {
 
 void MV2RenderWorld() {
     if (!gMV2MainCamera) return;
+    MV2UpdateLetterbox();
     bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
+        MV2RenderEffectHooks(gMV2MainCamera);
+        MV2RenderEffects(gMV2MainCamera);
+        DrawCoronas();
+        MV2DrawScreenCracks();
+        if (MV2IsLetterboxShown()) MV2DrawLetterbox();
         // The HUD in play, the map in mode 1, then the HUD overlay.
         if (gMV2GameState.current == 0) {
             MV2RenderHud(MV2GetPlayerObject());

@@ -1,168 +1,123 @@
 // Entry points of effect modules not built yet, each doing the least its callers need.
 #include "game/effects/effects.h"
-#include "game/effects/shadows.h"
-
-static int32_t g_shadows = 1;
-
-// Placeholder: the shadow option is only remembered.
-void MV2SetShadows(int32_t mode) {
-    g_shadows = mode;
-}
-
-// Placeholder: the remembered shadow option (1 by default).
-int32_t MV2GetShadows() {
-    return g_shadows;
-}
 
 // Placeholder: there are no electric arcs yet.
 void MV2RefreshArcJitter() {}
 
-// Placeholder: there are no screen cracks yet.
-void MV2ClearScreenCracks() {}
-
-// Placeholder: there is no letterbox yet.
-void MV2ClearLetterbox() {}
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
+// Placeholders: the effect modules are not built; each starts with nothing to show.
 int32_t MV2InitialisePlanktum() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialiseStars() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseBubbles() {
-    return 1;
-}
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseFireBalls() {
-    return 1;
-}
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialiseSmoke() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialiseTracers() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialiseSonicDistortions() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseSfx() {
-    return 1;
-}
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseExplosions() {
-    return 1;
-}
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseSparks() {
-    return 1;
-}
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialiseSunMoonBeams() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
 int32_t MV2InitialiseSunRays() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseScorches() {
+int32_t MV2InitialiseTrails() {
     return 1;
 }
-
-// Placeholder: the effect module is not built; it starts with nothing to show.
-int32_t MV2InitialiseGravel() {
+int32_t MV2InitialisePlasmaBeams() {
     return 1;
 }
+int32_t MV2InitialiseMTrails() {
+    return 1;
+}
+int32_t MV2InitialiseBeams() {
+    return 1;
+}
+int32_t MV2InitialiseElectricArcs() {
+    return 1;
+}
+int32_t MV2InitialiseLavaBlobs() {
+    return 1;
+}
+// Placeholders: nothing was started.
+void MV2ShutdownTrails() {}
+void MV2ShutdownPlasmaBeams() {}
+void MV2ShutdownMTrails() {}
 
-// Placeholder: nothing was started.
-void MV2ShutdownEffects() {}
 // Placeholders: the effect pools are not built; there is nothing live to end.
-void MV2ResetGravel() {}
-void MV2ResetBubbles() {}
-void MV2ResetFireballs() {}
 void MV2ResetSmoke() {}
 void MV2ResetTracers() {}
-void MV2ResetScorches() {}
-void MV2ResetExplosions() {}
-void MV2ResetFlak() {}
 void MV2ResetPlasmaBeams() {}
 void MV2ResetBeams() {}
 void MV2ClearElectricArcs() {}
 void MV2StopLavaBlobs() {}
 
-// Placeholder: there is no pre-lighting yet; the sectors keep their colours.
-void MV2PrelightWorldSectors(TpWorld*, int32_t, int32_t) {}
+// Placeholders: nothing lives to be stepped.
+void MV2UpdateSmoke() {}
+void MV2UpdateTracers() {}
+void MV2UpdatePlasmaBeams() {}
+void MV2UpdateBeams() {}
+void MV2UpdateElectricArcs() {}
+void MV2UpdateLavaBlobs() {}
+void MV2UpdateMTrails() {}
+void MV2UpdateSunMoonBeams() {}
+void MV2UpdatePlanktum() {}
+void MV2UpdateTrails() {}
+
+// Placeholders: nothing is drawn yet.
+void MV2DrawTrails() {}
+void MV2DrawPlanktum() {}
+void MV2DrawPlasmaBeams() {}
+void MV2DrawBeams() {}
+void MV2RenderElectricArcs() {}
+void MV2DrawLavaBlobs() {}
+void MV2DrawMTrails(TvCamera*) {}
+void MV2DrawSmoke() {}
+void MV2DrawTracers() {}
+void MV2DrawSonicDistortions() {}
 
 // Placeholder: there is no plankton field to move.
 void MV2RecentrePlanktum() {}
-
-// Placeholder: sprites are not drawn yet.
-void MV2DrawSprite(TvTexture*, const TvV3d*, float, float, float) {}
-
-// Placeholder: sprites are not drawn yet.
-void MV2DrawSpriteFixedSize(TvTexture*, const TvV3d*, float, float) {}
 
 // Placeholder: there are no stars; the fade answers that nothing shows through the water.
 float MV2DrawStars(float) {
     return 1.0f;
 }
 
-// Placeholder: flares are not drawn yet.
-void MV2DrawLightFlare(const void*, const TvV3d*) {}
-// Placeholder: there are no blood clouds yet; the reset succeeds.
-int32_t MV2ResetBloodClouds() {
-    return 1;
-}
-
-// Placeholder: there is no letterbox yet; the mode is dropped.
-void MV2SetLetterbox(uint32_t) {}
-
-// Placeholder: there is no ambient debris yet; the reset succeeds.
-int32_t MV2ResetAmbientDebris() {
-    return 1;
-}
-
-// Placeholder: there is no effect-hook list yet.
-void MV2ClearEffectHookHeadName() {}
-
-// Placeholder: there are no effects to draw yet.
-void MV2RenderEffects() {}
-
-// Placeholder: no coronas are queued yet.
-void MV2FlushCoronas() {}
-
-void* MV2CreateBubble(const float*, const float*, float) {
+// Placeholders: there are no streak records yet; a streak is reported finished at once.
+MV2Streak* MV2CreateStreak(const float*, TvTexture*, float, float, float, uint32_t, float) {
     return nullptr;
 }
-int32_t MV2CreateFlak(const void*, float, uint32_t, uint32_t) {
-    return 0;
+void MV2InitialiseStreak(MV2Streak*, const float*, TvTexture*, float, float, float, uint32_t,
+                         float) {}
+int32_t MV2UpdateStreak(MV2Streak*, const float*) {
+    return 1;
 }
+void MV2DrawStreak(MV2Streak*) {}
+
+// Placeholders: smoke, motion trails and plasma sparks are not built; nothing is made.
 void MV2CreateSmoke(const float*, const float*, float, float, uint8_t) {}
 void MV2EmitMTrail(uintptr_t, uint32_t, uint32_t, float, const TvMatrix*) {}
+void MV2AttachPlasmaSparks(MV2Object*, TpAtomic*) {}
+
 // Placeholder: the effect start-up does not fill it yet; all zero until it does.
 uint32_t MV2RandomPeriodTable[8] = {};
-// Placeholders for the creature effects: nothing is drawn or added until the effects exist.
-int32_t MV2AddScorch(const float*, float, uint32_t) { return 1; }
-int32_t MV2CreateSparks(const float*, const float*, uint32_t) { return 0; }
-void MV2AttachPlasmaSparks(MV2Object*, TpAtomic*) {}
-void MV2CreateFireball(const float*, const float*, float, MV2Object*, float, uint8_t) {}
-int32_t MV2FireballHitTest(const float*, float, MV2Object*, float*, float*) { return 0; }
+
+// Placeholder: tracers are not built; no tracer is drawn.
+void MV2CreateTracer(const float*, const float*, float) {}
+// Placeholder: glow sprites are not built; the projectile flies without one.
+void MV2AttachTrail(MV2Object*) {}
+// Placeholders: beams are not built; none is made (id 0), none exists.
+uint32_t MV2CreateBeam(const void*, const void*, float, uint32_t, uint32_t) {
+    return 0;
+}
+int32_t MV2BeamExists(uint32_t) {
+    return 0;
+}
+void MV2RemoveBeam(uint32_t) {}
+void MV2SetBeamSource(uint32_t, MV2Object*) {}

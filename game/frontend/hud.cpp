@@ -598,7 +598,7 @@ void MV2UpdateScreenCrackLevel(MV2Object* sub) {
     if (f < 0.25f) level = std::max(level, (0.25f - f) * 64.0f);
     if (!(level > 0.0f)) return;
     const int32_t l = int32_t(std::min(level, 100.0f));
-    if (gMV2Hud.crackLevel == 0) MV2ClearScreenCracks();
+    if (gMV2Hud.crackLevel == 0) MV2ResetScreenCracks();
     if (l > gMV2Hud.crackLevel) {
         MV2AddScreenCracks(l - gMV2Hud.crackLevel);
         gMV2Hud.crackLevel = l;

@@ -75,9 +75,6 @@ int32_t MV2PlayerRevealsHiddenTargets() {
     return 0;
 }
 
-// Placeholder: there are no screen cracks yet.
-void MV2AddScreenCracks(int32_t) {}
-
 // Placeholder: the shell keeps no game clock yet; the frame clock stands in for it.
 uint32_t MV2GetGameTime() {
     return gMV2FrameTimer.frameClock;

@@ -870,7 +870,7 @@ void MV2CheckLevelChange() {
     default: break;
     }
     MV2CreatePathNodeGraph();
-    MV2ResetAmbientDebris();
+    MV2ResetAmbientSpawns();
     MV2NotifyScripts(nullptr, kScriptEventLevelChangeEnd, intptr_t(id));
     gMV2Level.changePending = 0;
 }

@@ -28,21 +28,6 @@ float MV2GetWorldDepthReference() {
 
 
 
-// Placeholder: the effect modules are not built; an explosion shows nothing.
-void MV2CreateExplosion(const float*, float, float, MV2Object*, uint32_t, uint8_t) {}
-
-// Placeholder: object atomics draw with the atomic module's default pipe.
-int32_t MV2ObjectAtomicRender(TpAtomic* atomic) {
-    TvPipe* pipe = TpAtomicGetDefaultPipe();
-    if (!pipe || !TvPipeStackPush(pipe)) {
-        if (pipe) TvPipeStackPop();
-        return 0;
-    }
-    const void* result = TvPipeStackExecute(atomic);
-    TvPipeStackPop();
-    return result ? 1 : 0;
-}
-
 // Placeholder: pickup models are used as loaded.
 void MV2PreparePickupModel(TpClump*, int32_t) {}
 

@@ -168,6 +168,7 @@ bool WriteTexturePack(const fs::path& folder) {
     entries.push_back({"fp002m.bmp", Bytes(FontPage(true))});
     SampleObjectTextures(entries);
     SampleDataAddWorldTextures(entries);
+    SampleEffectTextures(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 
@@ -220,6 +221,7 @@ bool WriteMenuResource(const fs::path& folder) {
     }
     file.chunk4 = {0, 0, 0, 0};
     SampleObjectTypeRecords(file.types);
+    SampleEffectTypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
     file.levels = SampleLevels();
     SampleDataAddFrontEnd(file);
@@ -319,6 +321,7 @@ bool SampleDataWrite(const std::string& folder) {
     bool ok = WriteTexturePack(root);
     std::vector<PackWriterEntry> models;
     SampleObjectModels(models);
+    SampleEffectModels(models);
     ok = WriteFile(root / "clump.pak", BuildPack(models)) && ok;
     ok = SampleObjectFolders(folder) && ok;
     ok = WriteMenuResource(root) && ok;

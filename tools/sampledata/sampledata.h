@@ -39,3 +39,8 @@ inline constexpr uint32_t kSampleMarkerType = 398;
 void SampleCreatureTypeRecords(std::vector<std::vector<uint8_t>>& types);
 struct LevelDesc;
 void SampleCreatureLevelRecords(LevelDesc& level);
+
+// The effects' textures, type records (39, 42, 78) and the carrier's model.
+void SampleEffectTextures(std::vector<PackWriterEntry>& entries);
+void SampleEffectTypeRecords(std::vector<std::vector<uint8_t>>& types);
+void SampleEffectModels(std::vector<PackWriterEntry>& clumpPack);
