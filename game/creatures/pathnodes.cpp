@@ -150,7 +150,7 @@ void MV2CreatePathNodeGraph() {
     if (TpWorld* world = TpWorldGetCurrent())
         if (const TvBBox* box = TpWorldGetBBox(world)) corner = box->sup;
     MV2PathGraph graph;
-    if (MV2ParsePathNodeRecord(record, TvLoadU32(record + 4), corner, &graph))
+    if (MV2ParsePathNodeRecord(record, found.size, corner, &graph))
         MV2SetPathNodeGraph(&graph);
 }
 
