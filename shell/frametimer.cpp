@@ -1,5 +1,6 @@
 #include "shell/frametimer.h"
 
+#include "game/frontend/console.h"
 #include "game/frontend/hudmessages.h"
 #include "game/frontend/menus.h"
 #include "platform/winmm/winmm.h"
@@ -115,6 +116,7 @@ void MV2UpdateGameFrame() {
         return;
     case 9:
         ++gMV2FrameTimer.updateCounter;
+        MV2UpdateConsole();
         MV2MenuUpdate();
         MV2UpdateSaveClock();
         return;

@@ -4,9 +4,11 @@
 #include "engine/core/frame.h"
 #include "engine/core/im2d.h"
 #include "engine/core/raster.h"
+#include "game/frontend/console.h"
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
 #include "game/frontend/hud.h"
+#include "game/frontend/interfacescreens.h"
 #include "game/frontend/missionmap.h"
 #include "game/player/player.h"
 #include "game/frontend/menus.h"
@@ -133,6 +135,7 @@ void ConsoleFrame() {
         TvRenderStateSet(16, 0);
         TvRenderStateSet(16, 1);
         MV2RenderEffects(gMV2MainCamera);
+        MV2RenderConsole();
         MV2MenuRender();
         MV2DrawMouseCursor();
         WarningOverlay();
@@ -174,6 +177,7 @@ void InterfaceScreensFrame() {
         ScreenStatesOn();
         if (TvRasterPushContext(TvCameraGetRaster(camera))) {
             TvRenderStateSet(5, 2);
+            MV2RenderInterfaceScreens();
             MV2MenuRender();
             MV2DrawMouseCursor();
             WarningOverlay();

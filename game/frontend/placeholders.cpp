@@ -13,21 +13,6 @@
 #include "game/frontend/screens.h"
 
 
-// Placeholder: the console is not built.
-void MV2EnterConsoleMode() {}
-
-// Placeholder: the console is not built.
-void MV2LeaveConsoleMode() {}
-
-// Placeholder: the interface screens are not built.
-void MV2EnterInterfaceScreens() {}
-
-// Placeholder: the interface screens are not built.
-void MV2LeaveInterfaceScreens() {}
-
-// Placeholder: the interface screens are not built.
-void MV2UpdateInterfaceScreens() {}
-
 // Placeholder: the level start of a hosted network game is the shell's and not built yet.
 int32_t MV2StartNetLevelHost() {
     return 0;

@@ -84,6 +84,8 @@ void MV2MissionBegin(int32_t row, int32_t clearHudMessages);
 void MV2MissionDispatchBegin();
 int32_t MV2GetBegunMission();
 int32_t MV2GetCurrentMission();
+// The delivered flag of global script row 41 (the stray craft brought into the city).
+int32_t MV2GetStrayCraftDelivered();
 int32_t MV2ResetMissionScripts();
 int32_t MV2ShutdownMissionScripts();
 int32_t MV2MissionResetAndSend(int32_t row, int32_t message);

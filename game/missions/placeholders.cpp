@@ -127,3 +127,8 @@ void MV2TurretTrackTarget(MV2Object*, MV2TurretTargetRecord*) {}
 
 // Placeholder: turret targeting is not built; the aim is left unchanged.
 void MV2TurretTrackTarget(MV2Object*, MV2TurretTargetRecord*) {}
+
+// Placeholder: script 41 is not built; the stray craft is never delivered.
+int32_t MV2GetStrayCraftDelivered() {
+    return 0;
+}
