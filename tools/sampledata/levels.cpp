@@ -106,6 +106,7 @@ LevelDesc LevelZero() {
         walls.items.push_back(Item(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45));
     l.records.push_back(walls);
     SampleCreatureLevelRecords(l);
+    SampleMissionLevelRecords(l);
     return l;
 }
 
@@ -139,5 +140,6 @@ bool SampleDataWriteLevels(const std::string& folder) {
     ok = Write(root / "DATA" / "default.fog", Fog(0)) && ok;
     ok = Write(root / "lev0.pak", BuildPack({{"readme.txt", "Level 0 of the sample data.\n"}})) && ok;
     ok = Write(root / "lev1.pak", BuildPack({{"readme.txt", "Level 1 of the sample data.\n"}})) && ok;
+    ok = SampleDataWriteMissions(folder) && ok;
     return ok;
 }

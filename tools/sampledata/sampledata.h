@@ -39,6 +39,9 @@ inline constexpr uint32_t kSampleMarkerType = 398;
 void SampleCreatureTypeRecords(std::vector<std::vector<uint8_t>>& types);
 struct LevelDesc;
 void SampleCreatureLevelRecords(LevelDesc& level);
+// Level 0's city bays, drop points, mining parts and cut-scenes, and ".\DATA\MINING.DAT".
+void SampleMissionLevelRecords(LevelDesc& level);
+bool SampleDataWriteMissions(const std::string& folder);
 
 // The effects' textures, type records (39, 42, 78) and the carrier's model.
 void SampleEffectTextures(std::vector<PackWriterEntry>& entries);

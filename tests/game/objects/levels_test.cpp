@@ -20,6 +20,7 @@
 #include "shell/pack.h"
 #include "tests/support/world_stream_writer.h"
 #include "tools/sampledata/levels.h"
+#include "tools/sampledata/objects.h"
 #include "tools/sampledata/sampledata.h"
 
 namespace {
@@ -808,8 +809,9 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     file.levels = SampleLevels();
     folder.Write("DATA/menu.mv2", BuildResourceFile(file));
     ASSERT_EQ(MV2LoadMenuResourceFile(".\\DATA\\menu.mv2"), 1);
-    // The creatures that level 0 places on a full load.
-    for (uint32_t t : {kSamplePatrolType, kSamplePirateType, kSampleFishType, kSampleMarkerType})
+    // The creatures and the city and mining parts that level 0 places on a full load.
+    for (uint32_t t : {kSamplePatrolType, kSamplePirateType, kSampleFishType, kSampleMarkerType,
+                       kSampleShadowedType})
         ModelType(int32_t(t), 0.5f);
     ASSERT_EQ(MV2LoadLevel(kMV2TitleLevel, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
     {
