@@ -234,7 +234,8 @@ void GlobalCommands() {
     if (a[kActionDisplayFlag].active) c.displayFlag = !c.displayFlag;
     if (MenuOpen()) return;
     if (a[kActionConfirm].active) MV2MenuOpenTop();
-    if (a[kActionOwnCraft].active) MV2TakeControlOfCraft();
+    if (a[kActionOwnCraft].active && MV2GetPlayerObject() != MV2GetPlayerSub())
+        MV2TakeControlOfCraft(MV2GetPlayerSub());
     static constexpr int32_t commandActions[7] = {42, 43, 44, 45, 46, 47, 52};
     for (int32_t i = 0; i < 7; ++i) {
         if (!a[commandActions[i]].active || !c.commands[i]) continue;

@@ -193,6 +193,7 @@ int32_t MV2InitialiseGame() {
         if (!Run(step)) return 0;
     MV2RenderFrame(1); // 26: the object types
     MV2RegisterLevelObjectHandlers();
+    MV2RegisterPlayerHandlers();
     if (!MV2InitialiseObjectTypes()) return 0;
     MV2RenderFrame(1); // 27: landscape state
     MV2RenderFrame(1);
@@ -230,6 +231,9 @@ void MV2ClearLevelState() {
     MV2StopSpeech();
     MV2ShutdownMissionScripts();
     MV2DestroyAllObjects();
+    // The player's references die with the level, also for objects the world no longer holds.
+    MV2SetPlayerObject(nullptr);
+    MV2SetPlayerSub(nullptr);
     MV2ResetSounds();
     gMV2GameType = 0;
 }

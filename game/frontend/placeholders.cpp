@@ -23,34 +23,16 @@ int32_t MV2StartNetLevelJoin() {
     return 0;
 }
 
-// Placeholder: no craft has a depth limit record yet; a deep one is assumed.
-float MV2GetCraftDepthLimit(MV2Object*) {
-    return 1000.0f;
-}
 
 // Placeholder: there is no radiation yet.
 float MV2ReadGeiger(MV2Object*) {
     return 0.0f;
 }
 
-// Placeholder: the weapon system has nothing to set up yet.
-int32_t MV2InitialiseWeaponSystem() {
-    return 1;
-}
 
-// Placeholder: the award counters are not kept yet.
-void MV2ClearAwardCounters() {}
 
-// Placeholder: nothing is selected.
-MV2Object* MV2GetSelectedObject() {
-    return nullptr;
-}
 
-// Placeholder: the targeted object is not kept yet.
-void MV2SetTargetedObject(MV2Object*) {}
 
-// Placeholder: the weapon panels are not built.
-void MV2DrawWeaponPanel(MV2Object*, const MV2HudElement*) {}
 
 // Placeholder: the tool panels are not built.
 void MV2DrawToolPanel(MV2Object*, const MV2HudElement*) {}

@@ -31,3 +31,19 @@ int32_t MV2NetHostSession(const char* name);
 int32_t MV2NetEnumSessions(uint8_t* records, int32_t max);
 // Joins the session of a record; 1 or 0.
 int32_t MV2NetJoinSession(const uint8_t* record);
+
+// The player's craft in a network game.
+struct MV2Object;
+struct TvV3d;
+// The object type of the craft chosen for this player.
+int32_t MV2NetChosenCraftType();
+// The spawn point the host sent (else the level start point): 1 with a position.
+int32_t MV2NetSpawnPosition(TvV3d* position);
+// The spawn direction the host sent: 1 with a direction, 0 before the host's data arrived.
+int32_t MV2NetSpawnDirection(TvV3d* direction);
+// The local player's frag count changes (a suicide lowers it); a kill by a remote attacker.
+void MV2NetAddLocalFrags(int32_t delta);
+void MV2NetReportKill(MV2Object* attacker);
+// The fire and tool-use events of the local player.
+void MV2NetSendFire();
+void MV2NetSendToolUse();

@@ -56,3 +56,24 @@ int32_t MV2NetEnumSessions(uint8_t*, int32_t) {
 int32_t MV2NetJoinSession(const uint8_t*) {
     return 0;
 }
+
+// Placeholder: no craft table yet; the first campaign craft.
+int32_t MV2NetChosenCraftType() {
+    return 0;
+}
+
+// Placeholder: no host data; the level start point stands.
+int32_t MV2NetSpawnPosition(TvV3d*) {
+    return 0;
+}
+
+// Placeholder: no host data; the craft keeps its direction.
+int32_t MV2NetSpawnDirection(TvV3d*) {
+    return 0;
+}
+
+// Placeholders: no network game yet; frags, kills and events go nowhere.
+void MV2NetAddLocalFrags(int32_t) {}
+void MV2NetReportKill(MV2Object*) {}
+void MV2NetSendFire() {}
+void MV2NetSendToolUse() {}

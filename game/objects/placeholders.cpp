@@ -31,9 +31,6 @@ float MV2GetWorldDepthReference() {
 // Placeholder: pickup models are used as loaded.
 void MV2PreparePickupModel(TpClump*, int32_t) {}
 
-// Placeholder: there are no bubbles yet.
-void MV2SpawnBubbles(const float*, float) {}
-
 // Placeholder: the default answers of the tool system for commands 3, 57, 59 and 88.
 int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t p2) {
     switch (command) {

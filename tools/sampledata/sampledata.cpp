@@ -1,5 +1,6 @@
 #include "tools/sampledata/sampledata.h"
 #include "tools/sampledata/objects.h"
+#include "tools/sampledata/player.h"
 #include "tools/sampledata/hud.h"
 
 #include "game/frontend/draw2d.h"
@@ -221,6 +222,7 @@ bool WriteMenuResource(const fs::path& folder) {
     }
     file.chunk4 = {0, 0, 0, 0};
     SampleObjectTypeRecords(file.types);
+    SamplePlayerTypeRecords(file.types);
     SampleEffectTypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
     file.levels = SampleLevels();
@@ -321,6 +323,7 @@ bool SampleDataWrite(const std::string& folder) {
     bool ok = WriteTexturePack(root);
     std::vector<PackWriterEntry> models;
     SampleObjectModels(models);
+    SamplePlayerModels(models);
     SampleEffectModels(models);
     ok = WriteFile(root / "clump.pak", BuildPack(models)) && ok;
     ok = SampleObjectFolders(folder) && ok;

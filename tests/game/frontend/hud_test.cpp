@@ -340,6 +340,7 @@ namespace {
 TEST_F(HudTest, ScreenCrackLevelFollowsLowEnergyAndNeverFalls) {
     MV2ObjectType* type = MV2GetObjectType(30);
     MV2SetTypeFloat(type, 1, 100.0f);
+    type->words[29] = (1000u << 16) | 1000u; // a deep depth limit: only the energy counts
     TvMatrix matrix = {};
     matrix.pos = {1.0f, 1.0f, 1.0f};
     MV2Object sub = {};

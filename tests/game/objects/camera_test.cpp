@@ -22,11 +22,13 @@ protected:
         MV2ResetGameCamera();
         ModelType(1, 2.0f);
         player_ = Place(0, 0, 0);
-        gMV2PlayerPlaceholder = player_;
+        MV2SetPlayerObject(player_);
+        MV2SetPlayerSub(player_);
         gMV2FrameTimer.ticks = 1.0f;
     }
     void TearDown() override {
-        gMV2PlayerPlaceholder = nullptr;
+        MV2SetPlayerObject(nullptr);
+        MV2SetPlayerSub(nullptr);
         gMV2MainCamera = nullptr;
         gMV2SubCamera = nullptr;
         MV2ResetGameCamera();
@@ -75,7 +77,8 @@ TEST_F(CameraTest, ChaseStartsWithAStepBack) {
 }
 
 TEST_F(CameraTest, WithoutAPlayerTheModeIsOnlyStored) {
-    gMV2PlayerPlaceholder = nullptr;
+    MV2SetPlayerObject(nullptr);
+    MV2SetPlayerSub(nullptr);
     Camera()->pos = {0, 0, -10};
     MV2SetCameraMode(kMV2CameraFixed);
     MV2SetCameraMode(kMV2CameraChase);

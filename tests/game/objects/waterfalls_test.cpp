@@ -26,7 +26,8 @@ protected:
     }
     void TearDown() override {
         MV2DestroyAllObjects();
-        gMV2PlayerPlaceholder = nullptr;
+        MV2SetPlayerObject(nullptr);
+        MV2SetPlayerSub(nullptr);
         MV2ShutdownRipples();
         MV2ShutdownWaterfalls();
         gMV2Waterfalls.templates[0] = {};
@@ -165,7 +166,8 @@ TEST_F(WaterfallTest, PoolFlagTakesTheStraightPath) {
     MV2Object* o = Make(376);
     ModelType(1);
     MV2Object* player = MV2CreateObject(1, nullptr, nullptr);
-    gMV2PlayerPlaceholder = player;
+    MV2SetPlayerObject(player);
+    MV2SetPlayerSub(player);
     MV2WaterRegion everywhere{{1e6f, 1e6f, 1e6f}, {-1e6f, -1e6f, -1e6f}, 0, o};
     MV2ObjectSendMessage(o, 17, 0, intptr_t(&everywhere.handle));
     gMV2Water.regions.push_back(everywhere);
