@@ -3,6 +3,7 @@
 // with the texts they name.
 #include "tools/sampledata/sampledata.h"
 
+#include "game/frontend/interfacescreens.h"
 #include "platform/video/movie_writer.h"
 #include "shell/bytes.h"
 #include "shell/resfile.h"
@@ -102,6 +103,86 @@ bool WriteMovies(const fs::path& root) {
                      for (uint32_t x = 0; x < width; x++)
                          pixels[y * width + x] = x / 8 == index ? 0xFFFFFFFFu : colour;
              }) && ok;
+    }
+    return ok;
+}
+
+// The video faces of the seven craft records: silent, 224 x 240, a bar sweeping down over a
+// colour of each craft's own.
+bool WriteFaceMovies(const fs::path& root) {
+    const struct {
+        const char* name;
+        uint32_t colour;
+    } faces[] = {{"gp1vid", 0xFF305070u}, {"gp2vid", 0xFF507030u}, {"gp3vid", 0xFF703050u},
+                 {"gp5vid", 0xFF706030u}, {"pirvid", 0xFF702020u}, {"silvid", 0xFF606060u},
+                 {"Tankvid", 0xFF204040u}};
+    bool ok = true;
+    for (const auto& f : faces) {
+        VidMovieSpec movie;
+        movie.width = 224;
+        movie.height = 240;
+        movie.rate = 15;
+        movie.frames = 6;
+        const uint32_t colour = f.colour;
+        const std::string path = (root / "ANIMS" / (std::string(f.name) + ".bik")).string();
+        ok = VidWriteMovie(path.c_str(), movie, [colour](uint32_t index, uint32_t* pixels, uint32_t width, uint32_t height) {
+                 for (uint32_t y = 0; y < height; y++)
+                     for (uint32_t x = 0; x < width; x++)
+                         pixels[y * width + x] = y / 40 == index ? 0xFFFFFFFFu : colour;
+             }) && ok;
+    }
+    return ok;
+}
+
+// The interface pictures under TEXTURE\inface: every cell of the interface screens drawn as a
+// framed block of a colour of its own where the cell table places it, masks white inside the
+// cells, and one stage picture per stage.
+bool WriteInterfacePictures(const fs::path& root) {
+    const fs::path dir = root / "TEXTURE" / "inface";
+    const struct {
+        const char* name;
+        const char* mask;
+        int32_t width, height;
+    } images[8] = {{"console", nullptr, 1024, 1024}, {"icons", "iconsm", 1024, 512},
+                   {"subs", nullptr, 1024, 256},     {"medals", "medalsm", 512, 64},
+                   {"btop", nullptr, 640, 204},      {"bbottom", nullptr, 640, 204},
+                   {"bleft", nullptr, 272, 768},     {"bright", nullptr, 272, 768}};
+    // The cell of a slot under a pixel; -1 outside every cell.
+    auto cellAt = [](uint32_t slot, int32_t x, int32_t y) {
+        for (int32_t c = 0; c < kMV2InterfaceCells; ++c) {
+            const MV2InterfaceCell& k = kMV2InterfaceCellTable[c];
+            if (k.slot == slot && float(x) >= k.left && float(x) < k.right && float(y) >= k.top &&
+                float(y) < k.bottom)
+                return c;
+        }
+        return -1;
+    };
+    auto framed = [](int32_t c, int32_t x, int32_t y) {
+        const MV2InterfaceCell* k = &kMV2InterfaceCellTable[c];
+        const bool edge = float(x) < k->left + 2 || float(x) >= k->right - 2 || float(y) < k->top + 2 ||
+                          float(y) >= k->bottom - 2;
+        const uint32_t h = uint32_t(c) * 53u;
+        return edge ? TvRGBA{230, 230, 230, 255}
+                    : TvRGBA{uint8_t(40 + h % 160), uint8_t(60 + (h / 3) % 140), uint8_t(90 + (h / 7) % 130), 255};
+    };
+    bool ok = true;
+    for (uint32_t slot = 0; slot < 8; ++slot) {
+        const auto& im = images[slot];
+        ok = Write(dir / (std::string(im.name) + ".jpg"), JpegFile(im.width, im.height, 3, [&](int32_t x, int32_t y) {
+                 const int32_t c = cellAt(slot, x, y);
+                 return c < 0 ? TvRGBA{16, 16, 24, 255} : framed(c, x, y);
+             })) && ok;
+        if (im.mask)
+            ok = Write(dir / (std::string(im.mask) + ".jpg"), JpegFile(im.width, im.height, 3, [&](int32_t x, int32_t y) {
+                     return cellAt(slot, x, y) < 0 ? TvRGBA{0, 0, 0, 255} : TvRGBA{255, 255, 255, 255};
+                 })) && ok;
+    }
+    for (int32_t stage = 0; stage <= 21; ++stage) {
+        char name[16];
+        std::snprintf(name, sizeof name, "mum%02d.jpg", stage);
+        ok = Write(dir / name, JpegFile(224, 240, 3, [stage](int32_t x, int32_t y) {
+                 return TvRGBA{uint8_t(20 + stage * 10), uint8_t(40 + y / 4), uint8_t(60 + x / 4), 255};
+             })) && ok;
     }
     return ok;
 }
@@ -236,6 +317,8 @@ bool SampleDataWriteFrontEnd(const std::string& folder) {
     const fs::path root(folder);
     bool ok = WriteTextures(root);
     ok = WriteMovies(root) && ok;
+    ok = WriteFaceMovies(root) && ok;
+    ok = WriteInterfacePictures(root) && ok;
     ok = WriteSubtitles(root) && ok;
     return ok;
 }
