@@ -19,6 +19,7 @@
 #include "game/objects/objectsounds.h"
 #include "game/objects/sky.h"
 #include "game/player/player.h"
+#include "game/player/playercraft.h"
 #include "game/player/tools.h"
 #include "shell/errors.h"
 #include "shell/gamestate.h"

@@ -6,6 +6,7 @@
 
 #include "engine/world/clump.h"
 #include "engine/world/world.h"
+#include "game/creatures/ambient.h"
 #include "game/creatures/submarines.h"
 #include "game/frontend/hudmessages.h"
 #include "game/missions/city.h"
@@ -18,6 +19,7 @@
 #include "game/objects/objects.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/utilities.h"
+#include "game/player/loadout.h"
 #include "game/player/player.h"
 #include "game/player/tools.h"
 #include "shell/cdaudio.h"

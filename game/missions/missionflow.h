@@ -137,12 +137,6 @@ uint32_t MV2PlayMissionMessage(uint32_t messageId);
 uint32_t MV2MissionMessageDuration(uint32_t messageId);
 int32_t MV2MissionHudMessagesFinished();
 
-// Calls of the player module (declared with it; weak stand-ins until it provides them).
-int32_t MV2EquipPlayerSub(MV2Object* craft);
-intptr_t MV2PlayerHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
-// The creature modules' handler of the ambient creatures (types 75 and 95).
-intptr_t MV2AmbientCreatureHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
-
 // One-shot game events: an id is recorded once; new game and load clear the set.
 void MV2TriggerGameEvent(int32_t id);
 inline void MV2GameEventOnce(int32_t id) {

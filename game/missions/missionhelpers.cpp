@@ -16,6 +16,7 @@
 #include "game/objects/levelswitch.h"
 #include "game/objects/utilities.h"
 #include "game/player/player.h"
+#include "game/player/playercraft.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 

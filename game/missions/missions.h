@@ -54,14 +54,3 @@ struct MV2TurretTargetRecord {
     TvMatrix* turretMatrix;
 };
 void MV2TurretTrackTarget(MV2Object* craft, MV2TurretTargetRecord* record);
-// A turret craft's own targeting: the target it keeps, its scan and sight timers and the turret
-// frame's matrix; each call aims, and fires or stops firing.
-struct TvMatrix;
-struct MV2TurretTargetRecord {
-    MV2Object* target;
-    uint32_t targetHandle;
-    float scanTimer;
-    float sightTimer;
-    TvMatrix* turretMatrix;
-};
-void MV2TurretTrackTarget(MV2Object* craft, MV2TurretTargetRecord* record);

@@ -1,7 +1,6 @@
 // Entry points of mission modules not built yet, each doing the least its callers need.
 #include "game/missions/missions.h"
 #include "game/objects/objects.h"
-#include "game/objects/objects.h"
 #include "game/objects/waterfalls.h"
 
 // Placeholder: script 41 is not built; its state reads as zeros.
@@ -36,21 +35,6 @@ void MV2StripPathPoint(const MV2Waterfall* w, float t, TvV3d* out) {
         lerp(w->path[1], w->path[2], 2 * (t - 0.25f));
     else
         lerp(w->path[2], w->path[3], 4 * (t - 0.75f));
-}
-
-// Placeholders, weak so that the player module's own take their place: nothing to equip, and
-// the player handler passes every message to the default handler.
-__attribute__((weak)) int32_t MV2EquipPlayerSub(MV2Object*) {
-    return 0;
-}
-__attribute__((weak)) intptr_t MV2PlayerHandler(MV2Object* object, int32_t message, intptr_t p1,
-                                               intptr_t p2) {
-    return MV2ObjectDefaultHandler(object, message, p1, p2);
-}
-// Placeholder, weak so that the creature modules' own takes its place: the default handler.
-__attribute__((weak)) intptr_t MV2AmbientCreatureHandler(MV2Object* object, int32_t message,
-                                                        intptr_t p1, intptr_t p2) {
-    return MV2ObjectDefaultHandler(object, message, p1, p2);
 }
 
 // Placeholders: the scripts of these rows are not built yet; they answer 1 to every message.
@@ -121,9 +105,6 @@ int32_t MV2InitialiseCurrentBuffers() {
 void MV2RenderCurrent(MV2Object*) {}
 void MV2DrawDirtColumn(MV2Object*) {}
 void MV2DrawMissionFlicker() {}
-
-// Placeholder: turret targeting is not built; the aim is left unchanged.
-void MV2TurretTrackTarget(MV2Object*, MV2TurretTargetRecord*) {}
 
 // Placeholder: turret targeting is not built; the aim is left unchanged.
 void MV2TurretTrackTarget(MV2Object*, MV2TurretTargetRecord*) {}
