@@ -74,9 +74,26 @@ const FontTable g_large = BuildFont(true);
 constexpr uint32_t kShadowColour = 0x7F000000u;
 // Font page coordinates to uv: divided by this.
 constexpr float kPageScale = 255.5f;
+// The quotients of the whole page coordinates a glyph can reach (a byte plus a byte), so that
+// the glyph loop looks them up instead of dividing.
+struct PageCoordinates {
+    float uv[512];
+};
+PageCoordinates BuildPageCoordinates() {
+    PageCoordinates t = {};
+    for (int32_t i = 0; i < 512; ++i) t.uv[i] = float(i) / kPageScale;
+    return t;
+}
+const PageCoordinates g_pageUV = BuildPageCoordinates();
 
 // The glyph loop's count of drawn characters: shared, so that wrapped text can read it.
 uint32_t g_drawn = 0;
+// The glyph loop's quads of one call, with the font page each is drawn from; reused.
+struct GlyphQuad {
+    TvIm2DVertex vertices[4];
+    int32_t page;
+};
+std::vector<GlyphQuad> g_glyphQuads;
 
 // The current language's glyph-width table: its entries within chunk 1 and its pages.
 struct GlyphSource {
@@ -219,20 +236,27 @@ int32_t MV2DrawTextGlyphs(TvIm2DVertex* quad, MV2TextDescriptor* d, int32_t, uin
                           const uint8_t* characters) {
     const GlyphSource src = Glyphs();
     TvRenderStateSet(kTvRenderStateTextureFilter, 1);
-    const TvIm2DVertex styled[4] = {quad[0], quad[1], quad[2], quad[3]};
     const float start = quad[0].x, top = quad[0].y, bottom = quad[1].y;
-    float pen = start;
-    g_drawn = 0;
-    const uint8_t* at = characters;
-    bool complete = true;
-    bool faded = false;
-    int32_t lastPage = -1;
-    intptr_t raster = 0;
     quad[0].y = quad[2].y = top;
     quad[1].y = quad[3].y = bottom;
+    const TvIm2DVertex styled[4] = {quad[0], quad[1], quad[2], quad[3]};
+    // The glyph bottom's v: the line height is a whole number of pixels unless the caller
+    // placed the line at fractions, and then it is divided per glyph.
+    const float height = bottom - top;
+    const bool wholeHeight = height >= 0.0f && height <= 255.0f && float(int32_t(height)) == height;
+    const int32_t heightPixels = wholeHeight ? int32_t(height) : 0;
+
+    // First the quads of the glyphs, then the primitives: a quad written just before the
+    // driver copies it would stall the copy's wide loads on the stores still in flight.
+    if (g_glyphQuads.size() < count) g_glyphQuads.resize(count);
+    GlyphQuad* out = g_glyphQuads.data();
+    uint32_t drawn = 0, quads = 0;
+    const uint32_t reveal = uint32_t(d->revealCount), fadeFront = uint32_t(d->fadeFront);
+    const uint8_t* at = characters;
+    bool complete = true;
+    float pen = start;
     while (count > 0) {
-        if (g_drawn == uint32_t(d->revealCount)) {
-            MV2Draw2DRect(int32_t(pen), int32_t(top), int32_t(pen) + 10, int32_t(top) + 20, 0);
+        if (drawn == reveal) {
             complete = false;
             break;
         }
@@ -247,41 +271,54 @@ int32_t MV2DrawTextGlyphs(TvIm2DVertex* quad, MV2TextDescriptor* d, int32_t, uin
         count--;
         if (u == kMV2UnitGap) {
             pen += float(kMV2GapWidth);
-            g_drawn++;
+            drawn++;
             continue;
         }
         // Codes beyond the glyph table and pages beyond the language's count draw nothing.
         if (u >= src.entries) continue;
         const uint8_t* glyph = src.table + size_t(u) * 4;
         if (glyph[3] >= src.pageCount || !src.pages[glyph[3]]) continue;
-        const uint32_t fade = uint32_t(d->fadeFront) - g_drawn;
-        if (fade <= 3) {
-            for (int32_t i = 0; i < 4; ++i)
-                quad[i].colour = Lighten(quad[i].colour, 4 - int32_t(fade));
-            faded = true;
-        }
+        GlyphQuad& g = out[quads++];
+        TvIm2DVertex* q = g.vertices;
+        std::memcpy(q, styled, sizeof styled);
+        g.page = glyph[3];
+        const uint32_t fade = fadeFront - drawn;
+        if (fade <= 3)
+            for (int32_t i = 0; i < 4; ++i) q[i].colour = Lighten(q[i].colour, 4 - int32_t(fade));
         const float w = float(glyph[2]);
-        const float u0 = float(glyph[0]) / kPageScale, v0 = float(glyph[1]) / kPageScale;
-        const float u1 = float(glyph[0] + glyph[2]) / kPageScale;
-        const float v1 = (float(glyph[1]) + (bottom - top)) / kPageScale;
-        quad[0].x = quad[1].x = pen;
-        quad[2].x = quad[3].x = pen + w;
-        quad[0].u = quad[1].u = u0, quad[2].u = quad[3].u = u1;
-        quad[0].v = quad[2].v = v0, quad[1].v = quad[3].v = v1;
-        // The page's raster is set when the page changes; nothing else in the loop sets it.
-        if (glyph[3] != lastPage) {
-            lastPage = glyph[3];
-            raster = intptr_t(TvTextureGetRaster(src.pages[lastPage]));
-            TvRenderStateSet(kTvRenderStateTextureRaster, raster);
-        }
-        TvIm2DRenderPrimitive(kTvPrimitiveTriangleStrip, quad, 4);
+        const float u0 = g_pageUV.uv[glyph[0]], v0 = g_pageUV.uv[glyph[1]];
+        const float u1 = g_pageUV.uv[glyph[0] + glyph[2]];
+        const float v1 = wholeHeight ? g_pageUV.uv[glyph[1] + heightPixels]
+                                     : (float(glyph[1]) + height) / kPageScale;
+        q[0].x = q[1].x = pen;
+        q[2].x = q[3].x = pen + w;
+        q[0].u = q[1].u = u0, q[2].u = q[3].u = u1;
+        q[0].v = q[2].v = v0, q[1].v = q[3].v = v1;
         pen += w;
-        g_drawn++;
-        if (faded) {
-            for (int32_t i = 0; i < 4; ++i) quad[i].colour = styled[i].colour;
-            faded = false;
+        drawn++;
+    }
+
+    // The page's raster is set when the page changes; nothing else here sets it.
+    int32_t lastPage = -1;
+    for (uint32_t k = 0; k < quads; ++k) {
+        if (out[k].page != lastPage) {
+            lastPage = out[k].page;
+            TvRenderStateSet(kTvRenderStateTextureRaster,
+                             intptr_t(TvTextureGetRaster(src.pages[lastPage])));
+        }
+        TvIm2DRenderPrimitive(kTvPrimitiveTriangleStrip, out[k].vertices, 4);
+    }
+    // The caller's quad ends as the last glyph's, in its own colours, at the line's start.
+    if (quads > 0) {
+        for (int32_t i = 0; i < 4; ++i) {
+            quad[i].x = out[quads - 1].vertices[i].x;
+            quad[i].u = out[quads - 1].vertices[i].u;
+            quad[i].v = out[quads - 1].vertices[i].v;
         }
     }
+    if (!complete)
+        MV2Draw2DRect(int32_t(pen), int32_t(top), int32_t(pen) + 10, int32_t(top) + 20, 0);
+    g_drawn = drawn;
     if (complete) d->revealCount = -1;
     TvRenderStateSet(kTvRenderStateTextureFilter, 0);
     quad[0].x = start;
@@ -329,16 +366,24 @@ int32_t MV2DrawTextWrappedAtDepth(int32_t x, int32_t y, int32_t halfWidth, float
     const int32_t savedReveal = first->revealCount, savedFade = first->fadeFront;
     const uint32_t limit = uint32_t(2 * std::abs(halfWidth));
 
-    // Breaking: a line ends at its last gap that still fits once it grows too wide.
-    size_t starts[kMaxLines];
+    // Breaking: a line ends at its last gap that still fits once it grows too wide. Each line
+    // also gets what its drawing needs: where its first unit after the leading gaps is, and the
+    // width and count of the units from there to its end.
+    struct Line {
+        size_t at;
+        uint32_t width, count;
+    };
+    Line line[kMaxLines];
     int32_t lines = 0;
-    starts[lines++] = 0;
     {
         uint32_t width = 0;
         size_t candidate = SIZE_MAX;
-        for (size_t i = starts[0]; i < g_joined.size(); ++i) {
+        Line current = {0, 0, 0}, atCandidate = {};
+        bool leading = true;
+        for (size_t i = 0; i < g_joined.size(); ++i) {
             uint16_t u = g_joined[i];
             if (u == kMV2UnitParam) {
+                leading = false;
                 ++i;
                 continue;
             }
@@ -346,17 +391,31 @@ int32_t MV2DrawTextWrappedAtDepth(int32_t x, int32_t y, int32_t halfWidth, float
             if (u == kMV2UnitGap || end) {
                 if (width <= limit) {
                     candidate = i;
-                } else if (candidate != SIZE_MAX && lines < kMaxLines) {
+                    atCandidate = current;
+                } else if (candidate != SIZE_MAX && lines < kMaxLines - 1) {
                     g_joined[candidate] = kMV2UnitEnd;
-                    starts[lines++] = candidate + 1;
+                    line[lines++] = atCandidate;
                     i = candidate;
                     width = 0;
                     candidate = SIZE_MAX;
+                    current = {i + 1, 0, 0};
+                    leading = true;
                     continue;
                 }
-                if (end) break;
+                if (end) {
+                    line[lines++] = current;
+                    break;
+                }
             }
-            width += CharacterWidth(src, u);
+            const uint32_t w = CharacterWidth(src, u);
+            width += w;
+            if (leading && u == kMV2UnitGap) {
+                current.at = i + 1;
+                continue;
+            }
+            leading = false;
+            current.width += w;
+            current.count++;
         }
     }
 
@@ -365,18 +424,8 @@ int32_t MV2DrawTextWrappedAtDepth(int32_t x, int32_t y, int32_t halfWidth, float
     int32_t height = 0;
     uint32_t drawnSoFar = 0;
     for (int32_t l = 0; l < lines; ++l) {
-        size_t at = starts[l];
-        uint32_t width = 0;
-        while (g_joined[at] == kMV2UnitGap) ++at;
-        uint32_t count = 0;
-        for (size_t i = at; g_joined[i] != kMV2UnitEnd; ++i) {
-            if (g_joined[i] == kMV2UnitParam) {
-                ++i;
-                continue;
-            }
-            width += CharacterWidth(src, g_joined[i]);
-            count++;
-        }
+        const size_t at = line[l].at;
+        const uint32_t width = line[l].width, count = line[l].count;
         if (count == 0) continue;
         if (!(flags & 0x200) && first->revealCount != kMV2TextRevealFinished) {
             float startX;
