@@ -27,6 +27,9 @@ protected:
         savedNotify = gMV2HudMessageNotify;
         gMV2HudMessageNotify = [](int32_t event, intptr_t p) { g_events->push_back({event, p}); };
         PlatformUseManualClock(true, 50000);
+        // The talking face's next change is set from the game time at the reset: start both
+        // from a known frame clock, not the one an earlier test left.
+        gMV2FrameTimer.frameClock = 0;
         MV2ResetHudMessages();
     }
     void TearDown() override {

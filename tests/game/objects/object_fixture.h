@@ -17,6 +17,7 @@
 #include "game/objects/budgets.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
+#include "game/objects/lighting.h"
 #include "game/objects/modeltags.h"
 #include "game/objects/objects.h"
 #include "shell/frametimer.h"
@@ -26,10 +27,12 @@
 #include "tests/support/world_stream_writer.h"
 #include "tests/support/world_writer.h"
 
+// Frames carry their model tags: the tag plug-in is attached here, not left to whichever test
+// of the process attached it first.
 inline bool AttachObjectPlugins() {
     return TvRandomPluginAttach() == 1 && TpAnimPluginAttach() == 1 &&
            TpAtomicCollDataPluginAttach() == 1 && TpAtomicDataPluginAttach() == 1 &&
-           TpClumpDataPluginAttach() != 0;
+           TpClumpDataPluginAttach() != 0 && TpFrameTagPluginAttach() == 1;
 }
 
 // A clump of one atomic on its root frame whose geometry has `morphs` targets of that radius.
