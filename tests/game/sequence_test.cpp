@@ -35,7 +35,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+
 namespace {
+
+// The engine's blocks come from the C heap; while `g_frees` is set, each block given back is
+// recorded in order, so that a test can see what was freed before what.
+std::vector<void*>* g_frees = nullptr;
+void RecordingFree(void* block) {
+    if (g_frees && block) g_frees->push_back(block);
+    std::free(block);
+}
+const TvMemoryFunctions kRecordingMemory = {std::malloc, RecordingFree, std::realloc, std::calloc};
 
 std::string Boxes() {
     std::string out;
@@ -159,7 +172,7 @@ protected:
 
     DataFolder folder;
     // The game's plug-ins, attached as the engine start attaches them.
-    NullEngine engine{nullptr, true, [] {
+    NullEngine engine{&kRecordingMemory, true, [] {
                           TpWorldPluginAttach();
                           for (const MV2PluginAttach& p : gMV2PluginAttaches)
                               p.attach();
@@ -215,6 +228,42 @@ TEST_F(SequenceTest, ConsoleInterfaceAndSaveScreenFramesAreShownAndGiveTheViewBa
     EXPECT_EQ(gMV2Render.brightness, 0.0f); // the console's light
     gMV2Render.brightness = 1.0f;
     EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
+}
+
+TEST_F(SequenceTest, TheShutDownFreesInItsOrder) {
+    RunToTheTitleMenu();
+    ASSERT_EQ(gMV2GameInitialised, 1);
+    // One block of each step whose order shows: the language, the menu resource file, the
+    // object types, and last the resource arena.
+    void* const language = gMV2MenuResource.language.fontPages;
+    void* const menuFile = gMV2MenuResource.textures;
+    void* const objectTypes = MV2GetObjectType(int32_t(kSampleTreePropType))->collisionData;
+    void* const arena = gMV2MainLoop.arena;
+    ASSERT_NE(language, nullptr);
+    ASSERT_NE(menuFile, nullptr);
+    ASSERT_NE(objectTypes, nullptr);
+    ASSERT_NE(arena, nullptr);
+    ASSERT_GT(MV2CountMountedPacks(), 0);
+    std::vector<void*> frees;
+    g_frees = &frees;
+    MV2ShutdownGame();
+    g_frees = nullptr;
+    auto at = [&frees](void* block) {
+        return std::find(frees.begin(), frees.end(), block) - frees.begin();
+    };
+    const std::ptrdiff_t order[] = {at(language), at(menuFile), at(objectTypes), at(arena)};
+    for (size_t i = 0; i < std::size(order); ++i) {
+        EXPECT_LT(order[i], std::ptrdiff_t(frees.size())) << "step " << i << " freed nothing";
+        if (i > 0) EXPECT_LT(order[i - 1], order[i]) << "step " << i;
+    }
+    // The arena goes last, after the packs are unmounted.
+    EXPECT_EQ(frees.back(), arena);
+    EXPECT_EQ(MV2CountMountedPacks(), 0);
+    EXPECT_EQ(gMV2GameType, 0);
+    EXPECT_EQ(gMV2MainLoop.arena, nullptr);
+    MV2ReleaseDisplay();
+    VkUninitialise();
+    closed = true;
 }
 
 TEST_F(SequenceTest, AClosedWindowInPlayEndsGameMainThroughTheShutDown) {

@@ -1,4 +1,5 @@
 #include "engine/core/engine.h"
+#include "engine/core/image.h"
 #include "platform/ddraw/ddraw_gl.h"
 #include "platform/win32/dialog.h"
 #include "platform/win32/registry.h"
@@ -105,6 +106,83 @@ TEST_F(EngineStartTest, AttachOrderFailureLinesAndTheStartedEngine) {
     MV2EngineStop();
     EXPECT_EQ(gMV2EngineStarted, 0);
     MV2EngineStop(); // nothing started: nothing happens
+}
+
+// The start-up chain as one recording: the plug-in attaches, the system warning, the device
+// open, the dialog, the mode it chose and the device start; then the image readers.
+std::vector<std::string> g_chain;
+size_t g_boxesSeen = 0;
+std::string g_pictures; // a folder holding pic.bmp and shot.jpg
+
+void Note(const std::string& event) {
+    const auto& boxes = PlatformMessageBoxes();
+    for (; g_boxesSeen < boxes.size(); ++g_boxesSeen)
+        g_chain.push_back("box " + boxes[g_boxesSeen].caption);
+    g_chain.push_back(event);
+}
+
+// Whether the engine reads the picture's format: its reader is registered.
+bool Readable(const char* name) {
+    return TvImageFindFileExtension((g_pictures + "/" + name).c_str()) != nullptr;
+}
+
+int32_t RecordingControl(int32_t request, void* out, void* in, int32_t number) {
+    switch (request) {
+    case TV_DEVICE_OPEN: Note("open"); break;
+    case TV_DEVICE_SET_VIDEO_MODE: Note("mode " + std::to_string(number)); break;
+    case TV_DEVICE_START: Note("start"); break;
+    default: break;
+    }
+    int32_t result = NullDeviceControl(request, out, in, number);
+    // The engine's own record keeps this recorder as its device control.
+    if (request == TV_DEVICE_GET_ENGINE_DATA && result)
+        static_cast<TvDeviceRecord*>(out)->deviceControl = RecordingControl;
+    return result;
+}
+
+template <int N> int32_t RecordedAttach() {
+    Note("attach " + std::to_string(N));
+    return 1;
+}
+
+TEST_F(EngineStartTest, TheStartUpChainInItsOrder) {
+    g_chain.clear();
+    g_boxesSeen = 0;
+    g_pictures = config;
+    for (const char* name : {"pic.bmp", "shot.jpg"})
+        std::fclose(std::fopen((config + "/" + name).c_str(), "wb"));
+    gMV2PluginAttaches[0].attach = RecordedAttach<0>;
+    gMV2PluginAttaches[1].attach = RecordedAttach<1>;
+    gMV2PluginAttaches[2].attach = RecordedAttach<2>;
+    gMV2PluginAttaches[3].attach = RecordedAttach<3>;
+    gMV2PluginAttaches[4].attach = RecordedAttach<4>;
+    gMV2PluginAttaches[5].attach = RecordedAttach<5>;
+    gMV2PluginAttaches[6].attach = RecordedAttach<6>;
+    gMV2PluginAttaches[7].attach = RecordedAttach<7>;
+    gMV2PluginAttaches[8].attach = RecordedAttach<8>;
+    gMV2PluginAttaches[9].attach = RecordedAttach<9>;
+    TvD3DGetDeviceRecord()->deviceControl = RecordingControl;
+    NullDeviceGet().modes = {{800, 600, 16, 1}, {640, 480, 16, 1}};
+    PlatformSetVersionPlatformId(2);
+    PlatformSetMessageBoxAnswer(IDOK);
+    PlatformSetDialogHook([](HWND dialog) {
+        Note("dialog");
+        PlatformDialogChoose(dialog, kMV2ResolutionList, 0);
+    });
+    EXPECT_EQ(MV2EngineStart(nullptr, nullptr), 1);
+    Note("started");
+    const std::vector<std::string> expected = {
+        "attach 0", "attach 1", "attach 2", "attach 3", "attach 4", "attach 5", "attach 6",
+        "attach 7", "attach 8", "attach 9", "box Marovant", "open", "dialog", "mode 0", "start",
+        "started"};
+    EXPECT_EQ(g_chain, expected);
+    // The readers, registered once the engine has started: both formats are read.
+    EXPECT_TRUE(Readable("pic"));
+    EXPECT_TRUE(Readable("shot"));
+    // The dialog's choice is the display request and the 2-D screen scale.
+    EXPECT_EQ(gMV2DisplayRequest.width, 800);
+    EXPECT_EQ(gMV2DisplayRequest.flags, 1u);
+    EXPECT_EQ(gMV2EngineStarted, 1);
 }
 
 TEST_F(EngineStartTest, TheSystemWarningGoesOnWithOkAndEndsWithCancel) {
