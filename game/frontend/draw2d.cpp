@@ -278,11 +278,13 @@ void DrawTriangle(TvIm2DVertex* v, TvRaster* raster) {
     TvIm2DRenderTriangle(v, 3, 0, 1, 2);
 }
 
-void LineDraw(TvIm2DVertex (&line)[2], float bottomLimit) {
+// Clips a line to the clip rectangle (bottom at `bottomLimit`); false when none of it is left.
+bool ClipLine(TvIm2DVertex (&line)[2], float bottomLimit) {
     if (line[1].x < line[0].x) std::swap(line[0], line[1]);
     const float l = g.clipLeft, t = g.clipTop, r = g.clipRight, b = bottomLimit;
     uint32_t c0 = Outcode(line[0], l, t, r, b, true), c1 = Outcode(line[1], l, t, r, b, true);
-    if (c0 & c1) return;
+    if (c0 & c1) return false;
+    if (!(c0 | c1)) return true; // wholly inside: nothing to cut
     for (uint32_t bit : {1u, 2u, 4u, 8u}) {
         bool vertical = bit >= 4;
         float edge = bit == 1 ? t : bit == 2 ? b : bit == 4 ? l : r;
@@ -292,8 +294,13 @@ void LineDraw(TvIm2DVertex (&line)[2], float bottomLimit) {
             line[1] = Cut(line[0], line[1], edge, vertical);
         c0 = Outcode(line[0], l, t, r, b, true);
         c1 = Outcode(line[1], l, t, r, b, true);
-        if (c0 & c1) return;
+        if (c0 & c1) return false;
     }
+    return true;
+}
+
+void LineDraw(TvIm2DVertex (&line)[2], float bottomLimit) {
+    if (!ClipLine(line, bottomLimit)) return;
     TvRenderStateSet(kTvRenderStateTextureRaster, 0);
     TvIm2DRenderLine(line, 2, 0, 1);
 }
@@ -548,6 +555,31 @@ void MV2Draw2DRing(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t thick
 void MV2Draw2DLineTo(int32_t x, int32_t y) {
     LineFromPen(float(g.penX), float(g.penY), float(x), float(y), g.clipBottom);
     MV2Move2DPen(x, y);
+}
+
+void MV2Draw2DLineList(const int32_t* xy, const uint32_t* colours, int32_t count) {
+    constexpr int32_t kBatch = 512; // vertices
+    static TvIm2DVertex batch[kBatch];
+    int32_t used = 0;
+    auto flush = [&used] {
+        if (!used) return;
+        TvRenderStateSet(kTvRenderStateTextureRaster, 0);
+        TvIm2DRenderPrimitive(kTvPrimitiveLineList, batch, used);
+        used = 0;
+    };
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t* p = xy + 4 * i;
+        MV2Set2DColourARGB(colours[i]);
+        TvIm2DVertex line[2] = {g.quad[0], g.quad[1]};
+        line[0].x = float(p[0]), line[0].y = float(p[1]);
+        line[1].x = float(p[2]), line[1].y = float(p[3]);
+        MV2Move2DPen(p[2], p[3]);
+        if (!ClipLine(line, g.clipBottom)) continue;
+        batch[used++] = line[0];
+        batch[used++] = line[1];
+        if (used == kBatch) flush();
+    }
+    flush();
 }
 
 void MV2Draw2DLineToScaled(int32_t x, int32_t y) {

@@ -95,6 +95,9 @@ void MV2Draw2DRing(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t thick
                    int32_t gradient);
 void MV2Draw2DLineTo(int32_t x, int32_t y);
 void MV2Draw2DLineToScaled(int32_t x, int32_t y);
+// Lines (x0, y0, x1, y1 each in `xy`), each in its colour and clipped as MV2Draw2DLineTo clips
+// them, sent as line lists; the pen and colour are left as the last line leaves them.
+void MV2Draw2DLineList(const int32_t* xy, const uint32_t* colours, int32_t count);
 void MV2Draw2DIcon(int32_t x, int32_t y, int32_t sprite, uint32_t colour);
 void MV2Draw2DSpriteSmall(int32_t x, int32_t y, int32_t sprite, uint32_t colour);
 void MV2Draw2DSpriteSized(int32_t x, int32_t y, int32_t width, int32_t height, int32_t sprite,

@@ -95,12 +95,6 @@ void Dot3(float x, float y, uint32_t colour) {
     MV2Draw2DRect(int32_t(x) - 1, int32_t(y) - 1, int32_t(x) + 2, int32_t(y) + 2, 0);
 }
 
-void Line(float x0, float y0, float x1, float y1, uint32_t colour) {
-    MV2Set2DColourARGB(colour);
-    MV2Move2DPen(int32_t(x0), int32_t(y0));
-    MV2Draw2DLineTo(int32_t(x1), int32_t(y1));
-}
-
 MV2ObjectType* TypeOf(const MV2Object* object) {
     return object ? MV2GetObjectType(MV2HudObjectType(object)) : nullptr;
 }
@@ -229,18 +223,28 @@ void MV2RadarDrawBlips(int32_t part, int32_t style) {
     const MV2RadarState& r = gMV2Radar;
     const MV2RadarBlip* first = part == 0 ? r.blips : r.blips + kMV2RadarBlips - r.below;
     const int32_t n = part == 0 ? r.above : r.below;
-    for (int32_t i = 0; i < n; ++i) {
+    // The stems go out in one batch, then the dots over them.
+    static float dots[kMV2RadarBlips][2];
+    static uint32_t dotColours[kMV2RadarBlips], stemColours[kMV2RadarBlips];
+    static int32_t stems[kMV2RadarBlips][4];
+    int32_t shown = 0, stemCount = 0;
+    for (int32_t i = 0; i < n && i < kMV2RadarBlips; ++i) {
         const MV2RadarBlip& b = first[i];
         const uint32_t colour = MV2RadarBlipColour(b.kind, 255);
         TvV3d at = {b.x, style == 2 ? 0.0f : b.y, b.z};
         float x, y;
         if (!MV2RadarProject(at, style, &x, &y)) continue;
-        if (style != 2) {
-            float fx, fy;
-            if (MV2RadarProject({b.x, 0.0f, b.z}, style, &fx, &fy)) Line(fx, fy, x, y, colour);
+        float fx, fy;
+        if (style != 2 && MV2RadarProject({b.x, 0.0f, b.z}, style, &fx, &fy)) {
+            int32_t* s = stems[stemCount];
+            s[0] = int32_t(fx), s[1] = int32_t(fy), s[2] = int32_t(x), s[3] = int32_t(y);
+            stemColours[stemCount++] = colour;
         }
-        Dot3(x, y, colour);
+        dots[shown][0] = x, dots[shown][1] = y;
+        dotColours[shown++] = colour;
     }
+    MV2Draw2DLineList(&stems[0][0], stemColours, stemCount);
+    for (int32_t i = 0; i < shown; ++i) Dot3(dots[i][0], dots[i][1], dotColours[i]);
 }
 
 namespace {

@@ -283,3 +283,31 @@ TEST_F(Draw2DTest, PointsOutlineAndClipRectRoundTrip) {
 }
 
 } // namespace
+
+TEST_F(Draw2DTest, LineListClipsEachLineAsLineToAndSendsThemTogether) {
+    const int32_t xy[] = {10, 10, 50, 20, -10, 50, 200, 50, 300, 60, 400, 70, 90, 90, 20, 95};
+    const uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0x80FFFFFFu};
+    std::vector<Sink2DCall> single;
+    for (int i = 0; i < 4; ++i) {
+        MV2Set2DColourARGB(colours[i]);
+        MV2Move2DPen(xy[4 * i], xy[4 * i + 1]);
+        MV2Draw2DLineTo(xy[4 * i + 2], xy[4 * i + 3]);
+    }
+    single.swap(recorded);
+    MV2Draw2DLineList(xy, colours, 4);
+    ASSERT_EQ(single.size(), 3u) << "the line wholly outside draws nothing";
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].type, kTvPrimitiveLineList);
+    ASSERT_EQ(recorded[0].vertices.size(), 6u);
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t k = 0; k < 2; ++k) {
+            const TvIm2DVertex& a = single[i].vertices[k];
+            const TvIm2DVertex& b = recorded[0].vertices[2 * i + k];
+            EXPECT_EQ(a.x, b.x);
+            EXPECT_EQ(a.y, b.y);
+            EXPECT_EQ(a.colour, b.colour);
+        }
+    recorded.clear();
+    MV2Draw2DLineList(xy, colours, 0);
+    EXPECT_TRUE(recorded.empty());
+}

@@ -6,7 +6,12 @@
 #include "engine/world/world_plugin.h"
 #include "engine/core/image.h"
 #include "framework/core/framework.h"
+#include "game/frontend/console.h"
+#include "game/frontend/interfacescreens.h"
+#include "game/frontend/interfacestate.h"
 #include "game/frontend/screens.h"
+#include "game/missions/missionflow.h"
+#include "game/missions/scriptevents.h"
 #include "game/objects/jpeg.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
@@ -354,3 +359,81 @@ TEST_F(SequenceTest, LosingTheFocusInPlayOpensTheTopMenuAndTimeStandsStill) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<intptr_t> gSequenceEvents19;
+int32_t gSequencePrimitives = 0;
+
+int32_t RecordEvent19(MV2Object*, int32_t message, intptr_t event, intptr_t argument) {
+    if (message == kMV2ScriptEvent && event == 19) gSequenceEvents19.push_back(argument);
+    return 1;
+}
+
+int32_t CountPrimitives(int32_t, TvIm2DVertex*, int32_t) {
+    ++gSequencePrimitives;
+    return 1;
+}
+
+} // namespace
+
+// Once the sample level is in play: the HUD draws, a message shown by a script times out and
+// raises script event 19 with its text id, and the console and the interface screens are
+// entered and left through the mode switch.
+TEST_F(SequenceTest, InPlayTheHudDrawsMessagesTimeOutAndTheConsoleModesComeAndGo) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    RunToTheTitleMenu();
+    ChooseStart();
+    EXPECT_EQ(Pass(33), MV2_PASS_IN_GAME);
+    PlatformAdvanceClock(33);
+    MV2InGamePass(); // enters mode 14: the level starts
+    // A level that does not start is the start-up test's failure (it asks for no boxes).
+    if (gMV2GameState.current != 14) GTEST_SKIP() << "the sample level did not start: " << Boxes();
+    gMV2GameState.requested = 0;
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    ASSERT_EQ(gMV2GameState.current, 0) << Boxes();
+
+    const auto savedPrimitive = TV_ENGINE->deviceRecord.im2DPrimitive;
+    gSequencePrimitives = 0;
+    TV_ENGINE->deviceRecord.im2DPrimitive = CountPrimitives;
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    TV_ENGINE->deviceRecord.im2DPrimitive = savedPrimitive;
+    EXPECT_GT(gSequencePrimitives, 0) << "the HUD pass drew";
+
+    gSequenceEvents19.clear();
+    MV2SetMissionScriptForTest(30, RecordEvent19);
+    MV2MissionInstallNotify(30, 19);
+    MV2PlayMissionMessage(503);
+    for (int i = 0; i < 20 && gSequenceEvents19.empty(); ++i) {
+        PlatformAdvanceClock(500);
+        MV2InGamePass();
+    }
+    MV2MissionRemoveNotify(30, 19);
+    MV2SetMissionScriptForTest(30, nullptr);
+    ASSERT_EQ(gSequenceEvents19.size(), 1u);
+    EXPECT_EQ(gSequenceEvents19[0], 503);
+
+    const struct {
+        int8_t mode;
+        bool console, screens;
+    } steps[] = {{9, true, false}, {10, true, true}, {9, true, false}, {0, false, false}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(int(s.mode));
+        gMV2GameState.requested = s.mode;
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+        EXPECT_EQ(gMV2GameState.current, s.mode);
+        EXPECT_EQ(gMV2Console.camera != nullptr, s.console) << "the console's camera lives in 9 and 10";
+        if (s.screens) {
+            EXPECT_EQ(gMV2Interface.page, 0);
+            EXPECT_NE(MV2InterfaceGadgetById(0, 10), nullptr);
+        } else {
+            for (TvRaster* r : gMV2InterfaceShared.rasters) EXPECT_EQ(r, nullptr);
+        }
+    }
+}
