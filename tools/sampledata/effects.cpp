@@ -164,6 +164,7 @@ void SampleEffectModels(std::vector<PackWriterEntry>& clumpPack) {
     m.sphere = {0, 0, 0, 0.01f};
     dot.geometry.morphs.push_back(m);
     dot.geometry.triangles.push_back({0, 1, 2, 0xFFFF});
+    dot.extension = {{368, {1, 0, 0, 0}}}; // part tag 1, as every object model carries
     ChunkWriter w;
     WriteClump(w, {FrameAt(0, 0, 0, -1)}, {dot});
     clumpPack.push_back({"DOT.DFF", std::string(w.data().begin(), w.data().end())});
