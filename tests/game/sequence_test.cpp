@@ -9,6 +9,7 @@
 #include "game/frontend/console.h"
 #include "game/frontend/interfacescreens.h"
 #include "game/frontend/interfacestate.h"
+#include "game/frontend/missionmap.h"
 #include "game/frontend/screens.h"
 #include "game/missions/missionflow.h"
 #include "game/missions/scriptevents.h"
@@ -390,6 +391,11 @@ TEST_F(SequenceTest, InPlayTheHudDrawsMessagesTimeOutAndTheConsoleModesComeAndGo
     MV2InGamePass(); // enters mode 14: the level starts
     // A level that does not start is the start-up test's failure (it asks for no boxes).
     if (gMV2GameState.current != 14) GTEST_SKIP() << "the sample level did not start: " << Boxes();
+    // The sample level's map fields and tiles.
+    EXPECT_STREQ(gMV2Map.level.firstBase, kSampleMapTiles);
+    EXPECT_EQ(gMV2Map.level.firstReference, 0x00070001);
+    EXPECT_NE(gMV2Map.tiles[0][0], nullptr);
+    EXPECT_NE(gMV2Map.tiles[0][49], nullptr);
     gMV2GameState.requested = 0;
     PlatformAdvanceClock(33);
     MV2InGamePass();

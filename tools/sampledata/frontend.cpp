@@ -313,6 +313,18 @@ void SampleDataAddFrontEnd(ResourceFile& file) {
     }
 }
 
+void SampleDataAddMapTiles(std::vector<PackWriterEntry>& entries) {
+    for (int32_t i = 0; i < 50; ++i) {
+        char name[24];
+        std::snprintf(name, sizeof name, "%s%02d.bmp", kSampleMapTiles, i);
+        const std::vector<uint8_t> bmp = Bmp(64, 64, [i](int32_t x, int32_t y) -> uint32_t {
+            if (x == 0 || y == 0) return 0x80C0FF; // the cell grid
+            return uint32_t(0x10 + (i % 10) * 8) << 16 | uint32_t(0x30 + (i / 10) * 16) << 8 | 0x60;
+        });
+        entries.push_back({name, std::string(bmp.begin(), bmp.end())});
+    }
+}
+
 bool SampleDataWriteFrontEnd(const std::string& folder) {
     const fs::path root(folder);
     bool ok = WriteTextures(root);

@@ -1,12 +1,15 @@
 #include "tools/sampledata/levels.h"
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "tests/support/level_writer.h"
 #include "tests/support/pack_writer.h"
 #include "tests/support/world_stream_writer.h"
 #include "tools/sampledata/sampledata.h"
+
+#include <cstring>
 
 namespace {
 
@@ -124,8 +127,26 @@ LevelDesc LevelOne() {
 
 } // namespace
 
+// Level 0's map fields, in the header bytes after the pack name (stored without the id and
+// size words): the tile set, two references (the start points) placed 32 map pixels to the
+// world unit, and no rotation.
+void PutMapFields(ResLevel& level) {
+    std::vector<uint8_t>& b = level.body;
+    auto word = [&b](size_t index, uint32_t v) {
+        for (int k = 0; k < 4; ++k) b[4 * index - 8 + size_t(k)] = uint8_t(v >> (8 * k));
+    };
+    if (b.size() < 34 * 4 - 8) return;
+    std::memset(&b[76 - 8], 0, 32);
+    std::memcpy(&b[76 - 8], kSampleMapTiles, std::strlen(kSampleMapTiles));
+    word(28, 0x00070001), word(31, 50 * 32), word(32, 25 * 32); // start point (50, 25)
+    word(27, 0x00070002), word(29, 20 * 32), word(30, 20 * 32); // start point (20, 20)
+    word(33, 0);
+}
+
 std::vector<ResLevel> SampleLevels() {
-    return {LevelResource(LevelZero()), LevelResource(LevelOne())};
+    ResLevel zero = LevelResource(LevelZero());
+    PutMapFields(zero);
+    return {zero, LevelResource(LevelOne())};
 }
 
 bool SampleDataWriteLevels(const std::string& folder) {

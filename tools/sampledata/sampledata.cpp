@@ -170,6 +170,7 @@ bool WriteTexturePack(const fs::path& folder) {
     SampleObjectTextures(entries);
     SampleDataAddWorldTextures(entries);
     SampleEffectTextures(entries);
+    SampleDataAddMapTiles(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 

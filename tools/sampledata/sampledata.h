@@ -19,6 +19,10 @@ bool SampleDataWriteSoundFiles(const std::string& folder);
 // The front end's pictures, movies and subtitle file.
 bool SampleDataWriteFrontEnd(const std::string& folder);
 
+// The mission map's tiles of level 0 ("maptile00" to "maptile49"), added to the texture pack.
+inline constexpr const char* kSampleMapTiles = "maptile";
+void SampleDataAddMapTiles(std::vector<PackWriterEntry>& entries);
+
 // The front end's menus (0-26) and the texts they name, added to the menu resource file.
 struct ResourceFile;
 void SampleDataAddFrontEnd(ResourceFile& file);
