@@ -307,6 +307,18 @@ intptr_t MV2AmbientCreatureHandler(MV2Object* object, int32_t message, intptr_t 
     return MV2ObjectDefaultHandler(object, message, p1, p2);
 }
 
+void* MV2GetAmbientExtension(MV2Object* object) {
+    void* extension = nullptr;
+    MV2AmbientCreatureHandler(object, 27, 0, reinterpret_cast<intptr_t>(&extension));
+    return extension;
+}
+
+intptr_t MV2AnswerAmbientSize(MV2Object* object, intptr_t p1, intptr_t p2, size_t extra) {
+    MV2AmbientCreatureHandler(object, 96, p1, p2);
+    if (p2) *reinterpret_cast<intptr_t*>(p2) += intptr_t(extra);
+    return 1;
+}
+
 int32_t MV2CheckObjectDestroyed(MV2Object* object) {
     if (object->energy > 0.0f) return 0;
     MV2CreateDebris(object);

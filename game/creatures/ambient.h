@@ -50,6 +50,10 @@ struct MV2AmbientPull {
 };
 
 intptr_t MV2AmbientCreatureHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// The record a larger creature keeps behind the shared record (message 27), or null.
+void* MV2GetAmbientExtension(MV2Object* object);
+// Message 96 of a creature whose own record of `extra` bytes follows the shared record.
+intptr_t MV2AnswerAmbientSize(MV2Object* object, intptr_t p1, intptr_t p2, size_t extra);
 // 1 (and the object broken up and destroyed) when its energy is 0 or less.
 int32_t MV2CheckObjectDestroyed(MV2Object* object);
 void MV2KillAmbientCreature(MV2Object* creature);

@@ -2,6 +2,7 @@
 #include "shell/gamemain.h"
 #include "game/creatures/pathnodes.h"
 #include "game/creatures/drones.h"
+#include "game/creatures/leapramp.h"
 #include "game/creatures/turrets.h"
 
 #include <algorithm>
@@ -329,4 +330,5 @@ void MV2DestroyPathNodes() {
     MV2ResetHeat();
     MV2ResetDrones();
     MV2ResetFireflies();
+    MV2ResetLeapRamps();
 }

@@ -21,8 +21,11 @@
 #include "game/creatures/creaturemath.h"
 #include "game/creatures/ambient.h"
 #include "game/creatures/drones.h"
+#include "game/creatures/eater.h"
 #include "game/creatures/heat.h"
+#include "game/creatures/leapramp.h"
 #include "game/creatures/pirates.h"
+#include "game/creatures/rammer.h"
 #include "game/creatures/spiders.h"
 #include "game/creatures/turrets.h"
 #include "game/creatures/subai.h"
@@ -1027,4 +1030,7 @@ void MV2RegisterSubmarineHandlers() {
     MV2RegisterPirateHandlers();
     MV2RegisterTurretHandlers();
     MV2RegisterSpiderHandlers();
+    MV2RegisterEaterHandlers();
+    MV2RegisterRammerHandlers();
+    MV2RegisterLeapRampHandlers();
 }
