@@ -303,6 +303,7 @@ void MV2ShutdownGame() {
     MV2MusicStop();
     MV2ClearLevelState();
     MV2MapClose();
+    MV2MapFreeTiles(); // before the engine that made them goes; a later level load frees them
     MV2DestroyGameOver();
     MV2DestroyLanguage();
     MV2FontReleasePages();
