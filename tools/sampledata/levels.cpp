@@ -105,8 +105,12 @@ LevelDesc LevelZero() {
     // The first wall set: its four walls, group 0x22.
     LevelRecordDesc walls{0x0022FFFF};
     const uint32_t wallItems[4] = {0x220000, 0x220006, 0x22000A, 0x22000E};
-    for (int i = 0; i < 4; i++)
-        walls.items.push_back(Item(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45));
+    // Walls are model items: kind 6 names the clump each is made from.
+    for (int i = 0; i < 4; i++) {
+        LevelItem wall = Item(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45, 6);
+        wall.kindData = {'B', 'A', 'L', 'L', 0, 0, 0, 0};
+        walls.items.push_back(wall);
+    }
     l.records.push_back(walls);
     SampleCreatureLevelRecords(l);
     SampleMissionLevelRecords(l);

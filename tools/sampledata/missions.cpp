@@ -1,6 +1,7 @@
 // Level 0's share of the mission layer: the six city door bays, the two drop points with their
 // doors, posts and signs, the mining sites' parts, the delivery and intro cut-scenes, and the
 // mining figures ".\DATA\MINING.DAT".
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/support/cutscene_writer.h"
@@ -61,7 +62,13 @@ void SampleMissionLevelRecords(LevelDesc& level) {
         for (int p = 0; p < 6; p++)
             if (kSites[s][p]) city.items.push_back(Part(kSites[s][p], 12.0f + 18.0f * float(s), 4, 12.0f + 2.0f * float(p)));
     level.records.push_back(city);
-    level.records.push_back(city4);
+    // Record 4 also holds the ambient area's markers: one record per id, so its items join them.
+    auto four = std::find_if(level.records.begin(), level.records.end(),
+                             [&city4](const LevelRecordDesc& r) { return r.id == city4.id; });
+    if (four == level.records.end())
+        level.records.push_back(city4);
+    else
+        four->items.insert(four->items.end(), city4.items.begin(), city4.items.end());
 
     // The intro flight over the city and the two delivery cut-scenes.
     level.rawRecords.push_back(BuildCutSceneRecord(CameraFlight(0x15FFFF, 30000, {10, 20, 10}, {60, 12, 70})));
