@@ -10,6 +10,7 @@
 #include "game/frontend/hud.h"
 #include "game/frontend/interfacescreens.h"
 #include "game/frontend/missionmap.h"
+#include "game/missions/cutscenes.h"
 #include "game/player/player.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
@@ -343,6 +344,7 @@ void MV2RenderWorld() {
         } else if (gMV2GameState.current == 1) {
             MV2RenderMap();
         }
+        MV2DrawScreenFade();
         MV2RenderGameOver();
         MV2MenuRender();
         MV2DrawMouseCursor();

@@ -95,14 +95,18 @@ TEST(OpenDisplay, EachFailingStepShowsItsBoxes) {
             ASSERT_FALSE(kept.empty()) << name;
             std::filesystem::remove(folder.path() + "/" + c.missing);
         }
-        if (c.setup == kFrameworkStarted) ASSERT_GE(VkInitialise(nullptr), 0);
+        if (c.setup == kFrameworkStarted) {
+            ASSERT_GE(VkInitialise(nullptr), 0);
+        }
         if (c.setup == kNoRasters) TV_ENGINE->standardFunctions[kStdRasterCreate] = RefuseRasters;
         if (c.setup == kNoSubRasters)
             TV_ENGINE->standardFunctions[kStdRasterCreate] = RefuseSubRasters;
         EXPECT_EQ(MV2OpenDisplay(), c.result) << name << " " << c.setup;
         TV_ENGINE->standardFunctions[kStdRasterCreate] = g_rasterCreate;
         // The framework step comes before the texture callback is swapped.
-        if (c.setup == kFrameworkStarted) EXPECT_EQ(gMV2MainLoop.savedTextureRead, nullptr);
+        if (c.setup == kFrameworkStarted) {
+            EXPECT_EQ(gMV2MainLoop.savedTextureRead, nullptr);
+        }
         std::vector<std::string> texts = BoxTexts();
         for (std::string& t : texts)
             while (!t.empty() && t.back() == '\n')

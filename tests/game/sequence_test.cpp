@@ -260,7 +260,9 @@ TEST_F(SequenceTest, TheShutDownFreesInItsOrder) {
     const std::ptrdiff_t order[] = {at(language), at(menuFile), at(objectTypes), at(arena)};
     for (size_t i = 0; i < std::size(order); ++i) {
         EXPECT_LT(order[i], std::ptrdiff_t(frees.size())) << "step " << i << " freed nothing";
-        if (i > 0) EXPECT_LT(order[i - 1], order[i]) << "step " << i;
+        if (i > 0) {
+            EXPECT_LT(order[i - 1], order[i]) << "step " << i;
+        }
     }
     // The arena goes last, after the packs are unmounted.
     EXPECT_EQ(frees.back(), arena);

@@ -178,8 +178,8 @@ bool WriteInterfacePictures(const fs::path& root) {
                  })) && ok;
     }
     for (int32_t stage = 0; stage <= 21; ++stage) {
-        char name[16];
-        std::snprintf(name, sizeof name, "mum%02d.jpg", stage);
+        char name[24];
+        std::snprintf(name, sizeof name, "mum%02d.jpg", int(stage));
         ok = Write(dir / name, JpegFile(224, 240, 3, [stage](int32_t x, int32_t y) {
                  return TvRGBA{uint8_t(20 + stage * 10), uint8_t(40 + y / 4), uint8_t(60 + x / 4), 255};
              })) && ok;

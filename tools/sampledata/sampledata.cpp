@@ -338,3 +338,16 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteCreatures(folder) && ok;
     return ok;
 }
+
+std::string SampleBmp(int32_t size, const SampleShade& shade) {
+    BmpDesc d;
+    d.width = d.height = size;
+    d.data = BmpRows(size, size, 24, shade);
+    const std::vector<uint8_t> bytes = BmpFile(d);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+uint32_t SampleRgb(float r, float g, float b) {
+    auto c = [](float v) { return uint32_t(std::lround(std::fmin(std::fmax(v, 0.0f), 255.0f))); };
+    return c(r) << 16 | c(g) << 8 | c(b);
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ void SampleDataAddMapTiles(std::vector<PackWriterEntry>& entries);
 // The front end's menus (0-26) and the texts they name, added to the menu resource file.
 struct ResourceFile;
 void SampleDataAddFrontEnd(ResourceFile& file);
+
+// A square 24-bit BMP file of `size` pixels, each 0xRRGGBB as `shade` gives it.
+using SampleShade = std::function<uint32_t(int32_t x, int32_t y)>;
+std::string SampleBmp(int32_t size, const SampleShade& shade);
+// 0xRRGGBB from components rounded and held to 0-255.
+uint32_t SampleRgb(float r, float g, float b);
 
 // Writes `bytes` to `path`, making its folders; false when it could not be written.
 bool SampleDataWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -10,20 +10,9 @@
 
 namespace {
 
-using Shade = std::function<uint32_t(int32_t x, int32_t y)>;
-
-std::string Bmp(int32_t size, const Shade& shade) {
-    BmpDesc d;
-    d.width = d.height = size;
-    d.data = BmpRows(size, size, 24, shade);
-    const std::vector<uint8_t> bytes = BmpFile(d);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-uint32_t Rgb(float r, float g, float b) {
-    auto c = [](float v) { return uint32_t(std::lround(std::fmin(std::fmax(v, 0.0f), 255.0f))); };
-    return c(r) << 16 | c(g) << 8 | c(b);
-}
+using Shade = SampleShade;
+constexpr auto Bmp = SampleBmp;
+constexpr auto Rgb = SampleRgb;
 
 uint32_t Grey(float v) {
     return Rgb(v, v, v);
