@@ -115,6 +115,10 @@ MV2SubAIData* MV2GetSubAIData(MV2Object* object) {
     return static_cast<MV2SubAIData*>(out);
 }
 
+void MV2SubAISetDesignated(MV2SubAIData* data, int32_t designated) {
+    if (data) data->designated = designated;
+}
+
 intptr_t MV2SubAIBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     MV2SubAIData* data = message == 32 ? nullptr : MV2GetSubAIData(object);
     switch (message) {

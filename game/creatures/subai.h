@@ -118,6 +118,7 @@ struct MV2SubAIData {
     int32_t depth;     // 0..4
     MV2SubAICommand frames[kMV2SubAIFrames];
     uint32_t cannotDie;
+    int32_t designated; // 1 while the craft is one of the two mission craft
 };
 
 // Sides: friendly when flag bit 3 is set or bit 4 is clear.

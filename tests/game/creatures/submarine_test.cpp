@@ -1,3 +1,4 @@
+#include "shell/gamestate.h"
 #include "tests/game/creatures/creature_fixture.h"
 
 namespace {
@@ -70,6 +71,11 @@ TEST_F(CreatureTest, TypeZeroSubGetsItsSubAIDataAfterCreation) {
     EXPECT_FLOAT_EQ(data->factor, 1.0f);
     EXPECT_FLOAT_EQ(data->wayPointRadius, 5.0f);
     EXPECT_EQ(data->depth, 0);
+    // Designated as a mission craft, its record carries the mark.
+    EXPECT_EQ(data->designated, 0);
+    EXPECT_EQ(MV2SetMissionObjectA(sub), data);
+    EXPECT_EQ(data->designated, 1);
+    gMV2StateMachine.craft[0] = MV2MissionCraft{};
 }
 
 TEST_F(CreatureTest, NoBrainDataReadsNull) {
