@@ -277,7 +277,9 @@ TpAtomic* CollectAtomic(TpIntersection*, TpWorldSector*, TpAtomic* atomic, float
     return ++hits->count < kMaxQueryAtomics ? atomic : nullptr;
 }
 
-void QueryAtomic(MV2Object* object, TpWorld* world, TpAtomic* atomic) {
+} // namespace
+
+void MV2CollideAtomicWithObjects(MV2Object* object, TpWorld* world, TpAtomic* atomic) {
     QueryHits hits;
     hits.count = 0;
     TpIntersection q{};
@@ -290,6 +292,8 @@ void QueryAtomic(MV2Object* object, TpWorld* world, TpAtomic* atomic) {
             MV2ObjectCollisionCallback(&q, nullptr, hits.atomics[i], 0.0f, nullptr);
 }
 
+namespace {
+
 void CollideWithObjects(MV2Object* object) {
     TpWorld* world = TpWorldGetCurrent();
     if (!world || !object->clump) return;
@@ -298,12 +302,12 @@ void CollideWithObjects(MV2Object* object) {
         // Atomics of the clump may go with the object: walk while it lives.
         for (TpAtomic* a = MV2GetFirstAtomic(object->clump); a && MV2ObjectHandleAlive(self);) {
             TpAtomic* next = MV2GetNextAtomic(object->clump, a);
-            if (a->object.object.flags & kTpAtomicCollisionTest) QueryAtomic(object, world, a);
+            if (a->object.object.flags & kTpAtomicCollisionTest) MV2CollideAtomicWithObjects(object, world, a);
             if (!MV2ObjectHandleAlive(self)) break;
             a = next;
         }
     } else if (TpAtomic* root = MV2FindRootAtomic(object->clump)) {
-        QueryAtomic(object, world, root);
+        MV2CollideAtomicWithObjects(object, world, root);
     }
 }
 

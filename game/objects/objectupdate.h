@@ -8,6 +8,7 @@
 #include "game/objects/objects.h"
 
 struct TpAtomic;
+struct TpWorld;
 struct TpIntersection;
 struct TpWorldSector;
 struct MV2TriangleHit;
@@ -52,6 +53,9 @@ void MV2ResetVisibleObjects();
 void MV2UpdateActiveObjects();
 // The default handling of message 2.
 void MV2DefaultObjectUpdate(MV2Object* object);
+// Collides `object` with every other object whose atomics `atomic` meets in `world`; the hits
+// are gathered first, so objects destroyed by one collision are never walked.
+void MV2CollideAtomicWithObjects(MV2Object* object, TpWorld* world, TpAtomic* atomic);
 
 int32_t MV2CollideObjectWithWorld(MV2Object* object, float radius, int32_t max, float* normalSpeed);
 // Pushes the sphere out of the landscape; `position` is three floats moved in place.

@@ -32,23 +32,6 @@ NamedSound g_sounds[64];
 int32_t g_soundCount = 0;
 MV2ShotSoundRecorder g_recorder = nullptr;
 
-constexpr int32_t kMaxTouching = 32;
-
-struct Touching {
-    TpAtomic* atomics[kMaxTouching];
-    MV2ObjectHandle handles[kMaxTouching];
-    int32_t count;
-};
-
-TpAtomic* CollectTouching(TpIntersection*, TpWorldSector*, TpAtomic* atomic, float, void* data) {
-    auto* t = static_cast<Touching*>(data);
-    MV2Object* other = MV2GetClumpObject(TpAtomicGetClump(atomic));
-    if (!other) return atomic;
-    t->atomics[t->count] = atomic;
-    t->handles[t->count] = other->handle;
-    return ++t->count < kMaxTouching ? atomic : nullptr;
-}
-
 } // namespace
 
 float MV2ShotFrameStep() {
@@ -180,16 +163,7 @@ void MV2ShotCollideTouching(MV2Object* object) {
     TpWorld* world = TpWorldGetCurrent();
     TpAtomic* root = object && object->clump ? MV2FindRootAtomic(object->clump) : nullptr;
     if (!world || !root) return;
-    Touching touching;
-    touching.count = 0;
-    TpIntersection q{};
-    q.type = kTpIntersectAtomic;
-    q.t.atomic = root;
-    TpWorldForAllAtomicIntersections(world, &q, CollectTouching, &touching);
-    const MV2ObjectHandle self = object->handle;
-    for (int32_t i = 0; i < touching.count && MV2ObjectHandleAlive(self); ++i)
-        if (MV2ObjectHandleAlive(touching.handles[i]))
-            MV2ObjectCollisionCallback(&q, nullptr, touching.atomics[i], 0.0f, nullptr);
+    MV2CollideAtomicWithObjects(object, world, root);
 }
 
 void* MV2ShotGunDataAlloc(TvFreeList** list, size_t size, const char* listFailure,
