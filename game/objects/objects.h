@@ -65,6 +65,7 @@ struct MV2Object {
     int32_t aiCategory;
     intptr_t words[4]; // for type handlers and brains
     void* cutSceneActor; // the cut-scene actor record while the object plays in one
+    void* netData;       // a remote player's craft: its record in the network game, else null
 };
 
 struct MV2ObjectRef {
