@@ -65,3 +65,5 @@ void MV2StartCameraShake(int32_t on, float amplitude);
 void MV2UpdateCameraShake();
 void MV2SetObjectVisible(MV2Object* object, int32_t on);
 void MV2SetTag69PartVisible(MV2Object* object, int32_t on);
+// Starts (on) or stops the looped sound that follows the camera, at a volume of 0..1.
+void MV2StartCameraSound(int32_t on, float volume);
