@@ -1,5 +1,6 @@
 #include "shell/frametimer.h"
 
+#include "game/creatures/creatures.h"
 #include "game/frontend/console.h"
 #include "game/frontend/hudmessages.h"
 #include "game/frontend/menus.h"
@@ -140,6 +141,7 @@ void MV2UpdateGameFrame() {
         MV2NetUpdate();
         break;
     }
+    MV2UpdateInkClouds(nullptr);
     MV2UpdateEffects();
     MV2UpdateHudMessages();
     MV2MenuUpdate();

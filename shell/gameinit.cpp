@@ -132,7 +132,7 @@ const InitStep kFirstSteps[] = {
     {MV2InitialiseFireballs, "Cannot initialise fire balls"},
     {MV2InitialiseSmoke, "Cannot initialise smoke"},
     {MV2InitialiseTracers, "Cannot initialise tracers"},
-    {MV2InitialiseInk, "Cannot initialise ink"},
+    {MV2InitialiseInkClouds, "Cannot initialise ink"},
     {MV2InitialiseSonicDistortions, "Cannot initialise sonic distortions"},
     {MV2InitialiseSFX, "Cannot initialise SFX"},
     {MV2InitialiseExplosions, "Cannot initialise explosions"},
@@ -314,6 +314,7 @@ void MV2ShutdownGame() {
     MV2FreeSky();
     MV2NetShutdownClient();
     MV2ShutdownEffects();
+    MV2ShutdownInkClouds();
     MV2ShutdownCaustics();
     MV2ShutdownSounds();
     MV2DestroyLandscape();

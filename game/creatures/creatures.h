@@ -4,11 +4,17 @@
 #include <cstdint>
 
 struct MV2Object;
+struct TvCamera;
 struct MV2SubDefinition;
 
 int32_t MV2LoadSubDefinitions();
 void MV2FreeSubDefinitions();
-int32_t MV2InitialiseInk();
+// The squid's ink clouds: made at game start (0 when their free list fails), aged each frame
+// (the owner, or none, hurts a sub inside one), drawn by the frame render.
+int32_t MV2InitialiseInkClouds();
+void MV2ShutdownInkClouds();
+void MV2UpdateInkClouds(MV2Object* owner);
+void MV2DrawInkClouds(TvCamera* camera);
 int32_t MV2InitialiseTimedTags();
 // The level's path-node graph, made after the level loads; destroying it also clears the
 // creature state that lives for a level.

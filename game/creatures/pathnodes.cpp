@@ -2,6 +2,10 @@
 #include "shell/gamemain.h"
 #include "game/creatures/pathnodes.h"
 #include "game/creatures/drones.h"
+#include "game/creatures/eel.h"
+#include "game/creatures/silentmum.h"
+#include "game/creatures/smallmother.h"
+#include "game/creatures/squid.h"
 #include "game/creatures/leapramp.h"
 #include "game/creatures/turrets.h"
 
@@ -331,4 +335,8 @@ void MV2DestroyPathNodes() {
     MV2ResetDrones();
     MV2ResetFireflies();
     MV2ResetLeapRamps();
+    MV2ResetSilentMum();
+    MV2ResetEel();
+    MV2ResetSquid();
+    MV2ResetSmallMother();
 }

@@ -45,3 +45,5 @@ void MV2BossSoundAt(const TvV3d& at, float radius, const char* name, int32_t b =
 // Points the matrix's "at" axis along the unit `direction`: "right" = world up x at, "up" =
 // at x right (world x stands in for world up when they are parallel).
 void MV2AimMatrix(TvMatrix* m, const TvV3d& direction);
+// The HUD's standard colour of weapon icons.
+inline constexpr uint32_t kMV2BossHudColour = (97u << 16) | (189u << 8) | 255u;

@@ -22,6 +22,11 @@
 #include "game/creatures/ambient.h"
 #include "game/creatures/drones.h"
 #include "game/creatures/eater.h"
+#include "game/creatures/eel.h"
+#include "game/creatures/mumspores.h"
+#include "game/creatures/silentmum.h"
+#include "game/creatures/smallmother.h"
+#include "game/creatures/squid.h"
 #include "game/creatures/heat.h"
 #include "game/creatures/leapramp.h"
 #include "game/creatures/pirates.h"
@@ -1033,4 +1038,9 @@ void MV2RegisterSubmarineHandlers() {
     MV2RegisterEaterHandlers();
     MV2RegisterRammerHandlers();
     MV2RegisterLeapRampHandlers();
+    MV2RegisterSilentMumHandlers();
+    MV2RegisterSporeHandlers();
+    MV2RegisterEelHandlers();
+    MV2RegisterSquidHandlers();
+    MV2RegisterSmallMotherHandlers();
 }

@@ -3,6 +3,11 @@
 #include "game/objects/objects.h"
 #include "game/objects/waterfalls.h"
 
+// Placeholder: the faded start is not built; the cut-scene starts without the fade.
+void MV2PlayCutSceneFaded(uint32_t recordId, uint32_t objectId, uint32_t, uint32_t, uint32_t) {
+    MV2PlayCutScene(recordId, objectId);
+}
+
 // Placeholder: script 41 is not built; its state reads as zeros.
 void MV2GetScript41State(MV2Script41State* out) {
     *out = {};
