@@ -23,7 +23,6 @@
 #include "game/player/player.h"
 #include "engine/world/light.h"
 #include "engine/world/world.h"
-#include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
 #include "shell/cursor.h"
 #include "shell/errors.h"
@@ -332,8 +331,9 @@ void MV2RenderWorld() {
     MV2UpdateLetterbox();
     bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
-        MV2DrawInkClouds(gMV2MainCamera);
         MV2RenderEffectHooks(gMV2MainCamera);
+        MV2DrawSunMoonBeams(gMV2MainCamera);
+        MV2DrawSunRays();
         MV2RenderEffects(gMV2MainCamera);
         DrawCoronas();
         MV2DrawScreenCracks();

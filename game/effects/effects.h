@@ -9,13 +9,21 @@
 #include "game/effects/explosions.h"
 #include "game/effects/fireballs.h"
 #include "game/effects/gravel.h"
+#include "game/effects/lava.h"
 #include "game/effects/prelight.h"
 #include "game/effects/primitives.h"
 #include "game/effects/projection.h"
+#include "game/effects/regrow.h"
 #include "game/effects/scorches.h"
 #include "game/effects/sfx.h"
 #include "game/effects/shadows.h"
+#include "game/effects/shafts.h"
+#include "game/effects/smoke.h"
+#include "game/effects/sonic.h"
 #include "game/effects/sparks.h"
+#include "game/effects/stars.h"
+#include "game/effects/sunrays.h"
+#include "game/effects/tracers.h"
 
 struct TvCamera;
 struct TvMatrix;
@@ -27,59 +35,35 @@ struct MV2Object;
 // ---- Modules of the later effects (placeholders until they are built) ----
 
 void MV2RefreshArcJitter();
-void MV2RecentrePlanktum();
 
 // Start of the effect modules; each returns 1, or 0 when it failed.
-int32_t MV2InitialisePlanktum();
-int32_t MV2InitialiseStars();
-int32_t MV2InitialiseSmoke();
-int32_t MV2InitialiseTracers();
-int32_t MV2InitialiseSonicDistortions();
-int32_t MV2InitialiseSunMoonBeams();
-int32_t MV2InitialiseSunRays();
 int32_t MV2InitialiseTrails();
 int32_t MV2InitialisePlasmaBeams();
 int32_t MV2InitialiseMTrails();
 int32_t MV2InitialiseBeams();
 int32_t MV2InitialiseElectricArcs();
-int32_t MV2InitialiseLavaBlobs();
 void MV2ShutdownTrails();
 void MV2ShutdownPlasmaBeams();
 void MV2ShutdownMTrails();
 
 // Ends every live effect of a pool, for the object system's mass destruction.
-void MV2ResetSmoke();
-void MV2ResetTracers();
 void MV2ResetPlasmaBeams();
 void MV2ResetBeams();
 void MV2ClearElectricArcs();
-void MV2StopLavaBlobs();
 
 // Per-frame steps, in the order of the effect update.
-void MV2UpdateSmoke();
-void MV2UpdateTracers();
 void MV2UpdatePlasmaBeams();
 void MV2UpdateBeams();
 void MV2UpdateElectricArcs();
-void MV2UpdateLavaBlobs();
 void MV2UpdateMTrails();
-void MV2UpdateSunMoonBeams();
-void MV2UpdatePlanktum();
 void MV2UpdateTrails();
 
 // Draws of the effect pass.
 void MV2DrawTrails();
-void MV2DrawPlanktum();
 void MV2DrawPlasmaBeams();
 void MV2DrawBeams();
 void MV2RenderElectricArcs();
-void MV2DrawLavaBlobs();
 void MV2DrawMTrails(TvCamera* camera);
-void MV2DrawSmoke();
-void MV2DrawTracers();
-void MV2DrawSonicDistortions();
-// Draws the stars with brightness m; the water fade t.
-float MV2DrawStars(float brightness);
 
 // Streaks: three camera-facing squares that trail a moving head.
 struct MV2Streak;
@@ -92,15 +76,12 @@ int32_t MV2UpdateStreak(MV2Streak* streak, const float* head);
 void MV2DrawStreak(MV2Streak* streak);
 
 // Effects created by craft and creatures.
-void MV2CreateSmoke(const float* position, const float* velocity, float size, float fadeRate,
-                    uint8_t alpha);
 void MV2EmitMTrail(uintptr_t ownerKey, uint32_t ownerHandle, uint32_t part, float lifetime,
                    const TvMatrix* matrix);
 void MV2AttachPlasmaSparks(MV2Object* object, TpAtomic* atomic);
 // Eight random bit masks made at effect start-up; the light object's random blink reads them.
 extern uint32_t MV2RandomPeriodTable[8];
 // Effects of the player's weapons and craft.
-void MV2CreateTracer(const float* start, const float* direction, float length);
 void MV2AttachTrail(MV2Object* object);
 uint32_t MV2CreateBeam(const void* source, const void* target, float width, uint32_t kind,
                        uint32_t flags);

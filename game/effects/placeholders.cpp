@@ -5,27 +5,6 @@
 void MV2RefreshArcJitter() {}
 
 // Placeholders: the effect modules are not built; each starts with nothing to show.
-int32_t MV2InitialisePlanktum() {
-    return 1;
-}
-int32_t MV2InitialiseStars() {
-    return 1;
-}
-int32_t MV2InitialiseSmoke() {
-    return 1;
-}
-int32_t MV2InitialiseTracers() {
-    return 1;
-}
-int32_t MV2InitialiseSonicDistortions() {
-    return 1;
-}
-int32_t MV2InitialiseSunMoonBeams() {
-    return 1;
-}
-int32_t MV2InitialiseSunRays() {
-    return 1;
-}
 int32_t MV2InitialiseTrails() {
     return 1;
 }
@@ -41,53 +20,30 @@ int32_t MV2InitialiseBeams() {
 int32_t MV2InitialiseElectricArcs() {
     return 1;
 }
-int32_t MV2InitialiseLavaBlobs() {
-    return 1;
-}
 // Placeholders: nothing was started.
 void MV2ShutdownTrails() {}
 void MV2ShutdownPlasmaBeams() {}
 void MV2ShutdownMTrails() {}
 
 // Placeholders: the effect pools are not built; there is nothing live to end.
-void MV2ResetSmoke() {}
-void MV2ResetTracers() {}
 void MV2ResetPlasmaBeams() {}
 void MV2ResetBeams() {}
 void MV2ClearElectricArcs() {}
-void MV2StopLavaBlobs() {}
 
 // Placeholders: nothing lives to be stepped.
-void MV2UpdateSmoke() {}
-void MV2UpdateTracers() {}
 void MV2UpdatePlasmaBeams() {}
 void MV2UpdateBeams() {}
 void MV2UpdateElectricArcs() {}
-void MV2UpdateLavaBlobs() {}
 void MV2UpdateMTrails() {}
-void MV2UpdateSunMoonBeams() {}
-void MV2UpdatePlanktum() {}
 void MV2UpdateTrails() {}
 
 // Placeholders: nothing is drawn yet.
 void MV2DrawTrails() {}
-void MV2DrawPlanktum() {}
 void MV2DrawPlasmaBeams() {}
 void MV2DrawBeams() {}
 void MV2RenderElectricArcs() {}
-void MV2DrawLavaBlobs() {}
 void MV2DrawMTrails(TvCamera*) {}
-void MV2DrawSmoke() {}
-void MV2DrawTracers() {}
-void MV2DrawSonicDistortions() {}
 
-// Placeholder: there is no plankton field to move.
-void MV2RecentrePlanktum() {}
-
-// Placeholder: there are no stars; the fade answers that nothing shows through the water.
-float MV2DrawStars(float) {
-    return 1.0f;
-}
 
 // Placeholders: there are no streak records yet; a streak is reported finished at once.
 MV2Streak* MV2CreateStreak(const float*, TvTexture*, float, float, float, uint32_t, float) {
@@ -100,16 +56,13 @@ int32_t MV2UpdateStreak(MV2Streak*, const float*) {
 }
 void MV2DrawStreak(MV2Streak*) {}
 
-// Placeholders: smoke, motion trails and plasma sparks are not built; nothing is made.
-void MV2CreateSmoke(const float*, const float*, float, float, uint8_t) {}
+// Placeholders: motion trails and plasma sparks are not built; nothing is made.
 void MV2EmitMTrail(uintptr_t, uint32_t, uint32_t, float, const TvMatrix*) {}
 void MV2AttachPlasmaSparks(MV2Object*, TpAtomic*) {}
 
 // Placeholder: the effect start-up does not fill it yet; all zero until it does.
 uint32_t MV2RandomPeriodTable[8] = {};
 
-// Placeholder: tracers are not built; no tracer is drawn.
-void MV2CreateTracer(const float*, const float*, float) {}
 // Placeholder: glow sprites are not built; the projectile flies without one.
 void MV2AttachTrail(MV2Object*) {}
 // Placeholders: beams are not built; none is made (id 0), none exists.

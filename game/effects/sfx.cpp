@@ -78,6 +78,7 @@ void QueueLightCorona(MV2Object* object) {
 
 int32_t MV2InitialiseSFX() {
     MV2SetObjectTypeHandler(kMV2ProcessType, MV2ProcessObjectHandler);
+    MV2RegisterRegrowHandlers();
     MV2InitialiseEffectPrimitives();
     if (!MV2InitialiseTrails()) return 0;
     for (const SharedTexture& t : kSharedTextures) {
@@ -194,7 +195,7 @@ void MV2UpdateEffects() {
     MV2UpdateLavaBlobs();
     MV2UpdateMTrails();
     MV2UpdateExplosions();
-    MV2UpdateSunMoonBeams();
+    MV2UpdateSunMoonBeams(gMV2MainCamera);
     MV2UpdateEffectHooks(gMV2MainCamera);
     if (MV2Object* player = MV2GetPlayerObject())
         if (player->matrix && player->body) MV2UpdateAmbientSpawns(&player->matrix->pos, player->body);
@@ -211,6 +212,10 @@ void MV2ShutdownEffects() {
     MV2ShutdownSparks();
     MV2ShutdownScorches();
     MV2ShutdownGravel();
+    MV2ShutdownSmoke();
+    MV2ShutdownSonicDistortions();
+    MV2ShutdownSunRays();
+    MV2ShutdownLavaBlobs();
     MV2ShutdownEffectHooks();
 }
 

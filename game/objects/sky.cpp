@@ -95,6 +95,14 @@ const TvV3d* MV2GetSunDirection() {
     return &g_sky.sunDirection;
 }
 
+const TvV3d* MV2GetSunOffset() {
+    return &g_sky.sunOffset;
+}
+
+const TvV3d* MV2GetMoonOffset() {
+    return &g_sky.moonOffset;
+}
+
 TpClump* MV2BuildSkyModel() {
     if (g_sky.model) return g_sky.model;
     const float f = FarClip();

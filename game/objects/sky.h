@@ -34,5 +34,8 @@ TpClump* MV2BuildSkyModel();
 TpClump* MV2GetSkyModel();
 // The direction towards the sun that the last sun-and-moon pass gave the level light.
 const struct TvV3d* MV2GetSunDirection();
+// Where the last sun-and-moon pass put the sun and the moon, relative to the camera.
+const struct TvV3d* MV2GetSunOffset();
+const struct TvV3d* MV2GetMoonOffset();
 // Sun and moon from the effect pass (only when the level has a sky).
 void MV2RenderSky();
