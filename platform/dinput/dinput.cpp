@@ -1,5 +1,7 @@
 #include "platform/dinput/dinput.h"
 
+#include "platform/win32/inputlog.h"
+
 #include "platform/win32/keymap.h"
 #include "platform/win32/win32_sdl.h"
 
@@ -145,7 +147,61 @@ public:
         return DIERR_UNSUPPORTED;
     }
 
+    // The reads and their answers go through the input log: recorded, or replayed instead of
+    // the device.
     HRESULT Acquire() override {
+        inputlog::StartFromEnvironmentOnce();
+        if (inputlog::Replaying()) return inputlog::ReplayResult(inputlog::kAcquire);
+        HRESULT res = LiveAcquire();
+        inputlog::RecordResult(inputlog::kAcquire, res);
+        return res;
+    }
+    HRESULT Poll() override {
+        inputlog::StartFromEnvironmentOnce();
+        if (inputlog::Replaying()) return inputlog::ReplayResult(inputlog::kPoll);
+        HRESULT res = LivePoll();
+        inputlog::RecordResult(inputlog::kPoll, res);
+        return res;
+    }
+    HRESULT GetDeviceState(DWORD size, void* data) override {
+        inputlog::StartFromEnvironmentOnce();
+        if (inputlog::Replaying()) {
+            if (!data || !format_ || size != format_->dwDataSize) return DIERR_INVALIDPARAM;
+            return inputlog::ReplayState(size, data);
+        }
+        HRESULT res = LiveGetDeviceState(size, data);
+        inputlog::RecordState(res, size, data);
+        return res;
+    }
+    HRESULT GetDeviceData(DWORD objectSize, DIDEVICEOBJECTDATA* data, DWORD* count,
+                          DWORD) override {
+        inputlog::StartFromEnvironmentOnce();
+        static_assert(sizeof(inputlog::Datum) == sizeof(DIDEVICEOBJECTDATA));
+        if (inputlog::Replaying()) {
+            if (!count || objectSize != sizeof(DIDEVICEOBJECTDATA)) return DIERR_INVALIDPARAM;
+            inputlog::Datum records[64];
+            DWORD want = *count, given = 0;
+            HRESULT res = inputlog::ReplayData(records, std::min<DWORD>(want, 64), &given);
+            for (DWORD i = 0; i < given && data; ++i)
+                data[i] = DIDEVICEOBJECTDATA{records[i].offset, records[i].data,
+                                             records[i].timeStamp, records[i].sequence};
+            *count = given;
+            return res;
+        }
+        if (!inputlog::Recording()) return LiveGetDeviceData(objectSize, data, count);
+        // A recorded read takes at most what one log event holds.
+        if (count) *count = std::min<DWORD>(*count, 64);
+        HRESULT res = LiveGetDeviceData(objectSize, data, count);
+        inputlog::Datum records[64] = {};
+        DWORD n = res >= 0 && count ? *count : 0;
+        for (DWORD i = 0; i < n && data; ++i)
+            records[i] = inputlog::Datum{data[i].dwOfs, data[i].dwData, data[i].dwTimeStamp,
+                                         data[i].dwSequence};
+        inputlog::RecordData(res, n, records);
+        return res;
+    }
+
+    HRESULT LiveAcquire() {
         if (!format_) return DIERR_INVALIDPARAM;
         // An unplugged joystick cannot be acquired again.
         if (joystick_ && !SDL_JoystickGetAttached(joystick_)) return DIERR_INPUTLOST;
@@ -167,7 +223,7 @@ public:
         return DI_OK;
     }
 
-    HRESULT GetDeviceState(DWORD size, void* data) override {
+    HRESULT LiveGetDeviceState(DWORD size, void* data) {
         if (HRESULT res = ReadCheck(); res < 0) return res;
         if (!data || size != format_->dwDataSize) return DIERR_INVALIDPARAM;
         std::memset(data, 0, size);
@@ -184,8 +240,7 @@ public:
         return DI_OK;
     }
 
-    HRESULT GetDeviceData(DWORD objectSize, DIDEVICEOBJECTDATA* data, DWORD* count,
-                          DWORD) override {
+    HRESULT LiveGetDeviceData(DWORD objectSize, DIDEVICEOBJECTDATA* data, DWORD* count) {
         if (!count || objectSize != sizeof(DIDEVICEOBJECTDATA)) return DIERR_INVALIDPARAM;
         if (HRESULT res = ReadCheck(); res < 0) return res;
         if (bufferSize_ == 0) return DIERR_NOTBUFFERED;
@@ -217,7 +272,7 @@ public:
         exclusive_ = excl;
         return DI_OK;
     }
-    HRESULT Poll() override {
+    HRESULT LivePoll() {
         if (HRESULT res = ReadCheck(); res < 0) return res;
         if (!joystick_) return DI_NOEFFECT;
         SDL_JoystickUpdate();

@@ -1,4 +1,5 @@
 // Windows, the message queue and the translation of SDL events into window messages.
+#include "platform/win32/inputlog.h"
 #include "platform/win32/keymap.h"
 #include "platform/win32/win32_sdl.h"
 
@@ -29,6 +30,7 @@ struct PlatformWindow {
     bool invalid = false;
     bool acceptsFiles = false;
     HWND parent = nullptr;
+    uint32_t serial = 0; // creation order, which names the window in input recordings
 };
 
 struct PlatformDrop {
@@ -58,6 +60,7 @@ std::set<PlatformDrop*> g_drops;
 bool g_videoTried = false;
 bool g_videoOk = false;
 std::atomic<int> g_signalled{0};
+uint32_t g_nextSerial = 1;
 
 void OnSignal(int) { g_signalled = 1; }
 
@@ -73,6 +76,15 @@ void InstallSignalHandlers() {
 }
 
 bool Live(HWND hwnd) { return hwnd && g_windows.count(hwnd) != 0; }
+
+uint32_t SerialOf(HWND hwnd) { return Live(hwnd) ? hwnd->serial : 0; }
+
+HWND WindowOf(uint32_t serial) {
+    for (HWND w : g_windows)
+        if (w->serial == serial) return w;
+    return nullptr;
+}
+
 
 bool Matches(const MSG& m, HWND hwnd, UINT lo, UINT hi) {
     if (m.message == WM_QUIT) return true;
@@ -261,6 +273,30 @@ bool TakeMessage(MSG* msg, HWND hwnd, UINT lo, UINT hi, bool remove) {
     }
     return false;
 }
+
+// The input log's view of message retrieval. A replay answers from the recording and drops
+// what reached the real queue meanwhile (the recording holds what the game posted itself).
+// While recording, dropped files are not delivered: their handles cannot be replayed.
+bool LoggedTake(MSG* msg, HWND hwnd, UINT lo, UINT hi, bool remove, bool allowEmpty) {
+    inputlog::StartFromEnvironmentOnce();
+    if (inputlog::Replaying()) {
+        inputlog::SetWindowMapping(SerialOf, WindowOf);
+        g_queue.clear();
+        g_quitPosted = false;
+        return inputlog::ReplayMessage(msg, allowEmpty);
+    }
+    bool got = TakeMessage(msg, hwnd, lo, hi, remove);
+    if (inputlog::Recording()) {
+        inputlog::SetWindowMapping(SerialOf, WindowOf);
+        while (got && msg->message == WM_DROPFILES) {
+            if (!remove) TakeMessage(msg, hwnd, lo, hi, true);
+            DragFinish(reinterpret_cast<HDROP>(msg->wParam));
+            got = TakeMessage(msg, hwnd, lo, hi, remove);
+        }
+        if (got || allowEmpty) inputlog::RecordMessage(got ? msg : nullptr);
+    }
+    return got;
+}
 } // namespace
 
 bool Win32EnsureVideo() {
@@ -337,6 +373,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
     if (it == g_classes.end() || (style & WS_CHILD)) {
         // Controls and child windows live inside their parent: no window of their own.
         auto* w = new PlatformWindow;
+        w->serial = g_nextSerial++;
         w->className = className;
         w->title = title ? title : "";
         w->proc = it == g_classes.end() ? DefWindowProcA : it->second.wc.lpfnWndProc;
@@ -352,6 +389,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
         return w;
     }
     auto* w = new PlatformWindow;
+    w->serial = g_nextSerial++;
     w->className = className;
     w->title = title ? title : "";
     w->proc = it->second.wc.lpfnWndProc;
@@ -491,14 +529,15 @@ BOOL SetWindowTextA(HWND hwnd, const char* text) {
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT removeFlags) {
     if (!msg) return FALSE;
     PollOutside();
-    return TakeMessage(msg, hwnd, lo, hi, (removeFlags & PM_REMOVE) != 0) ? TRUE : FALSE;
+    return LoggedTake(msg, hwnd, lo, hi, (removeFlags & PM_REMOVE) != 0, true) ? TRUE : FALSE;
 }
 
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT lo, UINT hi) {
     if (!msg) return -1;
     for (;;) {
         PollOutside();
-        if (TakeMessage(msg, hwnd, lo, hi, true)) return msg->message == WM_QUIT ? FALSE : TRUE;
+        if (LoggedTake(msg, hwnd, lo, hi, true, false))
+            return msg->message == WM_QUIT ? FALSE : TRUE;
         if (g_videoOk)
             SDL_WaitEventTimeout(nullptr, 10);
         else
@@ -650,6 +689,7 @@ void PlatformResetWindows() {
     g_pendingDrop = nullptr;
     g_classes.clear();
     g_queue.clear();
+    g_nextSerial = 1;
     g_quitPosted = false;
     g_focus = g_active = g_capture = nullptr;
     g_cursorCount = 0;

@@ -15,5 +15,9 @@ MMRESULT timeEndPeriod(uint32_t periodMs);
 // Test seams: a clock driven by hand. While it is on, timeGetTime returns its value.
 void PlatformUseManualClock(bool on, uint32_t startMs = 0);
 void PlatformAdvanceClock(uint32_t ms);
+bool PlatformManualClockOn();
+uint32_t PlatformManualClockValue();
+// The monotonic clock itself, whatever timeGetTime answers.
+uint32_t PlatformRealTime();
 // Number of timeBeginPeriod calls not yet matched by timeEndPeriod.
 int PlatformTimerPeriodDepth();
