@@ -15,6 +15,11 @@
 #include "game/objects/objecttypes.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/caustics.h"
+#include "game/objects/camera.h"
+#include "game/objects/utilities.h"
+#include "game/frontend/screens.h"
+#include "game/objects/clumpdata.h"
+#include "framework/network/network.h"
 #include "game/objects/lighting.h"
 #include "game/objects/rocktunnel.h"
 #include "game/objects/sky.h"
@@ -226,6 +231,7 @@ void MV2ClearLevelState() {
         for (size_t i = 0; i < kMV2MissionStateSize; ++i)
             block[i] = 0;
     }
+    gMV2Net.localState = 0x80;
     MV2NetUpdate();
     MV2ResetMusic();
     MV2StopSpeech();
@@ -273,7 +279,7 @@ const InitStep kCampaignSteps[] = {
 int32_t MV2StartLevel() {
     MV2ResetMusic();
     MV2ResetDayClock();
-    MV2NetShutdownClient();
+    MV2NetShutdown();
     // A failed reset has shown its box; no level is started on nothing.
     if (!MV2ResetLevel(0)) return 0;
     MV2ResetMissionScripts();
@@ -298,6 +304,54 @@ int32_t MV2StartLevel() {
     return 1;
 }
 
+namespace {
+// Every world object gets its start message with a counter that advances for each object that
+// answers (the multiplayer pickups keep theirs as network object ids); the next free id.
+uint32_t SendStartMessages() {
+    uint32_t counter = 1;
+    if (!MV2World) return counter;
+    for (TpClump* c = MV2GetFirstWorldClump(MV2World); c; c = MV2GetNextWorldClump(MV2World, c))
+        if (MV2Object* o = MV2GetClumpObject(c))
+            if (MV2ObjectSendMessage(o, 100, intptr_t(counter), 0)) ++counter;
+    return counter;
+}
+
+// The level of a network game, its spawn points and the player's craft.
+int32_t StartNetLevel(int32_t gameType) {
+    if (!MV2LoadLevel(gMV2LevelToLoad, 1)) return 0;
+    MV2NetNumberSpawnPoints();
+    gMV2GameType = gameType;
+    if (!MV2SpawnPlayer()) {
+        MV2ErrorBox("Cannot initialise player");
+        return 0;
+    }
+    MV2SetCameraMode(1);
+    const uint32_t next = SendStartMessages();
+    if (gameType == 3) gMV2Net.nextObjectId = next;
+    gMV2Net.running = 1;
+    return 1;
+}
+} // namespace
+
+int32_t MV2StartNetLevelHost() {
+    if (!MV2ResetLevel(0)) return 0;
+    return StartNetLevel(3);
+}
+
+int32_t MV2StartNetLevelJoin() {
+    if (gMV2Net.network) gMV2Net.network->Poll();
+    if (!MV2ResetLevel(0)) return 0;
+    // The host's spawn message names the level: wait for it, at most 20 s.
+    const uint32_t start = timeGetTime();
+    while (!gMV2Net.spawnData && gMV2Net.network && timeGetTime() - start < 20000) {
+        gMV2Net.network->Poll();
+        if (!gMV2Net.spawnData) Sleep(1);
+    }
+    if (!gMV2Net.spawnData || !StartNetLevel(4)) return 0;
+    MV2NetAnnounce();
+    return 1;
+}
+
 void MV2ShutdownGame() {
     MV2ResetMusic();
     MV2MusicStop();
@@ -312,7 +366,7 @@ void MV2ShutdownGame() {
     MV2ResetWater();
     MV2ShutdownRocksAndClouds();
     MV2FreeSky();
-    MV2NetShutdownClient();
+    MV2NetShutdown();
     MV2ShutdownEffects();
     MV2ShutdownInkClouds();
     MV2ShutdownCaustics();

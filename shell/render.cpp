@@ -1,5 +1,7 @@
 #include "shell/render.h"
 
+#include "game/multiplayer/multiplayer.h"
+
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
 #include "engine/core/im2d.h"
@@ -346,6 +348,8 @@ void MV2RenderWorld() {
         } else if (gMV2GameState.current == 1) {
             MV2RenderMap();
         }
+        // The network game's overlay: ticker, player list, name tags, the end-of-game table.
+        if (gMV2GameType == 3 || gMV2GameType == 4) MV2NetDrawHud();
         MV2DrawScreenFade();
         MV2RenderGameOver();
         MV2MenuRender();

@@ -13,16 +13,6 @@
 #include "game/frontend/screens.h"
 
 
-// Placeholder: the level start of a hosted network game is the shell's and not built yet.
-int32_t MV2StartNetLevelHost() {
-    return 0;
-}
-
-// Placeholder: the level start of a joined network game is the shell's and not built yet.
-int32_t MV2StartNetLevelJoin() {
-    return 0;
-}
-
 
 // Placeholder: there is no radiation yet.
 float MV2ReadGeiger(MV2Object*) {

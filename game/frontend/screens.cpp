@@ -555,10 +555,9 @@ int32_t MV2ConnectionMenuCallback(MV2MenuInstance* m, int32_t message, int32_t i
     if (message == kMV2MenuCreate) {
         if (id == 2) {
             const int32_t answer = Default(m, message, id, args);
-            int32_t available[2] = {0, 0};
-            MV2NetGetTransports(available);
-            Enable(m, 2, available[0]);
-            Enable(m, 7, available[1]);
+            MV2NetListServices();
+            Enable(m, 2, gMV2Net.tcpAvailable);
+            Enable(m, 7, gMV2Net.ipxAvailable);
             return answer;
         }
         if (id >= 4 && id <= 6) return 1;
@@ -591,6 +590,7 @@ int32_t MV2ConnectionMenuCallback(MV2MenuInstance* m, int32_t message, int32_t i
     if (message == kMV2MenuActivated && (id == 2 || id == 7)) {
         if (id == 2) {
             S().transport = 1;
+            gMV2Net.serviceIndex = 1;
             char parts[4][5];
             char address[20] = "";
             bool empty = false;
@@ -602,6 +602,7 @@ int32_t MV2ConnectionMenuCallback(MV2MenuInstance* m, int32_t message, int32_t i
             MV2NetSetAddress(address);
         } else {
             S().transport = 2;
+            gMV2Net.serviceIndex = 2;
         }
         if (!gMV2NetHost) {
             Open(21, MV2JoinMenuCallback);
@@ -712,7 +713,8 @@ int32_t MV2JoinMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, con
         if (id == 3 && S().sessionCounter >= 0) {
             S().sessionCounter++;
             if (S().sessionCounter > 2) {
-                const int32_t found = MV2NetEnumSessions(&S().sessions[0][0], kMV2SessionRecords);
+                const int32_t found = MV2NetEnumSessions(reinterpret_cast<char*>(&S().sessions[0][0]), kMV2SessionRecords,
+                                                       kMV2SessionRecordSize);
                 S().sessionFound = found < 0 ? 0 : found > kMV2SessionRecords ? kMV2SessionRecords : found;
                 for (int32_t i = 0; i < S().sessionFound; i++) {
                     char name[63];
@@ -768,7 +770,7 @@ int32_t MV2JoinMenuCallback(MV2MenuInstance* m, int32_t message, int32_t id, con
             S().gameType = Chosen(m, 4);
             S().chosenSession = Chosen(m, 3);
             if (S().chosenSession < 0 || S().chosenSession >= kMV2SessionRecords) S().chosenSession = 0;
-            if (MV2NetJoinSession(S().sessions[S().chosenSession]) && MV2StartNetLevelJoin()) {
+            if (MV2NetJoinSession(S().chosenSession) && MV2StartNetLevelJoin()) {
                 LeaveFrontEnd();
                 MV2MenuClose();
                 MV2ResetMouseCursor();

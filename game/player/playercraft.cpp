@@ -242,7 +242,7 @@ void Die(MV2Object* craft) {
     if (!attacker || attacker == craft) {
         MV2NetAddLocalFrags(-1);
     } else {
-        MV2NetReportKill(attacker);
+        MV2NetSendKilled(attacker);
         MV2ClearObjectRef(&g_player.lastAttacker);
     }
     if (gMV2GameType == 2) MV2StartGameOver(3000);
@@ -367,7 +367,7 @@ void UseTool(MV2Object* craft) {
                 TvV3d zero{};
                 Send(object, 12, 0, reinterpret_cast<intptr_t>(&zero));
             }
-            if (cooldown == 0) MV2NetSendToolUse();
+            if (cooldown == 0) MV2NetSendToolHit();
         }
     }
     g_player.toolDelay -= MV2ShotFrameMilliseconds();
@@ -473,7 +473,7 @@ intptr_t Update(MV2Object* craft, intptr_t p1, intptr_t p2) {
             TvV3d zero{};
             Send(projectile, 12, 0, reinterpret_cast<intptr_t>(&zero));
         }
-        if (countdown == 0) MV2NetSendFire();
+        if (countdown == 0) MV2NetSendWeaponHit();
     }
     return result;
 }
@@ -607,20 +607,21 @@ int32_t MV2GetHurtFlashEnd() {
 int32_t MV2SpawnPlayer() {
     int32_t type;
     TvV3d at = *MV2GetStartPosition();
+    TvV3d direction{};
+    int32_t haveDirection = 0;
     const bool multiplayer = Multiplayer();
     if (!multiplayer) {
         type = MV2GetCurrentSubType();
     } else {
         type = MV2NetChosenCraftType();
-        MV2NetSpawnPosition(&at);
+        haveDirection = MV2NetGetSpawnPoint(&at, &direction);
     }
     float position[3];
     MV2ShotPoint(at, position);
     MV2Object* craft = MV2CreateObject(type, position, nullptr);
     if (!craft) return 0;
     if (multiplayer) {
-        TvV3d direction;
-        if (MV2NetSpawnDirection(&direction)) {
+        if (haveDirection) {
             MV2ShotFaceAlong(craft->matrix, MV2ShotUnit(direction));
             MV2ShotSyncFrame(craft);
         }
