@@ -1,5 +1,8 @@
 #include "platform/dplay/dplay.h"
 
+#include "platform/dplay/dplay_log.h"
+#include "platform/win32/inputlog.h"
+
 #include "platform/dplay/dplay_packet.h"
 
 #include <arpa/inet.h>
@@ -1350,7 +1353,9 @@ HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t, REFIID
     *out = nullptr;
     if (outer) return static_cast<HRESULT>(0x80040110u); // no aggregation
     if (clsid == CLSID_DirectPlay) {
-        auto* dp = new DirectPlay;
+        inputlog::StartFromEnvironmentOnce();
+        IDirectPlay* dp = new DirectPlay;
+        if (inputlog::Recording() || inputlog::Replaying()) dp = DplayLogWrap(dp);
         HRESULT res = dp->QueryInterface(iid, out);
         dp->Release();
         return res;

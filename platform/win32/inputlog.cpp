@@ -17,6 +17,8 @@ constexpr uint8_t kState = 3;
 constexpr uint8_t kData = 4;
 constexpr uint32_t kMaxStateSize = 4096;
 constexpr uint32_t kMaxDataCount = 1024;
+constexpr uint8_t kCall = 7;
+constexpr uint32_t kMaxCallSize = (1u << 20) + 64;
 constexpr size_t kHeaderSize = 12;
 constexpr uint16_t kFlagDrivenClock = 1;
 constexpr WPARAM kOutOfStepExitCode = 3;
@@ -31,6 +33,7 @@ const char* KindName(uint8_t kind) {
     case kData: return "device data";
     case inputlog::kPoll: return "device poll";
     case inputlog::kAcquire: return "device acquire";
+    case kCall: return "session call";
     default: return "end";
     }
 }
@@ -100,6 +103,12 @@ size_t EventSize(const std::vector<uint8_t>& b, size_t at) {
     }
     case inputlog::kPoll:
     case inputlog::kAcquire: return left >= 5 ? 5 : 0;
+    case kCall: {
+        if (left < 5) return 0;
+        uint32_t size = Get32(&b[at + 1]);
+        if (size > kMaxCallSize || left - 5 < size) return 0;
+        return 5 + size;
+    }
     default: return 0;
     }
 }
@@ -360,6 +369,31 @@ void RecordResult(uint8_t kind, HRESULT result) {
 HRESULT ReplayResult(uint8_t kind) {
     const uint8_t* e = Next(kind);
     return e ? static_cast<HRESULT>(Get32(e + 1)) : kEndedResult;
+}
+
+void RecordCall(const uint8_t* bytes, uint32_t size) {
+    if (!Recording()) return;
+    if (size > kMaxCallSize) {
+        std::fprintf(stderr, "input recording: a session call of %u bytes is too large\n", size);
+        size = 0;
+    }
+    Put8(kCall);
+    Put32(size);
+    Put(bytes, size);
+}
+
+void ReplayOutOfStep(const char* what) {
+    if (g_log.mode != kPlatformInputReplaying) return;
+    std::fprintf(stderr, "input replay: out of step before byte %zu (%s)\n", g_log.cursor, what);
+    g_log.failed = true;
+    g_log.mode = kPlatformInputReplayEnded;
+}
+
+const uint8_t* ReplayCall(uint32_t* size) {
+    const uint8_t* e = Next(kCall);
+    if (!e) return nullptr;
+    *size = Get32(e + 1);
+    return e + 5;
 }
 
 } // namespace inputlog

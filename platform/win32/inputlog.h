@@ -13,6 +13,8 @@
 //                    u32 time stamp, u32 sequence}
 //   5 device poll    i32 result
 //   6 device acquire i32 result
+//   7 session call   u32 size (at most 1 MiB + 64), size bytes laid out by the session service
+//                    (see platform/dplay/dplay_log.h)
 // A recording may end anywhere between events; a replay that runs out of events delivers
 // WM_QUIT from then on. A call that finds another kind of event than its own ends the replay
 // as out of step: WM_QUIT with exit code 3 from then on, and PlatformInputReplayFailed().
@@ -78,6 +80,12 @@ void RecordData(HRESULT result, DWORD count, const Datum* records);
 HRESULT ReplayData(Datum* records, DWORD capacity, DWORD* count);
 void RecordResult(uint8_t kind, HRESULT result);
 HRESULT ReplayResult(uint8_t kind);
+// Calls of the session service: their answers as one block of bytes.
+void RecordCall(const uint8_t* bytes, uint32_t size);
+// The next session call's bytes and size, or null when the replay has ended or is out of step.
+const uint8_t* ReplayCall(uint32_t* size);
+// Ends the replay as out of step: a caller found that the event it was given is not its own.
+void ReplayOutOfStep(const char* what);
 inline constexpr uint8_t kPoll = 5;
 inline constexpr uint8_t kAcquire = 6;
 } // namespace inputlog
