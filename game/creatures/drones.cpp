@@ -189,7 +189,8 @@ void TakeIn(MV2Object* drone, MV2Drone* d, MV2Object* object) {
     d->cargo[d->cargoIndex] = uint16_t(MV2TypeOf(object));
     d->cargoCount = std::min(d->cargoCount + 1, kMV2DroneCargo);
     MV2AddObjectClassWeights(object);
-    MV2SetMissionSlotDone(object->scriptId);
+    // The mission's wait slots hold the object itself.
+    MV2SetMissionSlotDone(reinterpret_cast<intptr_t>(object));
     MV2RaiseScriptEvent(21, object, drone);
     MV2ObjectSendMessage(object, 4, 1, 0);
 }

@@ -7,6 +7,7 @@
 #include "game/creatures/smallmother.h"
 #include "game/creatures/squid.h"
 #include "game/creatures/leapramp.h"
+#include "game/creatures/levelcreatures.h"
 #include "game/creatures/turrets.h"
 
 #include <algorithm>
@@ -339,4 +340,5 @@ void MV2DestroyPathNodes() {
     MV2ResetEel();
     MV2ResetSquid();
     MV2ResetSmallMother();
+    MV2ResetLevelCreatures();
 }

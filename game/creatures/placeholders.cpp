@@ -6,5 +6,3 @@ int32_t MV2InitialiseTimedTags() {
     return 1;
 }
 
-// Placeholder: the scarab is not built; nothing is drawn.
-void MV2DrawScarabDust() {}

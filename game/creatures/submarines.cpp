@@ -29,6 +29,7 @@
 #include "game/creatures/squid.h"
 #include "game/creatures/heat.h"
 #include "game/creatures/leapramp.h"
+#include "game/creatures/levelcreatures.h"
 #include "game/creatures/pirates.h"
 #include "game/creatures/rammer.h"
 #include "game/creatures/spiders.h"
@@ -1043,4 +1044,5 @@ void MV2RegisterSubmarineHandlers() {
     MV2RegisterEelHandlers();
     MV2RegisterSquidHandlers();
     MV2RegisterSmallMotherHandlers();
+    MV2RegisterLevelCreatureHandlers();
 }

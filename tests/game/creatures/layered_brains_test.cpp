@@ -3,6 +3,7 @@
 #include "game/creatures/carrier.h"
 #include "game/creatures/drones.h"
 #include "game/creatures/repairdrone.h"
+#include "game/missions/scriptevents.h"
 
 namespace {
 
@@ -80,6 +81,26 @@ TEST_F(CreatureTest, DroneStationCargoCounts) {
     // Destroying the station during the pick-up gives the craft its brain back.
     MV2ObjectSendMessage(station, 4, 1, 0);
     EXPECT_NE(craft->overrideHandler, MV2DroneCarryHandler);
+}
+
+// A delivery marks the mission's wait slot that holds the delivered object.
+TEST_F(CreatureTest, DroneStationDeliveryMarksTheObjectsWaitSlot) {
+    BodyType(65, sizeof(MV2Drone));
+    MV2Object* station = MV2CreateObject(65, nullptr, nullptr);
+    ASSERT_NE(station, nullptr);
+    MV2Object* cargo = MakeSub(1, {0.0f, 1.0f, 0.0f});
+    ASSERT_NE(cargo, nullptr);
+    cargo->scriptId = 7;
+    MV2ClearWaitSlots();
+    ASSERT_EQ(MV2MissionWaitSlotOp(reinterpret_cast<intptr_t>(cargo), kMV2WaitAdd), 1);
+    auto* d = static_cast<MV2Drone*>(station->privateData);
+    d->state = kMV2DroneOpening;
+    d->clawAngle = 0.0f;
+    MV2SetObjectRef(&d->held, cargo);
+    MV2ObjectSendMessage(station, 2, 0, 0);
+    EXPECT_EQ(d->state, kMV2DroneWaiting);
+    EXPECT_EQ(MV2MissionWaitSlotOp(reinterpret_cast<intptr_t>(cargo), kMV2WaitQuery), 1);
+    MV2ClearWaitSlots();
 }
 
 TEST_F(CreatureTest, DroneBrainCollisionsStayWithIt) {
