@@ -17,6 +17,7 @@
 #include "tests/support/resfile_writer.h"
 #include "tests/support/sound_writer.h"
 #include "tools/sampledata/levels.h"
+#include "tools/sampledata/multiplayer.h"
 
 #include <cmath>
 #include <cstdio>
@@ -171,6 +172,7 @@ bool WriteTexturePack(const fs::path& folder) {
     SampleDataAddWorldTextures(entries);
     SampleEffectTextures(entries);
     SampleDataAddMapTiles(entries);
+    SampleMultiplayerTextures(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 
@@ -226,7 +228,9 @@ bool WriteMenuResource(const fs::path& folder) {
     SamplePlayerTypeRecords(file.types);
     SampleEffectTypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
+    SampleMultiplayerTypeRecords(file.types);
     file.levels = SampleLevels();
+    file.levels.push_back(SampleMultiplayerLevel());
     SampleDataAddFrontEnd(file);
     return WriteFile(folder / "DATA" / "menu.mv2", BuildResourceFile(file));
 }
@@ -336,6 +340,7 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteFrontEnd(folder) && ok;
     ok = SampleDataWriteHud(folder) && ok;
     ok = SampleDataWriteCreatures(folder) && ok;
+    ok = SampleDataWriteMultiplayer(folder) && ok;
     return ok;
 }
 
