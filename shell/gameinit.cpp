@@ -318,9 +318,10 @@ uint32_t SendStartMessages() {
 
 // The level of a network game, its spawn points and the player's craft.
 int32_t StartNetLevel(int32_t gameType) {
+    // The level load keeps the objects of every load only in a network game.
+    gMV2GameType = gameType;
     if (!MV2LoadLevel(gMV2LevelToLoad, 1)) return 0;
     MV2NetNumberSpawnPoints();
-    gMV2GameType = gameType;
     if (!MV2SpawnPlayer()) {
         MV2ErrorBox("Cannot initialise player");
         return 0;

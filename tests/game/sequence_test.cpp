@@ -34,6 +34,10 @@
 #include "engine/core/frame.h"
 #include "shell/window.h"
 #include "game/frontend/menus.h"
+#include "game/multiplayer/multiplayer.h"
+#include "game/player/playercraft.h"
+#include "platform/dplay/dplay.h"
+#include "tools/sampledata/multiplayer.h"
 #include "tests/support/data_folder.h"
 #include "tests/support/null_device.h"
 #include "tools/sampledata/objects.h"
@@ -445,4 +449,43 @@ TEST_F(SequenceTest, InPlayTheHudDrawsMessagesTimeOutAndTheConsoleModesComeAndGo
             for (TvRaster* r : gMV2InterfaceShared.rasters) EXPECT_EQ(r, nullptr);
         }
     }
+}
+
+TEST_F(SequenceTest, HostingFromTheMenusStartsTheMultiplayerLevel) {
+    RunToTheTitleMenu();
+    PlatformDplaySetPort(PlatformDplayFreePort());
+    Pass(33);
+    // Main menu -> multiplayer -> host -> TCP/IP -> host the game on the first level.
+    MV2MenuInstance* menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 4);
+    ASSERT_EQ(gMV2Net.created, 1) << Boxes();
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2MultiplayerMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 2);
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2ConnectionMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 2);
+    EXPECT_EQ(gMV2Net.serviceIndex, 1);
+    menu = MV2MenuGetCurrentInstance();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->callback, MV2HostMenuCallback);
+    MV2MenuSendMessage(menu, kMV2MenuActivated, 7);
+    EXPECT_EQ(gMV2Net.inSession, 1) << Boxes();
+    EXPECT_EQ(MV2GetCurrentLevelId(), kSampleNetLevel) << Boxes();
+    EXPECT_EQ(gMV2GameType, 3);
+    EXPECT_EQ(gMV2Net.running, 1);
+    EXPECT_NE(MV2GetPlayerObject(), nullptr) << Boxes();
+    int32_t spawnPoints = 0;
+    MV2NetForEachWorldObject(
+        [](MV2Object* o, void* n) {
+            if ((o->typeWord & 0xFFFF) == kSampleSpawnPointType) ++*static_cast<int32_t*>(n);
+            return true;
+        },
+        &spawnPoints);
+    EXPECT_EQ(spawnPoints, 2);
+    MV2NetLeaveGame();
+    MV2NetShutdown();
 }
