@@ -102,7 +102,7 @@ void MV2UpdateGameFrame() {
         MV2UpdateSaveClock();
         return;
     }
-    MV2RefreshArcJitter();
+    MV2RandomiseElectricArcJitter();
     switch (gMV2GameState.current) {
     case 7:
     case 12:

@@ -282,7 +282,7 @@ void MV2UpdateGameState() {
         return;
     }
     if (!MV2MenuGetCurrentInstance()) {
-        MV2RefreshArcJitter();
+        MV2RandomiseElectricArcJitter();
         switch (gMV2GameState.sequence) {
         case 0:
             if (s.passes < 2) s.startTime = timeGetTime();

@@ -123,6 +123,25 @@ void SampleEffectTextures(std::vector<PackWriterEntry>& out) {
                            return mask ? Rgb(255 * t, 255 * t, 255 * t)
                                        : Rgb(255 * t, 180 * t, 60 * t);
                        })});
+    // Beam strips: a bright core line and broken sparks across the middle of the texture.
+    out.push_back({"CORE.bmp", Bmp(32, [](int32_t x, int32_t) {
+                       const float t = std::fmax(0.0f, 1.0f - std::fabs(float(x) - 15.5f) / 4.0f);
+                       return Rgb(180 * t, 200 * t, 255 * t);
+                   })});
+    out.push_back({"BITS.bmp", Bmp(32, [](int32_t x, int32_t y) {
+                       const float t = std::fmax(0.0f, 1.0f - std::fabs(float(x) - 15.5f) / 4.0f);
+                       const float on = ((x * 7 + y * 13) % 5 == 0) ? 1.0f : 0.2f;
+                       return Rgb(200 * t * on, 220 * t * on, 255 * t * on);
+                   })});
+    // Glows of the plasma and spider shots and the motion-trail speck, each with its mask.
+    Blob(out, "PLASMA1", 120, 200, 255, 1.5f);
+    Blob(out, "PLASMA1M", 255, 255, 255, 1.5f);
+    Blob(out, "PLASMA2", 200, 160, 255, 2.0f);
+    Blob(out, "PLASMA2M", 255, 255, 255, 2.0f);
+    Blob(out, "SPIDSHT", 120, 255, 120, 1.5f);
+    Blob(out, "SPIDSHTM", 255, 255, 255, 1.5f);
+    Blob(out, "MTrail", 200, 220, 235, 0.7f);
+    Blob(out, "MTrailm", 160, 160, 160, 0.7f);
 }
 
 void SampleEffectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
