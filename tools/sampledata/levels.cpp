@@ -7,6 +7,7 @@
 #include "tests/support/level_writer.h"
 #include "tests/support/pack_writer.h"
 #include "tests/support/world_stream_writer.h"
+#include "tools/sampledata/bosses.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <cstring>
@@ -113,6 +114,7 @@ LevelDesc LevelZero() {
     }
     l.records.push_back(walls);
     SampleCreatureLevelRecords(l);
+    SampleBossLevelRecords(l);
     SampleMissionLevelRecords(l);
     return l;
 }

@@ -1,4 +1,5 @@
 #include "tools/sampledata/sampledata.h"
+#include "tools/sampledata/bosses.h"
 #include "tools/sampledata/objects.h"
 #include "tools/sampledata/player.h"
 #include "tools/sampledata/hud.h"
@@ -228,6 +229,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SamplePlayerTypeRecords(file.types);
     SampleEffectTypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
+    SampleBossTypeRecords(file.types);
     SampleMultiplayerTypeRecords(file.types);
     file.levels = SampleLevels();
     file.levels.push_back(SampleMultiplayerLevel());
@@ -330,6 +332,7 @@ bool SampleDataWrite(const std::string& folder) {
     SampleObjectModels(models);
     SamplePlayerModels(models);
     SampleEffectModels(models);
+    SampleBossModels(models);
     ok = WriteFile(root / "clump.pak", BuildPack(models)) && ok;
     ok = SampleObjectFolders(folder) && ok;
     ok = WriteMenuResource(root) && ok;
@@ -340,6 +343,7 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteFrontEnd(folder) && ok;
     ok = SampleDataWriteHud(folder) && ok;
     ok = SampleDataWriteCreatures(folder) && ok;
+    ok = SampleDataWriteBosses(folder) && ok;
     ok = SampleDataWriteMultiplayer(folder) && ok;
     return ok;
 }

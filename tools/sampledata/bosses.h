@@ -1,0 +1,21 @@
+// The sample folder's puppet boss: the eel's type record, its generated model for clump.pak, its
+// model folder with the puppet, animations and script, and level 0's record that places it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LevelDesc;
+struct PackWriterEntry;
+
+inline constexpr uint32_t kSampleEelType = 166;
+// The arena object the eel needs: a dummy object carrying the arena's script id.
+inline constexpr uint32_t kSampleArenaType = 42;
+inline constexpr uint32_t kSampleEelArenaId = 0x03080007;
+
+void SampleBossTypeRecords(std::vector<std::vector<uint8_t>>& types);
+void SampleBossModels(std::vector<PackWriterEntry>& clumpPack);
+void SampleBossLevelRecords(LevelDesc& level);
+// Writes ".\CLUMP\bosseel\" (puppet.pup, anims.bin, anim.txt); false when a file failed.
+bool SampleDataWriteBosses(const std::string& folder);
