@@ -7,6 +7,15 @@
 #include <memory>
 
 #include "engine/core/engine.h"
+#include "engine/core/frame.h"
+#include "engine/world/clump.h"
+#include "engine/world/random.h"
+#include "engine/world/world_plugin.h"
+#include "fuzz/world_input.h"
+#include "game/objects/clumpdata.h"
+#include "game/objects/lighting.h"
+#include "game/objects/modeltags.h"
+#include "game/objects/objecttypes.h"
 #include "framework/network/network.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objects.h"
@@ -36,8 +45,24 @@ private:
 
 QuietNetwork g_network;
 
+bool Attach() {
+    return TpWorldPluginAttach() == 1 && TvRandomPluginAttach() == 1 &&
+           TpAtomicCollDataPluginAttach() == 1 &&
+           TpAtomicDataPluginAttach() == 1 && TpClumpDataPluginAttach() != 0 &&
+           TpFrameTagPluginAttach() == 1;
+}
+
+// The four craft types get a model of one frame, so that remote craft are made and moved.
 bool Start() {
-    if (!TvEngineInit(nullptr) || !MV2InitialiseObjects()) return false;
+    if (!WorldFuzzStart(Attach) || !MV2InitialiseObjects()) return false;
+    for (int32_t t : MV2NetRemoteCraftTypes) {
+        MV2ObjectType* type = MV2GetObjectType(t);
+        type->model = TpClumpCreate();
+        TpClumpSetFrame(type->model, TvFrameCreate());
+        type->words[7] = kMV2TypeModelLoaded;
+        type->words[30] = 0xFFFF;
+        MV2SetTypeFloat(type, 1, 100.0f);
+    }
     PlatformUseManualClock(true, 5000);
     return true;
 }

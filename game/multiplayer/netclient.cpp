@@ -227,6 +227,7 @@ void MV2NetCloseSession() {
 void MV2NetLeaveGame() {
     if (!gMV2Net.gamePlayer) return;
     gMV2Net.gamePlayer = 0;
+    gMV2Net.running = 0;
     if (!gMV2Net.network) return;
     if (gMV2Net.network->DestroyPlayer(gMV2Net.gamePlayerId) < 0)
         MV2ErrorBox("Couldn't destroy network player");

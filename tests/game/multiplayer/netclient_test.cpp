@@ -137,3 +137,17 @@ TEST_F(NetTest, MissingSettingsFileIsReportedOnce) {
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0], "mplay.txt could not be opened or does not exist");
 }
+
+// Without a component to make, creation fails with its box and leaves no interface behind; a
+// client already made is not made again.
+TEST_F(NetTest, ClientCreationFailsWithItsBox) {
+    EXPECT_EQ(MV2NetCreateClient(), 1); // made already
+    EXPECT_EQ(gMV2Net.network, &net_);
+    gMV2Net = MV2NetClient{};
+    PlatformClearMessageBoxes();
+    EXPECT_EQ(MV2NetCreateClient(), 0);
+    EXPECT_EQ(gMV2Net.network, nullptr);
+    EXPECT_EQ(gMV2Net.created, 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "Client: Could not create network component.\n");
+}
