@@ -1,5 +1,7 @@
 #include "shell/gamemain.h"
 
+#include "shell/statehash.h"
+
 #include "engine/core/camera.h"
 #include "engine/core/d3d/dds.h"
 #include "engine/core/frame.h"
@@ -381,6 +383,7 @@ bool MV2ClosingPicturePass(TvRaster* picture, uint32_t endTime, uint32_t* key) {
 }
 
 void MV2ClosingSequence() {
+    MV2WriteStateHashIfAsked();
     uint32_t endTime = timeGetTime() + 10000;
     MV2ResetSounds();
     gMV2Window.lastKey = 0;

@@ -1,0 +1,99 @@
+// Recorded input played back into the game executable, headless on the replay's clock: each run
+// of a recording must end with the same game state, and with the hash stored beside it.
+// MAROVANT_UPDATE_REPLAY_HASHES=1 writes the stored hashes instead of comparing them (for a
+// change that changes the game on purpose; say why in its commit).
+#include <gtest/gtest.h>
+
+#include "tests/game/program_runner.h"
+#include "tests/support/input_script.h"
+#include "tools/sampledata/sampledata.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+namespace fs = std::filesystem;
+using namespace program_runner;
+
+constexpr uint8_t kReturn = 0x1C, kDown = 0x50;
+constexpr uint32_t kVkReturn = 0x0D, kVkDown = 0x28;
+
+struct Run {
+    int code = -1;
+    std::string hash, summary, errors;
+};
+
+// Runs the program once on `data` with the recording, and reads the state it ended in.
+Run PlayBack(const fs::path& dir, const fs::path& recording) {
+    const fs::path hashFile = dir / "state.txt";
+    fs::remove(hashFile);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("MAROVANT_REPLAY_INPUT", recording.c_str(), 1);
+    setenv("MAROVANT_STATE_HASH", hashFile.c_str(), 1);
+    Run run;
+    const std::string err = (dir / "run.err").string();
+    pid_t pid = Start(err, (dir / "data").string());
+    unsetenv("MAROVANT_REPLAY_INPUT");
+    unsetenv("MAROVANT_STATE_HASH");
+    if (pid <= 0) return run;
+    run.code = WaitFor(pid, 240);
+    run.errors = ReadFile(err);
+    std::ifstream in(hashFile);
+    std::getline(in, run.hash);
+    std::getline(in, run.summary);
+    return run;
+}
+
+// Plays a recording twice on a fresh sample folder each time; both runs must end the same,
+// with `expect` in the state's summary, and with the stored hash.
+void CheckReplay(const char* name, const InputScript& script, const std::string& expect) {
+    char tmpl[] = "/tmp/marovant-replay-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    const fs::path recording = dir / (std::string(name) + ".rec");
+    {
+        std::vector<uint8_t> bytes = WriteInputScript(script);
+        std::ofstream(recording, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    Run runs[2];
+    for (Run& run : runs) {
+        fs::remove_all(dir / "data");
+        fs::remove_all(dir / "config");
+        ASSERT_TRUE(SampleDataWrite((dir / "data").string()));
+        run = PlayBack(dir, recording);
+        ASSERT_EQ(run.code, 0) << run.errors;
+        ASSERT_EQ(run.hash.size(), 16u) << run.errors;
+        EXPECT_NE(run.summary.find(expect), std::string::npos) << run.summary;
+        EXPECT_EQ(run.errors.find("out of step"), std::string::npos) << run.errors;
+        EXPECT_EQ(run.errors.find("Marovant Error"), std::string::npos) << run.errors;
+    }
+    EXPECT_EQ(runs[0].hash, runs[1].hash) << "the same recording ended in two states";
+    const fs::path stored = fs::path(MAROVANT_REPLAY_DIR) / (std::string(name) + ".hash");
+    if (getenv("MAROVANT_UPDATE_REPLAY_HASHES")) {
+        std::ofstream(stored) << runs[0].hash << "\n";
+    } else {
+        std::string want;
+        std::getline(std::ifstream(stored), want);
+        EXPECT_EQ(runs[0].hash, want) << "the game ends this replay differently from the hash "
+                                         "stored in " << stored << " (" << runs[0].summary << ")";
+    }
+    fs::remove_all(dir);
+}
+
+// From the start-up pictures to the title, the main menu's Play, a new game and a new profile:
+// the campaign's first level starts with mission row 1.
+TEST(Replay, FromTheTitleToTheCampaignStart) {
+    InputScript script;
+    script.frames = 420;
+    script.Press(200, kReturn, kVkReturn); // the title gives the main menu, Play focused
+    script.Press(240, kReturn, kVkReturn); // Play: the new-game menu
+    script.Press(280, kReturn, kVkReturn); // a new game: the profile menu
+    script.Press(320, kDown, kVkDown, 3, true);
+    script.Press(340, kDown, kVkDown, 3, true);
+    script.Press(360, kReturn, kVkReturn); // confirm the profile: the level starts
+    CheckReplay("campaign_start", script, "mode 14 sequence 9");
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#include "tests/support/input_script.h"
+
+namespace {
+
+void Put8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+    Put8(out, uint8_t(v));
+    Put8(out, uint8_t(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) Put8(out, uint8_t(v >> (8 * i)));
+}
+void Put64(std::vector<uint8_t>& out, uint64_t v) {
+    Put32(out, uint32_t(v));
+    Put32(out, uint32_t(v >> 32));
+}
+
+} // namespace
+
+void InputScript::Press(uint32_t frame, uint8_t scan, uint32_t virtualKey, uint32_t held,
+                        bool extended) {
+    keys.push_back({frame, scan, extended, true, virtualKey});
+    keys.push_back({frame + held, scan, extended, false, virtualKey});
+}
+
+std::vector<uint8_t> WriteInputScript(const InputScript& script) {
+    std::vector<uint8_t> out = {'M', 'V', 'I', 'R'};
+    Put16(out, 1); // version
+    Put16(out, 1); // a driven clock
+    Put32(out, script.startMs);
+    if (script.keyboardAcquire) {
+        Put8(out, 6);
+        Put32(out, 0);
+    }
+    for (uint32_t frame = 0; frame < script.frames; ++frame) {
+        const uint32_t now = script.startMs + frame * script.frameMs;
+        for (const ScriptKey& k : script.keys) {
+            if (k.frame != frame) continue;
+            // Key messages as the layer posts them: repeat count 1, the scan code in bits
+            // 16-23, bit 24 for extended keys, bits 30 and 31 on a release.
+            uint32_t lp = 1u | uint32_t(k.scan) << 16;
+            if (k.extended) lp |= 1u << 24;
+            if (!k.down) lp |= 3u << 30;
+            Put8(out, 2);
+            Put32(out, script.window);
+            Put32(out, k.down ? 0x0100 : 0x0101);
+            Put64(out, k.virtualKey);
+            Put64(out, lp);
+            Put32(out, now);
+            Put32(out, 0);
+            Put32(out, 0);
+        }
+        Put8(out, 1);
+        Put32(out, now + script.frameMs);
+    }
+    return out;
+}

@@ -1,0 +1,30 @@
+// Writes input recordings (the platform layer's replay files) from a script of key presses,
+// as a player at the keyboard would make them: one message pump per frame, each ending with
+// an empty queue at the frame's time.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct ScriptKey {
+    uint32_t frame;     // the pump that delivers it
+    uint8_t scan;       // set-1 scan code
+    bool extended;      // an extended key (0x80 added in the game's codes)
+    bool down;
+    uint32_t virtualKey;
+};
+
+struct InputScript {
+    uint32_t startMs = 100000;
+    uint32_t frameMs = 33;
+    uint32_t frames = 0;
+    uint32_t window = 1; // the serial of the window the keys go to
+    // The game acquires the keyboard once, as its window gets the focus: the answer comes first.
+    bool keyboardAcquire = true;
+    std::vector<ScriptKey> keys;
+    // Adds a press at `frame` and its release `held` frames later.
+    void Press(uint32_t frame, uint8_t scan, uint32_t virtualKey, uint32_t held = 3,
+               bool extended = false);
+};
+
+std::vector<uint8_t> WriteInputScript(const InputScript& script);
