@@ -14,6 +14,7 @@
 #include "engine/world/geometry.h"
 #include "engine/world/random.h"
 #include "engine/world/world_plugin.h"
+#include "game/effects/effectbase.h"
 #include "game/effects/effects.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/objects.h"
