@@ -19,20 +19,20 @@ using namespace program_runner;
 constexpr uint8_t kReturn = 0x1C, kDown = 0x50;
 constexpr uint32_t kVkReturn = 0x0D, kVkDown = 0x28;
 
-struct Run {
+struct RunResult {
     int code = -1;
     std::string hash, summary, errors;
 };
 
 // Runs the program once on `data` with the recording, and reads the state it ended in.
-Run PlayBack(const fs::path& dir, const fs::path& recording) {
+RunResult PlayBack(const fs::path& dir, const fs::path& recording) {
     const fs::path hashFile = dir / "state.txt";
     fs::remove(hashFile);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     setenv("MAROVANT_REPLAY_INPUT", recording.c_str(), 1);
     setenv("MAROVANT_STATE_HASH", hashFile.c_str(), 1);
-    Run run;
+    RunResult run;
     const std::string err = (dir / "run.err").string();
     pid_t pid = Start(err, (dir / "data").string());
     unsetenv("MAROVANT_REPLAY_INPUT");
@@ -57,8 +57,8 @@ void CheckReplay(const char* name, const InputScript& script, const std::string&
         std::ofstream(recording, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    Run runs[2];
-    for (Run& run : runs) {
+    RunResult runs[2];
+    for (RunResult& run : runs) {
         fs::remove_all(dir / "data");
         fs::remove_all(dir / "config");
         ASSERT_TRUE(SampleDataWrite((dir / "data").string()));
@@ -84,7 +84,7 @@ void CheckReplay(const char* name, const InputScript& script, const std::string&
 
 // From the start-up pictures to the title, the main menu's Play, a new game and a new profile:
 // the campaign's first level starts with mission row 1.
-TEST(Replay, FromTheTitleToTheCampaignStart) {
+InputScript CampaignStart() {
     InputScript script;
     script.frames = 420;
     script.Press(200, kReturn, kVkReturn); // the title gives the main menu, Play focused
@@ -93,7 +93,74 @@ TEST(Replay, FromTheTitleToTheCampaignStart) {
     script.Press(320, kDown, kVkDown, 3, true);
     script.Press(340, kDown, kVkDown, 3, true);
     script.Press(360, kReturn, kVkReturn); // confirm the profile: the level starts
-    CheckReplay("campaign_start", script, "mode 14 sequence 9");
+    return script;
 }
+
+TEST(Replay, FromTheTitleToTheCampaignStart) {
+    CheckReplay("campaign_start", CampaignStart(), "mode 14 sequence 9");
+}
+
+// Damaged data folders: the game shows its error or goes on without the damaged file, and
+// never crashes (no signal, no sanitizer report).
+struct Fault {
+    const char* name;
+    void (*damage)(const fs::path& data);
+};
+
+void Cut(const fs::path& file, double fraction) {
+    fs::resize_file(file, uintmax_t(double(fs::file_size(file)) * fraction));
+}
+
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+const Fault kFaults[] = {
+    {"TexturePackCutInTheIndex", [](const fs::path& d) { Cut(d / "texture.pak", 0.0001); }},
+    {"TexturePackCutInTheData", [](const fs::path& d) { Cut(d / "texture.pak", 0.6); }},
+    {"ModelPackCutInHalf", [](const fs::path& d) { Cut(d / "clump.pak", 0.5); }},
+    {"LevelPackCutShort", [](const fs::path& d) { Cut(d / "lev0.pak", 0.3); }},
+    {"NoSounds",
+     [](const fs::path& d) {
+         for (const auto& e : fs::directory_iterator(d / "SOUND")) fs::remove(e.path());
+     }},
+    {"NoMovies",
+     [](const fs::path& d) {
+         for (const auto& e : fs::directory_iterator(d / "ANIMS")) fs::remove(e.path());
+     }},
+    {"CorruptSaves",
+     [](const fs::path& d) {
+         // Empty, cut, garbage and oversized slot files.
+         WriteBytes(d / "MAROVANT.000", "");
+         WriteBytes(d / "MAROVANT.001", std::string(17, '\x01'));
+         WriteBytes(d / "MAROVANT.002", std::string(244, '\xFF'));
+         WriteBytes(d / "MAROVANT.003", std::string(100000, '\x7F'));
+     }},
+};
+
+class FaultRun : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(FaultRun, TheGameReportsOrSkipsAndNeverCrashes) {
+    char tmpl[] = "/tmp/marovant-fault-XXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    const fs::path recording = dir / "run.rec";
+    {
+        std::vector<uint8_t> bytes = WriteInputScript(CampaignStart());
+        std::ofstream(recording, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    ASSERT_TRUE(SampleDataWrite((dir / "data").string()));
+    GetParam().damage(dir / "data");
+    RunResult run = PlayBack(dir, recording);
+    EXPECT_EQ(run.code, 0) << run.errors;
+    for (const char* report : {"Sanitizer", "runtime error", "Tracer caught"})
+        EXPECT_EQ(run.errors.find(report), std::string::npos) << run.errors;
+    fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damaged, FaultRun, ::testing::ValuesIn(kFaults),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
