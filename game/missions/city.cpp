@@ -3,6 +3,9 @@
 #include "engine/core/frame.h"
 #include "engine/world/clump.h"
 #include "engine/world/light.h"
+#include "game/creatures/carrier.h"
+#include "game/creatures/drones.h"
+#include "game/creatures/repairdrone.h"
 #include "game/creatures/subai.h"
 #include "game/creatures/submarines.h"
 #include "game/effects/effects.h"
@@ -30,7 +33,7 @@ MV2CityBay gMV2CityBays[kMV2CityBays] = {
     {0x2001C, {}, 0x20072, nullptr, 0x2002B, {}, 1, 0}, {0x40039, {}, 0x2006D, nullptr, 0x40038, {}, 2, 0},
 };
 MV2City gMV2City = {};
-MV2CityBrains gMV2CityBrains = {};
+MV2CityBrains gMV2CityBrains = {MV2DroneBrain, MV2RepairDroneBrain, MV2CarrierBrain};
 
 namespace {
 

@@ -51,8 +51,8 @@ struct MV2City {
 };
 extern MV2City gMV2City;
 
-// The brains the city gives the craft it launches; the creature modules fill them (a null
-// brain is not given).
+// The brains the city gives the craft it launches: the drone's, the repair drone's and the
+// carrier's (a null brain is not given).
 struct MV2CityBrains {
     MV2ObjectHandler drone;
     MV2ObjectHandler repairDrone;
