@@ -74,15 +74,6 @@ std::vector<uint8_t> Landscape() {
 
 } // namespace
 
-void SampleMultiplayerTextures(std::vector<PackWriterEntry>& entries) {
-    // Sixteen 16 x 16 icon cells in a 64 x 64 page, each its own colour; the mask is white.
-    entries.push_back({"MPICONS.bmp", SampleBmp(64, [](int32_t x, int32_t y) {
-                           const int32_t cell = (y / 16) * 4 + x / 16;
-                           return SampleRgb(0.2f + 0.05f * float(cell), 0.8f - 0.04f * float(cell), 0.6f);
-                       })});
-    entries.push_back({"MPICONSM.bmp", SampleBmp(64, [](int32_t, int32_t) { return 0xFFFFFFu; })});
-}
-
 void SampleMultiplayerTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     for (uint32_t t : {kSampleSpawnPointType, kSampleWeaponPickupType, kSampleAmmoPickupType})
         types.push_back(BallType(t));

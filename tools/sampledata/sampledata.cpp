@@ -173,7 +173,6 @@ bool WriteTexturePack(const fs::path& folder) {
     SampleDataAddWorldTextures(entries);
     SampleEffectTextures(entries);
     SampleDataAddMapTiles(entries);
-    SampleMultiplayerTextures(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
 
