@@ -323,6 +323,7 @@ void MV2RenderFrame(int32_t steps) {
     case 9: return;
     default:
         gMV2Render.phase = (gMV2Render.phase + int32_t(MV2GetFrameMilliseconds())) % 1000;
+        MV2BroadcastToolCommand(nullptr, 74, 0, 0);
         MV2RenderWorld();
         return;
     }
@@ -339,6 +340,9 @@ void MV2RenderWorld() {
         MV2RenderEffects(gMV2MainCamera);
         DrawCoronas();
         MV2DrawScreenCracks();
+        // The overlays of the player's current tool and weapon.
+        MV2DrawCurrentTool();
+        MV2DrawPlayerWeapon();
         if (MV2IsLetterboxShown()) MV2DrawLetterbox();
         // The HUD in play, the map in mode 1, then the HUD overlay.
         if (gMV2GameState.current == 0) {
@@ -361,6 +365,7 @@ void MV2RenderWorld() {
 
 void MV2RenderGameFrame() {
     gMV2Render.phase = (gMV2Render.phase + int32_t(MV2GetFrameMilliseconds())) % 1000;
+    MV2BroadcastToolCommand(nullptr, 74, 0, 0);
     switch (gMV2GameState.current) {
     case 8:
     case 14: {

@@ -14,18 +14,12 @@
 
 
 
-// Placeholder: there is no radiation yet.
-float MV2ReadGeiger(MV2Object*) {
-    return 0.0f;
-}
 
 
 
 
 
 
-// Placeholder: the tool panels are not built.
-void MV2DrawToolPanel(MV2Object*, const MV2HudElement*) {}
 
 // Placeholder: hidden targets are never revealed yet.
 int32_t MV2PlayerRevealsHiddenTargets() {

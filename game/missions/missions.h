@@ -29,6 +29,9 @@ void MV2GetScript41State(MV2Script41State* out);
 void MV2SetScript41State(const MV2Script41State* state);
 // The own action of level switches 21 to 24.
 void MV2RunLevelSwitchAction21To24(int32_t index);
+// The two mothership dock objects (index 0 or 1) that draw the player's craft in; null when
+// there is none.
+MV2Object* MV2GetMothershipDock(int32_t index);
 // The point at t (0..1) along a waterfall's path.
 void MV2StripPathPoint(const MV2Waterfall* waterfall, float t, TvV3d* out);
 int32_t MV2InitialiseSpecialMoves();

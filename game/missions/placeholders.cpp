@@ -16,6 +16,11 @@ void MV2GetScript41State(MV2Script41State* out) {
 // Placeholder: script 41 is not built; the state is dropped.
 void MV2SetScript41State(const MV2Script41State*) {}
 
+// Placeholder: the mothership docks are not built; there is none.
+MV2Object* MV2GetMothershipDock(int32_t) {
+    return nullptr;
+}
+
 // Placeholder: the missions' switch actions are not built; nothing happens.
 void MV2RunLevelSwitchAction21To24(int32_t) {}
 

@@ -308,7 +308,7 @@ int32_t MV2LoadObjectTypeModel(MV2ObjectType* type) {
     if ((type->words[33] & (1u << 16)) && type->model)
         TpClumpForAllAtomics(type->model, FullBright, nullptr);
     const int32_t number = int32_t(type - g_types);
-    if (number >= 439 && number <= 460 && type->model) MV2PreparePickupModel(type->model, number);
+    if (number >= 439 && number <= 460 && type->model) MV2BakePickupModel(type->model, number);
     type->words[7] |= kMV2TypeModelLoaded;
     return 1;
 }

@@ -28,30 +28,6 @@ float MV2GetWorldDepthReference() {
 
 
 
-// Placeholder: pickup models are used as loaded.
-void MV2PreparePickupModel(TpClump*, int32_t) {}
-
-// Placeholder: the default answers of the tool system for commands 3, 57, 59 and 88.
-int32_t MV2DefaultToolHandler(MV2Tool* tool, int32_t command, intptr_t, intptr_t p2) {
-    switch (command) {
-    case 3:
-        if (tool) tool->word = 0;
-        return 1;
-    case 57:
-        if (p2) reinterpret_cast<int32_t*>(p2)[0] = 320;
-        return 1;
-    case 59:
-        if (p2) {
-            reinterpret_cast<int32_t*>(p2)[3] = 0;
-            reinterpret_cast<int32_t*>(p2)[4] = 0;
-        }
-        return 1;
-    case 88:
-        if (p2) *reinterpret_cast<MV2Tool**>(p2) = tool;
-        return 1;
-    default: return 0;
-    }
-}
 
 // Placeholder: the camera's looped sound is not built; nothing plays.
 void MV2StartCameraSound(int32_t, float) {}

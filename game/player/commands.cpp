@@ -27,11 +27,11 @@ void Acknowledge(MV2Object* craft) {
     if (type == 0 || type == 1) MV2PlaySpeech("mrsq1w3", 0, 0);
 }
 
-// The object of a site record's slot: 0 the site object. The four further slots are the mining
-// module's own and not reached from here yet.
+// The object of a site record's slot: 0 the site object, 1 to 4 the site's four side parts.
 MV2Object* SiteSlot(int32_t site, int32_t slot) {
-    if (site < 0 || site > 3 || slot != 0) return nullptr;
-    return MV2MiningGetSiteObject(site);
+    if (site < 0 || site >= kMV2MiningSites || slot < 0 || slot > 4) return nullptr;
+    if (slot == 0) return MV2MiningGetSiteObject(site);
+    return MV2GetObjectRef(&gMV2Mining.sites[site].parts[kMV2MiningSide0 + slot - 1].object);
 }
 
 // Sites whose object is the craft and whose part condition is above 0.6.

@@ -17,14 +17,17 @@
 #include "game/frontend/hudmessages.h"
 #include "game/frontend/missionmap.h"
 #include "game/frontend/radar.h"
+#include "game/missions/city.h"
 #include "game/missions/lightobject.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/camera.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/levels.h"
+#include "game/objects/objectsounds.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/objectupdate.h"
+#include "game/objects/scanner.h"
 #include "game/objects/utilities.h"
 #include "game/objects/water.h"
 #include "game/player/player.h"
@@ -63,6 +66,12 @@ struct PlayerState {
     TpLight* headlight;
     TvFrame* headlightFrame;
     uint8_t controlState;
+    // The approach to a city door (state 1) or a drop point (state 2); 0 none.
+    MV2CityBay* dockDoor;
+    MV2ObjectRef dockDrop;
+    MV2ObjectRef dockDoorObject;
+    TvV3d dockPoint;
+    int32_t dockState;
 };
 PlayerState g_player;
 
@@ -140,19 +149,6 @@ void DestroyHeadlight() {
     g_player.headlightFrame = nullptr;
 }
 
-// The first light object of the craft's attachments, or null.
-MV2LightObjectData* FirstLight(MV2Object* craft) {
-    MV2SubData* data = SubData(craft);
-    if (!data) return nullptr;
-    MV2Object* light = MV2GetObjectRef(&data->attachments[0].object);
-    return light ? static_cast<MV2LightObjectData*>(light->privateData) : nullptr;
-}
-
-bool FirstLightOn(MV2Object* craft) {
-    const MV2LightObjectData* d = FirstLight(craft);
-    return d && (d->flags & 1u);
-}
-
 bool CreateHeadlight(MV2Object* craft) {
     if (g_player.headlight) return true;
     g_player.headlight = TpLightCreate(0x80);
@@ -174,7 +170,7 @@ bool CreateHeadlight(MV2Object* craft) {
 void Headlight(MV2Object* craft) {
     if (!g_player.headlight) {
         const MV2SubDefinition* def = MV2GetSubDefinition(craft);
-        if (def && def->attachmentCount > 0 && FirstLightOn(craft)) CreateHeadlight(craft);
+        if (def && def->attachmentCount > 0 && MV2CraftLightsOn(craft)) CreateHeadlight(craft);
         return;
     }
     TvMatrix* m = TvFrameGetMatrix(g_player.headlightFrame);
@@ -183,7 +179,7 @@ void Headlight(MV2Object* craft) {
     const int32_t type = MV2ShotTypeOf(craft);
     if (type == 142 || type == 15 || type == 96) return;
     TpWorld* in = TpLightGetWorld(g_player.headlight);
-    if (FirstLightOn(craft)) {
+    if (MV2CraftLightsOn(craft)) {
         if (!in)
             if (TpWorld* world = TpWorldGetCurrent()) TpWorldAddLight(world, g_player.headlight);
     } else if (in) {
@@ -425,12 +421,120 @@ void Controls(MV2Object* craft) {
     NextTool(craft);
     UseTool(craft);
     if (Multiplayer()) {
-        const bool on = FirstLightOn(craft);
+        const bool on = MV2CraftLightsOn(craft);
         if (Action(5).active) Send(craft, 11, on ? 0 : 1);
-        if (FirstLightOn(craft)) g_player.controlState |= 64;
+        if (MV2CraftLightsOn(craft)) g_player.controlState |= 64;
     }
     Movement(craft);
     Headlight(craft);
+}
+
+float DistanceSquared(const TvV3d& a, const TvV3d& b) {
+    const TvV3d d = TvV3dSub(a, b);
+    return TvV3dDot(d, d);
+}
+
+void ClearDockApproach() {
+    g_player.dockDoor = nullptr;
+    MV2ClearObjectRef(&g_player.dockDrop);
+    MV2ClearObjectRef(&g_player.dockDoorObject);
+    g_player.dockState = 0;
+}
+
+// An approach under way: dropped beyond 15 units, completed within 2.75, else the door is
+// told to stay open.
+void ContinueApproach(MV2Object* craft) {
+    MV2Object* door = MV2GetObjectRef(&g_player.dockDoorObject);
+    const float d2 = DistanceSquared(craft->matrix->pos, g_player.dockPoint);
+    if (d2 > 225.0f) {
+        g_player.toolDelay = 200;
+        if (door) Send(door, 33, 0);
+        ClearDockApproach();
+    } else if (d2 < 7.5625f) {
+        if (g_player.dockState == 1) {
+            MV2Object* arriving = door;
+            MV2CityReceiveCraft(craft, &arriving);
+            g_player.dockDoor = nullptr;
+            MV2SubData* data = SubData(craft);
+            const MV2SubDefinition* def = MV2GetSubDefinition(craft);
+            if (data && def) MV2StopObjectSound(craft, def->soundId, &data->soundSlot);
+        } else if (MV2Object* drop = MV2GetObjectRef(&g_player.dockDrop)) {
+            if (!AskTools(craft, 34) && MV2GetEquipmentLevel() > 1) {
+                int32_t id = 0;
+                Send(drop, 35, 0, reinterpret_cast<intptr_t>(&id));
+                MV2CityStartDelivery(drop, id);
+            }
+        }
+    } else if (door) {
+        Send(door, 33, 1);
+    }
+}
+
+// The doors, drop points and mothership docks near the craft: an approach starts, or a pull
+// door or dock draws the craft in along its vector.
+void DockApproach(MV2Object* craft) {
+    const bool remembered = g_player.dockState == 1 ? g_player.dockDoor != nullptr
+                            : g_player.dockState == 2 ? MV2GetObjectRef(&g_player.dockDrop) != nullptr
+                                                      : false;
+    if (remembered) {
+        ContinueApproach(craft);
+        return;
+    }
+    const TvV3d pos = craft->matrix->pos;
+    MV2Object* pull = nullptr;
+    TvV3d vector{}, point{};
+    bool door = false;
+    for (MV2CityBay& bay : gMV2CityBays) {
+        MV2Object* object = MV2GetObjectRef(&bay.door);
+        if (!object || !object->matrix) continue;
+        const TvMatrix* m = object->matrix;
+        const float d2 = DistanceSquared(pos, m->pos);
+        if (bay.routeKind == 2) {
+            if (d2 < object->radius * object->radius) {
+                pull = object;
+                vector = m->at;
+                point = TvV3dAdd(m->pos, vector);
+            }
+        } else if (d2 < 49.0f) {
+            MV2CityCraftExited(craft, &bay);
+            g_player.dockDoor = &bay;
+            MV2SetObjectRef(&g_player.dockDoorObject, object);
+            g_player.dockPoint = TvV3dSub(m->pos, TvV3dScale(m->at, 3.0f));
+            g_player.dockState = 1;
+            door = true;
+            break;
+        }
+    }
+    if (!door) {
+        if (MV2Object* dropDoor = MV2CityCheckDropPoint(craft)) {
+            const int32_t i = gMV2City.lastDropPoint;
+            MV2Object* drop = i >= 0 && i < 2 ? gMV2City.record.dropPoints[i] : nullptr;
+            if (drop && drop->matrix) {
+                MV2SetObjectRef(&g_player.dockDrop, drop);
+                MV2SetObjectRef(&g_player.dockDoorObject, dropDoor);
+                g_player.dockPoint =
+                    TvV3dAdd(drop->matrix->pos, TvV3dScale(drop->matrix->at, 2.5f));
+                g_player.dockState = 2;
+            }
+        } else if (!pull) {
+            for (int32_t i = 0; i < 2 && !pull; ++i) {
+                MV2Object* dock = MV2GetMothershipDock(i);
+                if (dock && dock->matrix &&
+                    DistanceSquared(pos, dock->matrix->pos) < dock->radius * dock->radius) {
+                    pull = dock;
+                    vector = dock->matrix->up;
+                    point = TvV3dAdd(dock->matrix->pos, vector);
+                }
+            }
+        }
+    }
+    if (!pull) return;
+    float d = TvV3dDot(TvV3dSub(pos, point), vector);
+    if (d < 0.0f) d = 0.0f;
+    if (2.0f - d > 0.0f) {
+        const TvV3d force = TvV3dScale(vector, (2.0f - d) * MV2ShotFrameSeconds() * 2.0f);
+        MV2AddForce(craft, &force);
+    }
 }
 
 void MapToggle() {
@@ -451,7 +555,10 @@ intptr_t Update(MV2Object* craft, intptr_t p1, intptr_t p2) {
         Die(craft);
         return 1;
     }
-    AskTools(craft, 37);
+    const intptr_t busy = AskTools(craft, 37);
+    const int32_t type = MV2ShotTypeOf(craft);
+    if (!gMV2Level.changePending && gMV2GameType == 2 && type != 142 && type != 167 && !busy)
+        DockApproach(craft);
     if (gMV2GameType == 2) MapToggle();
     else if (Multiplayer()) MV2UpdatePowerUps();
     if (gMV2GameState.current == 0 || gMV2GameState.current == 15) Controls(craft);
@@ -482,6 +589,7 @@ void BrainRemoved(MV2Object* craft) {
     Send(craft, 64);
     MV2ClearLockOn();
     StopLockTone();
+    gMV2Hud.scanTime = 2001; // past the target pointer's 2000 ms run
     MV2SendToolCommand(craft, 1, 12, 0, nullptr);
     RemoveBeam();
     DestroyHeadlight();
@@ -497,6 +605,15 @@ void DamageSound(MV2Object* craft, MV2Object* other) {
         name = r == 0 ? "METALCOLLISION" : r == 1 ? "GROUNDCOLLISION" : "HITMETAL2";
     }
     MV2ShotPlayAt(craft->matrix->pos, 30.0f, name, 0);
+}
+
+// The speed at which two colliding objects close on each other along the line between them.
+float ClosingSpeed(MV2Object* a, MV2Object* b) {
+    if (!a->matrix || !b->matrix) return 0.0f;
+    const TvV3d va = a->body ? a->body->velocity : TvV3d{};
+    const TvV3d vb = b->body ? b->body->velocity : TvV3d{};
+    const TvV3d line = MV2ShotUnit(TvV3dSub(b->matrix->pos, a->matrix->pos));
+    return std::fabs(TvV3dDot(TvV3dSub(va, vb), line));
 }
 
 void Impact(MV2Object* craft, intptr_t p2) {
@@ -640,6 +757,7 @@ int32_t MV2SpawnPlayer() {
     MV2LoadMPWeapons();
     MV2SetCameraMatrix(craft->matrix);
     Send(craft, 11, 1);
+    ClearDockApproach();
     MV2ClearObjectRef(&g_player.lastAttacker);
     g_player.altThrust = 0;
     MV2SetObjectRef(&g_player.hurt.object, craft);
@@ -705,6 +823,7 @@ intptr_t MV2PlayerHandler(MV2Object* object, int32_t message, intptr_t p1, intpt
         const intptr_t result = next();
         auto* other = reinterpret_cast<MV2Object*>(p2);
         if (MV2GetCameraMode() == 1 && other && other->aiCategory == 6 &&
+            ClosingSpeed(object, other) > MV2ShotFrameStep() * 0.02f &&
             !(MV2ShotTypeOf(other) == 167 && MV2ObjectSendMessage(other, 13, 1, 0)))
             DamageSound(object, other);
         return result;
@@ -802,6 +921,9 @@ intptr_t MV2SpinPropHandler(MV2Object* object, int32_t message, intptr_t p1, int
 }
 
 void MV2RegisterPlayerHandlers() {
+    // Tool rows whose handlers are the scanner's and the stun dart's.
+    MV2SetToolRowHandler(1, MV2ScannerToolHandler);
+    MV2SetToolRowHandler(14, MV2StunDartToolHandler);
     for (int32_t type : {253, 254, 256, 259, 260, 261, 263})
         MV2SetObjectTypeHandler(type, MV2MessageTriggerHandler);
     MV2SetObjectTypeHandler(343, MV2SpinPropHandler);
@@ -814,4 +936,5 @@ void MV2RegisterPlayerHandlers() {
     MV2SetObjectTypeHandler(187, MV2Type187Handler);
     MV2SetObjectTypeHandler(100, MV2TargetGroupHandler);
     MV2SetObjectTypeHandler(395, MV2TargetSocketHandler);
+    MV2RegisterPickupHandlers();
 }

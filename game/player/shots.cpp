@@ -167,16 +167,16 @@ void MV2ShotCollideTouching(MV2Object* object) {
 }
 
 void* MV2ShotGunDataAlloc(TvFreeList** list, size_t size, const char* listFailure,
-                          const char* allocFailure) {
+                          const char* allocFailure, int32_t perBlock) {
     if (!*list) {
-        *list = TvFreeListCreate(size, 5);
+        *list = TvFreeListCreate(size, perBlock);
         if (!*list) {
             MV2ErrorBox(listFailure);
             return nullptr;
         }
     }
     void* data = TvFreeListAlloc(*list);
-    if (!data) MV2ErrorBox(allocFailure);
+    if (!data && allocFailure) MV2ErrorBox(allocFailure);
     return data;
 }
 

@@ -65,11 +65,11 @@ void MV2ShotSetRadius(MV2Object* object, float radius);
 // walk, while the shot lives.
 void MV2ShotCollideTouching(MV2Object* object);
 
-// A gun's own record (weapon message 3): from its module's free list of blocks of 5, made on
-// first use; the two texts are the module's failure reports. Null after a report.
+// A gun's or tool's own record: from its module's free list of blocks of `perBlock`, made on
+// first use; the two texts are the module's failure reports (null: none). Null on failure.
 struct TvFreeList;
 void* MV2ShotGunDataAlloc(TvFreeList** list, size_t size, const char* listFailure,
-                          const char* allocFailure);
+                          const char* allocFailure, int32_t perBlock = 5);
 // Returns the record (weapon message 4) and clears the weapon's pointer.
 void MV2ShotGunDataFree(TvFreeList* list, void** handlerData);
 

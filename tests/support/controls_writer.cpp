@@ -57,5 +57,6 @@ uint8_t ControlsKeyCode(const char* name) {
                 {"F12", 0x8C},    {"Left", 0x95},   {"Right", 0x96}};
     for (const auto& k : keys)
         if (std::strcmp(k.name, name) == 0) return k.code;
+    if (name[0] >= 'a' && name[0] <= 'z' && name[1] == 0) return uint8_t(name[0]);
     return 0xFF;
 }

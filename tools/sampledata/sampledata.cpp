@@ -21,6 +21,7 @@
 #include "tools/sampledata/multiplayer.h"
 
 #include <cmath>
+#include <utility>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -274,6 +275,9 @@ bool WriteControls(const fs::path& folder) {
         key(s, 34, "Left");
         key(s, 35, "Right");
     }
+    // In play, held: fire and forward thrust.
+    for (const auto& [action, name] : {std::pair{0, "Space"}, std::pair{2, "w"}})
+        sections[0].bindings.push_back({action, 1.0f, false, {0, 0, 0}, {{ControlsKeyCode(name), 1, 0, 0}}});
     for (uint32_t s : {7u, 8u, 11u})
         key(s, 51, "Space");
     for (ControlsFileSection& s : sections)
