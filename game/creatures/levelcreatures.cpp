@@ -1,6 +1,7 @@
 #include "game/creatures/levelcreatures.h"
 
 #include "game/creatures/flies.h"
+#include "game/creatures/floats.h"
 #include "game/creatures/jellyfish.h"
 #include "game/creatures/mummy.h"
 #include "game/creatures/pond.h"
@@ -12,6 +13,7 @@ void MV2RegisterLevelCreatureHandlers() {
     MV2RegisterJellyHandlers();
     MV2RegisterScarabHandlers();
     MV2RegisterPondHandlers();
+    MV2RegisterFloatHandlers();
     MV2RegisterShellHandlers();
     MV2RegisterFlyHandlers();
 }

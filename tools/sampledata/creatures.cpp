@@ -10,6 +10,7 @@
 #include "tests/support/path_record_writer.h"
 #include "tests/support/resfile_writer.h"
 #include "tests/support/subs_writer.h"
+#include "tools/sampledata/creatures2.h"
 #include "tools/sampledata/objects.h"
 
 namespace {
@@ -31,13 +32,6 @@ SubRecordSpec Craft(const char* name, float maxSpeed, float acceleration, const 
     r.soundParamPlayer = 22050;
     r.ammunition[3] = 20; // craft bolt launcher
     r.ammunition[21] = 200; // bullet gun
-    return r;
-}
-
-// The player's craft also carries the machine gun's rounds.
-SubRecordSpec PlayerCraft() {
-    SubRecordSpec r = Craft("PLAYERSUB", 0.12f, 0.02f, "GP1ENGINE");
-    r.ammunition[10] = 300;
     return r;
 }
 
@@ -86,7 +80,7 @@ bool SampleDataWriteCreatures(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(fs::path(folder) / "DATA", ec);
     return WriteSubsFile((fs::path(folder) / "DATA" / "SUBS.DAT").string(),
-                         {PlayerCraft(),
+                         {Craft("PLAYERSUB", 0.12f, 0.02f, "GP1ENGINE"),
                           Craft("PATROL", 0.1f, 0.015f, "GP2ENGINE"),
                           Craft("PIRATE", 0.1f, 0.02f, "GP2ENGINE"),
                           Craft("DRONE", 0.08f, 0.02f, "FAN"),
@@ -105,6 +99,7 @@ void SampleCreatureTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     SetFloat(fish, 10, 0.5f);
     types.push_back(fish);
     types.push_back(Type(kSampleMarkerType, 0, 100.0f));
+    SampleCreature2TypeRecords(types);
 }
 
 void SampleCreatureLevelRecords(LevelDesc& level) {
@@ -137,4 +132,5 @@ void SampleCreatureLevelRecords(LevelDesc& level) {
             nodes.push_back(n);
         }
     level.rawRecords.push_back(PathNodeRecordBytes(0x00FEFFFF, nodes));
+    SampleCreature2LevelRecords(level);
 }

@@ -83,12 +83,22 @@ TEST_F(CreatureTest, DroneStationCargoCounts) {
     EXPECT_NE(craft->overrideHandler, MV2DroneCarryHandler);
 }
 
-// A delivery marks the mission's wait slot that holds the delivered object.
+// A delivery marks the mission's wait slot that holds the delivered object, before the object
+// is removed (its removal then frees the slot).
 TEST_F(CreatureTest, DroneStationDeliveryMarksTheObjectsWaitSlot) {
     BodyType(65, sizeof(MV2Drone));
     MV2Object* station = MV2CreateObject(65, nullptr, nullptr);
     ASSERT_NE(station, nullptr);
-    MV2Object* cargo = MakeSub(1, {0.0f, 1.0f, 0.0f});
+    ModelType(300, 0.5f);
+    static int32_t doneAtRemoval;
+    doneAtRemoval = -1;
+    MV2SetObjectTypeHandler(300, [](MV2Object* o, int32_t m, intptr_t p1, intptr_t p2) -> intptr_t {
+        if (m == 4)
+            doneAtRemoval = MV2MissionWaitSlotOp(reinterpret_cast<intptr_t>(o), kMV2WaitQuery);
+        return MV2ObjectDefaultHandler(o, m, p1, p2);
+    });
+    const float at[3] = {0.0f, 1.0f, 0.0f};
+    MV2Object* cargo = MV2CreateObject(300, at, nullptr);
     ASSERT_NE(cargo, nullptr);
     cargo->scriptId = 7;
     MV2ClearWaitSlots();
@@ -99,7 +109,7 @@ TEST_F(CreatureTest, DroneStationDeliveryMarksTheObjectsWaitSlot) {
     MV2SetObjectRef(&d->held, cargo);
     MV2ObjectSendMessage(station, 2, 0, 0);
     EXPECT_EQ(d->state, kMV2DroneWaiting);
-    EXPECT_EQ(MV2MissionWaitSlotOp(reinterpret_cast<intptr_t>(cargo), kMV2WaitQuery), 1);
+    EXPECT_EQ(doneAtRemoval, 1);
     MV2ClearWaitSlots();
 }
 
