@@ -3,6 +3,9 @@
 #include "framework/core/framework.h"
 #include "framework/core/modules.h"
 
+#include <malloc.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -17,9 +20,18 @@ const VkGuid IID_IVkMemPool = {
 namespace {
 
 bool g_failAllocations = false;
+// Bytes of the heap blocks the allocator holds now (as the heap counts them).
+std::atomic<size_t> g_liveBytes{0};
 
 void* HeapAlloc(size_t size) {
-    return g_failAllocations ? nullptr : std::malloc(size);
+    void* block = g_failAllocations ? nullptr : std::malloc(size);
+    if (block) g_liveBytes.fetch_add(malloc_usable_size(block), std::memory_order_relaxed);
+    return block;
+}
+
+void HeapFree(void* block) {
+    if (block) g_liveBytes.fetch_sub(malloc_usable_size(block), std::memory_order_relaxed);
+    std::free(block);
 }
 
 // A pool hands out blocks of one size from chunks: one heap block per chunk, a link to the
@@ -44,10 +56,10 @@ public:
             void** stack = static_cast<void**>(
                 HeapAlloc(sizeof(void*) * (static_cast<size_t>(perChunk_) + capacity_)));
             if (!stack) {
-                std::free(chunk);
+                HeapFree(chunk);
                 return nullptr;
             }
-            std::free(stack_);
+            HeapFree(stack_);
             stack_ = stack;
             capacity_ += perChunk_;
             std::memcpy(chunk, &chunks_, sizeof chunks_);
@@ -67,15 +79,15 @@ public:
 
 private:
     void Destroy() override {
-        std::free(stack_);
+        HeapFree(stack_);
         while (chunks_) {
             void* previous;
             std::memcpy(&previous, chunks_, sizeof previous);
-            std::free(chunks_);
+            HeapFree(chunks_);
             chunks_ = static_cast<uint8_t*>(previous);
         }
         this->~MemPool();
-        std::free(this);
+        HeapFree(this);
     }
 
     void** stack_ = nullptr;
@@ -97,12 +109,19 @@ public:
     uint32_t Release() override { return count_ > 0 ? --count_ : 0; }
 
     void* Alloc(size_t size) override { return HeapAlloc(size); }
-    void Free(void* block) override { std::free(block); }
+    void Free(void* block) override { HeapFree(block); }
     void* Realloc(void* block, size_t size) override {
-        return g_failAllocations ? nullptr : std::realloc(block, size);
+        if (g_failAllocations) return nullptr;
+        const size_t before = block ? malloc_usable_size(block) : 0;
+        void* moved = std::realloc(block, size);
+        if (moved || size == 0) g_liveBytes.fetch_sub(before, std::memory_order_relaxed);
+        if (moved) g_liveBytes.fetch_add(malloc_usable_size(moved), std::memory_order_relaxed);
+        return moved;
     }
     void* AllocZeroed(size_t count, size_t elementSize) override {
-        return g_failAllocations ? nullptr : std::calloc(count, elementSize);
+        void* block = g_failAllocations ? nullptr : std::calloc(count, elementSize);
+        if (block) g_liveBytes.fetch_add(malloc_usable_size(block), std::memory_order_relaxed);
+        return block;
     }
     VkResult CreatePool(uint32_t blockSize, uint32_t blocksPerChunk, IVkMemPool** out) override {
         *out = nullptr;
@@ -128,6 +147,10 @@ IVkAllocator* g_shared = nullptr;
 
 void VkMemSetFailAllocations(bool fail) {
     g_failAllocations = fail;
+}
+
+size_t VkMemLiveBytes() {
+    return g_liveBytes.load(std::memory_order_relaxed);
 }
 
 VkResult VkMemCreate(IVkUnknown* outer, IVkUnknown** out) {

@@ -73,6 +73,9 @@ template <class T> void VkMemDestroyObject(T* object) {
 
 // Test seam: while set, every heap request of the allocator (blocks, pools, chunks) fails.
 void VkMemSetFailAllocations(bool fail);
+// Bytes of heap the allocator holds now (blocks, pools and their chunks, as the heap counts
+// them), for leak checks over a long run.
+size_t VkMemLiveBytes();
 
 struct VkPtrArray {
     void** entries;

@@ -111,3 +111,22 @@ TEST_F(Memory, PointerArrayAndByteBuffer) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Memory, LiveBytesFollowBlocksPoolsAndReallocations) {
+    const size_t base = VkMemLiveBytes();
+    void* block = VkMemAlloc(100);
+    ASSERT_NE(block, nullptr);
+    EXPECT_GE(VkMemLiveBytes(), base + 100);
+    IVkMemPool* pool = nullptr;
+    ASSERT_EQ(VkMemAllocPool(32, 8, &pool), VK_OK);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_NE(pool->Alloc(), nullptr); // three chunks
+    EXPECT_GE(VkMemLiveBytes(), base + 100 + 3 * 8 * 32);
+    EXPECT_EQ(pool->Release(), 0u);
+    VkMemFree(block);
+    EXPECT_EQ(VkMemLiveBytes(), base);
+}
+
+} // namespace
