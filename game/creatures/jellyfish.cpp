@@ -56,14 +56,14 @@ void Explode(const TvV3d& at, float size, uint32_t kind, uint32_t flags) {
     MV2CreateExplosion(p, size, 0.0f, nullptr, kind, flags);
 }
 TvV3d ToWorld(const TvMatrix* m, const TvV3d& p) {
-    return {m->pos.x + m->right.x * p.x + m->up.x * p.y + m->at.x * p.z,
-            m->pos.y + m->right.y * p.x + m->up.y * p.y + m->at.y * p.z,
-            m->pos.z + m->right.z * p.x + m->up.z * p.y + m->at.z * p.z};
+    TvV3d out;
+    TvV3dTransformPoints(&out, &p, 1, m);
+    return out;
 }
 TvV3d Turned(const TvMatrix* m, const TvV3d& v) {
-    return {m->right.x * v.x + m->up.x * v.y + m->at.x * v.z,
-            m->right.y * v.x + m->up.y * v.y + m->at.y * v.z,
-            m->right.z * v.x + m->up.z * v.y + m->at.z * v.z};
+    TvV3d out;
+    TvV3dTransformVectors(&out, &v, 1, m);
+    return out;
 }
 void AnimStep(MV2Object* object, float amount) {
     if (object->clump) MV2AddAnimTime(object->clump, amount);
@@ -133,6 +133,31 @@ bool Swim(MV2Object* jelly, TvV3d d, bool lesser) {
     return true;
 }
 
+// The chase towards d (not yet unit) while chasing, then the swim push, then the shared
+// handler's update when not chasing.
+intptr_t ChaseAndPush(MV2Object* jelly, MV2Object* target, TvV3d dir, bool lesser,
+                      int32_t& chasing, int32_t& close, uint32_t& fleeUntil, const float& thrust) {
+    TvMatrix* m = jelly->matrix;
+    if (chasing && target) {
+        jelly->flags |= kMV2ObjectAnimate;
+        const bool spent = jelly->energy <= 0.0f;
+        const float len = MV2Normalise(&dir);
+        if (len < 4.0f && (lesser || TvV3dDot(m->at, dir) > 0.0f)) close = 1;
+        if (len < 0.001f) dir = kWorldX;
+        if (len < 2.0f) fleeUntil = Now() + 2000;
+        if (int32_t(Now() - fleeUntil) < 0) dir = TvV3dScale(dir, -1.0f);
+        if (!Swim(jelly, dir, lesser)) return 1;
+        if (spent) chasing = 0;
+    }
+    const TvV3d push = TvV3dScale(m->up, thrust);
+    MV2AddForce(jelly, &push);
+    if (chasing) {
+        MV2CheckObjectDestroyed(jelly);
+        return 1;
+    }
+    return MV2AmbientCreatureHandler(jelly, 2, 0, 0);
+}
+
 intptr_t JellyUpdate(MV2Object* jelly, MV2JellyfishRecord* d) {
     const float seconds = MV2FrameSeconds();
     d->close = d->chasing = 0;
@@ -166,28 +191,14 @@ intptr_t JellyUpdate(MV2Object* jelly, MV2JellyfishRecord* d) {
         d->chasing = 1;
         target = assigned;
     }
+    TvV3d dir{};
     if (d->chasing && target) {
-        jelly->flags |= kMV2ObjectAnimate;
-        TvV3d to = TvV3dSub(target->matrix->pos, m->pos);
-        TvV3d dir = to;
+        const TvV3d to = TvV3dSub(target->matrix->pos, m->pos);
+        dir = to;
         if (MV2TypeOf(target) == kMother)
             dir = d->circlingSide == 0 ? TvV3dCross(to, kWorldUp) : TvV3dCross(kWorldUp, to);
-        const bool spent = jelly->energy <= 0.0f;
-        const float len = MV2Normalise(&dir);
-        if (len < 4.0f && TvV3dDot(m->at, dir) > 0.0f) d->close = 1;
-        if (len < 0.001f) dir = kWorldX;
-        if (len < 2.0f) d->fleeUntil = Now() + 2000;
-        if (int32_t(Now() - d->fleeUntil) < 0) dir = TvV3dScale(dir, -1.0f);
-        if (!Swim(jelly, dir, false)) return 1;
-        if (spent) d->chasing = 0;
     }
-    const TvV3d push = TvV3dScale(m->up, d->thrust);
-    MV2AddForce(jelly, &push);
-    if (d->chasing) {
-        MV2CheckObjectDestroyed(jelly);
-        return 1;
-    }
-    return MV2AmbientCreatureHandler(jelly, 2, 0, 0);
+    return ChaseAndPush(jelly, target, dir, false, d->chasing, d->close, d->fleeUntil, d->thrust);
 }
 
 intptr_t LesserUpdate(MV2Object* jelly, MV2LesserJellyRecord* d) {
@@ -212,25 +223,8 @@ intptr_t LesserUpdate(MV2Object* jelly, MV2LesserJellyRecord* d) {
         d->chasing = 1;
         target = assigned;
     }
-    if (d->chasing && target) {
-        jelly->flags |= kMV2ObjectAnimate;
-        TvV3d dir = TvV3dSub(target->matrix->pos, m->pos);
-        const bool spent = jelly->energy <= 0.0f;
-        const float len = MV2Normalise(&dir);
-        if (len < 4.0f) d->close = 1;
-        if (len < 0.001f) dir = kWorldX;
-        if (len < 2.0f) d->fleeUntil = Now() + 2000;
-        if (int32_t(Now() - d->fleeUntil) < 0) dir = TvV3dScale(dir, -1.0f);
-        if (!Swim(jelly, dir, true)) return 1;
-        if (spent) d->chasing = 0;
-    }
-    const TvV3d push = TvV3dScale(m->up, d->thrust);
-    MV2AddForce(jelly, &push);
-    if (d->chasing) {
-        MV2CheckObjectDestroyed(jelly);
-        return 1;
-    }
-    return MV2AmbientCreatureHandler(jelly, 2, 0, 0);
+    const TvV3d dir = target ? TvV3dSub(target->matrix->pos, m->pos) : TvV3d{};
+    return ChaseAndPush(jelly, target, dir, true, d->chasing, d->close, d->fleeUntil, d->thrust);
 }
 
 void Sting(MV2Object* jelly, MV2Object* other, float amount) {

@@ -76,13 +76,11 @@ MV2PuppetNodeInstance* Node(MV2Object* mummy, const char* name) {
     return MV2PuppetFindNode(MV2PuppetBossInstance(mummy), name);
 }
 
-// A node's position turned by the mummy's matrix and moved by its position.
-TvV3d NodeWorld(const MV2Object* mummy, const MV2PuppetNodeInstance* node) {
-    const TvMatrix* m = mummy->matrix;
-    const TvV3d& p = node->world.pos;
-    return {m->pos.x + m->right.x * p.x + m->up.x * p.y + m->at.x * p.z,
-            m->pos.y + m->right.y * p.x + m->up.y * p.y + m->at.y * p.z,
-            m->pos.z + m->right.z * p.x + m->up.z * p.y + m->at.z * p.z};
+// A node's position turned by the owner's matrix and moved by its position.
+TvV3d NodeWorld(const MV2Object* owner, const MV2PuppetNodeInstance* node) {
+    TvV3d out;
+    TvV3dTransformPoints(&out, &node->world.pos, 1, owner->matrix);
+    return out;
 }
 
 MV2Object* Player() {

@@ -53,12 +53,11 @@ MV2Object* Player() {
 void Play(const char* name, int32_t on = 1) {
     MV2PuppetBossPlay(g_pond.creature, name, on);
 }
+// A node's position turned by the owner's matrix and moved by its position.
 TvV3d NodeWorld(const MV2Object* owner, const MV2PuppetNodeInstance* node) {
-    const TvMatrix* m = owner->matrix;
-    const TvV3d& p = node->world.pos;
-    return {m->pos.x + m->right.x * p.x + m->up.x * p.y + m->at.x * p.z,
-            m->pos.y + m->right.y * p.x + m->up.y * p.y + m->at.y * p.z,
-            m->pos.z + m->right.z * p.x + m->up.z * p.y + m->at.z * p.z};
+    TvV3d out;
+    TvV3dTransformPoints(&out, &node->world.pos, 1, owner->matrix);
+    return out;
 }
 MV2PuppetNodeInstance* Node(const char* name) {
     return MV2PuppetFindNode(MV2PuppetBossInstance(g_pond.creature), name);
