@@ -1,6 +1,7 @@
 // One effect pass over full pools (10 explosions with rings, 80 bubbles, 80 fireballs, 40 flak
 // bursts, 25 sparks, 120 coronas) on the Direct3D stand-in, against the same number of
 // triangles drawn pre-built in one immediate-mode batch; reported as a ratio (pass / batch).
+#include "bench/effect_stand_in.h"
 #include "bench/ratio_reporter.h"
 #include "engine/core/camera.h"
 #include "engine/core/d3d/device.h"
@@ -34,40 +35,6 @@
 
 namespace {
 
-TvTexture* SmallTexture(const char* name, const char*) {
-    TvTexture* t = TvTextureCreate(TvRasterCreate(4, 4, 0, kTvRasterTypeTexture | 0x200));
-    if (t) TvTextureSetName(t, name);
-    return t;
-}
-
-bool Attach() {
-    return TpWorldPluginAttach() == 1 && TvRandomPluginAttach() == 1 &&
-           TpClumpDataPluginAttach() != 0;
-}
-
-// A clump of one tiny triangle: the carrier object's model.
-TpClump* Dot() {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpGeometry* g = TpGeometryCreate(3, 1, 0);
-    TpAtomic* a = TpAtomicCreate();
-    if (!clump || !frame || !g || !a) return nullptr;
-    TpMorphTarget* m = TpGeometryGetMorphTarget(g, 0);
-    m->vertices[0] = {0, 0, 0};
-    m->vertices[1] = {0.001f, 0, 0};
-    m->vertices[2] = {0, 0.001f, 0};
-    g->triangles[0] = {{0, 1, 2}, kTpNoMaterial};
-    const TvSphere s{{0, 0, 0}, 0.01f};
-    TpMorphTargetSetBoundingSphere(m, &s);
-    TpGeometryUnlock(g);
-    TpAtomicSetGeometry(a, g, 0);
-    TpGeometryDestroy(g);
-    TpClumpSetFrame(clump, frame);
-    TpAtomicSetFrame(a, frame);
-    TpClumpAddAtomic(clump, a);
-    return clump;
-}
-
 struct Bench {
     TvCamera* camera = nullptr;
     TvFrame* frame = nullptr;
@@ -81,7 +48,7 @@ struct Bench {
 
     Bench() {
         TvD3DGetDeviceRecord()->deviceControl = TvDeviceControl;
-        if (!TvEngineInit(nullptr) || !Attach() || !TvEngineOpen(&window) ||
+        if (!TvEngineInit(nullptr) || !EffectBenchAttach() || !TvEngineOpen(&window) ||
             !TvEngineSetVideoMode(1) || !TvEngineStart())
             return;
         camera = TvCameraCreate();
@@ -105,13 +72,13 @@ struct Bench {
         gMV2FarClip.inverse = 1.0f / 30.0f;
         gMV2FrameTimer.ticks = 1.0f;
         MV2SetWaterHeight(1000.0f);
-        TvTextureSetReadCallBack(SmallTexture);
+        TvTextureSetReadCallBack(EffectBenchTexture);
         if (!MV2InitialiseObjects() || !MV2InitialiseSFX() || !MV2InitialiseExplosions() ||
             !MV2InitialiseBubbles() || !MV2InitialiseFireballs() || !MV2InitialiseSparks() ||
             !MV2InitialiseGravel())
             return;
         MV2ObjectType* carrier = MV2GetObjectType(kMV2CarrierType);
-        carrier->model = Dot();
+        carrier->model = EffectBenchDot();
         carrier->words[7] = kMV2TypeModelLoaded;
         Fill();
         ok = Capture();

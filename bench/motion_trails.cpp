@@ -1,6 +1,7 @@
 // Motion trails: one update and one draw of 96 trails holding the whole pool of 1,500 points
 // on the Direct3D stand-in, against the same number of triangles drawn pre-built in one
 // immediate-mode batch; reported as a ratio (trails / batch).
+#include "bench/effect_stand_in.h"
 #include "bench/ratio_reporter.h"
 #include "engine/core/camera.h"
 #include "engine/core/d3d/device.h"
@@ -34,40 +35,6 @@
 
 namespace {
 
-TvTexture* SmallTexture(const char* name, const char*) {
-    TvTexture* t = TvTextureCreate(TvRasterCreate(4, 4, 0, kTvRasterTypeTexture | 0x200));
-    if (t) TvTextureSetName(t, name);
-    return t;
-}
-
-bool Attach() {
-    return TpWorldPluginAttach() == 1 && TvRandomPluginAttach() == 1 &&
-           TpClumpDataPluginAttach() != 0;
-}
-
-// A clump of one tiny triangle: the owners' model.
-TpClump* Dot() {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpGeometry* g = TpGeometryCreate(3, 1, 0);
-    TpAtomic* a = TpAtomicCreate();
-    if (!clump || !frame || !g || !a) return nullptr;
-    TpMorphTarget* m = TpGeometryGetMorphTarget(g, 0);
-    m->vertices[0] = {0, 0, 0};
-    m->vertices[1] = {0.001f, 0, 0};
-    m->vertices[2] = {0, 0.001f, 0};
-    g->triangles[0] = {{0, 1, 2}, kTpNoMaterial};
-    const TvSphere s{{0, 0, 0}, 0.01f};
-    TpMorphTargetSetBoundingSphere(m, &s);
-    TpGeometryUnlock(g);
-    TpAtomicSetGeometry(a, g, 0);
-    TpGeometryDestroy(g);
-    TpClumpSetFrame(clump, frame);
-    TpAtomicSetFrame(a, frame);
-    TpClumpAddAtomic(clump, a);
-    return clump;
-}
-
 struct Bench {
     TvCamera* camera = nullptr;
     TvFrame* frame = nullptr;
@@ -79,7 +46,7 @@ struct Bench {
 
     Bench() {
         TvD3DGetDeviceRecord()->deviceControl = TvDeviceControl;
-        if (!TvEngineInit(nullptr) || !Attach() || !TvEngineOpen(&window) ||
+        if (!TvEngineInit(nullptr) || !EffectBenchAttach() || !TvEngineOpen(&window) ||
             !TvEngineSetVideoMode(1) || !TvEngineStart())
             return;
         camera = TvCameraCreate();
@@ -93,7 +60,7 @@ struct Bench {
         TvCameraSetNearClipPlane(camera, 0.1f);
         TvCameraSetFarClipPlane(camera, 30.0f);
         TvMatrix* m = TvFrameGetMatrix(frame);
-        m->right = {-1, 0, 0};
+        m->right = {1, 0, 0}; // up x at, as the game's cameras have it
         m->up = {0, 1, 0};
         m->at = {0, 0, 1};
         m->pos = {0, 0, 0};
@@ -103,10 +70,10 @@ struct Bench {
         gMV2FarClip.distance = 30.0f;
         gMV2FarClip.inverse = 1.0f / 30.0f;
         MV2SetWaterHeight(1000.0f);
-        TvTextureSetReadCallBack(SmallTexture);
+        TvTextureSetReadCallBack(EffectBenchTexture);
         if (!MV2InitialiseObjects() || !MV2InitialiseMTrails()) return;
         MV2ObjectType* owner = MV2GetObjectType(kMV2CarrierType);
-        owner->model = Dot();
+        owner->model = EffectBenchDot();
         owner->words[7] = kMV2TypeModelLoaded;
         Fill();
         ok = Capture();
@@ -159,8 +126,22 @@ struct Bench {
         TvCameraEndUpdate(camera);
     }
 
-    // The batch: the trails' own triangles, laid out as the draw lays them.
+    static int32_t triangles;
+    static int32_t (*drawThrough)(int32_t, TvIm2DVertex*, int32_t, uint16_t*, int32_t);
+    static int32_t Count(int32_t type, TvIm2DVertex* v, int32_t count, uint16_t* idx, int32_t n) {
+        triangles += type == kTvPrimitiveTriangleList ? n / 3 : n - 2;
+        return drawThrough(type, v, count, idx, n);
+    }
+
+    // The batch: the trails' own triangles, laid out as the draw lays them. One trail frame
+    // with the driver's 2-D slot watched counts the triangles that reach the screen.
     bool Capture() {
+        TvDeviceRecord& record = TV_ENGINE->deviceRecord;
+        drawThrough = record.im2DIndexedPrimitive;
+        record.im2DIndexedPrimitive = Count;
+        TrailFrame();
+        record.im2DIndexedPrimitive = drawThrough;
+        std::printf("motion trails: %d triangles drawn\n", triangles);
         const int32_t points = MV2LiveMTrailPoints();
         for (MV2MTrail* t = MV2FirstMTrail(); t; t = MV2NextMTrail(t))
             for (MV2MTrailPoint* p = t->newest; p; p = p->trailNext) {
@@ -169,9 +150,12 @@ struct Bench {
                 batch.push_back({p->right, 1, 1, 192, 192, 192, 255});
             }
         std::printf("motion trails: %d points in the pool\n", points);
-        return points > 0;
+        return points > 0 && triangles > 0;
     }
 };
+
+int32_t Bench::triangles = 0;
+int32_t (*Bench::drawThrough)(int32_t, TvIm2DVertex*, int32_t, uint16_t*, int32_t) = nullptr;
 
 Bench* g_bench = nullptr;
 double g_seconds[2] = {0, 0};

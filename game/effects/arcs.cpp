@@ -126,7 +126,8 @@ void Displace(TvV3d* p, const TvV3d& n, int32_t lo, int32_t hi, uint32_t s) {
 
 void DrawStrand(const TvV3d& A, const TvV3d& B, uint32_t phase, uint8_t alpha, float halfWidth) {
     const TvV3d camera = MV2EffectCameraMatrix()->pos;
-    const TvV3d unit = MV2EffectUnit(TvV3dCross(TvV3dSub(camera, A), TvV3dSub(camera, B)));
+    // The side across the arc; this way round the strand's triangles face the camera.
+    const TvV3d unit = MV2EffectUnit(TvV3dCross(TvV3dSub(camera, B), TvV3dSub(camera, A)));
     TvV3d p[17];
     p[0] = A;
     p[16] = B;

@@ -55,7 +55,7 @@ TvIm3DVertex g_ribbon[kMV2BeamRibbonVertices];
 uint16_t g_ribbonIndices[kMV2BeamRibbonIndices];
 TvIm3DVertex g_glow[kMV2BeamGlowVertices];
 uint16_t g_glowIndices[kMV2BeamGlowIndices];
-float g_rim[13][2]; // cos, -sin of k x 2 pi / 13
+float g_rim[13][2]; // cos, sin of k x 2 pi / 13
 
 void Link() {
     g.freeHead.next = g.freeHead.previous = &g.freeHead;
@@ -191,7 +191,8 @@ void DrawGlow(const TvV3d& position, float size, uint32_t kind, float brightness
 
 void DrawRibbon(const MV2Beam* b, const TvV3d& source, const TvV3d& end, const TvV3d& direction) {
     const TvV3d camera = MV2EffectCameraMatrix()->pos;
-    const TvV3d n = MV2EffectUnit(TvV3dCross(TvV3dSub(camera, source), TvV3dSub(camera, end)));
+    // The side across the beam; this way round the ribbon's triangles face the camera.
+    const TvV3d n = MV2EffectUnit(TvV3dCross(TvV3dSub(camera, end), TvV3dSub(camera, source)));
     float w = b->width;
     if (b->flags & kMV2BeamPulse) {
         g_pulsePhase -= MV2EffectSeconds();
@@ -246,10 +247,11 @@ int32_t MV2InitialiseBeams() {
     for (int32_t i = 0; i < 14; i++)
         g_glowIndices[i] = uint16_t(i);
     g_glowIndices[14] = 1;
+    // The rim runs this way round so that the fan faces the camera.
     for (int32_t k = 0; k < 13; k++) {
         const float angle = float(k) * 6.2831855f / 13.0f;
         g_rim[k][0] = std::cos(angle);
-        g_rim[k][1] = -std::sin(angle);
+        g_rim[k][1] = std::sin(angle);
     }
     return 1;
 }

@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr int32_t kBatchTriangles = 4;
+// Triangles drawn in one call: many at a time, since each call has a cost of its own.
+constexpr int32_t kBatchTriangles = 128;
 
 struct State {
     MV2MTrail trails[kMV2MTrails];

@@ -131,7 +131,7 @@ TEST_F(TrailTest, TrailsEndWhenTheirPointsExpireOrTheirOwnerDies) {
     EXPECT_EQ(MV2FirstMTrail()->ownerHandle, owner->handle);
 }
 
-TEST_F(TrailTest, TrailsDrawInBatchesOfFourTriangles) {
+TEST_F(TrailTest, TrailPointsDrawAsOneBatchOfTriangles) {
     MV2Object* owner = Make(kShotType, Rel(0, 0, 10));
     MV2EmitMTrail(1, owner->handle, 0, 10.0f, &m_);
     Travel(1.0f, 1, owner->handle, 10.0f); // 1.0 / 0.16: 6 points
@@ -139,11 +139,17 @@ TEST_F(TrailTest, TrailsDrawInBatchesOfFourTriangles) {
     recorder_.calls.clear();
     MV2DrawMTrails(camera_);
     const auto drawn = recorder_.Of(Im3DCall::kIndexed);
-    ASSERT_EQ(drawn.size(), 2u);
-    EXPECT_EQ(drawn[0]->indices.size(), 12u);
-    EXPECT_EQ(drawn[1]->indices.size(), 6u);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0]->indices.size(), 18u);
     EXPECT_EQ(drawn[0]->vertices[0].red, 192); // new points: grey 192
     EXPECT_EQ(drawn[0]->vertices[1].v, 0.0f);
+    // Aged halfway through their 10 s: grey 192 x cos(45 degrees).
+    gMV2FrameTimer.ticks = 150.0f;
+    MV2UpdateMTrails();
+    recorder_.calls.clear();
+    MV2DrawMTrails(camera_);
+    ASSERT_EQ(recorder_.Of(Im3DCall::kIndexed).size(), 1u);
+    EXPECT_EQ(recorder_.Of(Im3DCall::kIndexed)[0]->vertices[0].red, 135);
 }
 
 // ---- Glow streaks ----
