@@ -199,6 +199,7 @@ int32_t MV2InitialiseGame() {
     MV2RenderFrame(1); // 26: the object types
     MV2RegisterLevelObjectHandlers();
     MV2RegisterPlayerHandlers();
+    MV2RegisterMissionObjectHandlers();
     if (!MV2InitialiseObjectTypes()) return 0;
     MV2RenderFrame(1); // 27: landscape state
     MV2RenderFrame(1);

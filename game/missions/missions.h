@@ -8,6 +8,7 @@
 #include "game/missions/city.h"
 #include "game/missions/cutscenes.h"
 #include "game/missions/friendlyfire.h"
+#include "game/missions/levelobjects.h"
 #include "game/missions/missionflow.h"
 #include "game/missions/missionhelpers.h"
 #include "game/missions/missionscripts.h"
