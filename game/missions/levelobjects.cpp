@@ -10,6 +10,7 @@
 #include "game/missions/industrial.h"
 #include "game/missions/machinery.h"
 #include "game/missions/missionprops.h"
+#include "game/missions/orbstation.h"
 #include "game/missions/rocks.h"
 #include "game/missions/switches.h"
 #include "game/objects/camera.h"
@@ -25,6 +26,7 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterSwitchHandlers();
     MV2RegisterBreakableHandlers();
     MV2RegisterMissionPropHandlers();
+    MV2RegisterOrbStationHandlers();
 }
 
 void MV2PlayNamedSoundAt(const TvV3d& position, float radius, const char* name, int32_t b) {
