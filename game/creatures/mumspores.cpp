@@ -126,7 +126,7 @@ intptr_t PodCreate(MV2Object* pod, intptr_t p1, intptr_t p2) {
         TpAnimSequenceGeometrySetCallBack(g, MV2PodKeyCallback);
         if (pod->type) {
             pod->type->words[7] |= kMV2TypeAnimKeys;
-            pod->type->words[32] = (pod->type->words[32] & ~0xFFu) | 11u;
+            pod->type->words[32] = (pod->type->words[32] & ~0xFF00u) | (11u << 8);
         }
     }
     if (root) {

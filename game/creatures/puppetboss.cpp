@@ -67,7 +67,17 @@ int32_t MV2PuppetBossFired(MV2Object* object, const char* name) {
 int32_t MV2PuppetBossNodeMatrix(MV2Object* object, const char* name, TvMatrix* out) {
     MV2PuppetNodeInstance* node = MV2PuppetFindNode(MV2PuppetBossInstance(object), name);
     if (!node || !object->matrix || !out) return 0;
-    TvMatrixMultiply(out, &node->world, object->matrix);
+    // Worked out in full: the node's matrix flags do not always say what it holds.
+    const TvMatrix& o = *object->matrix;
+    auto vector = [&o](const TvV3d& v) {
+        return TvV3dAdd(TvV3dAdd(TvV3dScale(o.right, v.x), TvV3dScale(o.up, v.y)),
+                        TvV3dScale(o.at, v.z));
+    };
+    out->right = vector(node->world.right);
+    out->up = vector(node->world.up);
+    out->at = vector(node->world.at);
+    out->pos = TvV3dAdd(o.pos, vector(node->world.pos));
+    out->flags = 0;
     return 1;
 }
 

@@ -562,8 +562,6 @@ void MV2DrawInkClouds(TvCamera* camera) {
         }
     }
     DrawBatch(quads);
-    TvRenderStateSet(kTvRenderStateSrcBlend, 5);
-    TvRenderStateSet(kTvRenderStateDestBlend, 6);
     TvRenderStateSet(kTvRenderStateZWriteEnable, 1);
 }
 
