@@ -7,7 +7,9 @@
 #include "platform/winmm/winmm.h"
 #include "game/effects/effects.h"
 #include "game/missions/missions.h"
+#include "game/objects/camera.h"
 #include "game/objects/levels.h"
+#include "game/objects/objectupdate.h"
 #include "game/multiplayer/multiplayer.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
@@ -137,6 +139,10 @@ void MV2UpdateGameFrame() {
             return;
         }
         ++gMV2FrameTimer.updateCounter;
+        // The objects of the active list, then the camera follows the controlled object.
+        MV2ResetVisibleObjects();
+        MV2UpdateActiveObjects();
+        if (MV2Object* controlled = MV2GetPlayerObject()) MV2UpdateCamera(controlled);
         UpdateMissionLayer();
         MV2NetUpdate();
         break;

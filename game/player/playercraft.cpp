@@ -722,6 +722,12 @@ int32_t MV2GetHurtFlashEnd() {
 }
 
 int32_t MV2SpawnPlayer() {
+    // A headlight whose craft went without its brain being removed (a shut-down game) belongs to
+    // nothing now; it is forgotten, not touched.
+    if (!MV2GetPlayerSub()) {
+        g_player.headlight = nullptr;
+        g_player.headlightFrame = nullptr;
+    }
     int32_t type;
     TvV3d at = *MV2GetStartPosition();
     TvV3d direction{};

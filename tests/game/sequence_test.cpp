@@ -34,6 +34,10 @@
 #include "engine/core/frame.h"
 #include "shell/window.h"
 #include "game/frontend/menus.h"
+#include "game/effects/explosions.h"
+#include "game/creatures/submarines.h"
+#include "game/player/player.h"
+#include "game/player/shots.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/player/playercraft.h"
 #include "platform/dplay/dplay.h"
@@ -449,6 +453,105 @@ TEST_F(SequenceTest, InPlayTheHudDrawsMessagesTimeOutAndTheConsoleModesComeAndGo
             for (TvRaster* r : gMV2InterfaceShared.rasters) EXPECT_EQ(r, nullptr);
         }
     }
+}
+
+namespace {
+
+int32_t CountObjectsOfType(int32_t type) {
+    int32_t n = 0;
+    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
+        if (MV2ShotTypeOf(o) == type) ++n;
+    return n;
+}
+
+int32_t CountExplosions() {
+    int32_t n = 0;
+    for (MV2Explosion* e = MV2FirstExplosion(); e; e = MV2NextExplosion(e))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// In play the player's craft, fitted from the sample sub record with the bolt gun, the bullet
+// gun and the machine gun on the console's mount choices, flies forward and fires through the
+// sample bindings: shots fly, explosions go off where bullets end and the machine gun's rounds
+// run down, with no error box.
+TEST_F(SequenceTest, InPlayThePlayerCraftFliesAndFiresThroughTheControls) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    RunToTheTitleMenu();
+    ChooseStart();
+    EXPECT_EQ(Pass(33), MV2_PASS_IN_GAME);
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    ASSERT_EQ(gMV2GameState.current, 14) << Boxes();
+    gMV2GameState.requested = 0;
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    ASSERT_EQ(gMV2GameState.current, 0) << Boxes();
+    MV2Object* sub = MV2GetPlayerSub();
+    ASSERT_NE(sub, nullptr) << "the player spawns at the sample level's start point";
+    EXPECT_EQ(MV2GetPlayerObject(), sub);
+    // Out of the city's dock, under the player's brain, as the launch leaves it.
+    MV2ObjectSendMessage(sub, 31, 0, 0);
+    MV2ObjectSendMessage(sub, 29, 0, reinterpret_cast<intptr_t>(&MV2PlayerHandler));
+    MV2ObjectSendMessage(sub, 0, 1, 0);
+
+    // The console's mount choices: the bolt gun on mount 0, the machine gun on mount 1.
+    MV2SubRecord* record = MV2GetCurrentSubRecord();
+    MV2SetSubRecordWord(record, 53, int32_t(MV2LoadoutEntry(0, uint32_t(MV2GetWeaponIcon(1)))));
+    MV2SetSubRecordWord(record, 54, int32_t(MV2LoadoutEntry(0, uint32_t(MV2GetWeaponIcon(10)))));
+    MV2EquipPlayerSub(sub);
+    auto* data = static_cast<MV2SubData*>(sub->privateData);
+    for (int32_t slot : {1, 10, 21})
+        EXPECT_TRUE(MV2HasWeapon(&data->weapons, slot)) << slot;
+    EXPECT_EQ(data->weapons.currentWeaponSlot, 21);
+
+    const TvV3d start = sub->matrix->pos;
+    // Fire and thrust held: the keys are pressed once the hold-off has passed.
+    PlatformAdvanceClock(300);
+    MV2InGamePass();
+    MV2ControlsEventHandler(MV2_EVENT_KEY_DOWN, 0, 0, 0x20);
+    MV2ControlsEventHandler(MV2_EVENT_KEY_DOWN, 0, 0, 'w');
+    int32_t mostBullets = 0, mostExplosions = 0;
+    for (int i = 0; i < 90; ++i) { // three seconds of the bullet gun
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+        mostBullets = std::max(mostBullets, CountObjectsOfType(145));
+        mostExplosions = std::max(mostExplosions, CountExplosions());
+    }
+    EXPECT_GT(mostBullets, 1) << "bullets fly";
+    EXPECT_GT(mostExplosions, 0) << "bullets explode at the end of their life";
+    const TvV3d moved = TvV3dSub(sub->matrix->pos, start);
+    EXPECT_GT(TvV3dLength(&moved), 0.5f) << "the craft moved";
+    // The rest is fired standing, clear of the city's doors.
+    MV2ControlsEventHandler(MV2_EVENT_KEY_UP, 0, 0, 'w');
+
+    // The machine gun spends its rounds while the trigger is held.
+    ASSERT_EQ(MV2SelectWeapon(&data->weapons, 10), 1);
+    int32_t before = 0, after = 0;
+    ASSERT_EQ(MV2GetCurrentWeaponAmmo(sub, &before), 1);
+    for (int i = 0; i < 30; ++i) {
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+    }
+    MV2GetCurrentWeaponAmmo(sub, &after);
+    EXPECT_GT(before, 0);
+    EXPECT_LT(after, before) << "the machine gun's rounds fall";
+    // The bolt gun charges while the trigger is held and fires its bolts when it is let go.
+    ASSERT_EQ(MV2SelectWeapon(&data->weapons, 1), 1);
+    int32_t mostBolts = 0;
+    for (int i = 0; i < 90; ++i) {
+        if (i == 45) MV2ControlsEventHandler(MV2_EVENT_KEY_UP, 0, 0, 0x20);
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+        mostBolts = std::max(mostBolts, CountObjectsOfType(2) + CountObjectsOfType(146));
+    }
+    EXPECT_GT(mostBolts, 0) << "bolts fly";
+    EXPECT_EQ(gMV2GameState.current, 0);
+    EXPECT_EQ(MV2GetPlayerSub(), sub);
+    EXPECT_TRUE(PlatformMessageBoxes().empty()) << Boxes();
 }
 
 TEST_F(SequenceTest, HostingFromTheMenusStartsTheMultiplayerLevel) {

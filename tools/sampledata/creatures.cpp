@@ -35,6 +35,14 @@ SubRecordSpec Craft(const char* name, float maxSpeed, float acceleration, const 
     return r;
 }
 
+// The player's craft also carries the bolt gun (no rounds to count) and the machine gun's rounds.
+SubRecordSpec PlayerCraft() {
+    SubRecordSpec r = Craft("PLAYERSUB", 0.12f, 0.02f, "GP1ENGINE");
+    r.ammunition[1] = -1;
+    r.ammunition[10] = 300;
+    return r;
+}
+
 constexpr auto SetWord = SampleTypeSetWord;
 constexpr auto SetFloat = SampleTypeSetFloat;
 constexpr auto SetName = SampleTypeSetName;
@@ -80,7 +88,7 @@ bool SampleDataWriteCreatures(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(fs::path(folder) / "DATA", ec);
     return WriteSubsFile((fs::path(folder) / "DATA" / "SUBS.DAT").string(),
-                         {Craft("PLAYERSUB", 0.12f, 0.02f, "GP1ENGINE"),
+                         {PlayerCraft(),
                           Craft("PATROL", 0.1f, 0.015f, "GP2ENGINE"),
                           Craft("PIRATE", 0.1f, 0.02f, "GP2ENGINE"),
                           Craft("DRONE", 0.08f, 0.02f, "FAN"),

@@ -115,6 +115,8 @@ void SamplePlayerTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     Moving(missile, 0);
     types.push_back(missile);
     types.push_back(Type(kSampleMuzzleFlashType, "FLASH", 4, 1.0f, 0.1f));
+    // The light object the muzzle flash, pickups and the craft's lamps make.
+    types.push_back(Type(kSampleLightObjectType, "LAMP", 4, 1.0f, 0.05f));
     std::vector<uint8_t> debris = Type(kSampleDebrisType, "DEBRIS", 0, 4.0f, 0.3f);
     Moving(debris, 1u << 20);
     types.push_back(debris);
@@ -141,6 +143,7 @@ void SamplePlayerModels(std::vector<PackWriterEntry>& clumpPack) {
     clumpPack.push_back({"BULLET.DFF", OneAtomic(Dart(0.03f, 0.05f))});
     clumpPack.push_back({"HOMING.DFF", OneAtomic(Dart(0.06f, 0.2f))});
     clumpPack.push_back({"FLASH.DFF", OneAtomic(Dart(0.1f, 0.1f))});
+    clumpPack.push_back({"LAMP.DFF", OneAtomic(Dart(0.02f, 0.02f))});
     clumpPack.push_back({"DEBRIS.DFF", OneAtomic(Dart(0.2f, 0.3f))});
     clumpPack.push_back({"TGROUP.DFF", OneAtomic(Dart(2.0f, 2.0f))});
     clumpPack.push_back({"SOCKET.DFF", OneAtomic(Dart(0.1f, 0.2f))});

@@ -14,6 +14,7 @@ inline constexpr uint32_t kSampleTargetGroupType = 100;
 inline constexpr uint32_t kSampleBulletType = 145;
 inline constexpr uint32_t kSampleSmallBoltType = 146;
 inline constexpr uint32_t kSampleMuzzleFlashType = 331;
+inline constexpr uint32_t kSampleLightObjectType = 69;
 inline constexpr uint32_t kSampleHomingType = 394;
 inline constexpr uint32_t kSampleSocketType = 395;
 
