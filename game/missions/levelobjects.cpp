@@ -7,6 +7,7 @@
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "game/missions/breakables.h"
+#include "game/missions/generator.h"
 #include "game/missions/industrial.h"
 #include "game/missions/machinery.h"
 #include "game/missions/missionprops.h"
@@ -27,6 +28,7 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterBreakableHandlers();
     MV2RegisterMissionPropHandlers();
     MV2RegisterOrbStationHandlers();
+    MV2RegisterGeneratorHandlers();
 }
 
 void MV2PlayNamedSoundAt(const TvV3d& position, float radius, const char* name, int32_t b) {
