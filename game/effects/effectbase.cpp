@@ -4,6 +4,7 @@
 
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
+#include "engine/core/im3d.h"
 #include "engine/core/texture.h"
 #include "game/objects/sky.h"
 #include "game/objects/utilities.h"
@@ -78,4 +79,27 @@ TvV3d MV2EffectRandomDirection() {
 int32_t MV2EffectSound(const char* name) {
     const int32_t id = MV2FindSoundByName(name);
     return id >= 0 ? id : kMV2NoSound;
+}
+
+void MV2BuildQuadBatch(TvIm3DVertex* vertices, uint16_t* indices, int32_t quads) {
+    constexpr float u[4] = {0, 0, 1, 1}, v[4] = {0, 1, 1, 0};
+    for (int32_t k = 0; k < quads; k++) {
+        const uint16_t b = uint16_t(4 * k);
+        const uint16_t list[6] = {uint16_t(b + 2), uint16_t(b + 1), b,
+                                  uint16_t(b + 2), b,               uint16_t(b + 3)};
+        for (int32_t i = 0; i < 6; i++)
+            indices[6 * k + i] = list[i];
+        for (int32_t c = 0; c < 4; c++) {
+            vertices[4 * k + c].u = u[c];
+            vertices[4 * k + c].v = v[c];
+        }
+    }
+}
+
+void MV2SetQuadCorners(TvIm3DVertex* quad, const TvV3d& centre, const TvV3d& right,
+                       const TvV3d& up) {
+    quad[0].objVertex = TvV3dSub(TvV3dSub(centre, right), up);
+    quad[1].objVertex = TvV3dSub(TvV3dAdd(centre, right), up);
+    quad[2].objVertex = TvV3dAdd(TvV3dAdd(centre, right), up);
+    quad[3].objVertex = TvV3dAdd(TvV3dSub(centre, right), up);
 }

@@ -11,6 +11,7 @@
 struct TvCamera;
 struct TvTexture;
 struct TvRaster;
+struct TvIm3DVertex;
 
 // The frame step in ticks of 1/30 s, the frame time in seconds, the game clock (ms) and the
 // game frame counter (the age key of effect records).
@@ -71,3 +72,10 @@ template <typename T> void MV2EffectLinkAfter(T* head, T* r) {
 }
 // The id of a named sound, or the no-sound id when the list lacks it.
 int32_t MV2EffectSound(const char* name);
+
+// Batches of camera-facing quads: per quad k the triangles (4k+2, 4k+1, 4k) and (4k+2, 4k, 4k+3)
+// and the corner texture coordinates (0,0), (0,1), (1,1), (1,0).
+void MV2BuildQuadBatch(TvIm3DVertex* vertices, uint16_t* indices, int32_t quads);
+// The corners of one quad about a centre: c - r - u, c + r - u, c + r + u, c - r + u.
+void MV2SetQuadCorners(TvIm3DVertex* quad, const TvV3d& centre, const TvV3d& right,
+                       const TvV3d& up);

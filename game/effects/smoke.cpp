@@ -59,18 +59,7 @@ int32_t MV2InitialiseSmoke() {
     MV2SetObjectTypeHandler(kMV2InkEmitterType, MV2SmokeEmitterHandler);
     if (!g.texture) g.texture = MV2ReadEffectTexture("SMOKE2", "SMOKE2");
     if (!g.texture) return 0;
-    constexpr float u[4] = {0, 0, 1, 1}, v[4] = {0, 1, 1, 0};
-    for (int32_t k = 0; k < kMV2SmokePuffs; k++) {
-        const uint16_t b = uint16_t(4 * k);
-        const uint16_t list[6] = {uint16_t(b + 2), uint16_t(b + 1), b,
-                                  uint16_t(b + 2), b,               uint16_t(b + 3)};
-        for (int32_t i = 0; i < 6; i++)
-            g.indices[6 * k + i] = list[i];
-        for (int32_t c = 0; c < 4; c++) {
-            g.vertices[4 * k + c].u = u[c];
-            g.vertices[4 * k + c].v = v[c];
-        }
-    }
+    MV2BuildQuadBatch(g.vertices, g.indices, kMV2SmokePuffs);
     g.freeHead.next = g.freeHead.previous = &g.freeHead;
     g.activeHead.next = g.activeHead.previous = &g.activeHead;
     for (MV2SmokePuff& p : g.records) {
@@ -152,10 +141,7 @@ void MV2DrawSmoke() {
         const float h = p->size * 0.5f;
         const TvV3d right = TvV3dScale(m->right, h), up = TvV3dScale(m->up, h);
         TvIm3DVertex* q = &g.vertices[4 * n];
-        q[0].objVertex = TvV3dSub(TvV3dSub(p->position, right), up);
-        q[1].objVertex = TvV3dSub(TvV3dAdd(p->position, right), up);
-        q[2].objVertex = TvV3dAdd(TvV3dAdd(p->position, right), up);
-        q[3].objVertex = TvV3dAdd(TvV3dSub(p->position, right), up);
+        MV2SetQuadCorners(q, p->position, right, up);
         for (int32_t c = 0; c < 4; c++) {
             q[c].red = q[c].green = q[c].blue = grey;
             q[c].alpha = 255;

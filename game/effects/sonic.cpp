@@ -156,6 +156,10 @@ void MV2DrawSonicDistortions() {
     g.count = 0;
 }
 
+void MV2AddSonicDistortion(const TvV3d* position) {
+    if (position && g.count < kMV2Distortions) g.positions[g.count++] = *position;
+}
+
 int32_t MV2CountSonicDistortions() {
     return g.count;
 }
@@ -187,7 +191,7 @@ intptr_t MV2SonicBlastHandler(MV2Object* object, int32_t message, intptr_t p1, i
     case 2: {
         if (!d || !object->matrix) break;
         const TvV3d at = object->matrix->pos;
-        if (g.count < kMV2Distortions) g.positions[g.count++] = at;
+        MV2AddSonicDistortion(&at);
         if (d->age > 5.0f) {
             const float position[3] = {at.x, at.y, at.z};
             MV2CreateExplosion(position, 0.5f, 30.0f, object, 0, 154);

@@ -34,6 +34,8 @@ int32_t MV2InitialiseSonicDistortions();
 void MV2ShutdownSonicDistortions();
 // Ripples the frame buffer around each blast registered this frame, then empties the list.
 void MV2DrawSonicDistortions();
+// Registers a blast position for this frame's draw; ignored once 24 are registered.
+void MV2AddSonicDistortion(const TvV3d* position);
 // The blast positions registered this frame.
 int32_t MV2CountSonicDistortions();
 // The table cells: row and column offsets of the pixel shown at (row, column).

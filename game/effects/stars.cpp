@@ -60,12 +60,15 @@ float MV2DrawStars(float brightness) {
     if (h >= 5.0f) return 1.0f;
     const float f = h > 0.0f ? 0.2f * h : 0.0f;
     if (f >= 0.5f) return f;
+    // The sprites face the main camera whichever pass is drawing.
+    TvCamera* pass = gMV2EffectCamera;
     gMV2EffectCamera = gMV2MainCamera;
     const float shade = brightness * (1.0f - 2.0f * f);
     for (const TvV3d& s : gMV2StarOffsets) {
         const TvV3d at = TvV3dAdd(m->pos, s);
         MV2DrawSpriteShaded(gMV2CoronaTexture, &at, 0.01f, shade);
     }
+    gMV2EffectCamera = pass;
     return f;
 }
 
@@ -78,18 +81,7 @@ int32_t MV2InitialisePlanktum() {
         p.position.z = d.z * float(MV2EffectRandom() & 1023) / 1023.0f * kReach;
         p.velocity = p.targetVelocity = TvV3dScale(MV2EffectUnit(p.position), 0.01f);
     }
-    constexpr float u[4] = {0, 0, 1, 1}, v[4] = {0, 1, 1, 0};
-    for (int32_t k = 0; k < kMV2Plankton; k++) {
-        const uint16_t b = uint16_t(4 * k);
-        const uint16_t list[6] = {uint16_t(b + 2), uint16_t(b + 1), b,
-                                  uint16_t(b + 2), b,               uint16_t(b + 3)};
-        for (int32_t i = 0; i < 6; i++)
-            g.indices[6 * k + i] = list[i];
-        for (int32_t c = 0; c < 4; c++) {
-            g.vertices[4 * k + c].u = u[c];
-            g.vertices[4 * k + c].v = v[c];
-        }
-    }
+    MV2BuildQuadBatch(g.vertices, g.indices, kMV2Plankton);
     return 1;
 }
 
@@ -130,10 +122,7 @@ void MV2DrawPlanktum() {
     for (int32_t k = 0; k < kMV2Plankton; k++) {
         const TvV3d p = TvV3dAdd(centre, gMV2Plankton[k].position);
         TvIm3DVertex* q = &g.vertices[4 * k];
-        q[0].objVertex = TvV3dSub(TvV3dSub(p, right), up);
-        q[1].objVertex = TvV3dSub(TvV3dAdd(p, right), up);
-        q[2].objVertex = TvV3dAdd(TvV3dAdd(p, right), up);
-        q[3].objVertex = TvV3dAdd(TvV3dSub(p, right), up);
+        MV2SetQuadCorners(q, p, right, up);
         for (int32_t c = 0; c < 4; c++) {
             q[c].red = q[c].green = q[c].blue = grey;
             q[c].alpha = 255;

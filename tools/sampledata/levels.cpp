@@ -116,6 +116,7 @@ LevelDesc LevelZero() {
     SampleCreatureLevelRecords(l);
     SampleBossLevelRecords(l);
     SampleMissionLevelRecords(l);
+    SampleEffects2LevelRecords(l);
     return l;
 }
 

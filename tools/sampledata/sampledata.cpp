@@ -173,6 +173,7 @@ bool WriteTexturePack(const fs::path& folder) {
     SampleObjectTextures(entries);
     SampleDataAddWorldTextures(entries);
     SampleEffectTextures(entries);
+    SampleEffects2Textures(entries);
     SampleDataAddMapTiles(entries);
     return WriteFile(folder / "texture.pak", BuildPack(entries));
 }
@@ -228,6 +229,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SampleObjectTypeRecords(file.types);
     SamplePlayerTypeRecords(file.types);
     SampleEffectTypeRecords(file.types);
+    SampleEffects2TypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
     SampleBossTypeRecords(file.types);
     SampleMultiplayerTypeRecords(file.types);

@@ -58,3 +58,8 @@ bool SampleDataWriteMissions(const std::string& folder);
 void SampleEffectTextures(std::vector<PackWriterEntry>& entries);
 void SampleEffectTypeRecords(std::vector<std::vector<uint8_t>>& types);
 void SampleEffectModels(std::vector<PackWriterEntry>& clumpPack);
+// The later effects' pictures, type records (252, 338, 350-352, 408, 426, 431) and level 0's
+// sun-ray object and regrowing plant.
+void SampleEffects2Textures(std::vector<PackWriterEntry>& entries);
+void SampleEffects2TypeRecords(std::vector<std::vector<uint8_t>>& types);
+void SampleEffects2LevelRecords(LevelDesc& level);
