@@ -7,6 +7,7 @@
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "game/missions/breakables.h"
+#include "game/missions/creatureprops.h"
 #include "game/missions/generator.h"
 #include "game/missions/industrial.h"
 #include "game/missions/machinery.h"
@@ -29,6 +30,7 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterMissionPropHandlers();
     MV2RegisterOrbStationHandlers();
     MV2RegisterGeneratorHandlers();
+    MV2RegisterCreaturePropHandlers();
 }
 
 void MV2PlayNamedSoundAt(const TvV3d& position, float radius, const char* name, int32_t b) {
