@@ -49,7 +49,8 @@ TvIm3DVertex g_quad[4] = {
     {{0, 0, 0}, 1, 1, 255, 255, 255, 255},
     {{0, 0, 0}, 1, 0, 255, 255, 255, 255},
 };
-uint16_t kQuadIndices[6] = {2, 1, 0, 2, 0, 3};
+// The two triangles of a square, wound toward the camera.
+uint16_t kQuadIndices[6] = {0, 1, 2, 0, 2, 3};
 
 void ReleaseSlots() {
     for (MV2GlowSlot& s : g.slots) {
