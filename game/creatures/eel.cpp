@@ -9,6 +9,7 @@
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "game/creatures/ambient.h"
+#include "game/creatures/animkeys.h"
 #include "game/creatures/creaturemath.h"
 #include "game/creatures/puppetboss.h"
 #include "game/creatures/subai.h"
@@ -572,18 +573,10 @@ int32_t MV2BarrierNextKey(int32_t finished, MV2Barrier* d, int32_t nearEnd) {
 
 float MV2BarrierKeyCallback(TpAtomic* atomic, float position) {
     const int32_t key = TpAnimSequenceAtomicGetCurrentKeyIndex(atomic);
-    TpGeometry* geometry = TpAtomicGetGeometry(atomic);
-    const TpAnimKey* finished = TpAnimSequenceGeometryGetKey(geometry, key);
-    if (!finished) return 0.0f;
-    MV2Object* object = MV2GetClumpObject(TpAtomicGetClump(atomic));
-    MV2Barrier* d = BarrierOf(object);
-    if (!d) return position - finished->duration;
-    const int32_t nearEnd =
-        d->opening ? d->offset > d->length - 2.5f : d->offset < 2.5f;
-    const int32_t next = MV2BarrierNextKey(key, d, nearEnd);
-    if (next == key && key >= 10) return position - finished->duration;
-    if (TpAnimSequenceGeometryGetKey(geometry, next)) TpAnimSequenceAtomicSetCurrentKey(atomic, next);
-    return position - finished->duration;
+    MV2Barrier* d = BarrierOf(MV2AtomicObject(atomic));
+    if (!d) return MV2StepAnimKey(atomic, position, key);
+    const int32_t nearEnd = d->opening ? d->offset > d->length - 2.5f : d->offset < 2.5f;
+    return MV2StepAnimKey(atomic, position, MV2BarrierNextKey(key, d, nearEnd));
 }
 
 intptr_t MV2EelBoltEndHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {

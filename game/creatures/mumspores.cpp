@@ -9,6 +9,7 @@
 #include "engine/world/anim.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
+#include "game/creatures/animkeys.h"
 #include "game/creatures/creaturemath.h"
 #include "game/creatures/puppetboss.h"
 #include "game/creatures/silentmum.h"
@@ -200,6 +201,19 @@ void ReleaseSpore(MV2Object* pod) {
 
 MV2SmallSpore* Small(MV2Object* o) {
     return TypeOf(o) == 354 ? DataOf<MV2SmallSpore>(o) : nullptr;
+}
+
+// A spore's creation: a clear record and route, its first timer 4-8 s ahead, activated, and
+// script event 18 raised so that missions can follow it.
+template <typename T>
+intptr_t CreateSpore(MV2Object* spore, intptr_t p1, intptr_t p2, T* d, int32_t T::*timer) {
+    if (!MV2ObjectDefaultHandler(spore, 3, p1, p2) || !d) return 0;
+    *d = T{};
+    MV2RouteInit(&d->route);
+    d->*timer = Now() + Delay(4000);
+    MV2ObjectSendMessage(spore, 0, 1, 0);
+    MV2NotifyScripts(spore, 18, reinterpret_cast<intptr_t>(spore));
+    return 1;
 }
 
 struct CarrierSearch {
@@ -628,15 +642,10 @@ int32_t MV2PodNextKey(MV2Object* pod, MV2Pod* d, int32_t finished) {
 
 float MV2PodKeyCallback(TpAtomic* atomic, float position) {
     const int32_t key = TpAnimSequenceAtomicGetCurrentKeyIndex(atomic);
-    TpGeometry* geometry = TpAtomicGetGeometry(atomic);
-    const TpAnimKey* finished = TpAnimSequenceGeometryGetKey(geometry, key);
-    if (!finished) return 0.0f;
-    MV2Object* pod = MV2GetClumpObject(TpAtomicGetClump(atomic));
+    MV2Object* pod = MV2AtomicObject(atomic);
     MV2Pod* d = Pod(pod);
     MV2Pod scratch{};
-    const int32_t next = MV2PodNextKey(pod, d ? d : &scratch, key);
-    if (TpAnimSequenceGeometryGetKey(geometry, next)) TpAnimSequenceAtomicSetCurrentKey(atomic, next);
-    return position - finished->duration;
+    return MV2StepAnimKey(atomic, position, MV2PodNextKey(pod, d ? d : &scratch, key));
 }
 
 intptr_t MV2SilentMumLaserHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
@@ -690,15 +699,7 @@ intptr_t MV2SilentMumSpinnerHandler(MV2Object* object, int32_t message, intptr_t
 intptr_t MV2LargeSporeHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     if (message == 96) return MV2AnswerSize(p2, sizeof(MV2LargeSpore));
     MV2LargeSpore* d = DataOf<MV2LargeSpore>(object);
-    if (message == 3) {
-        if (!MV2ObjectDefaultHandler(object, 3, p1, p2) || !d) return 0;
-        *d = MV2LargeSpore{};
-        MV2RouteInit(&d->route);
-        d->nextEscorts = Now() + Delay(4000);
-        MV2ObjectSendMessage(object, 0, 1, 0);
-        MV2NotifyScripts(object, 18, reinterpret_cast<intptr_t>(object));
-        return 1;
-    }
+    if (message == 3) return CreateSpore(object, p1, p2, d, &MV2LargeSpore::nextEscorts);
     if (!d || !object->matrix) return MV2ObjectDefaultHandler(object, message, p1, p2);
     auto* other = reinterpret_cast<MV2Object*>(p2);
     switch (message) {
@@ -762,15 +763,7 @@ intptr_t MV2LargeSporeHandler(MV2Object* object, int32_t message, intptr_t p1, i
 intptr_t MV2SmallSporeHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     if (message == 96) return MV2AnswerSize(p2, sizeof(MV2SmallSpore));
     MV2SmallSpore* d = DataOf<MV2SmallSpore>(object);
-    if (message == 3) {
-        if (!MV2ObjectDefaultHandler(object, 3, p1, p2) || !d) return 0;
-        *d = MV2SmallSpore{};
-        MV2RouteInit(&d->route);
-        d->mergeReady = Now() + Delay(4000);
-        MV2ObjectSendMessage(object, 0, 1, 0);
-        MV2NotifyScripts(object, 18, reinterpret_cast<intptr_t>(object));
-        return 1;
-    }
+    if (message == 3) return CreateSpore(object, p1, p2, d, &MV2SmallSpore::mergeReady);
     if (!d || !object->matrix) return MV2ObjectDefaultHandler(object, message, p1, p2);
     auto* other = reinterpret_cast<MV2Object*>(p2);
     switch (message) {

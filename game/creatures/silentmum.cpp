@@ -14,6 +14,7 @@
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/material.h"
+#include "game/creatures/animkeys.h"
 #include "game/creatures/creaturemath.h"
 #include "game/creatures/mumspores.h"
 #include "game/creatures/puppetboss.h"
@@ -1159,17 +1160,12 @@ int32_t MV2EggNextKey(int32_t finished, int32_t* state) {
 }
 
 float MV2PulsatingEggKeyCallback(TpAtomic* atomic, float position) {
-    const int32_t key = TpAnimSequenceAtomicGetCurrentKeyIndex(atomic);
-    TpGeometry* geometry = TpAtomicGetGeometry(atomic);
-    const TpAnimKey* finished = TpAnimSequenceGeometryGetKey(geometry, key);
-    if (!finished) return 0.0f;
-    MV2PulsatingEgg* d = EggOf(MV2GetClumpObject(TpAtomicGetClump(atomic)));
+    MV2PulsatingEgg* d = EggOf(MV2AtomicObject(atomic));
     int32_t state = d ? d->state : 2;
-    const int32_t next = MV2EggNextKey(key, &state);
+    const int32_t next = MV2EggNextKey(TpAnimSequenceAtomicGetCurrentKeyIndex(atomic), &state);
     if (d) d->state = state;
-    if (next < 0) return position - 1.0f;
-    if (TpAnimSequenceGeometryGetKey(geometry, next)) TpAnimSequenceAtomicSetCurrentKey(atomic, next);
-    return position - finished->duration;
+    // A held key stays current, a second short of its end.
+    return next < 0 ? position - 1.0f : MV2StepAnimKey(atomic, position, next);
 }
 
 float MV2EggPulse(uint32_t offset, int32_t rate, uint32_t t) {
