@@ -8,6 +8,7 @@
 #include "tests/support/pack_writer.h"
 #include "tests/support/world_stream_writer.h"
 #include "tools/sampledata/bosses.h"
+#include "tools/sampledata/levelobjects.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <cstring>
@@ -117,6 +118,7 @@ LevelDesc LevelZero() {
     SampleBossLevelRecords(l);
     SampleMissionLevelRecords(l);
     SampleEffects2LevelRecords(l);
+    SampleLevelObjectLevelRecords(l);
     return l;
 }
 

@@ -3,6 +3,7 @@
 #include "tools/sampledata/objects.h"
 #include "tools/sampledata/player.h"
 #include "tools/sampledata/hud.h"
+#include "tools/sampledata/levelobjects.h"
 
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
@@ -231,6 +232,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SampleEffectTypeRecords(file.types);
     SampleEffects2TypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
+    SampleLevelObjectTypeRecords(file.types);
     SampleBossTypeRecords(file.types);
     SampleMultiplayerTypeRecords(file.types);
     file.levels = SampleLevels();
