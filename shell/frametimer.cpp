@@ -10,6 +10,7 @@
 #include "game/objects/camera.h"
 #include "game/objects/levels.h"
 #include "game/objects/objectupdate.h"
+#include "game/player/playercraft.h"
 #include "game/multiplayer/multiplayer.h"
 #include "shell/errors.h"
 #include "shell/gameinit.h"
@@ -143,6 +144,7 @@ void MV2UpdateGameFrame() {
         MV2ResetVisibleObjects();
         MV2UpdateActiveObjects();
         if (MV2Object* controlled = MV2GetPlayerObject()) MV2UpdateCamera(controlled);
+        if (MV2Object* controlled = MV2GetPlayerObject()) MV2UpdateSpecialMove(controlled);
         UpdateMissionLayer();
         MV2NetUpdate();
         break;

@@ -10,6 +10,7 @@
 #include "game/frontend/font.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/missionmap.h"
+#include "game/missions/leveldevices.h"
 #include "game/missions/missions.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objecttypes.h"
@@ -198,6 +199,7 @@ int32_t MV2InitialiseGame() {
         if (!Run(step)) return 0;
     MV2RenderFrame(1); // 26: the object types
     MV2RegisterLevelObjectHandlers();
+    MV2RegisterLevelDeviceHandlers();
     MV2RegisterPlayerHandlers();
     MV2RegisterMissionObjectHandlers();
     if (!MV2InitialiseObjectTypes()) return 0;
@@ -252,7 +254,7 @@ int32_t MV2ResetLevel(int32_t) {
         MV2ErrorBox("Could not initialise command system");
         return 0;
     }
-    if (!MV2InitialiseSpecialMoves()) {
+    if (!MV2ResetSpecialMove()) {
         MV2ErrorBox("Could not initialise special moves");
         return 0;
     }

@@ -13,6 +13,7 @@
 #include "game/frontend/interfacescreens.h"
 #include "game/frontend/missionmap.h"
 #include "game/missions/cutscenes.h"
+#include "game/missions/strips.h"
 #include "game/player/player.h"
 #include "game/frontend/menus.h"
 #include "game/frontend/movies.h"
@@ -338,6 +339,7 @@ void MV2RenderWorld() {
         MV2DrawSunMoonBeams(gMV2MainCamera);
         MV2DrawSunRays();
         MV2RenderEffects(gMV2MainCamera);
+        MV2DrawStripSprites();
         DrawCoronas();
         MV2DrawScreenCracks();
         // The overlays of the player's current tool and weapon.

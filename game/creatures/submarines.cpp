@@ -839,7 +839,7 @@ intptr_t MV2SubmarineHandler(MV2Object* object, int32_t message, intptr_t p1, in
     case 61:
         if (MV2WeaponRecord* w = CurrentWeapon(data)) MV2WeaponSendMessage(w, 61, p1, p2);
         return 1;
-    case 63: MV2TriggerCraftSpecial(object); return 1;
+    case 63: MV2StartSpecialMove(object); return 1;
     case 64: MV2WeaponsTriggerReleased(&data->weapons); return 1;
     case 66:
         if (def)

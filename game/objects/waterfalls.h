@@ -12,7 +12,7 @@ struct TpGeometry;
 
 inline constexpr int32_t kMV2WaterfallParticles = 10;
 inline constexpr int32_t kMV2WaterfallSplashes = 5;
-inline constexpr int32_t kMV2MaxListedWaterfalls = 5;
+inline constexpr int32_t kMV2MaxListedWaterfalls = 46;
 inline constexpr int32_t kMV2WaterfallSound = 79; // "WATERFALL2"
 // A model needs this many vertices for its path to be taken (the highest used is 36).
 inline constexpr int32_t kMV2WaterfallTemplateVertices = 37;
