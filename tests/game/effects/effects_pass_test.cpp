@@ -91,6 +91,7 @@ TEST_F(EffectsTest, EffectDetailSwitchesLightCoronasAndBloodClouds) {
     const TvV3d centre = Rel(0, 0, 10);
     const float at[3] = {centre.x, centre.y, centre.z};
     MV2CreateBloodCloud(at, 0.5f);
+    MV2SetWaterHeight(15.0f); // the camera at the surface: no plankton, which draws with CORONA
     const struct {
         int32_t detail;
         int32_t coronas, blood;

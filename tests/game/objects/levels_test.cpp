@@ -813,6 +813,8 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     for (uint32_t t : {kSamplePatrolType, kSamplePirateType, kSampleFishType, kSampleMarkerType,
                        kSampleShadowedType})
         ModelType(int32_t(t), 0.5f);
+    for (int32_t t : {426, 350, 431}) // the sun rays, a regrowing plant and its respawner
+        ModelType(t, 0.5f);
     ASSERT_EQ(MV2LoadLevel(kMV2TitleLevel, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
     {
         MV2CurrentLevelWorld current;
