@@ -165,7 +165,7 @@ void ChargeBolt(MV2Object* eel) {
 }
 
 void ClearArenaBit() {
-    MV2Object* arena = MV2FindObjectByScriptID(int32_t(kArenaObject));
+    MV2Object* arena = MV2FindObjectByWorldID(int32_t(kArenaObject));
     if (!arena || !arena->privateData || !arena->type || arena->type->privateDataSize < 15 * 4)
         return;
     static_cast<uint32_t*>(arena->privateData)[14] &= ~(1u << 14);

@@ -172,7 +172,7 @@ void CreatePods(MV2Object* boss) {
 
 void AimRays(MV2Object* boss) {
     for (int32_t i = 0; i < kMV2SilentMumRays; ++i) {
-        MV2Object* o = MV2FindObjectByScriptID(0x0603000A + i);
+        MV2Object* o = MV2FindObjectByWorldID(0x0603000A + i);
         if (o && o->matrix) {
             MV2SetObjectRef(&g_mum.rayObjects[i], o);
             g_mum.rayDirections[i] = MV2Unit(TvV3dSub(o->matrix->pos, boss->matrix->pos));
@@ -239,13 +239,13 @@ void Ambient(MV2Object* boss) {
 void SetUpArena(MV2Object* boss) {
     g_mum.arenaSetUp = 1;
     for (int32_t i = 0; i < 3; ++i) {
-        MV2Object* h = MV2FindObjectByScriptID(kHolderIds[i]);
+        MV2Object* h = MV2FindObjectByWorldID(kHolderIds[i]);
         if (!h || !h->matrix) continue;
         MV2SetObjectRef(&g_mum.holders[i], h);
         g_mum.holderPositions[i] = h->matrix->pos;
     }
     if (MV2Object* h0 = Ref(g_mum.holders[0])) MV2ObjectSendMessage(h0, 63, 0, 0);
-    MV2Object* arena = MV2FindObjectByScriptID(0x06030005);
+    MV2Object* arena = MV2FindObjectByWorldID(0x06030005);
     if (arena && arena->matrix) {
         MV2SetObjectRef(&g_mum.arenaFrame, arena);
         TvV3d at = TvV3dSub(arena->matrix->pos, boss->matrix->pos);
@@ -258,7 +258,7 @@ void SetUpArena(MV2Object* boss) {
     }
     g_mum.swingOffset = 0.0f;
     g_mum.swingRate = -1.0f;
-    MV2Object* swing = MV2FindObjectByScriptID(0x06030004);
+    MV2Object* swing = MV2FindObjectByWorldID(0x06030004);
     if (swing && swing->matrix) {
         MV2SetObjectRef(&g_mum.swingFrame, swing);
         if (arena && arena->matrix) {

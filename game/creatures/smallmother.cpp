@@ -13,6 +13,7 @@
 #include "game/creatures/creaturemath.h"
 #include "game/effects/effectbase.h"
 #include "game/effects/effects.h"
+#include "game/missions/missionflow.h"
 #include "game/objects/utilities.h"
 #include "game/objects/water.h"
 
@@ -223,7 +224,7 @@ void MV2SmallMotherCommand(int32_t command) {
     case 50: d->targetSize = 10.0f; break;
     case 51:
         d->flashRate = 3.0f;
-        if (MV2Object* o = MV2FindObjectByScriptID(0x0044000F); o && o->matrix)
+        if (MV2Object* o = MV2FindObjectByWorldID(0x0044000F); o && o->matrix)
             d->flashPosition = o->matrix->pos;
         d->fadeRate = 2.0f;
         break;

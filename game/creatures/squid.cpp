@@ -115,7 +115,7 @@ void Intro(MV2Object* squid) {
     MV2PuppetBossPlay(squid, "dointro", 1);
     MV2PlayCutScene(0x030CFFFF, 0x030C0001);
     MV2PlayMusicTrack((TvRandom() & 1) ? 17 : 16);
-    if (MV2Object* o = MV2FindObjectByScriptID(kStopper)) MV2ObjectSendMessage(o, 12, 54, 0);
+    if (MV2Object* o = MV2FindObjectByWorldID(kStopper)) MV2ObjectSendMessage(o, 12, 54, 0);
     MV2MissionInstallNotify(22, 17);
 }
 
@@ -195,7 +195,7 @@ void Hit(MV2Object* squid, intptr_t damage, intptr_t part) {
 
 void SquidDeadNow(void* user) {
     MV2NotifyObjectScript(Squid(user), 13, 0, 0);
-    if (MV2Object* o = MV2FindObjectByScriptID(kStopper)) MV2ObjectSendMessage(o, 4, 0, 0);
+    if (MV2Object* o = MV2FindObjectByWorldID(kStopper)) MV2ObjectSendMessage(o, 4, 0, 0);
 }
 
 void SquidDying(void* user) {
@@ -231,7 +231,7 @@ void SquidIntroHit(void*) {
     MV2StartCameraSound(1, 0.5f);
     static const int32_t kRockTypes[3] = {128, 129, 130};
     for (int32_t id = 0x03080008; id <= 0x0308000D; ++id) {
-        MV2Object* o = MV2FindObjectByScriptID(id);
+        MV2Object* o = MV2FindObjectByWorldID(id);
         if (!o || !o->matrix) continue;
         const MV2Point3 at = MV2Point(o->matrix->pos);
         for (int i = 0; i < 5; ++i)

@@ -1,10 +1,9 @@
 // The sample folder's puppet boss: the eel (type 166) on a generated model, its model folder
 // ".\clump\bosseel\" with a puppet of four nodes, three keyframed animations and the script that
-// plays them, and level 0's record that places it beside its arena object 0x03080007.
+// plays them (in clump.pak, under its prefix), and level 0's record that places it beside its arena object 0x03080007.
 #include "tools/sampledata/bosses.h"
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "tests/support/chunk_writer.h"
@@ -15,7 +14,6 @@
 #include "tests/support/resfile_writer.h"
 #include "tests/support/world_writer.h"
 #include "tools/sampledata/objects.h"
-#include "tools/sampledata/sampledata.h"
 
 namespace {
 
@@ -104,6 +102,11 @@ void SampleBossTypeRecords(std::vector<std::vector<uint8_t>>& types) {
 
 void SampleBossModels(std::vector<PackWriterEntry>& clumpPack) {
     clumpPack.push_back({"BOSSEEL.DFF", EelModel()});
+    // The model folder lies under the pack's prefix, so it is read from the pack.
+    const std::vector<uint8_t> puppet = EelPuppet(), anims = EelAnims();
+    clumpPack.push_back({"bosseel\\puppet.pup", std::string(puppet.begin(), puppet.end())});
+    clumpPack.push_back({"bosseel\\anims.bin", std::string(anims.begin(), anims.end())});
+    clumpPack.push_back({"bosseel\\anim.txt", kEelScript});
 }
 
 void SampleBossLevelRecords(LevelDesc& level) {
@@ -112,11 +115,3 @@ void SampleBossLevelRecords(LevelDesc& level) {
                               At(kSampleEelArenaId, kSampleArenaType, 60, 10, 16)}});
 }
 
-bool SampleDataWriteBosses(const std::string& folder) {
-    const std::filesystem::path dir = std::filesystem::path(folder) / "CLUMP" / "bosseel";
-    const std::string script(kEelScript);
-    return SampleDataWriteFile((dir / "puppet.pup").string(), EelPuppet()) &&
-           SampleDataWriteFile((dir / "anims.bin").string(), EelAnims()) &&
-           SampleDataWriteFile((dir / "anim.txt").string(),
-                               std::vector<uint8_t>(script.begin(), script.end()));
-}

@@ -1,5 +1,5 @@
-// The sample folder's puppet boss: the eel's type record, its generated model for clump.pak, its
-// model folder with the puppet, animations and script, and level 0's record that places it.
+// The sample folder's puppet boss: the eel's type record, its generated model and its model
+// folder (puppet, animations and script) for clump.pak, and level 0's record that places it.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +17,3 @@ inline constexpr uint32_t kSampleEelArenaId = 0x03080007;
 void SampleBossTypeRecords(std::vector<std::vector<uint8_t>>& types);
 void SampleBossModels(std::vector<PackWriterEntry>& clumpPack);
 void SampleBossLevelRecords(LevelDesc& level);
-// Writes ".\CLUMP\bosseel\" (puppet.pup, anims.bin, anim.txt); false when a file failed.
-bool SampleDataWriteBosses(const std::string& folder);

@@ -350,7 +350,6 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteFrontEnd(folder) && ok;
     ok = SampleDataWriteHud(folder) && ok;
     ok = SampleDataWriteCreatures(folder) && ok;
-    ok = SampleDataWriteBosses(folder) && ok;
     ok = SampleDataWriteMultiplayer(folder) && ok;
     return ok;
 }
