@@ -35,6 +35,8 @@
 #include "shell/window.h"
 #include "game/frontend/menus.h"
 #include "game/effects/explosions.h"
+#include "game/creatures/eel.h"
+#include "game/creatures/puppetboss.h"
 #include "game/creatures/submarines.h"
 #include "game/player/player.h"
 #include "game/player/shots.h"
@@ -591,4 +593,34 @@ TEST_F(SequenceTest, HostingFromTheMenusStartsTheMultiplayerLevel) {
     EXPECT_EQ(spawnPoints, 2);
     MV2NetLeaveGame();
     MV2NetShutdown();
+}
+
+// The sample level's eel stands in play with the puppet of its model folder, and a started fight
+// runs its phases through the game's own frames.
+TEST_F(SequenceTest, InPlayTheSampleEelRunsItsPhasesWithItsPuppet) {
+    HWND window = MV2CreateMainWindow(nullptr, SW_SHOW);
+    ASSERT_NE(window, nullptr);
+    RunToTheTitleMenu();
+    ChooseStart();
+    EXPECT_EQ(Pass(33), MV2_PASS_IN_GAME);
+    for (int i = 0; i < 2; ++i) {
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+        gMV2GameState.requested = 0;
+    }
+    ASSERT_EQ(gMV2GameState.current, 0) << Boxes();
+    MV2Object* eel = MV2FindObjectByWorldID(0x00600001);
+    ASSERT_NE(eel, nullptr) << Boxes();
+    ASSERT_NE(MV2PuppetBossInstance(eel), nullptr);
+    EXPECT_NE(MV2PuppetFindNode(MV2PuppetBossInstance(eel), "lowermouth"), nullptr);
+    MV2Object* sub = MV2GetPlayerSub();
+    ASSERT_NE(sub, nullptr);
+    MV2ObjectSendMessage(eel, 12, 0, reinterpret_cast<intptr_t>(sub));
+    MV2ObjectSendMessage(eel, 0, 1, 0);
+    for (int i = 0; i < 30; ++i) {
+        PlatformAdvanceClock(33);
+        MV2InGamePass();
+    }
+    EXPECT_EQ(MV2GetEelState()->phase, kMV2EelBolts) << Boxes();
+    EXPECT_TRUE(MV2PuppetBossFired(eel, "dobolt"));
 }
