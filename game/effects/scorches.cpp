@@ -139,7 +139,7 @@ int32_t MV2AddScorch(const float* position, float size, uint32_t flags) {
         MV2ObjectSendMessage(carrier, 17, 0, intptr_t(&handle));
         r->handle = uint32_t(handle);
         carrier->typeHandler = MV2ScorchObjectHandler;
-        MV2ObjectSendMessage(carrier, 12, intptr_t(r), 0);
+        MV2ObjectSendMessage(carrier, 28, 0, intptr_t(r)); // the carrier's link
         if (MV2ObjectType* type = MV2GetObjectType(kMV2CarrierType)) type->words[7] &= ~(1u << 6);
     }
     MV2ObjectSendMessage(carrier, 0, 1, 0);
@@ -172,7 +172,7 @@ int32_t MV2AddScorch(const float* position, float size, uint32_t flags) {
 intptr_t MV2ScorchObjectHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     if (message != 2) return MV2DummyObjectHandler(object, message, p1, p2);
     intptr_t word = 0;
-    MV2ObjectSendMessage(object, 13, 0, intptr_t(&word));
+    MV2ObjectSendMessage(object, 27, 0, intptr_t(&word));
     auto* r = reinterpret_cast<MV2ScorchRecord*>(word);
     if (r && int32_t(r->endTime - MV2EffectClock()) > 0 && MV2InViewUpdateFlag)
         return MV2DummyObjectHandler(object, message, p1, p2);

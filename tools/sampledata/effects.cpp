@@ -151,6 +151,7 @@ void SampleEffectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     types.push_back(process);
     // 42: the invisible carrier of scorches and sparks.
     std::vector<uint8_t> carrier = Type(42, "DOT");
+    SetWord(carrier, 32, 8u << 16); // its number and link
     types.push_back(carrier);
     // 78: the darting fish, a body that turns and is righted.
     std::vector<uint8_t> fish = Type(78, "BALL");

@@ -8,6 +8,7 @@
 #include "tests/support/pack_writer.h"
 #include "tests/support/world_stream_writer.h"
 #include "tools/sampledata/bosses.h"
+#include "tools/sampledata/leveldevices.h"
 #include "tools/sampledata/levelobjects.h"
 #include "tools/sampledata/sampledata.h"
 
@@ -119,6 +120,7 @@ LevelDesc LevelZero() {
     SampleMissionLevelRecords(l);
     SampleEffects2LevelRecords(l);
     SampleLevelObjectLevelRecords(l);
+    SampleLevelDeviceLevelRecords(l);
     return l;
 }
 

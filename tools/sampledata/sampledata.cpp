@@ -3,6 +3,7 @@
 #include "tools/sampledata/objects.h"
 #include "tools/sampledata/player.h"
 #include "tools/sampledata/hud.h"
+#include "tools/sampledata/leveldevices.h"
 #include "tools/sampledata/levelobjects.h"
 
 #include "game/frontend/draw2d.h"
@@ -233,6 +234,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SampleEffects2TypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
     SampleLevelObjectTypeRecords(file.types);
+    SampleLevelDeviceTypeRecords(file.types);
     SampleBossTypeRecords(file.types);
     SampleMultiplayerTypeRecords(file.types);
     file.levels = SampleLevels();

@@ -135,18 +135,19 @@ TEST_F(WaterfallTest, SharedTextureScrollsOncePerFrame) {
     EXPECT_NEAR(g->texCoords[0].v, 39.99f + 1.0f / 30.0f - 20.0f, 1e-4f);
 }
 
-TEST_F(WaterfallTest, ListHoldsFiveAndDestructionKeepsItsOrder) {
+TEST_F(WaterfallTest, ListHoldsItsLimitAndDestructionKeepsItsOrder) {
+    const int32_t n = kMV2MaxListedWaterfalls;
     std::vector<MV2Object*> made;
-    for (int32_t i = 0; i < 6; i++)
-        made.push_back(Make(407, float(i)));
-    EXPECT_EQ(gMV2Waterfalls.count, 5);
-    MV2ObjectSendMessage(made[5], 4, 0, 0); // not listed: nothing moves
-    EXPECT_EQ(gMV2Waterfalls.count, 5);
-    EXPECT_EQ(gMV2Waterfalls.list[4], made[4]);
+    for (int32_t i = 0; i <= n; i++)
+        made.push_back(Make(407, float(i) * 0.1f));
+    EXPECT_EQ(gMV2Waterfalls.count, n);
+    MV2ObjectSendMessage(made[n], 4, 0, 0); // not listed: nothing moves
+    EXPECT_EQ(gMV2Waterfalls.count, n);
+    EXPECT_EQ(gMV2Waterfalls.list[n - 1], made[n - 1]);
     MV2ObjectSendMessage(made[1], 4, 0, 0);
-    ASSERT_EQ(gMV2Waterfalls.count, 4);
+    ASSERT_EQ(gMV2Waterfalls.count, n - 1);
     EXPECT_EQ(gMV2Waterfalls.list[1], made[2]);
-    EXPECT_EQ(gMV2Waterfalls.list[3], made[4]);
+    EXPECT_EQ(gMV2Waterfalls.list[n - 2], made[n - 1]);
 }
 
 TEST_F(WaterfallTest, AModelTooSmallMakesNoPath) {
