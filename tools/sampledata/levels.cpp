@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "tools/sampledata/levels.h"
 
 #include <cmath>
@@ -152,6 +153,16 @@ void PutMapFields(ResLevel& level) {
     word(28, 0x00070001), word(31, 50 * 32), word(32, 25 * 32); // start point (50, 25)
     word(27, 0x00070002), word(29, 20 * 32), word(30, 20 * 32); // start point (20, 20)
     word(33, 0);
+}
+
+std::vector<uint32_t> SampleLevelItemTypes() {
+    std::vector<uint32_t> types;
+    for (const LevelDesc& level : {LevelZero(), LevelOne()})
+        for (const LevelRecordDesc& record : level.records)
+            for (const LevelItem& item : record.items)
+                if (std::find(types.begin(), types.end(), item.type) == types.end())
+                    types.push_back(item.type);
+    return types;
 }
 
 std::vector<ResLevel> SampleLevels() {

@@ -809,12 +809,9 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     file.levels = SampleLevels();
     folder.Write("DATA/menu.mv2", BuildResourceFile(file));
     ASSERT_EQ(MV2LoadMenuResourceFile(".\\DATA\\menu.mv2"), 1);
-    // The creatures and the city and mining parts that level 0 places on a full load.
-    for (uint32_t t : {kSamplePatrolType, kSamplePirateType, kSampleFishType, kSampleMarkerType,
-                       kSampleShadowedType})
-        ModelType(int32_t(t), 0.5f);
-    for (int32_t t : {426, 350, 431}) // the sun rays, a regrowing plant and its respawner
-        ModelType(t, 0.5f);
+    // Every type the sample levels place gets a model: the type table is not loaded here.
+    for (uint32_t t : SampleLevelItemTypes())
+        if (!MV2GetObjectType(int32_t(t))->model) ModelType(int32_t(t), 0.5f);
     ASSERT_EQ(MV2LoadLevel(kMV2TitleLevel, 1), 1) << (Boxes().empty() ? "" : Boxes()[0]);
     {
         MV2CurrentLevelWorld current;
