@@ -10,8 +10,8 @@ struct LevelDesc;
 struct PackWriterEntry;
 
 inline constexpr uint32_t kSampleEelType = 166;
-// The arena object the eel needs: a dummy object carrying the arena's script id.
-inline constexpr uint32_t kSampleArenaType = 42;
+// The arena object the eel needs: a static ball carrying the arena's script id.
+inline constexpr uint32_t kSampleArenaType = 302;
 inline constexpr uint32_t kSampleEelArenaId = 0x03080007;
 
 void SampleBossTypeRecords(std::vector<std::vector<uint8_t>>& types);
