@@ -83,7 +83,9 @@ TEST_F(BubbleVentTest, BuffetsOnlyAPlayerBesideAndAboveTheVent) {
         Update(vent); // switches on
         Update(vent); // on: bubbles and buffet
         EXPECT_EQ(player->energy < 100.0f, c.hit) << c.at.x << " " << c.at.y;
-        if (c.hit) EXPECT_LT(player->body->velocity.y, 0.0f);
+        if (c.hit) {
+            EXPECT_LT(player->body->velocity.y, 0.0f);
+        }
         MV2ObjectSendMessage(vent, 4, 0, 0);
         MV2ObjectSendMessage(player, 4, 0, 0);
     }
