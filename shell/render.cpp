@@ -26,6 +26,7 @@
 #include "game/player/player.h"
 #include "engine/world/light.h"
 #include "engine/world/world.h"
+#include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
 #include "shell/cursor.h"
 #include "shell/errors.h"
@@ -335,6 +336,7 @@ void MV2RenderWorld() {
     MV2UpdateLetterbox();
     bool drawing = BeginSceneFrame(gMV2MainCamera);
     if (drawing) {
+        MV2DrawInkClouds(gMV2MainCamera);
         MV2RenderEffectHooks(gMV2MainCamera);
         MV2DrawSunMoonBeams(gMV2MainCamera);
         MV2DrawSunRays();
