@@ -62,7 +62,7 @@ struct Bench {
         TvCameraSetNearClipPlane(camera, 0.1f);
         TvCameraSetFarClipPlane(camera, 30.0f);
         TvMatrix* m = TvFrameGetMatrix(frame);
-        m->right = {-1, 0, 0};
+        m->right = {1, 0, 0}; // up x at, as the game's cameras have it
         m->up = {0, 1, 0};
         m->at = {0, 0, 1};
         m->pos = {0, 0, 0};

@@ -85,8 +85,8 @@ void MV2BuildQuadBatch(TvIm3DVertex* vertices, uint16_t* indices, int32_t quads)
     constexpr float u[4] = {0, 0, 1, 1}, v[4] = {0, 1, 1, 0};
     for (int32_t k = 0; k < quads; k++) {
         const uint16_t b = uint16_t(4 * k);
-        const uint16_t list[6] = {uint16_t(b + 2), uint16_t(b + 1), b,
-                                  uint16_t(b + 2), b,               uint16_t(b + 3)};
+        const uint16_t list[6] = {b, uint16_t(b + 1), uint16_t(b + 2),
+                                  b, uint16_t(b + 2), uint16_t(b + 3)}; // toward the camera
         for (int32_t i = 0; i < 6; i++)
             indices[6 * k + i] = list[i];
         for (int32_t c = 0; c < 4; c++) {

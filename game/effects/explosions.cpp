@@ -73,8 +73,9 @@ Push g_push = {};
 
 TvIm3DVertex g_flame[3];
 TvIm3DVertex g_ring[4];
-uint16_t kFlameIndices[3] = {0, 2, 1};
-uint16_t kRingIndices[6] = {0, 2, 1, 1, 2, 3};
+// Wound toward the camera, which the driver culls by.
+uint16_t kFlameIndices[3] = {0, 1, 2};
+uint16_t kRingIndices[6] = {0, 1, 2, 1, 3, 2};
 
 void ResetLists() {
     g.freeHead.next = g.freeHead.previous = &g.freeHead;

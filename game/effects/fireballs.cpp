@@ -36,7 +36,7 @@ struct Flak {
     TvIm3DVertex vertices[4];
 };
 Flak g_flak = {};
-uint16_t kFanIndices[4] = {0, 1, 2, 3};
+uint16_t kFanIndices[4] = {0, 3, 2, 1}; // the fan wound toward the camera
 constexpr float kSheet[6] = {0.0f, 51.0f / 256, 102.0f / 256, 153.0f / 256, 204.0f / 256,
                              255.0f / 256};
 
@@ -63,8 +63,8 @@ int32_t MV2InitialiseFireballs() {
     constexpr float u[4] = {0, 0, 1, 1}, v[4] = {0, 1, 1, 0};
     for (int32_t i = 0; i < kMV2Fireballs; i++) {
         const uint16_t b = uint16_t(i * 4);
-        const uint16_t list[6] = {uint16_t(b + 2), uint16_t(b + 1), b,
-                                  uint16_t(b + 2), b,               uint16_t(b + 3)};
+        const uint16_t list[6] = {b, uint16_t(b + 1), uint16_t(b + 2),
+                                  b, uint16_t(b + 2), uint16_t(b + 3)}; // toward the camera
         for (int32_t k = 0; k < 6; k++)
             g.indices[i * 6 + k] = list[k];
         for (int32_t c = 0; c < 4; c++) {

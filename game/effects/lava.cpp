@@ -138,12 +138,13 @@ void MV2DrawLavaBlobs() {
         const float corner = float(i & 1);
         v[0].objVertex = b.position;
         v[0].u = v[0].v = corner;
-        v[1].objVertex = TvV3dAdd(b.position, TvV3dScale(camera->up, s));
-        v[1].u = 1.0f;
-        v[1].v = 0.0f;
-        v[2].objVertex = TvV3dAdd(b.position, TvV3dScale(camera->right, s));
-        v[2].u = 0.0f;
-        v[2].v = 1.0f;
+        // The right corner before the upper one winds the triangle toward the camera.
+        v[1].objVertex = TvV3dAdd(b.position, TvV3dScale(camera->right, s));
+        v[1].u = 0.0f;
+        v[1].v = 1.0f;
+        v[2].objVertex = TvV3dAdd(b.position, TvV3dScale(camera->up, s));
+        v[2].u = 1.0f;
+        v[2].v = 0.0f;
         for (int32_t c = 0; c < 3; c++) {
             v[c].red = a;
             v[c].green = green;

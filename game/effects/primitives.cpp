@@ -23,7 +23,9 @@ namespace {
 // Corner texture coordinates of every quad: (0,0), (0,1), (1,1), (1,0).
 constexpr float kCornerU[4] = {0, 0, 1, 1};
 constexpr float kCornerV[4] = {0, 1, 1, 0};
-uint16_t kQuadIndices[6] = {2, 1, 0, 2, 0, 3};
+// The two triangles of a quad, wound toward the camera: the camera's right vector lands on the
+// left of the screen, and the driver culls triangles that wind away from the viewer.
+uint16_t kQuadIndices[6] = {0, 1, 2, 0, 2, 3};
 
 TvIm3DVertex g_quad[4];
 TvIm3DVertex g_coronas[kMV2MaxCoronas * 4];
@@ -380,8 +382,8 @@ void MV2InitialiseEffectPrimitives() {
     for (int32_t i = 0; i < kMV2MaxCoronas; i++) {
         SetCornerUVs(&g_coronas[i * 4]);
         const uint16_t b = uint16_t(i * 4);
-        const uint16_t list[6] = {uint16_t(b + 2), uint16_t(b + 1), b,
-                                  uint16_t(b + 2), b,               uint16_t(b + 3)};
+        const uint16_t list[6] = {b, uint16_t(b + 1), uint16_t(b + 2),
+                                  b, uint16_t(b + 2), uint16_t(b + 3)};
         std::memcpy(&g_coronaIndices[i * 6], list, sizeof list);
     }
     g_coronaCount = 0;

@@ -83,10 +83,11 @@ protected:
 
     // A point relative to the camera's home (15, 15, 0).
     static TvV3d Rel(float x, float y, float z) { return {15.0f + x, 15.0f + y, z}; }
-    // Puts the camera at `position` looking along +z with y up.
+    // Puts the camera at `position` looking along +z with y up, its right = up x at as the
+    // game's cameras have it.
     void PlaceCamera(TvV3d position) {
         TvMatrix* m = TvFrameGetMatrix(frame_);
-        m->right = {-1, 0, 0};
+        m->right = {1, 0, 0};
         m->up = {0, 1, 0};
         m->at = {0, 0, 1};
         m->pos = position;

@@ -17,12 +17,12 @@ TEST_F(EffectsTest, ASpriteFacesTheCameraAndFadesWithDepth) {
     ASSERT_EQ(recorder_.calls.size(), 1u);
     const Im3DCall& c = recorder_.calls[0];
     EXPECT_EQ(c.raster, intptr_t(TvTextureGetRaster(gMV2CoronaTexture)));
-    EXPECT_EQ(c.indices, (std::vector<uint16_t>{2, 1, 0, 2, 0, 3}));
+    EXPECT_EQ(c.indices, (std::vector<uint16_t>{0, 1, 2, 0, 2, 3}));
     ASSERT_EQ(c.vertices.size(), 4u);
-    // Corner 0 = P - R - U with the camera's right axis (-1, 0, 0).
-    EXPECT_FLOAT_EQ(c.vertices[0].objVertex.x, at.x + 2.0f);
+    // Corner 0 = P - R - U with the camera's right axis (1, 0, 0).
+    EXPECT_FLOAT_EQ(c.vertices[0].objVertex.x, at.x - 2.0f);
     EXPECT_FLOAT_EQ(c.vertices[0].objVertex.y, at.y - 1.0f);
-    EXPECT_FLOAT_EQ(c.vertices[2].objVertex.x, at.x - 2.0f);
+    EXPECT_FLOAT_EQ(c.vertices[2].objVertex.x, at.x + 2.0f);
     EXPECT_FLOAT_EQ(c.vertices[1].u, 0.0f);
     EXPECT_FLOAT_EQ(c.vertices[1].v, 1.0f);
     // Half way to the far clip: 127.5 x brightness 0.5, truncated.
@@ -44,7 +44,7 @@ TEST_F(EffectsTest, TheCoronaBatchHoldsAHundredAndTwentyAndAlwaysEmpties) {
     ASSERT_EQ(recorder_.calls.size(), 1u);
     EXPECT_EQ(recorder_.calls[0].indices.size(), 720u);
     EXPECT_EQ(recorder_.calls[0].vertices.size(), 480u);
-    EXPECT_EQ(recorder_.calls[0].indices[6], 6); // quad 1: b + 2, b + 1, b, b + 2, b, b + 3
+    EXPECT_EQ(recorder_.calls[0].indices[6], 4); // quad 1: b, b + 1, b + 2, b, b + 2, b + 3
     EXPECT_EQ(MV2QueuedCoronas(), 0);
     // A flush whose transform fails empties the queue all the same.
     MV2QueueCorona(&lights[0], &at);

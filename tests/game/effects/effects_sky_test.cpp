@@ -230,7 +230,7 @@ TEST_F(SkyEffectsTest, LavaBlobsFadeOverTheirLifeAndTheRingWraps) {
         EXPECT_EQ(v[0].red, c.red) << c.elapsed;
         EXPECT_EQ(v[0].alpha, c.red);
         EXPECT_EQ(v[0].green, c.green) << c.elapsed;
-        EXPECT_NEAR(v[1].objVertex.y, 16.0f, 1e-5f); // 2 x size along the camera's up
+        EXPECT_NEAR(v[2].objVertex.y, 16.0f, 1e-5f); // 2 x size along the camera's up
     }
     // At its end it is freed and not drawn.
     gMV2DayClock.gameClock = b.end;

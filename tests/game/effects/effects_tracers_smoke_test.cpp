@@ -136,7 +136,7 @@ TEST_F(TracerSmokeTest, APuffFadesInOver800MillisecondsAndDarkensTheScene) {
     }
     // Corners one unit (half the size) out along the camera's right and up.
     const std::vector<TvIm3DVertex> v = Drawn();
-    EXPECT_FLOAT_EQ(v[0].objVertex.x, at.x + 1.0f); // the camera's right is -x
+    EXPECT_FLOAT_EQ(v[0].objVertex.x, at.x - 1.0f); // the camera's right is +x
     EXPECT_FLOAT_EQ(v[0].objVertex.y, at.y - 1.0f);
     EXPECT_FLOAT_EQ(v[2].objVertex.y, at.y + 1.0f);
     // Darkening blend while drawing, the previous states after.
