@@ -177,18 +177,13 @@ int32_t (*Bench::drawThrough)(int32_t, TvIm2DVertex*, int32_t, uint16_t*, int32_
 Bench* g_bench = nullptr;
 double g_seconds[2] = {0, 0};
 
-void Finish() {
-    static auto finish = reinterpret_cast<PFNGLFINISHPROC>(SDL_GL_GetProcAddress("glFinish"));
-    if (finish) finish();
-}
-
 void BM_EffectPassAgainstOneBatch(benchmark::State& state) {
     if (!g_bench || !g_bench->ok) {
         state.SkipWithError("the effect pools could not be filled on the stand-in");
         return;
     }
     MeasureInTurn(
-        state, [] { g_bench->PassFrame(); }, [] { g_bench->BatchFrame(); }, [] { Finish(); },
+        state, [] { g_bench->PassFrame(); }, [] { g_bench->BatchFrame(); }, EffectBenchFinish,
         "pass ms", "batch ms", g_seconds);
 }
 BENCHMARK(BM_EffectPassAgainstOneBatch)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
@@ -202,9 +197,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (g_seconds[0] > 0 && g_seconds[1] > 0)
-        std::printf("ratio in turn, effect pass / one batch: %.2f (%.3f ms / %.3f ms a frame)\n",
-                    g_seconds[0] / g_seconds[1], g_seconds[0] * 1e3, g_seconds[1] * 1e3);
+    EffectBenchPrintRatio("effect pass", g_seconds);
     benchmark::Shutdown();
     delete bench;
     return 0;

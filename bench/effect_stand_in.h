@@ -11,6 +11,11 @@
 #include "engine/world/world_plugin.h"
 #include "game/objects/clumpdata.h"
 
+#include <SDL.h>
+#include <GL/glcorearb.h>
+
+#include <cstdio>
+
 inline TvTexture* EffectBenchTexture(const char* name, const char*) {
     TvTexture* t = TvTextureCreate(TvRasterCreate(4, 4, 0, kTvRasterTypeTexture | 0x200));
     if (t) TvTextureSetName(t, name);
@@ -43,4 +48,17 @@ inline TpClump* EffectBenchDot() {
     TpAtomicSetFrame(a, frame);
     TpClumpAddAtomic(clump, a);
     return clump;
+}
+
+// Waits until OpenGL has drawn everything sent, so that a timed frame holds its drawing.
+inline void EffectBenchFinish() {
+    static auto finish = reinterpret_cast<PFNGLFINISHPROC>(SDL_GL_GetProcAddress("glFinish"));
+    if (finish) finish();
+}
+
+// Prints the ratio of the two timings measured in turn, when both ran.
+inline void EffectBenchPrintRatio(const char* what, const double seconds[2]) {
+    if (seconds[0] > 0 && seconds[1] > 0)
+        std::printf("ratio in turn, %s / one batch: %.2f (%.3f ms / %.3f ms a frame)\n", what,
+                    seconds[0] / seconds[1], seconds[0] * 1e3, seconds[1] * 1e3);
 }

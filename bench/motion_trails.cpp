@@ -160,18 +160,13 @@ int32_t (*Bench::drawThrough)(int32_t, TvIm2DVertex*, int32_t, uint16_t*, int32_
 Bench* g_bench = nullptr;
 double g_seconds[2] = {0, 0};
 
-void Finish() {
-    static auto finish = reinterpret_cast<PFNGLFINISHPROC>(SDL_GL_GetProcAddress("glFinish"));
-    if (finish) finish();
-}
-
 void BM_MotionTrailsAgainstOneBatch(benchmark::State& state) {
     if (!g_bench || !g_bench->ok) {
         state.SkipWithError("the motion trails could not be filled on the stand-in");
         return;
     }
     MeasureInTurn(
-        state, [] { g_bench->TrailFrame(); }, [] { g_bench->BatchFrame(); }, [] { Finish(); },
+        state, [] { g_bench->TrailFrame(); }, [] { g_bench->BatchFrame(); }, EffectBenchFinish,
         "trails ms", "batch ms", g_seconds);
 }
 BENCHMARK(BM_MotionTrailsAgainstOneBatch)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
@@ -185,9 +180,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (g_seconds[0] > 0 && g_seconds[1] > 0)
-        std::printf("ratio in turn, motion trails / one batch: %.2f (%.3f ms / %.3f ms a frame)\n",
-                    g_seconds[0] / g_seconds[1], g_seconds[0] * 1e3, g_seconds[1] * 1e3);
+    EffectBenchPrintRatio("motion trails", g_seconds);
     benchmark::Shutdown();
     delete bench;
     return 0;

@@ -184,10 +184,10 @@ const MV2PuppetCallback kEvents[8] = {
 MV2PuppetBossKind g_kind{"mummy", kEvents, 8, 25.0f, {}, 0};
 
 void MakeLights(MV2Object* mummy) {
-    struct Spec {
+    struct LightLook {
         float r, g, b, radius, glow;
     };
-    const Spec specs[5] = {{1.0f, 0.5f, 0.5f, 0.0f, 0.0f},
+    const LightLook looks[5] = {{1.0f, 0.5f, 0.5f, 0.0f, 0.0f},
                            {1.0f, 0.5f, 0.5f, 0.0f, 0.0f},
                            {0.5f, 0.5f, 1.0f, 0.0f, 0.0f},
                            {0.5f, 0.5f, 1.0f, 0.0f, 0.0f},
@@ -199,9 +199,9 @@ void MakeLights(MV2Object* mummy) {
         MV2Object* light = MV2CreateObject(kLightType, at, nullptr);
         if (!light) continue;
         if (auto* d = static_cast<MV2LightObjectData*>(light->privateData)) {
-            d->red = specs[i].r, d->green = specs[i].g, d->blue = specs[i].b;
-            d->radius = specs[i].radius;
-            d->glowSize = specs[i].glow;
+            d->red = looks[i].r, d->green = looks[i].g, d->blue = looks[i].b;
+            d->radius = looks[i].radius;
+            d->glowSize = looks[i].glow;
             d->flags |= 1u << 2;
         }
         MV2ObjectSendMessage(light, 11, 1, 0);

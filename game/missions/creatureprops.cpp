@@ -30,10 +30,6 @@ bool Passed(uint32_t time) {
     return int32_t(Now() - time) > 0;
 }
 
-TpAtomic* Root(MV2Object* object) {
-    return object->clump ? MV2FindRootAtomic(object->clump) : nullptr;
-}
-
 void ShowTag(MV2Object* object, uint32_t tag, uint8_t flags) {
     if (TpAtomic* a = object->clump ? MV2FindAtomicByTag(object->clump, tag) : nullptr)
         TpAtomicSetFlags(a, flags);

@@ -247,14 +247,7 @@ public:
     DirectPlay() = default;
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DPERR_INVALIDPARAMS;
-        if (!(iid == IID_IDirectPlay4A) && !(iid == IID_IDirectPlay3A)) {
-            *out = nullptr;
-            return static_cast<HRESULT>(0x80004002u);
-        }
-        AddRef();
-        *out = this;
-        return DP_OK;
+        return DplaySessionQueryInterface(this, iid, out);
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
@@ -1347,6 +1340,17 @@ private:
 };
 
 } // namespace
+
+HRESULT DplaySessionQueryInterface(IDirectPlay* session, REFIID iid, void** out) {
+    if (!out) return DPERR_INVALIDPARAMS;
+    if (!(iid == IID_IDirectPlay4A) && !(iid == IID_IDirectPlay3A)) {
+        *out = nullptr;
+        return static_cast<HRESULT>(0x80004002u);
+    }
+    session->AddRef();
+    *out = session;
+    return DP_OK;
+}
 
 HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t, REFIID iid, void** out) {
     if (!out) return DPERR_INVALIDPARAMS;

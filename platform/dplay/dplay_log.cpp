@@ -101,14 +101,7 @@ public:
     explicit LoggedDirectPlay(IDirectPlay* real) : real_(real) { buffer_.reserve(512); }
 
     HRESULT QueryInterface(REFIID iid, void** out) override {
-        if (!out) return DPERR_INVALIDPARAMS;
-        if (!(iid == IID_IDirectPlay4A) && !(iid == IID_IDirectPlay3A)) {
-            *out = nullptr;
-            return static_cast<HRESULT>(0x80004002u);
-        }
-        AddRef();
-        *out = this;
-        return DP_OK;
+        return DplaySessionQueryInterface(this, iid, out);
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

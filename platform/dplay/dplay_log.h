@@ -18,3 +18,7 @@
 // Wraps a session object (the wrapper takes over the reference given). In replay the object is
 // only asked for its connections.
 IDirectPlay* DplayLogWrap(IDirectPlay* real);
+
+// For the layer's session objects: the interfaces both serve (the two versions), with a
+// reference added; others are refused.
+HRESULT DplaySessionQueryInterface(IDirectPlay* session, REFIID iid, void** out);

@@ -22,6 +22,16 @@ struct LevelItem {
     std::vector<uint8_t> kindData{};
 };
 
+// An item of the type at a position, facing +z.
+inline LevelItem LevelItemAt(uint32_t id, uint32_t type, float x, float y, float z,
+                             uint32_t kind = 0) {
+    LevelItem item{id, type, kind};
+    item.position[0] = x;
+    item.position[1] = y;
+    item.position[2] = z;
+    return item;
+}
+
 struct LevelRecordDesc {
     uint32_t id;
     uint32_t flags = 0;

@@ -77,14 +77,6 @@ constexpr const char* kEelScript =
     "die { trigger { state dodie !state dead } start { +state dying -state lookat callback dying }\n"
     "  end { +state dead callback deadnow } }\n";
 
-LevelItem At(uint32_t id, uint32_t type, float x, float y, float z) {
-    LevelItem item{id, type};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
-    return item;
-}
-
 } // namespace
 
 void SampleBossTypeRecords(std::vector<std::vector<uint8_t>>& types) {
@@ -111,7 +103,7 @@ void SampleBossModels(std::vector<PackWriterEntry>& clumpPack) {
 
 void SampleBossLevelRecords(LevelDesc& level) {
     level.records.push_back({0x0060FFFF, 1,
-                             {At(0x00600001, kSampleEelType, 60, 10, 10),
-                              At(kSampleEelArenaId, kSampleArenaType, 60, 10, 16)}});
+                             {LevelItemAt(0x00600001, kSampleEelType, 60, 10, 10),
+                              LevelItemAt(kSampleEelArenaId, kSampleArenaType, 60, 10, 16)}});
 }
 

@@ -73,14 +73,6 @@ std::vector<uint8_t> CraftType(uint32_t type, const char* definition) {
     return r;
 }
 
-LevelItem Item(uint32_t id, uint32_t type, float x, float y, float z) {
-    LevelItem item{id, type};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
-    return item;
-}
-
 } // namespace
 
 bool SampleDataWriteCreatures(const std::string& folder) {
@@ -113,16 +105,16 @@ void SampleCreatureTypeRecords(std::vector<std::vector<uint8_t>>& types) {
 void SampleCreatureLevelRecords(LevelDesc& level) {
     // The ambient area: above the seabed, between z 0 and z 50.
     level.records.push_back({0x0004FFFF, 1,
-                             {Item(0x00040170, kSampleMarkerType, 95, 0, 25),
-                              Item(0x00040113, kSampleMarkerType, 95, 5, 0),
-                              Item(0x0004016C, kSampleMarkerType, 95, 5, 50)}});
+                             {LevelItemAt(0x00040170, kSampleMarkerType, 95, 0, 25),
+                              LevelItemAt(0x00040113, kSampleMarkerType, 95, 5, 0),
+                              LevelItemAt(0x0004016C, kSampleMarkerType, 95, 5, 50)}});
     // A patrol craft, a pirate on the far side and a school of three fish.
     level.records.push_back({0x0030FFFF, 1,
-                             {Item(0x00300001, kSamplePatrolType, 30, 12, 20),
-                              Item(0x00300002, kSamplePirateType, 80, 14, 30),
-                              Item(0x00300003, kSampleFishType, 50, 10, 25),
-                              Item(0x00300004, kSampleFishType, 51, 10, 26),
-                              Item(0x00300005, kSampleFishType, 52, 11, 25)}});
+                             {LevelItemAt(0x00300001, kSamplePatrolType, 30, 12, 20),
+                              LevelItemAt(0x00300002, kSamplePirateType, 80, 14, 30),
+                              LevelItemAt(0x00300003, kSampleFishType, 50, 10, 25),
+                              LevelItemAt(0x00300004, kSampleFishType, 51, 10, 26),
+                              LevelItemAt(0x00300005, kSampleFishType, 52, 11, 25)}});
     // The path-node graph: a 5 by 3 grid 20 units apart at mid water, stored relative to the
     // landscape's far corner (100, 20, 50).
     std::vector<PathNodeSpec> nodes;

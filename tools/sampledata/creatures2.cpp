@@ -33,14 +33,6 @@ std::vector<uint8_t> Creature(uint32_t type, uint32_t blocks, float energy, floa
     return r;
 }
 
-LevelItem At(uint32_t id, uint32_t type, float x, float y, float z) {
-    LevelItem item{id, type};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
-    return item;
-}
-
 } // namespace
 
 void SampleCreature2TypeRecords(std::vector<std::vector<uint8_t>>& types) {
@@ -56,12 +48,12 @@ void SampleCreature2TypeRecords(std::vector<std::vector<uint8_t>>& types) {
 
 void SampleCreature2LevelRecords(LevelDesc& level) {
     level.records.push_back({0x0031FFFF, 1,
-                             {At(0x00310001, kJellyfish, 40, 10, 20),
-                              At(0x00310002, kJellyfish, 42, 11, 22),
-                              At(0x00310003, kEater, 70, 9, 35),
-                              At(0x00310004, kRammer, 20, 10, 40),
-                              At(0x00310005, kShell, 60, 2, 12),
-                              At(0x00310006, kChaserFly, 35, 12, 15),
-                              At(0x00310007, kChaserFly, 36, 12, 16),
-                              At(0x00310008, kLeapRamp, 55, 3, 45)}});
+                             {LevelItemAt(0x00310001, kJellyfish, 40, 10, 20),
+                              LevelItemAt(0x00310002, kJellyfish, 42, 11, 22),
+                              LevelItemAt(0x00310003, kEater, 70, 9, 35),
+                              LevelItemAt(0x00310004, kRammer, 20, 10, 40),
+                              LevelItemAt(0x00310005, kShell, 60, 2, 12),
+                              LevelItemAt(0x00310006, kChaserFly, 35, 12, 15),
+                              LevelItemAt(0x00310007, kChaserFly, 36, 12, 16),
+                              LevelItemAt(0x00310008, kLeapRamp, 55, 3, 45)}});
 }

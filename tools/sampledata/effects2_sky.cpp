@@ -47,14 +47,6 @@ void Picture(std::vector<PackWriterEntry>& out, const std::string& name, int32_t
     out.push_back({name + ".bmp", SampleBmp(size, shade)});
 }
 
-LevelItem At(uint32_t id, uint32_t type, float x, float y, float z) {
-    LevelItem item{id, type};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
-    return item;
-}
-
 } // namespace
 
 void SampleEffects2Textures(std::vector<PackWriterEntry>& out) {
@@ -112,7 +104,7 @@ void SampleEffects2TypeRecords(std::vector<std::vector<uint8_t>>& types) {
 
 void SampleEffects2LevelRecords(LevelDesc& level) {
     // A fan of sun rays slanting down from below the surface onto the seabed, and a plant on it.
-    LevelItem rays = At(0x00130001, 426, 40, 24, 20);
+    LevelItem rays = LevelItemAt(0x00130001, 426, 40, 24, 20);
     const float at[3] = {0.3f, -0.9f, 0.3f};
     const float n = std::sqrt(at[0] * at[0] + at[1] * at[1] + at[2] * at[2]);
     for (int k = 0; k < 3; k++)
@@ -125,5 +117,5 @@ void SampleEffects2LevelRecords(LevelDesc& level) {
     rays.up[0] = rays.at[1] * rays.right[2] - rays.at[2] * rays.right[1];
     rays.up[1] = rays.at[2] * rays.right[0] - rays.at[0] * rays.right[2];
     rays.up[2] = rays.at[0] * rays.right[1] - rays.at[1] * rays.right[0];
-    level.records.push_back({0x0013FFFF, 1, {rays, At(0x00130002, 350, 45, 4, 25)}});
+    level.records.push_back({0x0013FFFF, 1, {rays, LevelItemAt(0x00130002, 350, 45, 4, 25)}});
 }

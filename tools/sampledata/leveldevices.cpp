@@ -30,10 +30,7 @@ std::vector<uint8_t> Device(uint32_t type, uint32_t blocks) {
 }
 
 LevelItem At(uint32_t id, uint32_t type, float x, float y, float z, float parameter = 0.0f) {
-    LevelItem item{id, type};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
+    LevelItem item = LevelItemAt(id, type, x, y, z);
     if (parameter != 0.0f) {
         item.flags = kCopyObjectWord;
         std::memcpy(&item.objectWord, &parameter, sizeof parameter);

@@ -34,14 +34,6 @@ std::vector<uint8_t> LevelObject(uint32_t type, uint32_t blocks, bool body, floa
     return r;
 }
 
-LevelItem At(uint32_t id, uint32_t type, float x, float y, float z) {
-    LevelItem item{id, type};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
-    return item;
-}
-
 } // namespace
 
 void SampleLevelObjectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
@@ -61,10 +53,10 @@ void SampleLevelObjectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
 
 void SampleLevelObjectLevelRecords(LevelDesc& level) {
     level.records.push_back({0x0040FFFF, 1,
-                             {At(0x00400001, kSlidingDoor, 62, 4, 30),
-                              At(0x00400002, kFloorSwitch, 58, 2, 30),
-                              At(0x00400003, kLift, 66, 2, 34),
-                              At(0x00400004, kCrate, 64, 3, 26),
-                              At(0x00400005, kRock, 45, 3, 38),
-                              At(0x00400006, kFloatingRock, 48, 14, 38)}});
+                             {LevelItemAt(0x00400001, kSlidingDoor, 62, 4, 30),
+                              LevelItemAt(0x00400002, kFloorSwitch, 58, 2, 30),
+                              LevelItemAt(0x00400003, kLift, 66, 2, 34),
+                              LevelItemAt(0x00400004, kCrate, 64, 3, 26),
+                              LevelItemAt(0x00400005, kRock, 45, 3, 38),
+                              LevelItemAt(0x00400006, kFloatingRock, 48, 14, 38)}});
 }

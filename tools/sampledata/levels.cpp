@@ -76,14 +76,6 @@ std::vector<uint8_t> Fog(int shift) {
     return table;
 }
 
-LevelItem Item(uint32_t id, uint32_t type, float x, float y, float z, uint32_t kind = 0) {
-    LevelItem item{id, type, kind};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
-    return item;
-}
-
 LevelDesc LevelZero() {
     LevelDesc l{0x00FFFFFF};
     l.flags = 1; // sky
@@ -100,18 +92,18 @@ LevelDesc LevelZero() {
     l.packName = "lev0";
     l.causticStrength = 0.5f;
     // The default start point and a second one.
-    l.records.push_back({0x0007FFFF, 0, {Item(0x00070001, 433, 50, 10, 25), Item(0x00070002, 433, 20, 10, 20)}});
+    l.records.push_back({0x0007FFFF, 0, {LevelItemAt(0x00070001, 433, 50, 10, 25), LevelItemAt(0x00070002, 433, 20, 10, 20)}});
     // Objects of every load and of a full load.
-    l.records.push_back({0x0010FFFF, kEveryLoad, {Item(0x00100000, 150, 30, 6, 30)}});
-    l.records.push_back({0x0011FFFF, kFullLoad, {Item(0x00110000, 376, 70, 8, 40)}});
+    l.records.push_back({0x0010FFFF, kEveryLoad, {LevelItemAt(0x00100000, 150, 30, 6, 30)}});
+    l.records.push_back({0x0011FFFF, kFullLoad, {LevelItemAt(0x00110000, 376, 70, 8, 40)}});
     // A signal beacon.
-    l.records.push_back({0x0012FFFF, kFullLoad, {Item(0x00120000, 374, 60, 5, 15)}});
+    l.records.push_back({0x0012FFFF, kFullLoad, {LevelItemAt(0x00120000, 374, 60, 5, 15)}});
     // The first wall set: its four walls, group 0x22.
     LevelRecordDesc walls{0x0022FFFF};
     const uint32_t wallItems[4] = {0x220000, 0x220006, 0x22000A, 0x22000E};
     // Walls are model items: kind 6 names the clump each is made from.
     for (int i = 0; i < 4; i++) {
-        LevelItem wall = Item(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45, 6);
+        LevelItem wall = LevelItemAt(wallItems[i], 5, 40.0f + 5.0f * float(i), 4, 45, 6);
         wall.kindData = {'B', 'A', 'L', 'L', 0, 0, 0, 0};
         walls.items.push_back(wall);
     }
@@ -133,7 +125,7 @@ LevelDesc LevelOne() {
     l.farClip = 30;
     l.levelName = "lev1";
     l.packName = "lev1";
-    l.records.push_back({0x0107FFFF, 0, {Item(0x01070001, 433, 25, 8, 25)}});
+    l.records.push_back({0x0107FFFF, 0, {LevelItemAt(0x01070001, 433, 25, 8, 25)}});
     return l;
 }
 

@@ -43,10 +43,7 @@ std::vector<uint8_t> BallType(uint32_t type) {
 }
 
 LevelItem Item(uint32_t id, uint32_t type, float x, float y, float z, float atX = 0, float atZ = 1) {
-    LevelItem item{id, type, 0};
-    item.position[0] = x;
-    item.position[1] = y;
-    item.position[2] = z;
+    LevelItem item = LevelItemAt(id, type, x, y, z);
     item.at[0] = atX;
     item.at[2] = atZ;
     item.right[0] = atZ;

@@ -116,7 +116,9 @@ TEST(CutScenePath, LinearSegmentsHoldTheirEnds) {
         int32_t positionOnly = 0;
         EXPECT_EQ(MV2CutSceneEvaluatePath(&item, c.t, values, &positionOnly), c.found) << c.t;
         EXPECT_FLOAT_EQ(values[0], c.x) << c.t;
-        if (c.found) EXPECT_EQ(positionOnly, 1);
+        if (c.found) {
+            EXPECT_EQ(positionOnly, 1);
+        }
     }
 }
 

@@ -74,7 +74,9 @@ TEST_F(SpecialMoveTest, HalfTurns) {
         }
         EXPECT_EQ(frames, c.frames) << c.flags << " " << c.turnedBefore;
         EXPECT_EQ(craft->overrideHandler, MV2PlayerHandler);
-        if (c.frames == 6) EXPECT_NEAR(TvV3dDot(craft->matrix->at, at), -1.0f, 1e-3f);
+        if (c.frames == 6) {
+            EXPECT_NEAR(TvV3dDot(craft->matrix->at, at), -1.0f, 1e-3f);
+        }
         MV2ObjectSendMessage(craft, 4, 0, 0);
     }
 }
