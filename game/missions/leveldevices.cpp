@@ -5,6 +5,7 @@
 
 #include "game/missions/bubblevent.h"
 #include "game/missions/currentcolumn.h"
+#include "game/missions/dirtcolumn.h"
 #include "game/missions/levelgate.h"
 #include "game/missions/locator.h"
 #include "game/missions/uplink.h"
@@ -16,6 +17,7 @@ void MV2RegisterLevelDeviceHandlers() {
     MV2RegisterBubbleVentHandler();
     MV2RegisterCurrentColumnHandler();
     MV2RegisterUplinkHandler();
+    MV2RegisterDirtColumnHandler();
 }
 
 int32_t MV2TakeLevelParameter(MV2Object* object) {

@@ -66,8 +66,7 @@ MV2_PLACEHOLDER_SCRIPT(MV2GlobalScript41)
 MV2_PLACEHOLDER_SCRIPT(MV2DayClockScript)
 #undef MV2_PLACEHOLDER_SCRIPT
 
-// Placeholder: the dirt-column object is not built; nothing is drawn.
-void MV2DrawDirtColumn(MV2Object*) {}
+// Placeholder: the flickering object is not built; nothing is drawn.
 void MV2DrawMissionFlicker() {}
 
 // Placeholder: script 41 is not built; the stray craft is never delivered.
