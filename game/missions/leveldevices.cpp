@@ -6,8 +6,12 @@
 #include "game/missions/bubblevent.h"
 #include "game/missions/currentcolumn.h"
 #include "game/missions/dirtcolumn.h"
+#include "game/missions/fallingrocks.h"
 #include "game/missions/levelgate.h"
+#include "game/missions/levers.h"
 #include "game/missions/locator.h"
+#include "game/missions/shuttle.h"
+#include "game/missions/spawner.h"
 #include "game/missions/uplink.h"
 #include "game/objects/objects.h"
 
@@ -18,6 +22,10 @@ void MV2RegisterLevelDeviceHandlers() {
     MV2RegisterCurrentColumnHandler();
     MV2RegisterUplinkHandler();
     MV2RegisterDirtColumnHandler();
+    MV2RegisterFallingRockHandlers();
+    MV2RegisterSpawnerHandler();
+    MV2RegisterShuttleHandler();
+    MV2RegisterLeverSwitchHandlers();
 }
 
 int32_t MV2TakeLevelParameter(MV2Object* object) {

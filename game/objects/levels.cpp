@@ -24,6 +24,7 @@
 #include "game/effects/effects.h"
 #include "game/frontend/menus.h"
 #include "game/missions/missions.h"
+#include "game/missions/spawner.h"
 #include "game/objects/camera.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/levelswitch.h"
@@ -186,10 +187,14 @@ void SetUpKind(MV2Object* object, const MV2LevelRecordItem* item) {
     }
     case 4:
         if (!object->privateData) break;
-        SetWord(object, 1, MV2ReadU32(k));
-        SetWord(object, 62, MV2ReadU32(k + 4));
-        SetWord(object, 63, MV2ReadU32(k + 8));
-        SetWord(object, 64, MV2ReadU32(k + 12));
+        // A spawner takes its type, delay, count and parameter through its named fields.
+        if (!MV2SetSpawnerLevelData(object, MV2ReadU32(k), MV2ReadU32(k + 4),
+                                    int32_t(MV2ReadU32(k + 8)), MV2ReadU32(k + 12))) {
+            SetWord(object, 1, MV2ReadU32(k));
+            SetWord(object, 62, MV2ReadU32(k + 4));
+            SetWord(object, 63, MV2ReadU32(k + 8));
+            SetWord(object, 64, MV2ReadU32(k + 12));
+        }
         Send(object, 24, 0, 0);
         break;
     case 8: Send(object, 79, 0, reinterpret_cast<intptr_t>(k)); break;
