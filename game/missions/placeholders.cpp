@@ -7,14 +7,6 @@ void MV2PlayCutSceneFaded(uint32_t recordId, uint32_t objectId, uint32_t, uint32
     MV2PlayCutScene(recordId, objectId);
 }
 
-// Placeholder: script 41 is not built; its state reads as zeros.
-void MV2GetScript41State(MV2Script41State* out) {
-    *out = {};
-}
-
-// Placeholder: script 41 is not built; the state is dropped.
-void MV2SetScript41State(const MV2Script41State*) {}
-
 // Placeholder: the mothership docks are not built; there is none.
 MV2Object* MV2GetMothershipDock(int32_t) {
     return nullptr;
@@ -28,7 +20,6 @@ void MV2RunLevelSwitchAction21To24(int32_t) {}
     int32_t name(MV2Object*, int32_t, intptr_t, intptr_t) { return 1; }
 MV2_PLACEHOLDER_SCRIPT(MV2Mission1Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission2Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission3Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission4Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission5Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission6Script)
@@ -48,7 +39,6 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission19Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission20Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission21Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission22Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission26Script)
 MV2_PLACEHOLDER_SCRIPT(MV2SporeAtkMissionScript)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission28Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission29Script)
@@ -62,14 +52,7 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission36Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission37Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission38Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission39Script)
-MV2_PLACEHOLDER_SCRIPT(MV2GlobalScript41)
-MV2_PLACEHOLDER_SCRIPT(MV2DayClockScript)
 #undef MV2_PLACEHOLDER_SCRIPT
 
 // Placeholder: the flickering object is not built; nothing is drawn.
 void MV2DrawMissionFlicker() {}
-
-// Placeholder: script 41 is not built; the stray craft is never delivered.
-int32_t MV2GetStrayCraftDelivered() {
-    return 0;
-}

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/missions/mission26.h"
+#include "game/missions/missions.h"
+#include "game/objects/objects.h"
+#include "tests/support/mission_harness.h"
+
+namespace {
+
+struct Received {
+    int32_t scriptId, message;
+    intptr_t p1;
+};
+std::vector<Received> g_received;
+
+intptr_t Recording(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
+    if (message == 11 || message == 12) g_received.push_back({object->scriptId, message, p1});
+    return MV2ObjectDefaultHandler(object, message, p1, p2);
+}
+
+int Got(int32_t scriptId, int32_t message, intptr_t p1) {
+    int n = 0;
+    for (const Received& r : g_received)
+        if (r.scriptId == scriptId && r.message == message && r.p1 == p1) n++;
+    return n;
+}
+
+int Count(const MissionHarness& h, const std::string& what, intptr_t value) {
+    int n = 0;
+    for (const MissionLogEntry& e : h.Log(what))
+        if (e.value == value) n++;
+    return n;
+}
+
+class Mission26Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(h.ok());
+        level.levelId = 0x04FFFFFF;
+        level.types.push_back({320, 100.0f, 0, 0, Recording});
+        for (uint32_t id : {0x4010003u, 0x4010005u, 0x401000Cu, 0x401000Du, 0x401000Eu, 0x4010012u})
+            level.objects.push_back({id, 320});
+        ASSERT_TRUE(h.Load(level));
+        MV2CallMissionScript(26, nullptr, 1, 0, 0);
+        g_received.clear();
+    }
+    MissionHarness h;
+    MissionLevel level;
+};
+
+TEST_F(Mission26Test, UnloadedStoreDecidesTheMission) {
+    struct Case {
+        int32_t event;
+        intptr_t item;
+        int banner;
+    };
+    for (const Case& c : {Case{0, 343, 1}, Case{1, 0, 0}}) {
+        SCOPED_TRACE(c.event);
+        h.ClearLog();
+        // The sequence before the collapse installs the store's events.
+        h.Notify(17, nullptr, 0x40CFFFF);
+        h.Notify(0, h.Player(), 461); // an empty slot changes nothing
+        EXPECT_TRUE(h.Log("banner").empty());
+        h.Notify(c.event, h.Player(), c.item);
+        EXPECT_EQ(Count(h, "banner", c.banner), 1);
+        EXPECT_FALSE(MV2MissionNotifyInstalled(26, 0));
+        EXPECT_FALSE(MV2MissionNotifyInstalled(26, 1));
+        h.Notify(7, nullptr, 0); // entering the city goes on with row 27 either way
+        EXPECT_EQ(Count(h, "restart", 27), 1);
+        h.Run(4000);
+    }
+}
+
+TEST_F(Mission26Test, SecondCutSceneSwitchWhileOneIsPendingIsNotRerun) {
+    MV2Object* first = h.Find(0x401000E);
+    MV2Object* second = h.Find(0x4010012);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    MV2Mission26SwitchChanged(first, 1);
+    MV2Mission26SwitchChanged(second, 1);
+    EXPECT_EQ(gMV2Mission26.deferredSwitch, first);
+    EXPECT_EQ(gMV2Mission26.played[2], 1);
+    EXPECT_TRUE(g_received.empty()); // both actions wait
+    h.Run(2000);
+    EXPECT_EQ(Got(0x4010005, 12, 1), 1); // the first switch's action ran once, after its scene
+    EXPECT_EQ(Got(0x401000C, 11, 1), 0); // the second's never did
+    EXPECT_EQ(gMV2Mission26.pendingCutScene, 0u);
+    // Acting again, with its scene played, the second switch acts at once.
+    MV2Mission26SwitchChanged(second, 1);
+    EXPECT_EQ(Got(0x401000C, 11, 1), 1);
+    EXPECT_EQ(Got(0x401000D, 11, 1), 1);
+}
+
+TEST_F(Mission26Test, SwitchZeroCActsAtOnceAndAgainAfterItsScene) {
+    MV2Mission26SwitchChanged(h.Find(0x401000C), 1);
+    EXPECT_EQ(Got(0x4010003, 12, 1), 1);
+    h.Run(2000);
+    EXPECT_EQ(Got(0x4010003, 12, 1), 2);
+}
+
+} // namespace
