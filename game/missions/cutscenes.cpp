@@ -26,6 +26,7 @@
 #include "shell/gamemain.h"
 
 MV2ScreenFade gMV2ScreenFade = {};
+int32_t gMV2CutSceneActorFlag = 1;
 
 namespace {
 
@@ -655,7 +656,11 @@ intptr_t MV2CutSceneActorHandler(MV2Object* object, int32_t message, intptr_t p1
     case 12:
         if (a) a->bits = p1 ? (a->bits | kBitEvents) : (a->bits & ~kBitEvents);
         return 1;
-    case 75: return 1;
+    case 75: return gMV2CutSceneActorFlag;
     default: return PassOn(a, object, message, p1, p2);
     }
+}
+
+void MV2SetCutSceneActorFlag(int32_t value) {
+    gMV2CutSceneActorFlag = value;
 }

@@ -64,6 +64,10 @@ uint32_t MV2CutSceneElapsed();
 void MV2SetCutScenePlayerActor(uint32_t itemId);
 void MV2ClearCutScenePlayerActor();
 intptr_t MV2CutSceneActorHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// The word cut-scene actors answer to object message 75 (whether a touch bounces them): 1 by
+// default, set and cleared by the scripts.
+extern int32_t gMV2CutSceneActorFlag;
+void MV2SetCutSceneActorFlag(int32_t value);
 
 // The screen fade: mode 0 off, 1 in from black, 2 out to black, 3 to white.
 struct MV2ScreenFade {

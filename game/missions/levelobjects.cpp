@@ -11,6 +11,7 @@
 #include "game/missions/generator.h"
 #include "game/missions/industrial.h"
 #include "game/missions/machinery.h"
+#include "game/missions/mission35objects.h"
 #include "game/missions/missionprops.h"
 #include "game/missions/orbstation.h"
 #include "game/missions/rocks.h"
@@ -31,6 +32,7 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterOrbStationHandlers();
     MV2RegisterGeneratorHandlers();
     MV2RegisterCreaturePropHandlers();
+    MV2RegisterMission35ObjectHandlers();
 }
 
 void MV2PlayNamedSoundAt(const TvV3d& position, float radius, const char* name, int32_t b) {

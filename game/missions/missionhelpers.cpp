@@ -251,6 +251,7 @@ void MV2ResetCutSceneSequence() {
     s.current = s.objectId = 0;
     s.followUp = s.followUpObject = 0;
     s.followUpPending = 0;
+    MV2SetCutSceneActorFlag(1); // a run left mid-way does not keep actors from bouncing
 }
 
 int32_t MV2PlayerWithin(MV2Object* object, float rangeSquared) {

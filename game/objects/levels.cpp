@@ -400,6 +400,14 @@ void MV2ClearLevelHeader() {
     gMV2Level.haveHeader = 0;
 }
 
+void MV2SetLevelMissionFlag(int32_t value) {
+    gMV2Level.missionFlag = value;
+}
+
+void MV2SetLevelWorldSetting(int32_t value) {
+    gMV2Level.worldSetting = value;
+}
+
 int32_t MV2GetLevelRecordAt(const uint8_t* at, size_t left, MV2LevelRecord* out) {
     if (left < kMV2LevelRecordHeadSize) return 0;
     uint32_t size = MV2ReadU32(at + 4);

@@ -120,8 +120,13 @@ struct MV2LevelState {
     float skyHeight;
     MV2TextureList lat;
     MV2TextureList cat;
+    // Words the level's mission scripts set for the level: a mission flag and a world setting.
+    int32_t missionFlag;
+    int32_t worldSetting;
 };
 extern MV2LevelState gMV2Level;
+void MV2SetLevelMissionFlag(int32_t value);
+void MV2SetLevelWorldSetting(int32_t value);
 
 // The calls through which records become objects and lists become textures (the object and
 // texture modules by default); tests and the fuzz target put their own here.
