@@ -172,6 +172,7 @@ int32_t MV2RenderEffects(TvCamera* camera) {
     }
 
     MV2RenderFireflies();
+    MV2DrawLightShafts(camera);
     MV2DrawEffectHooks(camera);
     MV2SetAtomicCaustics(caustics);
     TvRenderStateSet(kTvRenderStateSrcBlend, 5);

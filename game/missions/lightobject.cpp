@@ -61,8 +61,8 @@ void PlaceLight(MV2LightObjectData* d) {
 void Switch(MV2Object* object, MV2LightObjectData* d, bool on) {
     d->flags = on ? d->flags | kMV2LightOn : d->flags & ~kMV2LightOn;
     if (d->flags & kMV2LightLinked) {
-        MV2LightLinkRemove(object->handle);
-        if (on) MV2LightLinkAdd(d->parent, &d->linkValue, object->handle);
+        MV2RemoveLightShaft(object->handle);
+        if (on) MV2AddLightShaft(d->parent, &d->linkValue, object->handle);
     }
     Detach(object, d);
     DestroyLight(d);

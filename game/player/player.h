@@ -9,15 +9,20 @@
 #include "game/player/boltgun.h"
 #include "game/player/bulletgun.h"
 #include "game/player/commands.h"
+#include "game/player/flares.h"
 #include "game/player/geiger.h"
 #include "game/player/homing.h"
 #include "game/player/lasergun.h"
 #include "game/player/lights.h"
 #include "game/player/loadout.h"
 #include "game/player/machinegun.h"
+#include "game/player/magnet.h"
 #include "game/player/pickups.h"
 #include "game/player/playercraft.h"
 #include "game/player/shotgun.h"
+#include "game/player/spotshafts.h"
+#include "game/player/stoneball.h"
+#include "game/player/suckup.h"
 #include "game/player/targetgroups.h"
 #include "game/player/tools.h"
 #include "game/player/weapons.h"
@@ -29,9 +34,4 @@ struct MV2HudElement;
 
 // The player module's flag that shows targets of hidden types on the radar.
 int32_t MV2PlayerRevealsHiddenTargets();
-// Puts a collectable object into the hold of the craft's suck-up tool; 0 when it cannot.
-int32_t MV2SuckUpTake(MV2Object* craft, MV2Object* object);
-// The light-link list of the spotlight shafts.
-void MV2LightLinkAdd(TvFrame* frame, float* data, uint32_t handle);
-void MV2LightLinkRemove(uint32_t handle);
 

@@ -942,5 +942,10 @@ void MV2RegisterPlayerHandlers() {
     MV2SetObjectTypeHandler(187, MV2Type187Handler);
     MV2SetObjectTypeHandler(100, MV2TargetGroupHandler);
     MV2SetObjectTypeHandler(395, MV2TargetSocketHandler);
+    MV2SetObjectTypeHandler(296, MV2FlareHandler);
+    MV2SetObjectTypeHandler(286, MV2WaypointStoneBallHandler);
+    MV2SetObjectTypeHandler(97, MV2FloatingObjectHandler);
+    MV2SetObjectTypeHandler(kMV2MagnetHeadType, MV2MagnetHeadHandler);
+    MV2SetObjectTypeHandler(kMV2MagnetLinkType, MV2MagnetLinkHandler);
     MV2RegisterPickupHandlers();
 }

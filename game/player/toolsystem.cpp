@@ -3,6 +3,9 @@
 #include "game/player/tools.h"
 
 #include "game/player/attractor.h"
+#include "game/player/flares.h"
+#include "game/player/magnet.h"
+#include "game/player/suckup.h"
 #include "game/player/geiger.h"
 #include "game/player/lights.h"
 
@@ -31,16 +34,16 @@ struct RowSpec {
 
 // The rows whose handlers live in this folder name them; the others are registered.
 const RowSpec kRows[kMV2ToolKinds] = {
-    {52, 500, nullptr, "BOLTFIRING", 100000},               // 0 magnet
+    {52, 500, MV2MagnetToolHandler, "BOLTFIRING", 100000},  // 0 magnet
     {461, 500, nullptr, nullptr, -1},                       // 1 scanner (registered)
     {461, 500, MV2AttractorToolHandler, nullptr, -1},       // 2
     {461, 500, MV2SwitchToolHandler, nullptr, -1},          // 3
     {461, 500, MV2GeigerToolHandler, nullptr, -1},          // 4 geiger counter
-    {461, 500, nullptr, nullptr, -1},                       // 5 suck-up
+    {461, 500, MV2SuckUpToolHandler, nullptr, -1},          // 5 suck-up
     {461, 1000, nullptr, nullptr, -1},                      // 6 remote vehicle
-    {296, 500, nullptr, "FLARELAUNCH", -1},                 // 7 flares
-    {296, 500, nullptr, "FLARELAUNCH", -1},                 // 8
-    {296, 500, nullptr, "FLARELAUNCH", -1},                 // 9
+    {296, 500, MV2FlareToolHandler, "FLARELAUNCH", -1},     // 7 flares
+    {296, 500, MV2FlareToolHandler, "FLARELAUNCH", -1},     // 8
+    {296, 500, MV2FlareToolHandler, "FLARELAUNCH", -1},     // 9
     {461, 500, nullptr, nullptr, -1},                       // 10 missions' (registered)
     {461, 500, MV2LightsToolHandler, nullptr, -1},          // 11 lights
     {461, 0, MV2BurstToolHandler, "BURSTDRIVE", -1},        // 12 burst drive
