@@ -73,6 +73,8 @@ intptr_t Create(MV2Object* object, intptr_t p1, intptr_t p2) {
     c->baseRadius = 0.1f;
     c->topRadius = 1.0f;
     c->swirl = 1;
+    // A new column shows, fading in; the suck-up beam switches its own off at once.
+    c->on = 1;
     object->privateData = c;
     const float height = 5.0f;
     SetHeight(object, c, reinterpret_cast<intptr_t>(&height));

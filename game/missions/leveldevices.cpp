@@ -7,12 +7,15 @@
 #include "game/missions/currentcolumn.h"
 #include "game/missions/dirtcolumn.h"
 #include "game/missions/fallingrocks.h"
+#include "game/missions/jelly.h"
 #include "game/missions/levelgate.h"
 #include "game/missions/levers.h"
 #include "game/missions/locator.h"
 #include "game/missions/shuttle.h"
 #include "game/missions/spawner.h"
+#include "game/missions/spider.h"
 #include "game/missions/uplink.h"
+#include "game/missions/vortex.h"
 #include "game/objects/objects.h"
 
 void MV2RegisterLevelDeviceHandlers() {
@@ -26,6 +29,9 @@ void MV2RegisterLevelDeviceHandlers() {
     MV2RegisterSpawnerHandler();
     MV2RegisterShuttleHandler();
     MV2RegisterLeverSwitchHandlers();
+    MV2RegisterJellyHandler();
+    MV2RegisterVortexHandler();
+    MV2RegisterCrawlingSpiderHandlers();
 }
 
 int32_t MV2TakeLevelParameter(MV2Object* object) {
