@@ -12,6 +12,7 @@
 #include "game/frontend/missionmap.h"
 #include "game/missions/leveldevices.h"
 #include "game/missions/missions.h"
+#include "game/missions/orbstation.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/dynamics.h"
@@ -259,6 +260,7 @@ int32_t MV2ResetLevel(int32_t) {
         return 0;
     }
     MV2ResetLightingZone();
+    MV2ResetOrbPool();
     MV2ResetFrameClocks();
     MV2SetSelectedObject(nullptr);
     MV2SetLetterbox(0);

@@ -20,6 +20,7 @@
 #include "game/effects/sparks.h"
 #include "game/missions/lightobject.h"
 #include "game/missions/missions.h"
+#include "game/missions/orbstation.h"
 #include "game/objects/camera.h"
 #include "game/objects/caustics.h"
 #include "game/objects/dynamics.h"
@@ -152,7 +153,8 @@ int32_t MV2RenderEffects(TvCamera* camera) {
     MV2DrawPlasmaBeams();
     MV2DrawBeams();
     MV2RenderElectricArcs();
-    MV2DrawMissionFlicker();
+    // The flickering orbs of the energy stations.
+    if (gMV2OrbPool.liveStations > 0) MV2DrawStationOrbs(gMV2CoronaTexture);
     MV2DrawFlak();
     MV2DrawLavaBlobs();
     MV2RenderSky();

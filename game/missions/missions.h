@@ -38,7 +38,5 @@ void MV2RunLevelSwitchAction21To24(int32_t index);
 // The two mothership dock objects (index 0 or 1) that draw the player's craft in; null when
 // there is none.
 MV2Object* MV2GetMothershipDock(int32_t index);
-// The effect pass's parts of the level objects: the dirt column (type 135) and the flickering
-// object.
+// The effect pass's part of the dirt column (type 135).
 void MV2DrawDirtColumn(MV2Object* object);
-void MV2DrawMissionFlicker();

@@ -52,5 +52,3 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission38Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission39Script)
 #undef MV2_PLACEHOLDER_SCRIPT
 
-// Placeholder: the flickering object is not built; nothing is drawn.
-void MV2DrawMissionFlicker() {}
