@@ -17,7 +17,9 @@ MV2SunMoonBeam gMV2SunMoonBeams[kMV2SunMoonBeams];
 namespace {
 
 TvIm3DVertex g_vertices[5];
-uint16_t g_indices[12] = {0, 2, 1, 0, 3, 2, 3, 4, 2, 4, 1, 2};
+// A fan around vertex 2 over the outline 0, 4, 3, 1, wound to face the camera: vertex 0 lies
+// on the side vector's end, which the camera shows on the left.
+uint16_t g_indices[12] = {0, 1, 2, 0, 2, 4, 4, 2, 3, 3, 2, 1};
 
 TvV3d Horizontal(TvV3d v) {
     v.y = 0.0f;

@@ -10,6 +10,8 @@
 #include "game/effects/fireballs.h"
 #include "game/effects/primitives.h"
 #include "game/effects/sfx.h"
+#include "game/effects/shafts.h"
+#include "game/objects/levels.h"
 #include "shell/gameinit.h"
 #include "shell/gamemain.h"
 #include "shell/render.h"
@@ -122,4 +124,28 @@ TEST_F(FacingPixelsTest, SpritesCoronasAndFireBallsFacingTheGamesCameraAreDrawn)
         EXPECT_GT(lit, 1000) << c.what;
         EXPECT_LT(lit, 640 * 480 / 2) << c.what;
     }
+}
+
+// A shaft of light ahead of the camera, leaning either way: its four triangles fan around the
+// point under its top and all face the camera.
+TEST_F(FacingPixelsTest, ASunShaftAheadIsDrawnFromEitherSide) {
+    const int32_t savedSky = gMV2Level.skyFlag;
+    gMV2Level.skyFlag = 1;
+    ASSERT_EQ(MV2InitialiseSunMoonBeams(), 1);
+    TvCameraSetFarClipPlane(camera_, 30.0f);
+    for (const float lean : {0.5f, -0.5f}) {
+        MV2SunMoonBeam& s = gMV2SunMoonBeams[0];
+        s.time = 0.6f;
+        s.brightness = 15;
+        s.halfWidth = 3.0f;
+        s.bottomHalfWidth = 6.0f;
+        s.length = 8.0f;
+        s.top = {0.0f, 4.0f, 12.0f};
+        s.direction = MV2EffectUnit({lean, 1.0f, 0.0f});
+        const int32_t lit = Lit([&] { MV2DrawSunMoonBeams(camera_); });
+        // The whole shaft lights about 23,000 pixels; with half its triangles culled, 11,500.
+        EXPECT_GT(lit, 18000) << "lean " << lean;
+    }
+    MV2InitialiseSunMoonBeams();
+    gMV2Level.skyFlag = savedSky;
 }

@@ -153,7 +153,7 @@ TEST_F(SkyEffectsTest, AShaftIsDrawnDownToTheFarPlaneAndNotWhenShorterThanTwoUni
     ASSERT_EQ(calls.size(), 1u);
     const std::vector<TvIm3DVertex>& v = calls[0]->vertices;
     ASSERT_EQ(v.size(), 5u);
-    EXPECT_EQ(calls[0]->indices, (std::vector<uint16_t>{0, 2, 1, 0, 3, 2, 3, 4, 2, 4, 1, 2}));
+    EXPECT_EQ(calls[0]->indices, (std::vector<uint16_t>{0, 1, 2, 0, 2, 4, 4, 2, 3, 3, 2, 1}));
     EXPECT_NEAR(v[2].objVertex.y, 18.0f, 1e-4f);
     EXPECT_EQ(v[2].red, 15);
     EXPECT_EQ(v[0].red, 0);
