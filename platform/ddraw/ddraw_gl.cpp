@@ -1,6 +1,8 @@
 #include "platform/ddraw/ddraw_gl.h"
 
+#include "platform/ddraw/windowshots.h"
 #include "platform/win32/win32_sdl.h"
+#include "platform/winmm/winmm.h"
 
 #include <EGL/egl.h>
 #include <GL/glcorearb.h>
@@ -838,6 +840,28 @@ void DDrawGlCopyColor(uint32_t source, const RECT& from, uint32_t destination, c
     CheckErrors("copy");
 }
 
+namespace {
+
+// The buffer presents draw into (the only one of a single-buffered drawable, offscreen), as
+// RGBA rows top first.
+void ReadDrawable(int width, int height, std::vector<uint8_t>* rgba) {
+    rgba->resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    Gl& gl = G();
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    GLint buffer = GL_BACK;
+    gl.glGetIntegerv(GL_DRAW_BUFFER, &buffer);
+    gl.glReadBuffer(static_cast<GLenum>(buffer));
+    gl.glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
+    const size_t row = static_cast<size_t>(width) * 4;
+    for (int y = 0; y < height / 2; ++y)
+        std::swap_ranges(rgba->begin() + static_cast<std::ptrdiff_t>(y * row),
+                         rgba->begin() + static_cast<std::ptrdiff_t>((y + 1) * row),
+                         rgba->begin() + static_cast<std::ptrdiff_t>((height - 1 - y) * row));
+    CheckErrors("read window");
+}
+
+} // namespace
+
 bool DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RECT& source,
                     bool vsync) {
     DDrawNearestRounding nearest;
@@ -865,6 +889,13 @@ bool DDrawGlPresent(HWND window, uint32_t color, int width, int height, const RE
                          box.width == sw && box.height == sh ? GL_NEAREST : GL_LINEAR);
     gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
     CheckErrors("present");
+    std::string shot;
+    if (DDrawWindowShotDue(timeGetTime(), &shot)) {
+        std::vector<uint8_t> rgba;
+        ReadDrawable(ww, wh, &rgba);
+        if (!DDrawWriteWindowShot(shot, ww, wh, rgba))
+            fprintf(stderr, "window shot: cannot write %s\n", shot.c_str());
+    }
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     SDL_GL_SwapWindow(sdl);
     return true;
@@ -876,21 +907,7 @@ bool DDrawGlReadWindow(HWND window, int* width, int* height, std::vector<uint8_t
     if (!sdl || !DDrawGlAcquire(window)) return false;
     DrawableSize(sdl, width, height);
     if (*width <= 0 || *height <= 0) return false;
-    rgba->resize(static_cast<size_t>(*width) * static_cast<size_t>(*height) * 4);
-    Gl& gl = G();
-    gl.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    // The buffer presents draw into: the only one of a single-buffered drawable (offscreen).
-    GLint buffer = GL_BACK;
-    gl.glGetIntegerv(GL_DRAW_BUFFER, &buffer);
-    gl.glReadBuffer(static_cast<GLenum>(buffer));
-    gl.glReadPixels(0, 0, *width, *height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
-    // Rows bottom-up to top-down.
-    const size_t row = static_cast<size_t>(*width) * 4;
-    for (int y = 0; y < *height / 2; ++y)
-        std::swap_ranges(rgba->begin() + static_cast<std::ptrdiff_t>(y * row),
-                         rgba->begin() + static_cast<std::ptrdiff_t>((y + 1) * row),
-                         rgba->begin() + static_cast<std::ptrdiff_t>((*height - 1 - y) * row));
-    CheckErrors("read window");
+    ReadDrawable(*width, *height, rgba);
     return true;
 }
 

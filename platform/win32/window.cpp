@@ -249,6 +249,13 @@ void PollOutside() {
     }
     if (!g_videoOk) return;
     SDL_Event e;
+    if (inputlog::Replaying()) {
+        // The recording holds the input and the focus changes the game saw; what the display
+        // says now (focus moving with the pointer, exposures, keys) must not change the run.
+        while (SDL_PollEvent(&e))
+            if ((e.type == SDL_DROPFILE || e.type == SDL_DROPTEXT) && e.drop.file) SDL_free(e.drop.file);
+        return;
+    }
     while (SDL_PollEvent(&e)) TranslateEvent(e);
 }
 
