@@ -257,6 +257,15 @@ void MV2DisableRepairDroneHud() {
     gMV2RepairDronePanel.shown = 0;
 }
 
+void MV2SetRepairDroneEntry(int32_t index, const MV2RepairDroneEntry* entry) {
+    if (index < 0 || index >= kMV2RepairDroneEntries || !entry) return;
+    gMV2RepairDronePanel.entries[index] = *entry;
+}
+
+void MV2EnableRepairDroneHud() {
+    gMV2RepairDronePanel.shown = 1;
+}
+
 void MV2ShutdownRepairDrones() {
     if (g_repairDrones) TvFreeListDestroy(g_repairDrones);
     g_repairDrones = nullptr;

@@ -46,4 +46,7 @@ void MV2GetRepairDroneEntryState(const MV2RepairDroneEntry* entry, int32_t* numb
 void MV2DrawRepairDroneHud();
 void MV2DrawRepairDroneMapLabels();
 void MV2DisableRepairDroneHud();
+// What missions use to fill the panel: entry `index` (0..2; others are ignored) and the switch.
+void MV2SetRepairDroneEntry(int32_t index, const MV2RepairDroneEntry* entry);
+void MV2EnableRepairDroneHud();
 void MV2ShutdownRepairDrones();

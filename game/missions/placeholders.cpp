@@ -12,9 +12,6 @@ MV2Object* MV2GetMothershipDock(int32_t) {
     return nullptr;
 }
 
-// Placeholder: the missions' switch actions are not built; nothing happens.
-void MV2RunLevelSwitchAction21To24(int32_t) {}
-
 // Placeholders: the scripts of these rows are not built yet; they answer 1 to every message.
 #define MV2_PLACEHOLDER_SCRIPT(name) \
     int32_t name(MV2Object*, int32_t, intptr_t, intptr_t) { return 1; }
@@ -26,7 +23,6 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission6Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission7Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission8Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission9Script)
-MV2_PLACEHOLDER_SCRIPT(MV2RescueMissionScript)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission11Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission13Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission14Script)
@@ -36,8 +32,6 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission17Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission18Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission19Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission20Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission21Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission22Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission29Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission30Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission31Script)
@@ -48,4 +42,3 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission36Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission37Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission39Script)
 #undef MV2_PLACEHOLDER_SCRIPT
-

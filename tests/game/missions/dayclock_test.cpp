@@ -4,27 +4,20 @@
 
 #include "game/missions/dayclock.h"
 #include "game/missions/missions.h"
+#include "game/objects/caustics.h"
 #include "shell/gamestate.h"
+#include "tests/game/missions/message_recorder.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
-
-struct Received {
-    int32_t scriptId, message;
-    intptr_t p1;
-};
-std::vector<Received> g_received;
-
-intptr_t Recording(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
-    if (message == 33 || message == 62) g_received.push_back({object->scriptId, message, p1});
-    return MV2ObjectDefaultHandler(object, message, p1, p2);
-}
 
 TEST(DayClockScriptTest, PathEventsDriveCausticsTheEndingAndTheTwoLights) {
     MissionHarness h;
     ASSERT_TRUE(h.ok());
     MissionLevel level;
-    level.types.push_back({400, 100.0f, 0, 0, Recording});
+    AddCityObjects(level);
+    AddMiningObjects(level);
+    level.types.push_back({400, 100.0f, 0, 0, RecordingHandler});
     level.objects.push_back({0x20029, 400});
     level.objects.push_back({0x2002E, 400});
     ASSERT_TRUE(h.Load(level));
@@ -32,7 +25,7 @@ TEST(DayClockScriptTest, PathEventsDriveCausticsTheEndingAndTheTwoLights) {
     MV2MissionInstallNotify(43, 16);
     struct Case {
         intptr_t value;
-        std::vector<Received> want;
+        std::vector<RecordedMessage> want;
     };
     const Case cases[] = {
         {34, {{0x20029, 33, 1}, {0x20029, 62, 0}}},
@@ -42,18 +35,22 @@ TEST(DayClockScriptTest, PathEventsDriveCausticsTheEndingAndTheTwoLights) {
         {12, {}},
     };
     for (const Case& c : cases) {
-        g_received.clear();
+        RecordedMessages().clear();
         h.Notify(16, nullptr, c.value);
-        ASSERT_EQ(g_received.size(), c.want.size()) << c.value;
+        std::vector<RecordedMessage> got;
+        for (const RecordedMessage& r : RecordedMessages())
+            if (r.message == 33 || r.message == 62) got.push_back(r);
+        ASSERT_EQ(got.size(), c.want.size()) << c.value;
         for (size_t i = 0; i < c.want.size(); i++) {
-            EXPECT_EQ(g_received[i].scriptId, c.want[i].scriptId);
-            EXPECT_EQ(g_received[i].message, c.want[i].message);
-            EXPECT_EQ(g_received[i].p1, c.want[i].p1);
+            EXPECT_EQ(got[i].scriptId, c.want[i].scriptId);
+            EXPECT_EQ(got[i].message, c.want[i].message);
+            EXPECT_EQ(got[i].p1, c.want[i].p1);
         }
     }
     gMV2DayClockCausticsOn = 0;
     h.Notify(16, nullptr, 0);
     EXPECT_EQ(gMV2DayClockCausticsOn, 1);
+    MV2SetWorldCaustics(0);
     h.Notify(16, nullptr, 8);
     EXPECT_EQ(gMV2GameState.requested, 8);
     EXPECT_EQ(gMV2GameStateCompanion.requestedSequence, 7);

@@ -1,31 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <string>
 
+#include "game/frontend/hud.h"
 #include "game/missions/mission26.h"
 #include "game/missions/missions.h"
 #include "game/objects/objects.h"
+#include "tests/game/missions/message_recorder.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
-
-struct Received {
-    int32_t scriptId, message;
-    intptr_t p1;
-};
-std::vector<Received> g_received;
-
-intptr_t Recording(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
-    if (message == 11 || message == 12) g_received.push_back({object->scriptId, message, p1});
-    return MV2ObjectDefaultHandler(object, message, p1, p2);
-}
-
-int Got(int32_t scriptId, int32_t message, intptr_t p1) {
-    int n = 0;
-    for (const Received& r : g_received)
-        if (r.scriptId == scriptId && r.message == message && r.p1 == p1) n++;
-    return n;
-}
 
 int Count(const MissionHarness& h, const std::string& what, intptr_t value) {
     int n = 0;
@@ -39,12 +23,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(h.ok());
         level.levelId = 0x04FFFFFF;
-        level.types.push_back({320, 100.0f, 0, 0, Recording});
+        level.types.push_back({320, 100.0f, 0, 0, RecordingHandler});
         for (uint32_t id : {0x4010003u, 0x4010005u, 0x401000Cu, 0x401000Du, 0x401000Eu, 0x4010012u})
             level.objects.push_back({id, 320});
         ASSERT_TRUE(h.Load(level));
+        gMV2Hud.bannerRow = 0; // a banner left by another test is not this run's
         MV2CallMissionScript(26, nullptr, 1, 0, 0);
-        g_received.clear();
+        RecordedMessages().clear();
     }
     MissionHarness h;
     MissionLevel level;
@@ -82,22 +67,22 @@ TEST_F(Mission26Test, SecondCutSceneSwitchWhileOneIsPendingIsNotRerun) {
     MV2Mission26SwitchChanged(second, 1);
     EXPECT_EQ(gMV2Mission26.deferredSwitch, first);
     EXPECT_EQ(gMV2Mission26.played[2], 1);
-    EXPECT_TRUE(g_received.empty()); // both actions wait
+    EXPECT_EQ(CountRecorded(0x4010005, 12, 1) + CountRecorded(0x401000C, 11, 1), 0); // both actions wait
     h.Run(2000);
-    EXPECT_EQ(Got(0x4010005, 12, 1), 1); // the first switch's action ran once, after its scene
-    EXPECT_EQ(Got(0x401000C, 11, 1), 0); // the second's never did
+    EXPECT_EQ(CountRecorded(0x4010005, 12, 1), 1); // the first switch's action ran once, after its scene
+    EXPECT_EQ(CountRecorded(0x401000C, 11, 1), 0); // the second's never did
     EXPECT_EQ(gMV2Mission26.pendingCutScene, 0u);
     // Acting again, with its scene played, the second switch acts at once.
     MV2Mission26SwitchChanged(second, 1);
-    EXPECT_EQ(Got(0x401000C, 11, 1), 1);
-    EXPECT_EQ(Got(0x401000D, 11, 1), 1);
+    EXPECT_EQ(CountRecorded(0x401000C, 11, 1), 1);
+    EXPECT_EQ(CountRecorded(0x401000D, 11, 1), 1);
 }
 
 TEST_F(Mission26Test, SwitchZeroCActsAtOnceAndAgainAfterItsScene) {
     MV2Mission26SwitchChanged(h.Find(0x401000C), 1);
-    EXPECT_EQ(Got(0x4010003, 12, 1), 1);
+    EXPECT_EQ(CountRecorded(0x4010003, 12, 1), 1);
     h.Run(2000);
-    EXPECT_EQ(Got(0x4010003, 12, 1), 2);
+    EXPECT_EQ(CountRecorded(0x4010003, 12, 1), 2);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "game/frontend/hud.h"
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
 #include "game/objects/objects.h"
@@ -33,6 +34,7 @@ protected:
         level.objects.push_back({0x80001, 310, 60, 5, 40});
         level.objects.push_back({0x80002, 310, 40, 5, 80});
         ASSERT_TRUE(h.Load(level));
+        gMV2Hud.bannerRow = 0; // a banner left by another test is not this run's
     }
     void Call(int32_t message) { MV2CallMissionScript(3, nullptr, message, 0, 0); }
     MV2Object* Cargo() {
