@@ -5,6 +5,7 @@
 
 #include "engine/world/clump.h"
 #include "engine/world/random.h"
+#include "engine/world/world.h"
 #include "game/creatures/creaturemath.h"
 #include "game/creatures/subai.h"
 #include "game/effects/fireballs.h"
@@ -13,9 +14,11 @@
 #include "game/missions/lightobject.h"
 #include "game/missions/missions.h"
 #include "game/objects/camera.h"
+#include "game/objects/clumpdata.h"
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/sky.h"
+#include "game/objects/utilities.h"
 #include "game/player/playercraft.h"
 #include "platform/win32/win32.h"
 #include "shell/cdaudio.h"
@@ -88,6 +91,24 @@ bool IsSpore(MV2Object* object) {
     return t == 353 || t == 354;
 }
 
+// The world walk over the objects: the game objects among the current world's clumps.
+MV2Object* ObjectFrom(TpWorld* world, TpClump* clump) {
+    for (; clump; clump = MV2GetNextWorldClump(world, clump))
+        if (TpClumpGetCallBack(clump) == MV2UpdateClumpObject)
+            if (MV2Object* o = MV2GetClumpObject(clump)) return o;
+    return nullptr;
+}
+
+MV2Object* FirstObject() {
+    TpWorld* world = TpWorldGetCurrent();
+    return world ? ObjectFrom(world, MV2GetFirstWorldClump(world)) : nullptr;
+}
+
+MV2Object* NextObject(MV2Object* object) {
+    TpWorld* world = TpWorldGetCurrent();
+    return world && object->clump ? ObjectFrom(world, MV2GetNextWorldClump(world, object->clump)) : nullptr;
+}
+
 float DistanceSquared(MV2Object* a, MV2Object* b) {
     const TvV3d d = TvV3dSub(a->matrix->pos, b->matrix->pos);
     return TvV3dDot(d, d);
@@ -145,7 +166,7 @@ MV2Object* FindNearest() {
     MV2Object* sub = MV2GetPlayerSub();
     MV2Object* nearest = nullptr;
     float best = 0.0f;
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o)) {
+    for (MV2Object* o = FirstObject(); o; o = NextObject(o)) {
         if (!IsSpore(o) || !o->matrix) continue;
         MV2Object* target = nullptr;
         MV2ObjectSendMessage(o, 34, 0, reinterpret_cast<intptr_t>(&target));
@@ -211,7 +232,7 @@ void CleanUp() {
     }
     g_s.over = 1;
     MV2MissionSetTimer(kRow, kWon, int32_t(MV2PlayMissionMessage(1289)));
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
+    for (MV2Object* o = FirstObject(); o; o = NextObject(o))
         if (IsSpore(o)) o->energy = -1.0f;
 }
 
