@@ -535,7 +535,10 @@ int32_t Mv2RescueGetObjectID(MV2Object* object) {
 
 intptr_t MV2RescueObjectHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     MV2RescueMission& m = gMV2Rescue;
-    const int32_t i = Mv2RescueGetObjectID(object);
+    int32_t i = Mv2RescueGetObjectID(object);
+    // An object whose record was set up for another object (or not at all) only gets the
+    // fallback handling.
+    if (i >= 0 && (Record(i).object != object || !MV2ObjectHandleAlive(Record(i).handle))) i = -1;
     if (i >= 0) {
         MV2RescueObjectRecord& r = Record(i);
         switch (message) {
