@@ -174,6 +174,8 @@ void UpdateSparks() {
 // The releases of phase 3: the next holder opens and its craft is pushed out.
 void Release() {
     MV2Mission38State& s = S();
+    // The walk ends with its phase: later phases count spawns with the same index.
+    if (s.phase != 3) return;
     if (!s.releases) {
         Queue(kRelease, 2000);
         return;
@@ -337,6 +339,12 @@ void Timer(int32_t message) {
                 MV2MissionAttachObject(kRow, craft);
                 s.live++;
             }
+        // With no craft to fight the step is presented at once, not waited for forever.
+        if (s.live == 0) {
+            MV2Mission38ShowStep(3, 1, 0, 1, 2, kPhase4);
+            MV2StopMusicTrack();
+            break;
+        }
         Queue(kRelease, 3000);
         break;
     case kRelease: Release(); break;
