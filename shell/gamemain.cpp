@@ -23,6 +23,7 @@
 #include "shell/frametimer.h"
 #include "shell/gameinit.h"
 #include "shell/gamestate.h"
+#include "shell/heapcount.h"
 #include "shell/pack.h"
 #include "shell/render.h"
 #include "shell/savegame.h"
@@ -368,6 +369,7 @@ MV2PassResult MV2InGamePass() {
     }
     MV2UpdateGameFrame();
     MV2RenderGameFrame();
+    MV2HeapLogFrame();
     if (gMV2MainLoop.frontEnd) return gMV2MainLoop.quit ? MV2_PASS_CLOSING : MV2_PASS_FRONT_END;
     return MV2_PASS_IN_GAME;
 }
@@ -384,6 +386,7 @@ bool MV2ClosingPicturePass(TvRaster* picture, uint32_t endTime, uint32_t* key) {
 
 void MV2ClosingSequence() {
     MV2WriteStateHashIfAsked();
+    MV2HeapLog("end");
     uint32_t endTime = timeGetTime() + 10000;
     MV2ResetSounds();
     gMV2Window.lastKey = 0;

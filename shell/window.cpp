@@ -5,6 +5,7 @@
 #include "shell/enginestart.h"
 #include "shell/events.h"
 #include "shell/gamemain.h"
+#include "shell/heapcount.h"
 #include "shell/input.h"
 
 #include <cstdlib>
@@ -65,7 +66,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, char*, int showCommand) {
     gMV2Window.filter = nullptr;
 
     HWND hwnd = MV2CreateMainWindow(instance, showCommand);
-    if (!MV2EngineStart(hwnd, nullptr)) return -1;
+    if (!MV2EngineStart(hwnd, const_cast<TvMemoryFunctions*>(MV2HeapLogMemoryFunctions()))) return -1;
 
     gMV2Window.running = 1;
     SetFocus(hwnd);
