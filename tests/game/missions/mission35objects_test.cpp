@@ -17,6 +17,26 @@ protected:
         LevelType(69, sizeof(MV2LightObjectData));
         MV2SetObjectTypeHandler(69, MV2LightObjectHandler);
     }
+
+    // A mover owned by `owner_` between two objects 10 units apart on x; it runs from x = 0.
+    MV2Object* Mover() {
+        LevelType(340, sizeof(MV2MoverData));
+        LevelType(5, 0);
+        owner_ = Make(5, {0, 10, 0});
+        from_ = Make(5, {10, 0, 0});
+        to_ = Make(5, {0, 0, 0});
+        MV2Object* mover = Make(340);
+        MV2ObjectSendMessage(mover, 15, 0, reinterpret_cast<intptr_t>(owner_));
+        return mover;
+    }
+    void Link(MV2Object* mover, float length) {
+        MV2MoverLinkRecord link{from_, to_, from_->handle, to_->handle, length};
+        MV2ObjectSendMessage(mover, 12, 0, reinterpret_cast<intptr_t>(&link));
+    } // the record is gone; the mover keeps what it copied
+
+    MV2Object* owner_ = nullptr;
+    MV2Object* from_ = nullptr;
+    MV2Object* to_ = nullptr;
 };
 
 TEST_F(Mission35ObjectsTest, ShotThatHitsNothingBurstsAfterFiveSeconds) {
@@ -92,22 +112,13 @@ TEST_F(Mission35ObjectsTest, HatchOpensOneDegreeAStepToFortyFiveAndClosesFourTim
 }
 
 TEST_F(Mission35ObjectsTest, MoverRunsAlongItsLinkAndDiesWithItsOwnerTakingItsLight) {
-    LevelType(340, sizeof(MV2MoverData));
-    LevelType(5, 0);
-    MV2Object* owner = Make(5, {0, 10, 0});
-    MV2Object* from = Make(5, {10, 0, 0});
-    MV2Object* to = Make(5, {0, 0, 0});
-    MV2Object* mover = Make(340);
+    MV2Object* mover = Mover();
     auto* d = MV2LevelData<MV2MoverData>(mover);
     MV2Object* light = MV2GetObjectRef(&d->light);
     ASSERT_NE(light, nullptr);
-    MV2ObjectSendMessage(mover, 15, 0, reinterpret_cast<intptr_t>(owner));
     MV2ObjectSendMessage(mover, 12, 0, 0); // no link given: nothing changes
     EXPECT_EQ(d->linked, 0);
-    {
-        MV2MoverLinkRecord link{from, to, from->handle, to->handle, 8.0f};
-        MV2ObjectSendMessage(mover, 12, 0, reinterpret_cast<intptr_t>(&link));
-    } // the record is gone; the mover keeps what it copied
+    Link(mover, 8.0f);
     EXPECT_FLOAT_EQ(Pos(mover).x, 0.0f);
     gMV2FrameTimer.ticks = 3.0f; // 0.1 s a step: 1 unit
     Step(mover);
@@ -116,22 +127,15 @@ TEST_F(Mission35ObjectsTest, MoverRunsAlongItsLinkAndDiesWithItsOwnerTakingItsLi
     EXPECT_NEAR(Pos(light).x, 2.0f, 1e-4f);
 
     const MV2ObjectHandle moverHandle = mover->handle, lightHandle = light->handle;
-    MV2ObjectSendMessage(owner, 4, 0, 0);
+    MV2ObjectSendMessage(owner_, 4, 0, 0);
     Step(mover);
     EXPECT_FALSE(MV2ObjectHandleAlive(moverHandle));
     EXPECT_FALSE(MV2ObjectHandleAlive(lightHandle));
 }
 
 TEST_F(Mission35ObjectsTest, MoverThatArrivesIsGone) {
-    LevelType(340, sizeof(MV2MoverData));
-    LevelType(5, 0);
-    MV2Object* owner = Make(5, {0, 10, 0});
-    MV2Object* from = Make(5, {10, 0, 0});
-    MV2Object* to = Make(5, {0, 0, 0});
-    MV2Object* mover = Make(340);
-    MV2ObjectSendMessage(mover, 15, 0, reinterpret_cast<intptr_t>(owner));
-    MV2MoverLinkRecord link{from, to, from->handle, to->handle, 1.5f};
-    MV2ObjectSendMessage(mover, 12, 0, reinterpret_cast<intptr_t>(&link));
+    MV2Object* mover = Mover();
+    Link(mover, 1.5f);
     const MV2ObjectHandle handle = mover->handle;
     gMV2FrameTimer.ticks = 3.0f;
     Step(mover);
