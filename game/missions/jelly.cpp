@@ -37,9 +37,7 @@ void MakeCompanion(MV2Object* jelly, MV2JellyData* d) {
     if (!light) return;
     d->companion.object = light;
     MV2ObjectSendMessage(light, 17, 0, reinterpret_cast<intptr_t>(&d->companion.handle));
-    if (light->privateData && light->type &&
-        light->type->privateDataSize >= sizeof(MV2LightObjectData)) {
-        auto* l = static_cast<MV2LightObjectData*>(light->privateData);
+    if (auto* l = MV2SizedLevelData<MV2LightObjectData>(light)) {
         l->red = l->green = l->blue = l->radius = 1.0f;
         l->flags = (l->flags & ~0x7F8u) | 0x804u;
     }

@@ -19,6 +19,13 @@ void MV2RegisterMissionObjectHandlers();
 template <typename T> T* MV2LevelData(MV2Object* object) {
     return static_cast<T*>(object->privateData);
 }
+// The object's private record when its type's records are large enough to hold a T, else null.
+template <typename T> T* MV2SizedLevelData(MV2Object* object) {
+    if (!object || !object->privateData || !object->type ||
+        object->type->privateDataSize < sizeof(T))
+        return nullptr;
+    return static_cast<T*>(object->privateData);
+}
 
 inline TvV3d& MV2ObjectPosition(MV2Object* object) {
     return object->matrix->pos;

@@ -6,6 +6,7 @@
 #include "engine/world/clump.h"
 #include "game/creatures/creaturemath.h"
 #include "game/effects/plasma.h"
+#include "game/missions/levelobjects.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/objectupdate.h"
@@ -23,10 +24,7 @@ constexpr uint32_t kShown = 5;
 constexpr uint32_t kNoPress = 0x40000; // type flag of craft that cannot press switches
 
 MV2LeverSwitchData* Data(MV2Object* object) {
-    if (!object->privateData || !object->type || !object->matrix ||
-        object->type->privateDataSize < sizeof(MV2LeverSwitchData))
-        return nullptr;
-    return static_cast<MV2LeverSwitchData*>(object->privateData);
+    return object->matrix ? MV2SizedLevelData<MV2LeverSwitchData>(object) : nullptr;
 }
 
 bool Before(uint32_t a, uint32_t b) {

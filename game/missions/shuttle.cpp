@@ -13,10 +13,7 @@ namespace {
 constexpr int32_t kSound = 179;
 
 MV2ShuttleData* Data(MV2Object* object) {
-    if (!object->privateData || !object->type ||
-        object->type->privateDataSize < sizeof(MV2ShuttleData))
-        return nullptr;
-    return static_cast<MV2ShuttleData*>(object->privateData);
+    return MV2SizedLevelData<MV2ShuttleData>(object);
 }
 
 uint32_t State(const MV2ShuttleData* d) {

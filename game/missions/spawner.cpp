@@ -2,6 +2,7 @@
 
 #include "engine/core/matrix.h"
 #include "game/creatures/creaturemath.h"
+#include "game/missions/levelobjects.h"
 #include "game/objects/utilities.h"
 #include "shell/gameinit.h"
 #include "shell/gamestate.h"
@@ -13,10 +14,7 @@ namespace {
 constexpr int32_t kFrozenMode = 12;
 
 MV2SpawnerData* Data(MV2Object* object) {
-    if (!object->privateData || !object->type ||
-        object->type->privateDataSize < sizeof(MV2SpawnerData))
-        return nullptr;
-    return static_cast<MV2SpawnerData*>(object->privateData);
+    return MV2SizedLevelData<MV2SpawnerData>(object);
 }
 
 int32_t Count(const MV2SpawnerData* d) {

@@ -36,10 +36,7 @@ bool Before(uint32_t a, uint32_t b) {
 }
 
 MV2SpiderData* Data(MV2Object* object) {
-    if (!object || !object->privateData || !object->type || !object->matrix ||
-        object->type->privateDataSize < sizeof(MV2SpiderData))
-        return nullptr;
-    return static_cast<MV2SpiderData*>(object->privateData);
+    return object && object->matrix ? MV2SizedLevelData<MV2SpiderData>(object) : nullptr;
 }
 
 void SetState(MV2SpiderData* d, uint32_t state) {

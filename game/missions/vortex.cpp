@@ -24,17 +24,11 @@ constexpr float kHarmSquared = 100.0f;
 constexpr float kDarkDepth = 30.0f;
 
 MV2VortexData* Data(MV2Object* object) {
-    if (!object->privateData || !object->type || !object->matrix ||
-        object->type->privateDataSize < sizeof(MV2VortexData))
-        return nullptr;
-    return static_cast<MV2VortexData*>(object->privateData);
+    return object->matrix ? MV2SizedLevelData<MV2VortexData>(object) : nullptr;
 }
 
 MV2LightObjectData* LightData(MV2Object* light) {
-    if (!light || !light->privateData || !light->type ||
-        light->type->privateDataSize < sizeof(MV2LightObjectData))
-        return nullptr;
-    return static_cast<MV2LightObjectData*>(light->privateData);
+    return MV2SizedLevelData<MV2LightObjectData>(light);
 }
 
 void MakeLight(MV2Object* vortex, MV2VortexData* d) {

@@ -36,6 +36,10 @@ std::vector<uint8_t> LevelObject(uint32_t type, uint32_t blocks, bool body, floa
 
 } // namespace
 
+std::vector<uint8_t> SampleLevelObjectType(uint32_t type, uint32_t blocks, bool body, float radius) {
+    return LevelObject(type, blocks, body, radius);
+}
+
 void SampleLevelObjectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     types.push_back(LevelObject(kRock, 8, true, 1.0f));
     types.push_back(LevelObject(kRock + 1, 8, true, 0.7f));

@@ -113,6 +113,7 @@ LevelDesc LevelZero() {
     SampleMissionLevelRecords(l);
     SampleEffects2LevelRecords(l);
     SampleLevelObjectLevelRecords(l);
+    SampleLevelObjects3LevelRecords(l);
     SampleLevelDeviceLevelRecords(l);
     return l;
 }

@@ -234,6 +234,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SampleEffects2TypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
     SampleLevelObjectTypeRecords(file.types);
+    SampleLevelObjects3TypeRecords(file.types);
     SampleLevelDeviceTypeRecords(file.types);
     SampleBossTypeRecords(file.types);
     SampleMultiplayerTypeRecords(file.types);
