@@ -13,6 +13,7 @@
 #include "game/missions/leveldevices.h"
 #include "game/missions/missions.h"
 #include "game/missions/orbstation.h"
+#include "game/missions/stickycharges.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/objecttypes.h"
 #include "game/objects/dynamics.h"
@@ -261,6 +262,7 @@ int32_t MV2ResetLevel(int32_t) {
     }
     MV2ResetLightingZone();
     MV2ResetOrbPool();
+    MV2ResetStickyCharges();
     MV2ResetFrameClocks();
     MV2SetSelectedObject(nullptr);
     MV2SetLetterbox(0);

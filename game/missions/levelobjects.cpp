@@ -1,4 +1,7 @@
 // Registration of the mission layer's level objects and their shared helpers.
+#include "game/missions/amphibious.h"
+#include "game/missions/blocks.h"
+#include "game/missions/fanrocket.h"
 #include "game/missions/levelobjects.h"
 
 #include <cmath>
@@ -11,11 +14,14 @@
 #include "game/missions/generator.h"
 #include "game/missions/industrial.h"
 #include "game/missions/machinery.h"
+#include "game/missions/machineryprops.h"
 #include "game/missions/mission35objects.h"
 #include "game/missions/missionprops.h"
 #include "game/missions/orbstation.h"
 #include "game/missions/rocks.h"
+#include "game/missions/stickycharges.h"
 #include "game/missions/switches.h"
+#include "game/missions/wrecks.h"
 #include "game/objects/camera.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
@@ -32,6 +38,12 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterOrbStationHandlers();
     MV2RegisterGeneratorHandlers();
     MV2RegisterCreaturePropHandlers();
+    MV2RegisterWreckHandlers();
+    MV2RegisterStickyChargeHandlers();
+    MV2RegisterMachineryPropHandlers();
+    MV2RegisterFanRocketHandlers();
+    MV2RegisterBlockHandlers();
+    MV2RegisterAmphibiousHandlers();
     MV2RegisterMission35ObjectHandlers();
 }
 
@@ -126,4 +138,11 @@ int32_t MV2RootVertexWorld(MV2Object* object, int32_t index, int32_t direction, 
     else
         TvV3dTransformPoints(out, &vertices[index], 1, object->matrix);
     return 1;
+}
+
+void MV2SetSweptRadius(MV2Object* object, float moved, float minimum) {
+    const float radius = std::fmax(0.6f * moved, minimum);
+    object->radius = radius;
+    if (TpAtomic* root = object->clump ? MV2FindRootAtomic(object->clump) : nullptr)
+        if (TvSphere* sphere = TpAtomicGetBoundingSphere(root)) *sphere = TvSphere{{0, 0, 0}, radius};
 }
