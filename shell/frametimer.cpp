@@ -112,7 +112,14 @@ void MV2UpdateGameFrame() {
         MV2CutSceneUpdate();
         UpdateCutSceneMissionLayer();
         break;
-    case 13: break;
+    case 13:
+        // A script's opening: the camera follows the controlled object and the objects,
+        // missions and city run as in a cut-scene.
+        if (MV2Object* controlled = MV2GetPlayerObject()) MV2UpdateCamera(controlled);
+        MV2ResetVisibleObjects();
+        MV2UpdateActiveObjects();
+        UpdateCutSceneMissionLayer();
+        break;
     case 8:
     case 11:
         MV2MenuUpdate();

@@ -31,6 +31,7 @@
 MV2GameStateWord gMV2GameState = {0, 0, 0, -1};
 MV2GameStateCompanion gMV2GameStateCompanion = {};
 MV2GameStateMachine gMV2StateMachine = {0, 0, 1, nullptr, nullptr, 30.0f, 1, 1, 0, 0, 0, 0, {}};
+int32_t MV2ScriptPlacesPlayer = 0;
 
 namespace {
 
@@ -108,7 +109,7 @@ bool Leave(int32_t current, int32_t requested) {
 
 void EnterPlay() {
     MV2GameStateMachine& s = gMV2StateMachine;
-    if (!s.consoleReturn && !s.cameraReturn) {
+    if (!s.consoleReturn && !s.cameraReturn && !MV2ScriptPlacesPlayer) {
         uint32_t top = MV2GetCurrentLevelId() >> 24;
         MV2MovePlayerToStartPoint(top != 0 || gMV2GameType == 2 ? 0x40056 : 0x40055);
         if (top == 0 && gMV2GameType == 2) {
@@ -123,6 +124,7 @@ void EnterPlay() {
     }
     if (s.cameraReturn) MV2SetCameraMode(1);
     s.consoleReturn = s.cameraReturn = 0;
+    MV2ScriptPlacesPlayer = 0;
     MV2HideMouseCursor();
 }
 

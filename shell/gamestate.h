@@ -29,6 +29,10 @@ inline void MV2RequestModeAndSequence(int8_t mode, int8_t sequence) {
 // Leaves the current mode and enters the requested one.
 void MV2SetGameMode();
 
+// While set, the next entry into play leaves the player where a script put it instead of
+// moving it to its start post and sending it out of the city; entering play clears it.
+extern int32_t MV2ScriptPlacesPlayer;
+
 struct TvRaster;
 struct TvTexture;
 struct MV2Object;

@@ -306,6 +306,14 @@ void MV2SubAIOrderCityRoute(MV2Object* craft, int32_t route) {
     frame->city.route = nullptr; // the city's route records are not resolved here
 }
 
+void MV2SubAIPlaceOnCityRoute(MV2Object* craft, int32_t route) {
+    MV2SubAIData* data = MV2GetSubAIData(craft);
+    if (!data || route < 0 || route > 5) return;
+    MV2SubAICommand* frame = Begin(data, kMV2SubAICityRoute);
+    frame->city.phase = 0;
+    frame->city.route = nullptr;
+}
+
 void MV2SubAIOrderFullAhead(MV2Object* craft) {
     MV2SubAIData* data = MV2GetSubAIData(craft);
     if (!data) return;

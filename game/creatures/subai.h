@@ -142,6 +142,8 @@ void MV2SubAISetMoveDirect(MV2Object* craft, MV2Object* target);
 void MV2SubAIOrderMoveDirectKinematic(MV2Object* craft, MV2Object* target);
 // Refuses a route outside 0-5.
 void MV2SubAIOrderCityRoute(MV2Object* craft, int32_t route);
+// Replaces the current command by a city route (0-5), keeping the frames below it.
+void MV2SubAIPlaceOnCityRoute(MV2Object* craft, int32_t route);
 void MV2SubAIOrderFullAhead(MV2Object* craft);
 void MV2SubAIOrderLevelOff(MV2Object* craft);
 void MV2SubAISetIdle(MV2Object* craft);

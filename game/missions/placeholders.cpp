@@ -15,7 +15,6 @@ MV2Object* MV2GetMothershipDock(int32_t) {
 // Placeholders: the scripts of these rows are not built yet; they answer 1 to every message.
 #define MV2_PLACEHOLDER_SCRIPT(name) \
     int32_t name(MV2Object*, int32_t, intptr_t, intptr_t) { return 1; }
-MV2_PLACEHOLDER_SCRIPT(MV2Mission1Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission2Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission5Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission6Script)
