@@ -11,6 +11,7 @@
 #include "engine/world/geometry.h"
 #include "game/missions/breakables.h"
 #include "game/missions/creatureprops.h"
+#include "game/missions/dragstone.h"
 #include "game/missions/generator.h"
 #include "game/missions/industrial.h"
 #include "game/missions/machinery.h"
@@ -30,6 +31,7 @@
 
 void MV2RegisterMissionObjectHandlers() {
     MV2RegisterRockHandlers();
+    MV2RegisterDragStoneHandler();
     MV2RegisterMachineryHandlers();
     MV2RegisterIndustrialHandlers();
     MV2RegisterSwitchHandlers();

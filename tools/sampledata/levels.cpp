@@ -11,6 +11,7 @@
 #include "tools/sampledata/bosses.h"
 #include "tools/sampledata/leveldevices.h"
 #include "tools/sampledata/levelobjects.h"
+#include "tools/sampledata/mission1.h"
 #include "tools/sampledata/sampledata.h"
 
 #include <cstring>
@@ -94,10 +95,10 @@ LevelDesc LevelZero() {
     // The default start point and a second one.
     l.records.push_back({0x0007FFFF, 0, {LevelItemAt(0x00070001, 433, 50, 10, 25), LevelItemAt(0x00070002, 433, 20, 10, 20)}});
     // Objects of every load and of a full load.
-    l.records.push_back({0x0010FFFF, kEveryLoad, {LevelItemAt(0x00100000, 150, 30, 6, 30)}});
+    l.records.push_back({0x0050FFFF, kEveryLoad, {LevelItemAt(0x00500000, 150, 30, 6, 30)}});
     l.records.push_back({0x0011FFFF, kFullLoad, {LevelItemAt(0x00110000, 376, 70, 8, 40)}});
     // A signal beacon.
-    l.records.push_back({0x0012FFFF, kFullLoad, {LevelItemAt(0x00120000, 374, 60, 5, 15)}});
+    l.records.push_back({0x0051FFFF, kFullLoad, {LevelItemAt(0x00510000, 374, 60, 5, 15)}});
     // The first wall set: its four walls, group 0x22.
     LevelRecordDesc walls{0x0022FFFF};
     const uint32_t wallItems[4] = {0x220000, 0x220006, 0x22000A, 0x22000E};
@@ -113,6 +114,7 @@ LevelDesc LevelZero() {
     SampleMissionLevelRecords(l);
     SampleEffects2LevelRecords(l);
     SampleLevelObjectLevelRecords(l);
+    SampleMission1LevelRecords(l);
     SampleLevelObjects3LevelRecords(l);
     SampleLevelDeviceLevelRecords(l);
     return l;

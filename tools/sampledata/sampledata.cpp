@@ -5,6 +5,7 @@
 #include "tools/sampledata/hud.h"
 #include "tools/sampledata/leveldevices.h"
 #include "tools/sampledata/levelobjects.h"
+#include "tools/sampledata/mission1.h"
 
 #include "game/frontend/draw2d.h"
 #include "game/frontend/font.h"
@@ -234,6 +235,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SampleEffects2TypeRecords(file.types);
     SampleCreatureTypeRecords(file.types);
     SampleLevelObjectTypeRecords(file.types);
+    SampleMission1TypeRecords(file.types);
     SampleLevelObjects3TypeRecords(file.types);
     SampleLevelDeviceTypeRecords(file.types);
     SampleBossTypeRecords(file.types);
