@@ -24,6 +24,7 @@
 #include "game/player/player.h"
 #include "game/creatures/creatures.h"
 #include "game/creatures/repairdrone.h"
+#include "game/missions/mission20.h"
 #include "shell/bytes.h"
 #include "shell/cdaudio.h"
 #include "shell/sounds.h"
@@ -348,6 +349,7 @@ void MV2ResetHudState() {
     std::memset(gMV2Hud.typeCounts, 0, sizeof gMV2Hud.typeCounts);
     for (int32_t t = 350; t <= 352; ++t) MV2HudAddTypeToSet(1, t);
     gMV2Hud.crackLevel = 0;
+    MV2Mission20HideStatus();
 }
 
 // The screen size from the 2-D scale, which the display keeps at width / 640 and height / 480.
@@ -664,6 +666,7 @@ void MV2DrawHudOverlay() {
             }
         }
         MV2DrawRepairDroneHud();
+        MV2Mission20DrawStatus();
     }
     MV2HudEndDraw();
 }

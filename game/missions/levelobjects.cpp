@@ -20,6 +20,7 @@
 #include "game/missions/missionprops.h"
 #include "game/missions/orbstation.h"
 #include "game/missions/rocks.h"
+#include "game/missions/stone.h"
 #include "game/missions/stickycharges.h"
 #include "game/missions/switches.h"
 #include "game/missions/wrecks.h"
@@ -31,6 +32,7 @@
 
 void MV2RegisterMissionObjectHandlers() {
     MV2RegisterRockHandlers();
+    MV2RegisterStoneHandler();
     MV2RegisterDragStoneHandler();
     MV2RegisterMachineryHandlers();
     MV2RegisterIndustrialHandlers();

@@ -15,18 +15,10 @@ MV2Object* MV2GetMothershipDock(int32_t) {
 // Placeholders: the scripts of these rows are not built yet; they answer 1 to every message.
 #define MV2_PLACEHOLDER_SCRIPT(name) \
     int32_t name(MV2Object*, int32_t, intptr_t, intptr_t) { return 1; }
-MV2_PLACEHOLDER_SCRIPT(MV2Mission2Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission5Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission6Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission7Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission8Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission13Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission14Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission16Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission17Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission18Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission19Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission20Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission29Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission30Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission31Script)

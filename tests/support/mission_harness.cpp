@@ -314,6 +314,7 @@ bool MissionHarness::Load(const MissionLevel& level) {
     gMV2DayClock.gameClock = 0;
     lastObjective_ = nullptr;
     lastBanner_ = 0;
+    gMV2Hud.bannerRow = 0; // a banner an earlier fixture left is not this level's
     return true;
 }
 
