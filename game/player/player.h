@@ -19,12 +19,14 @@
 #include "game/player/magnet.h"
 #include "game/player/pickups.h"
 #include "game/player/playercraft.h"
+#include "game/player/remotevehicle.h"
 #include "game/player/shotgun.h"
 #include "game/player/spotshafts.h"
 #include "game/player/stoneball.h"
 #include "game/player/suckup.h"
 #include "game/player/targetgroups.h"
 #include "game/player/tools.h"
+#include "game/player/turret.h"
 #include "game/player/weapons.h"
 
 struct MV2Object;

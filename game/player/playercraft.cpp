@@ -947,5 +947,7 @@ void MV2RegisterPlayerHandlers() {
     MV2SetObjectTypeHandler(97, MV2FloatingObjectHandler);
     MV2SetObjectTypeHandler(kMV2MagnetHeadType, MV2MagnetHeadHandler);
     MV2SetObjectTypeHandler(kMV2MagnetLinkType, MV2MagnetLinkHandler);
+    MV2SetObjectTypeHandler(kMV2RovType, MV2RovHandler);
+    MV2SetObjectTypeHandler(kMV2TurretType, MV2DeployableTurretHandler);
     MV2RegisterPickupHandlers();
 }

@@ -83,9 +83,9 @@ void Suction(MV2SuckUpData* d) {
     if (owner == MV2GetPlayerObject() && !load && LevelByte() == 0)
         if (MV2Object* drone = MV2FindDroneInReach(owner)) MV2SetObjectRef(&d->drone, drone);
     if (d->count >= MV2SuckUpCapacity()) return;
-    if (MV2ObjectSendMessage(owner, 30, 0, 0) == reinterpret_cast<intptr_t>(MV2DroneCarryHandler) ||
-        d->disabled)
-        return;
+    MV2ObjectHandler brain = nullptr;
+    MV2ObjectSendMessage(owner, 30, 0, reinterpret_cast<intptr_t>(&brain));
+    if (brain == MV2DroneCarryHandler || d->disabled) return;
     const TvMatrix* m = owner->matrix;
     const TvV3d nozzle = TvV3dAdd(m->pos, Turn(*m, d->nozzleOffset));
     const TvMatrix turn = NozzleTurn();

@@ -5,6 +5,7 @@
 #include "game/player/attractor.h"
 #include "game/player/flares.h"
 #include "game/player/magnet.h"
+#include "game/player/remotevehicle.h"
 #include "game/player/suckup.h"
 #include "game/player/geiger.h"
 #include "game/player/lights.h"
@@ -40,7 +41,7 @@ const RowSpec kRows[kMV2ToolKinds] = {
     {461, 500, MV2SwitchToolHandler, nullptr, -1},          // 3
     {461, 500, MV2GeigerToolHandler, nullptr, -1},          // 4 geiger counter
     {461, 500, MV2SuckUpToolHandler, nullptr, -1},          // 5 suck-up
-    {461, 1000, nullptr, nullptr, -1},                      // 6 remote vehicle
+    {461, 1000, MV2RovToolHandler, nullptr, -1},            // 6 remote vehicle
     {296, 500, MV2FlareToolHandler, "FLARELAUNCH", -1},     // 7 flares
     {296, 500, MV2FlareToolHandler, "FLARELAUNCH", -1},     // 8
     {296, 500, MV2FlareToolHandler, "FLARELAUNCH", -1},     // 9
