@@ -1,7 +1,8 @@
-// Burning wrecks shed a piece for every 0.3 energy lost, wrecks break into pieces, and debris
-// pieces expire or break on impact.
+// Burning wrecks shed a piece for every 0.3 energy lost, wrecks break into pieces, a wreck
+// drains small creatures down to 0.5, and debris pieces expire or break on impact.
 #include "game/missions/wrecks.h"
 
+#include "game/creatures/ambient.h"
 #include "tests/game/missions/levelobject_fixture.h"
 
 namespace {
@@ -99,6 +100,38 @@ TEST_F(WreckTest, NoVerticesGivesNoPieces) {
     Step(wreck);
     EXPECT_EQ(CountType(98) + Pieces(), 0);
     EXPECT_EQ(CountType(92), 0);
+}
+
+TEST_F(WreckTest, DrainedCreatureStopsAtHalfAndDies) {
+    // A world of one leaf, whose sector holds the objects (at positive coordinates) for the
+    // sphere query.
+    TpWorld* leaf = MakeLeafWorld({{29, 29, 29}, {29, 29, 28}, {28, 29, 29}}, {{0, 0, 1, 2}});
+    ASSERT_NE(leaf, nullptr);
+    TV_ENGINE->worldLibrary = leaf;
+    MV2World = leaf;
+    LevelType(10, sizeof(MV2AmbientCreature), {}, 0.5f);
+    MV2SetObjectTypeHandler(10, MV2AmbientCreatureHandler);
+    MV2Object* creature = Make(10, {13, 10, 10});
+    ASSERT_NE(creature, nullptr);
+    creature->energy = 1.0f;
+    MV2Object* wreck = Wreck(99, 8, {10, 10, 10});
+    ASSERT_NE(wreck, nullptr);
+    TvFrameSyncDirty();
+    gMV2FrameTimer.ticks = 3.0f; // 0.1 s a frame
+    for (int32_t i = 0; i < 4; i++)
+        Step(wreck);
+    EXPECT_NEAR(creature->energy, 0.6f, 1e-5f);
+    EXPECT_EQ(creature->typeHandler, MV2AmbientCreatureHandler);
+    Step(wreck);
+    Step(wreck);
+    EXPECT_FLOAT_EQ(creature->energy, 0.5f); // never drained below
+    EXPECT_NE(creature->typeHandler, MV2AmbientCreatureHandler); // dying
+    Step(wreck);
+    EXPECT_FLOAT_EQ(creature->energy, 0.5f);
+    MV2DestroyAllObjects();
+    TV_ENGINE->worldLibrary = grid_.world;
+    MV2World = TpWorldGetCurrent();
+    TpWorldDestroy(leaf);
 }
 
 TEST_F(WreckTest, DebrisPieceLivesFortyFiveSecondsUnlessRenewed) {
