@@ -48,12 +48,6 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterFanRocketHandlers();
     MV2RegisterBlockHandlers();
     MV2RegisterAmphibiousHandlers();
-    MV2RegisterWreckHandlers();
-    MV2RegisterStickyChargeHandlers();
-    MV2RegisterMachineryPropHandlers();
-    MV2RegisterFanRocketHandlers();
-    MV2RegisterBlockHandlers();
-    MV2RegisterAmphibiousHandlers();
     MV2RegisterMission35ObjectHandlers();
 }
 
@@ -148,13 +142,6 @@ int32_t MV2RootVertexWorld(MV2Object* object, int32_t index, int32_t direction, 
     else
         TvV3dTransformPoints(out, &vertices[index], 1, object->matrix);
     return 1;
-}
-
-void MV2SetSweptRadius(MV2Object* object, float moved, float minimum) {
-    const float radius = std::fmax(0.6f * moved, minimum);
-    object->radius = radius;
-    if (TpAtomic* root = object->clump ? MV2FindRootAtomic(object->clump) : nullptr)
-        if (TvSphere* sphere = TpAtomicGetBoundingSphere(root)) *sphere = TvSphere{{0, 0, 0}, radius};
 }
 
 void MV2SetSweptRadius(MV2Object* object, float moved, float minimum) {

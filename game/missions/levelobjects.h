@@ -79,8 +79,3 @@ int32_t MV2RootVertexWorld(MV2Object* object, int32_t index, int32_t direction, 
 // object and on its root atomic's bounding sphere so that a swept move still meets what it
 // passes.
 void MV2SetSweptRadius(MV2Object* object, float moved, float minimum);
-
-// A fast object's collision radius: max(0.6 x the distance it moved, its minimum), set on the
-// object and on its root atomic's bounding sphere so that a swept move still meets what it
-// passes.
-void MV2SetSweptRadius(MV2Object* object, float moved, float minimum);
