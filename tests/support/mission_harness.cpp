@@ -231,6 +231,7 @@ void MissionHarness::Unload() {
     MV2FreeTextureList(&gMV2Level.lat);
     MV2FreeTextureList(&gMV2Level.cat);
     MV2FreeMenuResourceFile();
+    MV2ClearLevelHeader(); // its records lived in the file just freed
     MV2UnmountAllPacks();
     gMV2Level.currentLevelId = kMV2NoLevel;
     gMV2GameType = 0;

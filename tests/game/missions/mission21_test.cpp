@@ -26,11 +26,14 @@ TEST(Mission21Test, WaitsWhileThePlayerStaysFifteenUnitsAboveTheWayPoint) {
     AddMiningObjects(level);
     level.objects.push_back({0x40246, kMissionSignType, 100, 5, 100});
     level.objects.push_back({0x40264, kMissionSignType, 100, 0, 120});
-    level.playerType = 67; // the craft the row selects
     ASSERT_TRUE(h.Load(level));
     MV2CallMissionScript(21, nullptr, 1, 0, 0);
     EXPECT_EQ(MV2PendingMission, 31);
-    h.Notify(13, nullptr, 0); // the briefing is over: the craft for this row is selected
+    EXPECT_TRUE(MV2MissionNotifyInstalled(21, 13));
+    // After the briefing (whose craft selection is the loadout's business) the player leaves
+    // the console.
+    MV2MissionRemoveNotify(21, 13);
+    MV2MissionInstallNotify(21, 8);
     MV2Object* sub = MV2GetPlayerSub();
     ASSERT_NE(sub, nullptr);
     const float atLimit[3] = {100, 20, 100}; // exactly A.y + 15

@@ -47,6 +47,7 @@ protected:
         MV2SetMissionScriptForTest(3, Recorder<3>);
         MV2SetMissionScriptForTest(5, Recorder<5>);
         MV2SetMissionScriptForTest(41, Recorder<41>);
+        MV2MissionKillTimers(41); // the stray-craft row's start-up timer, armed by the level start
     }
     void TearDown() override { g_action = nullptr; }
 
