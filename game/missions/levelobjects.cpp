@@ -9,6 +9,7 @@
 #include "engine/core/frame.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
+#include "game/missions/bobbingmine.h"
 #include "game/missions/breakables.h"
 #include "game/missions/creatureprops.h"
 #include "game/missions/dragstone.h"
@@ -33,6 +34,7 @@
 void MV2RegisterMissionObjectHandlers() {
     MV2RegisterRockHandlers();
     MV2RegisterStoneHandler();
+    MV2RegisterBobbingMineHandler();
     MV2RegisterDragStoneHandler();
     MV2RegisterMachineryHandlers();
     MV2RegisterIndustrialHandlers();
