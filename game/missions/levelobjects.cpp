@@ -25,6 +25,7 @@
 #include "game/missions/stickycharges.h"
 #include "game/missions/switches.h"
 #include "game/missions/wrecks.h"
+#include "game/missions/mission18.h"
 #include "game/objects/camera.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
@@ -51,6 +52,7 @@ void MV2RegisterMissionObjectHandlers() {
     MV2RegisterBlockHandlers();
     MV2RegisterAmphibiousHandlers();
     MV2RegisterMission35ObjectHandlers();
+    MV2RegisterMission18Handlers();
 }
 
 void MV2PlayNamedSoundAt(const TvV3d& position, float radius, const char* name, int32_t b) {

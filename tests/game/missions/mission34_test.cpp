@@ -3,7 +3,10 @@
 #include "game/creatures/scarab.h"
 #include "game/missions/mission34.h"
 #include "game/missions/missions.h"
+#include "game/objects/camera.h"
+#include "game/objects/clumpdata.h"
 #include "game/objects/levels.h"
+#include "game/objects/utilities.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -32,10 +35,13 @@ MissionLevel Level11() {
     return level;
 }
 
+// The objects of the type in the level's world (the fixture's types do not join the update
+// list).
 std::vector<MV2Object*> ObjectsOfType(int32_t type) {
     std::vector<MV2Object*> out;
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
-        if (int32_t(o->typeWord & kMV2ObjectTypeMask) == type) out.push_back(o);
+    for (TpClump* c = MV2GetFirstWorldClump(MV2World); c; c = MV2GetNextWorldClump(MV2World, c))
+        if (MV2Object* o = MV2GetClumpObject(c))
+            if (int32_t(o->typeWord & kMV2ObjectTypeMask) == type) out.push_back(o);
     return out;
 }
 

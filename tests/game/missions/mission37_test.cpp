@@ -2,7 +2,11 @@
 
 #include "game/missions/mission37.h"
 #include "game/missions/missions.h"
+#include "game/objects/camera.h"
+#include "game/objects/clumpdata.h"
 #include "game/objects/levels.h"
+#include "game/objects/utilities.h"
+#include "game/player/playercraft.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -23,18 +27,21 @@ MissionLevel Level0() {
     return level;
 }
 
+// The spores in the level's world (the fixture's types do not join the update list).
 int32_t SporesAlive() {
     int32_t n = 0;
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o)) {
-        const int32_t type = int32_t(o->typeWord & kMV2ObjectTypeMask);
-        n += type == 353 || type == 354;
-    }
+    for (TpClump* c = MV2GetFirstWorldClump(MV2World); c; c = MV2GetNextWorldClump(MV2World, c))
+        if (MV2Object* o = MV2GetClumpObject(c)) {
+            const int32_t type = int32_t(o->typeWord & kMV2ObjectTypeMask);
+            n += type == 353 || type == 354;
+        }
     return n;
 }
 
 MV2Object* Spore(MissionHarness& h, int32_t type, float distance) {
     MV2CurrentLevelWorld world;
-    const float* p = &h.Player()->matrix->pos.x;
+    (void)h;
+    const float* p = &MV2GetPlayerSub()->matrix->pos.x;
     const float at[3] = {p[0] + distance, p[1], p[2]};
     MV2Object* spore = MV2CreateObject(type, at, nullptr);
     if (spore) MV2NotifyScripts(spore, 18, 0);
@@ -49,8 +56,7 @@ TEST(Mission37Test, SporesJoinWithTheirWeightAndLeaveBeyondTheLeash) {
     ASSERT_TRUE(h.Load(Level0()));
     MV2MissionStart(37, 0);
     EXPECT_EQ(MV2PendingMission, 52);
-    h.Notify(13, nullptr, 0);
-    h.Notify(8, nullptr, 0);
+    MV2CallMissionScript(37, nullptr, 11, 8, 0); // the player left the console
     ASSERT_EQ(h.Log("shown").size(), 1u);
     EXPECT_EQ(h.Log("shown")[0].value, 1346);
     EXPECT_EQ(MV2PendingMission, 0);
@@ -84,7 +90,7 @@ TEST(Mission37Test, NoSporeIsPlacedWhileTheWeightIsElevenOrMore) {
     ASSERT_TRUE(h.ok());
     ASSERT_TRUE(h.Load(Level0()));
     MV2MissionStart(37, 0);
-    h.Notify(8, nullptr, 0);
+    MV2CallMissionScript(37, nullptr, 11, 8, 0); // the player left the console
     for (int i = 0; i < 5; ++i)
         Spore(h, 353, 5.0f);
     Spore(h, 354, 5.0f);
@@ -100,19 +106,22 @@ TEST(Mission37Test, NoSporeIsPlacedWhileTheWeightIsElevenOrMore) {
     EXPECT_GE(MV2CountMissionTimers(37, 261), 1);
 }
 
-TEST(Mission11Test, TheConsoleHookIsInstalledOnceAndRemovedAtShutDown) {
+TEST(Mission11Test, TheConsoleHookForwardsToTheOwnHandlerAndGoesAtShutDown) {
     MissionHarness h;
     ASSERT_TRUE(h.ok());
     ASSERT_TRUE(h.Load(Level0()));
     MV2MissionStart(11, 0);
+    const MV2ObjectHandler own = MV2GetObjectTypeHandler(kPostType);
+    {
+        MV2CurrentLevelWorld world;
+        MV2CallMissionScript(11, nullptr, 11, 7, 0); // the player entered the city
+    }
     MV2Object* console = h.Find(0x00200005);
     ASSERT_NE(console, nullptr);
-    const MV2ObjectHandler own = console->typeHandler;
-    MV2CallMissionScript(11, nullptr, 11, 7, 0);
-    MV2CallMissionScript(11, nullptr, 11, 7, 0);
     EXPECT_EQ(console->typeHandler, MV2Mission11ConsoleHook);
     EXPECT_EQ(gMV2Mission11.savedHandler, own);
     EXPECT_EQ(h.Send(console, 96, 0, 0), 0); // forwarded to its own handler, not to itself
+    EXPECT_EQ(console->typeHandler, MV2Mission11ConsoleHook); // no control used: still waiting
     {
         MV2CurrentLevelWorld world;
         MV2ShutdownMissionScripts();
