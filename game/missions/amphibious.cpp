@@ -324,8 +324,10 @@ intptr_t Fire(MV2Object* craft, MV2AmphibiousData* d, intptr_t p1, intptr_t p2) 
     TvFrame* muzzle = d->craft.frames[kMV2CraftMuzzleFrame];
     MV2CreationRecord record{};
     record.matrix = muzzle ? TvFrameGetLTM(muzzle) : craft->matrix;
-    record.aim = reinterpret_cast<const float*>(p2);
-    MV2FireWeapon(&d->sub.weapons, craft, &record, nullptr);
+    // As the submarine takes it: with p1 = 2, p2 is the aim; otherwise it receives the shot.
+    if (p1 == 2) record.aim = reinterpret_cast<const float*>(p2);
+    const intptr_t fired = MV2FireWeapon(&d->sub.weapons, craft, &record, nullptr);
+    if (p1 != 2 && p2) *reinterpret_cast<intptr_t*>(p2) = fired;
     return 1;
 }
 

@@ -191,11 +191,15 @@ TEST_F(AmphibiousTest, LandControlsAndImpacts) {
     ASSERT_EQ(Record(craft)->onGround, 0x3Fu);
     // Message 10 with p1 = 1 is the lock-on question: refused, nothing fired.
     EXPECT_EQ(MV2ObjectSendMessage(craft, 10, 1, 0), 0);
+    // Otherwise p2 receives the shot, as the player's controls read it: none without weapons.
+    intptr_t shot = 12345;
+    EXPECT_EQ(MV2ObjectSendMessage(craft, 10, 0, reinterpret_cast<intptr_t>(&shot)), 1);
+    EXPECT_EQ(shot, 0);
     // Steering stays within -30..30.
     for (float input : {0.01f, 1.0f, -5.0f})
         Send(craft, 6, input);
     EXPECT_FLOAT_EQ(Record(craft)->steering, -30.0f);
-    // A light knock is silent; a harder one sounds.
+    // A knock of 0.03 or less changes nothing.
     Sub(craft)->thrust = 0.1f;
     Send(craft, 18, 0.03f);
     EXPECT_FLOAT_EQ(Sub(craft)->thrust, 0.1f);
@@ -225,7 +229,6 @@ TEST_F(AmphibiousTest, FoldsUnderWaterSwimsAndUnfoldsAfterThreeSecondsAboveIt) {
         TvFrame* hinge = Record(craft)->frames[kMV2CraftHingeFrame + i];
         EXPECT_LT(std::fabs(TvFrameGetLTM(hinge)->up.y), 0.6f) << i;
     }
-    // Drive controls do nothing while folding or unfolding; swimming they reach the sub.
     // Surfacing: 3 s above the surface before it unfolds, the wait starting again below it.
     gMV2Water.height = -10.0f;
     Step(craft, 60); // 2 s
@@ -236,7 +239,7 @@ TEST_F(AmphibiousTest, FoldsUnderWaterSwimsAndUnfoldsAfterThreeSecondsAboveIt) {
     EXPECT_EQ(Record(craft)->mode, kMV2CraftSwimming);
     Step(craft, 15);
     ASSERT_EQ(Record(craft)->mode, kMV2CraftUnfolding);
-    Send(craft, 5, 1.0f);
+    Send(craft, 5, 1.0f); // drive controls do nothing while it unfolds
     EXPECT_EQ(Sub(craft)->thrust, 0.0f);
     Step(craft, 31);
     EXPECT_EQ(Record(craft)->mode, kMV2CraftOnLand);
