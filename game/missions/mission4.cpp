@@ -101,17 +101,17 @@ MV2Object* FriendlyFromPost() {
 // Every object of the type destroyed, the walk restarting after each destruction; an object
 // whose script keeps it alive is stepped over, so the walk ends.
 void DestroyAllOfType(int32_t type) {
-    MV2Object* object = MV2FirstActiveObject();
+    MV2Object* object = MV2RowNextWorldObject(nullptr);
     while (object) {
         if (MV2RowType(object) == type) {
             const MV2ObjectHandle handle = object->handle;
             MV2ObjectSendMessage(object, 4, 0, 0);
             if (!MV2ObjectHandleAlive(handle)) {
-                object = MV2FirstActiveObject();
+                object = MV2RowNextWorldObject(nullptr);
                 continue;
             }
         }
-        object = MV2NextActiveObject(object);
+        object = MV2RowNextWorldObject(object);
     }
 }
 
@@ -128,7 +128,7 @@ void Opening() {
         plant->energy = 0.2f;
         MV2ObjectSendMessage(plant, 12, 0, reinterpret_cast<intptr_t>(&value));
     }
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o)) {
+    for (MV2Object* o = MV2RowNextWorldObject(nullptr); o; o = MV2RowNextWorldObject(o)) {
         if (MV2RowType(o) != 51) continue;
         MV2SubAICommand* frame = MV2SubAIGetCommand(o);
         MV2Object* target = frame ? MV2SubAICommandGetTarget(frame) : nullptr;

@@ -5,6 +5,8 @@
 #include "game/frontend/hudmessages.h"
 #include "game/missions/missions.h"
 #include "game/objects/camera.h"
+#include "game/objects/clumpdata.h"
+#include "game/objects/utilities.h"
 #include "game/objects/levels.h"
 #include "game/player/playercraft.h"
 #include "shell/cdaudio.h"
@@ -104,4 +106,13 @@ void MV2RowClumpInWorld(MV2Object* object, int32_t inWorld) {
     TpWorld* world = TpClumpGetWorld(object->clump);
     if (inWorld && !world && MV2World) TpWorldAddClump(MV2World, object->clump);
     else if (!inWorld && world) TpWorldRemoveClump(world, object->clump);
+}
+
+MV2Object* MV2RowNextWorldObject(MV2Object* after) {
+    if (!MV2World) return nullptr;
+    TpClump* clump = after && after->clump ? MV2GetNextWorldClump(MV2World, after->clump)
+                                           : MV2GetFirstWorldClump(MV2World);
+    for (; clump; clump = MV2GetNextWorldClump(MV2World, clump))
+        if (MV2Object* object = MV2GetClumpObject(clump)) return object;
+    return nullptr;
 }

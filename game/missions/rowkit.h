@@ -48,5 +48,8 @@ void MV2RowBindTable(MV2RowTable& table, MV2ObjectCallback callback);
 MV2Object* MV2RowTableObject(const MV2RowTable& table, uint32_t id);
 // The table index of the id, or -1.
 int32_t MV2RowTableIndex(const MV2RowTable& table, uint32_t id);
+// The game objects of the current world in clump order: the first after `after` (null: the
+// first of all), or null.
+MV2Object* MV2RowNextWorldObject(MV2Object* after);
 // The clump of the object out of (0) or into (1) the current world; nothing when already so.
 void MV2RowClumpInWorld(MV2Object* object, int32_t inWorld);
