@@ -7,6 +7,7 @@
 #include "game/creatures/eel.h"
 #include "game/creatures/subai.h"
 #include "game/frontend/hud.h"
+#include "game/missions/mission17.h"
 #include "game/missions/missions.h"
 #include "game/missions/scriptkit.h"
 #include "game/objects/camera.h"
@@ -20,15 +21,7 @@
 #include "shell/cursor.h"
 #include "shell/gamestate.h"
 
-namespace {
-
-constexpr int32_t kRow = 17;
-constexpr int32_t kTrack = 0x250000;
-constexpr uint32_t kStartCutScene = 0x26FFFF;
-constexpr int32_t kFinalLead = 21;
-
-// The main chain of checkpoint numbers, start to finish, and the side chain that joins at 08.
-constexpr uint8_t kChain[] = {
+const uint8_t kMV2RaceTrack[kMV2RaceTrackLength] = {
     0x00, 0x1C, 0x1D, 0x05, 0x1E, 0x1F, 0x20, 0x06, 0x08, 0x07, 0x26, 0x27, 0x28, 0x09, 0x29,
     0x2A, 0x2B, 0x2C, 0x0A, 0x2D, 0x2E, 0x2F, 0x0B, 0x30, 0x31, 0x32, 0x34, 0x33, 0x35, 0x36,
     0x01, 0x0C, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x0D, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x02, 0x0E,
@@ -39,6 +32,15 @@ constexpr uint8_t kChain[] = {
     0x76, 0x77, 0x78, 0x16, 0x79, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x17, 0x7F, 0x80, 0x81, 0x82,
     0x83, 0x18, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F, 0x90,
     0x91, 0x92, 0x04, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A, 0x9B, 0x9C, 0x03};
+
+namespace {
+
+constexpr int32_t kRow = 17;
+constexpr int32_t kTrack = 0x250000;
+constexpr uint32_t kStartCutScene = 0x26FFFF;
+constexpr int32_t kFinalLead = 21;
+
+// The side chain that joins the track at 08.
 constexpr uint8_t kSideChain[] = {0x25, 0x21, 0x23, 0x22, 0x24, 0x08};
 
 struct Mission17 {
@@ -66,8 +68,8 @@ MV2Object* Next(MV2Object* checkpoint) {
     MV2ObjectSendMessage(checkpoint, 34, 0, reinterpret_cast<intptr_t>(&next));
     if (next) return next;
     const int32_t n = NumberOf(checkpoint);
-    for (const auto* chain : {static_cast<const uint8_t*>(kSideChain), static_cast<const uint8_t*>(kChain)}) {
-        const size_t size = chain == kChain ? sizeof kChain : sizeof kSideChain;
+    for (const auto* chain : {static_cast<const uint8_t*>(kSideChain), static_cast<const uint8_t*>(kMV2RaceTrack)}) {
+        const size_t size = chain == kMV2RaceTrack ? sizeof kMV2RaceTrack : sizeof kSideChain;
         for (size_t i = 0; i + 1 < size; ++i)
             if (chain[i] == n) return Checkpoint(chain[i + 1]);
     }
@@ -175,9 +177,9 @@ void SetUp() {
     MV2SpawnLevelRecord(0x25FFFF, kRow);
     Highlight(Checkpoint(0x05), 1);
     Highlight(Checkpoint(0x03), 2);
-    for (size_t i = 0; i + 1 < sizeof kChain; ++i)
-        if (MV2Object* c = Checkpoint(kChain[i]))
-            MV2ObjectSendMessage(c, 33, 0, reinterpret_cast<intptr_t>(Checkpoint(kChain[i + 1])));
+    for (size_t i = 0; i + 1 < sizeof kMV2RaceTrack; ++i)
+        if (MV2Object* c = Checkpoint(kMV2RaceTrack[i]))
+            MV2ObjectSendMessage(c, 33, 0, reinterpret_cast<intptr_t>(Checkpoint(kMV2RaceTrack[i + 1])));
     for (size_t i = 0; i + 1 < sizeof kSideChain; ++i)
         if (MV2Object* c = Checkpoint(kSideChain[i]))
             MV2ObjectSendMessage(c, 33, 0, reinterpret_cast<intptr_t>(Checkpoint(kSideChain[i + 1])));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/missions/missions.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -16,13 +17,6 @@ MissionLevel Outpost() {
     for (uint32_t i = 0; i < 4; ++i)
         level.objects.push_back({0x240003 + i, 55, 10.0f + float(i), 5, 14});
     return level;
-}
-
-int32_t Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        n += e.value == value;
-    return n;
 }
 
 std::vector<MV2Object*> Pirates() {
@@ -45,7 +39,7 @@ TEST(Mission13Test, TheFourthPirateKillWinsAndTheCityStartsRow14) {
     for (size_t i = 0; i < pirates.size(); ++i) {
         h.Kill(pirates[i], h.Player());
         h.Step(10);
-        EXPECT_EQ(Count(h, "shown", 1099), i == 3 ? 1 : 0) << i;
+        EXPECT_EQ(MissionLogCount(h, "shown", 1099), i == 3 ? 1 : 0) << i;
     }
     EXPECT_EQ(h.Log("banner").size(), 1u);
     EXPECT_EQ(h.Log("banner")[0].value, 1);
@@ -68,8 +62,8 @@ TEST(Mission13Test, KeepingAwayWarnsAtExactly30000AndFailsAtExactly74000) {
     } kCases[] = {{13, 0, 0}, {1, 1, 0}, {21, 1, 0}, {1, 1, 1}, {10, 1, 1}};
     for (const auto& c : kCases) {
         h.Run(c.steps * 2000, 2000);
-        EXPECT_EQ(Count(h, "shown", 1098), c.warned) << h.Time();
-        EXPECT_EQ(Count(h, "failed", 1100), c.failed) << h.Time();
+        EXPECT_EQ(MissionLogCount(h, "shown", 1098), c.warned) << h.Time();
+        EXPECT_EQ(MissionLogCount(h, "failed", 1100), c.failed) << h.Time();
     }
 }
 
@@ -84,6 +78,6 @@ TEST(Mission13Test, AShotAtAPirateCountsAsEngagementFromAfar) {
         h.Send(pirate, 65, 0, 0); // a threat from the player resets the away time
         h.Step(2000);
     }
-    EXPECT_EQ(Count(h, "shown", 1098), 0);
-    EXPECT_EQ(Count(h, "failed", 1100), 0);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1098), 0);
+    EXPECT_EQ(MissionLogCount(h, "failed", 1100), 0);
 }

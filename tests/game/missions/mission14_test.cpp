@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/missions/missions.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -18,13 +19,6 @@ MissionLevel CargoSite() {
     level.objects.push_back({0x230000, 55, 40, 5, 40});
     level.objects.push_back({0x20000, 55, 45, 5, 45});
     return level;
-}
-
-int32_t Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        n += e.value == value;
-    return n;
 }
 
 MV2Object* Drone() {
@@ -49,8 +43,8 @@ TEST(Mission14Test, DeliveryAndTheDroneWinInEitherOrder) {
         h.Notify(11, drone, 0);
         h.Notify(21, drone, 0);
         EXPECT_EQ(h.Log("banner").size(), cargoFirst ? 1u : 0u);
-        EXPECT_EQ(Count(h, "shown", 1085), cargoFirst ? 1 : 0);
-        EXPECT_EQ(Count(h, "shown", 1086), cargoFirst ? 0 : 1);
+        EXPECT_EQ(MissionLogCount(h, "shown", 1085), cargoFirst ? 1 : 0);
+        EXPECT_EQ(MissionLogCount(h, "shown", 1086), cargoFirst ? 0 : 1);
         if (!cargoFirst) h.Send(cargo, 93, 0, 0);
         ASSERT_EQ(h.Log("banner").size(), 1u) << cargoFirst;
         EXPECT_EQ(h.Log("banner")[0].value, 1);
@@ -68,7 +62,7 @@ TEST(Mission14Test, ACargoFailureLosesOnlyBeforeDelivery) {
         MV2Object* cargo = h.Find(0x40281);
         if (delivered) h.Send(cargo, 93, 0, 0);
         h.Send(cargo, 47, 0, 0); // the cargo reports its failure
-        EXPECT_EQ(Count(h, "failed", 1193), delivered ? 0 : 1);
+        EXPECT_EQ(MissionLogCount(h, "failed", 1193), delivered ? 0 : 1);
     }
 }
 
@@ -85,5 +79,5 @@ TEST(Mission14Test, ARestartNeverMakesTheGuardCallItself) {
     EXPECT_EQ(guarded->typeHandler, own);
     MV2MissionRestart(14);
     h.Send(guarded, 4, 0, 0); // destroyed: the guard reports and steps aside
-    EXPECT_EQ(Count(h, "queued", 766), 1);
+    EXPECT_EQ(MissionLogCount(h, "queued", 766), 1);
 }

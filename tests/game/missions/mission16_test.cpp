@@ -25,13 +25,6 @@ std::vector<MV2Object*> OfType(int32_t type) {
     return MissionObjectsOfType(type);
 }
 
-int32_t Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        n += e.value == value;
-    return n;
-}
-
 } // namespace
 
 TEST(Mission16Test, LuresStayAroundTheirZonesAndTheLastKillWins) {
@@ -58,7 +51,7 @@ TEST(Mission16Test, LuresStayAroundTheirZonesAndTheLastKillWins) {
         EXPECT_EQ(h.Log("banner").size(), i == 11 ? 1u : 0u) << i;
     }
     EXPECT_EQ(h.Log("banner")[0].value, 1);
-    EXPECT_EQ(Count(h, "shown", 1242), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1242), 1);
     EXPECT_TRUE(OfType(42).empty()); // each lure went with its creature
 }
 
@@ -78,7 +71,7 @@ TEST(Mission16Test, TheTimeLimitCountsOnlyUntilAZoneIsReached) {
             }
             h.Step(500);
         }
-        EXPECT_EQ(Count(h, "shown", 1239), c.reminders) << c.reachAt;
-        EXPECT_EQ(Count(h, "failed", 1241), c.failures) << c.reachAt;
+        EXPECT_EQ(MissionLogCount(h, "shown", 1239), c.reminders) << c.reachAt;
+        EXPECT_EQ(MissionLogCount(h, "failed", 1241), c.failures) << c.reachAt;
     }
 }

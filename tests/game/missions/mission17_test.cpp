@@ -3,25 +3,15 @@
 #include <cmath>
 
 #include "game/frontend/hud.h"
+#include "game/missions/mission17.h"
 #include "game/missions/missions.h"
 #include "game/missions/stone.h"
 #include "game/player/player.h"
 #include "shell/gamestate.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
-
-constexpr uint8_t kTrack[] = {
-    0x00, 0x1C, 0x1D, 0x05, 0x1E, 0x1F, 0x20, 0x06, 0x08, 0x07, 0x26, 0x27, 0x28, 0x09, 0x29,
-    0x2A, 0x2B, 0x2C, 0x0A, 0x2D, 0x2E, 0x2F, 0x0B, 0x30, 0x31, 0x32, 0x34, 0x33, 0x35, 0x36,
-    0x01, 0x0C, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x0D, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x02, 0x0E,
-    0x41, 0x42, 0x0F, 0x43, 0x44, 0x45, 0x10, 0x46, 0x47, 0x48, 0x49, 0x13, 0x64, 0x4A, 0x65,
-    0x12, 0x66, 0x4B, 0x67, 0x11, 0x68, 0x4C, 0x69, 0x4D, 0x4E, 0x4F, 0x14, 0x50, 0x51, 0x52,
-    0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5A, 0x5B, 0x5C, 0x5D, 0x5E, 0x5F, 0x60, 0x61,
-    0x62, 0x63, 0x15, 0x6A, 0x6B, 0x6C, 0x6D, 0x6E, 0x6F, 0x70, 0x71, 0x72, 0x73, 0x74, 0x75,
-    0x76, 0x77, 0x78, 0x16, 0x79, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x17, 0x7F, 0x80, 0x81, 0x82,
-    0x83, 0x18, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F, 0x90,
-    0x91, 0x92, 0x04, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A, 0x9B, 0x9C, 0x03};
 
 const MissionType kStoneType{190, 100.0f, 0, 0, MV2StoneHandler, uint32_t(sizeof(MV2StoneData)), true};
 
@@ -31,8 +21,8 @@ MissionLevel RaceTrack() {
     level.types = {{55}, kStoneType};
     AddCityObjects(level);
     AddMiningObjects(level);
-    for (size_t i = 0; i < sizeof kTrack; ++i) {
-        const uint8_t n = kTrack[i];
+    for (size_t i = 0; i < size_t(kMV2RaceTrackLength); ++i) {
+        const uint8_t n = kMV2RaceTrack[i];
         const bool stone = n == 0x08 || n == 0x01 || n == 0x02;
         level.objects.push_back({0x250000u + n, stone ? 190 : 55, 20.0f * float(i % 10),
                                  5.0f + 10.0f * float(i / 10), 300});
@@ -41,11 +31,6 @@ MissionLevel RaceTrack() {
     level.objects.push_back({0x25001A, 55, 0, 5, 290});
     level.objects.push_back({0x25001B, 55, 2, 5, 290});
     return level;
-}
-
-void MoveTo(MissionHarness& h, MV2Object* object, const TvV3d& at) {
-    TvV3d p = at;
-    h.Send(object, 83, 0, reinterpret_cast<intptr_t>(&p));
 }
 
 // From the set-up to the released start: briefing, console, cut-scene, countdown.
@@ -80,7 +65,7 @@ TEST(Mission17Test, ThePlayerFollowingTheTrackToTheFinishEndsTheRace) {
     StartRace(h);
     h.ClearLog();
     for (int32_t i = 0; i < 400 && h.Log("restart").empty(); ++i) {
-        if (MV2Object* next = Objective()) MoveTo(h, h.Player(), next->matrix->pos);
+        if (MV2Object* next = Objective()) MissionMoveTo(h, h.Player(), next->matrix->pos);
         h.Step(250);
     }
     std::vector<MissionLogEntry> shown = h.Log("shown");
@@ -101,11 +86,11 @@ TEST(Mission17Test, ASettledStoneAdvancesOnlyThePlayersCurrentCheckpoint) {
         ASSERT_NE(stone, nullptr);
         if (current) // the player passes 05, 1E, 1F, 20 and 06 to reach the stone
             for (int32_t i = 0; i < 5; ++i) {
-                MoveTo(h, h.Player(), Objective()->matrix->pos);
+                MissionMoveTo(h, h.Player(), Objective()->matrix->pos);
                 h.Step(250);
             }
         MV2Object* before = Objective();
-        MoveTo(h, h.Player(), {500, 50, 500});
+        MissionMoveTo(h, h.Player(), {500, 50, 500});
         Upright(stone);
         h.Send(stone, 2, 0, 0); // the stone's update
         h.Step(250);

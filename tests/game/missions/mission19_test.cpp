@@ -37,10 +37,6 @@ void LeaveLevel(MissionHarness& h, int32_t type) {
         h.Send(o, 4, 0, 0);
 }
 
-void MoveTo(MissionHarness& h, MV2Object* o, TvV3d at) {
-    h.Send(o, 83, 0, reinterpret_cast<intptr_t>(&at));
-}
-
 // A level change seen by the script: the current level's number and event 15.
 void Arrive(MissionHarness& h, uint32_t levelId) {
     gMV2Level.currentLevelId = levelId;
@@ -59,11 +55,11 @@ void Expedition(MissionHarness& h) {
 // The level trigger, the target site reached and the target destroyed.
 void DestroyTarget(MissionHarness& h) {
     MV2CallMissionScript(19, nullptr, 15, 0, 0);
-    MoveTo(h, h.Player(), {40, 6, 44});
+    MissionMoveTo(h, h.Player(), {40, 6, 44});
     h.Run(2000, 500);
     MV2Object* target = OfType(243);
     ASSERT_NE(target, nullptr);
-    MoveTo(h, h.Player(), {42, 6, 42});
+    MissionMoveTo(h, h.Player(), {42, 6, 42});
     h.Run(2000, 500);
     h.Kill(target, h.Player());
     h.Run(2000, 500);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "game/missions/missions.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -30,10 +31,6 @@ MissionLevel Site() {
     return level;
 }
 
-void MoveTo(MissionHarness& h, MV2Object* o, TvV3d at) {
-    h.Send(o, 83, 0, reinterpret_cast<intptr_t>(&at));
-}
-
 } // namespace
 
 TEST(Mission2Test, OnlyTheStartSendsTheSubOut) {
@@ -56,7 +53,7 @@ TEST(Mission2Test, LosingTheSourceClearsTheTrapsAndHintsShowOnce) {
     for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
         if (o->scriptId == 0xA0003) site = o;
     ASSERT_NE(site, nullptr);
-    MoveTo(h, h.Player(), {20, 6, 152});
+    MissionMoveTo(h, h.Player(), {20, 6, 152});
     // The player's magnet holds a source beside the site.
     const float at[3] = {21, 5, 150};
     MV2Object* source = MV2CreateObject(99, at, nullptr);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "game/missions/missions.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -25,17 +26,6 @@ int32_t Jellyfish() {
     return n;
 }
 
-void MoveTo(MissionHarness& h, MV2Object* o, TvV3d at) {
-    h.Send(o, 83, 0, reinterpret_cast<intptr_t>(&at));
-}
-
-int32_t Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        n += e.value == value;
-    return n;
-}
-
 } // namespace
 
 TEST(Mission5Test, FollowingTheTrailReachesTheGoalWithAtMostEightJellyfish) {
@@ -46,24 +36,24 @@ TEST(Mission5Test, FollowingTheTrailReachesTheGoalWithAtMostEightJellyfish) {
     int32_t most = 0;
     // Down the trail from W4 to W0, a while at each.
     for (int32_t i = 4; i >= 0; --i) {
-        MoveTo(h, h.Player(), {10.0f + 25.0f * float(i), 6, 162});
+        MissionMoveTo(h, h.Player(), {10.0f + 25.0f * float(i), 6, 162});
         for (int32_t t = 0; t < 40; ++t) {
             h.Step(1000);
             most = std::max(most, Jellyfish());
         }
     }
     EXPECT_EQ(most, 8);
-    EXPECT_EQ(Count(h, "shown", 156), 1); // the goal
+    EXPECT_EQ(MissionLogCount(h, "shown", 156), 1); // the goal
 }
 
 TEST(Mission5Test, FiveUnansweredRemindersFailTheMission) {
     MissionHarness h;
     ASSERT_TRUE(h.Load(Trail()));
     MV2MissionRestart(5);
-    MoveTo(h, h.Player(), {10, 6, 162}); // at the goal
+    MissionMoveTo(h, h.Player(), {10, 6, 162}); // at the goal
     h.Run(400000, 1000);
-    EXPECT_EQ(Count(h, "shown", 917), 1);
-    EXPECT_EQ(Count(h, "shown", 797), 4);
+    EXPECT_EQ(MissionLogCount(h, "shown", 917), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 797), 4);
     EXPECT_EQ(h.Log("failed").size(), 1u);
 }
 
@@ -71,7 +61,7 @@ TEST(Mission5Test, ReturningHomeStopsTheReminders) {
     MissionHarness h;
     ASSERT_TRUE(h.Load(Trail()));
     MV2MissionRestart(5);
-    MoveTo(h, h.Player(), {10, 6, 162});
+    MissionMoveTo(h, h.Player(), {10, 6, 162});
     h.Run(100000, 1000);
     h.Notify(7, h.Player(), 0);
     h.Run(300000, 1000);

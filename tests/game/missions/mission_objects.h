@@ -26,3 +26,20 @@ inline std::vector<MV2Object*> MissionObjectsOfType(int32_t type) {
     if (TpWorld* w = TpWorldGetCurrent()) TpWorldForAllClumps(w, MissionCollectType, &search);
     return search.found;
 }
+
+#include <string>
+
+#include "tests/support/mission_harness.h"
+
+// How often the log holds an outcome with this value.
+inline int32_t MissionLogCount(const MissionHarness& h, const std::string& what, intptr_t value) {
+    int32_t n = 0;
+    for (const MissionLogEntry& e : h.Log(what))
+        n += e.value == value;
+    return n;
+}
+
+// Puts an object at a point through its position message.
+inline void MissionMoveTo(MissionHarness& h, MV2Object* object, TvV3d at) {
+    h.Send(object, 83, 0, reinterpret_cast<intptr_t>(&at));
+}
