@@ -13,6 +13,7 @@
 #include "tools/sampledata/levelobjects.h"
 #include "tools/sampledata/mission1.h"
 #include "tools/sampledata/sampledata.h"
+#include "tools/sampledata/tools.h"
 
 #include <cstring>
 
@@ -117,6 +118,7 @@ LevelDesc LevelZero() {
     SampleMission1LevelRecords(l);
     SampleLevelObjects3LevelRecords(l);
     SampleLevelDeviceLevelRecords(l);
+    SampleToolLevelRecords(l);
     return l;
 }
 

@@ -22,6 +22,7 @@
 #include "tests/support/sound_writer.h"
 #include "tools/sampledata/levels.h"
 #include "tools/sampledata/multiplayer.h"
+#include "tools/sampledata/tools.h"
 
 #include <cmath>
 #include <utility>
@@ -240,6 +241,7 @@ bool WriteMenuResource(const fs::path& folder) {
     SampleLevelDeviceTypeRecords(file.types);
     SampleBossTypeRecords(file.types);
     SampleMultiplayerTypeRecords(file.types);
+    SampleToolTypeRecords(file.types);
     file.levels = SampleLevels();
     file.levels.push_back(SampleMultiplayerLevel());
     SampleDataAddFrontEnd(file);
@@ -345,6 +347,7 @@ bool SampleDataWrite(const std::string& folder) {
     SamplePlayerModels(models);
     SampleEffectModels(models);
     SampleBossModels(models);
+    SampleToolModels(models);
     ok = WriteFile(root / "clump.pak", BuildPack(models)) && ok;
     ok = SampleObjectFolders(folder) && ok;
     ok = WriteMenuResource(root) && ok;
@@ -356,6 +359,7 @@ bool SampleDataWrite(const std::string& folder) {
     ok = SampleDataWriteHud(folder) && ok;
     ok = SampleDataWriteCreatures(folder) && ok;
     ok = SampleDataWriteMultiplayer(folder) && ok;
+    ok = SampleDataWriteTools(folder) && ok;
     return ok;
 }
 

@@ -1,0 +1,17 @@
+// The craft tools' types in the sample folder: the magnet head and links, the remote vehicle,
+// the flare, the floating object, the stone ball, the deployable turret, two pickups and a
+// teleporter pair, with their generated models, the level's placements and the multiplayer
+// weapon values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LevelDesc;
+struct PackWriterEntry;
+
+void SampleToolTypeRecords(std::vector<std::vector<uint8_t>>& types);
+void SampleToolModels(std::vector<PackWriterEntry>& clumpPack);
+void SampleToolLevelRecords(LevelDesc& level);
+bool SampleDataWriteTools(const std::string& folder);
