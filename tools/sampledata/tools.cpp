@@ -17,7 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kPartTagPlugin = 368;
-constexpr uint32_t kCopyObjectWord = 1u << 30; // the item's word becomes the level parameter
 
 // A type of level group 0 on a model; `blocks` private records a chunk.
 std::vector<uint8_t> Type(uint32_t type, const char* model, uint32_t blocks, float energy, float radius,
@@ -88,15 +87,6 @@ std::string Model(float radius, float length, const std::vector<uint32_t>& tags 
     return std::string(w.data().begin(), w.data().end());
 }
 
-LevelItem At(uint32_t id, uint32_t type, float x, float y, float z, float parameter = 0.0f) {
-    LevelItem item = LevelItemAt(id, type, x, y, z);
-    if (parameter != 0.0f) {
-        item.flags = kCopyObjectWord;
-        std::memcpy(&item.objectWord, &parameter, sizeof parameter);
-    }
-    return item;
-}
-
 } // namespace
 
 void SampleToolTypeRecords(std::vector<std::vector<uint8_t>>& types) {
@@ -128,10 +118,8 @@ void SampleToolModels(std::vector<PackWriterEntry>& clumpPack) {
 }
 
 void SampleToolLevelRecords(LevelDesc& level) {
-    // An energy pickup and a random power-up near the start, a teleporter pair (link 7) and a
-    // folded turret lying on the floor.
-    level.records.push_back({0x0042FFFF, 1,
-                             {At(0x00420005, 96, 55, 6, 30)}});
+    // A folded turret lying on the floor near the start.
+    level.records.push_back({0x0042FFFF, 1, {LevelItemAt(0x00420005, 96, 55, 6, 30)}});
 }
 
 bool SampleDataWriteTools(const std::string& folder) {

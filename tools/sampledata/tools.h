@@ -1,6 +1,6 @@
 // The craft tools' types in the sample folder: the magnet head and links, the remote vehicle,
-// the flare, the floating object, the stone ball, the deployable turret, two pickups and a
-// teleporter pair, with their generated models, the level's placements and the multiplayer
+// the flare, the floating object, the stone ball, the deployable turret, two pickups and the
+// teleporter, with their generated models, a folded turret in the level and the multiplayer
 // weapon values.
 #pragma once
 
