@@ -97,7 +97,15 @@ InputScript CampaignStart() {
 }
 
 TEST(Replay, FromTheTitleToTheCampaignStart) {
-    CheckReplay("campaign_start", CampaignStart(), "mode 14 sequence 9");
+    CheckReplay("campaign_start", CampaignStart(), "mode 13 sequence 9");
+}
+
+// The same start, then the first mission's opening runs on its own: the eruption, the two
+// flights over the level and the move into the console with the mission pending.
+TEST(Replay, TheFirstMissionOpensIntoTheConsole) {
+    InputScript script = CampaignStart();
+    script.frames = 420 + 760;
+    CheckReplay("mission1_opening", script, "mode 9 sequence 9");
 }
 
 // Damaged data folders: the game shows its error or goes on without the damaged file, and

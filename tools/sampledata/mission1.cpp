@@ -8,8 +8,7 @@
 
 namespace {
 
-constexpr uint32_t kRockA = 140, kRockB = 141, kEruption = 149;
-constexpr uint32_t kStartPointType = 433;
+constexpr uint32_t kRockA = 140, kRockB = 141, kEruption = 149, kRepairDrone = 51;
 // Camera points and targets are plain shadowed objects, as the city's parts are.
 constexpr uint32_t kPoint = kSampleShadowedType;
 
@@ -46,11 +45,14 @@ void SampleMission1TypeRecords(std::vector<std::vector<uint8_t>>& types) {
     types.push_back(BallType(kRockA, true, 0.4f));
     types.push_back(BallType(kRockB, true, 0.3f));
     types.push_back(BallType(kEruption, false, 1.5f));
+    // The repair drone the city sends to the gauge the mission leaves damaged.
+    types.push_back(BallType(kRepairDrone, true, 0.5f));
 }
 
 void SampleMission1LevelRecords(LevelDesc& level) {
-    // The start post beside the city's exit door.
-    AddToRecord(level, 0x0004FFFF, LevelItemAt(0x00040056, kStartPointType, 31, 6, 52));
+    // The start post beside the city's exit door (the record is respawned at each load, so the
+    // post is an object with a model).
+    AddToRecord(level, 0x0004FFFF, LevelItemAt(0x00040056, kPoint, 31, 6, 52));
     // The race: the rivals' launch point, their two fetch targets, the goal and the camera's
     // points for the start of the race. The mission spawns it at its start.
     level.records.push_back({0x0001FFFF, 0,
