@@ -43,6 +43,7 @@ protected:
         MV2SetPlayerSub(nullptr);
         MV2DestroyAllObjects();
         MV2SetCameraMode(kMV2CameraChase);
+        MV2SetToolRowHandler(10, nullptr); // as before start-up, for the tool tests
         gMV2Water.height = 0.0f;
         MV2World = nullptr;
         TV_ENGINE->worldLibrary = grid_.world;

@@ -17,6 +17,7 @@
 #include "game/objects/utilities.h"
 #include "game/objects/water.h"
 #include "game/player/playercraft.h"
+#include "game/player/tools.h"
 #include "shell/gamemain.h"
 #include "shell/sounds.h"
 #include "tests/game/objects/object_fixture.h"
@@ -64,6 +65,9 @@ protected:
         MV2SetPlayerSub(nullptr);
         MV2DestroyAllObjects();
         MV2StopAllObjectSounds();
+        // The tool rows the mission layer fills, left as a program has them before start-up.
+        MV2SetToolRowHandler(10, nullptr);
+        MV2SetToolRowHandler(13, nullptr);
         gMV2MainCamera = nullptr;
         TvCameraSetFrame(camera_, nullptr);
         TvFrameDestroy(cameraFrame_);

@@ -204,6 +204,32 @@ TEST_F(StickyChargeTest, AboveTheWaterAFlyingChargeFallsFaster) {
     }
 }
 
+TEST_F(StickyChargeTest, StruckWallHoldsItFacingIntoTheWall) {
+    // A wall across z = 12 facing -z, in a world of one leaf.
+    TpWorld* walls = MakeLeafWorld({{5, 5, 12}, {15, 5, 12}, {5, 15, 12}, {15, 15, 12}},
+                                   {{0, 0, 2, 1}, {0, 1, 2, 3}});
+    ASSERT_NE(walls, nullptr);
+    MV2World = walls;
+    MV2Object* charge = Charge({10, 10, 11.5f}, sub_);
+    ASSERT_NE(charge, nullptr);
+    charge->matrix->at = MV2Unit(TvV3d{0, 0.6f, 0.8f}); // flying up into the wall
+    charge->matrix->up = MV2Unit(TvV3d{0, 0.8f, -0.6f});
+    charge->body->velocity = {0, 0.1f, 0.2f};
+    const float strength = 1.0f;
+    EXPECT_EQ(MV2ObjectSendMessage(charge, 18, 0, reinterpret_cast<intptr_t>(&strength)), 0);
+    EXPECT_TRUE(Stuck(charge));
+    EXPECT_NEAR(Pos(charge).z, 12.0f, 1e-4f);
+    EXPECT_NEAR(charge->matrix->at.z, 1.0f, 1e-5f); // into the wall
+    EXPECT_NEAR(charge->matrix->up.y, 1.0f, 1e-5f);
+    EXPECT_FLOAT_EQ(charge->body->velocity.z, 0.0f);
+    const TvV3d there = Pos(charge);
+    Step(charge);
+    EXPECT_FLOAT_EQ(Pos(charge).y, there.y); // held: no fall, no drift
+    MV2DestroyAllObjects();
+    MV2World = TpWorldGetCurrent();
+    TpWorldDestroy(walls);
+}
+
 TEST_F(StickyChargeTest, WeaponRowAnswersItsIconAndRefusesTheLockQuestion) {
     MV2WeaponRecord weapon{};
     weapon.slot = 23;
