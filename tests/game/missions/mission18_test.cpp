@@ -4,22 +4,17 @@
 #include "game/missions/mission18.h"
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
-constexpr int32_t kPostType = 302;
+constexpr int32_t kPostType = kRowPostType;
 
 // Level 0 with the carrier's start, the stage posts and the burn targets; waypoints after the
 // first stand at the start only when `allStages` (the carrier in the fixture does not move).
 MissionLevel Level0(bool allStages) {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
+    MissionLevel level = RowCityLevel({56, 70});
     level.playerPosition[0] = 10, level.playerPosition[2] = 10;
-    level.types.push_back({kPostType});
-    level.types.push_back({56});
-    level.types.push_back({70});
     level.types.push_back({169, 100.0f, 0, 0, MV2BurnTargetHandler});
     level.objects.push_back({0x00110000, kPostType, 100, 10, 100});
     level.objects.push_back({0x00040290, kPostType, 190, 10, 190}); // the meeting post
@@ -34,13 +29,6 @@ MissionLevel Level0(bool allStages) {
         if (s.target) level.objects.push_back({s.target, 169, 100, 10, 110});
     }
     return level;
-}
-
-int32_t Count(const std::vector<MissionLogEntry>& log, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : log)
-        n += e.value == value;
-    return n;
 }
 
 } // namespace
@@ -73,7 +61,7 @@ TEST(Mission18Test, ReminderOnceAtOneHundredFiftySecondsAndReinforcementsUpToFou
     ASSERT_TRUE(h.Load(Level0(false)));
     MV2MissionStart(18, 0);
     h.Run(200000, 500);
-    EXPECT_EQ(Count(h.Log("shown"), 1273), 1);
+    EXPECT_EQ(RowCount(h.Log("shown"), 1273), 1);
     EXPECT_EQ(gMV2Mission18.guardsAlive, 4);
     for (int32_t slot : {0, 1}) {
         MV2ObjectRef ref = gMV2Mission18.guards[slot];

@@ -7,7 +7,7 @@
 #include "game/objects/clumpdata.h"
 #include "game/objects/levels.h"
 #include "game/objects/utilities.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
@@ -35,14 +35,8 @@ MissionLevel Level11() {
     return level;
 }
 
-// The objects of the type in the level's world (the fixture's types do not join the update
-// list).
 std::vector<MV2Object*> ObjectsOfType(int32_t type) {
-    std::vector<MV2Object*> out;
-    for (TpClump* c = MV2GetFirstWorldClump(MV2World); c; c = MV2GetNextWorldClump(MV2World, c))
-        if (MV2Object* o = MV2GetClumpObject(c))
-            if (int32_t(o->typeWord & kMV2ObjectTypeMask) == type) out.push_back(o);
-    return out;
+    return RowObjectsOfType(type);
 }
 
 } // namespace
@@ -106,11 +100,7 @@ TEST(Mission15Test, WinsOnlyOnTheTargetKillAndTheSiteStopsTheReminder) {
     for (bool reachSite : {false, true}) {
         MissionHarness h;
         ASSERT_TRUE(h.ok());
-        MissionLevel level;
-        AddCityObjects(level);
-        AddMiningObjects(level);
-        level.types.push_back({kPostType});
-        level.types.push_back({369});
+        MissionLevel level = RowCityLevel({369});
         level.objects.push_back({35, kPostType, 20, 10, 20});
         level.objects.push_back({36, kPostType, 200, 10, 200});
         level.objects.push_back({7, 369, 30, 10, 30});

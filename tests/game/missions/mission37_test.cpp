@@ -7,19 +7,14 @@
 #include "game/objects/levels.h"
 #include "game/objects/utilities.h"
 #include "game/player/playercraft.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
-constexpr int32_t kPostType = 302;
+constexpr int32_t kPostType = kRowPostType;
 
 MissionLevel Level0() {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
-    level.types.push_back({kPostType});
-    level.types.push_back({353});
-    level.types.push_back({354});
+    MissionLevel level = RowCityLevel({353, 354});
     level.objects.push_back({0x00040246, kPostType, 100, 0, 100});   // home
     level.objects.push_back({0x00040264, kPostType, 150, 20, 150});  // spawn point
     level.objects.push_back({0x00040263, kPostType, 120, 20, 120});  // row 11's target
@@ -27,15 +22,8 @@ MissionLevel Level0() {
     return level;
 }
 
-// The spores in the level's world (the fixture's types do not join the update list).
 int32_t SporesAlive() {
-    int32_t n = 0;
-    for (TpClump* c = MV2GetFirstWorldClump(MV2World); c; c = MV2GetNextWorldClump(MV2World, c))
-        if (MV2Object* o = MV2GetClumpObject(c)) {
-            const int32_t type = int32_t(o->typeWord & kMV2ObjectTypeMask);
-            n += type == 353 || type == 354;
-        }
-    return n;
+    return int32_t(RowObjectsOfType(353).size() + RowObjectsOfType(354).size());
 }
 
 MV2Object* Spore(MissionHarness& h, int32_t type, float distance) {

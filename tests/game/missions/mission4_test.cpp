@@ -4,31 +4,19 @@
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
 #include "shell/gamestate.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
-constexpr int32_t kPostType = 302;
+constexpr int32_t kPostType = kRowPostType;
 
 MissionLevel Level0() {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
-    level.types.push_back({kPostType});
-    level.types.push_back({56});
-    level.types.push_back({0});
+    MissionLevel level = RowCityLevel({56, 0});
     level.objects.push_back({0x0002003C, kPostType, 150, 10, 150}); // the base
     level.objects.push_back({0x00040242, kPostType, 160, 10, 150}); // the spawn centre
     level.objects.push_back({0x0002001E, kPostType, 40, 10, 40});   // the launch post
     level.objects.push_back({0x00040056, kPostType, 20, 10, 20});   // the player's post
     return level;
-}
-
-int32_t Count(const std::vector<MissionLogEntry>& log, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : log)
-        n += e.value == value;
-    return n;
 }
 
 void Open(MissionHarness& h) {
@@ -37,12 +25,6 @@ void Open(MissionHarness& h) {
     EXPECT_EQ(gMV2GameState.requested, 13);
     h.Notify(4, nullptr, 13); // the opening
     h.Run(2000, 100);
-}
-
-void MovePlayer(MissionHarness& h, float x, float z) {
-    MV2CurrentLevelWorld world;
-    const float at[3] = {x, 10, z};
-    MV2ObjectSendMessage(h.Player(), 83, 0, reinterpret_cast<intptr_t>(at));
 }
 
 int32_t g_kept = 0;
@@ -56,8 +38,8 @@ TEST(Mission4Test, ThreeRaidersKilledWinAndLeadToRowFive) {
     Open(h);
     for (const MV2ObjectRef& ref : gMV2Mission4.raiders)
         ASSERT_NE(ref.object, nullptr);
-    EXPECT_EQ(Count(h.Log("shown"), 272), 1);
-    MovePlayer(h, 150, 160);
+    EXPECT_EQ(RowCount(h.Log("shown"), 272), 1);
+    RowMovePlayer(h, 150, 160);
     h.Run(2000, 100);
     EXPECT_EQ(gMV2Mission4.engaged, 1u);
     for (MV2ObjectRef ref : gMV2Mission4.raiders) {
@@ -79,19 +61,19 @@ TEST(Mission4Test, RemindersUntilEngagedAndCraftAGoesHomeAndComesBack) {
     Open(h);
     h.Run(128000, 500);
     // Every 20 s from the second minute's timer and once after 121 s of the approach.
-    EXPECT_GE(Count(h.Log("shown"), 727), 5);
-    MovePlayer(h, 150, 160);
+    EXPECT_GE(RowCount(h.Log("shown"), 727), 5);
+    RowMovePlayer(h, 150, 160);
     h.Run(2000, 500);
-    const int32_t reminders = Count(h.Log("shown"), 727);
+    const int32_t reminders = RowCount(h.Log("shown"), 727);
     h.Run(60000, 500);
-    EXPECT_EQ(Count(h.Log("shown"), 727), reminders);
+    EXPECT_EQ(RowCount(h.Log("shown"), 727), reminders);
 
     MV2Object* a = MV2GetMissionObjectA();
     ASSERT_NE(a, nullptr);
     a->energy = 4.0f; // below 5% of the type's 100
     h.Run(10000, 500);
     EXPECT_EQ(gMV2Mission4.craftARetreated, 1u);
-    EXPECT_EQ(Count(h.Log("shown"), 941), 1);
+    EXPECT_EQ(RowCount(h.Log("shown"), 941), 1);
     h.Notify(6, a, 0); // A reached the city
     h.Run(1500, 500);
     EXPECT_EQ(gMV2Mission4.craftARetreated, 0u);

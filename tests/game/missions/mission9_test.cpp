@@ -4,19 +4,14 @@
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
 #include "shell/gamestate.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
-constexpr int32_t kPostType = 302;
+constexpr int32_t kPostType = kRowPostType;
 
 MissionLevel Level0() {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
-    level.types.push_back({kPostType});
-    level.types.push_back({56});
-    level.types.push_back({0});
+    MissionLevel level = RowCityLevel({56, 0});
     level.objects.push_back({0x00040069, kPostType, 150, 10, 150}); // the defended object
     level.objects.push_back({0x00040262, kPostType, 190, 10, 150}); // the raiders' default place
     level.objects.push_back({0x00040059, kPostType, 100, 10, 150});
@@ -29,12 +24,6 @@ int32_t LiveRaiders() {
     for (const MV2ObjectRef& ref : gMV2Mission9.raiders)
         n += ref.object && MV2ObjectHandleAlive(ref.handle);
     return n;
-}
-
-void MovePlayer(MissionHarness& h, float x, float z) {
-    MV2CurrentLevelWorld world;
-    const float at[3] = {x, 10, z};
-    MV2ObjectSendMessage(h.Player(), 83, 0, reinterpret_cast<intptr_t>(at));
 }
 
 } // namespace
@@ -65,10 +54,10 @@ TEST(Mission9Test, KeepingAwayWarnsAtSixtySecondsAndFailsAtOneHundredTwenty) {
     ASSERT_TRUE(h.ok());
     ASSERT_TRUE(h.Load(Level0()));
     MV2MissionStart(9, 0);
-    MovePlayer(h, 150, 170); // at the defence
+    RowMovePlayer(h, 150, 170); // at the defence
     h.Run(12000, 500);
     ASSERT_EQ(gMV2Mission9.defenceJoined, 1u);
-    MovePlayer(h, 20, 20);
+    RowMovePlayer(h, 20, 20);
     h.Run(58000, 500);
     EXPECT_TRUE(h.Log("failed").empty());
     bool warned = false;
