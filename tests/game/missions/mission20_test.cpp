@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "game/creatures/pathnodes.h"
 #include "game/frontend/hud.h"
 #include "game/missions/mission20.h"
 #include "game/missions/missions.h"
 #include "game/objects/camera.h"
 #include "game/player/player.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
+#include "tests/support/path_record_writer.h"
 
 namespace {
 
@@ -17,6 +20,7 @@ MissionLevel MiningSite() {
     level.types.push_back({366});
     level.types.push_back({367});
     level.types.push_back({397});
+    level.types.push_back({51}); // repair drones the damaged site calls
     level.types.push_back({1});
     level.objects.push_back({0x4C0008, 1, 60, 10, 60});
     return level;
@@ -82,4 +86,48 @@ TEST(Mission20Test, TheSiteEfficiencyAtTheEndDecides) {
         EXPECT_FALSE(h.Log("shown").empty());
         EXPECT_EQ(h.Log("shown").back().value, 797);
     }
+}
+
+TEST(Mission20Test, PursuersComeOnlyWhileASlotIsFree) {
+    MissionHarness h;
+    MissionLevel level = MiningSite();
+    level.objects.push_back({0x40291, 55, 200, 10, 60});
+    level.objects.push_back({0x40292, 55, 200, 10, 70});
+    level.types.push_back({55});
+    ASSERT_TRUE(h.Load(level));
+    // A line of path nodes from the borrowed craft towards both goals.
+    std::vector<PathNodeSpec> nodes;
+    for (uint32_t i = 0; i < 8; ++i) {
+        PathNodeSpec n;
+        n.id = i + 1;
+        n.x = 60.0f + 20.0f * float(i);
+        n.y = 10.0f;
+        n.z = 60.0f;
+        if (i > 0) n.links.push_back(i);
+        if (i < 7) n.links.push_back(i + 2);
+        nodes.push_back(n);
+    }
+    const std::vector<uint8_t> bytes = PathNodeRecordBytes(0x00FEFFFF, nodes);
+    MV2PathGraph graph;
+    ASSERT_EQ(MV2ParsePathNodeRecord(bytes.data(), bytes.size(), {}, &graph), 1);
+    MV2SetPathNodeGraph(&graph);
+    MV2MissionRestart(20);
+    // The eight pursuer calls come between 32 s and 140 s after the last opening message.
+    int32_t most = 0;
+    bool killed = false, refilled = false;
+    for (int32_t t = 0; t < 240; ++t) {
+        h.Step(1000);
+        std::vector<MV2Object*> pirates = MissionObjectsOfType(397);
+        most = std::max(most, int32_t(pirates.size()));
+        if (killed && pirates.size() == 3) refilled = true;
+        if (!killed && pirates.size() == 3) {
+            h.Send(pirates[0], 4, 0, 0); // a free slot: the next call fills it
+            killed = true;
+        }
+    }
+    EXPECT_TRUE(killed);
+    EXPECT_TRUE(refilled);
+    EXPECT_EQ(most, 3);
+    EXPECT_EQ(MissionObjectsOfType(397).size(), 0u); // the end destroys the live pursuers
+    MV2DestroyPathNodeGraph();
 }
