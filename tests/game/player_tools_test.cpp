@@ -29,6 +29,9 @@ protected:
     void SetUp() override {
         PlayerTest::SetUp();
         gToolCommands.clear();
+        // Rows 10 and 13 answer the defaults until their modules register (other suites do).
+        MV2SetToolRowHandler(10, nullptr);
+        MV2SetToolRowHandler(13, nullptr);
         craft = SpawnPlayer();
         ASSERT_NE(craft, nullptr);
         craft->type->words[7] |= kMV2TypeNoSpin; // carries tools
