@@ -9,6 +9,7 @@
 namespace {
 
 constexpr uint32_t kRockA = 140, kRockB = 141, kEruption = 149, kRepairDrone = 51;
+constexpr uint32_t kStartPointType = 433;
 // Camera points and targets are plain shadowed objects, as the city's parts are.
 constexpr uint32_t kPoint = kSampleShadowedType;
 
@@ -47,6 +48,11 @@ void SampleMission1TypeRecords(std::vector<std::vector<uint8_t>>& types) {
     types.push_back(BallType(kEruption, false, 1.5f));
     // The repair drone the city sends to the gauge the mission leaves damaged.
     types.push_back(BallType(kRepairDrone, true, 0.5f));
+    // The start points: the console respawns their record when the player enters it, so the
+    // type needs a model; the lamp's is all but invisible.
+    std::vector<uint8_t> start = BallType(kStartPointType, false, 0.05f);
+    SampleTypeSetName(start, 34, "LAMP");
+    types.push_back(start);
 }
 
 void SampleMission1LevelRecords(LevelDesc& level) {
