@@ -133,3 +133,31 @@ TEST_F(MagnetTest, TheGaugeShowsTheLoadsMassAndSaturatesAtOneHundred) {
         EXPECT_EQ(gauge.on, mass > 0.0f ? 1 : 0);
     }
 }
+
+TEST_F(MagnetTest, TheSpringAndTheLinkImpulseSkipAZeroRestLengthAndMasslessPairs) {
+    MV2Object* a = Make(70, P(0, -12, 0));
+    MV2Object* b = Make(230, P(0, -12, 3));
+    ASSERT_TRUE(a && b);
+    const TvV3d along{0.0f, 0.0f, 1.0f};
+    for (float rest : {0.0f, -1.0f}) {
+        a->body->velocity = b->body->velocity = {};
+        MV2MagnetSpring(kMV2MagnetLaunched, rest, along, a, b);
+        EXPECT_EQ(b->body->velocity.z, 0.0f) << rest;
+    }
+    // Stretched to three times a rest of 1: the pair is drawn together.
+    MV2MagnetSpring(kMV2MagnetLaunched, 1.0f, along, a, b);
+    MV2ObjectSendMessage(b, 2, 0, 0);
+    EXPECT_LT(b->body->velocity.z, 0.0f);
+
+    MV2SetTypeFloat(a->type, 2, 0.0f);
+    MV2SetTypeFloat(b->type, 2, 0.0f);
+    a->body->velocity = {0.0f, 0.0f, 0.3f};
+    b->body->velocity = {0.0f, 0.0f, -0.1f};
+    MV2MagnetLinkImpulse(b, a);
+    EXPECT_EQ(a->body->velocity.z, 0.3f) << "massless pairs keep their velocities";
+    MV2SetTypeFloat(a->type, 2, 1.0f);
+    MV2SetTypeFloat(b->type, 2, 3.0f);
+    MV2MagnetLinkImpulse(b, a);
+    EXPECT_NEAR(b->body->velocity.z, 0.2f * 0.75f, 1e-6f);
+    EXPECT_NEAR(a->body->velocity.z, 0.2f * 0.25f, 1e-6f);
+}
