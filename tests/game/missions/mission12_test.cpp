@@ -9,7 +9,7 @@
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
 #include "shell/gamemain.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
@@ -46,11 +46,6 @@ std::vector<uint32_t> TimesOf(const MissionHarness& h, intptr_t id) {
     return times;
 }
 
-void MovePlayer(MissionHarness& h, float x, float z) {
-    TvV3d at{x, 5, z};
-    h.Send(h.Player(), 83, 0, reinterpret_cast<intptr_t>(&at));
-}
-
 struct Case {
     const char* name;
     std::optional<uint32_t> reachSiteAt;  // the player comes within 15 units of the site
@@ -73,21 +68,18 @@ TEST(Mission12Test, ApproachWarningsAndTheEnd) {
         SCOPED_TRACE(c.name);
         MissionHarness h;
         ASSERT_TRUE(h.Load(Level()));
-        if (c.waitNearApproach) MovePlayer(h, 40, 12);
+        if (c.waitNearApproach) RowMovePlayer(h, 40, 12);
         MV2MissionRestart(12);
         EXPECT_EQ(TimesOf(h, 995).size(), 0u);
         for (uint32_t t = 0; t < c.runMs; t += 100) {
-            if (c.reachSiteAt && t == *c.reachSiteAt) MovePlayer(h, 10, 12);
+            if (c.reachSiteAt && t == *c.reachSiteAt) RowMovePlayer(h, 10, 12);
             if (c.doneAt && t == *c.doneAt) MV2CallMissionScript(12, nullptr, kMV2ScriptEvent, 15, 0);
             h.Step(100);
         }
         EXPECT_EQ(TimesOf(h, 995), std::vector<uint32_t>{8000});
         EXPECT_EQ(TimesOf(h, 1002), c.times1002);
         EXPECT_EQ(TimesOf(h, 998), c.times998);
-        const auto restarts = h.Log("restart");
-        const bool handedOn = std::any_of(restarts.begin(), restarts.end(),
-                                          [](const MissionLogEntry& e) { return e.value == 13; });
-        EXPECT_EQ(handedOn, c.doneAt.has_value());
+        EXPECT_EQ(RowCount(h.Log("restart"), 13) > 0, c.doneAt.has_value());
     }
 }
 

@@ -17,7 +17,7 @@
 #include "game/objects/rocktunnel.h"
 #include "game/player/playercraft.h"
 #include "shell/gamestate.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
@@ -25,13 +25,7 @@ constexpr uint32_t kAnchor = 0x0004029A;
 constexpr int32_t kAnchorType = 310;
 
 MissionLevel Level() {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
-    level.types.push_back({kAnchorType});
-    level.types.push_back({4});
-    level.types.push_back({15, 100.0f});
-    level.types.push_back({84});
+    MissionLevel level = RowCityLevel({kAnchorType, 4, 15, 84});
     level.types.push_back({2});
     for (int32_t t : {5, 6, 7, 377, 235})
         level.types.push_back({t, 10.0f, 0, 0, nullptr, uint32_t(sizeof(MV2ShaftObstacle))});
@@ -51,8 +45,7 @@ void ToTheRun(MissionHarness& h) {
 }
 
 bool Logged(const MissionHarness& h, const std::string& what, intptr_t value) {
-    const auto log = h.Log(what);
-    return std::any_of(log.begin(), log.end(), [&](const MissionLogEntry& e) { return e.value == value; });
+    return RowCount(h.Log(what), value) > 0;
 }
 
 TEST(Mission28Test, ScrollSpeedRisesHoldsAndFalls) {

@@ -9,7 +9,7 @@
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
 #include "game/player/playercraft.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
@@ -17,9 +17,7 @@ constexpr uint32_t kEscort = 0x280001;
 constexpr uint32_t kDrones[3] = {0x280003, 0x280004, 0x280007};
 
 MissionLevel Level() {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
+    MissionLevel level = RowCityLevel({});
     level.types.push_back({4, 100.0f});
     level.types.push_back({330, 20.0f, 0x10});
     level.types.push_back({42});
@@ -36,19 +34,12 @@ MissionLevel Level() {
 }
 
 bool Restarted(const MissionHarness& h, intptr_t row) {
-    const auto log = h.Log("restart");
-    return std::any_of(log.begin(), log.end(), [&](const MissionLogEntry& e) { return e.value == row; });
-}
-
-bool Shown(const MissionHarness& h, intptr_t id) {
-    const auto log = h.Log("shown");
-    return std::any_of(log.begin(), log.end(), [&](const MissionLogEntry& e) { return e.value == id; });
+    return RowCount(h.Log("restart"), row) > 0;
 }
 
 std::vector<MV2Object*> LiveDrones() {
-    std::vector<MV2Object*> drones;
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
-        if ((o->typeWord & kMV2ObjectTypeMask) == 330 && o->energy > 0) drones.push_back(o);
+    std::vector<MV2Object*> drones = RowObjectsOfType(330);
+    std::erase_if(drones, [](MV2Object* o) { return o->energy <= 0; });
     return drones;
 }
 
@@ -59,9 +50,8 @@ MV2Object* Opening(MissionHarness& h) {
     h.Notify(3, nullptr, 0);
     h.Notify(4, nullptr, 0);
     h.Run(1000);
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
-        if ((o->typeWord & kMV2ObjectTypeMask) == 4) return o;
-    return nullptr;
+    const auto escorts = RowObjectsOfType(4);
+    return escorts.empty() ? nullptr : escorts.front();
 }
 
 struct Case {
@@ -83,7 +73,7 @@ TEST(Mission35Test, LastDroneWinsAndEscortDeathLoses) {
                  h.Kill(d, MV2GetPlayerObject());
              h.Run(500);
              EXPECT_EQ(h.Log("banner").size(), 1u);
-             EXPECT_TRUE(Shown(h, 1299));
+             EXPECT_EQ(RowCount(h.Log("shown"), 1299), 1);
              EXPECT_FALSE(Restarted(h, 36));
              h.Notify(7, nullptr, 0);
          },

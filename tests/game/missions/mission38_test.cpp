@@ -10,7 +10,7 @@
 #include "game/objects/clumpdata.h"
 #include "game/objects/levels.h"
 #include "game/player/playercraft.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
@@ -71,27 +71,11 @@ void Pass(MissionHarness& h, int32_t step) {
 }
 
 std::vector<MV2Object*> OfType(int32_t type) {
-    struct Search {
-        int32_t type;
-        std::vector<MV2Object*> found;
-    } search{type, {}};
-    MV2CurrentLevelWorld world;
-    TpWorldForAllClumps(
-        TpWorldGetCurrent(),
-        [](TpClump* c, void* d) -> TpClump* {
-            auto* s = static_cast<Search*>(d);
-            MV2Object* o = MV2GetClumpObject(c);
-            if (o && MV2ObjectHandleAlive(o->handle) && int32_t(o->typeWord & 0xFFFF) == s->type)
-                s->found.push_back(o);
-            return c;
-        },
-        &search);
-    return search.found;
+    return RowObjectsOfType(type);
 }
 
 bool Restarted39(const MissionHarness& h) {
-    const auto log = h.Log("restart");
-    return std::any_of(log.begin(), log.end(), [](const MissionLogEntry& e) { return e.value == 39; });
+    return RowCount(h.Log("restart"), 39) > 0;
 }
 
 TEST(Mission38Test, NineStepsInOrderWithTheFightsBetween) {

@@ -11,7 +11,7 @@
 #include "game/objects/levels.h"
 #include "game/player/playercraft.h"
 #include "shell/gamestate.h"
-#include "tests/support/mission_harness.h"
+#include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
@@ -19,10 +19,7 @@ constexpr uint32_t kHive = 0x2A0000, kGoal = 0x40224, kSite = 0x40246, kLaunchBa
 const char kRetryLine[] = "Spore attack: launch failed, trying again\n";
 
 MissionLevel Level() {
-    MissionLevel level;
-    AddCityObjects(level);
-    AddMiningObjects(level);
-    level.types.push_back({5});
+    MissionLevel level = RowCityLevel({5});
     level.types.push_back({353, 10.0f, 0x10});
     level.objects.push_back({kSite, 5, 100, 20, 110});
     level.objects.push_back({kGoal, 5, 150, 20, 150});
@@ -31,23 +28,12 @@ MissionLevel Level() {
 }
 
 bool Logged(const MissionHarness& h, const std::string& what, intptr_t value) {
-    const auto log = h.Log(what);
-    return std::any_of(log.begin(), log.end(), [&](const MissionLogEntry& e) { return e.value == value; });
+    return RowCount(h.Log(what), value) > 0;
 }
 
 std::vector<MV2Object*> Spores() {
-    std::vector<MV2Object*> spores;
-    MV2CurrentLevelWorld world;
-    TpWorldForAllClumps(
-        TpWorldGetCurrent(),
-        [](TpClump* c, void* d) -> TpClump* {
-            MV2Object* o = MV2GetClumpObject(c);
-            if (o && MV2ObjectHandleAlive(o->handle) && (o->typeWord & kMV2ObjectTypeMask) == 353 &&
-                o->energy > 0)
-                static_cast<std::vector<MV2Object*>*>(d)->push_back(o);
-            return c;
-        },
-        &spores);
+    std::vector<MV2Object*> spores = RowObjectsOfType(353);
+    std::erase_if(spores, [](MV2Object* o) { return o->energy <= 0; });
     return spores;
 }
 
