@@ -55,3 +55,9 @@ MV2Object* MV2RespawnScriptObject(int32_t scriptId);
 void MV2ParkObject(MV2Object* object, TvV3d* position, float* energy);
 int32_t MV2SetLevelGates(uint32_t levelId, int32_t closeFlag);
 void MV2SetCurrentLevelGates(int32_t closeFlag);
+
+// A point on the planned route from the player's craft towards the goal, about *reach away
+// from it: 1 and the point, 0 without a route or a player.
+int32_t MV2RouteMidpoint(const TvV3d* goal, float* reach, TvV3d* out);
+// Points the HUD objective at the city for the way home.
+void MV2ObjectiveToCity();

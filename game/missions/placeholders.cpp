@@ -1,6 +1,8 @@
 // Entry points of mission modules not built yet, each doing the least its callers need.
+#include "game/frontend/hud.h"
 #include "game/missions/missions.h"
 #include "game/objects/objects.h"
+#include "game/player/playercraft.h"
 
 // Placeholder: the faded start is not built; the cut-scene starts without the fade.
 void MV2PlayCutSceneFaded(uint32_t recordId, uint32_t objectId, uint32_t, uint32_t, uint32_t) {
@@ -12,10 +14,26 @@ MV2Object* MV2GetMothershipDock(int32_t) {
     return nullptr;
 }
 
+// Placeholder: route planning for scripts is not built; the point lies on the straight line
+// from the player's craft towards the goal.
+int32_t MV2RouteMidpoint(const TvV3d* goal, float* reach, TvV3d* out) {
+    MV2Object* sub = MV2GetPlayerSub();
+    if (!goal || !reach || !out || !sub || !sub->matrix) return 0;
+    const TvV3d d = TvV3dSub(*goal, sub->matrix->pos);
+    const float length = TvV3dLength(&d);
+    const float t = length > *reach && length > 0.0f ? *reach / length : 1.0f;
+    *out = TvV3dAdd(sub->matrix->pos, TvV3dScale(d, t));
+    return 1;
+}
+
+// Placeholder: the city objective list is not built; the objective is cleared.
+void MV2ObjectiveToCity() {
+    MV2HudSetObjective(nullptr);
+}
+
 // Placeholders: the scripts of these rows are not built yet; they answer 1 to every message.
 #define MV2_PLACEHOLDER_SCRIPT(name) \
     int32_t name(MV2Object*, int32_t, intptr_t, intptr_t) { return 1; }
-MV2_PLACEHOLDER_SCRIPT(MV2Mission6Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission7Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission8Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission30Script)
@@ -23,3 +41,4 @@ MV2_PLACEHOLDER_SCRIPT(MV2Mission31Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission32Script)
 MV2_PLACEHOLDER_SCRIPT(MV2Mission33Script)
 #undef MV2_PLACEHOLDER_SCRIPT
+
