@@ -70,7 +70,7 @@ struct Mission6 {
     int32_t playerDrop, aContainer, aDrop, bContainer, bDrop;
     int32_t finished, stopped, otherCarrierLost, carrierHome, hitFlag, hits;
     int32_t awayMs, awayWarnings, cityCommandLatch, aDelivered, bDelivered, aFoundTarget;
-    int32_t allDeadLatch, aSentHome, bSpoke, playerContainer;
+    int32_t allDeadLatch, bSpoke, playerContainer;
     uint32_t aMayScan; // set by a flag timer
     MV2MissionMessageRecord records[kRecords];
 };
@@ -209,8 +209,9 @@ void AbandonIfTaken(MV2Object* craft, int32_t& container, int32_t& drop) {
     MV2Object* c = Container(container);
     MV2Object* held = HeldBy(craft);
     const bool same = held && held == HeldBy(MV2GetPlayerObject());
-    if (!same && c && held != c && !Ask(c, 13) && !Ask(c, 59)) return;
-    if (!same && c && held == c && !Ask(c, 59)) return;
+    // Held by another craft than this one, delivered, or gone.
+    const bool taken = !c || Ask(c, 59) || (Ask(c, 13) && held != c);
+    if (!same && !taken) return;
     MV2MissionToolCommand(craft, 0, 37, 0, nullptr);
     MV2SubAIOrderLevelOff(craft);
     if (drop >= 0) g_m6.assigned[drop] = 0;
@@ -283,8 +284,8 @@ void CraftAManager() {
     if (m.aMayScan && !Shown(kAGuarding) && !Shown(kPiratesNear) && carrier && command &&
         command->code == kMV2SubAIGuard && MV2ScriptNear(a, carrier, 20.0f) && a->matrix && carrier->matrix)
         ScanForTarget(a, carrier);
-    if ((Done(kHomeward) || Done(kHomewardAllClear)) && !Shown(kAGoingHome) && !m.aSentHome) {
-        m.aSentHome = 1;
+    if ((Done(kHomeward) || Done(kHomewardAllClear)) && !Shown(kAGoingHome)) {
+        Show(kAGoingHome);
         MV2SubAIOrderCityRoute(a, 1);
         return;
     }
@@ -591,8 +592,8 @@ void Released(MV2Object* object, MV2Object* releaser) {
 
 void HomeCraft(MV2Object* craft) {
     if (!craft) return;
-    intptr_t held = 0;
-    MV2MissionToolCommand(craft, 0, 37, 0, &held);
+    const bool held = HeldBy(craft) != nullptr;
+    MV2MissionToolCommand(craft, 0, 37, 0, nullptr);
     if (held) MV2MissionToolCommand(craft, 0, 53, 0, nullptr);
     CityRoute(craft, 4);
 }
@@ -724,10 +725,12 @@ int32_t MV2Mission6Script(MV2Object* object, int32_t message, intptr_t a, intptr
         break;
     case kTimerAllDead:
         if (m.delivered >= m.released) break;
-        if (MV2Object* craftB = MV2CityLaunchCraft(kCraftType, 2, MV2GetPlayerSub()))
-            MV2ObjectSendMessage(craftB, 48, 0, 0), MV2SetMissionObjectB(craftB);
-        else
+        if (MV2Object* craftB = MV2CityLaunchCraft(kCraftType, 2, MV2GetPlayerSub())) {
+            MV2ObjectSendMessage(craftB, 48, 0, 0);
+            MV2SetMissionObjectB(craftB);
+        } else {
             MV2MissionSetTimer(kRow, kTimerAllDead, 1000);
+        }
         break;
     case kTimerEnd: End(); break;
     default: break;

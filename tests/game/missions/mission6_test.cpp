@@ -4,6 +4,7 @@
 
 #include "game/missions/missions.h"
 #include "game/player/playercraft.h"
+#include "shell/gamestate.h"
 #include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
@@ -33,6 +34,9 @@ MissionLevel Convoy() {
     level.objects.push_back({0x1D0002, 55, 405, 20, 400}); // craft A's start
     level.objects.push_back({0x1D0001, 55, 410, 20, 400}); // the player's start
     level.objects.push_back({0x1E0000, 55, 700, 20, 700}); // W1
+    level.objects.push_back({0x1E0008, 55, 600, 20, 600}); // W9, where the pirates gather
+    level.objects.push_back({0x40242, 55, 500, 20, 500});  // where replacements come from
+    level.types.push_back({56, 100.0f, 0x10});
     for (int32_t i = 0; i < 3; ++i)
         level.objects.push_back({kDrops[i], 55, 300.0f + 20.0f * float(i), 20, 300});
     return level;
@@ -138,4 +142,32 @@ TEST(Mission6Test, TheEndShowsSuccessOnlyWithADelivery) {
         ASSERT_FALSE(r.h.Log("restart").empty());
         EXPECT_EQ(r.h.Log("restart").back().value, 7);
     }
+}
+
+TEST(Mission6Test, NinePiratesInAllThenNoMore) {
+    Convoy6 r;
+    ASSERT_TRUE(r.Start());
+    r.h.Run(76000, 1000);
+    EXPECT_EQ(MissionObjectsOfType(56).size(), 3u);
+    size_t killed = 0;
+    for (int32_t round = 0; round < 20; ++round) {
+        const std::vector<MV2Object*> pirates = MissionObjectsOfType(56);
+        for (MV2Object* p : pirates)
+            r.h.Kill(p, r.h.Player());
+        killed += pirates.size();
+        r.h.Step(300);
+    }
+    EXPECT_EQ(killed, 9u);
+    EXPECT_TRUE(MissionObjectsOfType(56).empty());
+}
+
+TEST(Mission6Test, OnlyTheStartOpensTheConsole) {
+    MissionHarness h;
+    ASSERT_TRUE(h.Load(Convoy()));
+    gMV2GameState.requested = 0;
+    MV2MissionRestart(6);
+    EXPECT_NE(gMV2GameState.requested, 9);
+    MV2CallMissionScript(6, nullptr, kMV2ScriptStart, 0, 0);
+    EXPECT_EQ(gMV2GameState.requested, 9);
+    gMV2GameState.requested = 0;
 }
