@@ -242,6 +242,11 @@ void MV2ClearLevelState() {
     MV2StopSpeech();
     MV2ShutdownMissionScripts();
     MV2DestroyAllObjects();
+    // A player's craft the world no longer holds is destroyed too, with what it carries.
+    MV2Object* const crafts[2] = {MV2GetPlayerObject(), MV2GetPlayerSub()};
+    const MV2ObjectHandle handles[2] = {crafts[0] ? crafts[0]->handle : 0, crafts[1] ? crafts[1]->handle : 0};
+    for (int i = 0; i < 2; ++i)
+        if (crafts[i] && MV2ObjectHandleAlive(handles[i])) MV2ObjectSendMessage(crafts[i], 4, 0, 0);
     // The player's references die with the level, also for objects the world no longer holds.
     MV2SetPlayerObject(nullptr);
     MV2SetPlayerSub(nullptr);
