@@ -47,6 +47,9 @@ struct Convoy6 {
     MV2Object* carrier = nullptr;
     std::vector<MV2Object*> containers;
 
+    // The script's keep-position flag is global: later suites enter play normally.
+    ~Convoy6() { MV2ScriptPlacesPlayer = 0; }
+
     bool Start() {
         g_delivered.clear();
         if (!h.Load(Convoy())) return ADD_FAILURE() << "load", false;
@@ -169,5 +172,7 @@ TEST(Mission6Test, OnlyTheStartOpensTheConsole) {
     EXPECT_NE(gMV2GameState.requested, 9);
     MV2CallMissionScript(6, nullptr, kMV2ScriptStart, 0, 0);
     EXPECT_EQ(gMV2GameState.requested, 9);
+    EXPECT_EQ(MV2ScriptPlacesPlayer, 1);
     gMV2GameState.requested = 0;
+    MV2ScriptPlacesPlayer = 0;
 }
