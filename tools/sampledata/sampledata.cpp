@@ -286,6 +286,10 @@ bool WriteControls(const fs::path& folder) {
         key(s, 34, "Left");
         key(s, 35, "Right");
     }
+    // In play, steering by the mouse as the controls menu's first axis mode sets it at a middle
+    // sensitivity: action 6 on axis 1, action 3 on axis 0.
+    sections[0].bindings.push_back({6, 0.00007f, true, {0, 1, 0}, {}});
+    sections[0].bindings.push_back({3, 0.00007f, true, {0, 0, 0}, {}});
     // In play, held: fire and forward thrust.
     for (const auto& [action, name] : {std::pair{0, "Space"}, std::pair{2, "w"}})
         sections[0].bindings.push_back({action, 1.0f, false, {0, 0, 0}, {{ControlsKeyCode(name), 1, 0, 0}}});
