@@ -18,6 +18,7 @@
 #include "shell/sounds.h"
 #include "shell/window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -221,10 +222,17 @@ bool MenuOpen() {
     return MV2MenuGetCurrentInstance() != nullptr;
 }
 
+// An axis value as a whole number of pixels: a value from a controls file's scale can be huge
+// or not a number, which no conversion to int may see.
+int32_t Pixels(float v) {
+    if (!(v == v)) return 0;
+    return int32_t(std::clamp(v, -1.0e6f, 1.0e6f));
+}
+
 void MoveCursor() {
     const MV2Action* a = gMV2Controls.actions;
     if (a[kActionCursorX].active || a[kActionCursorY].active)
-        MV2MouseMoved(int32_t(a[kActionCursorX].value), int32_t(a[kActionCursorY].value));
+        MV2MouseMoved(Pixels(a[kActionCursorX].value), Pixels(a[kActionCursorY].value));
 }
 
 void GlobalCommands() {
