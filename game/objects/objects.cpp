@@ -516,6 +516,8 @@ int32_t MV2ObjectHandleAlive(MV2ObjectHandle handle) {
 int32_t MV2SetObjectRef(MV2ObjectRef* ref, MV2Object* object) {
     ref->object = object;
     ref->handle = 0;
+    // No object leaves the reference empty (a tool added to no owner, as a save's loadout can).
+    if (!object) return 1;
     MV2ObjectSendMessage(object, 17, 0, reinterpret_cast<intptr_t>(&ref->handle));
     return 1;
 }
