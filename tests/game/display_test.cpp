@@ -19,8 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace program_runner;
 
-constexpr uint8_t kReturn = 0x1C, kDown = 0x50;
-constexpr uint32_t kVkReturn = 0x0D, kVkDown = 0x28;
 // The menu's text and the bar behind its highlighted item, as the sample font and menus draw them.
 constexpr uint8_t kMenuText[3] = {217, 217, 217};
 constexpr uint8_t kHighlightBar[3] = {4, 22, 50};
@@ -60,12 +58,7 @@ TEST(Display, TheRealWindowFromTheDialogThroughTheTitleToTheMenus) {
     // From the start-up pictures to the title and the menus, as far as the campaign start.
     InputScript script;
     script.frames = 420;
-    script.Press(200, kReturn, kVkReturn);
-    script.Press(240, kReturn, kVkReturn);
-    script.Press(280, kReturn, kVkReturn);
-    script.Press(320, kDown, kVkDown, 3, true);
-    script.Press(340, kDown, kVkDown, 3, true);
-    script.Press(360, kReturn, kVkReturn);
+    AddCampaignStartKeys(script);
     const Moment moments[] = {{"logo_movie", 180}, {"title", 260}, {"menu", 360}};
     std::string times;
     for (const Moment& m : moments)

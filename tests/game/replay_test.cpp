@@ -16,8 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace program_runner;
 
-constexpr uint8_t kReturn = 0x1C, kDown = 0x50;
-constexpr uint32_t kVkReturn = 0x0D, kVkDown = 0x28;
 
 struct RunResult {
     int code = -1;
@@ -87,12 +85,7 @@ void CheckReplay(const char* name, const InputScript& script, const std::string&
 InputScript CampaignStart() {
     InputScript script;
     script.frames = 420;
-    script.Press(200, kReturn, kVkReturn); // the title gives the main menu, Play focused
-    script.Press(240, kReturn, kVkReturn); // Play: the new-game menu
-    script.Press(280, kReturn, kVkReturn); // a new game: the profile menu
-    script.Press(320, kDown, kVkDown, 3, true);
-    script.Press(340, kDown, kVkDown, 3, true);
-    script.Press(360, kReturn, kVkReturn); // confirm the profile: the level starts
+    AddCampaignStartKeys(script);
     return script;
 }
 

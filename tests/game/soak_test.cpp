@@ -47,15 +47,8 @@ TEST(Soak, HalfAnHourOfTheFirstLevelUnderRandomKeys) {
     ASSERT_TRUE(SampleDataWrite((dir / "data").string()));
 
     // The menus as far as the campaign start, then random play keys until 30 minutes of clock.
-    constexpr uint8_t kReturn = 0x1C, kDown = 0x50;
-    constexpr uint32_t kVkReturn = 0x0D, kVkDown = 0x28;
     InputScript script;
-    script.Press(200, kReturn, kVkReturn);
-    script.Press(240, kReturn, kVkReturn);
-    script.Press(280, kReturn, kVkReturn);
-    script.Press(320, kDown, kVkDown, 3, true);
-    script.Press(340, kDown, kVkDown, 3, true);
-    script.Press(360, kReturn, kVkReturn);
+    AddCampaignStartKeys(script);
     const uint32_t start = 420, frames = 30 * 60 * 1000 / script.frameMs;
     script.frames = start + frames;
     // Thrust, fire, turning and climbing: scan code, virtual key, extended.

@@ -28,3 +28,7 @@ struct InputScript {
 };
 
 std::vector<uint8_t> WriteInputScript(const InputScript& script);
+
+// The keys from the start-up pictures to the title, the main menu's Play, a new game and a new
+// profile, after which the campaign's first level starts (frames 200 to 363).
+void AddCampaignStartKeys(InputScript& script);
