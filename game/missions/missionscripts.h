@@ -1,5 +1,5 @@
 // The scripts of the mission table rows. Rows whose scripts are not built yet answer 1 to
-// every message (placeholders.cpp).
+// every message (each in its own row file).
 #pragma once
 
 #include <cstdint>

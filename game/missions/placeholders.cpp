@@ -30,15 +30,3 @@ int32_t MV2RouteMidpoint(const TvV3d* goal, float* reach, TvV3d* out) {
 void MV2ObjectiveToCity() {
     MV2HudSetObjective(nullptr);
 }
-
-// Placeholders: the scripts of these rows are not built yet; they answer 1 to every message.
-#define MV2_PLACEHOLDER_SCRIPT(name) \
-    int32_t name(MV2Object*, int32_t, intptr_t, intptr_t) { return 1; }
-MV2_PLACEHOLDER_SCRIPT(MV2Mission7Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission8Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission30Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission31Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission32Script)
-MV2_PLACEHOLDER_SCRIPT(MV2Mission33Script)
-#undef MV2_PLACEHOLDER_SCRIPT
-
