@@ -114,6 +114,15 @@ intptr_t MV2BubbleVentHandler(MV2Object* object, int32_t message, intptr_t p1, i
     }
 }
 
+int32_t MV2SetVentCycle(MV2Object* vent, int32_t onTime, int32_t offTime, uint32_t nextSwitch) {
+    if (!vent || MV2TypeOf(vent) != 293 || !vent->privateData) return 0;
+    auto* v = static_cast<MV2BubbleVentData*>(vent->privateData);
+    v->onTime = onTime;
+    v->offTime = offTime;
+    v->nextSwitch = nextSwitch;
+    return 1;
+}
+
 void MV2RegisterBubbleVentHandler() {
     MV2SetObjectTypeHandler(293, MV2BubbleVentHandler);
 }

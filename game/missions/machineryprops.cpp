@@ -186,6 +186,14 @@ intptr_t MV2PusherHandler(MV2Object* object, int32_t message, intptr_t p1, intpt
     return MV2ObjectDefaultHandler(object, message, p1, p2);
 }
 
+int32_t MV2SetPusherAmplitude(MV2Object* pusher, float amplitude) {
+    if (!pusher || (MV2TypeOf(pusher) != 279 && MV2TypeOf(pusher) != 306)) return 0;
+    auto* d = MV2LevelData<MV2PusherData>(pusher);
+    if (!d) return 0;
+    d->amplitude = amplitude;
+    return 1;
+}
+
 intptr_t MV2HiddenObjectHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     const intptr_t result = MV2ObjectDefaultHandler(object, message, p1, p2);
     if (message == 3 && result && object->clump) MV2SetAllAtomicFlags(object->clump, 0);

@@ -38,6 +38,8 @@ struct MV2PusherData {
 
 intptr_t MV2TurningPropHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
 intptr_t MV2PressurePlateHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// Sets a pusher's stroke (types 279 and 306); 0 when the object is not a pusher.
+int32_t MV2SetPusherAmplitude(MV2Object* pusher, float amplitude);
 intptr_t MV2PusherHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
 intptr_t MV2HiddenObjectHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
 void MV2RegisterMachineryPropHandlers();

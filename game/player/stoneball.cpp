@@ -35,6 +35,13 @@ MV2StoneBallData* MV2GetStoneBallData() {
     return &g_ball;
 }
 
+int32_t MV2SetStoneBallWaypoints(MV2Object* ball, MV2Object* const waypoints[4]) {
+    if (!ball || ball->privateData != &g_ball) return 0;
+    for (int32_t i = 0; i < 4; ++i)
+        MV2SetObjectRef(&g_ball.waypoints[i], waypoints[i]);
+    return 1;
+}
+
 intptr_t MV2WaypointStoneBallHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
     switch (message) {
     case 3: {

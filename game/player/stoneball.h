@@ -15,5 +15,7 @@ struct MV2StoneBallData {
 };
 
 intptr_t MV2WaypointStoneBallHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// Gives the ball its four way-points (objects and handles); 0 when the object is not a ball.
+int32_t MV2SetStoneBallWaypoints(MV2Object* ball, MV2Object* const waypoints[4]);
 // The shared record (for missions that hand the ball its way-points, and for tests).
 MV2StoneBallData* MV2GetStoneBallData();
