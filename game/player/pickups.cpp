@@ -12,6 +12,8 @@
 #include "engine/core/engine.h"
 #include "engine/core/file_interface.h"
 #include "engine/core/frame.h"
+#include "engine/core/matrix.h"
+#include "engine/core/resources.h"
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/intersect.h"
@@ -21,6 +23,7 @@
 #include "game/creatures/submarines.h"
 #include "game/effects/primitives.h"
 #include "game/missions/lightobject.h"
+#include "game/missions/missionprops.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/objects/camera.h"
 #include "game/objects/dynamics.h"
@@ -57,12 +60,23 @@ MV2MPWeaponRow g_weapons[kMV2MPWeaponRows] = {
     {14, 20, 1.0f, 0, 0, {0, 0, 0, 0}}, {0, 0, 1.0f, 0, 0, {0, 0, 0, 0}},
 };
 
+// The shine cache: the nearest shining pickup of a frame gets its environment mapping redone.
+struct ShineSlot {
+    TpClump* clump;
+    float distance;
+};
+constexpr int32_t kShineSlots = 7;
+constexpr int32_t kShineSlot = 3; // the only slot in use
+
 struct PickupModule {
     MV2PickupData* pickups;
     MV2TeleporterData* teleporters;
     int32_t users;
+    ShineSlot shine[kShineSlots];
 };
-PickupModule g_module;
+PickupModule g_module = {nullptr, nullptr, 0, {{nullptr, FLT_MAX}, {nullptr, FLT_MAX},
+                         {nullptr, FLT_MAX}, {nullptr, FLT_MAX}, {nullptr, FLT_MAX},
+                         {nullptr, FLT_MAX}, {nullptr, FLT_MAX}}};
 
 TvFrame* AtomicFrame(TpAtomic* atomic) {
     return atomic ? atomic->object.frame : nullptr;
@@ -113,8 +127,9 @@ int32_t MaximumFor(const MV2MPWeaponRow& row, MV2Object* collector) {
 
 // The hook's users: the first pickup or teleporter adds it, the last removes it.
 void Glow(TvCamera* camera);
+void Shine(TvCamera* camera);
 void AddUser() {
-    if (g_module.users++ == 0) MV2AddEffectHook("pickups", nullptr, nullptr, Glow);
+    if (g_module.users++ == 0) MV2AddEffectHook("pickups", Shine, nullptr, Glow);
 }
 void DropUser() {
     if (g_module.users > 0 && --g_module.users == 0) MV2RemoveEffectHook("pickups");
@@ -140,17 +155,69 @@ TvV3d CameraPosition() {
                : TvV3d{};
 }
 
-void Glow(TvCamera*) {
-    // Each power-up pickup glows in its entry's colour.
+bool InView(TvCamera* camera, const TvV3d& centre, float radius) {
+    const TvSphere sphere{centre, radius};
+    return !camera || TvCameraFrustumTestSphere(camera, &sphere) != kTvSphereOutside;
+}
+
+void DrawTeleporter(TvCamera* camera, const MV2TeleporterData* t) {
+    const TvV3d pos = t->object->matrix->pos;
+    TpAtomic* root = t->object->clump ? MV2FindRootAtomic(t->object->clump) : nullptr;
+    const TvSphere* bound = root ? TpAtomicGetWorldBoundingSphere(root) : nullptr;
+    if (!InView(camera, bound ? bound->center : pos, 2.5f)) return;
+    MV2DrawCorona(&pos, MV2RandomUnit() * 1.25f, 1.0f, 1.0f, 0.0f);
+    for (const MV2TeleporterMote& m : t->motes) {
+        // Each mote drifts out along its direction while turning about its axis.
+        const TvV3d a = TvV3dScale({m.a[0], m.a[1], m.a[2]}, m.life * 1.25f);
+        const TvV3d axis{m.b[0], m.b[1], m.b[2]};
+        TvMatrix turn;
+        TvMatrixSetIdentity(&turn);
+        TvMatrixRotate(&turn, &axis, m.life * 60.0f, kTvCombineReplace);
+        TvV3d point;
+        TvV3dTransformVectors(&point, &a, 1, &turn);
+        point = TvV3dAdd(point, pos);
+        const float s = std::sin(m.life * 3.14f);
+        MV2DrawCorona(&point, 0.3125f, 0.8f * s, 0.4f * s, 0.0f);
+    }
+}
+
+void Glow(TvCamera* camera) {
+    for (MV2TeleporterData* t = g_module.teleporters; t; t = t->next)
+        if (t->object->matrix) DrawTeleporter(camera, t);
+    // Each power-up pickup draws its glowing part, hidden from the world pass, and glows in its
+    // entry's colour.
     for (MV2PickupData* p = g_module.pickups; p; p = p->next) {
         const int32_t entry = PowerUpOfType(MV2ShotTypeOf(p->object));
         if (entry < 0 || !p->object->matrix) continue;
+        TpAtomic* glow = p->object->clump ? MV2FindAtomicByTag(p->object->clump, 3) : nullptr;
+        const TvSphere* bound = glow ? TpAtomicGetWorldBoundingSphere(glow) : nullptr;
+        if (bound && InView(camera, bound->center, bound->radius)) {
+            TpAtomicSetFlags(glow, kTpAtomicRender);
+            TpAtomicRender(glow);
+            TpAtomicSetFlags(glow, 0);
+        }
         const float* c = g_powerUps[entry].colour;
         MV2DrawCorona(&p->object->matrix->pos, 2.0f, c[0], c[1], c[2]);
     }
-    for (MV2TeleporterData* t = g_module.teleporters; t; t = t->next)
-        if (t->object->matrix)
-            MV2DrawCorona(&t->object->matrix->pos, MV2RandomUnit() * 1.25f, 1.0f, 1.0f, 0.0f);
+}
+
+void ClearShine(ShineSlot& slot) {
+    slot.clump = nullptr;
+    slot.distance = FLT_MAX;
+}
+
+// Once a frame: the cached pickups' shine follows the camera, and their geometry is instanced
+// afresh with the new texture coordinates.
+void Shine(TvCamera*) {
+    for (ShineSlot& slot : g_module.shine) {
+        if (!slot.clump) continue;
+        MV2SetEnvMapTexCoords(MV2FindRootAtomic(slot.clump));
+        if (TpAtomic* first = MV2GetFirstAtomic(slot.clump); first && first->instancedData) {
+            TvResourcesFreeResEntry(first->instancedData);
+            first->instancedData = nullptr;
+        }
+        ClearShine(slot);
+    }
 }
 
 // Turns the frame of an atomic about its own up vector by `degrees`, its position kept.
@@ -180,6 +247,11 @@ void Animate(MV2Object* pickup) {
     }
     const bool powerUp = PowerUpOfType(MV2ShotTypeOf(pickup)) >= 0;
     TpAtomic* spinning = powerUp ? MV2FindAtomicByTag(clump, 3) : MV2FindRootAtomic(clump);
+    if (MV2ShotTypeOf(pickup) == 452) {
+        ShineSlot& slot = g_module.shine[kShineSlot];
+        const float distance = MV2ShotLength(TvV3dSub(CameraPosition(), pickup->matrix->pos));
+        if (distance <= slot.distance) slot = {clump, distance};
+    }
     const float degrees = 120.0f * MV2ShotFrameSeconds();
     Spin(spinning, -degrees);
     Spin(MV2FindAtomicByTag(clump, 4), degrees);
@@ -468,6 +540,9 @@ intptr_t MV2PickupHandler(MV2Object* object, int32_t message, intptr_t p1, intpt
     }
     case 4:
         if (d && d->object == object) {
+            // A cached shine must not outlive its clump.
+            for (ShineSlot& slot : g_module.shine)
+                if (object->clump && slot.clump == object->clump) ClearShine(slot);
             Unlink(g_module.pickups, d);
             DropUser();
             if (d->light && MV2ObjectHandleAlive(d->lightHandle)) MV2ObjectSendMessage(d->light, 4, 0, 0);
