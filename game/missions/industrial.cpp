@@ -400,6 +400,14 @@ void DoorUpdate(MV2Object* object, MV2DoorPartRecord* r) {
 
 } // namespace
 
+MV2GateData* MV2GateRecord(MV2Object* object) {
+    return object && object->typeHandler == MV2GateHandler ? GateData(object) : nullptr;
+}
+
+MV2DoorPartRecord* MV2DoorPartRecords(MV2Object* object) {
+    return object && object->typeHandler == MV2MultiPartDoorHandler ? Parts(object) : nullptr;
+}
+
 int32_t MV2DoorPartStep(MV2DoorPartRecord* record, float travel) {
     int32_t done = 0;
     const float offset = MV2HalfCosineOffset(Now(), record->start, record->end, record->rate,

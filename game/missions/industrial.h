@@ -78,6 +78,10 @@ intptr_t MV2TwinTurretHandler(MV2Object* object, int32_t message, intptr_t p1, i
 intptr_t MV2GateHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
 intptr_t MV2StagedDoorHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
 intptr_t MV2MultiPartDoorHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
+// The move record of a gate (types 248 and 346), or null for any other object.
+MV2GateData* MV2GateRecord(MV2Object* object);
+// The first part record of a multi-part door (types 244, 247, 341, 362, 410), or null.
+MV2DoorPartRecord* MV2DoorPartRecords(MV2Object* object);
 // Moves one door part along its half-cosine curve; 1 when its move is complete.
 int32_t MV2DoorPartStep(MV2DoorPartRecord* record, float travel);
 void MV2RegisterIndustrialHandlers();

@@ -4,6 +4,7 @@
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
 #include "game/missions/missionflow.h"
+#include "game/objects/camera.h"
 #include "shell/gamemain.h"
 #include "shell/gamestate.h"
 
@@ -49,4 +50,13 @@ TvMatrix* MV2ScriptCameraMatrix() {
 
 void MV2ScriptCameraMoved() {
     if (gMV2MainCamera && gMV2MainCamera->object.frame) TvFrameUpdateObjects(gMV2MainCamera->object.frame);
+}
+
+void MV2ScriptCameraToPost(MV2Object* post) {
+    if (!post || !post->matrix) return;
+    if (TvMatrix* camera = MV2ScriptCameraMatrix()) {
+        camera->pos = post->matrix->pos;
+        MV2ScriptCameraMoved();
+    }
+    MV2SetCameraMode(2);
 }

@@ -78,3 +78,6 @@ void MV2ScriptClearRequestedMode();
 // change of it.
 TvMatrix* MV2ScriptCameraMatrix();
 void MV2ScriptCameraMoved();
+// The main camera at the post's position in camera mode 2 (the fixed view); nothing without
+// the post.
+void MV2ScriptCameraToPost(MV2Object* post);
