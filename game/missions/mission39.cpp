@@ -3,7 +3,6 @@
 
 #include <initializer_list>
 
-#include "engine/core/matrix.h"
 #include "game/frontend/credits.h"
 #include "game/frontend/hudmessages.h"
 #include "game/missions/cutscenes.h"
@@ -12,6 +11,7 @@
 #include "game/missions/missionhelpers.h"
 #include "game/missions/missiontimers.h"
 #include "game/missions/scriptevents.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/objects.h"
@@ -78,13 +78,7 @@ void Credits() {
 int32_t MV2Mission39Script(MV2Object*, int32_t message, intptr_t a, intptr_t b) {
     switch (message) {
     case kMV2ScriptStart:
-        if (MV2Object* at = MV2FindObjectByScriptID(kArrival); at && at->matrix) {
-            if (MV2Object* sub = MV2GetPlayerSub()) {
-                TvV3d p = at->matrix->pos;
-                MV2ObjectSendMessage(sub, 83, 0, reinterpret_cast<intptr_t>(&p));
-                MV2ObjectCopyFrame(sub, at);
-            }
-        }
+        MV2ScriptTakeFrame(MV2GetPlayerSub(), MV2FindObjectByScriptID(kArrival));
         Restart();
         break;
     case kMV2ScriptRestart: Restart(); break;
