@@ -2,10 +2,12 @@
 // Direct3D stand-in (Mesa's software rasteriser when headless): the game update and the render
 // timed apart, and the whole frame against the same frame's calls to the stand-in's device
 // replayed straight into it, reported as a ratio (frame / replay). The difference is the game's
-// own work; its share of the frame is printed beside the frames a second.
+// own work; its share of the frame is printed beside the frames a second (run under
+// `taskset -c 0,1` with LP_NUM_THREADS=2 for the figure on two cores).
 //
 // The view is the busiest heading of the player's craft at its start point; when fewer than 100
-// objects are in view, the set-up adds small props in front of the camera until there are.
+// objects are in view, the set-up adds props of a sample type in front of the camera until there
+// are.
 #include "bench/effect_stand_in.h"
 #include "bench/game_level.h"
 #include "bench/ratio_reporter.h"

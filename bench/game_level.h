@@ -36,7 +36,8 @@
 class GameBench {
 public:
     // The sample folder written and made the working folder, the engine and the display
-    // started, the front end run to the title and a new campaign started in the first level,
+    // started, the front end run by a key recording through the title and the menus to a new
+    // campaign in the first level (its first mission's script kept quiet),
     // with the player's craft out of its dock. False, with a line on standard error, when a
     // step fails.
     bool Start() {
@@ -65,8 +66,8 @@ public:
         // As the program's entry point does.
         gMV2Window.captureMode = 1;
         HWND window = MV2CreateMainWindow(nullptr, SW_SHOWNORMAL);
-        if (!window || !MV2EngineStart(window, const_cast<TvMemoryFunctions*>(MV2HeapLogMemoryFunctions())))
-            return Fail("the engine did not start");
+        auto* memory = const_cast<TvMemoryFunctions*>(MV2HeapLogMemoryFunctions());
+        if (!window || !MV2EngineStart(window, memory)) return Fail("the engine did not start");
         engine_ = true;
         gMV2Window.running = 1;
         SetFocus(window);
@@ -90,10 +91,7 @@ public:
         gMV2GameState.requested = 0;
         Passes(2);
         MV2Object* sub = MV2GetPlayerSub();
-        if (gMV2GameState.current != 0 || !sub) {
-            std::fprintf(stderr, "mode %d sequence %d\n", gMV2GameState.current, gMV2GameState.sequence);
-            return Fail("the first level is not in play");
-        }
+        if (gMV2GameState.current != 0 || !sub) return Fail("the first level is not in play");
         // Out of the city's dock, under the player's brain, as the launch leaves it.
         MV2ObjectSendMessage(sub, 31, 0, 0);
         MV2ObjectSendMessage(sub, 29, 0, reinterpret_cast<intptr_t>(&MV2PlayerHandler));
@@ -124,8 +122,8 @@ public:
     }
 
     // Turns the player's craft to the heading (of eight) that shows the most objects; then, when
-    // fewer than `wanted` are in view, adds props in rows in front of the camera until there
-    // are. Prints what the view holds.
+    // fewer than `wanted` are in view, adds objects of the sample's shadowed prop type in rows in
+    // front of the camera until there are. Prints what the view holds.
     bool BusiestView(int32_t wanted) {
         MV2Object* sub = MV2GetPlayerSub();
         if (!sub || !sub->matrix || !gMV2MainCamera) return Fail("no player's craft in view");
