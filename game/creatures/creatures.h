@@ -48,5 +48,3 @@ void MV2RenderFireflies();
 void MV2CreateDebris(MV2Object* object);
 // The brain of a craft that has become a wreck: it no longer obeys anyone.
 intptr_t MV2WreckBrain(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
-// The craft's current command becomes following a cut-scene actor at a lag (in units).
-void MV2SubAISetFollowSpline(MV2Object* craft, uint32_t actorId, float lag);

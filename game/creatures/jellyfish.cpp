@@ -358,7 +358,7 @@ void Finale(MV2Object* opening) {
             MV2CreateObject(111, p, nullptr);
         }
         MV2PlayCutScene(0x0038FFFF, 0);
-        MV2StartCameraSound(1, 0.5f);
+        MV2StartCameraShake(1, 0.5f);
         if (st && st->vertices)
             for (int32_t v = 0; v < sg->numVertices; v++) {
                 TvV3d at = ToWorld(scene->matrix, st->vertices[v]);

@@ -517,7 +517,7 @@ void Swallowed(MV2Object* boss, MV2Object* object) {
     for (MV2ObjectRef& ring : g_mum.streamRings)
         Show(Ref(ring), 0);
     MV2PuppetBossPlay(boss, "suckend", 1);
-    MV2PlayCutSceneFaded(0x0606FFFF, 0x06060001, 0xFFFFFF, 0x44FFFF, 0x440001);
+    MV2PlayCutSceneThen(0x0606FFFF, 0x06060001, 0xFFFFFF, 0x44FFFF, 0x440001);
     MV2SetScreenFade(0);
     StopSuckSound();
     g_mum.phase = kMV2MumDying;

@@ -228,7 +228,7 @@ void SquidInkStart(void* user) {
 void SquidIntroHit(void*) {
     PlayAtCamera("EELSCREAM3", 15.0f);
     PlayAtCamera("SQUIDBASHROCK", 15.0f, 0);
-    MV2StartCameraSound(1, 0.5f);
+    MV2StartCameraShake(1, 0.5f);
     static const int32_t kRockTypes[3] = {128, 129, 130};
     for (int32_t id = 0x03080008; id <= 0x0308000D; ++id) {
         MV2Object* o = MV2FindObjectByWorldID(id);

@@ -12,8 +12,11 @@
 #include "game/creatures/repairdrone.h"
 #include "game/creatures/subaistates.h"
 #include "game/creatures/submarines.h"
+#include "game/missions/cutscenes.h"
+#include "game/objects/levels.h"
 #include "game/objects/utilities.h"
 #include "game/player/player.h"
+#include "shell/bytes.h"
 #include "shell/errors.h"
 
 namespace {
@@ -377,6 +380,28 @@ void MV2SubAIOrderSink(MV2Object* craft) {
 
 void MV2SubAISetSink(MV2Object* craft) {
     if (MV2SubAIData* data = MV2GetSubAIData(craft)) Begin(data, kMV2SubAISink);
+}
+
+void MV2SubAISetFollowSpline(MV2Object* craft, uint32_t actorId, float lag) {
+    MV2SubAIData* data = MV2GetSubAIData(craft);
+    if (!data) return;
+    MV2SubAICommand* frame = Begin(data, kMV2SubAIFollowActor);
+    if (MV2Object* actor = MV2CutSceneStartActor(actorId, 0)) {
+        MV2ObjectSendMessage(actor, 12, 1, 0);
+        MV2SubAICommandSetTarget(frame, actor);
+    }
+    frame->follow.lag = lag;
+    // The path ends at the duration of the record the actor belongs to.
+    MV2LevelRecord record;
+    frame->follow.endIndex = 0;
+    if (MV2FindLevelRecord(actorId | 0xFFFF, &record) && record.size >= 20)
+        frame->follow.endIndex = int32_t(MV2ReadU32(record.bytes + 16));
+}
+
+void MV2SubAIOrderFollowSpline(MV2Object* craft, uint32_t actorId, float lag) {
+    if (!MV2GetSubAIData(craft)) return;
+    ClearStack(craft);
+    MV2SubAISetFollowSpline(craft, actorId, lag);
 }
 
 int32_t MV2SubAIPushCommand(MV2Object* craft) {

@@ -152,6 +152,10 @@ void MV2SubAIOrderDie(MV2Object* craft);
 void MV2SubAISetDeliver(MV2Object* craft, MV2Object* cargo, MV2Object* destination);
 void MV2SubAIOrderSink(MV2Object* craft);
 void MV2SubAISetSink(MV2Object* craft);
+// The current command becomes following the cut-scene actor `actorId` (created for it) at a lag
+// in units, until the actor's path ends; the Order form clears the stack first.
+void MV2SubAISetFollowSpline(MV2Object* craft, uint32_t actorId, float lag);
+void MV2SubAIOrderFollowSpline(MV2Object* craft, uint32_t actorId, float lag);
 int32_t MV2SubAIPushCommand(MV2Object* craft);
 int32_t MV2SubAIPopCommand(MV2Object* craft);
 MV2SubAICommand* MV2SubAIGetCommand(MV2Object* craft);

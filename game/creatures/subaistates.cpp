@@ -12,6 +12,7 @@
 #include "game/creatures/subaisteer.h"
 #include "game/creatures/submarines.h"
 #include "game/effects/effects.h"
+#include "game/missions/cutscenes.h"
 #include "game/missions/missions.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
@@ -629,8 +630,16 @@ void FollowActor(MV2Object* craft, MV2SubAICommand* frame) {
     }
     const TvV3d v = TvV3dSub(Pos(actor), Pos(craft));
     const bool near = MV2Length(v) < frame->follow.lag;
-    MV2ObjectSendMessage(actor, 12, near ? 1 : 0, 0);
-    if (near) MV2ObjectSendMessage(actor, 2, 0, 0);
+    // The actor's path runs only while the craft keeps up; at its end the craft is done once near.
+    if (MV2CutSceneActorTime(actor) < uint32_t(frame->follow.endIndex)) {
+        MV2ObjectSendMessage(actor, 12, near ? 1 : 0, 0);
+        if (near) MV2ObjectSendMessage(actor, 2, 0, 0);
+    } else if (near) {
+        MV2SubAIPopCommand(craft);
+        return;
+    } else {
+        MV2ObjectSendMessage(actor, 12, 0, 0);
+    }
     Steer(craft, v, 0.5f, 0);
 }
 

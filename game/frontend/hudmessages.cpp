@@ -19,6 +19,7 @@
 #include "shell/gamestate.h"
 #include "shell/sounds.h"
 #include "shell/voices.h"
+#include "shell/frametimer.h"
 
 #include <cmath>
 
@@ -336,4 +337,9 @@ int32_t MV2SubtitlesShown() {
 
 int32_t MV2BriefingSubtitles() {
     return g_briefingSubtitles;
+}
+
+// The game clock in milliseconds is the frame timer's clock.
+uint32_t MV2GetGameTime() {
+    return gMV2FrameTimer.frameClock;
 }

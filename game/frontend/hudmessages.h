@@ -61,5 +61,5 @@ int32_t MV2GetSubtitles();
 int32_t MV2SubtitlesShown();
 int32_t MV2BriefingSubtitles();
 
-// The running game clock in milliseconds (the shell's; it stops while the game is paused).
+// The game clock in milliseconds: the frame timer's clock.
 uint32_t MV2GetGameTime();

@@ -485,6 +485,11 @@ void MV2CutSceneEnd() {
     g_scene.hasCamera = 0;
 }
 
+uint32_t MV2CutSceneActorTime(const MV2Object* object) {
+    const auto* a = object ? static_cast<const Actor*>(object->cutSceneActor) : nullptr;
+    return a && a->object == object ? a->time : 0;
+}
+
 int32_t MV2CutSceneRunningId() {
     return g_scene.runningId;
 }

@@ -56,6 +56,8 @@ void MV2CutSceneApplyValues(TvMatrix* matrix, const float* values, int32_t posit
 int32_t MV2CutSceneStart(uint32_t recordId, int32_t flags);
 MV2Object* MV2CutSceneStartActor(uint32_t actorId, int32_t flags);
 MV2Object* MV2CutSceneCreateActor(const MV2CutSceneItem* item);
+// The path time (ms) of a cut-scene actor; 0 for an object that is none.
+uint32_t MV2CutSceneActorTime(const MV2Object* object);
 void MV2CutSceneEnd();
 int32_t MV2CutSceneUpdate();
 // The running record id, or -1.

@@ -198,7 +198,7 @@ void OpeningCutScene() {
     MV2SetWorldCaustics(1);
     MV2SetAtomicCaustics(0);
     RequestMode(13);
-    MV2StartCameraSound(1, 0.25f);
+    MV2StartCameraShake(1, 0.25f);
 }
 
 void EruptionThrow() {
@@ -377,7 +377,7 @@ void Timer(int32_t event) {
         SetTimer(kTimerConsole, 6000);
         break;
     case kTimerConsole:
-        MV2StartCameraSound(0, 0.0f);
+        MV2StartCameraShake(0, 0.0f);
         MV2EnterCity();
         MV2MissionInstallNotify(kRow, kEventConsoleLeft);
         MV2PendingMission = 1;
@@ -426,12 +426,12 @@ void Timer(int32_t event) {
         }
         break;
     case kTimerLastMinute:
-        MV2StartCameraSound(1, 0.5f);
+        MV2StartCameraShake(1, 0.5f);
         SetTimer(kTimerLastWarning, 5000);
         break;
     case kTimerLastWarning:
         MV2PlayMissionMessage(908);
-        MV2StartCameraSound(0, 0.0f);
+        MV2StartCameraShake(0, 0.0f);
         break;
     case kTimerPulse:
         if (!g_m.pulse) break;

@@ -384,7 +384,7 @@ void Timer(int32_t timer) {
         m.guideTarget = uint32_t(i);
         m.guideMode = 1;
         if (i == 2) {
-            MV2StartCameraSound(1, 0.25f);
+            MV2StartCameraShake(1, 0.25f);
             MV2MissionSetTimer(kRow, kSoundOff, 4500);
             MV2MissionSetTimer(kRow, kOverhead, 1500);
         }
@@ -414,7 +414,7 @@ void Timer(int32_t timer) {
         if (!m.over) Watch();
         break;
     case kOverhead: Overhead(); break;
-    case kSoundOff: MV2StartCameraSound(0, 0.0f); break;
+    case kSoundOff: MV2StartCameraShake(0, 0.0f); break;
     case kOverheadEnd:
         MV2SetCameraMode(1);
         MV2SetLetterbox(2);

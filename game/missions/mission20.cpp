@@ -216,7 +216,7 @@ void OnTimer(int32_t timer) {
         End();
         break;
     case 263: End(); break;
-    case 264: MV2StartCameraSound(1, 0.6f); break;
+    case 264: MV2StartCameraShake(1, 0.6f); break;
     default: break;
     }
 }

@@ -462,7 +462,7 @@ int32_t MV2Mission4Script(MV2Object* object, int32_t message, intptr_t a, intptr
         MV2MissionRestart(5);
         break;
     case 278:
-        MV2StartCameraSound(1, 0.3f);
+        MV2StartCameraShake(1, 0.3f);
         Timer(264, 3000);
         break;
     default: break;

@@ -332,8 +332,8 @@ void PathEvent(intptr_t value) {
     int32_t rock = -1;
     switch (value) {
     case 11: rock = 0; break;
-    case 12: MV2StartCameraSound(1, 100.0f); return;
-    case 13: MV2StartCameraSound(1, 0.1f); return;
+    case 12: MV2StartCameraShake(1, 100.0f); return;
+    case 13: MV2StartCameraShake(1, 0.1f); return;
     case 14: rock = 1; break;
     case 15: rock = 2; break;
     case 16: rock = 3; break;
@@ -351,7 +351,7 @@ void SequenceDone(uint32_t record) {
         Timer(kTimerClosing, 50);
         MV2MissionRestart(8);
     } else if (record == kEscortCutScene) {
-        MV2StartCameraSound(0, 0.0f);
+        MV2StartCameraShake(0, 0.0f);
         MV2ScriptTakeFrame(Live(m.wreck), MV2FindObjectByScriptID(0x1C0002));
         Timer(kTimerTow, 50);
         MV2MissionRemoveNotify(kRow, kEventPath);

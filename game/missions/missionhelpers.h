@@ -38,9 +38,6 @@ extern uint32_t MV2CutSceneFocusId;
 extern uint32_t MV2LevelSwitchRequest;
 
 int32_t MV2PlayCutScene(uint32_t recordId, uint32_t objectId);
-// Starts the cut-scene and fades to black with the three fade parameters.
-void MV2PlayCutSceneFaded(uint32_t recordId, uint32_t objectId, uint32_t a, uint32_t b,
-                          uint32_t c);
 int32_t MV2PlayCutSceneThen(uint32_t recordId, uint32_t objectId, uint32_t levelId,
                             uint32_t followUp, uint32_t followUpObject);
 void MV2QueueCutScene(uint32_t recordId, uint32_t objectId);

@@ -4,11 +4,6 @@
 #include "game/objects/objects.h"
 #include "game/player/playercraft.h"
 
-// Placeholder: the faded start is not built; the cut-scene starts without the fade.
-void MV2PlayCutSceneFaded(uint32_t recordId, uint32_t objectId, uint32_t, uint32_t, uint32_t) {
-    MV2PlayCutScene(recordId, objectId);
-}
-
 // Placeholder: the mothership docks are not built; there is none.
 MV2Object* MV2GetMothershipDock(int32_t) {
     return nullptr;

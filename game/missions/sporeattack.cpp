@@ -335,7 +335,7 @@ void CutSceneDone() {
     MV2ClearObjectRef(&g_s.light);
     MV2MissionRemoveNotify(kRow, 16);
     MV2MissionRemoveNotify(kRow, 17);
-    MV2StartCameraSound(0, 0.0f);
+    MV2StartCameraShake(0, 0.0f);
     MV2DestroyLevelRecordObjects(kRecord);
     if (MV2Object* craft = MV2RespawnScriptObject(kEscortId)) {
         MV2MissionAttachObject(kRow, craft);
@@ -466,7 +466,7 @@ int32_t MV2SporeAtkMissionScript(MV2Object* object, int32_t message, intptr_t a,
     }
     case kRumble:
         if (g_s.rumble) {
-            MV2StartCameraSound(1, Random8() / 900.0f);
+            MV2StartCameraShake(1, Random8() / 900.0f);
             MV2MissionSetTimer(kRow, kRumble, 900 + int32_t(MV2RandomBits(0x1FF)));
         }
         break;

@@ -61,9 +61,9 @@ void MV2CancelCameraBlend();
 void MV2SetCameraView(int32_t view);
 void MV2CycleCameraView();
 void MV2UpdateSubCamera(MV2Object* object);
+// Starts (on) or stops the camera's shake and its looped rumble, which follows the camera; an
+// amplitude of 5 or more shakes gently (0.1) until it has run down.
 void MV2StartCameraShake(int32_t on, float amplitude);
 void MV2UpdateCameraShake();
 void MV2SetObjectVisible(MV2Object* object, int32_t on);
 void MV2SetTag69PartVisible(MV2Object* object, int32_t on);
-// Starts (on) or stops the looped sound that follows the camera, at a volume of 0..1.
-void MV2StartCameraSound(int32_t on, float volume);

@@ -18,6 +18,7 @@
 #include "engine/world/material.h"
 #include "engine/world/world.h"
 #include "game/effects/effects.h"
+#include "game/objects/camera.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/levels.h"
@@ -247,6 +248,11 @@ float MV2GetWaterHeight(const TvV3d* point) {
         if (MV2IntersectAtomicLine(atomic, &top, &bottom, nullptr, nullptr)) return r.max.y;
     }
     return gMV2Water.height;
+}
+
+// The floor of the level's landscape: the lowest point of its world's bounding box.
+float MV2GetWorldDepthReference() {
+    return MV2World ? TpWorldGetBBox(MV2World)->inf.y : 0.0f;
 }
 
 int32_t MV2GetWaterDepth(const TvV3d* point, float* depth) {

@@ -49,7 +49,7 @@ int32_t MV2GetWaterDepth(const TvV3d* point, float* depth);
 // Sets the level water height and its target (the level load); moves only the target.
 void MV2SetWaterHeight(float height);
 void MV2SetWaterTargetHeight(float height);
-// A height of the world record that the sound muffle measures depth against.
+// The height the sound muffle measures depth against: the floor of the level's landscape.
 float MV2GetWorldDepthReference();
 // Collects the surface objects (types 160 to 164) in the world as the water regions.
 void MV2SetUpWaterRegions();

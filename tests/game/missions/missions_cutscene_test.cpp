@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "engine/core/matrix.h"
+#include "game/creatures/subai.h"
+#include "game/creatures/subaistates.h"
+#include "game/missions/cutscenes.h"
 #include "game/missions/missions.h"
 #include "shell/frametimer.h"
 #include "tests/support/cutscene_writer.h"
@@ -34,6 +37,17 @@ CutSceneSegment LinearSpline() {
         for (float v : {t, 2 * t + 1, -t, 5.0f, 0.0f, 0.0f, 0.0f})
             s.data.push_back(v);
     return s;
+}
+
+MV2SubAIData g_followerBrain;
+
+// A craft whose command stack the test drives; every other message goes to the default handler.
+intptr_t Follower(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
+    if (message == 27) {
+        *reinterpret_cast<void**>(p2) = &g_followerBrain;
+        return 1;
+    }
+    return MV2ObjectDefaultHandler(object, message, p1, p2);
 }
 
 } // namespace
@@ -247,4 +261,47 @@ TEST_F(CutSceneTest, PlayerActorLooksLikeThePlayersSub) {
     ASSERT_NE(actor, nullptr);
     EXPECT_EQ(actor->typeWord & kMV2ObjectTypeMask, h_.Player()->typeWord & kMV2ObjectTypeMask);
     EXPECT_EQ(actor->typeWord & kMV2InCityFlag, 0u);
+}
+
+TEST_F(CutSceneTest, CraftFollowsAnActorUntilItsPathEnds) {
+    CutSceneItemDesc actorItem{0x660001, 5, 0};
+    const float a[3] = {10, 10, 10}, b[3] = {20, 10, 10};
+    actorItem.path.segments = {LinearSegment(0, 300, a, b)};
+    g_followerBrain = {};
+    gMV2FrameTimer.milliseconds = 33;
+    MissionLevel level;
+    AddCityObjects(level);
+    level.types.push_back({5});
+    level.types.push_back({7, 100.0f, 0, 0, Follower});
+    level.objects.push_back({0x670001, 7, 100, 10, 100});
+    level.cutScenes = {{0x66FFFF, 300, {actorItem}}};
+    ASSERT_TRUE(h_.Load(level));
+    MV2Object* craft = h_.Find(0x670001);
+    ASSERT_NE(craft, nullptr);
+
+    MV2SubAIOrderFollowSpline(craft, 0x660001, 5.0f);
+    MV2SubAICommand* frame = MV2SubAIGetCommand(craft);
+    ASSERT_EQ(frame->code, kMV2SubAIFollowActor);
+    MV2Object* actor = MV2SubAICommandGetTarget(frame);
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(frame->follow.endIndex, 300); // the record's duration
+    const MV2ObjectHandle handle = actor->handle;
+
+    // Far behind: the actor waits.
+    craft->matrix->pos = TvV3d{200, 10, 200};
+    MV2SubAIRunCommand(craft);
+    const uint32_t waiting = MV2CutSceneActorTime(actor);
+    for (int i = 0; i < 5; i++) {
+        h_.Step(33);
+        MV2SubAIRunCommand(craft);
+    }
+    EXPECT_EQ(MV2CutSceneActorTime(actor), waiting);
+    // Close by: its path runs to the end, and the order is over.
+    for (int i = 0; i < 40 && MV2SubAIGetCommand(craft)->code == kMV2SubAIFollowActor; i++) {
+        craft->matrix->pos = actor->matrix->pos;
+        MV2SubAIRunCommand(craft);
+        h_.Step(33);
+    }
+    EXPECT_EQ(MV2SubAIGetCommand(craft)->code, kMV2SubAINone);
+    EXPECT_FALSE(MV2ObjectHandleAlive(handle)); // the finished command destroyed its actor
 }
