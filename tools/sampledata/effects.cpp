@@ -142,6 +142,9 @@ void SampleEffectTextures(std::vector<PackWriterEntry>& out) {
     Blob(out, "SPIDSHTM", 255, 255, 255, 1.5f);
     Blob(out, "MTrail", 200, 220, 235, 0.7f);
     Blob(out, "MTrailm", 160, 160, 160, 0.7f);
+    // The squid's ink cloud: a dark puff and its mask.
+    Blob(out, "ink", 20, 15, 30, 1.2f);
+    Blob(out, "inkm", 255, 255, 255, 1.2f);
 }
 
 void SampleEffectTypeRecords(std::vector<std::vector<uint8_t>>& types) {
