@@ -317,11 +317,11 @@ intptr_t ScarabCreate(MV2Object* scarab, intptr_t p1, intptr_t p2) {
 // ---------------------------------------------------------------------------------------------
 // Stone balls
 
-MV2StoneBallData* Ball(MV2Object* object) {
-    return static_cast<MV2StoneBallData*>(object->privateData);
+MV2ScarabBallData* Ball(MV2Object* object) {
+    return static_cast<MV2ScarabBallData*>(object->privateData);
 }
 
-intptr_t BallUpdate(MV2Object* ball, MV2StoneBallData* d) {
+intptr_t BallUpdate(MV2Object* ball, MV2ScarabBallData* d) {
     TvMatrix* m = ball->matrix;
     TpWorld* world = TpWorldGetCurrent();
     MV2TriangleHit hit{};
@@ -348,7 +348,7 @@ intptr_t BallUpdate(MV2Object* ball, MV2StoneBallData* d) {
     return result;
 }
 
-void BallBreaks(MV2Object* ball, MV2StoneBallData* d) {
+void BallBreaks(MV2Object* ball, MV2ScarabBallData* d) {
     MV2StopObjectSound(ball, MV2CreatureSound("STONEBALL"), &d->sound);
     if (d->callback) d->callback(ball, 1);
     const TvV3d& p = ball->matrix->pos;
@@ -543,13 +543,13 @@ intptr_t MV2ScarabHandler(MV2Object* object, int32_t message, intptr_t p1, intpt
 }
 
 intptr_t MV2StoneBallHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
-    if (message == 96) return MV2AnswerSize(p2, sizeof(MV2StoneBallData));
-    MV2StoneBallData* d = Ball(object);
+    if (message == 96) return MV2AnswerSize(p2, sizeof(MV2ScarabBallData));
+    MV2ScarabBallData* d = Ball(object);
     if (message == 3) {
         if (!MV2ObjectDefaultHandler(object, 3, p1, p2)) return 0;
         d = Ball(object);
         if (!d || !object->matrix) return 0;
-        *d = MV2StoneBallData{};
+        *d = MV2ScarabBallData{};
         d->height = object->matrix->pos.y;
         object->energy = 10.0f;
         object->typeWord &= ~kMV2ObjectCollidesWorld;

@@ -35,7 +35,7 @@ struct MV2ScarabData {
     uint32_t beam;
 };
 
-struct MV2StoneBallData {
+struct MV2ScarabBallData {
     MV2ScarabCallback callback;
     float height;
     TvV3d roll;
