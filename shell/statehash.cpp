@@ -69,8 +69,9 @@ void MV2WriteStateHashIfAsked() {
     }
     int32_t objects = 0;
     for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o)) ++objects;
-    std::fprintf(file, "%016llx\nmode %d sequence %d objects %d mission %d\n",
+    std::fprintf(file, "%016llx\nmode %d sequence %d objects %d mission %d frags %d\n",
                  static_cast<unsigned long long>(MV2GameStateHash()), int(gMV2GameState.current),
-                 int(gMV2GameState.sequence), int(objects), int(MV2GetCurrentMission()));
+                 int(gMV2GameState.sequence), int(objects), int(MV2GetCurrentMission()),
+                 int(gMV2Net.frags));
     std::fclose(file);
 }

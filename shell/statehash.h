@@ -9,6 +9,6 @@
 // (names and frags).
 uint64_t MV2GameStateHash();
 // When MAROVANT_STATE_HASH names a file, writes the hash there as 16 hexadecimal digits on the
-// first line, and "mode M sequence S objects N mission R" on the second for people reading it. Called as
+// first line, and "mode M sequence S objects N mission R frags F" on the second for people reading it. Called as
 // the game closes, before anything is shut down.
 void MV2WriteStateHashIfAsked();

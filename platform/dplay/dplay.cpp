@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -1358,6 +1359,9 @@ HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t, REFIID
     if (outer) return static_cast<HRESULT>(0x80040110u); // no aggregation
     if (clsid == CLSID_DirectPlay) {
         inputlog::StartFromEnvironmentOnce();
+        // Tests running the program side by side give it a port of their own (loopback only).
+        if (const char* port = std::getenv("MAROVANT_SESSION_PORT"); port && !g_port)
+            g_port = uint16_t(std::strtoul(port, nullptr, 10));
         IDirectPlay* dp = new DirectPlay;
         if (inputlog::Recording() || inputlog::Replaying()) dp = DplayLogWrap(dp);
         HRESULT res = dp->QueryInterface(iid, out);

@@ -149,7 +149,8 @@ HRESULT DirectPlayCoCreateInstance(REFCLSID clsid, void* outer, uint32_t context
 
 // Test seams: the UDP port sessions are hosted on and looked for (the default when 0; while a
 // port is set, sessions are hosted on the loopback address only), and the number of times a
-// game thread has waited for an answer from the network.
+// game thread has waited for an answer from the network. A program run by a test takes its
+// port from MAROVANT_SESSION_PORT.
 void PlatformDplaySetPort(uint16_t port);
 uint32_t PlatformDplayWaitCount();
 // A UDP port on the loopback address that no socket holds at the moment (0 if none is found),

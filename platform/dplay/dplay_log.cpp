@@ -258,7 +258,7 @@ public:
 private:
     ~LoggedDirectPlay() = default;
 
-    static bool Replay() { return inputlog::Replaying(); }
+    static bool Replay() { return inputlog::ReplayingSessions(); }
 
     Writer Begin(Call call, HRESULT hr) {
         buffer_.clear();

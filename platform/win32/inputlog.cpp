@@ -3,10 +3,12 @@
 #include "platform/winmm/winmm.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -40,7 +42,7 @@ const char* KindName(uint8_t kind) {
 
 struct Log {
     PlatformInputLogMode mode = kPlatformInputLive;
-    // Recording.
+    // Recording (also while a script is replayed: see PlatformStartScriptedRecording).
     FILE* file = nullptr;
     bool latchClock = false; // the clock follows real time at each empty queue
     bool wasManual = false;
@@ -50,6 +52,9 @@ struct Log {
     size_t cursor = 0;
     size_t eventsLeft = 0;
     bool failed = false;
+    // A scripted recording: the script's clock is held back to real time from its start.
+    bool paced = false;
+    uint32_t scriptStart = 0, realStart = 0;
     inputlog::SerialOf serialOf = nullptr;
     inputlog::WindowOf windowOf = nullptr;
 };
@@ -145,8 +150,10 @@ const uint8_t* Next(uint8_t kind) {
         return nullptr;
     }
     const uint8_t* at = &g_log.bytes[g_log.cursor];
-    g_log.cursor += EventSize(g_log.bytes, g_log.cursor);
+    const size_t size = EventSize(g_log.bytes, g_log.cursor);
+    g_log.cursor += size;
     --g_log.eventsLeft;
+    Put(at, size); // a scripted recording keeps what the script gave
     return at;
 }
 
@@ -219,13 +226,40 @@ bool PlatformStartInputReplay(const char* path) {
 }
 
 void PlatformStopInputLog() {
-    if (g_log.mode == kPlatformInputRecording) CloseRecording();
+    if (g_log.mode == kPlatformInputRecording || g_log.file) CloseRecording();
     if (g_log.mode == kPlatformInputReplaying || g_log.mode == kPlatformInputReplayEnded)
         PlatformUseManualClock(g_log.wasManual, g_log.savedClock);
     g_log.bytes.clear();
     g_log.bytes.shrink_to_fit();
     g_log.cursor = g_log.eventsLeft = 0;
+    g_log.paced = false;
     g_log.mode = kPlatformInputLive;
+}
+
+bool PlatformStartScriptedRecording(const char* script, const char* path) {
+    if (!path || !PlatformStartInputReplay(script)) return false;
+    FILE* f = std::fopen(path, "wb");
+    if (!f) {
+        PlatformStopInputLog();
+        return false;
+    }
+    g_log.file = f;
+    g_log.paced = true;
+    g_log.scriptStart = PlatformManualClockValue();
+    g_log.realStart = PlatformRealTime();
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { std::atexit(FlushAtExit); });
+    std::fwrite("MVIR", 1, 4, f);
+    Put16(kPlatformInputLogVersion);
+    Put16(kFlagDrivenClock);
+    Put32(g_log.scriptStart);
+    if (g_log.file) return true;
+    PlatformStopInputLog();
+    return false;
+}
+
+void PlatformEndInputReplay() {
+    if (g_log.mode == kPlatformInputReplaying) EndReplay(false, 0);
 }
 
 PlatformInputLogMode PlatformInputLogState() { return g_log.mode; }
@@ -241,23 +275,32 @@ namespace inputlog {
 void StartFromEnvironmentOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
-        if (const char* replay = std::getenv("MAROVANT_REPLAY_INPUT"); replay && *replay) {
+        const char* replay = std::getenv("MAROVANT_REPLAY_INPUT");
+        const char* record = std::getenv("MAROVANT_RECORD_INPUT");
+        if (replay && *replay && record && *record) {
+            if (!PlatformStartScriptedRecording(replay, record)) {
+                std::fprintf(stderr, "input recording: cannot play %s into %s\n", replay, record);
+                std::exit(3);
+            }
+        } else if (replay && *replay) {
             if (!PlatformStartInputReplay(replay)) {
                 std::fprintf(stderr, "input replay: %s is not a readable recording\n", replay);
                 std::exit(3);
             }
-        } else if (const char* record = std::getenv("MAROVANT_RECORD_INPUT"); record && *record) {
+        } else if (record && *record) {
             if (!PlatformStartInputRecording(record))
                 std::fprintf(stderr, "input recording: cannot write %s\n", record);
         }
     });
 }
 
-bool Recording() { return g_log.mode == kPlatformInputRecording; }
+bool Recording() { return g_log.mode == kPlatformInputRecording || g_log.file; }
 
 bool Replaying() {
     return g_log.mode == kPlatformInputReplaying || g_log.mode == kPlatformInputReplayEnded;
 }
+
+bool ReplayingSessions() { return Replaying() && !g_log.file; }
 
 void SetWindowMapping(SerialOf serialOf, WindowOf windowOf) {
     g_log.serialOf = serialOf;
@@ -265,7 +308,7 @@ void SetWindowMapping(SerialOf serialOf, WindowOf windowOf) {
 }
 
 void RecordMessage(const MSG* msg) {
-    if (!Recording()) return;
+    if (g_log.mode != kPlatformInputRecording) return;
     if (!msg) {
         if (g_log.latchClock)
             PlatformUseManualClock(true, std::max<uint32_t>(PlatformRealTime(),
@@ -288,7 +331,14 @@ bool ReplayMessage(MSG* msg, bool allowEmpty) {
     if (g_log.mode == kPlatformInputReplaying && g_log.cursor < g_log.bytes.size() &&
         g_log.bytes[g_log.cursor] == kEmpty && allowEmpty) {
         const uint8_t* e = Next(kEmpty);
-        PlatformUseManualClock(true, Get32(e + 1));
+        const uint32_t clock = Get32(e + 1);
+        if (g_log.paced) {
+            // The script's frame time may not run ahead of the real time since its start.
+            const uint32_t due = clock - g_log.scriptStart;
+            while (int32_t(due - (PlatformRealTime() - g_log.realStart)) > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        PlatformUseManualClock(true, clock);
         return false;
     }
     const uint8_t* e = Next(kMessage);
@@ -310,7 +360,7 @@ bool ReplayMessage(MSG* msg, bool allowEmpty) {
 }
 
 void RecordState(HRESULT result, DWORD size, const void* data) {
-    if (!Recording()) return;
+    if (g_log.mode != kPlatformInputRecording) return;
     uint32_t n = result >= 0 && data ? std::min<uint32_t>(size, kMaxStateSize) : 0;
     Put8(kState);
     Put32(static_cast<uint32_t>(result));
@@ -331,7 +381,7 @@ HRESULT ReplayState(DWORD size, void* data) {
 }
 
 void RecordData(HRESULT result, DWORD count, const Datum* records) {
-    if (!Recording()) return;
+    if (g_log.mode != kPlatformInputRecording) return;
     uint32_t n = result >= 0 && records ? std::min<uint32_t>(count, kMaxDataCount) : 0;
     Put8(kData);
     Put32(static_cast<uint32_t>(result));
@@ -361,7 +411,7 @@ HRESULT ReplayData(Datum* records, DWORD capacity, DWORD* count) {
 }
 
 void RecordResult(uint8_t kind, HRESULT result) {
-    if (!Recording()) return;
+    if (g_log.mode != kPlatformInputRecording) return;
     Put8(kind);
     Put32(static_cast<uint32_t>(result));
 }

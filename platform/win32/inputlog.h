@@ -20,7 +20,8 @@
 // as out of step: WM_QUIT with exit code 3 from then on, and PlatformInputReplayFailed().
 //
 // The environment starts either mode before the game's first input: MAROVANT_RECORD_INPUT=file
-// records, MAROVANT_REPLAY_INPUT=file replays (and the program ends when it fails to load).
+// records, MAROVANT_REPLAY_INPUT=file replays (and the program ends when it fails to load), and
+// both together make a scripted recording.
 #pragma once
 
 #include "platform/com/com.h"
@@ -46,6 +47,13 @@ bool PlatformStartInputRecording(const char* path);
 // when the file cannot be read or is not a whole, valid recording.
 bool PlatformStartInputReplay(const char* path);
 bool PlatformStartInputReplayFromMemory(const uint8_t* data, size_t size);
+// A scripted recording: replays the input recording `script` (paced so that its clock runs no
+// faster than real time from its start) with the session service live, and records to `path`
+// everything the game got: the script's events and the session's answers. Its recording then
+// replays alone. False, and nothing runs, when the script cannot be read or the file made.
+bool PlatformStartScriptedRecording(const char* script, const char* path);
+// Ends a replay (or a scripted recording) as if its events had run out here.
+void PlatformEndInputReplay();
 // Ends either mode (a recording is flushed and closed); input is live again.
 void PlatformStopInputLog();
 PlatformInputLogMode PlatformInputLogState();
@@ -60,6 +68,8 @@ namespace inputlog {
 void StartFromEnvironmentOnce();
 bool Recording();
 bool Replaying();
+// True when session calls are answered from the replay (not in a scripted recording).
+bool ReplayingSessions();
 // Window serials name windows in a recording (pointers change between runs).
 using SerialOf = uint32_t (*)(HWND);
 using WindowOf = HWND (*)(uint32_t);

@@ -244,6 +244,8 @@ void TranslateEvent(const SDL_Event& e) {
 // Moves what the outside world has said into the queue.
 void PollOutside() {
     if (g_signalled.exchange(0)) {
+        // A replay ends where it is (its queue is the recording's), so the game closes in order.
+        PlatformEndInputReplay();
         for (HWND hwnd : g_windows)
             if (!hwnd->parent) Post(hwnd, WM_CLOSE, 0, 0);
     }

@@ -4,6 +4,7 @@
 
 #include "platform/win32/inputlog.h"
 #include "platform/winmm/winmm.h"
+#include "tests/support/input_script.h"
 
 #include <unistd.h>
 
@@ -174,3 +175,63 @@ TEST(DplayLog, HandWrittenSessionCallsAndAWrongCall) {
 }
 
 } // namespace
+
+// A key script replayed while the session runs live: the recording holds the script's events
+// and the session's answers, and plays again alone, the script's clock no faster than real time.
+TEST(DplayLog, AScriptedRecordingReplaysAlone) {
+    const std::string dir = std::filesystem::temp_directory_path().string() + "/dplaylog_" +
+                            std::to_string(getpid());
+    InputScript script;
+    script.keyboardAcquire = false;
+    script.window = 0;
+    script.frames = 6;
+    script.Press(1, 0x1C, 0x0D, 2);
+    {
+        std::vector<uint8_t> bytes = WriteInputScript(script);
+        FILE* f = std::fopen((dir + ".script").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    // The messages and the clock at each empty queue, with the session's answers after the
+    // second frame, until the replay's quit.
+    auto play = [](IDirectPlay* joiner, Seen* session) {
+        std::vector<int64_t> seen;
+        for (int pumps = 0; pumps < 100; ++pumps) {
+            MSG msg{};
+            if (inputlog::ReplayMessage(&msg, true)) {
+                seen.push_back(msg.message);
+                if (msg.message == WM_QUIT) break;
+                continue;
+            }
+            seen.push_back(timeGetTime());
+            if (seen.size() == 4) *session = HostSession(joiner);
+        }
+        return seen;
+    };
+    PlatformDplaySetPort(PlatformDplayFreePort());
+    IDirectPlay* joiner = NewSession();
+    ASSERT_NE(joiner, nullptr);
+    const uint32_t realStart = PlatformRealTime();
+    ASSERT_TRUE(PlatformStartScriptedRecording((dir + ".script").c_str(), (dir + ".rec").c_str()));
+    Seen live;
+    const std::vector<int64_t> liveInput = play(joiner, &live);
+    EXPECT_GE(PlatformRealTime() - realStart, (script.frames - 1) * script.frameMs);
+    PlatformStopInputLog();
+    joiner->Release();
+    ASSERT_EQ(live.values.size() > 4 ? live.values[1] : -1, DP_OK) << "the host opened";
+    ASSERT_NE(live.received.find("hello"), std::string::npos) << live.received;
+
+    PlatformDplaySetPort(PlatformDplayFreePort());
+    ASSERT_TRUE(PlatformStartInputReplay((dir + ".rec").c_str()));
+    Seen replayed;
+    EXPECT_EQ(play(nullptr, &replayed), liveInput);
+    EXPECT_EQ(replayed.values, live.values);
+    EXPECT_EQ(replayed.received, live.received);
+    EXPECT_FALSE(PlatformInputReplayFailed());
+    PlatformStopInputLog();
+    PlatformUseManualClock(false);
+    PlatformDplaySetPort(0);
+    std::filesystem::remove(dir + ".script");
+    std::filesystem::remove(dir + ".rec");
+}
