@@ -144,9 +144,9 @@ intptr_t Update(MV2Object* spider, MV2Spider* d) {
     }
     MV2Object* player = MV2GetPlayerObject();
     switch (Locomotion(d)) {
-    case kMV2SpiderCrawling: {
+    case kMV2SpiderGaitCrawling: {
         if (!Crawl(spider, d)) {
-            SetLocomotion(&d->state, kMV2SpiderStanding);
+            SetLocomotion(&d->state, kMV2SpiderGaitStanding);
             RestartAnimation(spider);
             if (spider->body) spider->body->velocity = {};
             break;
@@ -159,7 +159,7 @@ intptr_t Update(MV2Object* spider, MV2Spider* d) {
         }
         break;
     }
-    case kMV2SpiderStanding: {
+    case kMV2SpiderGaitStanding: {
         if (spider->body) spider->body->velocity = {};
         if (spider->clump) MV2AddAnimTime(spider->clump, 0.1f * MV2FrameStep());
         const float measure =
@@ -171,7 +171,7 @@ intptr_t Update(MV2Object* spider, MV2Spider* d) {
         }
         break;
     }
-    case kMV2SpiderFalling: MV2ApplyGravity(spider); break;
+    case kMV2SpiderGaitFalling: MV2ApplyGravity(spider); break;
     default: break;
     }
     MV2SyncObjectFrame(spider);
@@ -184,7 +184,7 @@ intptr_t Create(MV2Object* spider, MV2Spider* d, intptr_t p1, intptr_t p2) {
     TpGeometry* geometry = root ? TpAtomicGetGeometry(root) : nullptr;
     if (!geometry || !MV2SetupSpiderKeys(geometry)) return 0;
     *d = MV2Spider{};
-    SetLocomotion(&d->state, kMV2SpiderFalling);
+    SetLocomotion(&d->state, kMV2SpiderGaitFalling);
     d->modelRadius = MV2GetBoundingRadius(root);
     d->behaviourTime = int32_t(MV2GameClock());
     d->surface = spider->matrix->pos;
@@ -217,19 +217,19 @@ int32_t MV2SetupSpiderKeys(TpGeometry* geometry) {
 int32_t MV2SpiderNextKey(int32_t finished, uint32_t* state) {
     switch (finished) {
     case 3:
-    case 12: SetLocomotion(state, kMV2SpiderCrawling); return 0;
+    case 12: SetLocomotion(state, kMV2SpiderGaitCrawling); return 0;
     case 5:
         if (*state & kRequests) {
-            SetLocomotion(state, kMV2SpiderCrawling);
+            SetLocomotion(state, kMV2SpiderGaitCrawling);
             *state &= ~2u;
             return 10;
         }
         return 4;
     case 6: return 7;
-    case 7: SetLocomotion(state, kMV2SpiderStanding); return 11;
+    case 7: SetLocomotion(state, kMV2SpiderGaitStanding); return 11;
     case 9: return 6;
-    case 10: SetLocomotion(state, kMV2SpiderCrawling); return 0;
-    case 11: SetLocomotion(state, kMV2SpiderStanding); return 4;
+    case 10: SetLocomotion(state, kMV2SpiderGaitCrawling); return 0;
+    case 11: SetLocomotion(state, kMV2SpiderGaitStanding); return 4;
     default: return finished + 1 < kMV2SpiderKeys && finished >= 0 ? finished + 1 : -1;
     }
 }
@@ -263,11 +263,11 @@ intptr_t MV2SpiderHandler(MV2Object* object, int32_t message, intptr_t p1, intpt
         return 1;
     }
     case 18:
-        if (Locomotion(d) == kMV2SpiderFalling) {
+        if (Locomotion(d) == kMV2SpiderGaitFalling) {
             if (const TvV3d* normal = MV2GetContactNormal()) MV2RebuildAroundUp(object->matrix, *normal);
             MV2SyncObjectFrame(object);
             RestartAnimation(object);
-            SetLocomotion(&d->state, kMV2SpiderCrawling);
+            SetLocomotion(&d->state, kMV2SpiderGaitCrawling);
         }
         return MV2ObjectDefaultHandler(object, 18, p1, p2);
     case 75: return (d->state >> 10) & 1u;

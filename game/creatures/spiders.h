@@ -11,10 +11,10 @@ struct TpAtomic;
 struct TpGeometry;
 
 // Locomotion states, in bits 2-9 of the state word.
-enum MV2SpiderState : uint32_t {
-    kMV2SpiderCrawling = 1,
-    kMV2SpiderStanding = 2,
-    kMV2SpiderFalling = 3,
+enum MV2SpiderGait : uint32_t {
+    kMV2SpiderGaitCrawling = 1,
+    kMV2SpiderGaitStanding = 2,
+    kMV2SpiderGaitFalling = 3,
 };
 
 struct MV2Spider {
