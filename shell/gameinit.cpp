@@ -23,6 +23,7 @@
 #include "game/frontend/screens.h"
 #include "game/objects/clumpdata.h"
 #include "framework/network/network.h"
+#include "game/objects/levels.h"
 #include "game/objects/lighting.h"
 #include "game/objects/rocktunnel.h"
 #include "game/objects/sky.h"
@@ -375,7 +376,12 @@ void MV2ShutdownGame() {
     MV2DestroyLanguage();
     MV2FontReleasePages();
     MV2FreeMenuResourceFile();
-    MV2DestroyAllObjects();
+    {
+        // No camera update makes the landscape current here: its objects, and the lights they
+        // hold, go before the landscape does.
+        MV2CurrentLevelWorld current;
+        MV2DestroyAllObjects();
+    }
     MV2ResetWater();
     MV2ShutdownRocksAndClouds();
     MV2FreeSky();

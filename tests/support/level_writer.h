@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,18 @@ inline LevelItem LevelItemAt(uint32_t id, uint32_t type, float x, float y, float
     item.position[0] = x;
     item.position[1] = y;
     item.position[2] = z;
+    return item;
+}
+
+// As LevelItemAt, with a level parameter: a nonzero one is stored in the item's word, which the
+// level copies to the object it makes.
+inline LevelItem LevelItemWithParameter(uint32_t id, uint32_t type, float x, float y, float z,
+                                        float parameter) {
+    LevelItem item = LevelItemAt(id, type, x, y, z);
+    if (parameter != 0.0f) {
+        item.flags = 1u << 30;
+        std::memcpy(&item.objectWord, &parameter, sizeof parameter);
+    }
     return item;
 }
 

@@ -12,7 +12,6 @@ constexpr uint32_t kGate = 85;
 constexpr uint32_t kUplink = 183;
 constexpr uint32_t kVent = 293;
 constexpr uint32_t kCurrent = 294;
-constexpr uint32_t kCopyObjectWord = 1u << 30; // the item's word becomes the level parameter
 
 // A fixed level-group-0 type on the sample ball with `blocks` private records a chunk.
 std::vector<uint8_t> Device(uint32_t type, uint32_t blocks) {
@@ -29,15 +28,6 @@ std::vector<uint8_t> Device(uint32_t type, uint32_t blocks) {
     return r;
 }
 
-LevelItem At(uint32_t id, uint32_t type, float x, float y, float z, float parameter = 0.0f) {
-    LevelItem item = LevelItemAt(id, type, x, y, z);
-    if (parameter != 0.0f) {
-        item.flags = kCopyObjectWord;
-        std::memcpy(&item.objectWord, &parameter, sizeof parameter);
-    }
-    return item;
-}
-
 } // namespace
 
 void SampleLevelDeviceTypeRecords(std::vector<std::vector<uint8_t>>& types) {
@@ -50,8 +40,8 @@ void SampleLevelDeviceTypeRecords(std::vector<std::vector<uint8_t>>& types) {
 void SampleLevelDeviceLevelRecords(LevelDesc& level) {
     // A vent 3 s on and 2 s off; a current of radius 3.5, half a second on and off.
     level.records.push_back({0x0041FFFF, 1,
-                             {At(0x00410001, kGate, 75, 8, 40),
-                              At(0x00410002, kVent, 70, 1, 20, 3020.0f),
-                              At(0x00410003, kCurrent, 78, 1, 24, 350505.0f),
-                              At(0x00410004, kUplink, 72, 2, 32)}});
+                             {LevelItemAt(0x00410001, kGate, 75, 8, 40),
+                              LevelItemWithParameter(0x00410002, kVent, 70, 1, 20, 3020.0f),
+                              LevelItemWithParameter(0x00410003, kCurrent, 78, 1, 24, 350505.0f),
+                              LevelItemAt(0x00410004, kUplink, 72, 2, 32)}});
 }

@@ -290,9 +290,10 @@ bool WriteControls(const fs::path& folder) {
     // sensitivity: action 6 on axis 1, action 3 on axis 0.
     sections[0].bindings.push_back({6, 0.00007f, true, {0, 1, 0}, {}});
     sections[0].bindings.push_back({3, 0.00007f, true, {0, 0, 0}, {}});
-    // In play, held: fire and forward thrust.
-    for (const auto& [action, name] : {std::pair{0, "Space"}, std::pair{2, "w"}})
+    // In play, held: fire, forward thrust and the current tool.
+    for (const auto& [action, name] : {std::pair{0, "Space"}, std::pair{2, "w"}, std::pair{1, "e"}})
         sections[0].bindings.push_back({action, 1.0f, false, {0, 0, 0}, {{ControlsKeyCode(name), 1, 0, 0}}});
+    key(0, 9, "r"); // the next tool
     for (uint32_t s : {7u, 8u, 11u})
         key(s, 51, "Space");
     for (ControlsFileSection& s : sections)

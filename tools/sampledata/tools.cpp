@@ -120,6 +120,12 @@ void SampleToolModels(std::vector<PackWriterEntry>& clumpPack) {
 void SampleToolLevelRecords(LevelDesc& level) {
     // A folded turret lying on the floor near the start.
     level.records.push_back({0x0042FFFF, 1, {LevelItemAt(0x00420005, 96, 55, 6, 30)}});
+    // A burst-drive pickup just ahead of the start (never refused), an energy pickup with its
+    // glow light aside, and a teleporter pair sharing link 7.
+    level.records.push_back({0x0043FFFF, 1,
+                             {LevelItemAt(0x00430000, 452, 50, 10, 27), LevelItemAt(0x00430003, 439, 58, 8, 20),
+                              LevelItemWithParameter(0x00430001, 451, 45, 8, 35, 7.0f),
+                              LevelItemWithParameter(0x00430002, 451, 62, 8, 40, 7.0f)}});
 }
 
 bool SampleDataWriteTools(const std::string& folder) {

@@ -1,7 +1,7 @@
 // The craft tools' types in the sample folder: the magnet head and links, the remote vehicle,
 // the flare, the floating object, the stone ball, the deployable turret, two pickups and the
-// teleporter, with their generated models, a folded turret in the level and the multiplayer
-// weapon values.
+// teleporter, with their generated models, a folded turret, a pickup and a linked teleporter
+// pair in the level, and the multiplayer weapon values.
 #pragma once
 
 #include <cstdint>

@@ -816,6 +816,9 @@ TEST_F(LevelTest, SampleLevelsLoadAndChange) {
     {
         MV2CurrentLevelWorld current;
         EXPECT_NE(MV2FindObjectByScriptID(0x00300002), nullptr); // the pirate
+        // The tools' placements: the pickup ahead of the start and the teleporter pair.
+        for (uint32_t id : {0x00430000u, 0x00430001u, 0x00430002u})
+            EXPECT_NE(MV2FindObjectByScriptID(id), nullptr) << std::hex << id;
     }
     TpWorld* first = gMV2Level.landscape;
     ASSERT_NE(first, nullptr);
