@@ -38,14 +38,18 @@ protected:
         gSeen.clear();
         ModelType(70, 1.5f);
         MV2SetObjectTypeHandler(70, Recording);
-        for (MV2CityBay& bay : gMV2CityBays)
-            bay = MV2CityBay{};
+        for (int32_t i = 0; i < kMV2CityBays; ++i) {
+            saved_[i] = gMV2CityBays[i];
+            gMV2CityBays[i] = MV2CityBay{};
+        }
     }
+    // The bays' fixed ids are given back for the city set-up of later suites.
     void TearDown() override {
-        for (MV2CityBay& bay : gMV2CityBays)
-            bay = MV2CityBay{};
+        for (int32_t i = 0; i < kMV2CityBays; ++i)
+            gMV2CityBays[i] = saved_[i];
         PlayerTest::TearDown();
     }
+    MV2CityBay saved_[kMV2CityBays];
     // A door facing +z with its route kind.
     MV2Object* Door(int32_t bay, TvV3d at, int32_t kind) {
         MV2Object* door = Make(70, at);

@@ -203,6 +203,7 @@ MissionHarness::~MissionHarness() {
     for (int32_t row = 0; row < kMV2MissionRows; ++row)
         MV2SetMissionScriptForTest(row, nullptr);
     MV2ClearMissionNotify();
+    gMV2MissionFlow = {}; // no mission stays in play for later suites
     MV2DestroyMissionTimers();
     MV2FreeObjectTypes();
     MV2ShutdownDynamics();

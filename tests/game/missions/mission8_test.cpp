@@ -89,7 +89,9 @@ TEST_P(Mission8Delivery, TheObjectiveMovesToTheOtherSiteWhenAGroupEmpties) {
         r.PickUp(c.order[k]);
         EXPECT_EQ(r.Objective(), r.h.Find(c.drops[k])) << k;
         r.Deliver(c.order[k]);
-        if (int32_t(k) == c.emptiedAfter) EXPECT_EQ(r.Objective(), r.h.Find(c.otherSite)) << k;
+        if (int32_t(k) == c.emptiedAfter) {
+            EXPECT_EQ(r.Objective(), r.h.Find(c.otherSite)) << k;
+        }
         r.h.Step(100);
     }
     ASSERT_EQ(r.h.Log("banner").size(), 1u);
