@@ -108,7 +108,8 @@ void LampsOff() {
 void PlayPending(uint32_t scene, uint32_t actor) {
     S().pendingCutScene = scene;
     MV2PlayCutScene(scene, actor);
-    MV2MissionInstallNotify(kRow, 3);
+    // A cut-scene ending before its event arrived leaves the handler installed already.
+    if (!MV2MissionNotifyInstalled(kRow, 3)) MV2MissionInstallNotify(kRow, 3);
 }
 
 // Back to the start of the valves' timed turn. A turning prop keeps its hold-until time in its
@@ -149,9 +150,7 @@ void Reset() {
     S().fence = fence;
     if (MV2Object* hidden = MV2RowFind(kHiddenPart); hidden && hidden->clump)
         MV2SetAllAtomicFlags(hidden->clump, 0);
-    MV2MissionInstallNotify(kRow, 3);
-    S().pendingCutScene = kIntroScene;
-    MV2PlayCutScene(kIntroScene, 0x09040002);
+    PlayPending(kIntroScene, 0x09040002);
     MV2MissionBegin(kRow, 1);
     MV2RowTable table = Table();
     MV2RowBindTable(table, &MV2Mission32SwitchHit);
