@@ -551,6 +551,13 @@ int32_t TpWorldDestroy(TpWorld* world) {
 
 int32_t _TpWorldDestroy(TpWorld* world, bool pluginData) {
     if (!CheckWorld(world)) return 0;
+    // Lights and clumps a caller left in the world (a failed start skips their removal) leave
+    // it now: their own destruction later must not reach into the freed world.
+    for (TvLink* head : {&world->globalLights, &world->localLights})
+        while (!TvLinkEmpty(head))
+            TpWorldRemoveLight(world, TvContainerOf<TpLight>(head->next, offsetof(TpLight, inWorld)));
+    while (!TvLinkEmpty(&world->clumps))
+        TpWorldRemoveClump(world, TvContainerOf<TpClump>(world->clumps.next, offsetof(TpClump, inWorld)));
     if (WorldEntry* entry = FindEntry(world)) {
         TvLinkRemove(&entry->link);
         TvFreeListFree(WorldData()->entryFreeList, entry);

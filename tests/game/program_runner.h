@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,15 +20,8 @@ extern char** environ;
 
 namespace program_runner {
 
-// Starts the program with standard error sent to `errFile`, in `folder` when one is given.
-inline pid_t Start(const std::string& errFile, const std::string& folder = std::string()) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
+// The sanitizer settings of a started program.
+inline void SetChildSanitizerOptions() {
     // The program keeps its two engine cameras to the end; their leak is a known one.
     setenv("LSAN_OPTIONS", "suppressions=" MAROVANT_LSAN_SUPP ":print_suppressions=0", 1);
     // No leak check at the program's exit: the checker's thread stopper now and then crashes
@@ -38,10 +32,49 @@ inline pid_t Start(const std::string& errFile, const std::string& folder = std::
         asan += asan.empty() ? "detect_leaks=0" : ":detect_leaks=0";
         setenv("ASAN_OPTIONS", asan.c_str(), 1);
     }
+}
+
+// Starts the program with standard error sent to `errFile`, in `folder` when one is given.
+inline pid_t Start(const std::string& errFile, const std::string& folder = std::string()) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
+    SetChildSanitizerOptions();
     pid_t pid = -1;
     int rc = posix_spawn(&pid, MAROVANT_EXE, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
+}
+
+// The exit code of a child started by StartAsUser that could not become the user or run.
+inline constexpr int kStartAsUserFailed = 126;
+
+// As Start, but the program runs as user `uid` and group `gid` with no supplementary groups
+// (the caller must be allowed to switch); the error file is opened before the switch.
+inline pid_t StartAsUser(const std::string& errFile, const std::string& folder, uid_t uid, gid_t gid) {
+    SetChildSanitizerOptions();
+    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (err < 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        if (in < 0 || dup2(in, 0) < 0 || dup2(err, 2) < 0) _exit(kStartAsUserFailed);
+        char* argv[] = {const_cast<char*>(MAROVANT_EXE), nullptr};
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0 ||
+            (!folder.empty() && chdir(folder.c_str()) != 0)) {
+            perror("StartAsUser");
+            _exit(kStartAsUserFailed);
+        }
+        execv(MAROVANT_EXE, argv);
+        perror("StartAsUser");
+        _exit(kStartAsUserFailed);
+    }
+    close(err);
+    return pid;
 }
 
 // Exit code of a finished child, or -1 when it did not end normally within the time.

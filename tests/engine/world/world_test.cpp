@@ -67,7 +67,7 @@ protected:
             if (TpClumpGetWorld(c)) TpWorldRemoveClump(world_, c);
             TpClumpDestroy(c);
         }
-        TpWorldDestroy(world_);
+        if (world_) TpWorldDestroy(world_);
         TV_ENGINE->curCamera = nullptr;
         TV_ENGINE->worldLibrary = nullptr;
     }
@@ -263,6 +263,31 @@ TEST_F(WorldTest, LocalLightsAreTiedToTheLeavesTheirRadiusReaches) {
     EXPECT_EQ(TpLightGetWorld(point), nullptr);
     TpLightDestroy(point);
     TpLightDestroy(ambient);
+    TvFrameDestroy(f);
+}
+
+TEST_F(WorldTest, DestroyingAWorldTakesOutTheLightsAndClumpsLeftInIt) {
+    TpLight* point = TpLightCreate(kTpLightPoint);
+    TpLight* ambient = TpLightCreate(kTpLightAmbient);
+    TvFrame* f = TvFrameCreate();
+    const TvV3d at{25, 50, 50};
+    TvFrameTranslate(f, &at, kTvCombineReplace);
+    TpLightSetFrame(point, f);
+    TpLightSetRadius(point, 10);
+    TpWorldAddLight(world_, point);
+    TpWorldAddLight(world_, ambient);
+    TpClump* clump = TpClumpCreate();
+    TpWorldAddClump(world_, clump);
+    TvFrameSyncDirty();
+    TpWorldDestroy(world_);
+    world_ = nullptr;
+    // Out of the freed world: destroying them later touches none of its memory.
+    EXPECT_EQ(TpLightGetWorld(point), nullptr);
+    EXPECT_EQ(TpLightGetWorld(ambient), nullptr);
+    EXPECT_EQ(TpClumpGetWorld(clump), nullptr);
+    TpLightDestroy(point);
+    TpLightDestroy(ambient);
+    TpClumpDestroy(clump);
     TvFrameDestroy(f);
 }
 
