@@ -26,6 +26,14 @@
 #include "game/player/player.h"
 #include "engine/world/light.h"
 #include "engine/world/world.h"
+#include "engine/world/clump.h"
+#include "engine/world/pvs.h"
+#include "game/objects/caustics.h"
+#include "game/objects/rocktunnel.h"
+#include "game/objects/waterfalls.h"
+#include "game/player/targetgroups.h"
+#include "game/player/tools.h"
+#include "game/player/weapons.h"
 #include "game/creatures/creatures.h"
 #include "game/effects/effects.h"
 #include "shell/cursor.h"
@@ -129,6 +137,32 @@ bool BeginSceneFrame(TvCamera* camera) {
     if (!TvCameraBeginUpdate(camera)) return false;
     MV2SetFogColour(&clear);
     return true;
+}
+
+// A clump drawn by the frame itself (the cockpit, the sky) rather than through the world: atomic
+// caustics off and the object render flag cleared for it, both given back afterwards; the sky
+// also leaves the depth buffer alone.
+void RenderOwnClump(TpClump* clump, bool noDepthWrite) {
+    if (noDepthWrite) TvRenderStateSet(kTvRenderStateZWriteEnable, 0);
+    const int32_t caustics = MV2GetAtomicCaustics();
+    MV2SetAtomicCaustics(0);
+    MV2ClearAtomicRenderFlag();
+    TpClumpRender(clump);
+    MV2SetAtomicRenderFlag();
+    MV2SetAtomicCaustics(caustics);
+    if (noDepthWrite) TvRenderStateSet(kTvRenderStateZWriteEnable, 1);
+}
+
+// How far the sights reach from the controlled object.
+constexpr float kSightsRange = 50.0f;
+
+// The nearest object along the controlled object's heading becomes the targeted object; an empty
+// line keeps the target chosen before (on the map, say).
+void TargetUnderSights(MV2Object* controlled) {
+    if (!controlled || !controlled->matrix) return;
+    const TvMatrix* m = controlled->matrix;
+    if (MV2Object* hit = MV2FindObjectOnRay(&m->pos, kSightsRange, &m->at, nullptr, nullptr, 1))
+        MV2SetTargetedObject(hit);
 }
 
 // The in-sub console's view: the docked scene with its effects and the overlays.
@@ -332,38 +366,70 @@ void MV2RenderFrame(int32_t steps) {
 }
 
 void MV2RenderWorld() {
-    if (!gMV2MainCamera) return;
+    TvCamera* camera = gMV2MainCamera;
+    if (!camera) return;
+    TpWorld* world = MV2World; // the update, which makes it current, has not begun
+    if (world && gMV2Level.levelHasPVS && camera->object.frame)
+        TpPVSSetViewPosition(world, &TvFrameGetLTM(camera->object.frame)->pos);
     MV2UpdateLetterbox();
-    bool drawing = BeginSceneFrame(gMV2MainCamera);
+    bool drawing = BeginSceneFrame(camera);
+    bool pushed = drawing && TvRasterPushContext(TvCameraGetRaster(camera));
     if (drawing) {
-        MV2DrawInkClouds(gMV2MainCamera);
-        MV2RenderEffectHooks(gMV2MainCamera);
-        MV2DrawSunMoonBeams(gMV2MainCamera);
-        MV2DrawSunRays();
-        MV2RenderEffects(gMV2MainCamera);
+        const int32_t mode = gMV2GameState.current;
+        MV2Object* controlled = MV2GetPlayerObject();
+        const bool cockpit = controlled && controlled->clump && MV2GetCameraMode() == 1;
+        RenderCurrentWorld();
+        DrawCoronas();
+        if (controlled) {
+            MV2DrawTargetIndicator();
+            if (mode == 1) {
+                RenderCurrentWorld();
+                MV2RenderMap();
+            }
+        }
+        if (cockpit) RenderOwnClump(controlled->clump, false);
+        // The sky behind the landscape: drawn without depth writes, then the world again over it.
+        TpClump* sky = MV2GetLevelSkyFlag() ? MV2GetSkyModel() : nullptr;
+        if (sky) {
+            RenderOwnClump(sky, true);
+            RenderCurrentWorld();
+        }
+        if (mode == 15) MV2DrawRockTunnel();
+        MV2DrawInkClouds(camera);
+        MV2RenderEffectHooks(camera);
+        MV2DrawWaterSurface();
+        MV2RenderEffects(camera);
         MV2DrawStripSprites();
+        if (mode == 15) MV2DrawTunnelClouds();
+        MV2DrawSunMoonBeams(camera);
+        MV2DrawSunRays();
+        MV2DrawWaterfallSpray();
         DrawCoronas();
         MV2DrawScreenCracks();
-        // The overlays of the player's current tool and weapon.
-        MV2DrawCurrentTool();
-        MV2DrawPlayerWeapon();
-        if (MV2IsLetterboxShown()) MV2DrawLetterbox();
-        // The HUD in play, the map in mode 1, then the HUD overlay.
-        if (gMV2GameState.current == 0) {
-            MV2RenderHud(MV2GetPlayerObject());
-            if (MV2HudBeginDraw(1)) MV2DrawHudOverlay();
-            else MV2HudEndDraw();
-        } else if (gMV2GameState.current == 1) {
-            MV2RenderMap();
+        if (cockpit) RenderOwnClump(controlled->clump, false);
+        if (gMV2GameState.menuDepth <= 0) {
+            if (MV2HudBeginDraw(1))
+                MV2DrawHudOverlay();
+            else
+                MV2HudEndDraw();
+            TargetUnderSights(controlled);
+            // The overlays of the player's current tool and weapon.
+            MV2DrawCurrentTool();
+            MV2DrawPlayerWeapon();
         }
-        // The network game's overlay: ticker, player list, name tags, the end-of-game table.
-        if (gMV2GameType == 3 || gMV2GameType == 4) MV2NetDrawHud();
+        if (MV2IsLetterboxShown())
+            MV2DrawLetterbox();
+        else if (mode == 0)
+            MV2RenderHud(controlled);
         MV2DrawScreenFade();
         MV2RenderGameOver();
         MV2MenuRender();
+        // The network game's overlay: ticker, player list, name tags, the end-of-game table.
+        if (gMV2GameType == 3 || gMV2GameType == 4) MV2NetDrawHud();
         MV2DrawMouseCursor();
         WarningOverlay();
     }
+    if (pushed) TvRasterPopContext();
     EndFrame(drawing);
 }
 

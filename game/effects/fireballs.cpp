@@ -335,6 +335,22 @@ void MV2DrawFlak() {
 
 // ---- Object atomics ----
 
+namespace {
+int32_t g_atomicRenderFlag = 1;
+}
+
+void MV2SetAtomicRenderFlag() {
+    g_atomicRenderFlag = 1;
+}
+
+void MV2ClearAtomicRenderFlag() {
+    g_atomicRenderFlag = 0;
+}
+
+int32_t MV2GetAtomicRenderFlag() {
+    return g_atomicRenderFlag;
+}
+
 int32_t MV2ObjectAtomicRender(TpAtomic* atomic) {
     TvPipe* pipe = TpAtomicGetDefaultPipe();
     if (!pipe) return 0;

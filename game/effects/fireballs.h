@@ -67,3 +67,8 @@ void MV2DrawFlak();
 int32_t MV2FlakFrame(const MV2FlakBurst* burst, uint32_t clock);
 
 int32_t MV2ObjectAtomicRender(TpAtomic* atomic);
+// The flag kept for the object atomic render callback: the frame render clears it while it draws
+// a clump of its own (the sky, the cockpit) and sets it again afterwards.
+void MV2SetAtomicRenderFlag();
+void MV2ClearAtomicRenderFlag();
+int32_t MV2GetAtomicRenderFlag();

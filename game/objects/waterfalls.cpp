@@ -14,6 +14,8 @@
 #include "game/player/player.h"
 #include "shell/frametimer.h"
 #include "engine/core/frame.h"
+#include "engine/core/im2d.h"
+#include "game/effects/effects.h"
 
 MV2Waterfalls gMV2Waterfalls{};
 
@@ -254,4 +256,34 @@ intptr_t MV2WaterfallHandler(MV2Object* object, int32_t message, intptr_t p1, in
 void MV2RegisterWaterfallHandlers() {
     MV2SetObjectTypeHandler(376, MV2WaterfallHandler);
     MV2SetObjectTypeHandler(407, MV2WaterfallHandler);
+}
+
+void MV2DrawWaterfallSpray() {
+    intptr_t source = 0;
+    TvRenderStateGet(kTvRenderStateSrcBlend, &source);
+    TvRenderStateSet(kTvRenderStateZWriteEnable, 0);
+    TvRenderStateSet(kTvRenderStateVertexAlphaEnable, 1);
+    TvRenderStateSet(kTvRenderStateSrcBlend, 2);
+    TvRenderStateSet(kTvRenderStateDestBlend, 2);
+    TvRenderStateSet(kTvRenderStateFogEnable, 0);
+    TvRenderStateSet(kTvRenderStateTextureRaster, 0);
+    TvRenderStateSet(kTvRenderStateShadeMode, 2);
+    const uint32_t counter = gMV2FrameTimer.updateCounter;
+    for (int32_t i = 0; i < gMV2Waterfalls.count; i++) {
+        MV2Object* object = gMV2Waterfalls.list[i];
+        auto* w = object ? static_cast<const MV2Waterfall*>(object->privateData) : nullptr;
+        if (!w || !w->hasPath || w->lastUpdate != counter) continue;
+        const float s = w->type == 407 ? 3.0f : 1.0f;
+        for (int32_t k = 0; k < kMV2WaterfallParticles; k++)
+            MV2DrawSprite(gMV2Waterfalls.spray[w->particleTextures[k] & 7], &w->particles[k],
+                          1.5f * s, s * w->puffs[k], w->puffs[k]);
+        for (int32_t k = 0; k < kMV2WaterfallSplashes; k++) {
+            const float t = w->splashTimers[k];
+            if (!(t <= 1.0f)) continue;
+            MV2DrawSprite(gMV2Waterfalls.spray[w->splashTextures[k] & 7], &w->splashes[k],
+                          (1.5f - t) * s, (1.5f - t) * s, t);
+        }
+    }
+    TvRenderStateSet(kTvRenderStateSrcBlend, source);
+    TvRenderStateSet(kTvRenderStateDestBlend, 6);
 }

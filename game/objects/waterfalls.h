@@ -59,3 +59,6 @@ void MV2ShutdownWaterfalls();
 intptr_t MV2WaterfallHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);
 // Puts the handler into the type table for both types.
 void MV2RegisterWaterfallHandlers();
+// The world frame's spray pass: the puffs and splashes of every listed waterfall updated this
+// frame, as camera-facing sprites.
+void MV2DrawWaterfallSpray();
