@@ -336,7 +336,7 @@ void ConvoyStart() {
         MV2ScriptKeep(m.carrier, carrier);
         MV2ObjectSendMessage(carrier, 17, 0, 0);
         m.route = 1;
-        MV2ObjectSendMessage(carrier, 29, reinterpret_cast<intptr_t>(MV2CarrierBrain), 0);
+        MV2ObjectSendMessage(carrier, 29, 0, reinterpret_cast<intptr_t>(MV2CarrierBrain));
         MV2SubAIOrderMoveDirect(carrier, m.w[1]);
         MV2MissionAttachObject(kRow, carrier);
         MV2MissionInstallNotify(kRow, 6);
@@ -365,7 +365,7 @@ void ConvoyStart() {
     }
     if (MV2Object* player = MV2GetPlayerObject()) {
         MV2ObjectSendMessage(player, 31, 0, 0);
-        MV2ObjectSendMessage(player, 29, reinterpret_cast<intptr_t>(MV2PlayerHandler), 0);
+        MV2ObjectSendMessage(player, 29, 0, reinterpret_cast<intptr_t>(MV2PlayerHandler));
         player->typeWord |= 1u << 20;
     }
     MV2SetCameraMode(1);

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "game/creatures/carrier.h"
 #include "game/missions/missions.h"
 #include "game/player/playercraft.h"
 #include "shell/gamestate.h"
@@ -61,6 +62,7 @@ struct Convoy6 {
         const std::vector<MV2Object*> found = MissionObjectsOfType(103);
         if (found.size() != 1) return ADD_FAILURE() << "carriers " << found.size(), false;
         carrier = found[0];
+        if (carrier->overrideHandler != MV2CarrierBrain) return ADD_FAILURE() << "carrier brain", false;
         h.ClearLog();
         return true;
     }
