@@ -65,10 +65,15 @@ void CameraSound() {
     MV2PlaceSound3D(slot, channel, &camera->pos, &velocity, 0, 0.0f);
 }
 
+// The fixed view from the camera post `id`; nothing while the camera has no frame.
+void ViewFrom(uint32_t id) {
+    MV2ScriptCameraToPost(MV2RowFind(id), true);
+}
+
 void FinalSwitch() {
     gMV2Mission30.finalSwitchFlag = 1;
     MV2RowSend(0x05000035, 11, 1, 0);
-    MV2MissionCameraPost(MV2RowFind(0x050000A8));
+    ViewFrom(0x050000A8);
     SetAtomicFlags(0x05000081, 5);
     CameraSound();
 }
@@ -96,14 +101,6 @@ void Reset() {
 }
 
 } // namespace
-
-void MV2MissionCameraPost(MV2Object* post) {
-    TvMatrix* camera = MV2ScriptCameraMatrix();
-    if (!post || !post->matrix || !camera) return;
-    camera->pos = post->matrix->pos;
-    MV2ScriptCameraMoved();
-    MV2SetCameraMode(2);
-}
 
 float MV2MissionTriggerFacing(MV2Object* trigger, MV2Object* other) {
     if (!trigger || !other || !trigger->matrix || !other->matrix) return 0.0f;
@@ -169,20 +166,20 @@ void MV2Mission30ProximityHit(MV2Object* trigger, MV2Object* other) {
         MV2RowSend(0x05000027, 11, 1, 0);
         MV2RowSend(0x05000028, 11, 1, 0);
         break;
-    case 0x05000088: MV2MissionCameraPost(MV2RowFind(0x0500009E)); break;
+    case 0x05000088: ViewFrom(0x0500009E); break;
     case 0x0500009F:
     case 0x050000A0:
-        if (MV2MissionTriggerFacing(trigger, other) < 0.0f) MV2MissionCameraPost(MV2RowFind(0x05000094));
+        if (MV2MissionTriggerFacing(trigger, other) < 0.0f) ViewFrom(0x05000094);
         else MV2SetCameraMode(1);
         break;
     case 0x050000A1:
-        if (MV2MissionWithinHalfRadius(trigger, other)) MV2MissionCameraPost(MV2RowFind(0x050000A2));
+        if (MV2MissionWithinHalfRadius(trigger, other)) ViewFrom(0x050000A2);
         else MV2SetCameraMode(1);
         break;
-    case 0x050000AC: if (s.finalSwitchFlag) MV2MissionCameraPost(MV2RowFind(0x050000A9)); break;
-    case 0x050000AD: if (s.finalSwitchFlag) MV2MissionCameraPost(MV2RowFind(0x050000AA)); break;
-    case 0x050000AE: if (s.finalSwitchFlag) MV2MissionCameraPost(MV2RowFind(0x050000AB)); break;
-    case 0x050000AF: if (s.finalSwitchFlag) MV2MissionCameraPost(MV2RowFind(0x050000A8)); break;
+    case 0x050000AC: if (s.finalSwitchFlag) ViewFrom(0x050000A9); break;
+    case 0x050000AD: if (s.finalSwitchFlag) ViewFrom(0x050000AA); break;
+    case 0x050000AE: if (s.finalSwitchFlag) ViewFrom(0x050000AB); break;
+    case 0x050000AF: if (s.finalSwitchFlag) ViewFrom(0x050000A8); break;
     case 0x050000B0: MV2SetCameraMode(1); break;
     default: break;
     }

@@ -24,9 +24,6 @@ void MV2Mission30SwitchHit(MV2Object* object, int32_t value);
 // The callback of row 30's camera triggers (the touch sensors' form).
 void MV2Mission30ProximityHit(MV2Object* trigger, MV2Object* other);
 
-// Shared by the level scripts with fixed camera views: the main camera's frame moved to the
-// post's position with the fixed camera (mode 2); nothing without the post or a camera.
-void MV2MissionCameraPost(MV2Object* post);
 // The trigger's at axis dotted with (trigger position - other's position).
 float MV2MissionTriggerFacing(MV2Object* trigger, MV2Object* other);
 // 1 when the other object lies within half the trigger's bounding radius.

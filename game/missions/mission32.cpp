@@ -230,15 +230,6 @@ void ValveReported(int32_t index, int32_t value) {
         MV2SetWaterTargetHeight(mark->matrix->pos.y);
 }
 
-void MoveCameraTo(MV2Object* post) {
-    if (!post || !post->matrix) return;
-    if (TvMatrix* camera = MV2ScriptCameraMatrix()) {
-        camera->pos = post->matrix->pos;
-        MV2ScriptCameraMoved();
-    }
-    MV2SetCameraMode(2);
-}
-
 // Which side of fence edge i the point lies on: positive outside.
 float Side(const MV2Mission32Fence& f, int32_t i, const TvV3d& p) {
     return (p.x - f.x[i]) * f.ez[i] - (p.z - f.z[i]) * f.ex[i];
@@ -273,7 +264,7 @@ TvV3d FollowTarget(MV2Object* player) {
 
 void FollowCamera() {
     MV2Object* post = Get(kPostB);
-    if (S().followZone) MoveCameraTo(post);
+    if (S().followZone) MV2ScriptCameraToPost(post);
     MV2Object* player = MV2RowPlayer();
     if (!player || !player->matrix || !post || !post->matrix) return;
     const TvV3d target = FollowTarget(player);
@@ -419,7 +410,7 @@ void MV2Mission32CameraTrigger(MV2Object* trigger, MV2Object* other) {
         MV2ObjectSendMessage(trigger, 34, 0, Pointer(&link));
         // Only a post of this level's table is trusted as the link.
         for (uint32_t id : {kPostA, kPostB})
-            if (MV2Object* post = Get(id); post && Pointer(post) == link) MoveCameraTo(post);
+            if (MV2Object* post = Get(id); post && Pointer(post) == link) MV2ScriptCameraToPost(post);
     }
     if (!zoneTrigger) return;
     s.followZone = 1;

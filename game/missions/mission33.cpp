@@ -9,6 +9,7 @@
 #include "game/missions/missionhelpers.h"
 #include "game/missions/missions.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/camera.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/objectsounds.h"
@@ -143,8 +144,10 @@ void MV2Mission33ProximityHit(MV2Object* trigger, MV2Object* other) {
     switch (uint32_t(trigger->scriptId)) {
     case 0x0A000005: Deposit(other); break;
     case 0x0A00000D:
-        if (MV2MissionWithinHalfRadius(trigger, other)) MV2MissionCameraPost(MV2RowFind(0x0A00000E));
-        else MV2SetCameraMode(1);
+        if (MV2MissionWithinHalfRadius(trigger, other))
+            MV2ScriptCameraToPost(MV2RowFind(0x0A00000E), true);
+        else
+            MV2SetCameraMode(1);
         break;
     case 0x0A00000F:
         if (MV2MissionTriggerFacing(trigger, other) < 0.0f) {
@@ -153,8 +156,10 @@ void MV2Mission33ProximityHit(MV2Object* trigger, MV2Object* other) {
         }
         break;
     case 0x0A000020:
-        if (MV2MissionWithinHalfRadius(trigger, other)) MV2MissionCameraPost(MV2RowFind(0x0A00000B));
-        else MV2SetCameraMode(1);
+        if (MV2MissionWithinHalfRadius(trigger, other))
+            MV2ScriptCameraToPost(MV2RowFind(0x0A00000B), true);
+        else
+            MV2SetCameraMode(1);
         break;
     default: break;
     }

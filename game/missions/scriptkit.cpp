@@ -52,11 +52,14 @@ void MV2ScriptCameraMoved() {
     if (gMV2MainCamera && gMV2MainCamera->object.frame) TvFrameUpdateObjects(gMV2MainCamera->object.frame);
 }
 
-void MV2ScriptCameraToPost(MV2Object* post) {
+void MV2ScriptCameraToPost(MV2Object* post, bool needsFrame) {
     if (!post || !post->matrix) return;
-    if (TvMatrix* camera = MV2ScriptCameraMatrix()) {
+    TvMatrix* camera = MV2ScriptCameraMatrix();
+    if (camera) {
         camera->pos = post->matrix->pos;
         MV2ScriptCameraMoved();
+    } else if (needsFrame) {
+        return;
     }
     MV2SetCameraMode(2);
 }

@@ -1,4 +1,4 @@
-// Small shorthands the mission scripts of rows 2-29 share: positions and distances of objects,
+// Small shorthands the mission scripts share: positions and distances of objects,
 // live references, creation at an object, and the quiet test of both message queues.
 #pragma once
 
@@ -79,5 +79,6 @@ void MV2ScriptClearRequestedMode();
 TvMatrix* MV2ScriptCameraMatrix();
 void MV2ScriptCameraMoved();
 // The main camera at the post's position in camera mode 2 (the fixed view); nothing without
-// the post.
-void MV2ScriptCameraToPost(MV2Object* post);
+// the post. A camera without a frame still takes mode 2, unless `needsFrame` is set: then
+// nothing changes at all.
+void MV2ScriptCameraToPost(MV2Object* post, bool needsFrame = false);
