@@ -4,6 +4,7 @@
 
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
+#include "engine/core/im2d.h"
 #include "engine/core/im3d.h"
 #include "engine/core/texture.h"
 #include "game/objects/sky.h"
@@ -63,6 +64,26 @@ void MV2DestroyEffectTexture(TvTexture*& texture) {
 
 TvRaster* MV2EffectRaster(const TvTexture* texture) {
     return texture ? TvTextureGetRaster(texture) : nullptr;
+}
+
+intptr_t MV2BeginAdditiveGlow() {
+    intptr_t source = 0;
+    TvRenderStateGet(kTvRenderStateSrcBlend, &source);
+    TvRenderStateSet(kTvRenderStateZWriteEnable, 0);
+    TvRenderStateSet(kTvRenderStateVertexAlphaEnable, 1);
+    TvRenderStateSet(kTvRenderStateSrcBlend, 2);
+    TvRenderStateSet(kTvRenderStateDestBlend, 2);
+    TvRenderStateSet(kTvRenderStateFogEnable, 0);
+    TvRenderStateSet(kTvRenderStateTextureRaster, 0);
+    TvRenderStateSet(kTvRenderStateShadeMode, 2);
+    return source;
+}
+
+bool MV2EndAdditiveGlow(intptr_t source) {
+    TvRenderStateSet(kTvRenderStateSrcBlend, source);
+    TvRenderStateSet(kTvRenderStateDestBlend, 6);
+    TvRenderStateSet(kTvRenderStateZWriteEnable, 1);
+    return TvRenderStateSet(kTvRenderStateFogEnable, 1);
 }
 
 uint8_t MV2WrapByte(float value) {

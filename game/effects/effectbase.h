@@ -39,6 +39,14 @@ TvTexture* MV2ReadEffectTexture(const char* name, const char* mask, bool noLevel
 void MV2DestroyEffectTexture(TvTexture*& texture);
 TvRaster* MV2EffectRaster(const TvTexture* texture);
 
+// The additive glow of shafts, spray and strips: no depth writes, vertex alpha, source and
+// destination blend one (2), no fog, no texture, Gouraud shading. Returns the source blend it
+// replaced.
+intptr_t MV2BeginAdditiveGlow();
+// After the glow: the source blend back, destination blend inverse source alpha (6), depth
+// writes and fog on; whether the last state was taken.
+bool MV2EndAdditiveGlow(intptr_t source);
+
 // A byte from a float as the old code stored it: truncated and wrapped, not clamped.
 uint8_t MV2WrapByte(float value);
 

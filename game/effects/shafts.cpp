@@ -96,15 +96,7 @@ void MV2UpdateSunMoonBeams(TvCamera* camera) {
 
 void MV2DrawSunMoonBeams(TvCamera* camera) {
     if (!MV2GetLevelSkyFlag() || !camera) return;
-    intptr_t source = 0;
-    TvRenderStateGet(kTvRenderStateSrcBlend, &source);
-    TvRenderStateSet(kTvRenderStateZWriteEnable, 0);
-    TvRenderStateSet(kTvRenderStateVertexAlphaEnable, 1);
-    TvRenderStateSet(kTvRenderStateSrcBlend, 2);
-    TvRenderStateSet(kTvRenderStateDestBlend, 2);
-    TvRenderStateSet(kTvRenderStateFogEnable, 0);
-    TvRenderStateSet(kTvRenderStateTextureRaster, 0);
-    TvRenderStateSet(kTvRenderStateShadeMode, 2);
+    const intptr_t source = MV2BeginAdditiveGlow();
     const TvMatrix* m = MV2CameraMatrix(camera);
     const TvV3d farPoint = TvV3dAdd(m->pos, TvV3dScale(m->at, MV2EffectFar()));
     for (const MV2SunMoonBeam& s : gMV2SunMoonBeams) {
@@ -133,8 +125,5 @@ void MV2DrawSunMoonBeams(TvCamera* camera) {
         TvIm3DRenderIndexedPrimitive(kTvPrimitiveTriangleList, g_indices, 12);
         TvIm3DEnd();
     }
-    TvRenderStateSet(kTvRenderStateSrcBlend, source);
-    TvRenderStateSet(kTvRenderStateDestBlend, 6);
-    TvRenderStateSet(kTvRenderStateZWriteEnable, 1);
-    TvRenderStateSet(kTvRenderStateFogEnable, 1);
+    MV2EndAdditiveGlow(source);
 }

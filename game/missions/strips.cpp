@@ -2,6 +2,7 @@
 
 #include "engine/core/im2d.h"
 #include "engine/core/vector.h"
+#include "game/effects/effectbase.h"
 #include "game/effects/primitives.h"
 #include "game/objects/waterfalls.h"
 #include "shell/frametimer.h"
@@ -46,24 +47,12 @@ void MV2StripPathPoint(const MV2Waterfall* w, float t, TvV3d* out) {
 }
 
 int32_t MV2DrawStripSprites() {
-    TvRenderStateSet(kTvRenderStateZWriteEnable, 0);
-    TvRenderStateSet(kTvRenderStateVertexAlphaEnable, 1);
-    intptr_t source = 0;
-    TvRenderStateGet(kTvRenderStateSrcBlend, &source);
-    TvRenderStateSet(kTvRenderStateSrcBlend, 2);
-    TvRenderStateSet(kTvRenderStateDestBlend, 2);
-    TvRenderStateSet(kTvRenderStateFogEnable, 0);
-    TvRenderStateSet(kTvRenderStateTextureRaster, 0);
-    TvRenderStateSet(kTvRenderStateShadeMode, 2);
-    TvRenderStateSet(kTvRenderStateVertexAlphaEnable, 1);
+    const intptr_t source = MV2BeginAdditiveGlow();
     const MV2Waterfalls& m = gMV2Waterfalls;
     for (int32_t i = 0; i < m.count && i < kMV2MaxListedWaterfalls; ++i) {
         const MV2Object* o = m.list[i];
         const auto* w = o ? static_cast<const MV2Waterfall*>(o->privateData) : nullptr;
         if (w && w->lastUpdate == gMV2FrameTimer.updateCounter) DrawStrip(w);
     }
-    TvRenderStateSet(kTvRenderStateSrcBlend, source);
-    TvRenderStateSet(kTvRenderStateDestBlend, 6);
-    TvRenderStateSet(kTvRenderStateZWriteEnable, 1);
-    return TvRenderStateSet(kTvRenderStateFogEnable, 1) ? 1 : 0;
+    return MV2EndAdditiveGlow(source) ? 1 : 0;
 }

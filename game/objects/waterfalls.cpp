@@ -15,6 +15,7 @@
 #include "shell/frametimer.h"
 #include "engine/core/frame.h"
 #include "engine/core/im2d.h"
+#include "game/effects/effectbase.h"
 #include "game/effects/effects.h"
 
 MV2Waterfalls gMV2Waterfalls{};
@@ -259,15 +260,7 @@ void MV2RegisterWaterfallHandlers() {
 }
 
 void MV2DrawWaterfallSpray() {
-    intptr_t source = 0;
-    TvRenderStateGet(kTvRenderStateSrcBlend, &source);
-    TvRenderStateSet(kTvRenderStateZWriteEnable, 0);
-    TvRenderStateSet(kTvRenderStateVertexAlphaEnable, 1);
-    TvRenderStateSet(kTvRenderStateSrcBlend, 2);
-    TvRenderStateSet(kTvRenderStateDestBlend, 2);
-    TvRenderStateSet(kTvRenderStateFogEnable, 0);
-    TvRenderStateSet(kTvRenderStateTextureRaster, 0);
-    TvRenderStateSet(kTvRenderStateShadeMode, 2);
+    const intptr_t source = MV2BeginAdditiveGlow();
     const uint32_t counter = gMV2FrameTimer.updateCounter;
     for (int32_t i = 0; i < gMV2Waterfalls.count; i++) {
         MV2Object* object = gMV2Waterfalls.list[i];
