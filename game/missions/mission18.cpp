@@ -15,6 +15,7 @@
 #include "game/missions/missions.h"
 #include "game/missions/routepoint.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/levels.h"
 #include "game/objects/objectsounds.h"
 #include "game/objects/objecttypes.h"
@@ -61,11 +62,11 @@ void Timer(int32_t event, int32_t ms) {
 }
 
 MV2Object* Carrier() {
-    return S().carrierDestroyed ? nullptr : MV2RowLive(S().carrier);
+    return S().carrierDestroyed ? nullptr : MV2ScriptLive(S().carrier);
 }
 
 MV2Object* Guard(int32_t i) {
-    return MV2RowLive(S().guards[i]);
+    return MV2ScriptLive(S().guards[i]);
 }
 
 MV2Object* Escort() {
@@ -73,7 +74,7 @@ MV2Object* Escort() {
 }
 
 MV2Object* Post() {
-    return MV2RowLive(S().meetingPost);
+    return MV2ScriptLive(S().meetingPost);
 }
 
 float InitialEnergy(MV2Object* object) {
@@ -104,7 +105,7 @@ void MoveStep() {
     if (S().stageIndex >= kMV2Mission18StageCount || !carrier) return;
     MV2Object* waypoint = MV2RowFind(kMV2Mission18Stages[S().stageIndex].waypoint);
     MV2SubAIOrderMoveDirect(carrier, waypoint);
-    MV2RowSetRef(S().waypoint, waypoint);
+    MV2ScriptKeep(S().waypoint, waypoint);
     if (S().stageIndex % 5 == 0)
         for (int32_t i = 0; i < kMV2Mission18Guards; ++i)
             if (MV2Object* guard = Guard(i))
@@ -114,7 +115,7 @@ void MoveStep() {
 void Begin() {
     if (MV2Object* start = MV2RowFind(0x00110000)) {
         MV2Object* carrier = MV2CreateObject(kCarrierType, &start->matrix->pos.x, nullptr);
-        MV2RowSetRef(S().carrier, carrier);
+        MV2ScriptKeep(S().carrier, carrier);
         if (carrier) {
             MV2MissionAttachObject(kRow, carrier);
             Passivity(carrier, 10);
@@ -141,7 +142,7 @@ void Begin() {
 
 void Arrival() {
     MV2Object* carrier = Carrier();
-    MV2Object* waypoint = MV2RowLive(S().waypoint);
+    MV2Object* waypoint = MV2ScriptLive(S().waypoint);
     if (!carrier || !waypoint) return;
     if (MV2RowDistanceSquared(carrier, waypoint) >= 16.0f) {
         Timer(260, 1000);
@@ -183,7 +184,7 @@ void StageAction() {
     S().burnTarget = {};
     if (stage.target)
         if (MV2Object* target = MV2RowFind(stage.target)) {
-            MV2RowSetRef(S().burnTarget, target);
+            MV2ScriptKeep(S().burnTarget, target);
             target->energy *= 0.5f;
         }
     Timer(262, 1);
@@ -206,7 +207,7 @@ void Sweep() {
     if (t <= 1.0f) {
         S().beamEnd = TvV3dAdd(S().beamStart, TvV3dScale(S().beamDelta, t));
         if (t > 0.9f)
-            if (MV2Object* target = MV2RowLive(S().burnTarget)) {
+            if (MV2Object* target = MV2ScriptLive(S().burnTarget)) {
                 target->energy = -1.0f;
                 S().burnTarget = {};
             }
@@ -217,7 +218,7 @@ void Sweep() {
         return;
     }
     if (S().beamId) MV2RemoveBeam(S().beamId);
-    if (MV2Object* carrier = MV2RowLive(S().carrier)) MV2StopObjectSound(carrier, kCarrierSound, &S().carrierSound);
+    if (MV2Object* carrier = MV2ScriptLive(S().carrier)) MV2StopObjectSound(carrier, kCarrierSound, &S().carrierSound);
     S().beamId = 0;
     if (S().missionOver) return;
     if (S().stageIndex >= kMV2Mission18StageCount) Lost();
@@ -397,7 +398,7 @@ void Reset() {
     S() = {};
     S().carrierSoundOn = 1;
     MV2SpawnLevelRecord(0x0011FFFF, kRow);
-    MV2RowSetRef(S().meetingPost, MV2RowFind(0x00040290));
+    MV2ScriptKeep(S().meetingPost, MV2RowFind(0x00040290));
     MV2MissionBegin(kRow, 1);
     MV2MissionInstallNotify(kRow, 8);
 }
@@ -407,11 +408,11 @@ void Reset() {
 MV2SubAIData* MV2Mission18SpawnGuard(int32_t slot, const TvV3d& position) {
     if (slot < 0 || slot >= kMV2Mission18Guards) return nullptr;
     MV2Object* guard = MV2CreateObject(kGuardType, &position.x, nullptr);
-    MV2RowSetRef(S().guards[slot], guard);
+    MV2ScriptKeep(S().guards[slot], guard);
     if (!guard) return nullptr;
     ++S().guardsAlive;
     MV2MissionAttachObject(kRow, guard);
-    MV2ObjectCopyFrame(guard, MV2RowLive(S().carrier));
+    MV2ObjectCopyFrame(guard, MV2ScriptLive(S().carrier));
     MV2ObjectSendMessage(guard, 21, 17, 0);
     if (slot & 1) MV2ObjectSendMessage(guard, 21, 0, 1);
     GuardCarrier(guard);

@@ -49,7 +49,7 @@ void RaiseFlies(int32_t first, uint32_t postA, uint32_t postB, uint32_t postC) {
     for (int32_t i = 0; i < 3; ++i) {
         MV2Object* post = MV2RowFind(posts[i]);
         made[i] = post && post->matrix ? MV2CreateObject(kFlyType, &post->matrix->pos.x, nullptr) : nullptr;
-        MV2RowSetRef(s.flies[first + i], made[i]);
+        MV2ScriptKeep(s.flies[first + i], made[i]);
         if (!made[i]) return;
     }
     for (MV2Object* fly : made)

@@ -14,6 +14,7 @@
 #include "game/frontend/hud.h"
 #include "game/missions/missions.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/dynamics.h"
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
@@ -78,7 +79,7 @@ void Recover() {
 
 bool OtherAttackerAlive(MV2Object* reporter) {
     for (const MV2ObjectRef& ref : gMV2Mission34.attackers)
-        if (MV2Object* a = MV2RowLive(ref))
+        if (MV2Object* a = MV2ScriptLive(ref))
             if (a != reporter) return true;
     return false;
 }
@@ -107,8 +108,8 @@ void HatcherReport(MV2Object* hatcher) {
     }
     ++s.attackerCount;
     for (MV2ObjectRef& ref : s.attackers)
-        if (!MV2RowLive(ref)) {
-            MV2RowSetRef(ref, attacker);
+        if (!MV2ScriptLive(ref)) {
+            MV2ScriptKeep(ref, attacker);
             return;
         }
     MV2ObjectSendMessage(attacker, 4, 0, 0);
@@ -163,8 +164,8 @@ void Reset34() {
         ref = {};
     if (MV2Object* site = MV2RowFind(0x0B000003))
         if (site->type) site->type->words[7] &= ~0x40u;
-    MV2RowSetRef(s.hiddenObject, MV2RowFind(0x0B00000A));
-    MV2RowClumpInWorld(MV2RowLive(s.hiddenObject), 0);
+    MV2ScriptKeep(s.hiddenObject, MV2RowFind(0x0B00000A));
+    MV2RowClumpInWorld(MV2ScriptLive(s.hiddenObject), 0);
     s.battleActive = 1;
 }
 
@@ -178,7 +179,7 @@ void Reset15() {
 }
 
 MV2Object* Site15(int32_t i) {
-    return MV2RowLive(gMV2Mission15.sites[i]);
+    return MV2ScriptLive(gMV2Mission15.sites[i]);
 }
 
 } // namespace
@@ -246,8 +247,8 @@ int32_t MV2Mission15Script(MV2Object* object, int32_t message, intptr_t a, intpt
             MV2MissionRemoveNotify(kRow15, 8);
             MV2MissionInstallNotify(kRow15, 17);
             MV2SetLevelSwitch(8, 1);
-            MV2RowSetRef(s.sites[0], MV2RowFind(35));
-            MV2RowSetRef(s.sites[1], MV2RowFind(36));
+            MV2ScriptKeep(s.sites[0], MV2RowFind(35));
+            MV2ScriptKeep(s.sites[1], MV2RowFind(36));
             MV2HudSetObjective(Site15(0));
             MV2MissionSetTimer(kRow15, 257, 1000);
             MV2MissionSetTimer(kRow15, 258, 300000);

@@ -13,6 +13,7 @@
 #include "game/frontend/hud.h"
 #include "game/missions/missions.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/player/loadout.h"
@@ -48,11 +49,11 @@ bool PlayerIsBonusCraft() {
 }
 
 MV2Object* Raider(int32_t slot) {
-    return MV2RowLive(S().raiders[slot]);
+    return MV2ScriptLive(S().raiders[slot]);
 }
 
 MV2Object* Escort(int32_t index) {
-    return MV2RowLive(S().escorts[index]);
+    return MV2ScriptLive(S().escorts[index]);
 }
 
 MV2Object* Lead() {
@@ -642,7 +643,7 @@ void MV2Mission36SpawnRaider(uint32_t postId, int32_t slot, int32_t mode, MV2Obj
         if (!raider) return;
         MV2ObjectSendMessage(raider, 21, 17, 0);
         MV2ObjectSendMessage(raider, 21, 5, 0);
-        MV2RowSetRef(S().raiders[slot], raider);
+        MV2ScriptKeep(S().raiders[slot], raider);
     }
     PlaceOnPost(raider, post);
     switch (mode) {
@@ -667,7 +668,7 @@ void MV2Mission36SpawnEscort(uint32_t postId, int32_t index, int32_t mode) {
         if (!escort) return;
         for (intptr_t p1 : {0, 8, 10})
             MV2ObjectSendMessage(escort, 21, p1, 0);
-        MV2RowSetRef(S().escorts[index], escort);
+        MV2ScriptKeep(S().escorts[index], escort);
     }
     PlaceOnPost(escort, post);
     OrderFriendly(escort, post, mode);

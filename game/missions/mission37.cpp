@@ -14,6 +14,7 @@
 #include "game/missions/missions.h"
 #include "game/missions/routepoint.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/player/loadout.h"
@@ -46,7 +47,7 @@ TvV3d PositionOf(uint32_t id, const TvV3d& otherwise) {
 }
 
 MV2Object* Boss() {
-    return MV2RowLive(S().boss);
+    return MV2ScriptLive(S().boss);
 }
 
 // The player's craft at least 18 units above the home point, outside level 3.
@@ -156,7 +157,7 @@ void LevelChanged37(uint32_t levelId) {
         MV2SpawnLevelRecord(0x030DFFFF, kRow37);
         S().spawn = PositionOf(0x03000010, S().spawn);
         S().ceiling = PositionOf(0x030D0002, S().ceiling);
-        MV2RowSetRef(S().boss, MV2RowFind(0x030D0001));
+        MV2ScriptKeep(S().boss, MV2RowFind(0x030D0001));
         MV2Object* boss = Boss();
         if (MV2Object* player = MV2RowPlayer(); boss && player) {
             float far = 99999.0f;
@@ -228,7 +229,7 @@ MV2Mission11State& E() {
 }
 
 MV2Object* Beacon() {
-    return MV2RowLive(E().beacon);
+    return MV2ScriptLive(E().beacon);
 }
 
 void BeaconObjective() {
@@ -345,7 +346,7 @@ int32_t MV2Mission11Script(MV2Object* object, int32_t message, intptr_t a, intpt
                 MV2ObjectSendMessage(craft, 29, 0, reinterpret_cast<intptr_t>(MV2SubAIBrain));
                 OrderEscortGuard(craft, post);
                 MV2ObjectSendMessage(craft, 0, 1, 0);
-                MV2RowSetRef(E().escort, craft);
+                MV2ScriptKeep(E().escort, craft);
             }
         }
         [[fallthrough]];
@@ -356,7 +357,7 @@ int32_t MV2Mission11Script(MV2Object* object, int32_t message, intptr_t a, intpt
         if (MV2Object* target = MV2RowFind(0x00040263)) {
             MV2MissionAttachObject(kRow11, target);
             const TvV3d at = target->matrix->pos;
-            MV2RowSetRef(E().beacon, MV2CreateObject(42, &at.x, nullptr));
+            MV2ScriptKeep(E().beacon, MV2CreateObject(42, &at.x, nullptr));
         }
         MV2MissionBegin(kRow11, 1);
         break;
@@ -396,7 +397,7 @@ int32_t MV2Mission11Script(MV2Object* object, int32_t message, intptr_t a, intpt
         MV2PlayMissionMessage(976);
         MV2MissionInstallNotify(kRow11, 7);
         MV2LockNearestTarget();
-        if (MV2Object* escort = MV2RowLive(E().escort)) MV2SubAIOrderCityRoute(escort, 1);
+        if (MV2Object* escort = MV2ScriptLive(E().escort)) MV2SubAIOrderCityRoute(escort, 1);
         Timer11(260, 120000);
         break;
     case 257:
@@ -422,7 +423,7 @@ int32_t MV2Mission11Script(MV2Object* object, int32_t message, intptr_t a, intpt
         MV2Object* post = MV2RowFind(0x000400FA);
         if (!post) break;
         MV2Object* craft = MV2CityLaunchCraft(0, 1, MV2RowFind(0x0002001F));
-        MV2RowSetRef(E().escort, craft);
+        MV2ScriptKeep(E().escort, craft);
         if (!craft) break;
         OrderEscortGuard(craft, post);
         MV2ObjectSendMessage(craft, 0, 1, 0);

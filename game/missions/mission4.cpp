@@ -15,6 +15,7 @@
 #include "game/missions/mining.h"
 #include "game/missions/missions.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/camera.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/objecttypes.h"
@@ -41,11 +42,11 @@ void Timer(int32_t event, int32_t ms) {
 }
 
 MV2Object* Raider(int32_t i) {
-    return MV2RowLive(S().raiders[i]);
+    return MV2ScriptLive(S().raiders[i]);
 }
 
 MV2Object* Base() {
-    return MV2RowLive(S().baseTarget);
+    return MV2ScriptLive(S().baseTarget);
 }
 
 MV2Object* CraftA() {
@@ -154,7 +155,7 @@ void Opening() {
 }
 
 void Spawn() {
-    MV2Object* centre = MV2RowLive(S().spawnCentre);
+    MV2Object* centre = MV2ScriptLive(S().spawnCentre);
     if (!centre) return;
     TvV3d dir{};
     MV2RandomHorizontalDirection(&dir);
@@ -166,7 +167,7 @@ void Spawn() {
         MV2ObjectSendMessage(raider, 21, 17, 0);
         MV2MissionAttachObject(kRow, raider);
         if (MV2SubAIData* data = MV2GetSubAIData(raider)) data->passivity = 2;
-        MV2RowSetRef(S().raiders[S().tickCount], raider);
+        MV2ScriptKeep(S().raiders[S().tickCount], raider);
         ++S().tickCount;
     }
     if (S().tickCount >= kMV2Mission4Raiders) {
@@ -191,7 +192,7 @@ void Approach() {
     MV2Object* first = FirstRaider();
     if (first) {
         AttackBaseThen(first, MV2RowPlayer());
-        MV2RowSetRef(S().playerAttacker, first);
+        MV2ScriptKeep(S().playerAttacker, first);
     }
     if (MV2Object* a = CraftA()) {
         bool seen = false;
@@ -203,7 +204,7 @@ void Approach() {
                 continue;
             }
             AttackBaseThen(r, a);
-            MV2RowSetRef(S().craftAttacker, r);
+            MV2ScriptKeep(S().craftAttacker, r);
             if (!OnCityRoute(a)) GuardAndAttack(a, r);
             break;
         }
@@ -214,33 +215,33 @@ void Approach() {
 // A's fight: the raider that fights A, with A guarding and attacking it.
 void AssignCraftAttacker(MV2Object* a) {
     if (!a || OnCityRoute(a)) return;
-    if (MV2RowLive(S().craftAttacker)) return;
-    if (MV2Object* r = FirstRaiderExcept(MV2RowLive(S().playerAttacker), nullptr)) {
+    if (MV2ScriptLive(S().craftAttacker)) return;
+    if (MV2Object* r = FirstRaiderExcept(MV2ScriptLive(S().playerAttacker), nullptr)) {
         AttackBaseThen(r, a);
-        MV2RowSetRef(S().craftAttacker, r);
+        MV2ScriptKeep(S().craftAttacker, r);
         GuardAndAttack(a, r);
     } else if ((r = FirstRaider()) != nullptr) {
         PushAttack(a, r);
-        MV2RowSetRef(S().craftAttacker, r);
+        MV2ScriptKeep(S().craftAttacker, r);
     }
 }
 
 void Fight() {
     if (S().missionDone) return;
     MV2Object* player = MV2RowPlayer();
-    if (!MV2RowLive(S().playerAttacker) && player) {
-        MV2Object* r = FirstRaiderExcept(MV2RowLive(S().craftAttacker), nullptr);
+    if (!MV2ScriptLive(S().playerAttacker) && player) {
+        MV2Object* r = FirstRaiderExcept(MV2ScriptLive(S().craftAttacker), nullptr);
         if (!r) r = FirstRaider();
         if (r) {
             AttackBaseThen(r, player);
-            MV2RowSetRef(S().playerAttacker, r);
+            MV2ScriptKeep(S().playerAttacker, r);
         }
     }
     MV2Object* a = CraftA();
     AssignCraftAttacker(a);
     for (int32_t i = 0; i < kMV2Mission4Raiders; ++i)
         if (MV2Object* r = Raider(i))
-            if (r != MV2RowLive(S().playerAttacker) && r != MV2RowLive(S().craftAttacker))
+            if (r != MV2ScriptLive(S().playerAttacker) && r != MV2ScriptLive(S().craftAttacker))
                 MV2SubAIOrderAttack(r, Base(), 5);
     if (a && !S().craftARetreated) {
         const float initial = a->type ? MV2TypeFloat(a->type, 1) : 0.0f;
@@ -260,16 +261,16 @@ void RaiderDestroyed(MV2Object* raider) {
     MV2Object* a = CraftA();
     if (MV2RefIs(S().playerAttacker, raider)) {
         S().playerAttacker = {};
-        if (MV2Object* r = FirstRaiderExcept(raider, MV2RowLive(S().craftAttacker))) {
+        if (MV2Object* r = FirstRaiderExcept(raider, MV2ScriptLive(S().craftAttacker))) {
             AttackBaseThen(r, MV2RowPlayer());
-            MV2RowSetRef(S().playerAttacker, r);
+            MV2ScriptKeep(S().playerAttacker, r);
         }
     } else if (MV2RefIs(S().craftAttacker, raider)) {
         S().craftAttacker = {};
-        MV2Object* r = FirstRaiderExcept(raider, MV2RowLive(S().playerAttacker));
+        MV2Object* r = FirstRaiderExcept(raider, MV2ScriptLive(S().playerAttacker));
         if (r && a) {
             AttackBaseThen(r, a);
-            MV2RowSetRef(S().craftAttacker, r);
+            MV2ScriptKeep(S().craftAttacker, r);
             if (!OnCityRoute(a)) GuardAndAttack(a, r);
         } else if (a && !OnCityRoute(a)) {
             MV2SubAIOrderGuard(a, nullptr, 1, 6, kRaiderType, 20.0f);
@@ -309,8 +310,8 @@ void Reset() {
     S() = {};
     S().awaitingConsole = 1;
     MV2ResetMusic();
-    MV2RowSetRef(S().spawnCentre, MV2RowFind(0x00040242));
-    MV2RowSetRef(S().baseTarget, MV2FindObjectByWorldID(0x0002003C));
+    MV2ScriptKeep(S().spawnCentre, MV2RowFind(0x00040242));
+    MV2ScriptKeep(S().baseTarget, MV2FindObjectByWorldID(0x0002003C));
     MV2MissionSetPeriodicMessage(-1, 0);
     MV2SelectWallSet(2);
     if (MV2Object* a = MV2GetMissionObjectA()) MV2ObjectSendMessage(a, 4, 0, 0);

@@ -10,6 +10,7 @@
 #include "game/frontend/hud.h"
 #include "game/missions/missions.h"
 #include "game/missions/rowkit.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/objecttypes.h"
 #include "game/player/playercraft.h"
 #include "shell/cdaudio.h"
@@ -36,15 +37,15 @@ bool Idle() {
 }
 
 MV2Object* Target() {
-    return MV2RowLive(S().defendTarget);
+    return MV2ScriptLive(S().defendTarget);
 }
 
 MV2Object* Second() {
-    return MV2RowLive(S().second);
+    return MV2ScriptLive(S().second);
 }
 
 MV2Object* Raider(int32_t slot) {
-    return MV2RowLive(S().raiders[slot]);
+    return MV2ScriptLive(S().raiders[slot]);
 }
 
 float InitialEnergy(MV2Object* object) {
@@ -238,7 +239,7 @@ void Event(intptr_t event) {
 void Reset() {
     MV2ResetMusic();
     S() = {};
-    MV2RowSetRef(S().defendTarget, MV2RowFind(0x00040069));
+    MV2ScriptKeep(S().defendTarget, MV2RowFind(0x00040069));
     S().craftALastEnergy = -1.0f;
     S().secondLastEnergy = -1.0f;
     Timer(258, 1);
@@ -264,7 +265,7 @@ int32_t MV2Mission9SpawnRaider(int32_t slot, MV2Object* place) {
     if (!place) return 0;
     MV2Object* raider = MV2MissionCreateObject(kRaiderType, place, kRow);
     if (!raider) return 0;
-    MV2RowSetRef(S().raiders[slot], raider);
+    MV2ScriptKeep(S().raiders[slot], raider);
     MV2ObjectSendMessage(raider, 21, 17, 0);
     MV2ObjectSendMessage(raider, 21, 5, 0);
     if (slot & 1) MV2ObjectSendMessage(raider, 21, 0, 0);
@@ -302,7 +303,7 @@ int32_t MV2Mission9Script(MV2Object* object, int32_t message, intptr_t a, intptr
         break;
     case 260:
         if (!Second()) {
-            MV2RowSetRef(S().second, LaunchFriendly());
+            MV2ScriptKeep(S().second, LaunchFriendly());
             S().secondWentHome = 0;
         }
         break;

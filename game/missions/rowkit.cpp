@@ -32,19 +32,6 @@ intptr_t MV2RowSendFloat(uint32_t scriptId, int32_t message, intptr_t p1, float 
     return MV2RowSend(scriptId, message, p1, reinterpret_cast<intptr_t>(&value));
 }
 
-MV2Object* MV2RowLive(const MV2ObjectRef& ref) {
-    return ref.object && MV2ObjectHandleAlive(ref.handle) ? ref.object : nullptr;
-}
-
-void MV2RowSetRef(MV2ObjectRef& ref, MV2Object* object) {
-    if (object) {
-        ref.object = object;
-        ref.handle = object->handle;
-    } else {
-        ref = {};
-    }
-}
-
 MV2Object* MV2RowPlayer() {
     return MV2GetPlayerObject();
 }

@@ -1,6 +1,7 @@
 // Small helpers that the level scripts of rows 4, 9, 11, 15, 18, 30-34, 36 and 37 share:
-// finding and messaging objects by script id, weak references, distances, the game clock,
-// the level number and the tables of level objects a script binds at its start.
+// finding and messaging objects by script id, distances, the game clock, the level number and
+// the tables of level objects a script binds at its start. Weak references are the script
+// kit's (MV2ScriptLive, MV2ScriptKeep).
 #pragma once
 
 #include <cstdint>
@@ -19,9 +20,6 @@ MV2Object* MV2RowFind(uint32_t scriptId);
 intptr_t MV2RowSend(uint32_t scriptId, int32_t message, intptr_t p1, intptr_t p2);
 // Sends a value by pointer (message 12 or 24 style) to an object found by id.
 intptr_t MV2RowSendFloat(uint32_t scriptId, int32_t message, intptr_t p1, float value);
-// The referenced object while it lives, else null (the reference is kept).
-MV2Object* MV2RowLive(const MV2ObjectRef& ref);
-void MV2RowSetRef(MV2ObjectRef& ref, MV2Object* object);
 // Squared distance between two objects (null: the player's object); -1 when one is missing.
 float MV2RowDistanceSquared(MV2Object* a, MV2Object* b);
 // Squared distance of the player's object from the object; a large value without either.
