@@ -79,7 +79,7 @@ TEST(Mission12Test, ApproachWarningsAndTheEnd) {
         EXPECT_EQ(TimesOf(h, 995), std::vector<uint32_t>{8000});
         EXPECT_EQ(TimesOf(h, 1002), c.times1002);
         EXPECT_EQ(TimesOf(h, 998), c.times998);
-        EXPECT_EQ(RowCount(h.Log("restart"), 13) > 0, c.doneAt.has_value());
+        EXPECT_EQ(MissionLogCount(h, "restart", 13) > 0, c.doneAt.has_value());
     }
 }
 

@@ -61,7 +61,7 @@ TEST(Mission18Test, ReminderOnceAtOneHundredFiftySecondsAndReinforcementsUpToFou
     ASSERT_TRUE(h.Load(Level0(false)));
     MV2MissionStart(18, 0);
     h.Run(200000, 500);
-    EXPECT_EQ(RowCount(h.Log("shown"), 1273), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1273), 1);
     EXPECT_EQ(gMV2Mission18.guardsAlive, 4);
     for (int32_t slot : {0, 1}) {
         MV2ObjectRef ref = gMV2Mission18.guards[slot];

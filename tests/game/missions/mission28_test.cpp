@@ -45,7 +45,7 @@ void ToTheRun(MissionHarness& h) {
 }
 
 bool Logged(const MissionHarness& h, const std::string& what, intptr_t value) {
-    return RowCount(h.Log(what), value) > 0;
+    return MissionLogCount(h, what, value) > 0;
 }
 
 TEST(Mission28Test, ScrollSpeedRisesHoldsAndFalls) {

@@ -10,30 +10,24 @@
 #include "game/missions/missions.h"
 #include "game/objects/camera.h"
 #include "game/player/stoneball.h"
-#include "tests/game/missions/message_recorder.h"
 #include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
 constexpr int32_t kGateType = 248, kVentType = 293, kBallType = 286, kPusherType = 279,
-                  kSensorType = 55;
+                  kSensorType = kRowSensorType;
 constexpr uint32_t kFinalGate = 0x05000036, kBall = 0x05000035;
 constexpr uint32_t kLockA = 0x05000031, kLockB = 0x05000032, kLockC = 0x05000033;
 // The vent groups the three lock switches set.
 constexpr uint32_t kGroupA = 0x05000069, kGroupB = 0x05000066, kGroupC = 0x0500000D;
 
 MissionLevel Level5() {
-    MissionLevel level;
-    level.levelId = 0x05FFFFFF;
-    level.types.push_back({kRowPostType});
-    level.types.push_back({kGateType, 100.0f, 0, 0, RecordingHandler});
+    MissionLevel level = RowSensorLevel(0x05FFFFFF, kGateType);
     level.types.push_back({kVentType, 100.0f, 0, 0, MV2BubbleVentHandler,
                            uint32_t(sizeof(MV2BubbleVentData)), true});
     level.types.push_back({kBallType, 100.0f, 0, 0, MV2WaypointStoneBallHandler, 0, true});
     level.types.push_back({kPusherType, 100.0f, 0, 0, MV2PusherHandler,
                            uint32_t(sizeof(MV2PusherData)), true});
-    level.types.push_back({kSensorType, 100.0f, 0, 0, MV2TouchSensorHandler,
-                           uint32_t(sizeof(MV2TouchSensorData)), true});
     for (uint32_t id : {0x0500000Fu, kLockA, kLockB, kLockC, 0x05000034u, 0x05000037u,
                         0x05000038u, 0x05000039u, 0x0500003Au, 0x050000A9u})
         level.objects.push_back({id, kRowPostType, float(id & 0xFF), 10, 0});

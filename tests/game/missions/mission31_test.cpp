@@ -55,7 +55,7 @@ MV2Object* g_parts[7];
 
 int32_t CountType(int32_t type) {
     MV2CurrentLevelWorld world;
-    return int32_t(RowObjectsOfType(type).size());
+    return int32_t(MissionObjectsOfType(type).size());
 }
 
 void Switch(MissionHarness& h, uint32_t id, int32_t state) {

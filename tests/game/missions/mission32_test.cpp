@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int32_t kPostType = kRowPostType, kPropType = 350, kMirrorType = 54, kValveType = 143,
-                  kTriggerType = 55;
+                  kTriggerType = kRowSensorType;
 constexpr uint32_t kMachine = 0x09000002, kDoor = 0x09000012;
 const uint32_t kLamps[5] = {0x09000005, 0x09000003, 0x09000004, 0x09000006, 0x09000007};
 const uint32_t kButtons[5] = {0x09000008, 0x0900000C, 0x0900000B, 0x0900000A, 0x09000009};
@@ -78,8 +78,7 @@ MissionLevel Level9() {
     level.types.push_back({kPropType, 100.0f, 0, 0, PropHandler});
     level.types.push_back({kMirrorType, 100.0f, 0, 0, MirrorHandler});
     level.types.push_back({kValveType, 100.0f, 0, 0, MV2TurningPropHandler, uint32_t(sizeof(MV2TurningPropData)), true});
-    level.types.push_back(
-        {kTriggerType, 100.0f, 0, 0, MV2TouchSensorHandler, uint32_t(sizeof(MV2TouchSensorData)), true});
+    level.types.push_back(RowSensorType());
     for (int32_t i = 0; i < 5; ++i) {
         level.objects.push_back({kLamps[i], kPropType, 10.0f * float(i), 90, 190});
         level.objects.push_back({kButtons[i], kPostType, 10.0f * float(i), 90, 180});

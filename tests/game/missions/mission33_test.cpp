@@ -3,22 +3,16 @@
 #include "game/missions/mission33.h"
 #include "game/missions/missionprops.h"
 #include "game/missions/missions.h"
-#include "tests/game/missions/message_recorder.h"
 #include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
 
-constexpr int32_t kRecordedType = 248, kFlyType = 77, kSensorType = 55;
+constexpr int32_t kRecordedType = 248, kFlyType = 77, kSensorType = kRowSensorType;
 constexpr uint32_t kWayOn = 0x0A000007, kDeposit = 0x0A000005, kExitSwitch = 0x0A00001B;
 
 MissionLevel Level10() {
-    MissionLevel level;
-    level.levelId = 0x0AFFFFFF;
-    level.types.push_back({kRowPostType});
-    level.types.push_back({kRecordedType, 100.0f, 0, 0, RecordingHandler});
+    MissionLevel level = RowSensorLevel(0x0AFFFFFF, kRecordedType);
     level.types.push_back({kFlyType});
-    level.types.push_back({kSensorType, 100.0f, 0, 0, MV2TouchSensorHandler,
-                           uint32_t(sizeof(MV2TouchSensorData)), true});
     for (uint32_t id = 0x0A000009; id <= 0x0A00000A; ++id)
         level.objects.push_back({id, kRowPostType, 0, 10, float(id & 0xFF)});
     for (uint32_t id = 0x0A000013; id <= 0x0A000018; ++id)

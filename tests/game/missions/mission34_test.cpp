@@ -36,7 +36,7 @@ MissionLevel Level11() {
 }
 
 std::vector<MV2Object*> ObjectsOfType(int32_t type) {
-    return RowObjectsOfType(type);
+    return MissionObjectsOfType(type);
 }
 
 } // namespace

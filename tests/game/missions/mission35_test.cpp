@@ -34,11 +34,11 @@ MissionLevel Level() {
 }
 
 bool Restarted(const MissionHarness& h, intptr_t row) {
-    return RowCount(h.Log("restart"), row) > 0;
+    return MissionLogCount(h, "restart", row) > 0;
 }
 
 std::vector<MV2Object*> LiveDrones() {
-    std::vector<MV2Object*> drones = RowObjectsOfType(330);
+    std::vector<MV2Object*> drones = MissionObjectsOfType(330);
     std::erase_if(drones, [](MV2Object* o) { return o->energy <= 0; });
     return drones;
 }
@@ -50,7 +50,7 @@ MV2Object* Opening(MissionHarness& h) {
     h.Notify(3, nullptr, 0);
     h.Notify(4, nullptr, 0);
     h.Run(1000);
-    const auto escorts = RowObjectsOfType(4);
+    const auto escorts = MissionObjectsOfType(4);
     return escorts.empty() ? nullptr : escorts.front();
 }
 
@@ -73,7 +73,7 @@ TEST(Mission35Test, LastDroneWinsAndEscortDeathLoses) {
                  h.Kill(d, MV2GetPlayerObject());
              h.Run(500);
              EXPECT_EQ(h.Log("banner").size(), 1u);
-             EXPECT_EQ(RowCount(h.Log("shown"), 1299), 1);
+             EXPECT_EQ(MissionLogCount(h, "shown", 1299), 1);
              EXPECT_FALSE(Restarted(h, 36));
              h.Notify(7, nullptr, 0);
          },

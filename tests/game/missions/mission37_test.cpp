@@ -23,7 +23,7 @@ MissionLevel Level0() {
 }
 
 int32_t SporesAlive() {
-    return int32_t(RowObjectsOfType(353).size() + RowObjectsOfType(354).size());
+    return int32_t(MissionObjectsOfType(353).size() + MissionObjectsOfType(354).size());
 }
 
 MV2Object* Spore(MissionHarness& h, int32_t type, float distance) {

@@ -71,11 +71,11 @@ void Pass(MissionHarness& h, int32_t step) {
 }
 
 std::vector<MV2Object*> OfType(int32_t type) {
-    return RowObjectsOfType(type);
+    return MissionObjectsOfType(type);
 }
 
 bool Restarted39(const MissionHarness& h) {
-    return RowCount(h.Log("restart"), 39) > 0;
+    return MissionLogCount(h, "restart", 39) > 0;
 }
 
 TEST(Mission38Test, NineStepsInOrderWithTheFightsBetween) {

@@ -38,7 +38,7 @@ TEST(Mission4Test, ThreeRaidersKilledWinAndLeadToRowFive) {
     Open(h);
     for (const MV2ObjectRef& ref : gMV2Mission4.raiders)
         ASSERT_NE(ref.object, nullptr);
-    EXPECT_EQ(RowCount(h.Log("shown"), 272), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 272), 1);
     RowMovePlayer(h, 150, 160);
     h.Run(2000, 100);
     EXPECT_EQ(gMV2Mission4.engaged, 1u);
@@ -61,19 +61,19 @@ TEST(Mission4Test, RemindersUntilEngagedAndCraftAGoesHomeAndComesBack) {
     Open(h);
     h.Run(128000, 500);
     // Every 20 s from the second minute's timer and once after 121 s of the approach.
-    EXPECT_GE(RowCount(h.Log("shown"), 727), 5);
+    EXPECT_GE(MissionLogCount(h, "shown", 727), 5);
     RowMovePlayer(h, 150, 160);
     h.Run(2000, 500);
-    const int32_t reminders = RowCount(h.Log("shown"), 727);
+    const int32_t reminders = MissionLogCount(h, "shown", 727);
     h.Run(60000, 500);
-    EXPECT_EQ(RowCount(h.Log("shown"), 727), reminders);
+    EXPECT_EQ(MissionLogCount(h, "shown", 727), reminders);
 
     MV2Object* a = MV2GetMissionObjectA();
     ASSERT_NE(a, nullptr);
     a->energy = 4.0f; // below 5% of the type's 100
     h.Run(10000, 500);
     EXPECT_EQ(gMV2Mission4.craftARetreated, 1u);
-    EXPECT_EQ(RowCount(h.Log("shown"), 941), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 941), 1);
     h.Notify(6, a, 0); // A reached the city
     h.Run(1500, 500);
     EXPECT_EQ(gMV2Mission4.craftARetreated, 0u);

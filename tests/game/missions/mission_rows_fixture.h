@@ -1,15 +1,17 @@
 // Shared pieces of the mission-row tests: level 0 with the city, the mining sites and a post
-// type, counting log entries, moving the player and finding the objects of a type.
+// type, the touch sensors' type, a level of posts, recorded props and sensors, and moving the
+// player. Counting log entries and finding the objects of a type are mission_objects.h's.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
-#include <vector>
 
+#include "game/missions/missionprops.h"
 #include "game/objects/camera.h"
-#include "game/objects/clumpdata.h"
 #include "game/objects/levels.h"
 #include "game/objects/utilities.h"
+#include "tests/game/missions/message_recorder.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 inline constexpr int32_t kRowPostType = 302;
@@ -25,25 +27,25 @@ inline MissionLevel RowCityLevel(std::initializer_list<int32_t> types) {
     return level;
 }
 
-inline int32_t RowCount(const std::vector<MissionLogEntry>& log, intptr_t value) {
-    int32_t n = 0;
-    for (const MissionLogEntry& e : log)
-        n += e.value == value;
-    return n;
+inline constexpr int32_t kRowSensorType = 55;
+
+// The touch sensors with their own handler and data.
+inline MissionType RowSensorType() {
+    return {kRowSensorType, 100.0f, 0, 0, MV2TouchSensorHandler,
+            uint32_t(sizeof(MV2TouchSensorData)), true};
+}
+
+// A level with the post type, `recordedType` noting its messages (message_recorder.h) and the
+// touch sensors, for the rows whose scripts answer switches and trigger touches.
+inline MissionLevel RowSensorLevel(uint32_t levelId, int32_t recordedType) {
+    MissionLevel level;
+    level.levelId = levelId;
+    level.types.push_back({kRowPostType});
+    level.types.push_back({recordedType, 100.0f, 0, 0, RecordingHandler});
+    level.types.push_back(RowSensorType());
+    return level;
 }
 
 inline void RowMovePlayer(MissionHarness& h, float x, float z) {
-    MV2CurrentLevelWorld world;
-    const float at[3] = {x, 10, z};
-    MV2ObjectSendMessage(h.Player(), 83, 0, reinterpret_cast<intptr_t>(at));
-}
-
-// The objects of the type in the level's world (the fixture's types do not join the update
-// list); call with the level's world current.
-inline std::vector<MV2Object*> RowObjectsOfType(int32_t type) {
-    std::vector<MV2Object*> out;
-    for (TpClump* c = MV2GetFirstWorldClump(MV2World); c; c = MV2GetNextWorldClump(MV2World, c))
-        if (MV2Object* o = MV2GetClumpObject(c))
-            if (int32_t(o->typeWord & kMV2ObjectTypeMask) == type) out.push_back(o);
-    return out;
+    MissionMoveTo(h, h.Player(), {x, 10, z});
 }

@@ -28,11 +28,11 @@ MissionLevel Level() {
 }
 
 bool Logged(const MissionHarness& h, const std::string& what, intptr_t value) {
-    return RowCount(h.Log(what), value) > 0;
+    return MissionLogCount(h, what, value) > 0;
 }
 
 std::vector<MV2Object*> Spores() {
-    std::vector<MV2Object*> spores = RowObjectsOfType(353);
+    std::vector<MV2Object*> spores = MissionObjectsOfType(353);
     std::erase_if(spores, [](MV2Object* o) { return o->energy <= 0; });
     return spores;
 }
