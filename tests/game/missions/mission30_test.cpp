@@ -8,8 +8,10 @@
 #include "game/missions/mission30.h"
 #include "game/missions/missionprops.h"
 #include "game/missions/missions.h"
+#include "game/missions/scriptkit.h"
 #include "game/objects/camera.h"
 #include "game/player/stoneball.h"
+#include "shell/gamemain.h"
 #include "tests/game/missions/mission_rows_fixture.h"
 
 namespace {
@@ -110,4 +112,20 @@ TEST(Mission30Test, StartSetsTheBallAndPushersAndTheFinalSwitchFreesTheLateCamer
     EXPECT_EQ(MV2GetCameraMode(), 1);
     h.Send(trigger, 14, 0, reinterpret_cast<intptr_t>(h.Player()));
     EXPECT_EQ(MV2GetCameraMode(), 2);
+}
+
+TEST(Mission30Test, WithoutACameraFrameTheRowsPostsLeaveTheCameraModeAsItWas) {
+    MissionHarness h;
+    ASSERT_TRUE(h.ok());
+    ASSERT_TRUE(h.Load(Level5()));
+    MV2MissionStart(30, 0);
+    TvCamera* camera = gMV2MainCamera;
+    gMV2MainCamera = nullptr;
+    MV2SetCameraMode(1);
+    MV2Mission30SwitchHit(h.Find(0x05000034), 1); // the final switch's view from post 0x050000A8
+    EXPECT_EQ(MV2GetCameraMode(), 1);
+    // The script kit's move without the frame check, as rows 31 and 32 use it, takes the mode.
+    MV2ScriptCameraToPost(h.Find(0x050000A8));
+    EXPECT_EQ(MV2GetCameraMode(), 2);
+    gMV2MainCamera = camera;
 }
