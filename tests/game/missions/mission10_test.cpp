@@ -10,19 +10,13 @@
 #include "game/missions/rocks.h"
 #include "game/objects/objects.h"
 #include "platform/win32/win32.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
 
 constexpr uint32_t kTarget[3] = {0x60000, 0x60001, 0x60002};
 constexpr int32_t kCraftType = 321, kWreckType = 322;
-
-int Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        if (e.value == value) n++;
-    return n;
-}
 
 class Mission10Test : public ::testing::Test {
 protected:
@@ -52,7 +46,7 @@ protected:
 TEST_F(Mission10Test, OneLostAndTwoRescuedCloseTheMissionAndGoOnToRowEleven) {
     Start();
     ASSERT_NE(target[0], nullptr);
-    EXPECT_EQ(Count(h, "shown", 1015), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1015), 1);
     EXPECT_EQ(gMV2RepairDronePanel.shown, 1);
     h.Notify(6, target[0], 0); // target 0 reached the city
     h.Notify(21, target[1], 0); // a drone fetched target 1
@@ -60,37 +54,37 @@ TEST_F(Mission10Test, OneLostAndTwoRescuedCloseTheMissionAndGoOnToRowEleven) {
     EXPECT_EQ(gMV2RepairDronePanel.entries[1].status, 4);
     h.Send(target[2], 4, 0, 0); // target 2 destroyed by something else
     EXPECT_EQ(gMV2Rescue.lost, 1);
-    EXPECT_EQ(Count(h, "queued", 1031), 0);
+    EXPECT_EQ(MissionLogCount(h, "queued", 1031), 0);
     h.Step(10);
-    EXPECT_EQ(Count(h, "shown", 1043), 1);
-    EXPECT_EQ(Count(h, "banner", 1), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1043), 1);
+    EXPECT_EQ(MissionLogCount(h, "banner", 1), 1);
     h.Run(20000);
-    EXPECT_EQ(Count(h, "restart", 11), 1);
+    EXPECT_EQ(MissionLogCount(h, "restart", 11), 1);
     EXPECT_EQ(gMV2RepairDronePanel.shown, 0);
 }
 
 TEST_F(Mission10Test, SecondLossFailsThroughTheLateTimer) {
     Start();
     h.Send(target[0], 4, 0, 0);
-    EXPECT_EQ(Count(h, "queued", 1031), 1);
+    EXPECT_EQ(MissionLogCount(h, "queued", 1031), 1);
     EXPECT_TRUE(h.Log("banner").empty());
     h.Send(target[2], 4, 0, 0);
-    EXPECT_EQ(Count(h, "banner", 0), 1);
+    EXPECT_EQ(MissionLogCount(h, "banner", 0), 1);
     EXPECT_TRUE(h.Log("failed").empty());
     h.Step(10);
-    EXPECT_EQ(Count(h, "failed", 1032), 1);
+    EXPECT_EQ(MissionLogCount(h, "failed", 1032), 1);
 }
 
 TEST_F(Mission10Test, KeepingAwayFromEveryCraftWarnsAt120000AndFailsAt180000) {
     Start();
     h.Run(119000, 500);
-    EXPECT_EQ(Count(h, "shown", 1020), 0);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1020), 0);
     h.Run(3000, 500);
-    EXPECT_EQ(Count(h, "shown", 1020), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1020), 1);
     h.Run(57000, 500);
     EXPECT_TRUE(h.Log("failed").empty());
     h.Run(3000, 500);
-    EXPECT_EQ(Count(h, "failed", 1021), 1);
+    EXPECT_EQ(MissionLogCount(h, "failed", 1021), 1);
 }
 
 TEST_F(Mission10Test, ThreatMovesTheDeadlineAndWarnsOnce) {
@@ -103,7 +97,7 @@ TEST_F(Mission10Test, ThreatMovesTheDeadlineAndWarnsOnce) {
     h.Send(target[0], 65, 0, 0); // a second threat while the warning is under way
     EXPECT_EQ(gMV2Rescue.targets[0].deadline, before - 8000);
     h.Run(30000);
-    EXPECT_EQ(Count(h, "shown", 1026), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1026), 1);
 }
 
 TEST_F(Mission10Test, WreckEightComesLooseOnlyAfterWreckSix) {
@@ -155,7 +149,7 @@ TEST_F(Mission10Test, MissingTargetCountsAsLostWithoutAWord) {
     h.Notify(6, target[2], 0);
     h.Step(10);
     h.Run(6000);
-    EXPECT_EQ(Count(h, "shown", 1043), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1043), 1);
 }
 
 } // namespace

@@ -7,16 +7,10 @@
 #include "game/objects/levelswitch.h"
 #include "game/objects/objects.h"
 #include "game/player/playercraft.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
-
-int Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        if (e.value == value) n++;
-    return n;
-}
 
 TEST(Mission21Test, WaitsWhileThePlayerStaysFifteenUnitsAboveTheWayPoint) {
     MissionHarness h;
@@ -42,16 +36,16 @@ TEST(Mission21Test, WaitsWhileThePlayerStaysFifteenUnitsAboveTheWayPoint) {
     EXPECT_EQ(MV2PendingMission, 0);
     h.Run(40000, 500);
     EXPECT_EQ(gMV2Mission21.waiting, 1);
-    EXPECT_EQ(Count(h, "shown", 1111), 1);
-    EXPECT_EQ(Count(h, "shown", 1115), 0);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1111), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1115), 0);
     const float lower[3] = {100, 19.9f, 100};
     h.Send(sub, 83, 0, intptr_t(lower));
     h.Run(1000, 500);
     EXPECT_EQ(gMV2Mission21.waiting, 0);
-    EXPECT_EQ(Count(h, "shown", 1115), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 1115), 1);
     // Level 3 is not loaded: the row keeps polling and never goes on.
     h.Run(5000, 500);
-    EXPECT_EQ(Count(h, "restart", 22), 0);
+    EXPECT_EQ(MissionLogCount(h, "restart", 22), 0);
 }
 
 class Mission22Test : public ::testing::Test {

@@ -7,16 +7,10 @@
 #include "game/missions/missions.h"
 #include "game/objects/objects.h"
 #include "tests/game/missions/message_recorder.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
-
-int Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        if (e.value == value) n++;
-    return n;
-}
 
 class Mission26Test : public ::testing::Test {
 protected:
@@ -49,11 +43,11 @@ TEST_F(Mission26Test, UnloadedStoreDecidesTheMission) {
         h.Notify(0, h.Player(), 461); // an empty slot changes nothing
         EXPECT_TRUE(h.Log("banner").empty());
         h.Notify(c.event, h.Player(), c.item);
-        EXPECT_EQ(Count(h, "banner", c.banner), 1);
+        EXPECT_EQ(MissionLogCount(h, "banner", c.banner), 1);
         EXPECT_FALSE(MV2MissionNotifyInstalled(26, 0));
         EXPECT_FALSE(MV2MissionNotifyInstalled(26, 1));
         h.Notify(7, nullptr, 0); // entering the city goes on with row 27 either way
-        EXPECT_EQ(Count(h, "restart", 27), 1);
+        EXPECT_EQ(MissionLogCount(h, "restart", 27), 1);
         h.Run(4000);
     }
 }

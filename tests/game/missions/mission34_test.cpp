@@ -14,9 +14,7 @@ namespace {
 constexpr int32_t kPostType = 302, kBossType = 388;
 
 bool Shown(const MissionHarness& h, intptr_t id) {
-    for (const MissionLogEntry& e : h.Log("shown"))
-        if (e.value == id) return true;
-    return false;
+    return MissionLogCount(h, "shown", id) > 0;
 }
 
 MissionLevel Level11() {

@@ -6,16 +6,10 @@
 #include "game/missions/missions.h"
 #include "game/objects/levels.h"
 #include "game/objects/objects.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
-
-int Count(const MissionHarness& h, const std::string& what, intptr_t value) {
-    int n = 0;
-    for (const MissionLogEntry& e : h.Log(what))
-        if (e.value == value) n++;
-    return n;
-}
 
 MV2Object* FirstOfType(int32_t type) {
     for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o))
@@ -50,8 +44,8 @@ TEST_F(Mission3Test, OpeningCreatesTheCargoAndQueuesTheBriefing) {
     MV2Object* cargo = Cargo();
     ASSERT_NE(cargo, nullptr);
     EXPECT_EQ(MV2MissionWaitSlotOp(intptr_t(cargo), 2), 0);
-    EXPECT_EQ(Count(h, "shown", 597), 1);
-    EXPECT_EQ(Count(h, "queued", 598), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 597), 1);
+    EXPECT_EQ(MissionLogCount(h, "queued", 598), 1);
 }
 
 TEST_F(Mission3Test, DeliveredCargoWinsAndTheCityLeadsToRowFour) {
@@ -60,16 +54,16 @@ TEST_F(Mission3Test, DeliveredCargoWinsAndTheCityLeadsToRowFour) {
     ASSERT_NE(cargo, nullptr);
     h.SetToolAnswer(34, intptr_t(cargo)); // the magnet holds it
     h.Run(20000);
-    EXPECT_EQ(Count(h, "shown", 606), 1);
-    EXPECT_EQ(Count(h, "shown", 608), 0);
+    EXPECT_EQ(MissionLogCount(h, "shown", 606), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 608), 0);
     MV2SetMissionSlotDone(intptr_t(cargo)); // a city drone reached it (event 21)
     h.Run(2000);
-    EXPECT_EQ(Count(h, "shown", 608), 1);
-    EXPECT_EQ(Count(h, "banner", 1), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 608), 1);
+    EXPECT_EQ(MissionLogCount(h, "banner", 1), 1);
     h.Run(20000);
     EXPECT_TRUE(MV2MissionNotifyInstalled(3, 7));
     h.Notify(7, nullptr, 0);
-    EXPECT_EQ(Count(h, "restart", 4), 1);
+    EXPECT_EQ(MissionLogCount(h, "restart", 4), 1);
 }
 
 TEST_F(Mission3Test, CargoLostBeforePickupFailsAndStillGoesOnToRowFour) {
@@ -78,13 +72,13 @@ TEST_F(Mission3Test, CargoLostBeforePickupFailsAndStillGoesOnToRowFour) {
     ASSERT_NE(cargo, nullptr);
     h.Send(cargo, 4, 0, 0);
     h.Run(20000);
-    EXPECT_EQ(Count(h, "shown", 619), 1);
-    EXPECT_EQ(Count(h, "queued", 676), 1);
-    EXPECT_EQ(Count(h, "banner", 0), 1);
-    EXPECT_EQ(Count(h, "banner", 1), 0);
+    EXPECT_EQ(MissionLogCount(h, "shown", 619), 1);
+    EXPECT_EQ(MissionLogCount(h, "queued", 676), 1);
+    EXPECT_EQ(MissionLogCount(h, "banner", 0), 1);
+    EXPECT_EQ(MissionLogCount(h, "banner", 1), 0);
     h.Run(10000);
     h.Notify(7, nullptr, 0);
-    EXPECT_EQ(Count(h, "restart", 4), 1);
+    EXPECT_EQ(MissionLogCount(h, "restart", 4), 1);
 }
 
 TEST_F(Mission3Test, SixteenRestartsLeaveTheMissionWinnable) {

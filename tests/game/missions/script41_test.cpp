@@ -8,6 +8,7 @@
 #include "game/objects/levels.h"
 #include "game/objects/levelswitch.h"
 #include "game/objects/objects.h"
+#include "tests/game/missions/mission_objects.h"
 #include "tests/support/mission_harness.h"
 
 namespace {
@@ -18,13 +19,6 @@ int LabelCount(int32_t id) {
     int n = 0;
     for (const MV2MapLabel& l : gMV2Map.labels)
         if (l.id == id) n++;
-    return n;
-}
-
-int Shown(const MissionHarness& h, intptr_t id) {
-    int n = 0;
-    for (const MissionLogEntry& e : h.Log("shown"))
-        if (e.value == id) n++;
     return n;
 }
 
@@ -61,13 +55,13 @@ TEST_F(Script41Test, FirstPickupShowsTheHintOnceAndCarryingLabelsTheDropPoints) 
         h.Send(craft, 43, 0, reinterpret_cast<intptr_t>(h.Player()));
         EXPECT_EQ(LabelCount(53), 0);
     }
-    EXPECT_EQ(Shown(h, 704), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 704), 1);
     // The craft identified later is no second hint either.
     h.Notify(20, craft, 126);
-    EXPECT_EQ(Shown(h, 704), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 704), 1);
     // A drone delivers it: the job is over for good and row 36's extra craft opens.
     h.Notify(21, craft, 0);
-    EXPECT_EQ(Shown(h, 708), 1);
+    EXPECT_EQ(MissionLogCount(h, "shown", 708), 1);
     EXPECT_EQ(MV2GetStrayCraftDelivered(), 1);
     EXPECT_TRUE(MV2TestLevelSwitch(16));
     EXPECT_FALSE(MV2MissionNotifyInstalled(41, 14));
