@@ -51,22 +51,12 @@ void Release(MV2Grain* r) {
 }
 
 TpClump* BuildPrototype() {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpAtomic* atomic = TpAtomicCreate();
-    TpGeometry* geometry = TpGeometryCreate(4, 2, kTpGeometryTextured);
-    TpMaterial* material = TpMaterialCreate();
-    if (!clump || !frame || !atomic || !geometry || !material) {
-        if (material) TpMaterialDestroy(material);
-        if (geometry) TpGeometryDestroy(geometry);
-        if (atomic) TpAtomicDestroy(atomic);
-        if (frame) TvFrameDestroy(frame);
-        if (clump) TpClumpDestroy(clump);
-        return nullptr;
-    }
-    if (gMV2CoronaTexture) TpMaterialSetTexture(material, gMV2CoronaTexture);
-    TpMaterialListAppendMaterial(&geometry->materials, material);
-    TpMaterialDestroy(material); // the list holds its own reference
+    MV2ModelParts parts;
+    if (!MV2CreateModelParts(&parts, 4, 2, kTpGeometryTextured, true)) return nullptr;
+    TpGeometry* geometry = parts.geometry;
+    if (gMV2CoronaTexture) TpMaterialSetTexture(parts.material, gMV2CoronaTexture);
+    TpMaterialListAppendMaterial(&geometry->materials, parts.material);
+    TpMaterialDestroy(parts.material); // the list holds its own reference
     TpMorphTarget* target = TpGeometryGetMorphTarget(geometry, 0);
     const TvV3d corners[4] = {{-0.02f, -0.02f, 0}, {0.02f, -0.02f, 0}, {0.02f, 0.02f, 0},
                               {-0.02f, 0.02f, 0}};
@@ -80,12 +70,8 @@ TpClump* BuildPrototype() {
     const TvSphere sphere{{0, 0, 0}, 0.0283f};
     TpMorphTargetSetBoundingSphere(target, &sphere);
     TpGeometryUnlock(geometry);
-    TpAtomicSetGeometry(atomic, geometry, 0);
-    TpGeometryDestroy(geometry);
-    TpClumpSetFrame(clump, frame);
-    TpAtomicSetFrame(atomic, frame);
-    TpAtomicSetFlags(atomic, 0); // neither collision-tested nor drawn by the world
-    TpClumpAddAtomic(clump, atomic);
+    TpClump* clump = MV2JoinModelParts(parts);
+    TpAtomicSetFlags(parts.atomic, 0); // neither collision-tested nor drawn by the world
     return clump;
 }
 

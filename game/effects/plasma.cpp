@@ -301,18 +301,11 @@ void RenderStrip(TpClump* clump) {
 } // namespace
 
 TpClump* MV2CreatePlasmaAtomic(TpMaterial* material) {
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpAtomic* atomic = TpAtomicCreate();
-    TpGeometry* geometry =
-        TpGeometryCreate(2 * kMV2PlasmaStripRows, 20, kTpGeometryTextured | kTpGeometryPreLit);
-    if (!clump || !frame || !atomic || !geometry) {
-        if (geometry) TpGeometryDestroy(geometry);
-        if (atomic) TpAtomicDestroy(atomic);
-        if (frame) TvFrameDestroy(frame);
-        if (clump) TpClumpDestroy(clump);
+    MV2ModelParts parts;
+    if (!MV2CreateModelParts(&parts, 2 * kMV2PlasmaStripRows, 20,
+                             kTpGeometryTextured | kTpGeometryPreLit, false))
         return nullptr;
-    }
+    TpGeometry* geometry = parts.geometry;
     uint16_t materialIndex = kTpNoMaterial;
     if (material && TpMaterialListAppendMaterial(&geometry->materials, material) >= 0)
         materialIndex = 0;
@@ -335,12 +328,8 @@ TpClump* MV2CreatePlasmaAtomic(TpMaterial* material) {
     TpMorphTargetSetBoundingSphere(TpGeometryGetMorphTarget(geometry, 0), &sphere);
     TpGeometrySetSurfaceProperties(geometry, 1.0f, 1.0f, 1.0f);
     TpGeometryUnlock(geometry);
-    TpAtomicSetGeometry(atomic, geometry, 0);
-    TpGeometryDestroy(geometry);
-    TpClumpSetFrame(clump, frame);
-    TpAtomicSetFrame(atomic, frame);
-    TpAtomicSetFlags(atomic, 0); // neither drawn nor tested by the world
-    TpClumpAddAtomic(clump, atomic);
+    TpClump* clump = MV2JoinModelParts(parts);
+    TpAtomicSetFlags(parts.atomic, 0); // neither drawn nor tested by the world
     return clump;
 }
 

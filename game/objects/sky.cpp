@@ -106,19 +106,10 @@ const TvV3d* MV2GetMoonOffset() {
 TpClump* MV2BuildSkyModel() {
     if (g_sky.model) return g_sky.model;
     const float f = FarClip();
-    TpClump* clump = TpClumpCreate();
-    TvFrame* frame = TvFrameCreate();
-    TpAtomic* atomic = TpAtomicCreate();
-    TpGeometry* geometry = TpGeometryCreate(4, 2, kTpGeometryTextured);
-    TpMaterial* material = TpMaterialCreate();
-    if (!clump || !frame || !atomic || !geometry || !material) {
-        if (material) TpMaterialDestroy(material);
-        if (geometry) TpGeometryDestroy(geometry);
-        if (atomic) TpAtomicDestroy(atomic);
-        if (frame) TvFrameDestroy(frame);
-        if (clump) TpClumpDestroy(clump);
-        return nullptr;
-    }
+    MV2ModelParts parts;
+    if (!MV2CreateModelParts(&parts, 4, 2, kTpGeometryTextured, true)) return nullptr;
+    TpGeometry* geometry = parts.geometry;
+    TpMaterial* material = parts.material;
     if (g_sky.clouds) TpMaterialSetTexture(material, g_sky.clouds);
     TpMaterialListAppendMaterial(&geometry->materials, material);
     TpMaterialDestroy(material); // the list holds its own reference
@@ -138,13 +129,8 @@ TpClump* MV2BuildSkyModel() {
     TpMorphTargetSetBoundingSphere(target, &sphere);
     TpGeometryUnlock(geometry);
     MV2SetGeometryFullBright(geometry);
-    TpAtomicSetGeometry(atomic, geometry, 0);
-    TpGeometryDestroy(geometry);
-    TpClumpSetFrame(clump, frame);
-    TpAtomicSetFrame(atomic, frame);
-    TpClumpAddAtomic(clump, atomic);
-    g_sky.model = clump;
-    return clump;
+    g_sky.model = MV2JoinModelParts(parts);
+    return g_sky.model;
 }
 
 int32_t MV2LoadSky() {

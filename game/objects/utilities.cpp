@@ -10,6 +10,7 @@
 #include "engine/world/clump.h"
 #include "engine/world/geometry.h"
 #include "engine/world/intersect.h"
+#include "engine/world/material.h"
 #include "engine/world/random.h"
 #include "engine/world/world.h"
 #include "game/objects/clumpdata.h"
@@ -471,4 +472,31 @@ void MV2RandomHorizontalDirection(TvV3d* out) {
     const float x = MV2RandomUnit() - 0.5f;
     const float z = MV2RandomUnit() - 0.5f;
     *out = Normalise({x, 0.0f, z});
+}
+
+int32_t MV2CreateModelParts(MV2ModelParts* parts, int32_t vertices, int32_t triangles,
+                            uint32_t geometryFlags, bool material) {
+    MV2ModelParts& p = *parts;
+    p.clump = TpClumpCreate();
+    p.frame = TvFrameCreate();
+    p.atomic = TpAtomicCreate();
+    p.geometry = TpGeometryCreate(vertices, triangles, geometryFlags);
+    p.material = material ? TpMaterialCreate() : nullptr;
+    if (p.clump && p.frame && p.atomic && p.geometry && (p.material || !material)) return 1;
+    if (p.material) TpMaterialDestroy(p.material);
+    if (p.geometry) TpGeometryDestroy(p.geometry);
+    if (p.atomic) TpAtomicDestroy(p.atomic);
+    if (p.frame) TvFrameDestroy(p.frame);
+    if (p.clump) TpClumpDestroy(p.clump);
+    p = {};
+    return 0;
+}
+
+TpClump* MV2JoinModelParts(const MV2ModelParts& parts) {
+    TpAtomicSetGeometry(parts.atomic, parts.geometry, 0);
+    TpGeometryDestroy(parts.geometry);
+    TpClumpSetFrame(parts.clump, parts.frame);
+    TpAtomicSetFrame(parts.atomic, parts.frame);
+    TpClumpAddAtomic(parts.clump, parts.atomic);
+    return parts.clump;
 }

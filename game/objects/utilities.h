@@ -7,7 +7,9 @@
 
 struct TpAtomic;
 struct TpClump;
+struct TpGeometry;
 struct TpIntersection;
+struct TpMaterial;
 struct TpWorld;
 struct TpWorldSector;
 struct TvFrame;
@@ -36,6 +38,21 @@ TvMatrix* MV2RotateMatrixInPlace(TvMatrix* matrix, const TvV3d* axis, float degr
 TpAtomic* MV2FindRootAtomic(TpClump* clump);
 TpAtomic* MV2AtomicAddAnimTime(TpAtomic* atomic, void* time);
 int32_t MV2AddAnimTime(TpClump* clump, float time);
+// The parts of a model of one atomic, made by the game rather than read from a file.
+struct MV2ModelParts {
+    TpClump* clump;
+    TvFrame* frame;
+    TpAtomic* atomic;
+    TpGeometry* geometry; // locked, as made
+    TpMaterial* material; // null unless asked for
+};
+// Makes a clump, a frame, an atomic, a geometry of the given size and flags and, when asked, a
+// material: all of them (1), or none (0) with those already made destroyed again.
+int32_t MV2CreateModelParts(MV2ModelParts* parts, int32_t vertices, int32_t triangles,
+                            uint32_t geometryFlags, bool material);
+// Joins the parts once the geometry is unlocked: the atomic takes the geometry (the parts' own
+// reference is dropped) and the frame, as does the clump, which takes the atomic. Returns it.
+TpClump* MV2JoinModelParts(const MV2ModelParts& parts);
 // Takes the clump out of its world and drops every atomic's geometry; the caller destroys it.
 int32_t MV2DestroyClump(TpClump* clump);
 
