@@ -19,10 +19,21 @@
 
 namespace {
 
+constexpr int32_t kLeftWorlds = 4;
+
+struct Left {
+    TpWorld* world;
+    TpWorldSectorRenderCallBack sector;
+};
+
 struct CausticState {
     TvTexture* textures[kMV2CausticFrames];
     TpWorldSectorRenderCallBack savedSector;
     TpWorld* sectorWorld; // the world whose callback was replaced
+    // The last worlds left with the caustic callback (not current when caustics went off) and
+    // the callbacks they had before; a world found here still holds the caustic callback.
+    Left left[kLeftWorlds];
+    int32_t nextLeft;
     int32_t world;
     int32_t atomic;
     std::vector<TvIm3DVertex> vertices; // scratch, grown to the largest draw
@@ -65,13 +76,22 @@ void DrawPass(const TvV3d* source, int32_t count, const TvMatrix* matrix) {
 }
 
 // Puts the saved callback back on the world it was taken from while that world is still the
-// current one; a world since destroyed is only forgotten.
+// current one; a world since destroyed is only forgotten. A world that was not current keeps
+// the caustic callback, which goes on drawing through the saved one.
 void Restore() {
     if (g_caustics.sectorWorld && g_caustics.savedSector &&
-        g_caustics.sectorWorld == TpWorldGetCurrent())
+        g_caustics.sectorWorld == TpWorldGetCurrent()) {
         TpWorldSetSectorRenderCallBack(g_caustics.sectorWorld, g_caustics.savedSector);
+        g_caustics.savedSector = nullptr;
+    } else if (g_caustics.sectorWorld) {
+        Left* slot = &g_caustics.left[g_caustics.nextLeft];
+        for (Left& l : g_caustics.left)
+            if (l.world == g_caustics.sectorWorld) slot = &l;
+        if (slot == &g_caustics.left[g_caustics.nextLeft])
+            g_caustics.nextLeft = (g_caustics.nextLeft + 1) % kLeftWorlds;
+        *slot = {g_caustics.sectorWorld, g_caustics.savedSector};
+    }
     g_caustics.sectorWorld = nullptr;
-    g_caustics.savedSector = nullptr;
 }
 
 void Install() {
@@ -79,7 +99,14 @@ void Install() {
     if (world == g_caustics.sectorWorld) return;
     Restore();
     if (!world || !g_caustics.world) return;
-    g_caustics.savedSector = TpWorldGetSectorRenderCallBack(world);
+    // A world left with the caustic callback keeps the callback saved before: saving the caustic
+    // callback itself would make it call itself without end.
+    const TpWorldSectorRenderCallBack current = TpWorldGetSectorRenderCallBack(world);
+    if (current != MV2RenderSectorCaustics)
+        g_caustics.savedSector = current;
+    else
+        for (const Left& l : g_caustics.left)
+            if (l.world == world) g_caustics.savedSector = l.sector;
     g_caustics.sectorWorld = world;
     TpWorldSetSectorRenderCallBack(world, MV2RenderSectorCaustics);
 }

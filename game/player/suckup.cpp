@@ -9,6 +9,7 @@
 #include "game/frontend/hud.h"
 #include "game/missions/dirtcolumn.h"
 #include "game/missions/missionflow.h"
+#include "game/missions/scriptevents.h"
 #include "game/objects/budgets.h"
 #include "game/objects/clumpdata.h"
 #include "game/objects/dynamics.h"
@@ -24,6 +25,8 @@
 namespace {
 
 constexpr int32_t kEmpty = 461;
+// The script events of the store: an item unloaded, the unload done, an object stored.
+constexpr int32_t kEventUnloadedItem = 0, kEventUnloaded = 1, kEventStored = 5;
 constexpr float kReach = 0.8f;
 
 TvFreeList* g_records = nullptr;
@@ -113,17 +116,19 @@ void Deliver(MV2SuckUpData* d) {
     if (!owner) return;
     const bool player = owner == MV2GetPlayerObject();
     bool any = false;
+    // Every slot is announced to the scripts that listen for unloads, empty ones as 461.
     for (int32_t& type : d->types) {
-        if (type == kEmpty) continue;
-        any = true;
-        MV2AddTypeClassWeights(type);
-        MV2NotifyObjectScript(owner, kMV2ScriptEvent, 0, type);
+        if (type != kEmpty) {
+            any = true;
+            MV2AddTypeClassWeights(type);
+        }
+        MV2NotifyScripts(owner, kEventUnloadedItem, type);
         const bool award = (type >= 88 && type <= 93) || type == 98 || type == 99 || type == 101 ||
                            type == 102;
         if (player && award) MV2AddAwardCounter(0, 2, MV2GetTypeClassWeight(type, 1));
         type = kEmpty;
     }
-    if (any) MV2NotifyObjectScript(owner, kMV2ScriptEvent, 1, 0);
+    if (any) MV2NotifyScripts(owner, kEventUnloaded, 0);
     d->count = d->harmful = 0;
 }
 
@@ -217,7 +222,7 @@ int32_t MV2SuckUpTake(MV2Object* craft, MV2Object* object) {
     const int32_t type = MV2ShotTypeOf(object);
     d->types[d->count++] = type;
     if (type == kMV2HarmfulType) ++d->harmful;
-    MV2NotifyObjectScript(craft, kMV2ScriptEvent, 5, type);
+    MV2NotifyScripts(craft, kEventStored, type);
     MV2ObjectSendMessage(object, 4, 0, 0);
     return 1;
 }

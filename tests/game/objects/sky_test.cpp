@@ -85,6 +85,40 @@ TEST_F(SkyTest, CausticTexturesAndCallbacks) {
     EXPECT_EQ(TpWorldGetSectorRenderCallBack(world), before);
 }
 
+// Caustics switched off and on again while another world is current leave the first world with
+// the caustic callback; switched on there again, the callback must still draw through the
+// world's own one and never through itself.
+int gCountedSectorDraws = 0;
+
+TpWorldSector* CountingSectorDraw(TpWorldSector* sector) {
+    ++gCountedSectorDraws;
+    return sector;
+}
+
+TEST_F(SkyTest, CausticsBackOnAWorldLeftWithTheirCallback) {
+    TpWorld* world = TpWorldGetCurrent();
+    const TpWorldSectorRenderCallBack before = TpWorldGetSectorRenderCallBack(world);
+    TpWorldSetSectorRenderCallBack(world, CountingSectorDraw);
+    ASSERT_EQ(MV2InitialiseCaustics(), 1);
+    GridWorld other = MakeGridWorld(1);
+    TV_ENGINE->worldLibrary = other.world;
+    MV2SetWorldCaustics(0);
+    MV2SetWorldCaustics(1);
+    TV_ENGINE->worldLibrary = world;
+    MV2SetWorldCaustics(0);
+    MV2SetWorldCaustics(1);
+    EXPECT_EQ(TpWorldGetSectorRenderCallBack(world), MV2RenderSectorCaustics);
+    TpWorldSector sector{};
+    gCountedSectorDraws = 0;
+    EXPECT_EQ(MV2RenderSectorCaustics(&sector), &sector);
+    EXPECT_EQ(gCountedSectorDraws, 1) << "drawn once, through the world's own callback";
+    MV2SetWorldCaustics(0);
+    EXPECT_EQ(TpWorldGetSectorRenderCallBack(world), CountingSectorDraw);
+    MV2ShutdownCaustics();
+    DestroyGridWorld(other);
+    TpWorldSetSectorRenderCallBack(world, before);
+}
+
 TEST_F(SkyTest, SkyModelSpansEightFarClips) {
     TpClump* sky = MV2BuildSkyModel();
     ASSERT_NE(sky, nullptr);

@@ -3,6 +3,11 @@
 #include "tests/game/player/tools_fixture.h"
 
 #include "game/missions/dirtcolumn.h"
+#include "game/missions/missionflow.h"
+#include "game/missions/scriptevents.h"
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -124,4 +129,34 @@ TEST_F(SuckUpTest, LevelSevenHoldsFourAndItsGaugeCountsInQuarters) {
     MV2SendToolMessage(tool, 57, 0, reinterpret_cast<intptr_t>(&icon));
     EXPECT_EQ(icon.sprite, 24);
     EXPECT_EQ(icon.colour, 0xFF0000u);
+}
+
+// The store's events reach every row listening for them, whatever owns the craft: each stored
+// object (5), each of the 40 slots at an unload (0, 461 for an empty one) and the unload (1).
+std::vector<std::pair<intptr_t, intptr_t>> gHeardEvents;
+
+TEST_F(SuckUpTest, StoringAndUnloadingRaiseTheScriptEvents) {
+    constexpr int32_t kRow = 20;
+    gHeardEvents.clear();
+    MV2SetMissionScriptForTest(kRow, [](MV2Object*, int32_t message, intptr_t a, intptr_t b) {
+        if (message == kMV2ScriptEvent) gHeardEvents.push_back({a, b});
+        return int32_t(1);
+    });
+    for (int32_t event : {0, 1, 5})
+        MV2MissionInstallNotify(kRow, event);
+    ASSERT_EQ(Take(88), 1);
+    ASSERT_EQ(Take(90), 1);
+    EXPECT_EQ(gHeardEvents, (std::vector<std::pair<intptr_t, intptr_t>>{{5, 88}, {5, 90}}));
+    gHeardEvents.clear();
+    MV2SendToolMessage(tool, 39, 0, 0);
+    ASSERT_EQ(gHeardEvents.size(), size_t(kMV2SuckUpSlots + 1));
+    EXPECT_EQ(gHeardEvents[0], std::make_pair(intptr_t(0), intptr_t(88)));
+    EXPECT_EQ(gHeardEvents[1], std::make_pair(intptr_t(0), intptr_t(90)));
+    EXPECT_EQ(gHeardEvents[2], std::make_pair(intptr_t(0), intptr_t(461)));
+    EXPECT_EQ(gHeardEvents.back(), std::make_pair(intptr_t(1), intptr_t(0)));
+    gHeardEvents.clear();
+    MV2SendToolMessage(tool, 39, 0, 0);
+    EXPECT_EQ(gHeardEvents.size(), size_t(kMV2SuckUpSlots)) << "an empty store: no event 1";
+    MV2ClearScriptEvents();
+    MV2SetMissionScriptForTest(kRow, nullptr);
 }
