@@ -589,24 +589,37 @@ float MV2JellyBreedCallback(TpAtomic* atomic, float position) {
     }
 }
 
-intptr_t MV2JellyfishHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
-    if (message == 96) return MV2AnswerAmbientSize(object, p1, p2, sizeof(MV2JellyfishRecord));
-    if (message == 3)
-        return CreateJelly<MV2JellyfishRecord>(object, p1, p2, 0, MV2JellySwimCallback);
-    auto* d = object->privateData && object->matrix ? Record<MV2JellyfishRecord>(object) : nullptr;
+namespace {
+
+// A touch of another object while the jelly chases and is close: the jellyfish stings AI
+// categories 6 and 9 for 5 with a second's rest, the lesser jelly category 6 only, for 2.
+void Touched(MV2Object* jelly, MV2JellyfishRecord* d, MV2Object* other) {
+    if (d->chasing && d->close && (other->aiCategory == 6 || other->aiCategory == 9) &&
+        d->stingCooldown <= 0.0f) {
+        Sting(jelly, other, 5.0f);
+        d->stingCooldown = 1.0f;
+    }
+}
+
+void Touched(MV2Object* jelly, MV2LesserJellyRecord* d, MV2Object* other) {
+    if (d->chasing && d->close && other->aiCategory == 6) Sting(jelly, other, 2.0f);
+}
+
+// The handler the jellyfish and the lesser jelly share over their own records.
+template <typename T>
+intptr_t JellyHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2, int32_t kind,
+                      TpAnimSequenceCallBack swim, intptr_t (*update)(MV2Object*, T*)) {
+    if (message == 96) return MV2AnswerAmbientSize(object, p1, p2, sizeof(T));
+    if (message == 3) return CreateJelly<T>(object, p1, p2, kind, swim);
+    auto* d = object->privateData && object->matrix ? Record<T>(object) : nullptr;
     if (!d) return MV2AmbientCreatureHandler(object, message, p1, p2);
     switch (message) {
-    case 2: return JellyUpdate(object, d);
+    case 2: return update(object, d);
     case 4:
         MV2AmbientCreatureHandler(object, 28, 0, 0);
         return MV2AmbientCreatureHandler(object, 4, p1, p2);
     case 14:
-        if (auto* other = reinterpret_cast<MV2Object*>(p2);
-            other && d->chasing && d->close && (other->aiCategory == 6 || other->aiCategory == 9) &&
-            d->stingCooldown <= 0.0f) {
-            Sting(object, other, 5.0f);
-            d->stingCooldown = 1.0f;
-        }
+        if (auto* other = reinterpret_cast<MV2Object*>(p2)) Touched(object, d, other);
         break;
     case 33:
         if (auto* o = reinterpret_cast<MV2Object*>(p2)) {
@@ -619,31 +632,16 @@ intptr_t MV2JellyfishHandler(MV2Object* object, int32_t message, intptr_t p1, in
     return MV2AmbientCreatureHandler(object, message, p1, p2);
 }
 
+} // namespace
+
+intptr_t MV2JellyfishHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
+    return JellyHandler<MV2JellyfishRecord>(object, message, p1, p2, 0, MV2JellySwimCallback,
+                                            JellyUpdate);
+}
+
 intptr_t MV2LesserJellyHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
-    if (message == 96) return MV2AnswerAmbientSize(object, p1, p2, sizeof(MV2LesserJellyRecord));
-    if (message == 3)
-        return CreateJelly<MV2LesserJellyRecord>(object, p1, p2, 1, MV2LesserJellySwimCallback);
-    auto* d = object->privateData && object->matrix ? Record<MV2LesserJellyRecord>(object) : nullptr;
-    if (!d) return MV2AmbientCreatureHandler(object, message, p1, p2);
-    switch (message) {
-    case 2: return LesserUpdate(object, d);
-    case 4:
-        MV2AmbientCreatureHandler(object, 28, 0, 0);
-        return MV2AmbientCreatureHandler(object, 4, p1, p2);
-    case 14:
-        if (auto* other = reinterpret_cast<MV2Object*>(p2);
-            other && d->chasing && d->close && other->aiCategory == 6)
-            Sting(object, other, 2.0f);
-        break;
-    case 33:
-        if (auto* o = reinterpret_cast<MV2Object*>(p2)) {
-            MV2SetObjectRef(&d->assigned, o);
-            d->chasing = 1;
-        }
-        return 1;
-    default: break;
-    }
-    return MV2AmbientCreatureHandler(object, message, p1, p2);
+    return JellyHandler<MV2LesserJellyRecord>(object, message, p1, p2, 1,
+                                              MV2LesserJellySwimCallback, LesserUpdate);
 }
 
 intptr_t MV2BabyJellyHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2) {
