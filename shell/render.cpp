@@ -13,6 +13,9 @@
 #include "game/frontend/interfacescreens.h"
 #include "game/frontend/missionmap.h"
 #include "game/missions/cutscenes.h"
+#include "game/missions/missionflow.h"
+#include "game/missions/scriptevents.h"
+#include "game/frontend/interfacestate.h"
 #include "game/missions/strips.h"
 #include "game/player/player.h"
 #include "game/frontend/menus.h"
@@ -45,6 +48,7 @@
 #include "shell/window.h"
 
 #include <cmath>
+#include <cstdio>
 
 MV2RenderState gMV2Render = {0.0f, 0, 1.0f, 0};
 
@@ -433,6 +437,25 @@ void MV2RenderWorld() {
     EndFrame(drawing);
 }
 
+namespace {
+
+constexpr int32_t kBriefingShownEvent = 13;
+
+// Mode 11: the pending mission's briefing movie plays through, is remembered as shown, and the
+// console comes back with the mission's scripts told (script event 13).
+void BriefingFrame() {
+    if (gMV2MainLoop.frontEnd || MV2PendingMission == 0) return;
+    char name[24];
+    std::snprintf(name, sizeof name, "brief%d", int(MV2PendingMission));
+    MV2PlayMovie(name);
+    MV2BriefedMission = MV2PendingMission;
+    if (gMV2MissionFlow.pendingBegin) return;
+    gMV2GameState.requested = 9;
+    MV2NotifyScripts(nullptr, kBriefingShownEvent, 0);
+}
+
+} // namespace
+
 void MV2RenderGameFrame() {
     gMV2Render.phase = (gMV2Render.phase + int32_t(MV2GetFrameMilliseconds())) % 1000;
     MV2BroadcastToolCommand(nullptr, 74, 0, 0);
@@ -457,7 +480,7 @@ void MV2RenderGameFrame() {
     case 10:
         if (gMV2MainCamera) InterfaceScreensFrame();
         return;
-    case 11: return; // briefing movies play through the front end
+    case 11: BriefingFrame(); return;
     case 17:
         if (gMV2MainCamera) SaveScreenFrame();
         return;

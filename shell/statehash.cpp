@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -68,10 +69,16 @@ void MV2WriteStateHashIfAsked() {
         return;
     }
     int32_t objects = 0;
-    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o)) ++objects;
-    std::fprintf(file, "%016llx\nmode %d sequence %d objects %d mission %d frags %d\n",
+    std::map<uint32_t, int32_t> types;
+    for (MV2Object* o = MV2FirstActiveObject(); o; o = MV2NextActiveObject(o)) {
+        ++objects;
+        ++types[o->typeWord & kMV2ObjectTypeMask];
+    }
+    std::fprintf(file, "%016llx\nmode %d sequence %d objects %d mission %d frags %d\ntypes",
                  static_cast<unsigned long long>(MV2GameStateHash()), int(gMV2GameState.current),
                  int(gMV2GameState.sequence), int(objects), int(MV2GetCurrentMission()),
                  int(gMV2Net.frags));
+    for (const auto& [type, count] : types) std::fprintf(file, " %u:%d", type, int(count));
+    std::fputc('\n', file);
     std::fclose(file);
 }

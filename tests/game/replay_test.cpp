@@ -19,7 +19,7 @@ using namespace program_runner;
 
 struct RunResult {
     int code = -1;
-    std::string hash, summary, errors;
+    std::string hash, summary, types, errors;
 };
 
 // Runs the program once on `data` with the recording, and reads the state it ended in.
@@ -41,6 +41,7 @@ RunResult PlayBack(const fs::path& dir, const fs::path& recording) {
     std::ifstream in(hashFile);
     std::getline(in, run.hash);
     std::getline(in, run.summary);
+    std::getline(in, run.types);
     return run;
 }
 
@@ -99,6 +100,14 @@ TEST(Replay, TheFirstMissionOpensIntoTheConsole) {
     InputScript script = CampaignStart();
     script.frames = 420 + 760;
     CheckReplay("mission1_opening", script, "mode 9 sequence 9");
+}
+
+// From the console the player watches the briefing and goes back to play: the mission's race
+// start takes over (mode 13) with mission row 1 in play.
+TEST(Replay, TheBriefingAndBackToPlay) {
+    InputScript script = CampaignStart();
+    script.frames = AddLaunchKeys(script, kScriptConsoleFrame) + 30;
+    CheckReplay("console_left", script, "mode 13 sequence 9 objects 7 mission 1");
 }
 
 // Damaged data folders: the game shows its error or goes on without the damaged file, and

@@ -54,7 +54,8 @@ uint8_t ControlsKeyCode(const char* name) {
         const char* name;
         uint8_t code;
     } keys[] = {{"Escape", 0x80}, {"Return", 0xAB}, {"Space", 0x20}, {"F1", 0x81},
-                {"F12", 0x8C},    {"Left", 0x95},   {"Right", 0x96}};
+                {"F12", 0x8C},    {"Up", 0x93},     {"Down", 0x94},
+                {"Left", 0x95},   {"Right", 0x96}};
     for (const auto& k : keys)
         if (std::strcmp(k.name, name) == 0) return k.code;
     if (name[0] >= 'a' && name[0] <= 'z' && name[1] == 0) return uint8_t(name[0]);

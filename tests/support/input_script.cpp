@@ -66,3 +66,17 @@ void AddCampaignStartKeys(InputScript& script) {
     script.Press(340, kDown, kVkDown, 3, true);
     script.Press(360, kReturn, kVkReturn); // confirm the profile: the level starts
 }
+
+uint32_t AddLaunchKeys(InputScript& script, uint32_t fromFrame) {
+    constexpr uint8_t kReturn = 0x1C, kDown = 0x50, kLeft = 0x4B;
+    constexpr uint32_t kVkReturn = 0x0D, kVkDown = 0x28, kVkLeft = 0x25;
+    // The console opens with the mouse cursor shown and nothing highlighted: an arrow hides the
+    // cursor and highlights the only choice, the briefing.
+    script.Press(fromFrame, kDown, kVkDown, 3, true);
+    script.Press(fromFrame + 10, kReturn, kVkReturn);
+    // The briefing movie and the console again, now with all three choices and nothing
+    // highlighted: Left from there lands on back to play.
+    script.Press(fromFrame + 80, kLeft, kVkLeft, 3, true);
+    script.Press(fromFrame + 90, kReturn, kVkReturn);
+    return fromFrame + 100;
+}

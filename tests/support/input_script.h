@@ -32,3 +32,13 @@ std::vector<uint8_t> WriteInputScript(const InputScript& script);
 // The keys from the start-up pictures to the title, the main menu's Play, a new game and a new
 // profile, after which the campaign's first level starts (frames 200 to 363).
 void AddCampaignStartKeys(InputScript& script);
+
+// The frame of the recording made with AddCampaignStartKeys by which the first mission's opening
+// has ended in the console (mode 9) with the mission pending.
+inline constexpr uint32_t kScriptConsoleFrame = 420 + 760;
+
+// The keys a player presses in the console, from `fromFrame` (the console shown, as at
+// kScriptConsoleFrame): Down and Return for the pending mission's briefing, whose movie plays
+// through, then Left and Return for back to play. Returns the frame by which the console has
+// been left and the mission's race start runs (mode 13, mission row 1 in play).
+uint32_t AddLaunchKeys(InputScript& script, uint32_t fromFrame);

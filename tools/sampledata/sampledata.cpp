@@ -286,6 +286,12 @@ bool WriteControls(const fs::path& folder) {
         key(s, 34, "Left");
         key(s, 35, "Right");
     }
+    // The console: the arrows move between its choices and Return takes the highlighted one.
+    key(9, 28, "Return");
+    key(9, 32, "Up");
+    key(9, 33, "Down");
+    key(9, 34, "Left");
+    key(9, 35, "Right");
     // In play, steering by the mouse as the controls menu's first axis mode sets it at a middle
     // sensitivity: action 6 on axis 1, action 3 on axis 0.
     sections[0].bindings.push_back({6, 0.00007f, true, {0, 1, 0}, {}});
