@@ -237,7 +237,7 @@ void MV2ClearLevelState() {
         for (size_t i = 0; i < kMV2MissionStateSize; ++i)
             block[i] = 0;
     }
-    gMV2Net.localState = 0x80;
+    MV2SetPlayerControlState(0x80);
     MV2NetUpdate();
     MV2ResetMusic();
     MV2StopSpeech();

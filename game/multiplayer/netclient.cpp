@@ -11,6 +11,7 @@
 #include "framework/network/network.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/multiplayer/remoteplayers.h"
+#include "game/player/playercraft.h"
 #include "shell/errors.h"
 #include "shell/resfile.h"
 #include "shell/settings.h"
@@ -64,7 +65,7 @@ int32_t LoadTexts() {
 int32_t EnterSession() {
     IVkNetwork* n = gMV2Net.network;
     gMV2Net.spawnData = 0;
-    gMV2Net.localState = 0;
+    MV2SetPlayerControlState(0);
     MV2NetReset();
     n->Poll();
     if (n->CreatePlayer(gMV2Net.localId, &gMV2Net.gamePlayerId, 0) < 0) return 0;

@@ -33,7 +33,6 @@ struct MV2NetClient {
     uint32_t hostId;
     int32_t gameOver;
     int32_t frags;
-    uint8_t localState;
     uint8_t sequence;
     int32_t fragLimit;
     int32_t spawnCursor; // the host's next spawn point

@@ -667,7 +667,7 @@ void MV2NetFillPlayerState() {
         out[5] = 0x80;
         return;
     }
-    out[5] = uint8_t(MV2GetPlayerControlState() | (gMV2Net.localState & 0x80));
+    out[5] = MV2GetPlayerControlState();
     PutV3(out + 8, craft->matrix->pos);
     MV2NetPackOrientation(craft->matrix, out + 20);
     uint8_t powerUps = 0;
@@ -775,7 +775,7 @@ void MV2NetAnnounce() {
     std::memset(out + 5, 0, kNameField);
     std::snprintf(reinterpret_cast<char*>(out + 5), kNameField, "%s", gMV2Settings.playerName);
     Send(kMV2NetHello, 0, 1);
-    gMV2Net.localState = 0;
+    MV2SetPlayerControlState(0);
     MV2NetFillPlayerState();
     Send(kMV2NetPlayerState, 0, 1);
 }

@@ -717,6 +717,10 @@ uint8_t MV2GetPlayerControlState() {
     return g_player.controlState;
 }
 
+void MV2SetPlayerControlState(uint8_t state) {
+    g_player.controlState = state;
+}
+
 int32_t MV2GetHurtFlashEnd() {
     return g_player.hurt.flashEnd;
 }

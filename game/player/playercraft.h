@@ -35,8 +35,11 @@ float MV2GetPlayerHullFraction();
 void MV2SetLastAttacker(MV2Object* attacker);
 MV2Object* MV2GetLastAttacker();
 
-// The control-state byte of this frame (bit 7 dead) and the hurt-flash end (game ms).
+// The control-state byte of this frame (bit 7 dead or not in play), which the network game
+// sends as the local state, and the hurt-flash end (game ms). The brain rebuilds the byte every
+// frame; the level and session starts set it in between.
 uint8_t MV2GetPlayerControlState();
+void MV2SetPlayerControlState(uint8_t state);
 int32_t MV2GetHurtFlashEnd();
 
 intptr_t MV2PlayerHandler(MV2Object* object, int32_t message, intptr_t p1, intptr_t p2);

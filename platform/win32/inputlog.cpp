@@ -165,6 +165,25 @@ MSG QuitMessage() {
     return m;
 }
 
+void PutMessage(const MSG& msg) {
+    Put8(kMessage);
+    Put32(msg.hwnd && g_log.serialOf ? g_log.serialOf(msg.hwnd) : 0);
+    Put32(msg.message);
+    Put64(static_cast<uint64_t>(msg.wParam));
+    Put64(static_cast<uint64_t>(msg.lParam));
+    Put32(msg.time);
+    Put32(static_cast<uint32_t>(msg.pt.x));
+    Put32(static_cast<uint32_t>(msg.pt.y));
+}
+
+// A scripted recording whose script has ended (run out, out of step or stopped by a signal):
+// the answers the game gets from then on (the quit, the devices' "input lost") are recorded
+// too, so that its replay answers the same calls in the same order as the session calls
+// around them.
+bool ScriptEnded() {
+    return g_log.file && g_log.mode == kPlatformInputReplayEnded;
+}
+
 void FlushAtExit() { CloseRecording(); }
 
 } // namespace
@@ -317,14 +336,7 @@ void RecordMessage(const MSG* msg) {
         Put32(PlatformManualClockValue());
         return;
     }
-    Put8(kMessage);
-    Put32(msg->hwnd && g_log.serialOf ? g_log.serialOf(msg->hwnd) : 0);
-    Put32(msg->message);
-    Put64(static_cast<uint64_t>(msg->wParam));
-    Put64(static_cast<uint64_t>(msg->lParam));
-    Put32(msg->time);
-    Put32(static_cast<uint32_t>(msg->pt.x));
-    Put32(static_cast<uint32_t>(msg->pt.y));
+    PutMessage(*msg);
 }
 
 bool ReplayMessage(MSG* msg, bool allowEmpty) {
@@ -344,6 +356,7 @@ bool ReplayMessage(MSG* msg, bool allowEmpty) {
     const uint8_t* e = Next(kMessage);
     if (!e) {
         *msg = QuitMessage();
+        if (ScriptEnded()) PutMessage(*msg);
         return true;
     }
     MSG m{};
@@ -370,7 +383,15 @@ void RecordState(HRESULT result, DWORD size, const void* data) {
 
 HRESULT ReplayState(DWORD size, void* data) {
     const uint8_t* e = Next(kState);
-    if (!e) return kEndedResult;
+    if (!e) {
+        if (ScriptEnded()) {
+            Put8(kState);
+            Put32(static_cast<uint32_t>(kEndedResult));
+            Put32(0);
+        }
+        if (data) std::memset(data, 0, size);
+        return kEndedResult;
+    }
     HRESULT result = static_cast<HRESULT>(Get32(e + 1));
     uint32_t n = Get32(e + 5);
     if (data) {
@@ -397,6 +418,11 @@ void RecordData(HRESULT result, DWORD count, const Datum* records) {
 HRESULT ReplayData(Datum* records, DWORD capacity, DWORD* count) {
     const uint8_t* e = Next(kData);
     if (!e) {
+        if (ScriptEnded()) {
+            Put8(kData);
+            Put32(static_cast<uint32_t>(kEndedResult));
+            Put32(0);
+        }
         if (count) *count = 0;
         return kEndedResult;
     }
@@ -418,7 +444,12 @@ void RecordResult(uint8_t kind, HRESULT result) {
 
 HRESULT ReplayResult(uint8_t kind) {
     const uint8_t* e = Next(kind);
-    return e ? static_cast<HRESULT>(Get32(e + 1)) : kEndedResult;
+    if (e) return static_cast<HRESULT>(Get32(e + 1));
+    if (ScriptEnded()) {
+        Put8(kind);
+        Put32(static_cast<uint32_t>(kEndedResult));
+    }
+    return kEndedResult;
 }
 
 void RecordCall(const uint8_t* bytes, uint32_t size) {

@@ -3,10 +3,11 @@
 // Each recording then replays alone, without a network, and must end as the match ended, the
 // same in two runs.
 //
-// Disabled while unfinished: the match runs (the host hosts, the joiner finds and joins it), but
-// the joiner's shots do not yet sink the host, so the frag limit is not reached, and each
-// recording's replay goes out of step (the game asks for a message where the recording holds a
-// session call). The stored hash beside it comes once both are mended.
+// Disabled while unfinished: the match runs (the host hosts, the joiner finds and joins it, and
+// both now send their state), but on both machines the player's craft stays at the origin, out
+// of the world and without a brain frame after the network level starts, so neither sees the
+// other nor can hit it, and the frag limit is not reached. The stored hash beside it comes once
+// that is mended.
 #include <gtest/gtest.h>
 
 #include "platform/dplay/dplay.h"

@@ -235,3 +235,61 @@ TEST(DplayLog, AScriptedRecordingReplaysAlone) {
     std::filesystem::remove(dir + ".script");
     std::filesystem::remove(dir + ".rec");
 }
+
+// A script ended before its events run out (as a signal ends it): the quit and the devices'
+// answers that the game gets from then on are recorded among its session calls, so that the
+// replay gives them in the same order instead of going out of step at the first of them.
+TEST(DplayLog, AScriptEndedEarlyRecordsWhatTheGameGotAfterIt) {
+    const std::string dir = std::filesystem::temp_directory_path().string() + "/dplaylog_end_" +
+                            std::to_string(getpid());
+    InputScript script;
+    script.keyboardAcquire = false;
+    script.window = 0;
+    script.frames = 40;
+    script.Press(1, 0x1C, 0x0D, 2);
+    {
+        std::vector<uint8_t> bytes = WriteInputScript(script);
+        FILE* f = std::fopen((dir + ".script").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    auto play = [](bool live) {
+        std::vector<int64_t> seen;
+        IDirectPlay* dp = NewSession();
+        if (!dp) return seen;
+        MSG msg{};
+        for (int i = 0; i < 4; ++i)
+            seen.push_back(inputlog::ReplayMessage(&msg, true) ? int64_t(msg.message) : -1);
+        if (live) PlatformEndInputReplay();
+        for (int i = 0; i < 2; ++i) {
+            msg = MSG{};
+            seen.push_back(inputlog::ReplayMessage(&msg, true) ? int64_t(msg.message) : -1);
+            seen.push_back(int64_t(msg.wParam));
+            seen.push_back(dp->Close());
+            uint8_t state[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+            seen.push_back(inputlog::ReplayState(sizeof state, state));
+            seen.push_back(state[0]);
+            inputlog::Datum data[2];
+            DWORD count = 5;
+            seen.push_back(inputlog::ReplayData(data, 2, &count));
+            seen.push_back(count);
+            seen.push_back(inputlog::ReplayResult(inputlog::kPoll));
+        }
+        dp->Release();
+        return seen;
+    };
+    ASSERT_TRUE(PlatformStartScriptedRecording((dir + ".script").c_str(), (dir + ".rec").c_str()));
+    const std::vector<int64_t> live = play(true);
+    PlatformStopInputLog();
+    ASSERT_EQ(live.size(), 4u + 2u * 8u);
+    EXPECT_EQ(live[4], WM_QUIT);
+
+    ASSERT_TRUE(PlatformStartInputReplay((dir + ".rec").c_str()));
+    EXPECT_EQ(play(false), live);
+    EXPECT_FALSE(PlatformInputReplayFailed());
+    PlatformStopInputLog();
+    PlatformUseManualClock(false);
+    std::filesystem::remove(dir + ".script");
+    std::filesystem::remove(dir + ".rec");
+}

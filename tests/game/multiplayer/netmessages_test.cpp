@@ -426,3 +426,21 @@ TEST_F(NetTest, SendersWriteTheLayout) {
     ASSERT_EQ(net_.sent.size(), 1u);
     EXPECT_EQ(net_.sent[0].payload, energy);
 }
+
+// The state byte sent is the player's control byte: the level clear marks the player not in
+// play, and the first frame of the new craft's brain takes the mark off, so that the other
+// machines make its craft (a host never announces itself, so a mark that stayed would hide it
+// from every joiner for the whole game).
+TEST_F(NetTest, TheNotInPlayMarkEndsWithTheNewCraftsFirstFrame) {
+    MV2SetPlayerControlState(0x80);
+    MV2NetFillPlayerState();
+    MV2NetSendPlayerState(kPeer);
+    EXPECT_EQ(net_.sent.back().payload[5], 0x80);
+    MV2Object* craft = SpawnPlayer();
+    ASSERT_NE(craft, nullptr);
+    Frame(craft);
+    MV2NetFillPlayerState();
+    MV2NetSendPlayerState(kPeer);
+    EXPECT_EQ(net_.sent.back().payload[5] & 0x80, 0);
+    EXPECT_FLOAT_EQ(GetF(net_.sent.back().payload, 8), Pos(craft).x);
+}
