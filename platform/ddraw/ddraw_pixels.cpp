@@ -4,59 +4,6 @@
 
 namespace {
 
-struct Channel {
-    uint32_t mask;
-    int shift; // position of the lowest set bit
-    int bits;
-};
-
-Channel MakeChannel(uint32_t mask) {
-    Channel c{mask, 0, 0};
-    if (!mask) return c;
-    while (!((mask >> c.shift) & 1))
-        ++c.shift;
-    for (uint32_t m = mask >> c.shift; m & 1; m >>= 1)
-        ++c.bits;
-    if (c.bits > 8) { // keep the top eight bits of wide channels
-        c.shift += c.bits - 8;
-        c.bits = 8;
-    }
-    return c;
-}
-
-uint8_t Widen(uint32_t pixel, const Channel& c) {
-    if (!c.bits) return 0;
-    uint32_t v = (pixel >> c.shift) & ((1u << c.bits) - 1);
-    // Replicate the bits so that the largest value becomes 255.
-    uint32_t out = 0;
-    int filled = 0;
-    while (filled < 8) {
-        out = (out << c.bits) | v;
-        filled += c.bits;
-    }
-    return static_cast<uint8_t>(out >> (filled - 8));
-}
-
-uint32_t Narrow(uint8_t value, const Channel& c) {
-    if (!c.bits) return 0;
-    return (static_cast<uint32_t>(value) >> (8 - c.bits)) << c.shift & c.mask;
-}
-
-struct Layout {
-    Channel r, g, b, a;
-    bool alpha;
-};
-
-Layout MakeLayout(const DDPIXELFORMAT& f) {
-    Layout l{};
-    l.r = MakeChannel(f.dwRBitMask);
-    l.g = MakeChannel(f.dwGBitMask);
-    l.b = MakeChannel(f.dwBBitMask);
-    l.alpha = (f.dwFlags & DDPF_ALPHAPIXELS) && f.dwRGBAlphaBitMask;
-    l.a = MakeChannel(l.alpha ? f.dwRGBAlphaBitMask : 0);
-    return l;
-}
-
 uint16_t Rgb565(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
@@ -92,7 +39,31 @@ void DecodeColourBlock(const uint8_t* block, bool dxt1, uint8_t texels[16][4]) {
         memcpy(texels[i], palette[(bits >> (2 * i)) & 3], 4);
 }
 
+DDrawChannel MakeChannel(uint32_t mask) {
+    DDrawChannel c{mask, 0, 0};
+    if (!mask) return c;
+    while (!((mask >> c.shift) & 1))
+        ++c.shift;
+    for (uint32_t m = mask >> c.shift; m & 1; m >>= 1)
+        ++c.bits;
+    if (c.bits > 8) { // keep the top eight bits of wide channels
+        c.shift += c.bits - 8;
+        c.bits = 8;
+    }
+    return c;
+}
+
 } // namespace
+
+DDrawPixelLayout DDrawMakePixelLayout(const DDPIXELFORMAT& f) {
+    DDrawPixelLayout l{};
+    l.r = MakeChannel(f.dwRBitMask);
+    l.g = MakeChannel(f.dwGBitMask);
+    l.b = MakeChannel(f.dwBBitMask);
+    l.alpha = (f.dwFlags & DDPF_ALPHAPIXELS) && f.dwRGBAlphaBitMask;
+    l.a = MakeChannel(l.alpha ? f.dwRGBAlphaBitMask : 0);
+    return l;
+}
 
 int DDrawBytesPerPixel(const DDPIXELFORMAT& f) {
     if (f.dwFlags & DDPF_FOURCC) return 0;
@@ -110,58 +81,32 @@ size_t DDrawDxtLevelSize(DWORD fourCC, DWORD width, DWORD height) {
     return blocks * (fourCC == FOURCC_DXT1 ? 8 : 16);
 }
 
-uint32_t DDrawLoadPixel(const uint8_t* p, int bytes) {
-    uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v |= static_cast<uint32_t>(p[i]) << (8 * i);
-    return v;
-}
-
-void DDrawStorePixel(uint8_t* p, int bytes, uint32_t value) {
-    for (int i = 0; i < bytes; ++i)
-        p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 void DDrawPixelToRgba(const DDPIXELFORMAT& f, uint32_t pixel, uint8_t rgba[4]) {
-    Layout l = MakeLayout(f);
-    rgba[0] = Widen(pixel, l.r);
-    rgba[1] = Widen(pixel, l.g);
-    rgba[2] = Widen(pixel, l.b);
-    rgba[3] = l.alpha ? Widen(pixel, l.a) : 255;
+    DDrawLayoutToRgba(DDrawMakePixelLayout(f), pixel, rgba);
 }
 
 uint32_t DDrawRgbaToPixel(const DDPIXELFORMAT& f, const uint8_t rgba[4]) {
-    Layout l = MakeLayout(f);
-    return Narrow(rgba[0], l.r) | Narrow(rgba[1], l.g) | Narrow(rgba[2], l.b) |
-           (l.alpha ? Narrow(rgba[3], l.a) : 0);
+    return DDrawLayoutToPixel(DDrawMakePixelLayout(f), rgba);
 }
 
 void DDrawDecodeRow(const DDPIXELFORMAT& f, const uint8_t* src, DWORD count, uint8_t* rgba,
                     bool keyed, uint32_t key) {
-    Layout l = MakeLayout(f);
+    const DDrawPixelLayout l = DDrawMakePixelLayout(f);
     int bytes = DDrawBytesPerPixel(f);
     if (!bytes) return;
     for (DWORD i = 0; i < count; ++i, src += bytes, rgba += 4) {
         uint32_t p = DDrawLoadPixel(src, bytes);
-        rgba[0] = Widen(p, l.r);
-        rgba[1] = Widen(p, l.g);
-        rgba[2] = Widen(p, l.b);
-        if (l.alpha)
-            rgba[3] = Widen(p, l.a);
-        else
-            rgba[3] = keyed && p == key ? 0 : 255;
+        DDrawLayoutToRgba(l, p, rgba);
+        if (!l.alpha && keyed && p == key) rgba[3] = 0;
     }
 }
 
 void DDrawEncodeRow(const DDPIXELFORMAT& f, const uint8_t* rgba, DWORD count, uint8_t* dst) {
-    Layout l = MakeLayout(f);
+    const DDrawPixelLayout l = DDrawMakePixelLayout(f);
     int bytes = DDrawBytesPerPixel(f);
     if (!bytes) return;
-    for (DWORD i = 0; i < count; ++i, dst += bytes, rgba += 4) {
-        uint32_t p = Narrow(rgba[0], l.r) | Narrow(rgba[1], l.g) | Narrow(rgba[2], l.b) |
-                     (l.alpha ? Narrow(rgba[3], l.a) : 0);
-        DDrawStorePixel(dst, bytes, p);
-    }
+    for (DWORD i = 0; i < count; ++i, dst += bytes, rgba += 4)
+        DDrawStorePixel(dst, bytes, DDrawLayoutToPixel(l, rgba));
 }
 
 void DDrawDecodeDxt(DWORD fourCC, const uint8_t* blocks, DWORD width, DWORD height, uint8_t* rgba) {

@@ -496,6 +496,44 @@ HRESULT DDrawSurface::Fill(const RECT& r, DWORD value, bool depth) {
     return DD_OK;
 }
 
+namespace {
+
+// The RGBA bytes of every value of a one- or two-byte pixel format, for the large blits of such
+// surfaces (a full-screen picture each frame of a loading screen): built when a format is first
+// met and kept while the same format comes again.
+const uint8_t* SmallFormatRgbaTable(const DDrawPixelLayout& l, int bytesPerPixel) {
+    static struct {
+        DDrawPixelLayout layout{};
+        int bytes = 0;
+        std::vector<uint8_t> rgba;
+    } cache;
+    const auto same = [](const DDrawChannel& a, const DDrawChannel& b) {
+        return a.mask == b.mask && a.shift == b.shift && a.bits == b.bits;
+    };
+    if (cache.rgba.empty() || cache.bytes != bytesPerPixel || cache.layout.alpha != l.alpha ||
+        !same(cache.layout.r, l.r) || !same(cache.layout.g, l.g) || !same(cache.layout.b, l.b) ||
+        !same(cache.layout.a, l.a)) {
+        const uint32_t values = 1u << (8 * bytesPerPixel);
+        cache.rgba.resize(size_t(values) * 4);
+        for (uint32_t p = 0; p < values; ++p)
+            DDrawLayoutToRgba(l, p, &cache.rgba[size_t(p) * 4]);
+        cache.layout = l;
+        cache.bytes = bytesPerPixel;
+    }
+    return cache.rgba.data();
+}
+
+} // namespace
+
+const size_t* DDrawSurface::ColumnMap(LONG left, LONG sw, LONG dw, int bytesPerPixel) {
+    columns_.resize(static_cast<size_t>(dw));
+    for (LONG x = 0; x < dw; ++x)
+        columns_[static_cast<size_t>(x)] =
+            static_cast<size_t>(left + static_cast<LONG>(static_cast<int64_t>(x) * sw / dw)) *
+            static_cast<size_t>(bytesPerPixel);
+    return columns_.data();
+}
+
 HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool keyed) {
     if (role_ == DDrawRole::ZBuffer || src->role_ == DDrawRole::ZBuffer) return DDERR_UNSUPPORTED;
     if (!keyed && src != this && IsColorTarget() && src->IsColorTarget()) {
@@ -572,23 +610,30 @@ HRESULT DDrawSurface::Copy(const RECT& d, DDrawSurface* src, const RECT& s, bool
          (sourceFormat->dwFlags & DDPF_ALPHAPIXELS) == (df.dwFlags & DDPF_ALPHAPIXELS));
     const uint32_t keyLow = src->desc_.ddckCKSrcBlt.dwColorSpaceLowValue;
     const uint32_t keyHigh = std::max(keyLow, src->desc_.ddckCKSrcBlt.dwColorSpaceHighValue);
+    // The source column of each destination column, worked out once for all rows; an unscaled
+    // copy of the same format without a key moves whole rows.
+    const size_t* columns = ColumnMap(s.left, sw, dw, sbpp);
+    const bool rows = same && !keyed && sw == dw;
+    const DDrawPixelLayout from = DDrawMakePixelLayout(*sourceFormat);
+    const DDrawPixelLayout to = DDrawMakePixelLayout(df);
     for (LONG y = 0; y < dh; ++y) {
         const LONG sy = s.top + static_cast<LONG>(static_cast<int64_t>(y) * sh / dh);
         const uint8_t* srow = sbase + static_cast<size_t>(sy) * spitch;
-        uint8_t* drow =
-            &memory_[static_cast<size_t>(d.top + y) * static_cast<size_t>(desc_.lPitch)];
+        uint8_t* drow = &memory_[static_cast<size_t>(d.top + y) * static_cast<size_t>(desc_.lPitch) +
+                                 static_cast<size_t>(d.left) * static_cast<size_t>(dbpp)];
+        if (rows) {
+            memcpy(drow, srow + columns[0], static_cast<size_t>(dw) * static_cast<size_t>(dbpp));
+            continue;
+        }
         for (LONG x = 0; x < dw; ++x) {
-            const LONG sx = s.left + static_cast<LONG>(static_cast<int64_t>(x) * sw / dw);
-            uint32_t p =
-                DDrawLoadPixel(srow + static_cast<size_t>(sx) * static_cast<size_t>(sbpp), sbpp);
+            uint32_t p = DDrawLoadPixel(srow + columns[x], sbpp);
             if (keyed && p >= keyLow && p <= keyHigh) continue;
             if (!same) {
                 uint8_t rgba[4];
-                DDrawPixelToRgba(*sourceFormat, p, rgba);
-                p = DDrawRgbaToPixel(df, rgba);
+                DDrawLayoutToRgba(from, p, rgba);
+                p = DDrawLayoutToPixel(to, rgba);
             }
-            DDrawStorePixel(drow + static_cast<size_t>(d.left + x) * static_cast<size_t>(dbpp),
-                            dbpp, p);
+            DDrawStorePixel(drow + static_cast<size_t>(x) * static_cast<size_t>(dbpp), dbpp, p);
         }
     }
     gpuValid_ = false;
@@ -607,30 +652,34 @@ bool DDrawSurface::DrawThroughGl(const RECT& d, DDrawSurface* src, const RECT& s
                        decoded.data());
         keyed = false;
     }
-    const int sbpp = DDrawBytesPerPixel(sf);
+    const int sbpp = decoded.empty() ? DDrawBytesPerPixel(sf) : 4;
+    const uint8_t* sbase = decoded.empty() ? src->memory_.data() : decoded.data();
+    const size_t spitch = decoded.empty() ? static_cast<size_t>(src->desc_.lPitch)
+                                          : static_cast<size_t>(src->Width()) * 4;
     const uint32_t keyLow = src->desc_.ddckCKSrcBlt.dwColorSpaceLowValue;
     const uint32_t keyHigh = std::max(keyLow, src->desc_.ddckCKSrcBlt.dwColorSpaceHighValue);
     // The same source pixel for each destination pixel as the memory path takes.
-    std::vector<uint8_t> rgba(static_cast<size_t>(dw) * static_cast<size_t>(dh) * 4);
+    const size_t* columns = ColumnMap(s.left, sw, dw, sbpp);
+    const DDrawPixelLayout from = DDrawMakePixelLayout(sf);
+    const bool large = int64_t(dw) * dh >= (int64_t(1) << 16);
+    const uint8_t* table =
+        decoded.empty() && sbpp <= 2 && large ? SmallFormatRgbaTable(from, sbpp) : nullptr;
+    rgba_.resize(static_cast<size_t>(dw) * static_cast<size_t>(dh) * 4);
+    uint8_t* out = rgba_.data();
     for (LONG y = 0; y < dh; ++y) {
         const LONG sy = s.top + static_cast<LONG>(static_cast<int64_t>(y) * sh / dh);
-        for (LONG x = 0; x < dw; ++x) {
-            const LONG sx = s.left + static_cast<LONG>(static_cast<int64_t>(x) * sw / dw);
-            uint8_t* out = &rgba[(static_cast<size_t>(y) * static_cast<size_t>(dw) +
-                                  static_cast<size_t>(x)) *
-                                 4];
-            if (!decoded.empty()) {
-                memcpy(out,
-                       &decoded[(static_cast<size_t>(sy) * src->Width() + static_cast<size_t>(sx)) *
-                                4],
-                       4);
-                continue;
-            }
-            const uint32_t p = DDrawLoadPixel(
-                &src->memory_[static_cast<size_t>(sy) * static_cast<size_t>(src->desc_.lPitch) +
-                              static_cast<size_t>(sx) * static_cast<size_t>(sbpp)],
-                sbpp);
-            DDrawPixelToRgba(sf, p, out);
+        const uint8_t* srow = sbase + static_cast<size_t>(sy) * spitch;
+        if (!decoded.empty()) {
+            for (LONG x = 0; x < dw; ++x, out += 4)
+                memcpy(out, srow + columns[x], 4);
+            continue;
+        }
+        for (LONG x = 0; x < dw; ++x, out += 4) {
+            const uint32_t p = DDrawLoadPixel(srow + columns[x], sbpp);
+            if (table)
+                memcpy(out, table + size_t(p) * 4, 4);
+            else
+                DDrawLayoutToRgba(from, p, out);
             if (keyed) out[3] = p >= keyLow && p <= keyHigh ? 0 : 255;
         }
     }
@@ -638,7 +687,7 @@ bool DDrawSurface::DrawThroughGl(const RECT& d, DDrawSurface* src, const RECT& s
                                    : src->HasAlpha() ? DDRAW_GL_ALPHA_IS_ALPHA
                                                      : DDRAW_GL_ALPHA_NONE;
     if (!DDrawGlDrawRgba(gl_, static_cast<int>(Width()), static_cast<int>(Height()), HasAlpha(),
-                         rgba.data(), static_cast<int>(dw), static_cast<int>(dh), d.left, d.top,
+                         rgba_.data(), static_cast<int>(dw), static_cast<int>(dh), d.left, d.top,
                          alpha))
         return false;
     cpuValid_ = false;

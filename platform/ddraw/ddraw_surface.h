@@ -120,6 +120,9 @@ private:
                        RECT* outSrc) const;
     HRESULT Fill(const RECT& rect, DWORD value, bool depth);
     HRESULT Copy(const RECT& dst, DDrawSurface* src, const RECT& srcRect, bool keyed);
+    // The source byte offset of each of dw destination columns for a copy of sw source columns
+    // from `left` (kept in columns_).
+    const size_t* ColumnMap(LONG left, LONG sw, LONG dw, int bytesPerPixel);
     void PresentIfVisible(const RECT& rect);
     DWORD ZMax() const;
     DDrawSurface* Root() { return root_ ? root_ : this; }
@@ -145,6 +148,10 @@ private:
     DDrawSurface* zOwner_ = nullptr;
     DDrawPalette* palette_ = nullptr;
     DDrawClipper* clipper_ = nullptr;
+    // A blit's scratch, kept between blits: the source byte offset of each destination column
+    // and the RGBA pixels drawn through OpenGL.
+    std::vector<size_t> columns_;
+    std::vector<uint8_t> rgba_;
 };
 
 class DDrawPalette final : public DDrawObject<IDirectDrawPalette> {
