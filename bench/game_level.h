@@ -5,6 +5,7 @@
 
 #include "engine/core/camera.h"
 #include "engine/core/frame.h"
+#include "game/effects/primitives.h"
 #include "framework/core/framework.h"
 #include "game/missions/missionflow.h"
 #include "game/objects/camera.h"
@@ -38,9 +39,10 @@ public:
     // The sample folder written and made the working folder, the engine and the display
     // started, the front end run by a key recording through the title and the menus to a new
     // campaign in the first level (its first mission's script kept quiet),
-    // with the player's craft out of its dock. False, with a line on standard error, when a
-    // step fails.
-    bool Start() {
+    // with the player's craft out of its dock (with `leaveDock` false, as the campaign start
+    // leaves it: in the city's route, watched from the city's camera). False, with a line on
+    // standard error, when a step fails.
+    bool Start(bool leaveDock = true) {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         setenv("ALSOFT_DRIVERS", "null", 0);
@@ -92,12 +94,21 @@ public:
         Passes(2);
         MV2Object* sub = MV2GetPlayerSub();
         if (gMV2GameState.current != 0 || !sub) return Fail("the first level is not in play");
-        // Out of the city's dock, under the player's brain, as the launch leaves it.
+        if (leaveDock) LeaveDock();
+        return true;
+    }
+
+    // Out of the city's dock, under the player's brain, as the launch leaves it: the view from
+    // the cockpit, the letterbox going.
+    void LeaveDock() {
+        MV2Object* sub = MV2GetPlayerSub();
+        if (!sub) return;
         MV2ObjectSendMessage(sub, 31, 0, 0);
         MV2ObjectSendMessage(sub, 29, 0, reinterpret_cast<intptr_t>(&MV2PlayerHandler));
         MV2ObjectSendMessage(sub, 0, 1, 0);
+        MV2SetCameraMode(kMV2CameraCockpit);
+        MV2SetLetterbox(2);
         Passes(30);
-        return true;
     }
 
     void Passes(int n) {

@@ -311,6 +311,9 @@ intptr_t MV2CityDispatchCraft(MV2Object* craft, int32_t bayIndex, MV2Object* tar
     if (IsPlayerSub(craft) && craft->matrix) {
         MV2SetCameraMatrix(craft->matrix);
         MV2SetCameraMode(2);
+        // The play mode is entered between frames, with no world current: the point is looked
+        // for in the level's.
+        MV2CurrentLevelWorld level;
         if (MV2Object* point = MV2FindObjectByScriptID(kCameraPoint)) MV2MoveCameraToObject(point);
     }
     if (target) {

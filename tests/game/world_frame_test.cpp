@@ -9,6 +9,9 @@
 #include "shell/render.h"
 #include "engine/core/raster.h"
 #include "game/objects/camera.h"
+#include "game/missions/missionflow.h"
+
+#include <cmath>
 
 #include <cstring>
 #include <vector>
@@ -47,11 +50,33 @@ std::vector<uint8_t> Frame(bool landscape, int* pixels) {
     return rows;
 }
 
-TEST(WorldFrame, ThePlayFrameShowsTheLandscapeAndDrawsTheWorldAgainOverTheSky) {
+// The campaign start enters play between frames, with no world current: the city's camera must
+// still find its point in the level and watch the craft leave from there;
+// out of the dock, the cockpit looks out of the city, towards the landscape. (One game a
+// process: the game is started once for all the checks.)
+TEST(WorldFrame, TheCampaignStartsCamerasAndThePlayFrameShowTheLandscape) {
     GameBench game;
-    ASSERT_TRUE(game.Start());
+    ASSERT_TRUE(game.Start(false));
+    {
+        MV2Object* point = MV2FindObjectByWorldID(0x40055);
+        MV2Object* sub = MV2GetPlayerSub();
+        ASSERT_TRUE(point && point->clump && sub && sub->clump);
+        EXPECT_EQ(MV2GetCameraMode(), kMV2CameraFixed);
+        const TvMatrix* eye = TvFrameGetLTM(gMV2MainCamera->object.frame);
+        const TvV3d at = TvFrameGetLTM(MV2GetRootFrame(point->clump))->pos;
+        EXPECT_NEAR(eye->pos.x, at.x, 1e-3f);
+        EXPECT_NEAR(eye->pos.y, at.y, 1e-3f);
+        EXPECT_NEAR(eye->pos.z, at.z, 1e-3f);
+        // Looking at the craft, not straight down from where the craft is.
+        const TvV3d craft = TvFrameGetLTM(MV2GetRootFrame(sub->clump))->pos;
+        const TvV3d to = TvV3dSub(craft, eye->pos);
+        EXPECT_GT(TvV3dDot(to, eye->at), 0.95f * std::sqrt(TvV3dDot(to, to)));
+    }
+    game.LeaveDock();
+    EXPECT_EQ(MV2GetCameraMode(), kMV2CameraCockpit);
+    EXPECT_LT(TvFrameGetLTM(gMV2MainCamera->object.frame)->at.z, -0.9f);
     // The camera over the middle of the sample landscape (100 x 50, its floor near height 2),
-    // looking down: the game camera's own view may show no landscape at all.
+    // looking down: most of the picture is landscape.
     TvFrame* eye = gMV2MainCamera->object.frame;
     TvMatrix* m = TvFrameGetMatrix(eye);
     m->right = {1.0f, 0.0f, 0.0f};

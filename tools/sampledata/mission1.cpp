@@ -40,6 +40,13 @@ void AddToRecord(LevelDesc& level, uint32_t id, const LevelItem& item) {
         r->items.push_back(item);
 }
 
+// The item turned half round about the vertical: facing -z, from the city towards the landscape.
+LevelItem FacingLandscape(LevelItem item) {
+    item.at[2] = -1.0f;
+    item.right[0] = -1.0f;
+    return item;
+}
+
 } // namespace
 
 void SampleMission1TypeRecords(std::vector<std::vector<uint8_t>>& types) {
@@ -57,8 +64,12 @@ void SampleMission1TypeRecords(std::vector<std::vector<uint8_t>>& types) {
 
 void SampleMission1LevelRecords(LevelDesc& level) {
     // The start post beside the city's exit door (the record is respawned at each load, so the
-    // post is an object with a model).
-    AddToRecord(level, 0x0004FFFF, LevelItemAt(0x00040056, kPoint, 31, 6, 52));
+    // post is an object with a model), facing out of the city over the landscape (-z); and the
+    // point the city's camera watches a craft leave from, over the landscape, which is also
+    // the level's start outside the campaign.
+    AddToRecord(level, 0x0004FFFF, FacingLandscape(LevelItemAt(0x00040056, kPoint, 31, 6, 52)));
+    AddToRecord(level, 0x0004FFFF,
+                FacingLandscape(LevelItemAt(0x00040055, kStartPointType, 31, 12, 44)));
     // The race: the rivals' launch point, their two fetch targets, the goal and the camera's
     // points for the start of the race. The mission spawns it at its start.
     level.records.push_back({0x0001FFFF, 0,
