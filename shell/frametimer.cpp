@@ -114,8 +114,10 @@ void MV2UpdateGameFrame() {
         break;
     case 13:
         // A script's opening: the camera follows the controlled object and the objects,
-        // missions and city run as in a cut-scene.
+        // missions and city run as in a cut-scene. The frame counts as an update frame: an
+        // object takes one update per counter value, so without it nothing would move.
         if (MV2Object* controlled = MV2GetPlayerObject()) MV2UpdateCamera(controlled);
+        ++gMV2FrameTimer.updateCounter;
         MV2ResetVisibleObjects();
         MV2UpdateActiveObjects();
         UpdateCutSceneMissionLayer();

@@ -11,7 +11,7 @@ struct MV2FrameTimer {
     float lastTicks;        // the value the next step compares with
     float seconds;          // ticks x 1/30
     int32_t milliseconds;   // seconds x 1000, truncated
-    uint32_t updateCounter; // play and console frames so far
+    uint32_t updateCounter; // play, console and script-opening frames so far
 };
 extern MV2FrameTimer gMV2FrameTimer;
 

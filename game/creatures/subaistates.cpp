@@ -427,7 +427,7 @@ int32_t ToolCommand(MV2Object* craft, int32_t kind, int32_t command, intptr_t a,
 }
 
 void Fetch(MV2Object* craft, MV2SubAIData*, MV2SubAICommand* frame) {
-    int32_t hold = 0;
+    intptr_t hold = 0; // the suck-up answers in a whole word
     ToolCommand(craft, 5, 37, 0, reinterpret_cast<intptr_t>(&hold));
     if (hold >= 40) frame->fetch.phase = 2;
     MV2Object* target = MV2SubAICommandGetTarget(frame);

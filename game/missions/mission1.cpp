@@ -270,6 +270,9 @@ void Launch() {
     MV2Object* exit = MV2FindObjectByScriptID(kCityExit);
     if (player && exit) {
         MV2ObjectSendMessage(player, 29, 0, reinterpret_cast<intptr_t>(MV2SubAIBrain));
+        // The city took the craft off the active list when it let it go: back on it, so that
+        // the brain runs every frame wherever the camera looks.
+        MV2ObjectSendMessage(player, 0, 1, 0);
         MV2SubAIOrderGoTo(player, exit, 0.5f);
         MV2SubAIPushCommand(player);
         MV2SubAIPlaceOnCityRoute(player, 2);

@@ -2,6 +2,7 @@
 
 #include "platform/winmm/winmm.h"
 #include "shell/gameinit.h"
+#include "shell/gamestate.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,18 @@ TEST_F(FrameTimerTest, NoTimeIsStillASmallStepDown) {
     Step(0);
     EXPECT_FLOAT_EQ(gMV2FrameTimer.ticks, 0.0f);
     EXPECT_EQ(gMV2FrameTimer.milliseconds, 0);
+}
+
+// A script's opening updates the objects as a cut-scene does: each of its frames is a new
+// update frame, or every object would take one update and then stand still.
+TEST_F(FrameTimerTest, EachScriptOpeningFrameIsAnUpdateFrame) {
+    const int32_t mode = gMV2GameState.current;
+    gMV2GameState.current = 13;
+    const uint32_t before = gMV2FrameTimer.updateCounter;
+    MV2UpdateGameFrame();
+    MV2UpdateGameFrame();
+    gMV2GameState.current = mode;
+    EXPECT_EQ(gMV2FrameTimer.updateCounter, before + 2);
 }
 
 } // namespace

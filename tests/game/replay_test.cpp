@@ -103,11 +103,12 @@ TEST(Replay, TheFirstMissionOpensIntoTheConsole) {
 }
 
 // From the console the player watches the briefing and goes back to play: the mission's race
-// start takes over (mode 13) with mission row 1 in play.
+// start launches the rivals and pilots the player's craft out of the city, then play (mode 0)
+// runs with mission row 1.
 TEST(Replay, TheBriefingAndBackToPlay) {
     InputScript script = CampaignStart();
     script.frames = AddLaunchKeys(script, kScriptConsoleFrame) + 30;
-    CheckReplay("console_left", script, "mode 13 sequence 9 objects 7 mission 1");
+    CheckReplay("console_left", script, "mode 0 sequence 9 objects 10 mission 1");
 }
 
 // Damaged data folders: the game shows its error or goes on without the damaged file, and

@@ -78,5 +78,6 @@ uint32_t AddLaunchKeys(InputScript& script, uint32_t fromFrame) {
     // highlighted: Left from there lands on back to play.
     script.Press(fromFrame + 80, kLeft, kVkLeft, 3, true);
     script.Press(fromFrame + 90, kReturn, kVkReturn);
-    return fromFrame + 100;
+    // The race's launches, then the craft piloted out of the city: play starts by then.
+    return fromFrame + 520;
 }

@@ -39,6 +39,7 @@ inline constexpr uint32_t kScriptConsoleFrame = 420 + 760;
 
 // The keys a player presses in the console, from `fromFrame` (the console shown, as at
 // kScriptConsoleFrame): Down and Return for the pending mission's briefing, whose movie plays
-// through, then Left and Return for back to play. Returns the frame by which the console has
-// been left and the mission's race start runs (mode 13, mission row 1 in play).
+// through, then Left and Return for back to play. Returns the frame by which the mission's race
+// start has launched the rivals and piloted the player's craft out of the city, and play runs
+// (mode 0, mission row 1 in play).
 uint32_t AddLaunchKeys(InputScript& script, uint32_t fromFrame);

@@ -76,6 +76,8 @@ void RunToRace(MissionHarness& h, int32_t* rocksThrown) {
     *rocksThrown = CountRocks();
     EXPECT_EQ(gMV2GameState.requested, 9) << "the opening ends in the console";
     EXPECT_EQ(MV2PendingMission, 1);
+    // The city let the craft go into the dock: off the active list, updated only when in view.
+    MV2ObjectSendMessage(h.Player(), 1, 1, 0);
     h.Notify(8, nullptr, 0); // the player leaves the console
     h.Notify(4, nullptr, 0); // and the mode changes
     EXPECT_EQ(MV2PendingMission, 0);
@@ -86,6 +88,8 @@ void RunToRace(MissionHarness& h, int32_t* rocksThrown) {
     ASSERT_NE(MV2GetMissionObjectB(), nullptr);
     MV2Object* exit = h.Find(0x2001E);
     ASSERT_NE(exit, nullptr);
+    EXPECT_TRUE(h.Player()->flags & kMV2ObjectActive)
+        << "the piloted craft is updated every frame, in view or not";
     h.Player()->matrix->pos = exit->matrix->pos;
     h.Run(5000);
     EXPECT_EQ(gMV2GameState.requested, 0) << "play starts once the player is out";
