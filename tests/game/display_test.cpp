@@ -59,7 +59,7 @@ TEST(Display, TheRealWindowFromTheDialogThroughTheTitleToTheMenus) {
     InputScript script;
     script.frames = 420;
     AddCampaignStartKeys(script);
-    const Moment moments[] = {{"logo_movie", 180}, {"title", 260}, {"menu", 360}};
+    const Moment moments[] = {{"logo_movie", 180}, {"title", 197}, {"menu", 360}};
     std::string times;
     for (const Moment& m : moments)
         times += (times.empty() ? "" : ",") + std::to_string(script.startMs + m.frame * script.frameMs);

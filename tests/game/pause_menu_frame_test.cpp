@@ -28,10 +28,10 @@ int TextPixels() {
     return n;
 }
 
-// Found while building the display shots, not yet mended: in play the in-game menu draws its
-// shade but none of its texts. The font page itself draws in the same frame (the first check),
-// so the page and the render states are not at fault; the menu's texts never reach the frame.
-TEST(PauseMenuFrame, DISABLED_TheInGameMenuShowsItsTexts) {
+// The in-game menu's texts reach the frame: the font page draws in the same kind of frame (the
+// first check), and each text is laid out on its record's line height (a text record with no
+// line height drew glyphs of no height, so the menu showed its shade and no text).
+TEST(PauseMenuFrame, TheInGameMenuShowsItsTexts) {
     GameBench game;
     ASSERT_TRUE(game.Start());
     ASSERT_TRUE(MV2MenuOpenTop());

@@ -70,7 +70,8 @@ std::vector<uint8_t> Languages(const std::vector<ResLanguage>& languages) {
             Pad4(out);
             MV2WriteU32(out.data() + index + t * 8, text.id);
             MV2WriteU32(out.data() + index + t * 8 + 4, uint32_t(out.size()));
-            U32(out, uint32_t(Counted(text)) | (text.speech.empty() ? 0 : kMV2TextHasSpeech));
+            U32(out, uint32_t(Counted(text)) | uint32_t(text.lineHeight) << 16 |
+                         (text.speech.empty() ? 0 : kMV2TextHasSpeech));
             U32(out, 0);
             for (uint16_t u : text.units)
                 out.insert(out.end(), {uint8_t(u), uint8_t(u >> 8)});

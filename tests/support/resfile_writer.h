@@ -28,6 +28,7 @@ struct ResText {
     std::vector<uint16_t> units;
     std::string speech{}; // a speech sample name follows the units when not empty
     int32_t counted = -1; // -1: the units that count (glyphs and gaps)
+    uint8_t lineHeight = 0; // pixels, head bits 16-23
 };
 
 struct ResGlyph {

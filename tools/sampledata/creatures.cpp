@@ -90,14 +90,18 @@ bool SampleDataWriteCreatures(const std::string& folder) {
 void SampleCreatureTypeRecords(std::vector<std::vector<uint8_t>>& types) {
     types.push_back(CraftType(kSamplePatrolType, "PATROL"));
     types.push_back(CraftType(kSamplePirateType, "PIRATE"));
-    std::vector<uint8_t> fish = Type(kSampleFishType, 8, 20.0f);
-    SetWord(fish, 7, (1u << 0) | (1u << 1) | (1u << 20));
-    SetWord(fish, 31, (1u << 28) | (8u << 14) | 8u);
-    SetFloat(fish, 2, 0.2f);
-    SetFloat(fish, 3, 5.0f);
-    SetFloat(fish, 9, 1.0f); // animation rate
-    SetFloat(fish, 10, 0.5f);
-    types.push_back(fish);
+    // The ambient fish and the other species the first world's ambient spawns may pick, all on
+    // the fish's model and values.
+    for (uint32_t type : {kSampleFishType, 11u, 71u, 72u, 73u}) {
+        std::vector<uint8_t> fish = Type(type, 8, 20.0f);
+        SetWord(fish, 7, (1u << 0) | (1u << 1) | (1u << 20));
+        SetWord(fish, 31, (1u << 28) | (8u << 14) | 8u);
+        SetFloat(fish, 2, 0.2f);
+        SetFloat(fish, 3, 5.0f);
+        SetFloat(fish, 9, 1.0f); // animation rate
+        SetFloat(fish, 10, 0.5f);
+        types.push_back(fish);
+    }
     types.push_back(Type(kSampleMarkerType, 0, 100.0f));
     SampleCreature2TypeRecords(types);
 }

@@ -306,6 +306,7 @@ void SampleDataAddFrontEnd(ResourceFile& file) {
         for (const auto& t : kTexts) {
             ResText r;
             r.id = t.id;
+            r.lineHeight = kSampleLineHeight;
             for (const char* c = t.text; *c; ++c)
                 r.units.push_back(*c == ' ' ? kMV2UnitGap : uint16_t(uint8_t(*c)));
             language.texts.push_back(r);

@@ -207,6 +207,7 @@ std::vector<ResText> Texts() {
     for (const auto& t : texts) {
         ResText r;
         r.id = t.id;
+        r.lineHeight = kSampleLineHeight;
         for (const char* c = t.text; *c; ++c)
             r.units.push_back(*c == ' ' ? kMV2UnitGap : uint16_t(uint8_t(*c)));
         out.push_back(r);

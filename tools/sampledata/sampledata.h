@@ -22,6 +22,8 @@ bool SampleDataWriteFrontEnd(const std::string& folder);
 
 // The mission map's tiles of level 0 ("maptile00" to "maptile49"), added to the texture pack.
 inline constexpr const char* kSampleMapTiles = "maptile";
+// The sample font's glyph cells are 16 pixels high: every sample text has that line height.
+inline constexpr uint8_t kSampleLineHeight = 16;
 void SampleDataAddMapTiles(std::vector<PackWriterEntry>& entries);
 
 // The front end's menus (0-26) and the texts they name, added to the menu resource file.
