@@ -174,6 +174,15 @@ TEST(DplayLog, HandWrittenSessionCallsAndAWrongCall) {
     PlatformStopInputLog();
 }
 
+// Writes the recording of `script` to `path`.
+bool WriteScriptFile(const std::string& path, const InputScript& script) {
+    const std::vector<uint8_t> bytes = WriteInputScript(script);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
 } // namespace
 
 // A key script replayed while the session runs live: the recording holds the script's events
@@ -186,13 +195,7 @@ TEST(DplayLog, AScriptedRecordingReplaysAlone) {
     script.window = 0;
     script.frames = 6;
     script.Press(1, 0x1C, 0x0D, 2);
-    {
-        std::vector<uint8_t> bytes = WriteInputScript(script);
-        FILE* f = std::fopen((dir + ".script").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(WriteScriptFile(dir + ".script", script));
     // The messages and the clock at each empty queue, with the session's answers after the
     // second frame, until the replay's quit.
     auto play = [](IDirectPlay* joiner, Seen* session) {
@@ -247,13 +250,7 @@ TEST(DplayLog, AScriptEndedEarlyRecordsWhatTheGameGotAfterIt) {
     script.window = 0;
     script.frames = 40;
     script.Press(1, 0x1C, 0x0D, 2);
-    {
-        std::vector<uint8_t> bytes = WriteInputScript(script);
-        FILE* f = std::fopen((dir + ".script").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(WriteScriptFile(dir + ".script", script));
     auto play = [](bool live) {
         std::vector<int64_t> seen;
         IDirectPlay* dp = NewSession();
