@@ -1,6 +1,8 @@
 #include "shell/statehash.h"
 
 #include "engine/core/matrix.h"
+#include "game/frontend/hud.h"
+#include "game/frontend/hudmessages.h"
 #include "game/missions/missionflow.h"
 #include "game/multiplayer/netclient.h"
 #include "game/multiplayer/remoteplayers.h"
@@ -74,10 +76,14 @@ void MV2WriteStateHashIfAsked() {
         ++objects;
         ++types[o->typeWord & kMV2ObjectTypeMask];
     }
-    std::fprintf(file, "%016llx\nmode %d sequence %d objects %d mission %d frags %d\ntypes",
+    std::fprintf(file, "%016llx\nmode %d sequence %d objects %d mission %d frags %d",
                  static_cast<unsigned long long>(MV2GameStateHash()), int(gMV2GameState.current),
                  int(gMV2GameState.sequence), int(objects), int(MV2GetCurrentMission()),
                  int(gMV2Net.frags));
+    // The mission result banner while it shows (its text row: 76 success, 77 failure).
+    if (int32_t(gMV2Hud.bannerEnd - MV2GetGameTime()) > 0)
+        std::fprintf(file, " banner %d", int(gMV2Hud.bannerRow));
+    std::fputs("\ntypes", file);
     for (const auto& [type, count] : types) std::fprintf(file, " %u:%d", type, int(count));
     std::fputc('\n', file);
     std::fclose(file);

@@ -111,6 +111,17 @@ TEST(Replay, TheBriefingAndBackToPlay) {
     CheckReplay("console_left", script, "mode 0 sequence 9 objects 10 mission 1");
 }
 
+// The same path into the race, then the player does nothing: the race's clock runs out (540 s
+// of game time, the idle wait in frames of the timer's longest step) and the tally shows the
+// failure banner (text row 77) before the campaign goes on with row 2.
+TEST(Replay, TheFirstMissionLostByTheClock) {
+    InputScript script = CampaignStart();
+    const uint32_t play = AddLaunchKeys(script, kScriptConsoleFrame);
+    script.spans.push_back({play, 133});
+    script.frames = play + 4120; // 548 s into the race: the banner shows from about 542 s for 20 s
+    CheckReplay("mission1_lost", script, "mode 0 sequence 9 objects 10 mission 1 frags 0 banner 77");
+}
+
 // Damaged data folders: the game shows its error or goes on without the damaged file, and
 // never crashes (no signal, no sanitizer report).
 struct Fault {

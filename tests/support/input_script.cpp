@@ -32,8 +32,11 @@ std::vector<uint8_t> WriteInputScript(const InputScript& script) {
         Put8(out, 6);
         Put32(out, 0);
     }
+    uint32_t now = script.startMs;
     for (uint32_t frame = 0; frame < script.frames; ++frame) {
-        const uint32_t now = script.startMs + frame * script.frameMs;
+        uint32_t frameMs = script.frameMs;
+        for (const InputScript::Span& span : script.spans)
+            if (frame >= span.from) frameMs = span.ms;
         for (const ScriptKey& k : script.keys) {
             if (k.frame != frame) continue;
             // Key messages as the layer posts them: repeat count 1, the scan code in bits
@@ -51,7 +54,8 @@ std::vector<uint8_t> WriteInputScript(const InputScript& script) {
             Put32(out, 0);
         }
         Put8(out, 1);
-        Put32(out, now + script.frameMs);
+        Put32(out, now + frameMs);
+        now += frameMs;
     }
     return out;
 }

@@ -22,6 +22,13 @@ struct InputScript {
     // The game acquires the keyboard once, as its window gets the focus: the answer comes first.
     bool keyboardAcquire = true;
     std::vector<ScriptKey> keys;
+    // Longer frames for a stretch where nothing is pressed (a wait to a game-time limit): from
+    // frame `from` on, each frame lasts `ms`. The frame timer's step stops at 4 ticks (133 ms).
+    struct Span {
+        uint32_t from;
+        uint32_t ms;
+    };
+    std::vector<Span> spans;
     // Adds a press at `frame` and its release `held` frames later.
     void Press(uint32_t frame, uint8_t scan, uint32_t virtualKey, uint32_t held = 3,
                bool extended = false);
