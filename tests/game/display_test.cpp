@@ -1,8 +1,9 @@
 // The game on a real X display (Xvfb): the configuration dialog drawn in its window, dumped by
-// the X server and answered with a key, then a recorded path through the logo movie, the title
-// and the menus, with the pictures the game window shows read back at known times and checked. Screenshots are kept under the test's working
-// folder in screenshots/ (build/tests/screenshots under CTest). Skipped when Xvfb, xdotool or
-// xwd is missing or the server does not start.
+// the X server and answered with a key, then a recorded path through the logo movie, the title,
+// the menus, the first mission's console and briefing into play and the in-game menu, with the
+// pictures the game window shows read back at known times and checked. Screenshots are kept
+// under the test's working folder in screenshots/ (build/tests/screenshots under CTest).
+// Skipped when Xvfb, xdotool or xwd is missing or the server does not start.
 #include <gtest/gtest.h>
 
 #include "tests/game/program_runner.h"
@@ -11,6 +12,7 @@
 #include "tests/support/xvfb.h"
 #include "tools/sampledata/sampledata.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +24,9 @@ using namespace program_runner;
 // The menu's text and the bar behind its highlighted item, as the sample font and menus draw them.
 constexpr uint8_t kMenuText[3] = {217, 217, 217};
 constexpr uint8_t kHighlightBar[3] = {4, 22, 50};
+// The in-game menu's items over its shade: light grey, the highlighted one yellow.
+constexpr uint8_t kInGameText[3] = {217, 217, 181};
+constexpr uint8_t kInGameHighlight[3] = {247, 217, 0};
 
 std::string Output(const std::string& command) {
     std::string out;
@@ -34,13 +39,25 @@ std::string Output(const std::string& command) {
     return out;
 }
 
+// Mean of the brightest channel over a rectangle, sampled every other pixel.
+double MeanBrightness(const Screenshot& shot, int x0, int y0, int x1, int y1) {
+    double sum = 0;
+    int n = 0;
+    for (int y = y0; y < y1; y += 2)
+        for (int x = x0; x < x1; x += 2, ++n) {
+            const uint8_t* p = shot.At(x, y);
+            sum += std::max({p[0], p[1], p[2]});
+        }
+    return n ? sum / n : 0;
+}
+
 // The moments shot, by the frame of the recording whose clock they are taken at.
 struct Moment {
     const char* name;
     uint32_t frame;
 };
 
-TEST(Display, TheRealWindowFromTheDialogThroughTheTitleToTheMenus) {
+TEST(Display, TheRealWindowFromTheDialogThroughTheMenusIntoPlayAndTheInGameMenu) {
     if (std::system("{ command -v Xvfb && command -v xdotool && command -v xwd; } >/dev/null 2>&1"))
         GTEST_SKIP() << "Xvfb, xdotool or xwd missing";
     XvfbServer server("1024x768x24");
@@ -55,11 +72,20 @@ TEST(Display, TheRealWindowFromTheDialogThroughTheTitleToTheMenus) {
     const fs::path kept = fs::current_path() / "screenshots";
     fs::create_directories(kept);
 
-    // From the start-up pictures to the title and the menus, as far as the campaign start.
+    // From the start-up pictures to the title and the menus, the campaign start, the console's
+    // briefing and back to play; Escape in play opens the in-game menu. Play is shot once the
+    // screen has faded in from the launches. Its HUD is not checked yet: the craft leaving the
+    // city is never handed back to the player (the sub brain's city route ends at once without
+    // the city's release), so the letterbox bars stay and the HUD is not drawn.
     InputScript script;
-    script.frames = 420;
     AddCampaignStartKeys(script);
-    const Moment moments[] = {{"logo_movie", 180}, {"title", 197}, {"menu", 360}};
+    const uint32_t play = AddLaunchKeys(script, kScriptConsoleFrame);
+    constexpr uint8_t kEscape = 0x01;
+    constexpr uint32_t kVkEscape = 0x1B;
+    script.Press(play + 300, kEscape, kVkEscape);
+    script.frames = play + 340;
+    const Moment moments[] = {{"logo_movie", 180}, {"title", 197},         {"menu", 360},
+                              {"play", play + 290}, {"in_game_menu", play + 330}};
     std::string times;
     for (const Moment& m : moments)
         times += (times.empty() ? "" : ",") + std::to_string(script.startMs + m.frame * script.frameMs);
@@ -112,7 +138,7 @@ TEST(Display, TheRealWindowFromTheDialogThroughTheTitleToTheMenus) {
         WritePpm((kept / (std::string(moments[i].name) + ".ppm")).string(), shot[i]);
         EXPECT_GT(LitShare(shot[i]), 0.3) << moments[i].name << " is dark";
     }
-    const Screenshot &title = shot[1], &menu = shot[2];
+    const Screenshot &title = shot[1], &menu = shot[2], &inPlay = shot[3], &inGameMenu = shot[4];
     // The title shows no menu; the menu's highlighted row is a dark bar across the middle of
     // the screen with its text on it.
     const int w = menu.width, h = menu.height;
@@ -121,6 +147,21 @@ TEST(Display, TheRealWindowFromTheDialogThroughTheTitleToTheMenus) {
     EXPECT_LT(CountColour(title, x0, y0, x1, y1, kHighlightBar, 8), 100);
     EXPECT_GT(CountColour(menu, x0, y0, x1, y1, kHighlightBar, 8), 8000);
     EXPECT_GT(CountColour(menu, x0, y0, x1, y1, kMenuText, 6), 1000);
+
+    // The in-game menu: its title near the top, its first item highlighted (yellow) a third of
+    // the way down, the other items grey below it, over a shade that darkens the world. Play
+    // shows none of the menu's colours.
+    const int hy0 = h * 34 / 100, hy1 = h * 41 / 100, ry0 = h * 43 / 100, ry1 = h * 58 / 100;
+    EXPECT_GT(CountColour(inGameMenu, x0, hy0, x1, hy1, kInGameHighlight, 8), 800);
+    EXPECT_LT(CountColour(inGameMenu, x0, hy0, x1, hy1, kInGameText, 8), 50);
+    EXPECT_GT(CountColour(inGameMenu, x0, ry0, x1, ry1, kInGameText, 8), 1500);
+    EXPECT_LT(CountColour(inGameMenu, x0, ry0, x1, ry1, kInGameHighlight, 8), 50);
+    EXPECT_GT(CountColour(inGameMenu, x0, h / 10, x1, h * 15 / 100, kInGameText, 8), 1000);
+    for (const uint8_t* colour : {kInGameText, kInGameHighlight})
+        EXPECT_LT(CountColour(inPlay, 0, 0, w, h, colour, 8), 100);
+    EXPECT_LT(MeanBrightness(inGameMenu, w / 8, h / 8, w * 7 / 8, h * 7 / 8),
+              0.75 * MeanBrightness(inPlay, w / 8, h / 8, w * 7 / 8, h * 7 / 8))
+        << "the in-game menu's shade does not darken the world";
     fs::remove_all(dir);
 }
 
