@@ -333,12 +333,23 @@ uint32_t SendStartMessages() {
 int32_t StartNetLevel(int32_t gameType) {
     // The level load keeps the objects of every load only in a network game.
     gMV2GameType = gameType;
+    {
+        // The menus' level goes with its objects: the load drops its world, and objects left
+        // in it (pickups on their module's list among them) would outlive it.
+        MV2CurrentLevelWorld current;
+        MV2DestroyAllObjects();
+    }
     if (!MV2LoadLevel(gMV2LevelToLoad, 1)) return 0;
     MV2NetNumberSpawnPoints();
+    // The craft joins the level's world: the menus start the game between frames, when no
+    // world is current.
+    MV2CurrentLevelWorld current;
     if (!MV2SpawnPlayer()) {
         MV2ErrorBox("Cannot initialise player");
         return 0;
     }
+    // On the active list: the brain runs every frame, whether or not the craft is drawn.
+    if (MV2Object* craft = MV2GetPlayerSub()) MV2ObjectSendMessage(craft, 0, 1, 0);
     MV2SetCameraMode(1);
     const uint32_t next = SendStartMessages();
     if (gameType == 3) gMV2Net.nextObjectId = next;

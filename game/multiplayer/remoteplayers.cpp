@@ -135,6 +135,7 @@ void Respawn() {
     MV2NetGetRandomSpawnPoint(&position, &direction);
     const float at[3] = {position.x, position.y, position.z};
     const int32_t type = MV2NetChosenCraftType();
+    MV2CurrentLevelWorld current; // the new craft joins the level's world
     MV2Object* craft = MV2CreateObject(type, at, nullptr);
     // Nothing made: the next frame tries again.
     if (!craft || !craft->matrix) return;
@@ -142,6 +143,8 @@ void Respawn() {
     MV2SetPlayerObject(craft);
     MV2SetCameraMatrix(craft->matrix);
     MV2ObjectSendMessage(craft, 29, 0, reinterpret_cast<intptr_t>(&MV2PlayerHandler));
+    // On the active list: the brain runs every frame, whether or not the craft is drawn.
+    MV2ObjectSendMessage(craft, 0, 1, 0);
     MV2SetCameraMode(0);
     MV2ResetScreenCracks();
     MV2ObjectSendMessage(craft, 21, 21, 0);
@@ -284,7 +287,9 @@ void MV2NetUpdate() {
 int32_t MV2NetNumberSpawnPoints() {
     int32_t count = 0;
     ForEachSpawnPoint([&](MV2Object* o) {
-        MV2ObjectSendMessage(o, 12, count++, 0);
+        // The spawn point takes its index through a pointer to a 32-bit value.
+        const uint32_t index = uint32_t(count++);
+        MV2ObjectSendMessage(o, 12, 0, reinterpret_cast<intptr_t>(&index));
         return true;
     });
     return count;
@@ -299,9 +304,9 @@ int32_t MV2NetGetSpawnPoint(TvV3d* position, TvV3d* direction) {
     int32_t count = 0;
     MV2Object* chosen = nullptr;
     ForEachSpawnPoint([&](MV2Object* o) {
-        intptr_t index = -1;
+        uint32_t index = 0xFFFFFFFFu; // answered as a 32-bit value
         MV2ObjectSendMessage(o, 13, 0, reinterpret_cast<intptr_t>(&index));
-        if (index == gMV2Net.spawnCursor && !chosen) chosen = o;
+        if (int64_t(index) == int64_t(gMV2Net.spawnCursor) && !chosen) chosen = o;
         ++count;
         return true;
     });

@@ -14,6 +14,8 @@
 #include "game/missions/missionflow.h"
 #include "game/missions/scriptevents.h"
 #include "game/objects/jpeg.h"
+#include "game/objects/camera.h"
+#include "engine/world/world.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/winmm.h"
 #include "game/objects/levels.h"
@@ -600,6 +602,33 @@ TEST_F(SequenceTest, HostingFromTheMenusStartsTheMultiplayerLevel) {
         },
         &spawnPoints);
     EXPECT_EQ(spawnPoints, 2);
+    // The craft stands on a spawn point, in the level's world and on the active list, and its
+    // brain runs in play (its first frame takes the not-in-play mark off the control byte).
+    MV2Object* craft = MV2GetPlayerObject();
+    ASSERT_NE(craft, nullptr);
+    struct Find {
+        TvV3d at;
+        bool onSpawnPoint;
+    } find{craft->matrix->pos, false};
+    MV2NetForEachWorldObject(
+        [](MV2Object* o, void* data) {
+            auto* f = static_cast<Find*>(data);
+            if ((o->typeWord & 0xFFFF) != kSampleSpawnPointType || !o->matrix) return true;
+            const TvV3d d = TvV3dSub(o->matrix->pos, f->at);
+            if (TvV3dLength(&d) < 1e-3f) f->onSpawnPoint = true;
+            return true;
+        },
+        &find);
+    EXPECT_TRUE(find.onSpawnPoint) << craft->matrix->pos.x << " " << craft->matrix->pos.z;
+    EXPECT_EQ(TpClumpGetWorld(craft->clump), MV2World);
+    EXPECT_NE(craft->active.next, nullptr);
+    EXPECT_EQ(MV2GetPlayerControlState(), 0x80);
+    Pass(33);
+    Pass(33);
+    ASSERT_EQ(gMV2GameState.current, 0) << Boxes();
+    PlatformAdvanceClock(33);
+    MV2InGamePass();
+    EXPECT_EQ(MV2GetPlayerControlState(), 0);
     MV2NetLeaveGame();
     MV2NetShutdown();
 }
