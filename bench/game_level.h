@@ -49,6 +49,8 @@ public:
         char tmpl[] = "/tmp/marovant-bench-XXXXXX";
         if (!mkdtemp(tmpl)) return Fail("no temporary folder");
         dir_ = tmpl;
+        std::error_code noFolder;
+        home_ = std::filesystem::current_path(noFolder);
         setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
         const std::string data = dir_ + "/data";
         if (!SampleDataWrite(data) || chdir(data.c_str()) != 0)
@@ -187,7 +189,10 @@ public:
         if (engine_) MV2EngineStop();
         PlatformUseManualClock(false);
         if (!dir_.empty()) {
+            // Back to the folder the run started in before its data folder goes: later tests
+            // of the same process work from there.
             std::error_code ignored;
+            if (!home_.empty()) std::filesystem::current_path(home_, ignored);
             std::filesystem::remove_all(dir_, ignored);
         }
     }
@@ -208,5 +213,6 @@ private:
     }
 
     std::string dir_;
+    std::filesystem::path home_;
     bool engine_ = false, display_ = false, quiet_ = false;
 };

@@ -2,6 +2,8 @@
 // choice sounds and the small companion handlers.
 #include "tests/game/player_fixture.h"
 
+#include "game/missions/missionflow.h"
+
 TEST_F(PlayerTest, SpawnThenDeathKeepsTheWreckForASecond) {
     CraftType(0);
     ASSERT_EQ(MV2SpawnPlayer(), 1);
@@ -134,6 +136,7 @@ TEST_F(PlayerTest, EquipmentLevelAndDepthLimit) {
     MV2SetEquipmentLevel(254);
     EXPECT_EQ(MV2GetEquipmentLevel(), 254);
     CraftType(0)->words[29] = (300u << 16) | 120u;
+    gMV2MissionFlow.current = 0; // a game run earlier in the process may have left a mission
     MV2Object* craft = Make(0, P(0.0f, -5.0f, 0.0f));
     ASSERT_NE(craft, nullptr);
     EXPECT_FLOAT_EQ(MV2GetCraftDepthLimit(craft), 120.0f); // no mission runs: the low half
