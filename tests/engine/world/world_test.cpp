@@ -232,16 +232,24 @@ TEST_F(WorldTest, ClumpWalks) {
     EXPECT_EQ(g_visited, all); // the list head takes one of the four steps
 }
 
-TEST_F(WorldTest, LocalLightsAreTiedToTheLeavesTheirRadiusReaches) {
-    TpLight* point = TpLightCreate(kTpLightPoint);
-    TpLight* ambient = TpLightCreate(kTpLightAmbient);
-    TvFrame* f = TvFrameCreate();
+// Adds to the world a point light of radius 10 at (25, 50, 50) in the left leaf, on frame `f`,
+// and an ambient light.
+void AddPointAndAmbient(TpWorld* world, TvFrame* f, TpLight** point, TpLight** ambient) {
+    *point = TpLightCreate(kTpLightPoint);
+    *ambient = TpLightCreate(kTpLightAmbient);
     const TvV3d at{25, 50, 50};
     TvFrameTranslate(f, &at, kTvCombineReplace);
-    TpLightSetFrame(point, f);
-    TpLightSetRadius(point, 10);
-    TpWorldAddLight(world_, point);
-    TpWorldAddLight(world_, ambient);
+    TpLightSetFrame(*point, f);
+    TpLightSetRadius(*point, 10);
+    TpWorldAddLight(world, *point);
+    TpWorldAddLight(world, *ambient);
+}
+
+TEST_F(WorldTest, LocalLightsAreTiedToTheLeavesTheirRadiusReaches) {
+    TvFrame* f = TvFrameCreate();
+    TpLight* point = nullptr;
+    TpLight* ambient = nullptr;
+    AddPointAndAmbient(world_, f, &point, &ambient);
     TvFrameSyncDirty();
     std::vector<TpLight*> lit;
     TpWorldSectorForAllLights(left_, CollectLight, &lit);
@@ -267,15 +275,10 @@ TEST_F(WorldTest, LocalLightsAreTiedToTheLeavesTheirRadiusReaches) {
 }
 
 TEST_F(WorldTest, DestroyingAWorldTakesOutTheLightsAndClumpsLeftInIt) {
-    TpLight* point = TpLightCreate(kTpLightPoint);
-    TpLight* ambient = TpLightCreate(kTpLightAmbient);
     TvFrame* f = TvFrameCreate();
-    const TvV3d at{25, 50, 50};
-    TvFrameTranslate(f, &at, kTvCombineReplace);
-    TpLightSetFrame(point, f);
-    TpLightSetRadius(point, 10);
-    TpWorldAddLight(world_, point);
-    TpWorldAddLight(world_, ambient);
+    TpLight* point = nullptr;
+    TpLight* ambient = nullptr;
+    AddPointAndAmbient(world_, f, &point, &ambient);
     TpClump* clump = TpClumpCreate();
     TpWorldAddClump(world_, clump);
     TvFrameSyncDirty();
